@@ -1,0 +1,105 @@
+#pragma once
+// In-memory ini file: the reader and writer of mirror info, map-free model
+// descriptions and pattern-set files.
+//
+// Rules:
+//  - Section and key names compare case-insensitively; their spelling as first
+//    seen is kept for writing. Sections are listed in file order.
+//  - CR LF and LF line ends; spaces and tabs around names and values are trimmed.
+//  - Lines before the first section, lines without '=' and lines starting with
+//    ';' or '#' are ignored on read.
+//  - Duplicates: a section that appears again is merged into the first one;
+//    a key that appears again in the same section is ignored (the first value
+//    wins), so reads and writes both address the first occurrence.
+//  - Typed reads return the default when the key is missing or its text does
+//    not convert completely. Integers are decimal or '$'/'0x' hexadecimal,
+//    floats use '.', booleans are integers (non-zero is true).
+//  - Saving writes a temporary file beside the target and renames it over the
+//    target, so a failed save leaves the old file as it was.
+//  - A file larger than MaxFileBytes is refused (nothing is read).
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ostrander {
+
+class IniFile {
+public:
+    static constexpr std::size_t MaxFileBytes = 16u * 1024u * 1024u;
+
+    IniFile() = default;
+    // Opens fileName (separators normalised) and reads it when it exists and is
+    // small enough; otherwise the object starts empty. The name is kept for UpdateFile.
+    explicit IniFile(const std::string& fileName);
+
+    static IniFile FromText(std::string_view text);
+
+    // Replaces the contents with the parsed text.
+    void Parse(std::string_view text);
+    // Replaces the contents with the file's; false when it cannot be read or is too large.
+    bool Load(const std::string& fileName);
+    // True when the constructor or Load read a file successfully.
+    bool Loaded() const { return loaded_; }
+
+    const std::string& FileName() const { return fileName_; }
+    void SetFileName(const std::string& fileName);
+
+    bool SectionExists(std::string_view section) const;
+    bool ValueExists(std::string_view section, std::string_view key) const;
+    std::vector<std::string> ReadSections() const;
+    // Key names of a section in file order.
+    std::vector<std::string> ReadSection(std::string_view section) const;
+
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+    int ReadInteger(std::string_view section, std::string_view key, int defaultValue) const;
+    double ReadFloat(std::string_view section, std::string_view key, double defaultValue) const;
+    bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, int value);
+    // Written as general float text with up to 15 significant digits.
+    void WriteFloat(std::string_view section, std::string_view key, double value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+
+    void EraseSection(std::string_view section);
+    void DeleteKey(std::string_view section, std::string_view key);
+    void Clear();
+
+    // The whole file as text, CR LF line ends, a blank line between sections.
+    std::string ToText() const;
+    // Atomic save to FileName(); false on any failure (the old file stays).
+    bool UpdateFile() const;
+    // Atomic save to another file.
+    bool SaveAs(const std::string& fileName) const;
+
+    // Test seam: when set, called with the temporary file's name after it has
+    // been written and before it is renamed over the target; returning false
+    // makes the save fail there.
+    using SaveHook = bool (*)(const std::string& temporaryName);
+    static void SetSaveHookForTesting(SaveHook hook);
+
+private:
+    struct Entry {
+        std::string key;
+        std::string value;
+    };
+    struct Section {
+        std::string name;
+        std::vector<Entry> entries;
+    };
+    const Section* FindSection(std::string_view name) const;
+    Section* FindSection(std::string_view name);
+    const Entry* FindEntry(std::string_view section, std::string_view key) const;
+
+    std::vector<Section> sections_;
+    std::string fileName_;
+    bool loaded_ = false;
+};
+
+// Writes text to fileName through a temporary file and a rename.
+bool AtomicWriteFile(const std::string& fileName, std::string_view text);
+
+} // namespace ostrander

@@ -1,0 +1,46 @@
+#pragma once
+// Multi-reader/single-writer lock. The thread that holds the write lock may
+// take the write lock or a read lock again (counted); it must release each.
+// A reader must not ask for the write lock while it still reads.
+#include <atomic>
+#include <shared_mutex>
+#include <thread>
+
+namespace ostrander {
+
+class Synchronizer {
+public:
+    void BeginRead();
+    void EndRead();
+    void BeginWrite();
+    void EndWrite();
+
+private:
+    std::shared_mutex mutex_;
+    std::atomic<std::thread::id> owner_{};
+    int depth_ = 0; // nested write and read requests of the owner
+};
+
+class ReadLock {
+public:
+    explicit ReadLock(Synchronizer& s) : s_(s) { s_.BeginRead(); }
+    ~ReadLock() { s_.EndRead(); }
+    ReadLock(const ReadLock&) = delete;
+    ReadLock& operator=(const ReadLock&) = delete;
+
+private:
+    Synchronizer& s_;
+};
+
+class WriteLock {
+public:
+    explicit WriteLock(Synchronizer& s) : s_(s) { s_.BeginWrite(); }
+    ~WriteLock() { s_.EndWrite(); }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    Synchronizer& s_;
+};
+
+} // namespace ostrander

@@ -1,0 +1,23 @@
+#pragma once
+// The application object: an exception that escapes an event handler is shown
+// in the exception box and the program goes on. Also maps the design's
+// Windows font names to installed fonts and resolves system colours through
+// the application palette.
+#include <QApplication>
+
+namespace ostrander {
+
+class Application : public QApplication {
+public:
+    Application(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// "MS Sans Serif", "MS Serif", "Impact" and friends to DejaVu/Liberation.
+void InstallFontSubstitutions();
+// clBtnFace, clWindow, ... from the application palette.
+void InstallPaletteColorResolver();
+// Shows the exception box for an exception object (std::exception or other).
+void ReportException(std::exception_ptr error);
+
+} // namespace ostrander

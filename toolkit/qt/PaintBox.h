@@ -1,0 +1,40 @@
+#pragma once
+// A paint box / picture control: a widget that keeps an ImageCanvas as its
+// backing store. Drawing code paints into Canvas() whenever it likes; the
+// widget shows the image. The canvas follows the widget's size (cleared on resize).
+#include "toolkit/qt/ImageCanvas.h"
+
+#include <QWidget>
+
+#include <functional>
+
+namespace ostrander {
+
+class PaintBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit PaintBox(QWidget* parent = nullptr);
+
+    ImageCanvas& Canvas() { return canvas_; }
+    // Called after the backing store was resized, so the owner can redraw.
+    std::function<void()> onResize;
+    // Called from paintEvent before the image is shown (the design's OnPaint).
+    std::function<void()> onPaint;
+
+signals:
+    void mousePressed(int x, int y, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void mouseReleased(int x, int y, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void mouseDoubleClicked(int x, int y, Qt::MouseButton button);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    ImageCanvas canvas_;
+};
+
+} // namespace ostrander

@@ -1,0 +1,41 @@
+#include "toolkit/qt/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace ostrander {
+
+void QtDialogs::ShowMessage(const std::string& text, const std::string& caption) {
+    QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
+}
+
+void QtDialogs::ShowException(const std::string& text) {
+    QMessageBox::critical(parent_, QApplication::applicationName(), QString::fromStdString(text));
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& r) {
+    QString dir = QString::fromStdString(r.initialFolder);
+    if (!r.initialName.empty())
+        dir += "/" + QString::fromStdString(r.initialName);
+    QString name = QFileDialog::getOpenFileName(parent_, QString::fromStdString(r.title), dir,
+                                                QString::fromStdString(r.filter));
+    if (name.isEmpty())
+        return std::nullopt;
+    return name.toStdString();
+}
+
+std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& r) {
+    QFileDialog dialog(parent_, QString::fromStdString(r.title), QString::fromStdString(r.initialFolder),
+                       QString::fromStdString(r.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (!r.defaultSuffix.empty())
+        dialog.setDefaultSuffix(QString::fromStdString(r.defaultSuffix));
+    if (!r.initialName.empty())
+        dialog.selectFile(QString::fromStdString(r.initialName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+} // namespace ostrander
