@@ -1,0 +1,99 @@
+#include "model/ComplexFFT.h"
+
+#include "model/ComplexFFTDetail.h"
+
+#include <cmath>
+#include <memory>
+#include <new>
+#include <numbers>
+#include <vector>
+
+namespace ostrander {
+namespace {
+
+bool IsPowerOfTwo(int n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+bool UseAvx2() {
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return avx2;
+#else
+    return false;
+#endif
+}
+
+struct AlignedFloats {
+    explicit AlignedFloats(std::size_t count)
+        : data(static_cast<float*>(::operator new (count * sizeof(float), std::align_val_t{32}))) {}
+    ~AlignedFloats() { ::operator delete (data, std::align_val_t{32}); }
+    AlignedFloats(const AlignedFloats&) = delete;
+    AlignedFloats& operator=(const AlignedFloats&) = delete;
+    float* data;
+};
+
+// Transforms along one axis of length n: `outer` blocks of n x inner complex
+// values (row-major), each transformed along its first index.
+using KernelFunction = void (*)(float*, long, long, long, int, const float*, const float*,
+                                const int*, float*);
+
+void TransformAxis(KernelFunction transform, float* data, long outer, int n, long inner, int sign) {
+    if (n == 1)
+        return;
+    std::vector<float> twRe(n / 2), twIm(n / 2);
+    for (int j = 0; j < n / 2; ++j) {
+        const double angle = sign * 2.0 * std::numbers::pi * j / n;
+        twRe[j] = static_cast<float>(std::cos(angle));
+        twIm[j] = static_cast<float>(std::sin(angle));
+    }
+    std::vector<int> bitrev(n);
+    int bits = 0;
+    while ((1 << bits) < n)
+        ++bits;
+    for (int k = 0; k < n; ++k) {
+        int r = 0;
+        for (int b = 0; b < bits; ++b)
+            r |= ((k >> b) & 1) << (bits - 1 - b);
+        bitrev[k] = r;
+    }
+    AlignedFloats scratch(static_cast<std::size_t>(2) * n * 8);
+    if (inner == 1) {
+        // Sequences are contiguous rows; batch neighbouring rows.
+        transform(data, outer, 2L * n, 2, n, twRe.data(), twIm.data(), bitrev.data(), scratch.data);
+    } else {
+        // Sequences run down columns; batch neighbouring columns.
+        for (long o = 0; o < outer; ++o)
+            transform(data + 2 * o * n * inner, inner, 2, 2 * inner, n, twRe.data(), twIm.data(),
+                      bitrev.data(), scratch.data);
+    }
+}
+
+} // namespace
+
+bool ComplexFFT(float* data, const int* dims, int ndim, int sign) {
+    return ComplexFFTUsing(FFTKernel::Automatic, data, dims, ndim, sign);
+}
+
+bool ComplexFFTUsing(FFTKernel kernel, float* data, const int* dims, int ndim, int sign) {
+    if (kernel == FFTKernel::Avx2 && !UseAvx2())
+        return false;
+    const bool avx2 = kernel == FFTKernel::Avx2 || (kernel == FFTKernel::Automatic && UseAvx2());
+    const KernelFunction transform = avx2 ? fft_avx2::Transform : fft_generic::Transform;
+    if (!data || !dims || ndim < 1 || (sign != 1 && sign != -1))
+        return false;
+    for (int a = 0; a < ndim; ++a)
+        if (!IsPowerOfTwo(dims[a]))
+            return false;
+    long outer = 1;
+    for (int a = 0; a < ndim; ++a) {
+        long inner = 1;
+        for (int b = a + 1; b < ndim; ++b)
+            inner *= dims[b];
+        TransformAxis(transform, data + 1, outer, dims[a], inner, sign);
+        outer *= dims[a];
+    }
+    return true;
+}
+
+} // namespace ostrander

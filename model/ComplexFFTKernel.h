@@ -1,0 +1,205 @@
+// Vector kernel of ComplexFFT, included by ComplexFFTGeneric.cpp and
+// ComplexFFTAvx2.cpp inside a namespace of their own, so the same code is
+// built once for the baseline instruction set and once for AVX2/FMA.
+//
+// A batch of up to kLanes independent sequences of length n is gathered into a
+// scratch area in split form (re[k][lane], im[k][lane]) with the points in
+// bit-reversed order, transformed there by radix-2 decimation in time with
+// every butterfly working on all lanes at once, and scattered back. Columns of
+// a row-major array are gathered a row at a time (contiguous); rows are
+// gathered 8 x 8 and transposed in registers. Nothing here uses library
+// templates, so the two builds cannot mix through shared inline code.
+
+typedef float Vec __attribute__((vector_size(32)));
+typedef int VecIndex __attribute__((vector_size(32)));
+constexpr int kLanes = 8;
+
+struct Plan {
+    int n;             // points per sequence, a power of 2
+    const float* twRe; // n/2 twiddles exp(sign 2 pi i j / n)
+    const float* twIm;
+    const int* bitrev; // n entries
+};
+
+inline Vec Splat(float x) {
+    return Vec{x, x, x, x, x, x, x, x};
+}
+
+inline Vec Load(const float* p) {
+    Vec v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void Store(float* p, Vec v) {
+    __builtin_memcpy(p, &v, sizeof v);
+}
+
+// Radix-2 stages on scratch points already in bit-reversed order.
+inline void Butterflies(Vec* re, Vec* im, const Plan& plan) {
+    const int n = plan.n;
+    if (n >= 2) {
+        for (int g = 0; g < n; g += 2) {
+            const Vec ar = re[g], ai = im[g], br = re[g + 1], bi = im[g + 1];
+            re[g] = ar + br;
+            im[g] = ai + bi;
+            re[g + 1] = ar - br;
+            im[g + 1] = ai - bi;
+        }
+    }
+    if (n >= 4) {
+        // Twiddles 1 and exp(sign pi i / 2) = (0, sign).
+        const float s = plan.twIm[n / 4];
+        for (int g = 0; g < n; g += 4) {
+            {
+                const Vec ar = re[g], ai = im[g], br = re[g + 2], bi = im[g + 2];
+                re[g] = ar + br;
+                im[g] = ai + bi;
+                re[g + 2] = ar - br;
+                im[g + 2] = ai - bi;
+            }
+            {
+                const Vec ar = re[g + 1], ai = im[g + 1];
+                const Vec tr = -Splat(s) * im[g + 3], ti = Splat(s) * re[g + 3];
+                re[g + 1] = ar + tr;
+                im[g + 1] = ai + ti;
+                re[g + 3] = ar - tr;
+                im[g + 3] = ai - ti;
+            }
+        }
+    }
+    for (int h = 4; h < n; h *= 2) {
+        const int stride = n / (2 * h);
+        for (int j = 0; j < h; ++j) {
+            const Vec wr = Splat(plan.twRe[j * stride]);
+            const Vec wi = Splat(plan.twIm[j * stride]);
+            for (int g = j; g < n; g += 2 * h) {
+                const Vec br = re[g + h], bi = im[g + h];
+                const Vec tr = wr * br - wi * bi;
+                const Vec ti = wr * bi + wi * br;
+                const Vec ar = re[g], ai = im[g];
+                re[g] = ar + tr;
+                im[g] = ai + ti;
+                re[g + h] = ar - tr;
+                im[g + h] = ai - ti;
+            }
+        }
+    }
+}
+
+inline void Deinterleave(Vec a, Vec b, Vec& re, Vec& im) {
+    re = __builtin_shuffle(a, b, VecIndex{0, 2, 4, 6, 8, 10, 12, 14});
+    im = __builtin_shuffle(a, b, VecIndex{1, 3, 5, 7, 9, 11, 13, 15});
+}
+
+inline void Interleave(Vec re, Vec im, Vec& a, Vec& b) {
+    a = __builtin_shuffle(re, im, VecIndex{0, 8, 1, 9, 2, 10, 3, 11});
+    b = __builtin_shuffle(re, im, VecIndex{4, 12, 5, 13, 6, 14, 7, 15});
+}
+
+// In-register transpose of an 8 x 8 block of floats.
+inline void Transpose8(Vec* r) {
+    const VecIndex lo{0, 8, 1, 9, 4, 12, 5, 13}, hi{2, 10, 3, 11, 6, 14, 7, 15};
+    const VecIndex lo2{0, 1, 8, 9, 4, 5, 12, 13}, hi2{2, 3, 10, 11, 6, 7, 14, 15};
+    const VecIndex lo4{0, 1, 2, 3, 8, 9, 10, 11}, hi4{4, 5, 6, 7, 12, 13, 14, 15};
+    Vec t[8], u[8];
+    for (int q = 0; q < 4; ++q) {
+        t[2 * q] = __builtin_shuffle(r[2 * q], r[2 * q + 1], lo);
+        t[2 * q + 1] = __builtin_shuffle(r[2 * q], r[2 * q + 1], hi);
+    }
+    for (int q = 0; q < 2; ++q) {
+        u[4 * q + 0] = __builtin_shuffle(t[4 * q + 0], t[4 * q + 2], lo2);
+        u[4 * q + 1] = __builtin_shuffle(t[4 * q + 0], t[4 * q + 2], hi2);
+        u[4 * q + 2] = __builtin_shuffle(t[4 * q + 1], t[4 * q + 3], lo2);
+        u[4 * q + 3] = __builtin_shuffle(t[4 * q + 1], t[4 * q + 3], hi2);
+    }
+    for (int q = 0; q < 4; ++q) {
+        r[q] = __builtin_shuffle(u[q], u[q + 4], lo4);
+        r[q + 4] = __builtin_shuffle(u[q], u[q + 4], hi4);
+    }
+}
+
+// Transforms `count` sequences; sequence s has point k's real part at
+// data[s * laneStride + k * pointStride] and its imaginary part after it.
+// scratch holds 2 n kLanes floats, aligned to 32 bytes.
+inline void TransformBatch(float* data, long count, long laneStride, long pointStride,
+                           const Plan& plan, Vec* scratch) {
+    const int n = plan.n;
+    Vec* re = scratch;
+    Vec* im = scratch + n;
+    for (long s0 = 0; s0 < count; s0 += kLanes) {
+        const long lanes = count - s0 < kLanes ? count - s0 : kLanes;
+        float* base = data + s0 * laneStride;
+        const bool full = lanes == kLanes;
+        if (full && laneStride == 2) {
+            // Lanes are neighbouring complex values: one row of 8 per point.
+            for (int k = 0; k < n; ++k) {
+                const float* p = base + plan.bitrev[k] * pointStride;
+                Deinterleave(Load(p), Load(p + 8), re[k], im[k]);
+            }
+        } else if (full && pointStride == 2 && n % 8 == 0) {
+            // Lanes are rows: transpose 8 points x 8 rows at a time.
+            for (int k0 = 0; k0 < n; k0 += 8) {
+                Vec r[8], i[8];
+                for (int l = 0; l < kLanes; ++l) {
+                    const float* p = base + l * laneStride + 2 * k0;
+                    Deinterleave(Load(p), Load(p + 8), r[l], i[l]);
+                }
+                Transpose8(r);
+                Transpose8(i);
+                for (int q = 0; q < 8; ++q) {
+                    re[plan.bitrev[k0 + q]] = r[q];
+                    im[plan.bitrev[k0 + q]] = i[q];
+                }
+            }
+        } else {
+            for (int k = 0; k < n; ++k) {
+                const float* p = base + plan.bitrev[k] * pointStride;
+                Vec vr = Splat(0.0f), vi = Splat(0.0f);
+                for (long l = 0; l < lanes; ++l) {
+                    vr[l] = p[l * laneStride];
+                    vi[l] = p[l * laneStride + 1];
+                }
+                re[k] = vr;
+                im[k] = vi;
+            }
+        }
+
+        Butterflies(re, im, plan);
+
+        if (full && laneStride == 2) {
+            for (int k = 0; k < n; ++k) {
+                float* p = base + k * pointStride;
+                Vec a, b;
+                Interleave(re[k], im[k], a, b);
+                Store(p, a);
+                Store(p + 8, b);
+            }
+        } else if (full && pointStride == 2 && n % 8 == 0) {
+            for (int k0 = 0; k0 < n; k0 += 8) {
+                Vec r[8], i[8];
+                for (int q = 0; q < 8; ++q) {
+                    r[q] = re[k0 + q];
+                    i[q] = im[k0 + q];
+                }
+                Transpose8(r);
+                Transpose8(i);
+                for (int l = 0; l < kLanes; ++l) {
+                    float* p = base + l * laneStride + 2 * k0;
+                    Vec a, b;
+                    Interleave(r[l], i[l], a, b);
+                    Store(p, a);
+                    Store(p + 8, b);
+                }
+            }
+        } else {
+            for (int k = 0; k < n; ++k) {
+                float* p = base + k * pointStride;
+                for (long l = 0; l < lanes; ++l) {
+                    p[l * laneStride] = re[k][l];
+                    p[l * laneStride + 1] = im[k][l];
+                }
+            }
+        }
+    }
+}
