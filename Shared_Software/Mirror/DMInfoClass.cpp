@@ -1,0 +1,253 @@
+#include "Shared_Software/Mirror/DMInfoClass.h"
+
+#include "Shared_Software/Mirror/ColorScale.h"
+#include "toolkit/Format.h"
+#include "toolkit/Paths.h"
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+namespace ostrander {
+
+namespace {
+
+// Index + 1 and DisplayIndex - 1 without overflow on absurd file values.
+int PlusOne(int v) {
+    return v < INT_MAX ? v + 1 : INT_MAX;
+}
+int MinusOne(int v) {
+    return v > INT_MIN ? v - 1 : INT_MIN;
+}
+
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// Reads the next integer the way "%d" does: white space, an optional sign,
+// then as many digits as follow. Nothing at the end of the text, at a
+// character that cannot start a number, or for a number outside int.
+std::optional<int> NextInteger(std::string_view text, std::size_t& pos) {
+    while (pos < text.size() && IsSpace(text[pos]))
+        ++pos;
+    std::size_t p = pos;
+    bool negative = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+        negative = text[p] == '-';
+        ++p;
+    }
+    if (p >= text.size() || text[p] < '0' || text[p] > '9')
+        return std::nullopt;
+    long long value = 0;
+    bool overflow = false;
+    for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
+        if (!overflow) {
+            value = value * 10 + (text[p] - '0');
+            if (value > static_cast<long long>(INT_MAX) + 1)
+                overflow = true;
+        }
+    }
+    if (negative)
+        value = -value;
+    if (overflow || value > INT_MAX || value < INT_MIN)
+        return std::nullopt;
+    pos = p;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+DmActuatorInfoClass::DmActuatorInfoClass(const std::string& sectionName, const IniFile& ini,
+                                         std::int8_t modelShape)
+    : SectionName(sectionName) {
+    const std::string& s = SectionName;
+    Index = ini.ReadInteger(s, "Index", -1);
+    X = ini.ReadFloat(s, "X", 0);
+    Y = ini.ReadFloat(s, "Y", 0);
+    Rinner = ini.ReadFloat(s, "Rinner", 0);
+    Router = ini.ReadFloat(s, "Router", 0);
+    Dpad_m = ini.ReadFloat(s, "Dpad_m", 0);
+    Dcontact_m = ini.ReadFloat(s, "Dcontact_m", Dpad_m);
+    DpadY_m = ini.ReadFloat(s, "DpadY_m", 0);
+    DcontactY_m = ini.ReadFloat(s, "DcontactY_m", DpadY_m);
+    InterstitialDiameter_m = ini.ReadFloat(s, "InterstitialDiameter_m", 0);
+    Shape = static_cast<std::int8_t>(ini.ReadInteger(s, "Shape", modelShape));
+    DisplayIndex = ini.ReadInteger(s, "DisplayIndex", PlusOne(Index));
+    Label = ini.ReadString(s, "Label", std::to_string(DisplayIndex));
+    Auxilary = ini.ReadBool(s, "Auxilary", false);
+    Surface = ini.ReadBool(s, "Surface", false);
+    Channel = MinusOne(DisplayIndex);
+    VoltageText = "0V";
+}
+
+void DmActuatorInfoClass::SetVoltage(double voltage, double lowest, double highest) {
+    VoltageText = FormatFloat("0", voltage) + "V";
+    VoltageColour = ScaleColor(voltage, lowest, highest);
+}
+
+// ---------------------------------------------------------------------------
+
+DMInfoClass::DMInfoClass(const std::string& fileName) {
+    Load(fileName);
+}
+
+DMInfoClass::~DMInfoClass() {
+    Clear();
+}
+
+void DMInfoClass::Clear() {
+    DmActuatorInfoClass* entry = ActuatorList.first;
+    while (entry != nullptr) {
+        DmActuatorInfoClass* following = entry->next;
+        delete entry;
+        entry = following;
+    }
+    ActuatorList.first = ActuatorList.last = nullptr;
+    ActuatorCount = 0;
+    XMax = XMin = YMax = YMin = 0;
+    Valid = false;
+}
+
+bool DMInfoClass::Load(const std::string& fileName) {
+    return Load(IniFile(ProgramPath(fileName)));
+}
+
+bool DMInfoClass::Load(const IniFile& ini) {
+    Clear();
+    static constexpr const char* M = "DM Model";
+    if (!ini.SectionExists(M))
+        return false;
+
+    Diameter_m = ini.ReadFloat(M, "Diameter_m", 0);
+    Y_Distance_m = ini.ReadFloat(M, "Y_Distance_m", Diameter_m);
+    Actuators = ini.ReadInteger(M, "Actuators", 0);
+    Thickness_m = ini.ReadFloat(M, "Thickness_m", 0);
+    Separation_m = ini.ReadFloat(M, "Separation_m", 0);
+    Stress_Pa = ini.ReadFloat(M, "Stress_Pa", 0);
+    Youngs_Pa = ini.ReadFloat(M, "Youngs_Pa", 0);
+    Poissons = ini.ReadFloat(M, "Poissons", 0);
+    Density_kg_m3 = ini.ReadFloat(M, "Density_kg_m3", 0);
+    Square = ini.ReadBool(M, "Square", false);
+    InterstitialStress_Pa = ini.ReadFloat(M, "InterstitialStress_Pa", 0);
+    InterstitialThickness_m = ini.ReadFloat(M, "InterstitialThickness_m", 0);
+    InterstitialYoungs_Pa = ini.ReadFloat(M, "InterstitialYoungs_Pa", 0);
+    InterstitialPoissons = ini.ReadFloat(M, "InterstitialPoissons", 0);
+    InterstitialType = ini.ReadInteger(M, "InterstitialType", 0);
+    InterstitialDensity_kg_m3 = ini.ReadFloat(M, "InterstitialDensity_kg_m3", 0);
+    InterstitialSpringConstant_N_m = ini.ReadFloat(M, "InterstitialSpringConstant_N_m", 0);
+    ActuatorType_circ_rect_ring = ini.ReadInteger(M, "ActuatorType_circ_rect_ring", 0);
+    Shape = static_cast<std::int8_t>(ini.ReadInteger(M, "Shape", ActuatorType_circ_rect_ring));
+    QuarterRingGap_m = ini.ReadFloat(M, "QuarterRingGap_m", 0);
+    PullUpVoltage_v = ini.ReadFloat(M, "PullUpVoltage_v", 0);
+    PullUpSep_m = ini.ReadFloat(M, "PullUpSep_m", 0);
+    PullType = ini.ReadFloat(M, "PullType", 0);
+
+    std::vector<std::string> sections = ini.ReadSections();
+    for (const char* reserved : {"General", "FileInformation", "DM Model"}) {
+        for (auto it = sections.begin(); it != sections.end(); ++it)
+            if (SameText(*it, reserved)) {
+                sections.erase(it);
+                break;
+            }
+    }
+
+    for (const std::string& section : sections) {
+        auto* ActuatorEntry = new DmActuatorInfoClass(section, ini, Shape);
+        if (ActuatorEntry->Index < 0) {
+            delete ActuatorEntry;
+            continue;
+        }
+        ++ActuatorCount;
+        if (ActuatorEntry->X > XMax)
+            XMax = ActuatorEntry->X;
+        if (ActuatorEntry->X < XMin)
+            XMin = ActuatorEntry->X;
+        if (ActuatorEntry->Y > YMax)
+            YMax = ActuatorEntry->Y;
+        if (ActuatorEntry->Y < YMin)
+            YMin = ActuatorEntry->Y;
+        LLFRONT(ActuatorList, ActuatorEntry);
+        // An entry the list refused (it warned) is not reachable from the
+        // list any more; free it here rather than lose it.
+        if (ActuatorList.first != ActuatorEntry)
+            delete ActuatorEntry;
+    }
+
+    Valid = true;
+    return true;
+}
+
+DmActuatorInfoClass* DMInfoClass::FindByDisplayIndex(int displayIndex) const {
+    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
+        if (e->DisplayIndex == displayIndex)
+            return e;
+    return nullptr;
+}
+
+DmActuatorInfoClass* DMInfoClass::FindByIndex(int index) const {
+    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
+        if (e->Index == index)
+            return e;
+    return nullptr;
+}
+
+DmActuatorInfoClass* DMInfoClass::FindByChannel(int channel) const {
+    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
+        if (e->Channel == channel)
+            return e;
+    return nullptr;
+}
+
+int DMInfoClass::SurfaceChannel() const {
+    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
+        if (e->Surface)
+            return e->Channel;
+    return -1;
+}
+
+bool DMInfoClass::ApplyMapFile(const std::string& path) {
+    const std::string name = NormalizePath(path);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(name, ec))
+        return false;
+    const auto size = std::filesystem::file_size(name, ec);
+    if (ec || size > MaxMapFileBytes)
+        return false;
+    std::ifstream in(name, std::ios::binary);
+    if (!in)
+        return false;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(size));
+    if (in.bad())
+        return false;
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    ApplyMapText(text);
+    return true;
+}
+
+void DMInfoClass::ApplyMapText(std::string_view text) {
+    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
+        e->DisplayIndex = PlusOne(e->Index);
+    std::size_t pos = 0;
+    for (;;) {
+        std::optional<int> actuator = NextInteger(text, pos);
+        if (!actuator)
+            break;
+        std::optional<int> position = NextInteger(text, pos);
+        if (!position)
+            break;
+        if (*actuator == INT_MIN || *position == INT_MAX)
+            continue; // no actuator or display number can have these
+        DmActuatorInfoClass* e = FindByIndex(*actuator - 1);
+        if (e == nullptr)
+            continue;
+        e->DisplayIndex = *position + 1;
+        e->Label = std::to_string(e->DisplayIndex);
+    }
+}
+
+} // namespace ostrander

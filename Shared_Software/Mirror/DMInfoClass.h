@@ -1,0 +1,125 @@
+#pragma once
+// The DM model of a mirror info file: section "DM Model" (membrane, gap,
+// materials, actuator shape) and one section per actuator, kept in a checked
+// list. Lengths in metres, stresses and moduli in pascals.
+#include "Shared_Software/Mirror/tl_list.h"
+#include "toolkit/IniFile.h"
+#include "toolkit/TColor.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ostrander {
+
+// One actuator section. Owned by the DMInfoClass whose list holds it.
+class DmActuatorInfoClass {
+public:
+    // List links; must stay the first members.
+    DmActuatorInfoClass* next = nullptr;
+    DmActuatorInfoClass* prev = nullptr;
+
+    // Reads section `sectionName` of `ini`; `modelShape` is the default of Shape.
+    DmActuatorInfoClass(const std::string& sectionName, const IniFile& ini, std::int8_t modelShape);
+    DmActuatorInfoClass(const DmActuatorInfoClass&) = delete;
+    DmActuatorInfoClass& operator=(const DmActuatorInfoClass&) = delete;
+
+    // VoltageText becomes the voltage rounded to whole volts followed by "V"
+    // ("123V"), VoltageColour its colour on the voltage scale lowest..highest.
+    void SetVoltage(double voltage, double lowest, double highest);
+
+    std::string SectionName;
+    int Index = -1; // model index, 0-based; negative sections are dropped
+    double X = 0;   // centre, metres from the mirror centre
+    double Y = 0;   // (for an auxiliary actuator: its row in the auxiliary box)
+    double Rinner = 0;
+    double Router = 0;
+    double Dpad_m = 0;
+    double Dcontact_m = 0;
+    double DpadY_m = 0;
+    double DcontactY_m = 0;
+    double InterstitialDiameter_m = 0;
+    std::int8_t Shape = 0;
+    int DisplayIndex = -1; // 1-based number the user sees
+    std::string Label;
+    bool Auxilary = false; // drawn in the auxiliary box, not on the map
+    bool Surface = false;  // the membrane's own electrode
+    int Channel = -1;      // driver channel: DisplayIndex - 1 as read from the file
+    std::string VoltageText;
+    TColor VoltageColour = clBlack;
+};
+
+class DMInfoClass {
+public:
+    DMInfoClass() = default;
+    // Constructs empty, then Load(fileName).
+    explicit DMInfoClass(const std::string& fileName);
+    ~DMInfoClass();
+    DMInfoClass(const DMInfoClass&) = delete;
+    DMInfoClass& operator=(const DMInfoClass&) = delete;
+
+    // Reads (program folder + "\" + fileName). False, with Valid false, when
+    // the file has no "DM Model" section.
+    bool Load(const std::string& fileName);
+    // The same from an ini file already read. Any previous contents are dropped.
+    bool Load(const IniFile& ini);
+
+    // First entry in list order with the given number, or null.
+    DmActuatorInfoClass* FindByDisplayIndex(int displayIndex) const;
+    DmActuatorInfoClass* FindByIndex(int index) const;
+    DmActuatorInfoClass* FindByChannel(int channel) const;
+    // Channel of the first entry flagged Surface, or -1.
+    int SurfaceChannel() const;
+
+    // Renumbers the actuators for display from a map file of integer pairs
+    // (actuator number Index + 1, display position DisplayIndex - 1). False
+    // when the file cannot be read; then nothing changes.
+    bool ApplyMapFile(const std::string& path);
+    // The same from the file's text.
+    void ApplyMapText(std::string_view text);
+
+    // Map files larger than this are not read.
+    static constexpr std::size_t MaxMapFileBytes = 4u * 1024u * 1024u;
+
+    bool Valid = false;
+
+    // Section "DM Model".
+    double Diameter_m = 0;
+    double Y_Distance_m = 0;
+    int Actuators = 0;
+    double Thickness_m = 0;
+    double Separation_m = 0;
+    double Stress_Pa = 0;
+    double Youngs_Pa = 0;
+    double Poissons = 0;
+    double Density_kg_m3 = 0;
+    bool Square = false;
+    double InterstitialStress_Pa = 0;
+    double InterstitialThickness_m = 0;
+    double InterstitialYoungs_Pa = 0;
+    double InterstitialPoissons = 0;
+    int InterstitialType = 0;
+    double InterstitialDensity_kg_m3 = 0;
+    double InterstitialSpringConstant_N_m = 0;
+    int ActuatorType_circ_rect_ring = 0; // 0 circular, 1 rectangular, 2 ring, 3 quarter ring
+    std::int8_t Shape = 0;
+    double QuarterRingGap_m = 0;
+    double PullUpVoltage_v = 0;
+    double PullUpSep_m = 0;
+    double PullType = 0;
+
+    // The actuators, in the reverse of the file's section order. The list
+    // owns its entries.
+    ListHead<DmActuatorInfoClass> ActuatorList;
+    int ActuatorCount = 0;
+    // Extents of the actuator centres; they start at 0 and so include the centre.
+    double XMax = 0;
+    double XMin = 0;
+    double YMax = 0;
+    double YMin = 0;
+
+private:
+    void Clear();
+};
+
+} // namespace ostrander
