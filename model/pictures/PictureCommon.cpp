@@ -1,0 +1,83 @@
+#include "model/pictures/PictureCommon.h"
+
+#include "toolkit/Format.h"
+
+#include <cmath>
+
+namespace ostrander {
+
+int PixelOf(double value) {
+    constexpr double kLimit = 32767.0;
+    if (!std::isfinite(value))
+        return 0;
+    if (value > kLimit)
+        return static_cast<int>(kLimit);
+    if (value < -kLimit)
+        return -static_cast<int>(kLimit);
+    return static_cast<int>(value);
+}
+
+GridRange ScanGrid(const double* const* rows, int n) {
+    GridRange r;
+    if (!rows || n <= 0)
+        return r;
+    double lo = rows[0][0], hi = rows[0][0];
+    bool finite = true;
+    for (int i = 0; i < n; ++i) {
+        const double* row = rows[i];
+        for (int j = 0; j < n; ++j) {
+            double v = row[j];
+            finite = finite && std::isfinite(v);
+            if (v < lo)
+                lo = v;
+            if (v > hi)
+                hi = v;
+        }
+    }
+    if (!finite)
+        return r;
+    r.finite = true;
+    r.min = lo;
+    r.max = hi;
+    return r;
+}
+
+std::string PeakToValleyText(double peakToValley_m, double separation_m) {
+    std::string text = "PV(um):" + FormatFloat("0.000E-00", peakToValley_m * 1000000.0);
+    if (peakToValley_m > separation_m / 3.0)
+        text += " (snap-down)";
+    return text;
+}
+
+void DrawNothingToDisplay(Canvas& canvas) {
+    canvas.SetPenColor(clBlack);
+    canvas.SetBrushColor(clWhite);
+    canvas.SetBrushStyle(BrushStyle::Solid);
+    canvas.Rectangle(0, 0, canvas.Width(), canvas.Height());
+    canvas.SetFontColor(clRed);
+    canvas.SetFontSize(12);
+    canvas.TextOut(1, 1, kNothingToDisplay);
+}
+
+void DrawMakersMark(Canvas& canvas) {
+    canvas.SetPenColor(clWhite);
+    canvas.SetBrushColor(clWhite);
+    canvas.SetBrushStyle(BrushStyle::Solid);
+    canvas.SetFontHeight(canvas.Height() / 20);
+    canvas.SetFontColor(kMakersMarkColor);
+    canvas.SetFontStyle(fsItalic);
+    const std::string previousName = canvas.FontName();
+    canvas.SetFontName("Impact");
+    canvas.TextOut(1, canvas.Height() - canvas.FontHeight() - 1, kMakersMark);
+    canvas.SetFontStyle(fsNone);
+    canvas.SetFontName(previousName);
+}
+
+void DrawFrame(Canvas& canvas) {
+    canvas.SetPenColor(clBlack);
+    canvas.SetBrushStyle(BrushStyle::Clear);
+    canvas.Rectangle(0, 0, canvas.Width(), canvas.Height());
+    canvas.SetBrushStyle(BrushStyle::Solid);
+}
+
+} // namespace ostrander

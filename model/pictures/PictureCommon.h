@@ -1,0 +1,46 @@
+#pragma once
+// What every result picture shares: the pixel conversion, the scan of a grid
+// for its extremes, the peak-to-valley text, the maker's mark, the frame and
+// the "Nothing to display." picture.
+#include "toolkit/Canvas.h"
+
+#include <string>
+
+namespace ostrander {
+
+// A coordinate in whole pixels, truncated toward zero. A non-finite value
+// gives 0 and values beyond +-32767 are held there, so no picture ever
+// converts a NaN or an out-of-range double to an integer.
+int PixelOf(double value);
+
+// Extremes of an n x n grid of row pointers (rows[i][j]), scanned from
+// [0][0]. finite is false when the grid is missing (null or n <= 0) or holds
+// a NaN or an infinity; min and max are then 0.
+struct GridRange {
+    bool finite = false;
+    double min = 0.0;
+    double max = 0.0;
+};
+GridRange ScanGrid(const double* const* rows, int n);
+
+// "PV(um):" and the peak-to-valley in micrometres as "0.000E-00", with
+// " (snap-down)" when it exceeds a third of the separation (both in metres).
+std::string PeakToValleyText(double peakToValley_m, double separation_m);
+
+// Black-framed white canvas reading "Nothing to display." in red at (1, 1).
+void DrawNothingToDisplay(Canvas& canvas);
+
+// "Brendimor" in italic "Impact" at the lower left, a twentieth of the
+// height tall, over white; the font style and name are put back afterwards.
+void DrawMakersMark(Canvas& canvas);
+
+// Black frame round the whole canvas; the brush is left solid.
+void DrawFrame(Canvas& canvas);
+
+// Font and colours of the pictures.
+inline constexpr TColor kMakersMarkColor = 0x580800;
+inline constexpr TColor kLabelColor = 0x888888;
+inline constexpr char kMakersMark[] = "Brendimor";
+inline constexpr char kNothingToDisplay[] = "Nothing to display.";
+
+} // namespace ostrander
