@@ -1,0 +1,133 @@
+// Each result picture on its design size, drawn into an image as the window
+// does on every idle pass.
+#include "model/RowGrid.h"
+#include "model/pictures/FarFieldPictures.h"
+#include "model/pictures/SurfaceImages.h"
+#include "model/pictures/ThreeDImage.h"
+#include "toolkit/qt/Application.h"
+#include "toolkit/qt/ImageCanvas.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+using namespace ostrander;
+
+namespace {
+
+void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "bench_pictures";
+    static char* argv[] = {name, nullptr};
+    static Application* app = [] {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new Application(argc, argv);
+    }();
+    (void)app;
+}
+
+constexpr int kN = 100;
+
+// A membrane-like surface: a few logarithmic dips inside a 15 mm mirror.
+struct Surface {
+    Surface() : rows(AllocateRowGrid(kN, kN)) {
+        const double D = 0.015, dx = D / (kN * 0.97 - 2), R = D / 2;
+        const double pads[3][2] = {{0.0, 0.0}, {0.003, 0.001}, {-0.002, -0.0035}};
+        for (int i = 0; i < kN; ++i)
+            for (int j = 0; j < kN; ++j) {
+                const double x = (i - kN / 2) * dx, y = (j - kN / 2) * dx;
+                if (std::hypot(x, y) > R)
+                    continue;
+                double z = 0;
+                for (const auto& p : pads) {
+                    const double G = std::max(std::hypot(x - p[0], y - p[1]), 0.0008);
+                    z -= 0.4e-6 * std::log(R / G) / std::log(R / 0.0008);
+                }
+                rows[i][j] = z;
+            }
+        mirror.Diameter_m = D;
+        mirror.Separation_m = 30e-6;
+        const double pitch = 0.0018;
+        for (int q = -3; q <= 3; ++q)
+            for (int r = -3; r <= 3; ++r)
+                if (std::abs(q + r) <= 3)
+                    mirror.actuators.push_back({true, pitch * (q + r / 2.0),
+                                                pitch * r * std::sqrt(3.0) / 2, 0, 0, 0.0016, 0});
+    }
+    ~Surface() { FreeRowGrid(rows, kN); }
+    double** rows;
+    MirrorDrawing mirror;
+};
+
+// A centred spot in the 256 x 256 transform layout.
+std::vector<float> Spot() {
+    const int T = 256;
+    std::vector<float> f(2 * (T + 1) * (T + 1), 0.0f);
+    for (int r = 1; r <= T; ++r)
+        for (int c = 1; c <= T; ++c) {
+            const double d2 = (r - 129) * (r - 129) + (c - 129) * (c - 129);
+            f[2 * ((r - 1) * T + c) - 1] = static_cast<float>(std::exp(-d2 / 8.0));
+        }
+    return f;
+}
+
+void BM_SurfaceImage(benchmark::State& state) {
+    EnsureApplication();
+    Surface s;
+    ImageCanvas canvas(309, 335);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawSurfaceImage(canvas, {s.rows, kN}, s.mirror));
+}
+BENCHMARK(BM_SurfaceImage)->Unit(benchmark::kMillisecond);
+
+void BM_Interferogram(benchmark::State& state) {
+    EnsureApplication();
+    Surface s;
+    ImageCanvas canvas(309, 335);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawInterferogram(canvas, {s.rows, kN}, s.mirror));
+}
+BENCHMARK(BM_Interferogram)->Unit(benchmark::kMillisecond);
+
+void BM_ThreeDImage(benchmark::State& state) {
+    EnsureApplication();
+    Surface s;
+    ImageCanvas canvas(309, 335);
+    double** view = nullptr;
+    std::int32_t viewRows = 0;
+    ThreeDOptions options;
+    options.Separation_m = 30e-6;
+    options.RemoveFocus = state.range(0) != 0;
+    options.PeakVoltageFraction = 0.5;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DrawThreeDImage(canvas, s.rows, kN, options, view, viewRows));
+    FreeRowGrid(view, viewRows);
+}
+BENCHMARK(BM_ThreeDImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_FarFieldImage(benchmark::State& state) {
+    EnsureApplication();
+    const std::vector<float> f = Spot();
+    ImageCanvas canvas(335, 335);
+    for (auto _ : state)
+        DrawFarFieldImage(canvas, {f.data(), 256, static_cast<int>(state.range(0))}, 47.5, false,
+                          "Far Field Intensity");
+}
+BENCHMARK(BM_FarFieldImage)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+void BM_FarFieldPlot(benchmark::State& state) {
+    EnsureApplication();
+    const std::vector<float> f = Spot();
+    ImageCanvas canvas(335, 335);
+    double** grid = nullptr;
+    std::int32_t gridRows = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            DrawFarFieldPlot(canvas, {f.data(), 256, 1}, true, grid, gridRows));
+    FreeRowGrid(grid, gridRows);
+}
+BENCHMARK(BM_FarFieldPlot)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,205 @@
+#include "model/pictures/SurfaceImages.h"
+
+#include "Shared_Software/Mirror/ColorScale.h"
+
+#include <cmath>
+#include <string>
+
+namespace ostrander {
+
+namespace {
+
+// Pixel geometry of a surface picture: cells of cw x ch pixels, the mirror
+// centre at (W/2, H/2), metres turned into samples by the grid spacing.
+struct Layout {
+    Layout(const Canvas& canvas, const SurfaceGrid& g, double diameter)
+        : W(canvas.Width()), H(canvas.Height()), cw((W - 2.0) / (g.n + 1)),
+          ch((H - 2.0) / (g.n + 1)), centreX(W / 2), centreY(H / 2),
+          samplesPerMetre((g.n * g.fill - 2.0) / diameter) {}
+
+    double Samples(double metres) const { return metres * samplesPerMetre; }
+    double X(double metres) const { return centreX + Samples(metres) * cw; }
+    double Y(double metres) const { return centreY + Samples(metres) * ch; }
+
+    int W, H;
+    double cw, ch;
+    int centreX, centreY;
+    double samplesPerMetre;
+};
+
+// Outline of a box given by its centre and half sizes in pixels.
+Rect Box(double x, double y, double halfWidth, double halfHeight) {
+    return {PixelOf(x - halfWidth), PixelOf(y - halfHeight), PixelOf(x + halfWidth),
+            PixelOf(y + halfHeight)};
+}
+
+void DrawMirrorOutline(Canvas& canvas, const Layout& L, const MirrorDrawing& mirror) {
+    canvas.SetPenColor(clRed);
+    canvas.SetBrushStyle(BrushStyle::Clear);
+    const double r = L.Samples(mirror.Diameter_m / 2.0);
+    const Rect box = Box(L.centreX, L.centreY, r * L.cw, r * L.ch);
+    if (mirror.Square)
+        canvas.Rectangle(box);
+    else
+        canvas.Ellipse(box.left, box.top, box.right, box.bottom);
+    canvas.SetBrushStyle(BrushStyle::Solid);
+}
+
+// Outlines and numbers of the actuators; leaves the brush clear.
+void DrawActuatorOverlay(Canvas& canvas, const Layout& L, const MirrorDrawing& mirror) {
+    canvas.SetPenColor(clBlue);
+    canvas.SetBrushStyle(BrushStyle::Clear);
+    canvas.SetFontColor(clLime);
+    const double cw = L.cw, ch = L.ch;
+    int quarter = 1;
+    for (std::size_t index = 0; index < mirror.actuators.size(); ++index) {
+        const MirrorDrawing::Actuator& a = mirror.actuators[index];
+        if (!a.present)
+            continue;
+        canvas.SetFontSize(12);
+        const double cx = L.X(a.X), cy = L.Y(a.Y);
+        const double halfX = L.Samples(a.Dcontact_m / 2.0) * cw;
+        const double halfY = L.Samples(a.DcontactY_m / 2.0) * cw;
+        double labelX = cx - halfX, labelY = cy + halfX;
+        switch (mirror.ActuatorType) {
+        case 1:
+            canvas.Rectangle(Box(cx, cy, halfX, halfY));
+            labelY = cy + halfY;
+            break;
+        case 2: {
+            for (double radius : {a.Rinner, a.Router}) {
+                const double r = L.Samples(radius) * cw;
+                const Rect b = Box(L.centreX, L.centreY, r, r);
+                canvas.Ellipse(b.left, b.top, b.right, b.bottom);
+            }
+            labelX = L.centreX - halfX;
+            labelY = L.centreY + halfX;
+            break;
+        }
+        case 3: {
+            const double ri = L.Samples(a.Rinner), ro = L.Samples(a.Router);
+            const double mid = (ro + ri) / 2.0, width = (ro - ri) / 2.0;
+            const double gap = L.Samples(mirror.QuarterRingGap_m / 2.0);
+            if (quarter == 1)
+                for (double r : {ri, ro}) {
+                    const Rect b = Box(L.centreX, L.centreY, r * cw, r * ch);
+                    canvas.Ellipse(b.left, b.top, b.right, b.bottom);
+                }
+            // Gap box on the mid-circle: right, below, left, above.
+            static constexpr int kDirection[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+            const int dx = kDirection[quarter - 1][0], dy = kDirection[quarter - 1][1];
+            const double across = dx != 0 ? width : gap, along = dx != 0 ? gap : width;
+            canvas.Rectangle(
+                Box(L.centreX + dx * mid * cw, L.centreY + dy * mid * ch, across * cw, along * ch));
+            quarter = quarter % 4 + 1;
+            labelX = cx - width * cw;
+            labelY = cy - width * cw;
+            break;
+        }
+        default: {
+            const Rect b = Box(cx, cy, halfX, halfX);
+            canvas.Ellipse(b.left, b.top, b.right, b.bottom);
+            break;
+        }
+        }
+        canvas.TextOut(PixelOf(labelX), PixelOf(labelY), std::to_string(index + 1));
+    }
+}
+
+// Cross-section profiles through the middle column and the middle row.
+void DrawProfiles(Canvas& canvas, const Layout& L, const SurfaceGrid& g, const GridRange& range) {
+    const double pv = range.max - range.min;
+    if (!(pv > 0.0))
+        return;
+    canvas.SetPenColor(clFuchsia);
+    const int middle = g.n / 2;
+    for (int j = 0; j < g.n; ++j) {
+        const int x = PixelOf(std::fabs(L.W / pv * (g.rows[middle][j] - range.min)));
+        const int y = PixelOf(j * L.ch);
+        if (j == 0)
+            canvas.MoveTo(x, y);
+        else
+            canvas.LineTo(x, y);
+    }
+    for (int i = 0; i < g.n; ++i) {
+        const int x = PixelOf(i * L.cw);
+        const int y = PixelOf(L.H - std::fabs(L.H / pv * (g.rows[i][middle] - range.min)));
+        if (i == 0)
+            canvas.MoveTo(x, y);
+        else
+            canvas.LineTo(x, y);
+    }
+}
+
+// The steps both pictures share around their cells.
+template <class DrawCells>
+GridRange DrawSurfacePicture(Canvas& canvas, const SurfaceGrid& g, const MirrorDrawing& mirror,
+                             bool profiles, DrawCells drawCells) {
+    const GridRange range = ScanGrid(g.rows, g.n);
+    if (!range.finite || range.max - range.min == 0.0) {
+        DrawNothingToDisplay(canvas);
+        return range;
+    }
+    const Layout L(canvas, g, mirror.Diameter_m);
+    canvas.SetPenColor(clBlack);
+    canvas.SetBrushColor(clWhite);
+    canvas.SetBrushStyle(BrushStyle::Solid);
+    canvas.Rectangle(0, 0, L.W, L.H);
+
+    drawCells(L, range);
+
+    DrawMirrorOutline(canvas, L, mirror);
+    DrawActuatorOverlay(canvas, L, mirror);
+
+    canvas.SetFontColor(kLabelColor);
+    canvas.SetFontHeight(16);
+    canvas.SetFontSize(12);
+    canvas.SetBrushStyle(BrushStyle::Clear);
+    canvas.TextOut(1, 1, PeakToValleyText(range.max - range.min, mirror.Separation_m));
+    canvas.SetBrushStyle(BrushStyle::Solid);
+
+    if (profiles)
+        DrawProfiles(canvas, L, g, range);
+    DrawMakersMark(canvas);
+    DrawFrame(canvas);
+    return range;
+}
+
+} // namespace
+
+GridRange DrawSurfaceImage(Canvas& canvas, const SurfaceGrid& surface,
+                           const MirrorDrawing& mirror) {
+    return DrawSurfacePicture(
+        canvas, surface, mirror, true, [&](const Layout& L, const GridRange& range) {
+            const double scale = 255.0 / (range.max - range.min);
+            for (int i = 0; i < surface.n; ++i)
+                for (int j = 0; j < surface.n; ++j) {
+                    const int level = PixelOf((surface.rows[i][j] - range.min) * scale);
+                    const TColor color = LevelColor(level, 255, 1);
+                    canvas.SetPenColor(color);
+                    canvas.SetBrushColor(color);
+                    canvas.Rectangle(PixelOf(i * L.cw + 1), PixelOf(j * L.ch),
+                                     PixelOf((i + 1) * L.cw + 2), PixelOf((j + 1) * L.ch));
+                }
+        });
+}
+
+GridRange DrawInterferogram(Canvas& canvas, const SurfaceGrid& surface,
+                            const MirrorDrawing& mirror) {
+    return DrawSurfacePicture(
+        canvas, surface, mirror, false, [&](const Layout& L, const GridRange&) {
+            const double k = 2.0 * M_PI / kInterferogramWavelength;
+            for (int i = 0; i < surface.n; ++i)
+                for (int j = 0; j < surface.n; ++j) {
+                    const double s = std::sin(surface.rows[i][j] * k);
+                    const int level = PixelOf((1.0 - s * s) * 255.0);
+                    const TColor color = LevelColor(level, 255, 0);
+                    canvas.SetPenColor(color);
+                    canvas.SetBrushColor(color);
+                    canvas.Rectangle(PixelOf(i * L.cw + 1), PixelOf(j * L.ch),
+                                     PixelOf((i + 1) * L.cw + 1), PixelOf((j + 1) * L.ch + 1));
+                }
+        });
+}
+
+} // namespace ostrander
