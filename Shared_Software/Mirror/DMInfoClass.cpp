@@ -59,6 +59,13 @@ std::optional<int> NextInteger(std::string_view text, std::size_t& pos) {
 
 } // namespace
 
+std::string DevicePath(const std::string& name) {
+    const std::string normal = NormalizePath(name);
+    if (!normal.empty() && normal[0] == '/')
+        return normal;
+    return ProgramPath(name);
+}
+
 // ---------------------------------------------------------------------------
 
 DmActuatorInfoClass::DmActuatorInfoClass(const std::string& sectionName, const IniFile& ini,
@@ -113,7 +120,7 @@ void DMInfoClass::Clear() {
 }
 
 bool DMInfoClass::Load(const std::string& fileName) {
-    return Load(IniFile(ProgramPath(fileName)));
+    return Load(IniFile(DevicePath(fileName)));
 }
 
 bool DMInfoClass::Load(const IniFile& ini) {

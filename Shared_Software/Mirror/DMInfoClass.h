@@ -12,6 +12,10 @@
 
 namespace ostrander {
 
+// Where a file named in or for the device folder is opened: the program's
+// folder + "\" + name, normalised; a name that is already absolute stays as it is.
+std::string DevicePath(const std::string& name);
+
 // One actuator section. Owned by the DMInfoClass whose list holds it.
 class DmActuatorInfoClass {
 public:

@@ -1,5 +1,6 @@
 #include "Shared_Software/Mirror/InfoFileListClass.h"
 
+#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
 
@@ -10,14 +11,6 @@ namespace ostrander {
 namespace {
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-// Folder to enumerate: absolute paths as they are, others below the program's folder.
-std::string ResolveFolder(const std::string& folder) {
-    const std::string normal = NormalizePath(folder);
-    if (!normal.empty() && normal[0] == '/')
-        return normal;
-    return ProgramPath(folder);
 }
 } // namespace
 
@@ -44,7 +37,7 @@ bool InfoFileListClass::Scan(const std::string& pathOrPattern,
     else if (pattern.find('.') == std::string::npos)
         pattern += extension;
 
-    const std::string directory = folder.empty() ? ResolveFolder(".") : ResolveFolder(folder);
+    const std::string directory = DevicePath(folder.empty() ? "." : folder);
     for (const std::string& name : ListFiles(directory, pattern)) {
         IniFile ini(directory + "/" + name);
         if (ini.ReadString("General", "FileType", "UnKnown") != fileType_)

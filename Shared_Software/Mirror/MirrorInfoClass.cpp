@@ -7,7 +7,7 @@ namespace ostrander {
 
 MirrorInfoClass::MirrorInfoClass(const std::string& fileName)
     : Model(std::make_unique<DMInfoClass>()) {
-    const std::string path = ProgramPath(fileName);
+    const std::string path = DevicePath(fileName);
     Valid = Load(fileName, IniFile(path), FileModificationTime(path));
 }
 
@@ -46,7 +46,7 @@ bool MirrorInfoClass::Load(const std::string& fileName, const IniFile& ini,
 
     // A missing map file leaves the file's own numbering.
     MapFileName =
-        ExtractFilePath(ProgramPath(FileName)) + NormalizePath("DMmap_" + MapPrefix + ".dat");
+        ExtractFilePath(DevicePath(FileName)) + NormalizePath("DMmap_" + MapPrefix + ".dat");
     Model->ApplyMapFile(MapFileName);
 
     DisplayIndexByIndex.assign(static_cast<std::size_t>(Model->ActuatorCount), 0);

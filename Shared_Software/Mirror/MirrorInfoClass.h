@@ -20,8 +20,8 @@ class MirrorFourierClass;
 
 class MirrorInfoClass {
 public:
-    // fileName is relative to the program's folder, e.g. "..\Devices\m.ini";
-    // runs Load and keeps its result as Valid.
+    // fileName is relative to the program's folder, e.g. "..\Devices\m.ini",
+    // or absolute; runs Load and keeps its result as Valid.
     explicit MirrorInfoClass(const std::string& fileName);
     // Reads an ini file already parsed (tests, previews). fileName names the
     // file as above (it places the map file); modified is the file's

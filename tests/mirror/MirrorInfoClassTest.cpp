@@ -114,6 +114,50 @@ TEST(MirrorInfoClass, DisplayTableFillsGapsWithDefaults) {
     EXPECT_EQ(info.DisplayIndexByIndex, (std::vector<int>{7, 2, 9, 4}));
 }
 
+// Damaged copies of a valid file: every load must end in a consistent object
+// (the sanitizer builds check the memory side).
+TEST(MirrorInfoClass, DamagedFilesLoadConsistently) {
+    const std::string good = "[General]\nFileType=Mirror Info\nLimitVoltage=150\n"
+                             "[DM Model]\nDiameter_m=0.015\nActuators=3\n"
+                             "[A]\nIndex=0\nX=0.001\nDisplayIndex=3\n"
+                             "[B]\nIndex=1\nY=-0.002\nLabel=Two\n"
+                             "[C]\nIndex=2\nDpad_m=0.002\nSurface=1\n";
+    const char alphabet[] = "[]=\n;#$-+.e0123456789 xIndex\x00\xff";
+    unsigned state = 12345;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) & 0x7fff;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        std::string text = good;
+        for (unsigned edits = 1 + next() % 6; edits > 0; --edits) {
+            const std::size_t at = next() % (text.size() + 1);
+            const char c = alphabet[next() % (sizeof alphabet - 1)];
+            switch (next() % 3) {
+            case 0:
+                text.insert(at, 1, c);
+                break;
+            case 1:
+                if (at < text.size())
+                    text.erase(at, 1 + next() % 8);
+                break;
+            default:
+                if (at < text.size())
+                    text[at] = c;
+            }
+        }
+        MirrorInfoClass info = FromText(text);
+        ASSERT_NE(info.Model, nullptr);
+        int listed = 0;
+        for (auto* a = info.Model->ActuatorList.first; a != nullptr; a = a->next, ++listed)
+            ASSERT_GE(a->Index, 0);
+        ASSERT_EQ(listed, info.Model->ActuatorCount);
+        ASSERT_EQ(info.DisplayIndexByIndex.size(), static_cast<std::size_t>(listed));
+        info.Model->ApplyMapText(text); // the same junk as a map file
+        ASSERT_LE(info.Model->XMin, info.Model->XMax);
+    }
+}
+
 // A program folder bin/ beside a device folder Devices/ in a temporary folder.
 class DeviceFolder : public testing::Test {
 protected:
@@ -203,6 +247,19 @@ TEST_F(DeviceFolder, ScanListsMirrorInfoFilesOnly) {
     drivers.Scan("..\\Devices\\", "ini"); // the dot is added
     ASSERT_EQ(drivers.Count(), 1);
     EXPECT_EQ(drivers.GetDeviceName(0), "Driver");
+}
+
+TEST_F(DeviceFolder, AbsoluteFolderScansAndLoadsToo) {
+    Write("m.ini", "[General]\nFileType=Mirror Info\nMapPrefix=A\n[DM Model]\n[A]\nIndex=0\n");
+    Write("DMmap_A.dat", "1 2\n");
+    InfoFileListClass list("Mirror Info");
+    list.Scan((root / "Devices").string() + "/", ".ini");
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.GetPath(0), (root / "Devices" / "m.ini").string());
+    MirrorInfoClass info(list.GetPath(0));
+    ASSERT_TRUE(info.Valid);
+    EXPECT_EQ(info.MapFileName, (root / "Devices" / "DMmap_A.dat").string());
+    EXPECT_EQ(info.DisplayIndexByIndex, (std::vector<int>{3}));
 }
 
 TEST_F(DeviceFolder, ScanPatternsAndMissingFolders) {
