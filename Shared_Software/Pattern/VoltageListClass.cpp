@@ -1,0 +1,97 @@
+#include "Shared_Software/Pattern/VoltageListClass.h"
+
+#include "Shared_Software/Mirror/tl_list.h"
+
+namespace ostrander {
+
+namespace {
+bool Linked(const VoltageListClass& list, const VoltageListEntry* entry) {
+    return entry->next != nullptr || entry->prev != nullptr || list.First() == entry;
+}
+} // namespace
+
+VoltageListClass::~VoltageListClass() {
+    while (last != nullptr) {
+        VoltageListEntry* Entry = last;
+        LLREMOVE(*this, Entry);
+        if (last == Entry)
+            break; // the list is damaged; leave the rest rather than loop
+        --count;
+        delete Entry;
+    }
+}
+
+VoltageListEntry* VoltageListClass::Find(std::int32_t actuator) const {
+    for (VoltageListEntry* Entry = first; Entry != nullptr; Entry = Entry->next)
+        if (Entry->Actuator == actuator)
+            return Entry;
+    return nullptr;
+}
+
+bool VoltageListClass::Insert(std::int32_t actuator, double voltage) {
+    VoltageListEntry* NewEntry = new VoltageListEntry(actuator, voltage);
+    // actuator - 1 without overflow: no entry can precede the lowest number.
+    VoltageListEntry* Entry = actuator == INT32_MIN ? nullptr : Find(actuator - 1);
+    if (Entry != nullptr)
+        LLAFTER(*this, NewEntry, Entry);
+    else
+        LLFRONT(*this, NewEntry);
+    if (!Linked(*this, NewEntry)) {
+        delete NewEntry;
+        return false;
+    }
+    ++count;
+    return true;
+}
+
+bool VoltageListClass::SetFromArray(const double* volts, int n) {
+    bool ok = true;
+    for (int i = 0; volts != nullptr && i < n; ++i)
+        ok = Insert(i + 1, volts[i]) && ok;
+    return ok;
+}
+
+bool VoltageListClass::CopyTo(VoltageListClass* To) const {
+    if (To == nullptr)
+        return false;
+    if (To->count == count) {
+        VoltageListEntry* paired = nullptr;
+        for (VoltageListEntry* Entry = first; Entry != nullptr; Entry = Entry->next) {
+            VoltageListEntry* ToEntry = paired != nullptr ? paired->next : To->first;
+            if (ToEntry == nullptr || ToEntry->Actuator != Entry->Actuator)
+                ToEntry = To->Find(Entry->Actuator);
+            if (ToEntry == nullptr)
+                return false;
+            ToEntry->Voltage = Entry->Voltage;
+            paired = ToEntry;
+        }
+        return true;
+    }
+    To->Clear();
+    bool ok = true;
+    for (VoltageListEntry* Entry = first; Entry != nullptr; Entry = Entry->next) {
+        VoltageListEntry* ToEntry = new VoltageListEntry(*Entry);
+        LLBACK(*To, ToEntry);
+        if (!Linked(*To, ToEntry)) {
+            delete ToEntry;
+            ok = false;
+            continue;
+        }
+        ++To->count;
+    }
+    return ok;
+}
+
+void VoltageListClass::Clear() {
+    VoltageListEntry* Entry = first;
+    // Bounded by the count, so that damaged links cannot make it loop.
+    for (std::int32_t i = 0; Entry != nullptr && i < count; ++i) {
+        VoltageListEntry* next = Entry->next;
+        delete Entry;
+        Entry = next;
+    }
+    first = last = nullptr;
+    count = 0;
+}
+
+} // namespace ostrander
