@@ -1,0 +1,395 @@
+#include "Shared_Software/Mirror/MirrorClass.h"
+
+#include "Shared_Software/Pattern/VoltageListClass.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ostrander {
+
+// Takes the write lock unless the caller already holds it.
+class MirrorClass::Guard {
+public:
+    Guard(Synchronizer& lock, bool locked) : lock_(locked ? nullptr : &lock) {
+        if (lock_)
+            lock_->BeginWrite();
+    }
+    ~Guard() {
+        if (lock_)
+            lock_->EndWrite();
+    }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    Synchronizer* lock_;
+};
+
+MirrorClass::MirrorClass(const std::string& infoFileName) {
+    if (infoFileName.empty() || infoFileName == DriverDiagnosticName)
+        return;
+    Guard guard(Lock, false);
+    Info = std::make_unique<MirrorInfoClass>(infoFileName);
+    if (!Info->Valid) {
+        Info.reset();
+        return;
+    }
+    // A file must not be able to demand any allocation it likes.
+    const int actuators = Info->Model->Actuators;
+    if (actuators < 0 || actuators > DriverClass::MaxChannelCount) {
+        Info.reset();
+        return;
+    }
+    Driver = std::make_unique<DriverClass>(actuators);
+    if (!Driver->IsValid()) {
+        Driver.reset();
+        Info.reset();
+        return;
+    }
+    SetBankCount(1, true);
+    LimitVoltage = Info->LimitVoltage;
+    SetMapFile(Info->MapFileName, true);
+    SurfaceChannel = Info->SurfaceChannel();
+    const int n = Driver->GetChannelCount() + 1;
+    ByDisplayIndex = std::make_unique<ChannelTableClass>(n);
+    ByIndex = std::make_unique<ChannelTableClass>(n);
+    ByChannel = std::make_unique<ChannelTableClass>(n);
+    FillTables();
+    ZeroAll(true);
+    Valid = true;
+}
+
+MirrorClass::~MirrorClass() {
+    Guard guard(Lock, false);
+    ZeroAll(true);
+    ByDisplayIndex.reset();
+    ByIndex.reset();
+    ByChannel.reset();
+    Driver.reset();
+    Info.reset();
+}
+
+void MirrorClass::FillTables() {
+    if (!Info || !ByDisplayIndex)
+        return;
+    const DMInfoClass& model = *Info->Model;
+    for (int i = 0; i < ByDisplayIndex->Length(); ++i) {
+        DmActuatorInfoClass* a = model.FindByDisplayIndex(i);
+        ByDisplayIndex->Set(i, a, a ? a->Channel : -1);
+        a = model.FindByIndex(i);
+        ByIndex->Set(i, a, a ? a->Channel : -1);
+        a = model.FindByChannel(i);
+        ByChannel->Set(i, a, a ? a->Channel : -1);
+    }
+}
+
+bool MirrorClass::IsValid(bool locked) {
+    Guard guard(Lock, locked);
+    return Valid;
+}
+
+double MirrorClass::GetStepSize(bool locked) {
+    Guard guard(Lock, locked);
+    return StepSize;
+}
+
+void MirrorClass::SetStepSize(double volts, bool locked) {
+    Guard guard(Lock, locked);
+    if (std::isfinite(volts))
+        StepSize = volts;
+}
+
+double MirrorClass::GetLimitVoltage(bool locked) {
+    Guard guard(Lock, locked);
+    return LimitVoltage;
+}
+
+double MirrorClass::GetMaxVoltage(bool locked) {
+    Guard guard(Lock, locked);
+    return (Valid && Driver && Driver->IsValid()) ? Driver->GetMaxVoltage() : 0.0;
+}
+
+std::string MirrorClass::GetFileName(bool locked) {
+    Guard guard(Lock, locked);
+    return Info ? Info->FileName : std::string();
+}
+
+int MirrorClass::GetSurfaceChannel(bool locked) {
+    Guard guard(Lock, locked);
+    if (!Info)
+        return 0;
+    SurfaceChannel = Info->SurfaceChannel();
+    return SurfaceChannel;
+}
+
+int MirrorClass::GetActuatorCount(bool locked) {
+    Guard guard(Lock, locked);
+    return Info ? Info->Model->ActuatorCount : 0;
+}
+
+int MirrorClass::GetChannelCount(bool locked) {
+    Guard guard(Lock, locked);
+    return Driver ? Driver->GetChannelCount() : 0;
+}
+
+int MirrorClass::GetModelActuators(bool locked) {
+    Guard guard(Lock, locked);
+    return Info ? Info->Model->Actuators : 0;
+}
+
+std::string MirrorClass::GetMapFileName(bool locked) {
+    Guard guard(Lock, locked);
+    return MapFileName;
+}
+
+std::time_t MirrorClass::GetLastChangeTime(bool locked) {
+    Guard guard(Lock, locked);
+    return LastChangeTime;
+}
+
+double MirrorClass::GetMeanVoltage(int bank, bool locked) {
+    Guard guard(Lock, locked);
+    return (bank >= 0 && bank < static_cast<int>(MeanVoltage.size())) ? MeanVoltage[bank] : 0.0;
+}
+
+double MirrorClass::GetSurfaceVoltage(int bank, bool locked) {
+    Guard guard(Lock, locked);
+    return (bank >= 0 && bank < static_cast<int>(SurfaceVoltage.size())) ? SurfaceVoltage[bank]
+                                                                         : 0.0;
+}
+
+int MirrorClass::GetBankCount(bool locked) {
+    Guard guard(Lock, locked);
+    return BankCount;
+}
+
+double MirrorClass::ChannelVoltage(int channel, int bank) {
+    if (!Driver || channel < 0 || channel >= Driver->GetChannelCount())
+        return 0.0;
+    return Driver->Get(channel, bank);
+}
+
+int MirrorClass::DisplayChannel(int displayIndex) {
+    return ByDisplayIndex ? ByDisplayIndex->Channel(displayIndex) : -1;
+}
+
+double MirrorClass::GetVoltage(int displayIndex, bool locked) {
+    Guard guard(Lock, locked);
+    return ChannelVoltage(DisplayChannel(displayIndex), 0);
+}
+
+std::string MirrorClass::GetVoltageText(int displayIndex, bool locked) {
+    Guard guard(Lock, locked);
+    DmActuatorInfoClass* a = ByDisplayIndex ? ByDisplayIndex->Actuator(displayIndex) : nullptr;
+    return a ? a->VoltageText : std::string();
+}
+
+TColor MirrorClass::GetVoltageColour(int displayIndex, bool locked) {
+    Guard guard(Lock, locked);
+    DmActuatorInfoClass* a = ByDisplayIndex ? ByDisplayIndex->Actuator(displayIndex) : nullptr;
+    return a ? a->VoltageColour : clBlack;
+}
+
+void MirrorClass::ReadVoltages(VoltageListClass& list, bool locked) {
+    Guard guard(Lock, locked);
+    const int count = GetActuatorCount(true);
+    if (list.Count() != count) {
+        list.Clear();
+        for (int i = 1; i <= count; ++i)
+            list.Insert(i, GetVoltage(i, true));
+        return;
+    }
+    for (VoltageListEntry* e = list.First(); e != nullptr; e = e->next)
+        e->Voltage = GetVoltage(e->Actuator, true);
+}
+
+void MirrorClass::UpdateActuator(int channel, int bank) {
+    DmActuatorInfoClass* a = ByChannel ? ByChannel->Actuator(channel) : nullptr;
+    if (a != nullptr && Driver)
+        a->SetVoltage(ChannelVoltage(channel, bank), Driver->GetMinVoltage(),
+                      Driver->GetMaxVoltage());
+}
+
+bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool locked) {
+    Guard guard(Lock, locked);
+    if (!Driver || MeanVoltage.empty() || bank < 0 || bank >= BankCount || channel < 0 ||
+        channel >= Driver->GetChannelCount() || std::isnan(volts))
+        return false;
+    const double lowest = Driver->GetMinVoltage();
+    if (lowest > volts)
+        volts = lowest;
+    LastChangeTime = std::time(nullptr);
+    // A request above the ceiling is a request for the ceiling that is not
+    // met: the ceiling goes through the mean rule like any other value, and
+    // the texts and means follow whatever the driver then holds.
+    bool met = true;
+    if (volts > Driver->GetMaxVoltage()) {
+        volts = Driver->GetMaxVoltage();
+        met = false;
+    }
+    const double mean = MeanVoltage[bank];
+    const double surface = SurfaceVoltage[bank];
+    if (channel == SurfaceChannel) {
+        if (std::fabs(mean - surface - volts) > LimitVoltage)
+            return false;
+        const bool stored = Driver->Set(channel, bank, volts);
+        UpdateActuator(channel, bank);
+        RecomputeMean(bank, true);
+        return stored && met;
+    }
+    const double n = Driver->GetChannelCount();
+    const double oldDifference = ChannelVoltage(channel, bank) - surface;
+    const double newDifference = volts - surface;
+    const double prospective = (n * mean - oldDifference + newDifference) / n;
+    if (prospective > LimitVoltage) {
+        // The absolute voltage that brings the mean to exactly the limit,
+        // never below the lowest voltage.
+        volts = std::max(surface + n * LimitVoltage - n * mean + oldDifference, lowest);
+    }
+    const bool stored = Driver->Set(channel, bank, volts);
+    UpdateActuator(channel, bank);
+    RecomputeMean(bank, true);
+    return stored && met;
+}
+
+bool MirrorClass::SetVoltage(int displayIndex, double volts, bool locked) {
+    return SetVoltageOnBank(displayIndex, volts, 0, locked);
+}
+
+bool MirrorClass::SetVoltageOnBank(int displayIndex, double volts, int bank, bool locked) {
+    Guard guard(Lock, locked);
+    if (!ByDisplayIndex || displayIndex < 0 || displayIndex > GetModelActuators(true))
+        return false;
+    const int channel = ByDisplayIndex->Channel(displayIndex);
+    if (channel < 0)
+        return false;
+    return SetChannelVoltage(channel, volts, bank, true);
+}
+
+bool MirrorClass::SetAllChannels(double volts, bool locked) {
+    Guard guard(Lock, locked);
+    bool ok = Driver != nullptr;
+    for (int c = 0; c < GetChannelCount(true); ++c)
+        ok = SetChannelVoltage(c, volts, 0, true) && ok;
+    return ok;
+}
+
+void MirrorClass::SetAllActuators(double volts, bool locked) {
+    Guard guard(Lock, locked);
+    if (!Driver)
+        return;
+    for (int i = 1; i <= GetModelActuators(true); ++i)
+        SetVoltage(i, volts, true);
+    SendBank(0, true);
+}
+
+bool MirrorClass::SetVoltageAndSend(int displayIndex, double volts, bool locked) {
+    Guard guard(Lock, locked);
+    if (!ByDisplayIndex || displayIndex < 0 || displayIndex > GetModelActuators(true))
+        return false;
+    const int channel = ByDisplayIndex->Channel(displayIndex);
+    if (channel < 0)
+        return false;
+    return SetChannelAndSend(channel, volts, 0, true);
+}
+
+bool MirrorClass::SetChannelAndSend(int channel, double volts, int bank, bool locked) {
+    Guard guard(Lock, locked);
+    if (!SetChannelVoltage(channel, volts, bank, true))
+        return false;
+    Driver->SendChannel(channel, bank);
+    return true;
+}
+
+bool MirrorClass::ApplyVoltageList(const VoltageListClass* list, int bank, bool locked) {
+    Guard guard(Lock, locked);
+    if (list == nullptr)
+        return false;
+    bool ok = true;
+    for (const VoltageListEntry* e = list->First(); e != nullptr; e = e->next)
+        ok = SetVoltageOnBank(e->Actuator, e->Voltage, bank, true) && ok;
+    return ok;
+}
+
+bool MirrorClass::ApplyVoltageListAndSend(const VoltageListClass* list, int bank, bool locked) {
+    Guard guard(Lock, locked);
+    const bool ok = ApplyVoltageList(list, bank, true);
+    SendBank(bank, true);
+    return ok;
+}
+
+bool MirrorClass::SendBank(int bank, bool locked) {
+    Guard guard(Lock, locked);
+    return Driver ? Driver->SendBank(bank) : false;
+}
+
+bool MirrorClass::SetMapFile(const std::string& path, bool locked) {
+    Guard guard(Lock, locked);
+    if (!Info || !Info->ApplyMapFile(path))
+        return false;
+    MapFileName = path;
+    // Keep what is derived from the display numbers in step with them.
+    for (int i = 0; i < static_cast<int>(Info->DisplayIndexByIndex.size()); ++i) {
+        DmActuatorInfoClass* a = Info->Model->FindByIndex(i);
+        Info->DisplayIndexByIndex[i] = a ? a->DisplayIndex : i + 1;
+    }
+    FillTables();
+    return true;
+}
+
+void MirrorClass::SetOutputHold(bool hold, bool locked) {
+    Guard guard(Lock, locked);
+    if (Driver)
+        Driver->SetOutputHold(hold);
+}
+
+void MirrorClass::SetBankCount(int n, bool locked) {
+    Guard guard(Lock, locked);
+    n = std::clamp(n, 0, DriverClass::MaxBankCount);
+    if (Driver) {
+        Driver->SetBankCount(n);
+        n = Driver->GetBankCount();
+    }
+    BankCount = n;
+    MeanVoltage.assign(n, 0.0);
+    SurfaceVoltage.assign(n, 0.0);
+    // The driver's buffer is zeroed: the texts follow.
+    for (int c = 0; Driver && c < Driver->GetChannelCount(); ++c)
+        UpdateActuator(c, 0);
+}
+
+void MirrorClass::ZeroAll(bool locked) {
+    Guard guard(Lock, locked);
+    if (!Driver)
+        return;
+    for (int c = 0; c < Driver->GetChannelCount(); ++c) {
+        Driver->Set(c, 0, 0.0);
+        UpdateActuator(c, 0);
+    }
+    Driver->SendBank(0);
+    Driver->Control(1, 0, 0);
+    if (!SurfaceVoltage.empty())
+        SurfaceVoltage[0] = 0.0;
+    RecomputeMean(0, true);
+    Driver->Control(2, 0, 0);
+}
+
+void MirrorClass::RecomputeMean(int bank, bool locked) {
+    Guard guard(Lock, locked);
+    if (bank < 0 || bank >= static_cast<int>(MeanVoltage.size()) ||
+        bank >= static_cast<int>(SurfaceVoltage.size()))
+        return;
+    const double surface = SurfaceChannel < 0 ? 0.0 : ChannelVoltage(SurfaceChannel, bank);
+    SurfaceVoltage[bank] = surface;
+    const int actuators = GetModelActuators(true);
+    if (actuators <= 0) {
+        MeanVoltage[bank] = 0.0;
+        return;
+    }
+    double sum = 0.0;
+    for (int i = 1; i <= actuators; ++i)
+        sum += ChannelVoltage(DisplayChannel(i), bank) - surface;
+    MeanVoltage[bank] = std::fabs(sum / actuators);
+}
+
+} // namespace ostrander

@@ -1,0 +1,140 @@
+#pragma once
+// The live mirror: binds a mirror description to a driver that holds one
+// voltage per channel, translates display numbers into driver channels, and
+// enforces the voltage rules: the driver's lowest voltage, its highest
+// voltage (350 V) and the limit on the mean voltage over all actuators. Each
+// actuator's voltage text and colour follow what the driver holds.
+//
+// Numbering: display numbers 1 .. Actuators (what the user sees and what
+// voltage lists carry), driver channels 0 .. Actuators - 1.
+//
+// Locking: every operation takes the write lock of Lock (even reads), so no
+// thread ever sees half-updated voltages, means and texts. The trailing flag
+// `locked` says that the caller already holds it; the holder may take it
+// again. The driver's buffer lock is always taken inside the mirror's.
+#include "Shared_Software/Mirror/ChannelTableClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "driver/DriverClass.h"
+#include "toolkit/Synchronizer.h"
+#include "toolkit/TColor.h"
+
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ostrander {
+
+class VoltageListClass;
+
+class MirrorClass {
+public:
+    // Name of the device entry that has no mirror behind it.
+    static constexpr const char* DriverDiagnosticName = "Driver Diagnostic";
+
+    // infoFileName is relative to the program's folder, as the device scan
+    // gives it. The mirror is invalid for an empty name, for "Driver
+    // Diagnostic", for a file that is not a mirror info file, and for a model
+    // whose Actuators is negative or above DriverClass::MaxChannelCount.
+    explicit MirrorClass(const std::string& infoFileName);
+    // Drives every channel to 0 V first.
+    ~MirrorClass();
+    MirrorClass(const MirrorClass&) = delete;
+    MirrorClass& operator=(const MirrorClass&) = delete;
+
+    bool IsValid(bool locked = false);
+    double GetStepSize(bool locked = false);
+    void SetStepSize(double volts, bool locked = false); // non-finite values are ignored
+    double GetLimitVoltage(bool locked = false);
+    // The driver's highest voltage; 0 for an invalid mirror.
+    double GetMaxVoltage(bool locked = false);
+    std::string GetFileName(bool locked = false);
+    // Re-reads the surface channel from the description; -1 when there is
+    // none, 0 without a description.
+    int GetSurfaceChannel(bool locked = false);
+    int GetActuatorCount(bool locked = false); // actuator sections read
+    int GetChannelCount(bool locked = false);
+    int GetModelActuators(bool locked = false); // the model's Actuators key
+    std::string GetMapFileName(bool locked = false);
+    std::time_t GetLastChangeTime(bool locked = false);
+    double GetMeanVoltage(int bank = 0, bool locked = false);
+    double GetSurfaceVoltage(int bank = 0, bool locked = false);
+    int GetBankCount(bool locked = false);
+
+    // Bank 0 voltage of the actuator with this display number; 0 V when no
+    // actuator carries it.
+    double GetVoltage(int displayIndex, bool locked = false);
+    // Text ("12V") and colour of the actuator with this display number; ""
+    // and black when there is none.
+    std::string GetVoltageText(int displayIndex, bool locked = false);
+    TColor GetVoltageColour(int displayIndex, bool locked = false);
+    // Fills the list with (display number, voltage) for 1 .. GetActuatorCount,
+    // rebuilt when its count differs, else each entry's voltage in place.
+    void ReadVoltages(VoltageListClass& list, bool locked = false);
+
+    // The core rule. A request below the lowest voltage is raised to it; one
+    // above the highest is taken as the highest and reported false; a
+    // request that would lift the mean above the limit is lowered to the
+    // value that brings the mean to the limit (true). Refused: no driver,
+    // bank or channel out of range, NaN, and a surface-channel value that
+    // breaks the limit (nothing changes then).
+    bool SetChannelVoltage(int channel, double volts, int bank, bool locked = false);
+    bool SetVoltage(int displayIndex, double volts, bool locked = false);
+    bool SetVoltageOnBank(int displayIndex, double volts, int bank, bool locked = false);
+    // Every channel on bank 0; true only if all succeeded (all are tried).
+    bool SetAllChannels(double volts, bool locked = false);
+    // Display numbers 1 .. GetModelActuators, then the bank is sent.
+    void SetAllActuators(double volts, bool locked = false);
+    bool SetVoltageAndSend(int displayIndex, double volts, bool locked = false);
+    bool SetChannelAndSend(int channel, double volts, int bank, bool locked = false);
+    // Every entry in list order; true only if all succeeded; false for null.
+    bool ApplyVoltageList(const VoltageListClass* list, int bank, bool locked = false);
+    // As ApplyVoltageList, then sends the bank; the result is that of the settings.
+    bool ApplyVoltageListAndSend(const VoltageListClass* list, int bank, bool locked = false);
+    // False without a driver or while the output is held (always, here).
+    bool SendBank(int bank, bool locked = false);
+    // Applies an actuator map file to the description; on success remembers
+    // it and renumbers the lookup tables.
+    bool SetMapFile(const std::string& path, bool locked = false);
+    void SetOutputHold(bool hold, bool locked = false);
+    // n banks (clamped to 0 .. DriverClass::MaxBankCount), all at 0 V.
+    void SetBankCount(int n, bool locked = false);
+    // Every channel of bank 0 to 0 V, sent, with the formatter told code 1
+    // before the means are reset and code 2 after.
+    void ZeroAll(bool locked = false);
+    void RecomputeMean(int bank, bool locked = false);
+
+    // The description and the driver (owned by the mirror; null for an
+    // invalid mirror). Readers that need a consistent view hold GetLock().
+    MirrorInfoClass* GetInfo() { return Info.get(); }
+    DriverClass* GetDriver() { return Driver.get(); }
+    Synchronizer& GetLock() { return Lock; }
+
+private:
+    class Guard;
+
+    void FillTables();
+    // Text and colour of the actuator on channel c from the driver's value on bank b.
+    void UpdateActuator(int channel, int bank);
+    // The driver's value of channel c on bank b; 0 V for a channel outside the driver.
+    double ChannelVoltage(int channel, int bank);
+    int DisplayChannel(int displayIndex);
+
+    bool Valid = false;
+    double StepSize = 10.0;
+    double LimitVoltage = 0.0;
+    std::unique_ptr<MirrorInfoClass> Info;
+    std::unique_ptr<DriverClass> Driver;
+    std::unique_ptr<ChannelTableClass> ByDisplayIndex;
+    std::unique_ptr<ChannelTableClass> ByIndex;
+    std::unique_ptr<ChannelTableClass> ByChannel;
+    int SurfaceChannel = -1;
+    int BankCount = 0;
+    std::vector<double> MeanVoltage;    // per bank, volts
+    std::vector<double> SurfaceVoltage; // per bank, volts
+    std::string MapFileName;
+    std::time_t LastChangeTime = 0;
+    Synchronizer Lock;
+};
+
+} // namespace ostrander
