@@ -242,9 +242,11 @@ bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool lo
     const double newDifference = volts - surface;
     const double prospective = (n * mean - oldDifference + newDifference) / n;
     if (prospective > LimitVoltage) {
-        // The absolute voltage that brings the mean to exactly the limit,
-        // never below the lowest voltage.
-        volts = std::max(surface + n * LimitVoltage - n * mean + oldDifference, lowest);
+        // The absolute voltage that brings the mean to exactly the limit.
+        volts = surface + n * LimitVoltage - n * mean + oldDifference;
+        // Below the lowest voltage both rules cannot hold: refuse, nothing changes.
+        if (volts < lowest)
+            return false;
     }
     const bool stored = Driver->Set(channel, bank, volts);
     UpdateActuator(channel, bank);

@@ -1,0 +1,176 @@
+// Random sequences of requests: whatever is asked, the driver stays within
+// the lowest and highest voltage, the mean of what it holds stays within the
+// limit (mirrors without a surface electrode), and the texts, colours and
+// means always agree with the driver.
+#include "MirrorCheck.h"
+#include "MirrorFixture.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Pattern/VoltageListClass.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+using namespace ostrander;
+using namespace ostrander::testing_support;
+
+namespace {
+
+struct PropertyCase {
+    const char* name;
+    int actuators;
+    double limit;
+    int surfaceIndex;
+    int lowest; // the driver's lowest voltage
+};
+
+void PrintTo(const PropertyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MirrorProperty : public DeviceFolderTest,
+                       public ::testing::WithParamInterface<PropertyCase> {};
+
+double RandomVolts(std::mt19937& rng) {
+    switch (std::uniform_int_distribution<int>(0, 9)(rng)) {
+    case 0:
+        return 350.0;
+    case 1:
+        return 351.0;
+    case 2:
+        return 0.0;
+    default:
+        return std::uniform_real_distribution<double>(-100.0, 500.0)(rng);
+    }
+}
+
+} // namespace
+
+TEST_P(MirrorProperty, RulesHoldForAnySequenceOfRequests) {
+    const PropertyCase& p = GetParam();
+    MirrorSpec spec;
+    spec.actuators = p.actuators;
+    spec.limitVoltage = p.limit;
+    spec.surfaceIndex = p.surfaceIndex;
+    MirrorClass m(WriteMirror("m.ini", spec));
+    ASSERT_TRUE(m.IsValid());
+    m.GetDriver()->GetInfo()->MinVoltage = p.lowest;
+    const int n = p.actuators;
+    const int surface = p.surfaceIndex; // display number = channel + 1 here
+    const double ceiling = m.GetMaxVoltage();
+
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 rng(seed);
+        m.ZeroAll();
+        for (int step = 0; step < 1500; ++step) {
+            const int op = std::uniform_int_distribution<int>(0, 10)(rng);
+            const int display = std::uniform_int_distribution<int>(-1, n + 1)(rng);
+            const int channel = std::uniform_int_distribution<int>(-1, n)(rng);
+            const int bank = std::uniform_int_distribution<int>(0, 9)(rng) == 0 ? 1 : 0;
+            const double volts = RandomVolts(rng);
+            SCOPED_TRACE(::testing::Message() << "seed " << seed << " step " << step << " op " << op
+                                              << " display " << display << " channel " << channel
+                                              << " bank " << bank << " volts " << volts);
+            const double before =
+                (channel >= 0 && channel < n) ? m.GetDriver()->Get(channel, 0) : 0.0;
+            bool result = false;
+            switch (op) {
+            case 0:
+                result = m.SetVoltage(display, volts);
+                break;
+            case 1:
+                result = m.SetChannelVoltage(channel, volts, bank);
+                break;
+            case 2:
+                result = m.SetVoltageAndSend(display, volts);
+                break;
+            case 3:
+                result = m.SetChannelAndSend(channel, volts, bank);
+                break;
+            case 4:
+                m.SetAllChannels(volts);
+                break;
+            case 5:
+                m.SetAllActuators(volts);
+                break;
+            case 6:
+            case 7: {
+                VoltageListClass list;
+                const int count = std::uniform_int_distribution<int>(0, n + 1)(rng);
+                for (int i = 0; i < count; ++i)
+                    list.Insert(std::uniform_int_distribution<int>(0, n + 1)(rng),
+                                RandomVolts(rng));
+                if (op == 6)
+                    m.ApplyVoltageList(&list, bank);
+                else
+                    m.ApplyVoltageListAndSend(&list, bank);
+                break;
+            }
+            case 8:
+                if (step % 50 == 0)
+                    m.ZeroAll();
+                break;
+            case 9: {
+                VoltageListClass list;
+                m.ReadVoltages(list);
+                ASSERT_EQ(list.Count(), n);
+                for (VoltageListEntry* e = list.First(); e; e = e->next)
+                    ASSERT_EQ(e->Voltage, m.GetVoltage(e->Actuator));
+                break;
+            }
+            default:
+                m.RecomputeMean(0);
+                break;
+            }
+
+            // Every channel within the lowest and the highest voltage.
+            for (int c = 0; c < n; ++c) {
+                const double v = m.GetDriver()->Get(c, 0);
+                ASSERT_GE(v, std::min<double>(p.lowest, 0.0)) << "channel " << c;
+                ASSERT_LE(v, ceiling) << "channel " << c;
+                // Only ZeroAll stores 0 V below a higher lowest voltage.
+                ASSERT_TRUE(v == 0.0 || v >= p.lowest) << "channel " << c;
+            }
+            if (surface < 0) {
+                ASSERT_LE(ExpectedMean(m, -1), p.limit * (1 + 1e-12) + 1e-9);
+            }
+            // A single request on bank 0: met requests store no more than was
+            // asked (apart from the lowest voltage), requests above the
+            // ceiling are reported unmet, refused ones change nothing, and a
+            // met request stored below what was asked was cut to the limit.
+            if ((op == 1 || op == 3) && bank == 0 && channel >= 0 && channel < n) {
+                const double asked = std::max(std::min(volts, ceiling), double(p.lowest));
+                const double stored = m.GetDriver()->Get(channel, 0);
+                if (result) {
+                    ASSERT_LE(stored, asked + 1e-9);
+                }
+                if (volts > ceiling && channel != surface) {
+                    ASSERT_FALSE(result);
+                }
+                if (!result && volts <= ceiling) {
+                    ASSERT_EQ(stored, before) << "a refused request changed the driver";
+                }
+                if (result && surface < 0 && stored != asked) {
+                    ASSERT_NEAR(m.GetMeanVoltage(0), p.limit, 1e-9 * (1 + p.limit));
+                }
+            }
+            ExpectConsistent(m, surface);
+            if (HasFailure())
+                return;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Mirrors, MirrorProperty,
+                         ::testing::Values(PropertyCase{"plain", 6, 100.0, -1, 0},
+                                           PropertyCase{"tight", 3, 20.0, -1, 0},
+                                           PropertyCase{"lowest", 5, 150.0, -1, 10},
+                                           PropertyCase{"surface", 5, 80.0, 2, 0},
+                                           PropertyCase{"zero limit", 4, 0.0, -1, 0}),
+                         [](const auto& info) {
+                             std::string s = info.param.name;
+                             std::replace(s.begin(), s.end(), ' ', '_');
+                             return s;
+                         });
