@@ -1,0 +1,81 @@
+#pragma once
+// The drawing of one actuator on the actuator map: its outline filled with the
+// colour of its present voltage, its label and its voltage text. The shape is
+// worked out once, in pixels, when the map is laid out; the voltage text and
+// colour are read from the actuator description at every paint.
+//
+// Auxiliary actuators are not placed on the map: each is a horizontal bar in
+// its row (28 pixels a row; the actuator's Y is the row) of the auxiliary box.
+#include "toolkit/Canvas.h"
+#include "toolkit/TColor.h"
+
+#include <string>
+#include <vector>
+
+namespace ostrander {
+
+class DmActuatorInfoClass;
+
+class ActuatorDisplayClass {
+public:
+    // List links; must stay the first members.
+    ActuatorDisplayClass* next = nullptr;
+    ActuatorDisplayClass* prev = nullptr;
+
+    // Height of one auxiliary bar's row in pixels.
+    static constexpr int AuxiliaryRowHeight = 28;
+
+    // `actuator` null gives an object that draws nothing. (x0, y0) is the map
+    // centre in pixels, k the scale in pixels per metre. The texts are
+    // measured on the two canvases, which must outlive this object, as must
+    // the actuator description (it is read at every paint).
+    ActuatorDisplayClass(const DmActuatorInfoClass* actuator, double x0, double y0, double k,
+                         Canvas& mirrorCanvas, Canvas& auxiliaryCanvas);
+    ActuatorDisplayClass(const ActuatorDisplayClass&) = delete;
+    ActuatorDisplayClass& operator=(const ActuatorDisplayClass&) = delete;
+
+    // Draws on the map canvas, or on the auxiliary canvas for an auxiliary actuator.
+    void Paint();
+    // Euclidean distance in pixels from the centre to (x, y).
+    double DistanceTo(double x, double y) const;
+    bool IsAuxiliary() const { return Auxiliary; }
+    // Row of an auxiliary actuator's bar in the auxiliary box.
+    int AuxiliaryRow() const { return Points.empty() ? 0 : Points[0].y; }
+
+    double CentreX = 0; // pixels of the map; (0, 0) for an auxiliary actuator
+    double CentreY = 0;
+    int FontHeight = -1; // negative: character height in pixels
+    std::string Label;
+    double LabelX = 0; // top-left of the label text
+    double LabelY = 0;
+    int Shape = 0;
+    int PointCount = 0;
+    const TColor* Colour = nullptr; // the description's VoltageColour
+    int VoltageX = 0;               // top-left of the voltage text
+    int VoltageY = 0;
+    const std::string* VoltageText = nullptr; // the description's VoltageText
+    std::string LastText;                     // voltage text at the last paint
+    bool Auxiliary = false;
+    int DisplayIndex = 0;
+    // Outline by shape: 0 hexagon (6 corners), 1 rectangle (2 corners),
+    // 2 ring (outer and inner bounding boxes), 3 quarter ring (outer box,
+    // inner box, arc start and end, horizontal edge, vertical edge, and the
+    // point inside on the middle radius about which the texts are placed).
+    std::vector<Point> Points;
+
+    // The closed outline of a quarter ring from its points: the outer arc
+    // from the start ray to the end ray, then the inner arc back.
+    static std::vector<Point> QuarterRingOutline(const std::vector<Point>& points);
+
+private:
+    void PaintAuxiliary(Canvas& canvas, TColor colour);
+    void PaintOnMap(Canvas& canvas, TColor colour);
+    // The texts in the font colour that reads on `background`, with a clear brush.
+    void PaintTexts(Canvas& canvas, TColor background, int labelX, int labelY, int voltageX,
+                    int voltageY);
+
+    Canvas* mirrorCanvas_;
+    Canvas* auxiliaryCanvas_;
+};
+
+} // namespace ostrander

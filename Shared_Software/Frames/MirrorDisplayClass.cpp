@@ -1,0 +1,111 @@
+#include "Shared_Software/Frames/MirrorDisplayClass.h"
+
+#include "Shared_Software/Frames/EditFrameRules.h"
+#include "Shared_Software/Mirror/ColorScale.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "toolkit/qt/PaintBox.h"
+
+#include <algorithm>
+
+namespace ostrander {
+
+MirrorDisplayClass::MirrorDisplayClass(PaintBox* mirrorBox, PaintBox* auxiliaryBox,
+                                       PaintBox* legendBox, const DMInfoClass* model, double lowest,
+                                       double highest)
+    : MirrorBox(mirrorBox), AuxiliaryBox(auxiliaryBox), LegendBox(legendBox) {
+    Layout(model, lowest, highest);
+}
+
+MirrorDisplayClass::~MirrorDisplayClass() {
+    FreeActuators();
+}
+
+void MirrorDisplayClass::FreeActuators() {
+    ActuatorDisplayClass* entry = ListOfActuators.first;
+    while (entry) {
+        ActuatorDisplayClass* following = entry->next;
+        delete entry;
+        entry = following;
+    }
+    ListOfActuators.first = ListOfActuators.last = nullptr;
+    ActuatorCount = 0;
+}
+
+void MirrorDisplayClass::Layout(const DMInfoClass* model, double lowest, double highest) {
+    if (!model)
+        return;
+    ModelShape = model->Shape;
+    Canvas& map = MirrorBox->Canvas();
+    Bounds = {0, 0, map.Width(), map.Height()};
+    Centre = {(Bounds.left + Bounds.right) / 2, (Bounds.top + Bounds.bottom) / 2};
+
+    double extent = std::max(model->XMax - model->XMin, model->YMax - model->YMin);
+    if (extent < model->Diameter_m)
+        extent = model->Diameter_m;
+    extent *= 1.05;
+    if (extent > 0)
+        Scale = std::min(Bounds.Width(), Bounds.Height()) / extent;
+
+    const int h = TruncToInt(model->Diameter_m * 0.5 * Scale + 0.5);
+    const int v = ModelShape > 1 ? TruncToInt(model->Y_Distance_m * 0.5 * Scale + 0.5) : h;
+    Outline = {Centre.x - h, Centre.y - v, Centre.x + h, Centre.y + v};
+
+    FreeActuators();
+    for (int i = 0; i < model->ActuatorCount; ++i) {
+        auto* entry = new ActuatorDisplayClass(model->FindByIndex(i), Centre.x, Centre.y, Scale,
+                                               map, AuxiliaryBox->Canvas());
+        LLBACK(ListOfActuators, entry);
+        if (ListOfActuators.last != entry) {
+            delete entry; // refused by the list (it warned)
+            continue;
+        }
+        ++ActuatorCount;
+    }
+
+    Paint(true);
+    DrawVoltageLegend(LegendBox->Canvas(), lowest, highest);
+}
+
+void MirrorDisplayClass::Paint(bool background) {
+    if (!MirrorBox->isVisible())
+        return;
+    if (background) {
+        Canvas& map = MirrorBox->Canvas();
+        CanvasLock lock(map);
+        map.SetBrushStyle(BrushStyle::Solid);
+        map.SetBrushColor(Cream);
+        map.Rectangle(Bounds);
+        map.SetBrushColor(clWhite);
+        if (ModelShape == 1 || ModelShape == 3)
+            map.Rectangle(Outline);
+        else if (ModelShape == 0 || ModelShape == 2)
+            map.Ellipse(Outline.left, Outline.top, Outline.right, Outline.bottom);
+    }
+    for (ActuatorDisplayClass* a = ListOfActuators.first; a; a = a->next)
+        a->Paint();
+}
+
+ActuatorDisplayClass* MirrorDisplayClass::FindNearest(int x, int y) const {
+    ActuatorDisplayClass* best = nullptr;
+    double bestDistance = 0;
+    for (ActuatorDisplayClass* a = ListOfActuators.first; a; a = a->next) {
+        const double d = a->DistanceTo(x, y);
+        if (!best || d < bestDistance) {
+            best = a;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+ActuatorDisplayClass* MirrorDisplayClass::FindNearestAuxiliary(int, int y) const {
+    if (y < 0)
+        return nullptr;
+    const int row = y / ActuatorDisplayClass::AuxiliaryRowHeight;
+    for (ActuatorDisplayClass* a = ListOfActuators.first; a; a = a->next)
+        if (a->IsAuxiliary() && a->AuxiliaryRow() == row)
+            return a;
+    return nullptr;
+}
+
+} // namespace ostrander

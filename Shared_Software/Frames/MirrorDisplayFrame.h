@@ -1,0 +1,132 @@
+#pragma once
+// The actuator map through which the user sets voltages: the mirror with every
+// actuator coloured by its voltage, the voltage legend beneath, the auxiliary
+// actuators in a narrow box beside it and an optional control panel above.
+// Left click raises an actuator by the step, right click lowers it, middle
+// click sets it to 0. The control panel (shown from the legend's pop-up menu)
+// selects an actuator, sets its voltage, sets all, zeroes all, sets the step
+// and opens the pattern library.
+//
+// The frame refers to a mirror without owning it: detach it (SetMirror(nullptr))
+// before the mirror is destroyed.
+#include <QWidget>
+
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+
+namespace ostrander {
+
+class MirrorClass;
+class MirrorDisplayClass;
+class PaintBox;
+class PatternBrowserInterface;
+class TFloatBarFrame;
+class TFloatEditFrame;
+class TIntegerEditFrame;
+
+class TMirrorDisplayFrame : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMirrorDisplayFrame(QWidget* parent = nullptr);
+    ~TMirrorDisplayFrame() override;
+
+    // Attaches a mirror (true), or detaches with null (false). A mirror that
+    // is not valid changes nothing and gives false.
+    bool SetMirror(MirrorClass* mirror);
+    // Repaints the map, laying it out again first if its box changed size.
+    // False without a valid mirror.
+    bool Refresh();
+    // Rebuilds the map from the mirror's model and repaints the legend.
+    bool Relayout();
+    // Makes display number n the one the control panel edits.
+    void SelectChannel(int n);
+    void ShowControls(bool flag);
+    // The browser that "Pattern Library" opens (not owned; null for none).
+    void SetPatternForm(PatternBrowserInterface* form);
+    // Ranges of the control panel's edits from the mirror's limits.
+    void UpdateLimits();
+    // The step of the mouse clicks, shown in the step edit.
+    void ApplyStep(double step);
+
+    MirrorClass* GetMirror() const { return Mirror; }
+    MirrorDisplayClass* GetDisplay() const { return Display.get(); }
+    int GetCurrentChannel() const { return CurrentChannel; }
+    double GetStep() const { return Step; }
+
+    // Event handlers.
+    void MirrorPaintBoxMouseUp(Qt::MouseButton button, int x, int y);
+    void AuxilaryPaintBoxMouseUp(Qt::MouseButton button, int x, int y);
+    void PatternEditButtonClick();
+    void ZeroAllButonClick();
+    void ShowControlButtonClick();
+    void HideControlButtonClick();
+
+    // Controls, owned by Qt parenting.
+    QWidget* ControlPanel = nullptr;
+    QWidget* TopControlPanel = nullptr;
+    TIntegerEditFrame* ChannelIntegerEdit = nullptr;
+    QFrame* MirrorLabelPanel = nullptr;
+    QLabel* MirrorLabel = nullptr;
+    QWidget* PatternEditButtonPanel = nullptr;
+    QPushButton* PatternEditButton = nullptr;
+    QWidget* MiddleControlPanel = nullptr;
+    TFloatBarFrame* VoltageFloatBar = nullptr;
+    QWidget* BottomControlPanel = nullptr;
+    QWidget* ZeroAllButonPanel = nullptr;
+    QPushButton* ZeroAllButon = nullptr;
+    QWidget* StepSizeEditPanel = nullptr;
+    TFloatEditFrame* StepSizeFloatEdit = nullptr;
+    QWidget* SetAllEditPanel = nullptr;
+    TFloatEditFrame* SetAllFloatEdit = nullptr;
+    QSplitter* MainSplitter = nullptr; // control panel | display | legend
+    QWidget* DisplayPanel = nullptr;
+    QSplitter* AuxilarySplitter = nullptr;
+    QWidget* AuxilaryPanel = nullptr;
+    PaintBox* AuxilaryPaintBox = nullptr;
+    QWidget* MirrorPanel = nullptr;
+    PaintBox* MirrorPaintBox = nullptr;
+    QWidget* LegendPanel = nullptr;
+    PaintBox* LegendPaintBox = nullptr;
+    QMenu* MirrorDisplayFramePopupMenu = nullptr;
+    QAction* ShowControlButton = nullptr;
+    QAction* HideControlButton = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool HasValidMirror() const;
+    // Draws the map into its backing store (Refresh without asking the
+    // boxes to repaint).
+    bool PaintMap();
+    // Asks the three boxes to show their pictures again, except while they
+    // are being painted.
+    void ShowBoxes();
+    void PaintLegend();
+    void ClickActuator(int displayIndex, Qt::MouseButton button);
+    // Sets the current channel from the voltage bar and shows what the
+    // mirror then holds.
+    void ApplyVoltageBar();
+    void ApplySetAll();
+    void ApplyStepEdit();
+    // After a change of voltages: the bar shows the current channel's
+    // voltage and the map repaints.
+    void ShowVoltages();
+
+    MirrorClass* Mirror = nullptr; // not owned
+    std::unique_ptr<MirrorDisplayClass> Display;
+    int CurrentChannel = 0;
+    double Step = 10.0;
+    int LastWidth = 0;
+    int LastHeight = 0;
+    PatternBrowserInterface* PatternForm = nullptr; // not owned
+    bool insidePaint_ = false;
+};
+
+} // namespace ostrander

@@ -1,0 +1,306 @@
+#include "MirrorFiles.h"
+
+#include "Shared_Software/Frames/FloatBarFrame.h"
+#include "Shared_Software/Frames/FloatEditFrame.h"
+#include "Shared_Software/Frames/IntegerEditFrame.h"
+#include "Shared_Software/Frames/MirrorDisplayClass.h"
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Frames/PatternBrowserInterface.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "toolkit/qt/PaintBox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace ostrander;
+using namespace ostrander::frames_test;
+
+namespace {
+
+// Three paint boxes shown offscreen at fixed sizes.
+struct Boxes {
+    QWidget window;
+    PaintBox* mirror = new PaintBox(&window);
+    PaintBox* aux = new PaintBox(&window);
+    PaintBox* legend = new PaintBox(&window);
+    explicit Boxes(int w = 225, int h = 225) {
+        window.resize(400, 400);
+        aux->setGeometry(0, 0, 40, 225);
+        mirror->setGeometry(45, 0, w, h);
+        legend->setGeometry(0, 380, 200, 17);
+        window.show();
+    }
+};
+
+std::unique_ptr<DMInfoClass> Model(const std::string& text) {
+    auto m = std::make_unique<DMInfoClass>();
+    m->Load(IniFile::FromText(text));
+    return m;
+}
+
+} // namespace
+
+TEST(MirrorDisplay, ScaleAndOutlineOfATenMillimetreMirrorInA225PixelBox) {
+    Boxes boxes;
+    const auto model = Model(MirrorText({{-0.005, 0}, {0.005, 0}}, 0.01));
+    MirrorDisplayClass d(boxes.mirror, boxes.aux, boxes.legend, model.get(), 0, 300);
+    EXPECT_NEAR(d.Scale, 225 / 0.0105, 1e-6); // about 21 429 pixels per metre
+    EXPECT_EQ(d.Centre.x, 112);
+    EXPECT_EQ(d.Outline.left, 112 - 107);
+    EXPECT_EQ(d.Outline.right, 112 + 107);
+    EXPECT_EQ(d.Outline.top, 112 - 107);
+    EXPECT_EQ(d.Outline.bottom, 112 + 107);
+    EXPECT_EQ(d.ActuatorCount, 2);
+
+    const ImageCanvas& map = boxes.mirror->Canvas();
+    EXPECT_EQ(map.GetPixel(2, 2), MirrorDisplayClass::Cream);
+    EXPECT_EQ(map.GetPixel(112, 5), clBlack) << "top of the round outline";
+    EXPECT_EQ(map.GetPixel(112, 20), clWhite) << "inside the outline";
+    EXPECT_EQ(map.GetPixel(112, 3), MirrorDisplayClass::Cream);
+    EXPECT_EQ(boxes.legend->Canvas().GetPixel(0, 16), clBlack) << "the legend starts at 0 V";
+}
+
+TEST(MirrorDisplay, UnknownModelShapeShowsTheBackgroundWithoutOutline) {
+    Boxes boxes;
+    std::string text = MirrorText({{0, 0}}, 0.01);
+    text.replace(text.find("Shape=0"), 7, "Shape=5");
+    const auto model = Model(text);
+    MirrorDisplayClass d(boxes.mirror, boxes.aux, boxes.legend, model.get(), 0, 300);
+    for (int x : {5, 60, 112, 200})
+        EXPECT_EQ(boxes.mirror->Canvas().GetPixel(x, 112), MirrorDisplayClass::Cream) << x;
+}
+
+TEST(MirrorDisplay, FindNearestKeepsTheEarlierOfTwoAndAuxiliaryGoesByRow) {
+    Boxes boxes;
+    const auto model =
+        Model(MirrorText({{0, 0}, {0, 0}, {0.003, 0}, {0, 0, true}, {0, 1, true}}, 0.01));
+    MirrorDisplayClass d(boxes.mirror, boxes.aux, boxes.legend, model.get(), 0, 300);
+    ASSERT_EQ(d.ActuatorCount, 5);
+    EXPECT_EQ(d.FindNearest(112, 112)->DisplayIndex, 1) << "tie: the earlier entry";
+    EXPECT_EQ(d.FindNearest(180, 110)->DisplayIndex, 3);
+    struct Case {
+        int y;
+        int displayIndex; // 0: none
+    };
+    for (const Case& c :
+         {Case{10, 4}, Case{27, 4}, Case{28, 5}, Case{55, 5}, Case{60, 0}, Case{-3, 0}}) {
+        ActuatorDisplayClass* a = d.FindNearestAuxiliary(20, c.y);
+        EXPECT_EQ(a ? a->DisplayIndex : 0, c.displayIndex) << "y " << c.y;
+    }
+}
+
+namespace {
+
+class RecordingBrowser : public PatternBrowserInterface {
+public:
+    void SetActiveMirror(MirrorClass* mirror) override {
+        active = mirror;
+        ++calls;
+    }
+    void ShowBrowser() override { ++shown; }
+    MirrorClass* active = nullptr;
+    int calls = 0;
+    int shown = 0;
+};
+
+class MirrorFrame : public DeviceFolder {
+protected:
+    void Attach(const std::vector<Pad>& pads) {
+        mirror = std::make_unique<MirrorClass>(WriteDevice("m.ini", MirrorText(pads)));
+        ASSERT_TRUE(mirror->IsValid());
+        frame.resize(286, 376);
+        frame.show();
+        ASSERT_TRUE(frame.SetMirror(mirror.get()));
+    }
+    void TearDown() override {
+        frame.SetMirror(nullptr);
+        mirror.reset();
+        DeviceFolder::TearDown();
+    }
+    ActuatorDisplayClass* Shown(int displayIndex) {
+        for (ActuatorDisplayClass* a = frame.GetDisplay()->ListOfActuators.first; a; a = a->next)
+            if (a->DisplayIndex == displayIndex)
+                return a;
+        return nullptr;
+    }
+    void Click(int displayIndex, Qt::MouseButton button) {
+        ActuatorDisplayClass* a = Shown(displayIndex);
+        ASSERT_NE(a, nullptr);
+        QTest::mouseClick(frame.MirrorPaintBox, button, {},
+                          QPoint(int(a->CentreX), int(a->CentreY)));
+    }
+    void Enter(NumericEditFrame* f, const char* text) {
+        f->Edit->clear();
+        QTest::keyClicks(f->Edit, text);
+        QTest::keyClick(f->Edit, Qt::Key_Return);
+    }
+
+    TMirrorDisplayFrame frame;
+    std::unique_ptr<MirrorClass> mirror;
+};
+
+} // namespace
+
+TEST_F(MirrorFrame, AttachingSelectsTheHighestActuatorAndShowsTheMirrorName) {
+    Attach(HexPads37());
+    EXPECT_EQ(frame.ChannelIntegerEdit->GetValue(), 37);
+    EXPECT_EQ(frame.GetCurrentChannel(), 37);
+    EXPECT_EQ(frame.ChannelIntegerEdit->GetMaximum(), 37);
+    EXPECT_EQ(frame.GetStep(), 10);
+    EXPECT_TRUE(frame.MirrorLabel->text().startsWith("Test mirror | "));
+    EXPECT_FALSE(frame.ControlPanel->isVisible());
+    EXPECT_EQ(frame.LegendPanel->height(), 17);
+
+    MirrorClass invalid("");
+    EXPECT_FALSE(frame.SetMirror(&invalid));
+    EXPECT_EQ(frame.GetMirror(), mirror.get());
+    EXPECT_FALSE(frame.SetMirror(nullptr));
+    EXPECT_EQ(frame.GetDisplay(), nullptr);
+    EXPECT_FALSE(frame.Refresh());
+}
+
+TEST_F(MirrorFrame, MouseButtonsRaiseLowerAndZeroAnActuator) {
+    Attach(HexPads37());
+    struct Case {
+        const char* name;
+        double start;
+        Qt::MouseButton button;
+        double expected;
+    };
+    const Case cases[] = {
+        {"left raises by the step", 95, Qt::LeftButton, 105},
+        {"right lowers by the step", 50, Qt::RightButton, 40},
+        {"right below the lowest voltage stops there", 5, Qt::RightButton, 0},
+        {"middle zeroes", 120, Qt::MiddleButton, 0},
+        {"left above the ceiling shows what the mirror holds", 345, Qt::LeftButton, 350},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mirror->SetVoltage(12, c.start);
+        Click(12, c.button);
+        EXPECT_DOUBLE_EQ(mirror->GetVoltage(12), c.expected);
+        EXPECT_EQ(Shown(12)->LastText, mirror->GetVoltageText(12)) << "the map shows it";
+        EXPECT_EQ(frame.GetCurrentChannel(), 12);
+        EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), c.expected);
+        mirror->ZeroAll();
+    }
+    Click(1, Qt::LeftButton);
+    EXPECT_EQ(Shown(1)->LastText, "10V");
+}
+
+TEST_F(MirrorFrame, AuxiliaryClickPicksTheBarUnderTheMouse) {
+    Attach({{-0.002, 0}, {0.002, 0}, {0, 0.002}, {0, 0, true}, {0, 1, true}});
+    QTest::mouseClick(frame.AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 40));
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 10);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(4), 0);
+    QTest::mouseClick(frame.AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 10));
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(4), 10);
+    QTest::mouseClick(frame.AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 100));
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(4) + mirror->GetVoltage(5), 20) << "no bar there";
+}
+
+TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
+    Attach(HexPads37());
+    frame.ShowControlButton->trigger();
+    ASSERT_TRUE(frame.ControlPanel->isVisible());
+
+    // Set All takes effect on Enter, not while typing.
+    mirror->SetVoltage(3, 30);
+    frame.SetAllFloatEdit->Edit->clear();
+    QTest::keyClicks(frame.SetAllFloatEdit->Edit, "5");
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(3), 30);
+    QTest::keyClick(frame.SetAllFloatEdit->Edit, Qt::Key_Return);
+    for (int n : {1, 3, 37})
+        EXPECT_DOUBLE_EQ(mirror->GetVoltage(n), 5) << n;
+    EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), 5);
+    Enter(frame.SetAllFloatEdit, "500");
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(1), 200) << "Set All stops at the limit voltage";
+
+    QTest::mouseClick(frame.ZeroAllButon, Qt::LeftButton);
+    for (int n : {1, 3, 37})
+        EXPECT_DOUBLE_EQ(mirror->GetVoltage(n), 0) << n;
+    EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), 0);
+    EXPECT_EQ(Shown(37)->LastText, "0V");
+
+    Enter(frame.StepSizeFloatEdit, "25");
+    EXPECT_DOUBLE_EQ(frame.GetStep(), 25);
+    EXPECT_DOUBLE_EQ(mirror->GetStepSize(), 25);
+    Click(2, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(2), 25);
+
+    Enter(frame.ChannelIntegerEdit, "5");
+    EXPECT_EQ(frame.GetCurrentChannel(), 5);
+    QTest::keyClick(frame.VoltageFloatBar->TrackBar, Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), frame.VoltageFloatBar->TrackBar->pageStep() / 10.0);
+    Enter(frame.VoltageFloatBar, "123");
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 123);
+    EXPECT_EQ(Shown(5)->LastText, "123V");
+    EXPECT_EQ(frame.VoltageFloatBar->TrackBar->value(), 1230);
+
+    // The channel edit wraps round the actuator numbers.
+    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown, Qt::LeftButton, {},
+                      QPoint(5, frame.ChannelIntegerEdit->UpDown->height() / 4));
+    EXPECT_EQ(frame.GetCurrentChannel(), 6);
+    frame.SelectChannel(37);
+    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown, Qt::LeftButton, {},
+                      QPoint(5, frame.ChannelIntegerEdit->UpDown->height() / 4));
+    EXPECT_EQ(frame.GetCurrentChannel(), 1);
+
+    frame.HideControlButton->trigger();
+    EXPECT_FALSE(frame.ControlPanel->isVisible());
+    EXPECT_FALSE(frame.ShowControlButton->isChecked());
+}
+
+TEST_F(MirrorFrame, ShrinkingTheFrameLaysTheMapOutAgain) {
+    Attach(HexPads37());
+    const double scale = frame.GetDisplay()->Scale;
+    const int x = int(Shown(20)->CentreX);
+    frame.resize(200, 250);
+    QApplication::processEvents();
+    EXPECT_LT(frame.GetDisplay()->Scale, scale);
+    EXPECT_NE(int(Shown(20)->CentreX), x);
+    EXPECT_EQ(frame.LegendPaintBox->Canvas().Width(), 200);
+    EXPECT_EQ(frame.LegendPaintBox->Canvas().GetPixel(0, 8), clBlack) << "legend redrawn";
+    Click(20, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(20), 10);
+}
+
+TEST_F(MirrorFrame, PatternLibraryButtonHandsTheBrowserTheMirror) {
+    Attach(HexPads37());
+    QTest::mouseClick(frame.PatternEditButton, Qt::LeftButton); // no browser: nothing
+    RecordingBrowser browser;
+    frame.SetPatternForm(&browser);
+    frame.PatternEditButtonClick();
+    EXPECT_EQ(browser.active, mirror.get());
+    EXPECT_EQ(browser.shown, 1);
+    frame.SetMirror(nullptr);
+    frame.PatternEditButtonClick();
+    EXPECT_EQ(browser.active, nullptr);
+    EXPECT_EQ(browser.shown, 2);
+}
+
+TEST(MirrorFrameWithoutMirror, ControlsDoNothing) {
+    TMirrorDisplayFrame frame;
+    frame.resize(286, 376);
+    frame.show();
+    frame.ShowControls(true);
+    QTest::mouseClick(frame.MirrorPaintBox, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseClick(frame.ZeroAllButon, Qt::LeftButton);
+    QTest::keyClick(frame.VoltageFloatBar->TrackBar, Qt::Key_PageUp);
+    frame.SelectChannel(3);
+    frame.ApplyStep(5);
+    EXPECT_EQ(frame.GetCurrentChannel(), 0);
+    EXPECT_EQ(frame.GetStep(), 10);
+    EXPECT_FALSE(frame.Refresh());
+    EXPECT_FALSE(frame.Relayout());
+}
