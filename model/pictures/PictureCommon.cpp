@@ -6,17 +6,6 @@
 
 namespace ostrander {
 
-int PixelOf(double value) {
-    constexpr double kLimit = 32767.0;
-    if (!std::isfinite(value))
-        return 0;
-    if (value > kLimit)
-        return static_cast<int>(kLimit);
-    if (value < -kLimit)
-        return -static_cast<int>(kLimit);
-    return static_cast<int>(value);
-}
-
 GridRange ScanGrid(const double* const* rows, int n) {
     GridRange r;
     if (!rows || n <= 0)

@@ -4,6 +4,7 @@
 // the "Nothing to display." picture.
 #include "toolkit/Canvas.h"
 
+#include <cmath>
 #include <string>
 
 namespace ostrander {
@@ -11,7 +12,16 @@ namespace ostrander {
 // A coordinate in whole pixels, truncated toward zero. A non-finite value
 // gives 0 and values beyond +-32767 are held there, so no picture ever
 // converts a NaN or an out-of-range double to an integer.
-int PixelOf(double value);
+inline int PixelOf(double value) {
+    constexpr double kLimit = 32767.0;
+    if (!std::isfinite(value))
+        return 0;
+    if (value > kLimit)
+        return static_cast<int>(kLimit);
+    if (value < -kLimit)
+        return -static_cast<int>(kLimit);
+    return static_cast<int>(value);
+}
 
 // Extremes of an n x n grid of row pointers (rows[i][j]), scanned from
 // [0][0]. finite is false when the grid is missing (null or n <= 0) or holds

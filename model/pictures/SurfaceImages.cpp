@@ -27,6 +27,23 @@ struct Layout {
     double samplesPerMetre;
 };
 
+// LevelColor over a full scale of 255 for one mode, looked up: the cells ask
+// for it ten thousand times per picture.
+class LevelTable {
+public:
+    explicit LevelTable(int mode) : mode_(mode) {
+        for (int level = 0; level < 256; ++level)
+            colors_[level] = LevelColor(level, 255, mode);
+    }
+    TColor operator()(int level) const {
+        return level >= 0 && level < 256 ? colors_[level] : LevelColor(level, 255, mode_);
+    }
+
+private:
+    int mode_;
+    TColor colors_[256];
+};
+
 // Outline of a box given by its centre and half sizes in pixels.
 Rect Box(double x, double y, double halfWidth, double halfHeight) {
     return {PixelOf(x - halfWidth), PixelOf(y - halfHeight), PixelOf(x + halfWidth),
@@ -171,11 +188,12 @@ GridRange DrawSurfaceImage(Canvas& canvas, const SurfaceGrid& surface,
                            const MirrorDrawing& mirror) {
     return DrawSurfacePicture(
         canvas, surface, mirror, true, [&](const Layout& L, const GridRange& range) {
+            static const LevelTable hot(1);
             const double scale = 255.0 / (range.max - range.min);
             for (int i = 0; i < surface.n; ++i)
                 for (int j = 0; j < surface.n; ++j) {
                     const int level = PixelOf((surface.rows[i][j] - range.min) * scale);
-                    const TColor color = LevelColor(level, 255, 1);
+                    const TColor color = hot(level);
                     canvas.SetPenColor(color);
                     canvas.SetBrushColor(color);
                     canvas.Rectangle(PixelOf(i * L.cw + 1), PixelOf(j * L.ch),
@@ -188,12 +206,13 @@ GridRange DrawInterferogram(Canvas& canvas, const SurfaceGrid& surface,
                             const MirrorDrawing& mirror) {
     return DrawSurfacePicture(
         canvas, surface, mirror, false, [&](const Layout& L, const GridRange&) {
+            static const LevelTable grey(0);
             const double k = 2.0 * M_PI / kInterferogramWavelength;
             for (int i = 0; i < surface.n; ++i)
                 for (int j = 0; j < surface.n; ++j) {
                     const double s = std::sin(surface.rows[i][j] * k);
                     const int level = PixelOf((1.0 - s * s) * 255.0);
-                    const TColor color = LevelColor(level, 255, 0);
+                    const TColor color = grey(level);
                     canvas.SetPenColor(color);
                     canvas.SetBrushColor(color);
                     canvas.Rectangle(PixelOf(i * L.cw + 1), PixelOf(j * L.ch),

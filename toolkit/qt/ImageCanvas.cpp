@@ -12,13 +12,17 @@
 namespace ostrander {
 
 unsigned int ImageCanvas::ToQRgb(TColor c) {
-    TColor rgb = ColorToRGB(c);
+    TColor rgb = IsSystemColor(c) ? ColorToRGB(c) : c;
     return qRgb(RedOf(rgb), GreenOf(rgb), BlueOf(rgb));
 }
 
-TColor ImageCanvas::FromQRgb(unsigned int rgb) { return RGBColor(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
+TColor ImageCanvas::FromQRgb(unsigned int rgb) {
+    return RGBColor(qRed(rgb), qGreen(rgb), qBlue(rgb));
+}
 
-ImageCanvas::ImageCanvas(int width, int height) { Resize(width, height); }
+ImageCanvas::ImageCanvas(int width, int height) {
+    Resize(width, height);
+}
 
 void ImageCanvas::Resize(int width, int height) {
     image_ = QImage(std::max(1, width), std::max(1, height), QImage::Format_RGB32);
@@ -36,12 +40,37 @@ void ImageCanvas::FillSpan(int x1, int x2, int y, unsigned int rgb) {
     std::fill(line + x1, line + x2, rgb);
 }
 
+namespace {
+// Spans written straight into the image: the pictures draw ten thousand small
+// cells per redraw, so the image is detached once per shape, not per row.
+struct Spans {
+    explicit Spans(QImage& image)
+        : bits(reinterpret_cast<QRgb*>(image.bits())), stride(image.bytesPerLine() / 4),
+          W(image.width()), H(image.height()) {}
+    // x1..x2-1 of row y, clipped.
+    void Fill(int x1, int x2, int y, QRgb rgb) const {
+        if (y < 0 || y >= H)
+            return;
+        x1 = std::max(x1, 0);
+        x2 = std::min(x2, W);
+        if (x1 < x2)
+            std::fill(bits + y * stride + x1, bits + y * stride + x2, rgb);
+    }
+    QRgb* bits;
+    qsizetype stride;
+    int W, H;
+};
+} // namespace
+
 void ImageCanvas::FillRect(const Rect& r) {
     int l = std::min(r.left, r.right), rr = std::max(r.left, r.right);
     int t = std::min(r.top, r.bottom), b = std::max(r.top, r.bottom);
-    unsigned int rgb = ToQRgb(brushColor_);
-    for (int y = std::max(t, 0); y < std::min(b, image_.height()); ++y)
-        FillSpan(l, rr, y, rgb);
+    if (l >= rr || t >= b)
+        return;
+    const Spans spans(image_);
+    const unsigned int rgb = ToQRgb(brushColor_);
+    for (int y = std::max(t, 0); y < std::min(b, spans.H); ++y)
+        spans.Fill(l, rr, y, rgb);
 }
 
 void ImageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
@@ -51,15 +80,16 @@ void ImageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
         return;
     if (brushStyle_ == BrushStyle::Solid)
         FillRect({l + 1, t + 1, r - 1, b - 1});
-    unsigned int pen = ToQRgb(penColor_);
-    int w = penWidth_;
+    const Spans spans(image_);
+    const unsigned int pen = ToQRgb(penColor_);
+    const int w = penWidth_;
     for (int k = 0; k < w; ++k) {
-        FillSpan(l, r, t + k, pen);
-        FillSpan(l, r, b - 1 - k, pen);
+        spans.Fill(l, r, t + k, pen);
+        spans.Fill(l, r, b - 1 - k, pen);
     }
-    for (int y = std::max(t, 0); y < std::min(b, image_.height()); ++y) {
-        FillSpan(l, l + w, y, pen);
-        FillSpan(r - w, r, y, pen);
+    for (int y = std::max(t, 0); y < std::min(b, spans.H); ++y) {
+        spans.Fill(l, l + w, y, pen);
+        spans.Fill(r - w, r, y, pen);
     }
 }
 
@@ -102,7 +132,8 @@ void ImageCanvas::LineTo(int x, int y) {
 namespace {
 void SetupPainter(QPainter& p, TColor pen, int penWidth, TColor brush, BrushStyle style) {
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(QColor::fromRgb(ImageCanvas::ToQRgb(pen)), penWidth, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setPen(QPen(QColor::fromRgb(ImageCanvas::ToQRgb(pen)), penWidth, Qt::SolidLine, Qt::SquareCap,
+                  Qt::MiterJoin));
     if (style == BrushStyle::Solid)
         p.setBrush(QColor::fromRgb(ImageCanvas::ToQRgb(brush)));
     else
@@ -157,7 +188,9 @@ void ImageCanvas::FloodFill(int x, int y, TColor border) {
         return;
     const QRgb borderRgb = ToQRgb(border) | 0xFF000000u;
     const QRgb fill = ToQRgb(brushColor_) | 0xFF000000u;
-    auto px = [&](int xx, int yy) -> QRgb& { return reinterpret_cast<QRgb*>(image_.scanLine(yy))[xx]; };
+    auto px = [&](int xx, int yy) -> QRgb& {
+        return reinterpret_cast<QRgb*>(image_.scanLine(yy))[xx];
+    };
     if ((px(x, y) | 0xFF000000u) == borderRgb)
         return;
     // Visited map: the fill colour may equal the colour already there.
@@ -174,7 +207,8 @@ void ImageCanvas::FloodFill(int x, int y, TColor border) {
                (px(xl - 1, yy) | 0xFF000000u) != borderRgb)
             --xl;
         int xr = xl;
-        while (xr < W && !seen[static_cast<std::size_t>(yy) * W + xr] && (px(xr, yy) | 0xFF000000u) != borderRgb) {
+        while (xr < W && !seen[static_cast<std::size_t>(yy) * W + xr] &&
+               (px(xr, yy) | 0xFF000000u) != borderRgb) {
             px(xr, yy) = fill;
             seen[static_cast<std::size_t>(yy) * W + xr] = 1;
             ++xr;
@@ -183,7 +217,8 @@ void ImageCanvas::FloodFill(int x, int y, TColor border) {
             if (ny < 0 || ny >= H)
                 continue;
             for (int xx = xl; xx < xr; ++xx)
-                if (!seen[static_cast<std::size_t>(ny) * W + xx] && (px(xx, ny) | 0xFF000000u) != borderRgb)
+                if (!seen[static_cast<std::size_t>(ny) * W + xx] &&
+                    (px(xx, ny) | 0xFF000000u) != borderRgb)
                     stack.push_back({xx, ny});
         }
     }
@@ -220,7 +255,8 @@ void ImageCanvas::TextOut(int x, int y, std::string_view text) {
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
     if (brushStyle_ == BrushStyle::Solid)
-        p.fillRect(QRect(x, y, m.horizontalAdvance(s), m.height()), QColor::fromRgb(ToQRgb(brushColor_)));
+        p.fillRect(QRect(x, y, m.horizontalAdvance(s), m.height()),
+                   QColor::fromRgb(ToQRgb(brushColor_)));
     p.setFont(f);
     p.setPen(QColor::fromRgb(ToQRgb(fontColor_)));
     p.drawText(x, y + m.ascent(), s);
