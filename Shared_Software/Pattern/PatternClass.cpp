@@ -1,0 +1,271 @@
+#include "Shared_Software/Pattern/PatternClass.h"
+
+#include "Shared_Software/Mirror/tl_list.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Format.h"
+#include "toolkit/IniFile.h"
+#include "toolkit/Paths.h"
+
+#include <cctype>
+
+namespace ostrander {
+
+namespace {
+
+// Section and key names: "1.0" files pad numbers to three digits (Pattern007,
+// Voltage012); every other version uses plain decimal (Pattern7, Voltage12).
+std::string NumberedName(const char* stem, int number, bool padded) {
+    return std::string(stem) + FormatInt(padded ? "%03d" : "%d", number);
+}
+
+// "Pattern" followed by digits only: a pattern section of either numbering.
+bool IsPatternSection(const std::string& name) {
+    static constexpr std::string_view stem = "pattern";
+    if (name.size() <= stem.size())
+        return false;
+    for (std::size_t i = 0; i < stem.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[i])) != stem[i])
+            return false;
+    for (std::size_t i = stem.size(); i < name.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(name[i])))
+            return false;
+    return true;
+}
+
+} // namespace
+
+PatternClass::PatternClass(const std::string& name) {
+    Read(name);
+}
+
+PatternClass::PatternClass(const std::string& name, const int* actuatorMap, int mapLength) {
+    Read(name, actuatorMap, mapLength);
+}
+
+PatternClass::PatternClass(const std::string& setName, int voltageCount)
+    : VoltageCount(voltageCount), PatternSetName(setName), valid(true) {}
+
+PatternClass::~PatternClass() {
+    RemoveAll();
+}
+
+void PatternClass::RemoveAll() {
+    while (last != nullptr) {
+        PatternListEntry* Entry = last;
+        LLREMOVE(*this, Entry);
+        if (Entry->next != nullptr || Entry->prev != nullptr || Entry == last) {
+            // The checked list refused: the list is damaged. Stop rather
+            // than loop; what is still linked is left as it is.
+            break;
+        }
+        delete Entry;
+    }
+    PatternCount = 0;
+}
+
+void PatternClass::SetFileName(const std::string& name) {
+    if (name.empty())
+        return;
+    const std::string folder = ExtractFilePath(name);
+    if (folder.empty() || !DirectoryExists(folder))
+        return;
+    fileName = name;
+}
+
+PatternListEntry* PatternClass::Find(int index) const {
+    for (PatternListEntry* e = first; e != nullptr; e = e->next)
+        if (e->index == index)
+            return e;
+    return nullptr;
+}
+
+const PatternListEntry* PatternClass::FindPattern(int index) const {
+    return Find(index);
+}
+
+PatternListEntry* PatternClass::FindByName(const std::string& name) const {
+    for (PatternListEntry* e = first; e != nullptr; e = e->next)
+        if (e->PatternName == name)
+            return e;
+    return nullptr;
+}
+
+std::vector<std::string> PatternClass::GetPatternNames() const {
+    std::vector<std::string> names;
+    for (const PatternListEntry* e = first; e != nullptr; e = e->next)
+        names.push_back(e->PatternName);
+    names.push_back("None");
+    return names;
+}
+
+std::unique_ptr<VoltageListClass> PatternClass::GetPatternVoltages(int index) const {
+    const PatternListEntry* e = Find(index);
+    if (e == nullptr)
+        return nullptr;
+    auto copy = std::make_unique<VoltageListClass>();
+    e->Voltages.CopyTo(copy.get());
+    return copy;
+}
+
+bool PatternClass::InsertPattern(int index, const std::string& name,
+                                 const VoltageListClass& voltages) {
+    // A set that could not be read becomes usable once it has a file and a
+    // set name and patterns are added to it.
+    if (!valid && !fileName.empty() && !PatternSetName.empty())
+        valid = true;
+    if (FindByName(name) != nullptr)
+        return false;
+
+    auto NewEntry = new PatternListEntry;
+    NewEntry->PatternName = name;
+    voltages.CopyTo(&NewEntry->Voltages);
+
+    if (PatternListEntry* Entry = Find(index)) {
+        LLBEFORE(*this, NewEntry, Entry);
+        if (NewEntry->next != Entry) {
+            delete NewEntry; // refused by a damaged list
+            return false;
+        }
+        NewEntry->index = index;
+        for (PatternListEntry* e = Entry; e != nullptr; e = e->next)
+            ++e->index;
+    } else {
+        LLBACK(*this, NewEntry);
+        if (last != NewEntry) {
+            delete NewEntry;
+            return false;
+        }
+        NewEntry->index = PatternCount;
+    }
+    ++PatternCount;
+    return true;
+}
+
+bool PatternClass::InsertPatternFromArray(int index, const std::string& name,
+                                          const double* voltages, int n) {
+    if (!valid && !fileName.empty() && !PatternSetName.empty())
+        valid = true;
+    VoltageListClass list;
+    if (voltages != nullptr)
+        list.SetFromArray(voltages, n);
+    return InsertPattern(index, name, list);
+}
+
+bool PatternClass::ReplacePattern(int index, const std::string& name,
+                                  const VoltageListClass& voltages) {
+    const PatternListEntry* named = FindByName(name);
+    if (named != nullptr && named->index != index)
+        return false;
+    PatternListEntry* Entry = Find(index);
+    if (Entry == nullptr)
+        return false;
+
+    // Pair the new voltages with a copy first, so that a list whose numbers
+    // do not match leaves the pattern exactly as it was.
+    VoltageListClass staged;
+    Entry->Voltages.CopyTo(&staged);
+    if (!voltages.CopyTo(&staged))
+        return false;
+    Entry->Voltages.Clear();
+    staged.CopyTo(&Entry->Voltages);
+    Entry->PatternName = name;
+    return true;
+}
+
+bool PatternClass::DeletePattern(int index) {
+    PatternListEntry* Entry = Find(index);
+    if (Entry == nullptr)
+        return false;
+    LLREMOVE(*this, Entry);
+    if (Entry->next != nullptr || Entry->prev != nullptr || first == Entry || last == Entry)
+        return false; // refused by a damaged list; nothing changed
+    for (PatternListEntry* e = first; e != nullptr; e = e->next)
+        if (e->index > index)
+            --e->index;
+    --PatternCount;
+    delete Entry;
+    return true;
+}
+
+bool PatternClass::Read(const std::string& name, const int* actuatorMap, int mapLength) {
+    RemoveAll();
+    valid = false;
+
+    IniFile ini(name);
+    if (ini.ReadString("General", "FileType", "") != FileType)
+        return false;
+
+    valid = true;
+    fileName = name;
+    PatternSetName = ini.ReadString("General", "PatternSetName", "");
+    PatternCount = 0;
+    const int patterns = ini.ReadInteger("General", "PatternCount", 0);
+    VoltageCount = ini.ReadInteger("General", "VoltageCount", 0);
+    const bool useMap = ini.ReadBool("General", "Use DM Indexing", false) &&
+                        actuatorMap != nullptr && mapLength > 0;
+    const bool padded = ini.ReadString("FileInformation", "FileVersion", "1.0") == "1.0";
+
+    if (patterns < 1 || VoltageCount < 1 ||
+        static_cast<long long>(patterns) * VoltageCount > MaxVoltagesInFile) {
+        valid = false;
+        return false;
+    }
+
+    for (int i = 0; i < patterns; ++i) {
+        const std::string section = NumberedName("Pattern", i, padded);
+        auto NewEntry = new PatternListEntry;
+        NewEntry->index = i;
+        NewEntry->PatternName = ini.ReadString(section, "PatternName", section);
+        NewEntry->HoldTime = ini.ReadFloat(section, "HoldTime", 0.0);
+        LLBACK(*this, NewEntry);
+        ++PatternCount;
+        for (int j = 0; j < VoltageCount; ++j) {
+            const double volts = ini.ReadFloat(section, NumberedName("Voltage", j, padded), 0.0);
+            const int actuator = useMap && j < mapLength ? actuatorMap[j] : j + 1;
+            NewEntry->Voltages.Insert(actuator, volts);
+        }
+    }
+    return true;
+}
+
+bool PatternClass::Write(const std::string& name, const std::string& version) const {
+    if (!valid)
+        return false;
+
+    IniFile ini(name);
+    // Keep what the file already holds; a file that exists but cannot be
+    // read would otherwise be replaced by the set alone.
+    if (FileExists(name) && !ini.Loaded())
+        return false;
+
+    // A "1.0" file rewritten as "2.0" loses its padded pattern sections, so
+    // that no patterns in the old numbering remain beside the new ones.
+    if (version == "2.0" && ini.ReadString("FileInformation", "FileVersion", "1.0") == "1.0")
+        for (const std::string& section : ini.ReadSections())
+            if (IsPatternSection(section))
+                ini.EraseSection(section);
+
+    ini.WriteString("General", "FileType", FileType);
+    ini.WriteString("General", "PatternSetName", PatternSetName);
+    ini.WriteInteger("General", "PatternCount", PatternCount);
+    ini.WriteInteger("General", "VoltageCount", VoltageCount);
+    ini.WriteString("FileInformation", "FileVersion", version);
+
+    for (const PatternListEntry* e = first; e != nullptr; e = e->next) {
+        if (version != "1.0" && version != "2.0") {
+            Dialogs::Instance().ShowMessage("Error: Pattern Class",
+                                            "Invalid Version given to Write function");
+            return false;
+        }
+        const bool padded = version == "1.0";
+        const std::string section = NumberedName("Pattern", e->index, padded);
+        ini.WriteString(section, "PatternName", e->PatternName);
+        if (e->HoldTime != 0.0)
+            ini.WriteFloat(section, "HoldTime", e->HoldTime);
+        for (const VoltageListEntry* v = e->Voltages.First(); v != nullptr; v = v->next)
+            ini.WriteFloat(section, NumberedName("Voltage", v->Actuator - 1, padded), v->Voltage);
+    }
+    return ini.SaveAs(name);
+}
+
+} // namespace ostrander
