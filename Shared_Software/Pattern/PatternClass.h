@@ -37,7 +37,7 @@ public:
     static constexpr const char* FileType = "Actuator Pattern Set";
     // Files claiming more voltages than this in all (patterns x voltages) are
     // refused as unusable rather than filled with millions of default zeros.
-    static constexpr long long MaxVoltagesInFile = 4'000'000;
+    static constexpr long long MaxVoltagesInFile = 1'000'000;
 
     // Reads the file; an unusable file gives an invalid set without patterns.
     explicit PatternClass(const std::string& fileName);
