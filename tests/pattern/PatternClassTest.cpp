@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include <unistd.h>
+
 using namespace ostrander;
 namespace fs = std::filesystem;
 
@@ -27,9 +29,8 @@ class TempFolder {
 public:
     TempFolder() {
         const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ =
-            fs::temp_directory_path() / ("ostrander_pattern_" + std::string(info->name()) + "_" +
-                                         std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+        path_ = fs::temp_directory_path() / ("ostrander_pattern_" + std::string(info->name()) +
+                                             "_" + std::to_string(::getpid()));
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
