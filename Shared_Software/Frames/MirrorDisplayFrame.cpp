@@ -54,6 +54,10 @@ struct InsidePaint {
 
 TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     resize(272, 344);
+    // The design's default font: "MS Sans Serif" at 8 points.
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
@@ -85,6 +89,8 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     Holder(TopControlPanel, PatternEditButtonPanel, 75);
     PatternEditButton = new QPushButton("Pattern Library", PatternEditButtonPanel);
     PatternEditButtonPanel->layout()->addWidget(PatternEditButton);
+    // 75 pixels, or what the caption needs in the installed font.
+    PatternEditButtonPanel->setFixedWidth(std::max(75, PatternEditButton->sizeHint().width()));
     top->addWidget(ChannelIntegerEdit);
     top->addWidget(MirrorLabelPanel, 1);
     top->addWidget(PatternEditButtonPanel);
