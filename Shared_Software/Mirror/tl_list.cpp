@@ -2,10 +2,35 @@
 
 namespace ostrander::tl {
 
+namespace {
+// ("text") as the heads quote expressions.
+std::string Quoted(const char* text) {
+    std::string q = "(\"";
+    q.append(text != nullptr ? text : "");
+    q.append("\")");
+    return q;
+}
+} // namespace
+
+std::string Parenthesised(std::string_view text, std::string_view suffix) {
+    std::string name = "(";
+    name.append(text);
+    name.append(")");
+    name.append(suffix);
+    return name;
+}
+
+void WarnNullElement(const Site& site, std::string_view name) {
+    std::string head = "LLPRINTEL element(\"";
+    head.append(name);
+    head.append("\") :");
+    Warn(site.file, site.line, head, "NULL ELEMENT pointer.");
+}
+
 std::string HeadText(Head head, const Texts& texts) {
-    const std::string e = "(\"" + std::string(texts.element) + "\")";
-    const std::string l = "(\"" + std::string(texts.list) + "\")";
-    const std::string r = "(\"" + std::string(texts.reference) + "\")";
+    const std::string e = Quoted(texts.element);
+    const std::string l = Quoted(texts.list);
+    const std::string r = Quoted(texts.reference);
     switch (head) {
     case Head::BackAppend:
         return "LLBACK append element " + e + " onto list " + l + ":";

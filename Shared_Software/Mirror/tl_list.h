@@ -72,18 +72,21 @@ enum class Head {
 };
 std::string HeadText(Head head, const Texts& texts);
 
+// "(text)" followed by suffix, e.g. "(ActuatorList).first".
+std::string Parenthesised(std::string_view text, std::string_view suffix = {});
+// The warning of LLPRINTEL for a null element.
+void WarnNullElement(const Site& site, std::string_view name);
+
 template <class E> void PrintElement(const Site& site, E* element, std::string_view name) {
     if (element == nullptr) {
-        Warn(site.file, site.line,
-             "LLPRINTEL element(\"" + std::string(name) + "\") :", "NULL ELEMENT pointer.");
+        WarnNullElement(site, name);
         return;
     }
     PrintElementLine(name, element, element->prev, element->next);
 }
 
 inline void PrintElement(const Site& site, std::nullptr_t, std::string_view name) {
-    Warn(site.file, site.line,
-         "LLPRINTEL element(\"" + std::string(name) + "\") :", "NULL ELEMENT pointer.");
+    WarnNullElement(site, name);
 }
 
 template <class L> void PrintList(const L& list, std::string_view name) {
@@ -95,12 +98,12 @@ template <class L> void PrintList(const L& list, std::string_view name) {
 template <class L, class E>
 void DumpWith(const Site& site, const L& list, const char* listText, E* element,
               const std::string& elementName) {
-    PrintList(list, "(" + std::string(listText) + ")");
+    PrintList(list, Parenthesised(listText));
     PrintElement(site, element, elementName);
 }
 
 template <class L> void DumpList(const L& list, const char* listText) {
-    PrintList(list, "(" + std::string(listText) + ")");
+    PrintList(list, Parenthesised(listText));
 }
 
 template <class L>
@@ -137,7 +140,6 @@ void Insert(Op op, L& list, ElementPtr<L> element, ElementPtr<L> reference, cons
     auto warn = [&](Head head, const char* tail) {
         Warn(site.file, site.line, HeadText(head, texts), tail);
     };
-    const std::string listText = texts.list;
 
     if (element == nullptr) {
         warn(elementHead, op == Op::Front ? "NULL ELEMENT." : "NULL ELEMENT pointer.");
@@ -154,12 +156,12 @@ void Insert(Op op, L& list, ElementPtr<L> element, ElementPtr<L> reference, cons
     }
     if (list.first != nullptr && list.first->prev != nullptr) {
         warn(endHead, "LIST AND FIRST LIST ELEMENT INCONSISTENT.");
-        DumpWith(site, list, texts.list, list.first, "(" + listText + ").first");
+        DumpWith(site, list, texts.list, list.first, Parenthesised(texts.list, ".first"));
         return;
     }
     if (list.last != nullptr && list.last->next != nullptr) {
         warn(endHead, "LIST AND LAST LIST ELEMENT INCONSISTENT.");
-        DumpWith(site, list, texts.list, list.last, "(" + listText + ").last");
+        DumpWith(site, list, texts.list, list.last, Parenthesised(texts.list, ".last"));
         return;
     }
     // The reference element must be linked on the side where the new element
@@ -171,7 +173,7 @@ void Insert(Op op, L& list, ElementPtr<L> element, ElementPtr<L> reference, cons
         }
         if ((op == Op::Before ? reference->prev : reference->next) == nullptr) {
             warn(listHead, "REFERENCE ELEMENT NOT IN LIST.");
-            DumpWith(site, list, texts.list, reference, "(" + std::string(texts.reference) + ")");
+            DumpWith(site, list, texts.list, reference, Parenthesised(texts.reference));
             return;
         }
     }
@@ -219,7 +221,6 @@ void Remove(L& list, ElementPtr<L> element, const Site& site, const Texts& texts
     auto warn = [&](const char* tail) {
         Warn(site.file, site.line, HeadText(Head::Remove, texts), tail);
     };
-    const std::string listText = texts.list;
     if (element == nullptr) {
         warn("NULL ELEMENT pointer.");
         return;
@@ -235,18 +236,18 @@ void Remove(L& list, ElementPtr<L> element, const Site& site, const Texts& texts
     }
     if (list.first->prev != nullptr) {
         warn("LIST AND FIRST LIST ELEMENT INCONSISTENT.");
-        DumpWith(site, list, texts.list, list.first, "(" + listText + ").first");
+        DumpWith(site, list, texts.list, list.first, Parenthesised(texts.list, ".first"));
         return;
     }
     if (list.last->next != nullptr) {
         warn("LIST AND LAST LIST ELEMENT INCONSISTENT.");
-        DumpWith(site, list, texts.list, list.last, "(" + listText + ").last");
+        DumpWith(site, list, texts.list, list.last, Parenthesised(texts.list, ".last"));
         return;
     }
     if ((element != list.first && element->prev == nullptr) ||
         (element != list.last && element->next == nullptr)) {
         warn("ELEMENT NOT IN LIST.");
-        DumpWith(site, list, texts.list, element, "(" + std::string(texts.element) + ")");
+        DumpWith(site, list, texts.list, element, Parenthesised(texts.element));
         return;
     }
     if (element->prev != nullptr)
