@@ -106,6 +106,10 @@ TEST_F(ShippedDevices, ValuesArePhysicallySensible) {
             // Pads lie within the membrane.
             EXPECT_LT(std::hypot(a->X, a->Y) + a->Dpad_m / 2, m.Diameter_m / 2) << a->SectionName;
             largest = std::max(largest, a->Dpad_m);
+            // The map sizes an actuator's texts by its pad height.
+            if (!a->Auxilary) {
+                EXPECT_GT(a->DpadY_m, 0) << a->SectionName;
+            }
         }
         const double eps0 = 8.854e-12, pi = 3.14159265358979;
         const double V = info.LimitVoltage, d = m.Separation_m;
