@@ -1,7 +1,9 @@
 #include "model/pictures/SurfaceImages.h"
 
 #include "Shared_Software/Mirror/ColorScale.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -183,6 +185,34 @@ GridRange DrawSurfacePicture(Canvas& canvas, const SurfaceGrid& g, const MirrorD
 }
 
 } // namespace
+
+MirrorDrawing MirrorDrawingFrom(const DMInfoClass& model) {
+    MirrorDrawing m;
+    m.Diameter_m = model.Diameter_m;
+    m.Square = model.Square;
+    m.Separation_m = model.Separation_m;
+    m.ActuatorType = model.ActuatorType_circ_rect_ring;
+    m.QuarterRingGap_m = model.QuarterRingGap_m;
+    // One pass over the list, keeping the first entry of each number, gives
+    // what looking each number up would; the table only reaches the largest
+    // number in use, however large Actuators claims to be.
+    int largest = 0;
+    for (const DmActuatorInfoClass* e = model.ActuatorList.first; e; e = e->next)
+        if (e->DisplayIndex >= 1 && e->DisplayIndex <= model.Actuators)
+            largest = std::max(largest, e->DisplayIndex);
+    m.actuators.resize(largest);
+    std::vector<bool> seen(largest, false);
+    for (const DmActuatorInfoClass* e = model.ActuatorList.first; e; e = e->next) {
+        if (e->DisplayIndex < 1 || e->DisplayIndex > largest || seen[e->DisplayIndex - 1])
+            continue;
+        seen[e->DisplayIndex - 1] = true;
+        if (e->Auxilary)
+            continue;
+        m.actuators[e->DisplayIndex - 1] = {true,      e->X,          e->Y,          e->Rinner,
+                                            e->Router, e->Dcontact_m, e->DcontactY_m};
+    }
+    return m;
+}
 
 GridRange DrawSurfaceImage(Canvas& canvas, const SurfaceGrid& surface,
                            const MirrorDrawing& mirror) {

@@ -8,6 +8,8 @@
 
 namespace ostrander {
 
+class DMInfoClass;
+
 // What the surface pictures need of the mirror model. Lengths in metres,
 // actuator centres from the mirror centre.
 struct MirrorDrawing {
@@ -27,6 +29,12 @@ struct MirrorDrawing {
     // By display number: actuators[k - 1] is display number k.
     std::vector<Actuator> actuators;
 };
+
+// What the surface pictures draw of a DM model: display numbers 1 to
+// Actuators, each with the first actuator in list order that carries it.
+// Auxiliary actuators (electrodes beside the membrane, such as the
+// membrane's own) have no place on the membrane and are left out.
+MirrorDrawing MirrorDrawingFrom(const DMInfoClass& model);
 
 // An n x n surface grid (metres, rows[i][j], i along x, j along y) whose
 // mirror diameter spans n x fill - 2 samples.

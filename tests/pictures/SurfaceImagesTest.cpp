@@ -1,7 +1,9 @@
 #include "model/pictures/SurfaceImages.h"
 
+#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "pictures/RecordingCanvas.h"
 #include "pictures/TestGrid.h"
+#include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>
 
@@ -305,4 +307,54 @@ TEST(SurfacePictures, MissingFlatOrNonFiniteSurfacesShowNothingToDisplay) {
             EXPECT_EQ(c.texts[0].text, "Nothing to display.");
             EXPECT_EQ(c.texts[0].color, clRed);
         }
+}
+
+TEST(MirrorDrawing, TakesTheModelByDisplayNumberAndLeavesAuxiliariesOut) {
+    // Two sections carry display number 2: lookups take the first in list
+    // order, that is the last in the file. Number 3 has no actuator; the
+    // membrane electrode (number 4) is auxiliary.
+    const IniFile ini = IniFile::FromText("[DM Model]\n"
+                                          "Diameter_m=0.02\nSeparation_m=4e-5\nSquare=1\n"
+                                          "Actuators=4\nActuatorType_circ_rect_ring=1\n"
+                                          "QuarterRingGap_m=0.0003\n"
+                                          "[A]\nIndex=0\nX=0.001\nY=-0.002\nDpad_m=0.003\n"
+                                          "DpadY_m=0.001\n"
+                                          "[B]\nIndex=1\nX=0.004\nDcontact_m=0.002\n"
+                                          "[C]\nIndex=2\nDisplayIndex=2\nX=0.005\nRinner=0.001\n"
+                                          "Router=0.002\n"
+                                          "[Membrane]\nIndex=3\nAuxilary=1\nSurface=1\n");
+    DMInfoClass model;
+    ASSERT_TRUE(model.Load(ini));
+    const MirrorDrawing m = MirrorDrawingFrom(model);
+    EXPECT_EQ(m.Diameter_m, 0.02);
+    EXPECT_EQ(m.Separation_m, 4e-5);
+    EXPECT_TRUE(m.Square);
+    EXPECT_EQ(m.ActuatorType, 1);
+    EXPECT_EQ(m.QuarterRingGap_m, 0.0003);
+    ASSERT_EQ(m.actuators.size(), 4u);
+    EXPECT_TRUE(m.actuators[0].present);
+    EXPECT_EQ(m.actuators[0].X, 0.001);
+    EXPECT_EQ(m.actuators[0].Y, -0.002);
+    EXPECT_EQ(m.actuators[0].Dcontact_m, 0.003);
+    EXPECT_EQ(m.actuators[0].DcontactY_m, 0.001);
+    EXPECT_TRUE(m.actuators[1].present);
+    EXPECT_EQ(m.actuators[1].X, 0.005);
+    EXPECT_EQ(m.actuators[1].Rinner, 0.001);
+    EXPECT_EQ(m.actuators[1].Router, 0.002);
+    EXPECT_FALSE(m.actuators[2].present);
+    EXPECT_FALSE(m.actuators[3].present);
+}
+
+TEST(MirrorDrawing, AnAbsurdActuatorCountOnlyReachesTheNumbersInUse) {
+    const IniFile ini = IniFile::FromText("[DM Model]\nDiameter_m=0.02\nActuators=2000000000\n"
+                                          "[A]\nIndex=0\nDpad_m=0.001\n"
+                                          "[B]\nIndex=1\nDisplayIndex=7\nDpad_m=0.001\n"
+                                          "[C]\nIndex=2\nDisplayIndex=-5\n");
+    DMInfoClass model;
+    ASSERT_TRUE(model.Load(ini));
+    const MirrorDrawing m = MirrorDrawingFrom(model);
+    ASSERT_EQ(m.actuators.size(), 7u);
+    EXPECT_TRUE(m.actuators[0].present);
+    EXPECT_TRUE(m.actuators[6].present);
+    EXPECT_FALSE(m.actuators[3].present);
 }
