@@ -227,31 +227,54 @@ bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool lo
         volts = Driver->GetMaxVoltage();
         met = false;
     }
-    const double mean = MeanVoltage[bank];
-    const double surface = SurfaceVoltage[bank];
-    if (channel == SurfaceChannel) {
-        if (std::fabs(mean - surface - volts) > LimitVoltage)
+    // The mean rule works on the signed mean of (voltage - surface voltage)
+    // that the request would give; its magnitude must stay within the limit.
+    // A negative limit admits nothing but a mean of 0.
+    const double limit = LimitVoltage > 0.0 ? LimitVoltage : 0.0;
+    int slots = 0;
+    const double prospective = ProspectiveMean(channel, volts, bank, slots);
+    if (std::fabs(prospective) > limit) {
+        // The surface electrode moves every difference at once: refused,
+        // nothing changes.
+        if (channel == SurfaceChannel)
             return false;
-        const bool stored = Driver->Set(channel, bank, volts);
-        UpdateActuator(channel, bank);
-        RecomputeMean(bank, true);
-        return stored && met;
-    }
-    const double n = Driver->GetChannelCount();
-    const double oldDifference = ChannelVoltage(channel, bank) - surface;
-    const double newDifference = volts - surface;
-    const double prospective = (n * mean - oldDifference + newDifference) / n;
-    if (prospective > LimitVoltage) {
-        // The absolute voltage that brings the mean to exactly the limit.
-        volts = surface + n * LimitVoltage - n * mean + oldDifference;
-        // Below the lowest voltage both rules cannot hold: refuse, nothing changes.
-        if (volts < lowest)
-            return false;
+        if (slots > 0) {
+            // The absolute voltage that brings the mean to exactly the limit,
+            // kept between the present voltage and the request.
+            const double present = ChannelVoltage(channel, bank);
+            const double bound = prospective > 0.0 ? limit : -limit;
+            const double cut = volts + (bound - prospective) * GetModelActuators(true) / slots;
+            volts = std::clamp(cut, std::min(present, volts), std::max(present, volts));
+            // Below the lowest voltage both rules cannot hold: refused.
+            if (volts < lowest)
+                return false;
+        }
     }
     const bool stored = Driver->Set(channel, bank, volts);
     UpdateActuator(channel, bank);
     RecomputeMean(bank, true);
     return stored && met;
+}
+
+double MirrorClass::ProspectiveMean(int channel, double volts, int bank, int& slots) {
+    slots = 0;
+    const int actuators = GetModelActuators(true);
+    if (actuators <= 0)
+        return 0.0;
+    const double surface = channel == SurfaceChannel ? volts
+                           : SurfaceChannel < 0      ? 0.0
+                                                     : ChannelVoltage(SurfaceChannel, bank);
+    double sum = 0.0;
+    for (int i = 1; i <= actuators; ++i) {
+        const int c = DisplayChannel(i);
+        if (c == channel) {
+            ++slots;
+            sum += volts - surface;
+        } else {
+            sum += ChannelVoltage(c, bank) - surface;
+        }
+    }
+    return sum / actuators;
 }
 
 bool MirrorClass::SetVoltage(int displayIndex, double volts, bool locked) {

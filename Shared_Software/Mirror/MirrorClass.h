@@ -73,11 +73,13 @@ public:
     void ReadVoltages(VoltageListClass& list, bool locked = false);
 
     // The core rule. A request below the lowest voltage is raised to it; one
-    // above the highest is taken as the highest and reported false; a
-    // request that would lift the mean above the limit is lowered to the
-    // value that brings the mean to the limit (true). Refused: no driver,
-    // bank or channel out of range, NaN, and a surface-channel value that
-    // breaks the limit (nothing changes then).
+    // above the highest is taken as the highest and reported false. The mean
+    // of (voltage - surface voltage) over the display numbers must stay
+    // within the limit in magnitude: a request that would carry it beyond is
+    // cut to the value that brings it to the limit (true). Refused, with
+    // nothing changed: no driver, bank or channel out of range, NaN, a
+    // surface-channel value that breaks the limit, and a cut that would fall
+    // below the lowest voltage.
     bool SetChannelVoltage(int channel, double volts, int bank, bool locked = false);
     bool SetVoltage(int displayIndex, double volts, bool locked = false);
     bool SetVoltageOnBank(int displayIndex, double volts, int bank, bool locked = false);
@@ -119,6 +121,10 @@ private:
     // The driver's value of channel c on bank b; 0 V for a channel outside the driver.
     double ChannelVoltage(int channel, int bank);
     int DisplayChannel(int displayIndex);
+    // Signed mean over display numbers 1 .. Actuators of (voltage - surface
+    // voltage) on the bank if the channel held volts; slots receives how many
+    // display numbers the channel drives.
+    double ProspectiveMean(int channel, double volts, int bank, int& slots);
 
     bool Valid = false;
     double StepSize = 10.0;

@@ -182,27 +182,64 @@ TEST_F(MirrorTest, SurfaceElectrodeShiftsTheMeanAndGuardsItsOwnChannel) {
     EXPECT_TRUE(m.SetVoltage(1, 120.0));
     EXPECT_TRUE(m.SetVoltage(2, 120.0));
     EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 60.0);
-    // |60 - 0 - 50| = 10 is within the limit.
     EXPECT_TRUE(m.SetVoltage(4, 50.0));
     EXPECT_EQ(m.GetSurfaceVoltage(0), 50.0);
     // Differences to the surface: (70 + 70 - 50 + 0) / 4.
     EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 22.5);
     ExpectConsistent(m, 3);
 
-    // |22.5 - 50 - 80| = 107.5 is above it: refused, nothing changes.
-    EXPECT_FALSE(m.SetVoltage(4, 80.0));
+    // At 250 V the mean would be (-130 - 130 - 250 + 0) / 4 = -127.5:
+    // refused, nothing changes.
+    EXPECT_FALSE(m.SetVoltage(4, 250.0));
     EXPECT_EQ(m.GetVoltage(4), 50.0);
     EXPECT_EQ(m.GetVoltageText(4), "50V");
     EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 22.5);
 
     // The limit on another channel gives an absolute voltage: the surface
     // voltage plus the difference that brings the mean to the limit. For
-    // 400 V (taken as 350 V) the prospective mean (90 + 50 + 300) / 4 = 110
-    // is too high; 50 + (400 - 90 - 50) = 310 V brings it to 100.
+    // 400 V (taken as 350 V) the mean would be (70 + 70 + 300) / 4 = 110;
+    // 310 V brings it to 100.
     EXPECT_FALSE(m.SetVoltage(3, 400.0));
     EXPECT_DOUBLE_EQ(m.GetVoltage(3), 310.0);
     EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 100.0);
     ExpectConsistent(m, 3);
+}
+
+TEST_F(MirrorTest, MeanLimitHoldsOnBothSidesOfTheSurfaceVoltage) {
+    MirrorSpec spec;
+    spec.actuators = 4;
+    spec.surfaceIndex = 3;
+    spec.limitVoltage = 100;
+    MirrorClass m(WriteMirror("m.ini", spec));
+    ASSERT_TRUE(m.IsValid());
+    EXPECT_TRUE(m.SetVoltage(1, 150.0));
+    EXPECT_TRUE(m.SetVoltage(4, 140.0)); // (10 - 140 - 140 + 0) / 4 = -67.5
+    EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 67.5);
+
+    // Lowering actuator 1 to 0 V would give (-140 x 3) / 4 = -105: cut to
+    // the voltage that gives -100.
+    EXPECT_TRUE(m.SetVoltage(1, 0.0));
+    EXPECT_DOUBLE_EQ(m.GetVoltage(1), 20.0);
+    EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 100.0);
+
+    // Raising it again brings the mean back toward 0 and is not cut:
+    // (160 - 140 - 140 + 0) / 4 = -30.
+    EXPECT_TRUE(m.SetVoltage(1, 300.0));
+    EXPECT_EQ(m.GetVoltage(1), 300.0);
+    EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 30.0);
+    ExpectConsistent(m, 3);
+}
+
+TEST_F(MirrorTest, NegativeLimitAdmitsOnlyAZeroMean) {
+    MirrorSpec spec;
+    spec.limitVoltage = -5;
+    MirrorClass m(WriteMirror("m.ini", spec));
+    ASSERT_TRUE(m.IsValid());
+    EXPECT_TRUE(m.SetVoltage(1, 50.0)); // cut to the present 0 V
+    EXPECT_FALSE(m.SetAllChannels(400.0));
+    for (int i = 1; i <= 4; ++i)
+        EXPECT_EQ(m.GetVoltage(i), 0.0);
+    ExpectConsistent(m, -1);
 }
 
 TEST_F(MirrorTest, ChannelsAndDisplayNumbersOutsideTheMirrorAreRefused) {

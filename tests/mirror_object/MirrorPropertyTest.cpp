@@ -1,6 +1,6 @@
 // Random sequences of requests: whatever is asked, the driver stays within
 // the lowest and highest voltage, the mean of what it holds stays within the
-// limit (mirrors without a surface electrode), and the texts, colours and
+// limit (with and without a surface electrode), and the texts, colours and
 // means always agree with the driver.
 #include "MirrorCheck.h"
 #include "MirrorFixture.h"
@@ -133,27 +133,27 @@ TEST_P(MirrorProperty, RulesHoldForAnySequenceOfRequests) {
                 // Only ZeroAll stores 0 V below a higher lowest voltage.
                 ASSERT_TRUE(v == 0.0 || v >= p.lowest) << "channel " << c;
             }
-            if (surface < 0) {
-                ASSERT_LE(ExpectedMean(m, -1), p.limit * (1 + 1e-12) + 1e-9);
-            }
-            // A single request on bank 0: met requests store no more than was
-            // asked (apart from the lowest voltage), requests above the
-            // ceiling are reported unmet, refused ones change nothing, and a
-            // met request stored below what was asked was cut to the limit.
+            ASSERT_LE(ExpectedMean(m, surface), p.limit * (1 + 1e-12) + 1e-9);
+            // A single request on bank 0: met requests store a value between
+            // the present one and the request (apart from the lowest
+            // voltage), and one that differs from the request was cut to the
+            // limit; requests above the ceiling are reported unmet; refused
+            // ones change nothing.
             if ((op == 1 || op == 3) && bank == 0 && channel >= 0 && channel < n) {
                 const double asked = std::max(std::min(volts, ceiling), double(p.lowest));
                 const double stored = m.GetDriver()->Get(channel, 0);
                 if (result) {
-                    ASSERT_LE(stored, asked + 1e-9);
+                    ASSERT_LE(stored, std::max(asked, before) + 1e-9);
+                    ASSERT_GE(stored, std::min(asked, before) - 1e-9);
+                    if (stored != asked) {
+                        ASSERT_NEAR(m.GetMeanVoltage(0), p.limit, 1e-9 * (1 + p.limit));
+                    }
                 }
                 if (volts > ceiling && channel != surface) {
                     ASSERT_FALSE(result);
                 }
                 if (!result && volts <= ceiling) {
                     ASSERT_EQ(stored, before) << "a refused request changed the driver";
-                }
-                if (result && surface < 0 && stored != asked) {
-                    ASSERT_NEAR(m.GetMeanVoltage(0), p.limit, 1e-9 * (1 + p.limit));
                 }
             }
             ExpectConsistent(m, surface);
@@ -168,6 +168,7 @@ INSTANTIATE_TEST_SUITE_P(Mirrors, MirrorProperty,
                                            PropertyCase{"tight", 3, 20.0, -1, 0},
                                            PropertyCase{"lowest", 5, 150.0, -1, 10},
                                            PropertyCase{"surface", 5, 80.0, 2, 0},
+                                           PropertyCase{"surface first", 6, 60.0, 0, 5},
                                            PropertyCase{"zero limit", 4, 0.0, -1, 0}),
                          [](const auto& info) {
                              std::string s = info.param.name;

@@ -54,6 +54,7 @@ TEST(ShippedMirrors, EveryDeviceFileMakesAWorkingMirror) {
         EXPECT_EQ(list.Count(), n);
         m.SetAllActuators(m.GetLimitVoltage() * 2);
         ExpectConsistent(m, surface);
+        EXPECT_LE(m.GetMeanVoltage(0), m.GetLimitVoltage() + 1e-9);
         if (surface < 0) {
             EXPECT_NEAR(m.GetMeanVoltage(0), m.GetLimitVoltage(), 1e-9);
         }
