@@ -1,0 +1,502 @@
+#include "forms/PatternSequenceBrowserForm.h"
+
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "Shared_Software/Pattern/VoltageListClass.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/IniFile.h"
+#include "toolkit/Paths.h"
+#include "toolkit/TColor.h"
+#include "toolkit/qt/ImageCanvas.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace ostrander;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Four actuators in a row; limit high enough for every test voltage.
+const char* const MirrorText = "[General]\nFileType=Mirror Info\nDeviceName=Row of four\n"
+                               "MapPrefix=none\nLimitVoltage=300\n"
+                               "[DM Model]\nDiameter_m=0.01\nActuators=4\n"
+                               "[A0]\nIndex=0\nX=-0.003\nDpad_m=0.002\n"
+                               "[A1]\nIndex=1\nX=-0.001\nDpad_m=0.002\n"
+                               "[A2]\nIndex=2\nX=0.001\nDpad_m=0.002\n"
+                               "[A3]\nIndex=3\nX=0.003\nDpad_m=0.002\n";
+
+using Volts = std::vector<double>;
+using Messages = std::vector<std::pair<std::string, std::string>>;
+
+std::string PatternSetText(const std::string& setName, const std::vector<std::string>& names,
+                           const std::vector<Volts>& volts) {
+    std::ostringstream t;
+    t << "[General]\nFileType=Actuator Pattern Set\nPatternSetName=" << setName
+      << "\nPatternCount=" << names.size() << "\nVoltageCount=4\n"
+      << "[FileInformation]\nFileVersion=1.0\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        t << "[Pattern00" << i << "]\nPatternName=" << names[i] << "\n";
+        for (std::size_t j = 0; j < volts[i].size(); ++j)
+            t << "Voltage00" << j << "=" << volts[i][j] << "\n";
+    }
+    return t.str();
+}
+
+Volts VoltagesOf(const VoltageListClass* list) {
+    Volts v;
+    if (list != nullptr)
+        for (const VoltageListEntry* e = list->First(); e != nullptr; e = e->next)
+            v.push_back(e->Voltage);
+    return v;
+}
+
+Volts MirrorVolts(MirrorClass* mirror) {
+    Volts v;
+    for (int d = 1; d <= 4; ++d)
+        v.push_back(mirror->GetVoltage(d));
+    return v;
+}
+
+void SetMirrorVolts(MirrorClass* mirror, const Volts& v) {
+    for (int d = 1; d <= 4; ++d)
+        ASSERT_TRUE(mirror->SetVoltage(d, v[d - 1]));
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("ostrander_browser_" +
+                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+                 std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "bin");
+        fs::create_directories(root_ / "Devices");
+        fs::create_directories(root_ / "sets");
+        SetProgramFolder((root_ / "bin").string());
+        std::ofstream(root_ / "Devices" / "row.ini") << MirrorText;
+        mirror_ = std::make_unique<MirrorClass>(std::string(DeviceFolderRelative) + "row.ini");
+        ASSERT_TRUE(mirror_->IsValid());
+        setFile_ = Write(
+            "focus.ini",
+            PatternSetText("Focus steps", {"Flat", "Step 1", "Step 2", "Tilt"},
+                           {{0, 0, 0, 0}, {10, 10, 10, 10}, {20, 20, 20, 20}, {0, 10, 20, 30}}));
+        form_ = std::make_unique<TPatternSequenceBrowserForm>();
+    }
+    void TearDown() override {
+        form_.reset();
+        mirror_.reset();
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    std::string Write(const std::string& name, const std::string& text) {
+        const std::string path = (root_ / "sets" / name).string();
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+
+    // What the "Pattern Library" button does.
+    void Open(MirrorClass* active) {
+        form_->SetActiveMirror(active);
+        form_->ShowBrowser();
+    }
+    void OpenWith(const std::string& file) {
+        dialogs_.openAnswers.push_back(file);
+        Open(mirror_.get());
+    }
+
+    std::vector<std::string> ListItems() const {
+        std::vector<std::string> items;
+        for (int i = 0; i < form_->PatternListBox->count(); ++i)
+            items.push_back(form_->PatternListBox->item(i)->text().toStdString());
+        return items;
+    }
+    std::vector<int> SelectedRows() const {
+        std::vector<int> rows;
+        for (int i = 0; i < form_->PatternListBox->count(); ++i)
+            if (form_->PatternListBox->item(i)->isSelected())
+                rows.push_back(i);
+        return rows;
+    }
+    void ClickRow(int row) {
+        QListWidget* list = form_->PatternListBox;
+        const QRect r = list->visualItemRect(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    std::vector<std::string> Names() const {
+        auto names = form_->GetPatternSet()->GetPatternNames();
+        names.pop_back(); // "None"
+        return names;
+    }
+    // Message boxes shown since the last call, as (text, caption).
+    Messages TakeMessages() {
+        Messages m;
+        for (const auto& box : dialogs_.messages)
+            m.emplace_back(box.text, box.caption);
+        dialogs_.messages.clear();
+        return m;
+    }
+
+    fs::path root_;
+    ScriptedDialogs dialogs_;
+    ScopedDialogs scope_{dialogs_};
+    std::unique_ptr<MirrorClass> mirror_;
+    std::string setFile_;
+    std::unique_ptr<TPatternSequenceBrowserForm> form_;
+};
+
+} // namespace
+
+TEST_F(BrowserTest, StartsWithTheDesignedControls) {
+    EXPECT_EQ(form_->windowTitle(), "Pattern Sequence Browser");
+    EXPECT_EQ(form_->size(), QSize(831, 694));
+    EXPECT_EQ(form_->ExitMenuItem->text(), "&Exit");
+    EXPECT_EQ(form_->PatternFileNameEdit->text(), "No File");
+    EXPECT_FALSE(form_->PatternFileNameEdit->isEnabled());
+    EXPECT_EQ(form_->PatternSetNameEdit->text(), "No Pattern File");
+    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Pattern 0");
+    EXPECT_FALSE(form_->PatternListBox->isEnabled());
+    EXPECT_EQ(form_->PatternListBox->count(), 0);
+    const std::pair<QPushButton*, const char*> captions[] = {
+        {form_->PatternFileBrowseButton, "Browse"},
+        {form_->UpdateMirrorButton, "Set Mirror Voltages"},
+        {form_->GrabMirrorButton, "Get Mirror Voltages"},
+        {form_->UpdateFileButton, "Save File"},
+        {form_->InsertBeforeButton, "Add Pattern"},
+        {form_->ReplaceButton, "Replace Pattern"},
+        {form_->DeleteButton, "Delete Pattern"},
+    };
+    for (const auto& [button, caption] : captions)
+        EXPECT_EQ(button->text().toStdString(), caption);
+    EXPECT_EQ(form_->GetPatternSet(), nullptr);
+    EXPECT_FALSE(form_->IsFileLoaded());
+}
+
+TEST_F(BrowserTest, FirstShowingCancelledStillBuildsThePreviewMirror) {
+    SetMirrorVolts(mirror_.get(), {5, 6, 7, 8});
+    Open(mirror_.get()); // the open dialog is cancelled
+    ASSERT_EQ(dialogs_.openRequests.size(), 1u);
+    EXPECT_EQ(form_->GetPatternSet(), nullptr);
+    EXPECT_FALSE(form_->PatternListBox->isEnabled());
+    EXPECT_EQ(form_->PatternListBox->count(), 0);
+    EXPECT_EQ(form_->PatternFileNameEdit->text(), "No File");
+
+    MirrorClass* preview = form_->GetPreviewMirror();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_TRUE(preview->IsValid());
+    EXPECT_NE(preview, mirror_.get());
+    EXPECT_EQ(preview->GetFileName(), mirror_->GetFileName());
+    EXPECT_FALSE(preview->SendBank(0)); // output held
+    EXPECT_EQ(form_->MirrorDisplayFrame->GetMirror(), preview);
+    EXPECT_EQ(MirrorVolts(preview), (Volts{5, 6, 7, 8}));
+
+    // Showing again asks again: no file has been loaded.
+    form_->hide();
+    form_->show();
+    EXPECT_EQ(dialogs_.openRequests.size(), 2u);
+}
+
+TEST_F(BrowserTest, ValidFileIsShownAndKeptAcrossShowings) {
+    OpenWith(setFile_);
+    ASSERT_TRUE(form_->IsFileLoaded());
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt"}));
+    EXPECT_TRUE(form_->PatternListBox->isEnabled());
+    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Pattern 4");
+    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), setFile_);
+    EXPECT_TRUE(form_->PatternFileNameEdit->isEnabled());
+    EXPECT_EQ(form_->PatternSetNameEdit->text(), "Focus steps");
+    EXPECT_EQ(form_->windowTitle(), "Focus steps Pattern Sequence Browser");
+    EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{0, 0, 0, 0}));
+
+    form_->NewPatternNameEdit->setText("Added");
+    SetMirrorVolts(form_->GetPreviewMirror(), {1, 2, 3, 4});
+    Click(form_->InsertBeforeButton);
+
+    form_->ExitButtonClick();
+    EXPECT_FALSE(form_->isVisible());
+    form_->show();
+    EXPECT_EQ(dialogs_.openRequests.size(), 1u);
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt", "Added"}));
+    EXPECT_EQ(Names(), ListItems());
+}
+
+TEST_F(BrowserTest, UnusableFileAtFirstShowingGivesAnEmptyDefaultSet) {
+    const std::string bad = Write("bad.ini", "[General]\nFileType=Something else\n");
+    OpenWith(bad);
+    ASSERT_NE(form_->GetPatternSet(), nullptr);
+    EXPECT_FALSE(form_->IsFileLoaded());
+    EXPECT_EQ(form_->GetPatternSet()->GetPatternSetName(), "Default Pattern");
+    EXPECT_EQ(form_->GetPatternSet()->GetFileName(), bad);
+    EXPECT_TRUE(form_->PatternListBox->isEnabled());
+    EXPECT_EQ(form_->PatternListBox->count(), 0);
+    EXPECT_EQ(form_->windowTitle(), "Default Pattern Pattern Sequence Browser");
+}
+
+TEST_F(BrowserTest, ChoosingAPatternShowsItOnThePreviewOnly) {
+    SetMirrorVolts(mirror_.get(), {5, 5, 5, 5});
+    OpenWith(setFile_);
+    ClickRow(3);
+    EXPECT_EQ(form_->GetSelectedIndex(), 3);
+    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Tilt");
+    EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{0, 10, 20, 30}));
+    EXPECT_EQ(MirrorVolts(mirror_.get()), (Volts{5, 5, 5, 5}));
+    EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{0, 0, 0, 0}));
+}
+
+TEST_F(BrowserTest, AddAppendsThePreviewVoltagesOrReportsADuplicate) {
+    OpenWith(setFile_);
+    SetMirrorVolts(form_->GetPreviewMirror(), {1, 2, 3, 4});
+    form_->NewPatternNameEdit->setText("Edited");
+    Click(form_->InsertBeforeButton);
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt", "Edited"}));
+    EXPECT_EQ(VoltagesOf(form_->GetPatternSet()->GetPatternVoltages(4).get()), (Volts{1, 2, 3, 4}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{4});
+    EXPECT_EQ(form_->GetSelectedIndex(), 4);
+    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Pattern 5");
+
+    form_->NewPatternNameEdit->setText("Tilt");
+    Click(form_->InsertBeforeButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Another pattern has that pattern name", "Add Failed"}}));
+    EXPECT_EQ(ListItems().size(), 5u);
+    EXPECT_EQ(form_->GetPatternSet()->GetPatternCount(), 5);
+    EXPECT_TRUE(SelectedRows().empty());
+    EXPECT_EQ(form_->GetSelectedIndex(), 5);
+}
+
+TEST_F(BrowserTest, AddWithoutASetMakesOneNamedAfterTheSetNameBox) {
+    Open(mirror_.get()); // cancelled: no set
+    form_->PatternSetNameEdit->setText("Fresh");
+    form_->NewPatternNameEdit->setText("First");
+    SetMirrorVolts(form_->GetPreviewMirror(), {9, 8, 7, 6});
+    Click(form_->InsertBeforeButton);
+    PatternClass* set = form_->GetPatternSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_TRUE(set->IsValid());
+    EXPECT_EQ(set->GetPatternSetName(), "Fresh");
+    EXPECT_EQ(set->GetVoltageCount(), 4);
+    EXPECT_EQ(Names(), std::vector<std::string>{"First"});
+    EXPECT_EQ(set->FindPattern(0)->PatternName, "First");
+    EXPECT_EQ(ListItems(), std::vector<std::string>{"First"});
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
+    EXPECT_TRUE(form_->PatternListBox->isEnabled());
+}
+
+TEST_F(BrowserTest, ReplaceRenamesTheSelectedPatternOrReportsWhy) {
+    Open(mirror_.get());
+    Click(form_->ReplaceButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Cannot replace when list is empty", "Can't do that"}}));
+
+    form_->PatternFileBrowseButtonClick(); // nothing queued: cancelled
+    dialogs_.openAnswers.push_back(setFile_);
+    Click(form_->PatternFileBrowseButton);
+    ClickRow(1);
+    SetMirrorVolts(form_->GetPreviewMirror(), {11, 12, 13, 14});
+    form_->NewPatternNameEdit->setText("Step one");
+    Click(form_->ReplaceButton);
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step one", "Step 2", "Tilt"}));
+    EXPECT_EQ(Names(), ListItems());
+    EXPECT_EQ(VoltagesOf(form_->GetPatternSet()->GetPatternVoltages(1).get()),
+              (Volts{11, 12, 13, 14}));
+
+    form_->NewPatternNameEdit->setText("Tilt");
+    Click(form_->ReplaceButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Cannot replace: duplicate name", "Replace Failed"}}));
+    EXPECT_EQ(Names(), ListItems());
+}
+
+TEST_F(BrowserTest, DeleteSelectsThePreviousItemAboveIndexOne) {
+    Open(mirror_.get()); // cancelled: no set
+    Click(form_->DeleteButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Cannot delete when list is empty", "Can't do that"}}));
+
+    dialogs_.openAnswers.push_back(setFile_);
+    Click(form_->PatternFileBrowseButton);
+    ClickRow(3);
+    Click(form_->DeleteButton);
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2"}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{2});
+
+    ClickRow(1);
+    Click(form_->DeleteButton);
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 2"}));
+    EXPECT_TRUE(SelectedRows().empty());
+    // The selected index stays: a second delete removes the pattern that
+    // moved up into it.
+    Click(form_->DeleteButton);
+    EXPECT_EQ(ListItems(), std::vector<std::string>{"Flat"});
+    EXPECT_EQ(Names(), ListItems());
+    Click(form_->DeleteButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Item not in list.", "Delete Failed"}}));
+    EXPECT_EQ(Names(), std::vector<std::string>{"Flat"});
+}
+
+TEST_F(BrowserTest, SetAndGetMirrorVoltagesMoveVoltagesBetweenPreviewAndLiveMirror) {
+    OpenWith(setFile_);
+    ClickRow(3); // preview shows Tilt
+    Click(form_->UpdateMirrorButton);
+    EXPECT_EQ(MirrorVolts(mirror_.get()), (Volts{0, 10, 20, 30}));
+    EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{0, 10, 20, 30}));
+
+    SetMirrorVolts(mirror_.get(), {40, 41, 42, 43});
+    Click(form_->GrabMirrorButton);
+    EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{40, 41, 42, 43}));
+    EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{40, 41, 42, 43}));
+    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Active Mirror Pattern");
+    EXPECT_TRUE(TakeMessages().empty());
+}
+
+TEST_F(BrowserTest, WithoutAnActiveMirrorTheMirrorButtonsSaySoAndChangeNothing) {
+    dialogs_.openAnswers.push_back(setFile_);
+    Open(nullptr);
+    // No preview either: the mirror file name comes from the active mirror.
+    EXPECT_FALSE(form_->GetPreviewMirror() != nullptr && form_->GetPreviewMirror()->IsValid());
+    EXPECT_EQ(form_->MirrorDisplayFrame->GetMirror(), nullptr);
+    const Volts before = VoltagesOf(form_->GetCurrentVoltages());
+    const QString name = form_->NewPatternNameEdit->text();
+    Click(form_->UpdateMirrorButton);
+    Click(form_->GrabMirrorButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"No mirror is loaded.", "Set Mirror Voltages"},
+                                        {"No mirror is loaded.", "Get Mirror Voltages"}}));
+    EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), before);
+    EXPECT_EQ(form_->NewPatternNameEdit->text(), name);
+}
+
+TEST_F(BrowserTest, SaveWritesVersionOneThroughTheSaveDialog) {
+    OpenWith(setFile_);
+    const std::string out = (root_ / "sets" / "saved.ini").string();
+    dialogs_.saveAnswers.push_back(out);
+    Click(form_->UpdateFileButton);
+    ASSERT_EQ(dialogs_.saveRequests.size(), 1u);
+    EXPECT_EQ(dialogs_.saveRequests[0].initialName, "focus.ini");
+    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), out);
+    EXPECT_EQ(form_->GetPatternSet()->GetFileName(), setFile_);
+
+    IniFile ini(out);
+    EXPECT_EQ(ini.ReadString("FileInformation", "FileVersion", ""), "1.0");
+    EXPECT_EQ(ini.ReadString("Pattern000", "PatternName", ""), "Flat");
+    EXPECT_EQ(ini.ReadString("Pattern001", "PatternName", ""), "Step 1");
+    EXPECT_EQ(ini.ReadString("Pattern003", "Voltage003", ""), "30");
+    PatternClass reread(out);
+    EXPECT_EQ(reread.GetPatternNames(), form_->GetPatternSet()->GetPatternNames());
+
+    // Cancelled: nothing written, nothing shown.
+    Click(form_->UpdateFileButton);
+    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), out);
+}
+
+namespace {
+bool FailingSave(const std::string&) {
+    return false;
+}
+} // namespace
+
+TEST_F(BrowserTest, FailedSaveTellsTheUserAndKeepsTheOldFile) {
+    OpenWith(setFile_);
+    std::ifstream in(setFile_, std::ios::binary);
+    const std::string before((std::istreambuf_iterator<char>(in)), {});
+    form_->NewPatternNameEdit->setText("New");
+    Click(form_->InsertBeforeButton);
+    dialogs_.saveAnswers.push_back(setFile_);
+    IniFile::SetSaveHookForTesting(&FailingSave);
+    Click(form_->UpdateFileButton);
+    IniFile::SetSaveHookForTesting(nullptr);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Could not save the pattern file.", "Save Failed"}}));
+    std::ifstream again(setFile_, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), before);
+}
+
+TEST_F(BrowserTest, APatternNamedNoneIsNotListed) {
+    const std::string file =
+        Write("none.ini", PatternSetText("With none", {"A", "None", "B"},
+                                         {{1, 1, 1, 1}, {2, 2, 2, 2}, {3, 3, 3, 3}}));
+    OpenWith(file);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"A", "None", "B"}));
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"A", "B"}));
+    // Rows after it no longer match the indices: row 1 shows pattern 1.
+    ClickRow(1);
+    EXPECT_EQ(form_->GetSelectedIndex(), 1);
+    EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{2, 2, 2, 2}));
+}
+
+TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileGivesANewEmptyOne) {
+    Open(mirror_.get());
+    const std::string other = Write("other.ini", PatternSetText("Other", {"Only"}, {{7, 7, 7, 7}}));
+    dialogs_.openAnswers.push_back(other);
+    Click(form_->PatternFileBrowseButton);
+    EXPECT_TRUE(form_->IsFileLoaded());
+    EXPECT_EQ(ListItems(), std::vector<std::string>{"Only"});
+    EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{7, 7, 7, 7}));
+    EXPECT_EQ(form_->windowTitle(), "Other Pattern Sequence Browser");
+
+    const std::string bad = Write("bad.ini", "not a pattern file");
+    dialogs_.openAnswers.push_back(bad);
+    Click(form_->PatternFileBrowseButton);
+    PatternClass* set = form_->GetPatternSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->GetPatternSetName(), "");
+    EXPECT_EQ(set->GetVoltageCount(), 4);
+    EXPECT_EQ(set->GetPatternCount(), 0);
+    EXPECT_EQ(ListItems(), std::vector<std::string>{"Only"}); // the list keeps its items
+    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), bad);
+    EXPECT_EQ(form_->windowTitle(), " Pattern Sequence Browser");
+}
+
+TEST_F(BrowserTest, SetNameBoxShowsPendingColourUntilEnter) {
+    OpenWith(setFile_);
+    auto base = [&] {
+        return form_->PatternSetNameEdit->palette().color(QPalette::Base).rgb() & 0xFFFFFF;
+    };
+    form_->PatternSetNameEdit->setFocus();
+    form_->PatternSetNameEdit->selectAll();
+    QTest::keyClicks(form_->PatternSetNameEdit, "Renamed");
+    EXPECT_EQ(base(), ImageCanvas::ToQRgb(0xC0DCC0) & 0xFFFFFF);
+    EXPECT_EQ(form_->GetPatternSet()->GetPatternSetName(), "Focus steps");
+    QTest::keyClick(form_->PatternSetNameEdit, Qt::Key_Return);
+    EXPECT_EQ(form_->GetPatternSet()->GetPatternSetName(), "Renamed");
+    EXPECT_EQ(base(), ImageCanvas::ToQRgb(ColorToRGB(clWindow)) & 0xFFFFFF);
+
+    // The file-name box cannot be edited.
+    QTest::keyClicks(form_->PatternFileNameEdit, "x");
+    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), setFile_);
+}
+
+TEST_F(BrowserTest, PatternLibraryButtonHandsOverTheMirrorAndShowsTheBrowser) {
+    TMirrorDisplayFrame main;
+    main.resize(286, 376);
+    ASSERT_TRUE(main.SetMirror(mirror_.get()));
+    main.SetPatternForm(form_.get());
+    main.ShowControls(true);
+    main.show();
+    dialogs_.openAnswers.push_back(setFile_);
+    Click(main.PatternEditButton);
+    EXPECT_TRUE(form_->isVisible());
+    EXPECT_EQ(form_->GetActiveMirror(), mirror_.get());
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt"}));
+
+    // Pressed again while shown: brought forward, not asked again.
+    Click(main.PatternEditButton);
+    EXPECT_EQ(dialogs_.openRequests.size(), 1u);
+    main.SetMirror(nullptr);
+}
