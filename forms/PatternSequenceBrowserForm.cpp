@@ -28,7 +28,7 @@ namespace ostrander {
 namespace {
 
 constexpr int PendingColour = 0xC0DCC0;
-constexpr const char* Filter = "Pattern set files (*.ini *.pat);;All files (*)";
+constexpr const char* Filter = "Pattern set files (*.pat *.ini);;All files (*)";
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -441,7 +441,7 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     FileDialogRequest request;
     request.title = "Save Pattern Set";
     request.filter = Filter;
-    request.defaultSuffix = "ini";
+    request.defaultSuffix = "pat";
     const std::string& own = PatternSet->GetFileName();
     if (own != PatternClass::NoFileName) {
         request.initialFolder = ExtractFilePath(own);
