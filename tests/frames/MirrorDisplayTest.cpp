@@ -12,8 +12,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -223,6 +225,9 @@ TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
     for (int n : {1, 3, 37})
         EXPECT_DOUBLE_EQ(mirror->GetVoltage(n), 5) << n;
     EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), 5);
+    mirror->SetVoltage(3, 30);
+    QTest::mouseClick(frame.SetAllFloatEdit->Label, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(3), 5) << "a click on the label applies it again";
     Enter(frame.SetAllFloatEdit, "500");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(1), 200) << "Set All stops at the limit voltage";
 
@@ -242,6 +247,10 @@ TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
     EXPECT_EQ(frame.GetCurrentChannel(), 5);
     QTest::keyClick(frame.VoltageFloatBar->TrackBar, Qt::Key_PageUp);
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), frame.VoltageFloatBar->TrackBar->pageStep() / 10.0);
+    mirror->SetVoltage(5, 77);
+    frame.VoltageFloatBar->Edit->clear();
+    QTest::keyClicks(frame.VoltageFloatBar->Edit, "9");
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 77) << "typing alone sends nothing";
     Enter(frame.VoltageFloatBar, "123");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 123);
     EXPECT_EQ(Shown(5)->LastText, "123V");
@@ -256,6 +265,13 @@ TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
                       QPoint(5, frame.ChannelIntegerEdit->UpDown->height() / 4));
     EXPECT_EQ(frame.GetCurrentChannel(), 1);
 
+    // The legend's pop-up menu.
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(20, 8),
+                           frame.LegendPaintBox->mapToGlobal(QPoint(20, 8)));
+    QApplication::sendEvent(frame.LegendPaintBox, &menu);
+    EXPECT_TRUE(frame.MirrorDisplayFramePopupMenu->isVisible());
+    EXPECT_TRUE(frame.ShowControlButton->isChecked());
+    frame.MirrorDisplayFramePopupMenu->hide();
     frame.HideControlButton->trigger();
     EXPECT_FALSE(frame.ControlPanel->isVisible());
     EXPECT_FALSE(frame.ShowControlButton->isChecked());
