@@ -228,7 +228,6 @@ void ActuatorDisplayClass::PaintOnMap(Canvas& canvas, TColor colour) {
     const Point* p = Points.data();
     canvas.SetBrushStyle(BrushStyle::Solid);
     canvas.SetBrushColor(colour);
-    TColor textBackground = colour;
     switch (Shape) {
     case 0:
         canvas.Polygon(p, 6);
@@ -240,7 +239,6 @@ void ActuatorDisplayClass::PaintOnMap(Canvas& canvas, TColor colour) {
         canvas.Ellipse(p[0].x, p[0].y, p[1].x, p[1].y);
         canvas.SetBrushColor(clWhite);
         canvas.Ellipse(p[2].x, p[2].y, p[3].x, p[3].y);
-        textBackground = clWhite; // the texts stand in the ring's hole
         break;
     case 3: {
         // The arcs and edges as one closed polygon: a flood fill from the
@@ -254,7 +252,7 @@ void ActuatorDisplayClass::PaintOnMap(Canvas& canvas, TColor colour) {
     default:
         return;
     }
-    PaintTexts(canvas, textBackground, Pixel(LabelX), Pixel(LabelY), VoltageX, VoltageY);
+    PaintTexts(canvas, colour, Pixel(LabelX), Pixel(LabelY), VoltageX, VoltageY);
 }
 
 } // namespace ostrander

@@ -70,7 +70,8 @@ public:
 private:
     void PaintAuxiliary(Canvas& canvas, TColor colour);
     void PaintOnMap(Canvas& canvas, TColor colour);
-    // The texts in the font colour that reads on `background`, with a clear brush.
+    // The texts, black over a bright actuator colour and white over a dark
+    // one, drawn with a clear brush so they never blank out what lies under them.
     void PaintTexts(Canvas& canvas, TColor background, int labelX, int labelY, int voltageX,
                     int voltageY);
 
