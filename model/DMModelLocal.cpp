@@ -38,6 +38,7 @@ void DMModelLocal::ReleaseMirror() {
 void DMModelLocal::SelectMirror(int32_t index, MirrorInfoClass* info, MirrorClass* mirror,
                                 int32_t actuatorCount) {
     ReleaseMirror();
+    ++MirrorGeneration;
     MirrorInfo = info;
     Mirror = mirror;
     MirrorIndex = index;

@@ -29,6 +29,9 @@ public:
     void ReleaseFarFieldPlotGrid();
     void ReleaseThreeDImageGrid();
 
+    // Counts mirror selections, so that a run can tell that the mirror it
+    // started with was replaced.
+    uint64_t MirrorGeneration = 0;
     // Index of the selected mirror in the device list; -1 for none.
     int32_t MirrorIndex = -1;
     // The selected mirror's description, owned; null means no mirror.

@@ -1,14 +1,18 @@
 #pragma once
 // The membrane engine: analytic deflection, influence-function run, surface
-// synthesis with the Zernike tools, and the far field. It keeps no data of its
-// own: it works on the model record and the working state it is given and
-// reaches the window through the host. Everything runs on the UI thread.
+// synthesis with the Zernike tools, and the far field. It works on the model
+// record and the working state it is given and reaches the window through the
+// host; of its own it keeps only tables of pupil geometry that depend on the
+// grid and the mirror diameter. Everything runs on the UI thread.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace ostrander {
 
 struct MainData;
 class DMModelLocal;
+class DMInfoClass;
 class ModelHost;
 
 class DMModelMain {
@@ -23,6 +27,8 @@ public:
     void PrepareGrid();
     void ComputeAnalyticSurface();
     static double EdgeDistance(double px, double py, double rhoA, double thetaA, double R);
+    // EdgeDistance for a point and actuator centre given in Cartesian form.
+    static double EdgeDistanceFrom(double px, double py, double ax, double ay, double R);
     static bool LiesBetween(double a, double b, double c);
     void ClearBeyondPupil();
 
@@ -44,14 +50,56 @@ public:
     // Far field of the reflected Gaussian beam into MainData::FarField.
     void ComputeFarField();
 
+    // The caption of the engine's message boxes.
+    static constexpr const char* kMessageCaption = "Ostrander";
     // Fixed values of the model.
     static constexpr int32_t kGridSize = 100;
     static constexpr double kWavelength = 1.064e-6; // m
     static constexpr double kBeamRadius = 0.003;    // m, amplitude 1/e
     static constexpr double kPiEpsilon0 = 2.7815661354884025e-11;
     static constexpr double kEpsilon0 = 8.854e-12; // F/m
+    static constexpr double kFloorVoltage = 0.1;   // V, every channel after a run
 
 private:
+    // Grid points in the pupil with their polar coordinates, and the Zernike
+    // terms evaluated on them, for one grid size, beam fraction and diameter.
+    struct PupilPoint {
+        int32_t i;
+        int32_t j;
+        double rho;
+        double theta;
+    };
+    struct PupilTable {
+        int32_t n = 0;
+        double diameter = 0.0;
+        double beamFraction = 0.0;
+        double gridFill = 0.0;
+        bool valid = false;
+        std::vector<PupilPoint> points;
+        std::vector<std::vector<double>> terms; // by term number; empty until used
+    };
+
+    // Refreshes DmInfo from the selected mirror and sets GridSize; null when
+    // no mirror description (or no DM model) is selected.
+    DMInfoClass* RefreshModel();
+    double GridStep(const DMInfoClass& dm) const;
+    const PupilTable& Pupil(const DMInfoClass& dm);
+    const std::vector<double>& TermValues(const DMInfoClass& dm, int term);
+    // Makes sure Surface is an N x N grid (allocating a zeroed one if not).
+    void EnsureSurface();
+    // Mirror access by display number.
+    double Voltage(int32_t displayIndex) const;
+    void SetVoltage(int32_t displayIndex, double volts);
+    void ShowMessage(const std::string& text) const;
+    void CancelRun();
+    void FillFinishingLines();
+
+    PupilTable pupil_;
+    // Gaussian amplitude of the beam at each grid point (far field).
+    std::vector<double> amplitude_;
+    int32_t amplitudeN_ = 0;
+    double amplitudeDiameter_ = 0.0;
+
     MainData& data_;
     DMModelLocal& local_;
     ModelHost& host_;

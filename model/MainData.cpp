@@ -81,6 +81,8 @@ void MainData::Reset() {
     IFCurrentActuator = -1;
     IFStepReady = false;
     IFMaxVoltage = 0.0;
+    IFMirrorGeneration = 0;
+    IFMirrorInfo = nullptr;
 }
 
 } // namespace ostrander

@@ -52,6 +52,11 @@ struct MainData {
     int32_t IFSavedVoltageCount = 0;
     // Largest actuator voltage at the start of the run: the run voltage (V).
     double IFMaxVoltage = 0.0;
+    // The mirror selection the run was started for (DMModelLocal's
+    // MirrorGeneration and MirrorInfo); a run whose mirror was replaced is
+    // cancelled. Never dereferenced.
+    uint64_t IFMirrorGeneration = 0;
+    const void* IFMirrorInfo = nullptr;
 
     // Index of the real part of far-field element (r, c), both 1-based.
     int64_t FarFieldIndex(int32_t r, int32_t c) const {

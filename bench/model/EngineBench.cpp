@@ -1,0 +1,85 @@
+// The engine's hot paths on the 61-pad membrane (62 channels): one actuator's
+// analytic surface, a whole influence run without the timer's pacing, the
+// synthesis and the idle-pass engine work (synthesis, corrections, far field).
+#include "tests/model/ModelFixture.h"
+
+#include <benchmark/benchmark.h>
+
+namespace ostrander {
+namespace {
+
+using testing::EngineHarness;
+using testing::SixtyOnePadModel;
+
+void BM_ComputeAnalyticSurfaceOneActuator(benchmark::State& state) {
+    EngineHarness h;
+    if (!h.Select(SixtyOnePadModel())) {
+        state.SkipWithError("mirror not valid");
+        return;
+    }
+    h.local.Mirror->SetVoltage(20, 150.0);
+    h.engine.PrepareGrid();
+    for (auto _ : state) {
+        h.engine.ComputeAnalyticSurface();
+        benchmark::DoNotOptimize(h.data.Surface[50][50]);
+    }
+}
+BENCHMARK(BM_ComputeAnalyticSurfaceOneActuator)->Unit(benchmark::kMillisecond);
+
+void BM_InfluenceRunUnpaced(benchmark::State& state) {
+    EngineHarness h;
+    if (!h.Select(SixtyOnePadModel())) {
+        state.SkipWithError("mirror not valid");
+        return;
+    }
+    for (auto _ : state) {
+        h.local.Mirror->SetVoltage(1, 200.0);
+        h.engine.CalculateInfluenceFunctions();
+        const int ticks = h.RunToEnd();
+        benchmark::DoNotOptimize(ticks);
+    }
+}
+BENCHMARK(BM_InfluenceRunUnpaced)->Unit(benchmark::kMillisecond);
+
+// A mirror after its run, with a telling voltage pattern.
+struct RunMirror {
+    EngineHarness h;
+    bool ok = false;
+    RunMirror() {
+        ok = h.LoadAndRun(SixtyOnePadModel());
+        for (int k = 1; k <= 61; ++k)
+            h.local.Mirror->SetVoltage(k, 40.0 + 2.0 * k);
+    }
+};
+
+void BM_SynthesizeSurface(benchmark::State& state) {
+    RunMirror m;
+    if (!m.ok) {
+        state.SkipWithError("run did not finish");
+        return;
+    }
+    for (auto _ : state) {
+        m.h.engine.SynthesizeSurface();
+        benchmark::DoNotOptimize(m.h.data.Surface[50][50]);
+    }
+}
+BENCHMARK(BM_SynthesizeSurface)->Unit(benchmark::kMillisecond);
+
+void BM_EnginePass(benchmark::State& state) {
+    RunMirror m;
+    if (!m.ok) {
+        state.SkipWithError("run did not finish");
+        return;
+    }
+    m.h.local.RemoveFocus = state.range(0) != 0;
+    m.h.local.FocusAdjust = 0.5;
+    for (auto _ : state) {
+        m.h.engine.SynthesizeSurface();
+        m.h.engine.ComputeFarField();
+        benchmark::DoNotOptimize(m.h.data.FarField[1]);
+    }
+}
+BENCHMARK(BM_EnginePass)->ArgName("RemoveFocus")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace ostrander

@@ -1,0 +1,319 @@
+// Grid, deflection geometry, pupil tools and far field of the engine. The
+// parts that read or set mirror voltages are in DMModelMainRun.cpp.
+#include "model/DMModelMain.h"
+
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "model/ComplexFFT.h"
+#include "model/DMModelLocal.h"
+#include "model/MainData.h"
+#include "model/ModelHost.h"
+#include "toolkit/Dialogs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace ostrander {
+
+DMModelMain::DMModelMain(MainData& data, DMModelLocal& local, ModelHost& host)
+    : data_(data), local_(local), host_(host) {
+    data_.Reset();
+}
+
+DMInfoClass* DMModelMain::RefreshModel() {
+    if (!local_.MirrorInfo || !local_.MirrorInfo->Model)
+        return nullptr;
+    data_.DmInfo = local_.MirrorInfo->Model.get();
+    data_.GridSize = kGridSize;
+    return data_.DmInfo;
+}
+
+double DMModelMain::GridStep(const DMInfoClass& dm) const {
+    return dm.Diameter_m / (data_.GridSize * data_.GridFill - 2);
+}
+
+void DMModelMain::EnsureSurface() {
+    if (!data_.Surface || data_.GridRows != data_.GridSize)
+        data_.AllocateSurface(data_.GridSize);
+}
+
+void DMModelMain::ShowMessage(const std::string& text) const {
+    Dialogs::Instance().ShowMessage(text, kMessageCaption);
+}
+
+void DMModelMain::PrepareGrid() {
+    if (!RefreshModel())
+        return;
+    data_.AllocateSurface(data_.GridSize);
+}
+
+bool DMModelMain::LiesBetween(double a, double b, double c) {
+    if (b > c)
+        return a - c > -1e-7 && b - a > -1e-7;
+    return a - b > -1e-7 && c - a > -1e-7;
+}
+
+double DMModelMain::EdgeDistance(double px, double py, double rhoA, double thetaA, double R) {
+    const double rhoP = std::sqrt(px * px + py * py);
+    const double thetaP = (px == 0.0 && py == 0.0) ? 0.0 : std::atan2(py, px);
+    return EdgeDistanceFrom(rhoP * std::cos(thetaP), rhoP * std::sin(thetaP),
+                            rhoA * std::cos(thetaA), rhoA * std::sin(thetaA), R);
+}
+
+double DMModelMain::EdgeDistanceFrom(double px, double py, double ax, double ay, double R) {
+    const double s = std::fabs(px - ax) > 1e-6 ? (py - ay) / (px - ax) : 10000000.0;
+    const double c0 = ay - ax * s;
+    const double B = 2 * s * c0;
+    const double C = s * s + 1;
+    const double disc = B * B - 4 * C * (c0 * c0 - R * R);
+    const double root = std::sqrt(disc);
+    const double x1 = (-B + root) / (2 * C);
+    const double y1 = c0 + s * x1;
+    const double x2 = (-B - root) / (2 * C);
+    const double y2 = c0 + s * x2;
+    // On a line taken as vertical the crossings lie within a few 1e-10 of
+    // the actuator's x, so a point up to 1e-6 to the side can never pass the
+    // x test; the side of the crossing is then told by y alone.
+    const bool vertical = !(std::fabs(px - ax) > 1e-6);
+    double xe = x2, ye = y2;
+    if ((vertical || LiesBetween(px, ax, x1)) && LiesBetween(py, ay, y1)) {
+        xe = x1;
+        ye = y1;
+    }
+    return std::sqrt((ax - xe) * (ax - xe) + (ay - ye) * (ay - ye));
+}
+
+void DMModelMain::ClearBeyondPupil() {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm || !data_.Surface || data_.GridRows != data_.GridSize)
+        return;
+    const int32_t n = data_.GridSize;
+    const double dx = GridStep(*dm);
+    const double rp = dm->Diameter_m * local_.BeamFraction / 2;
+    const double rEdge = dm->Diameter_m / 2;
+    for (int32_t i = 0; i < n; ++i) {
+        const double x = (i - n / 2) * dx;
+        for (int32_t j = 0; j < n; ++j) {
+            const double y = (j - n / 2) * dx;
+            const double r = std::sqrt(x * x + y * y);
+            if (r >= rp && r < rEdge)
+                data_.Surface[i][j] = 0.0;
+        }
+    }
+}
+
+void DMModelMain::ZernikeIndex(int term, int& n, int& m) {
+    n = 0;
+    m = 0;
+    for (int t = 0; t < term; ++t) {
+        m += 2;
+        if (m > n) {
+            ++n;
+            m = -n;
+        }
+    }
+}
+
+namespace {
+
+double Factorial(int k) {
+    double f = 1.0;
+    for (int i = 2; i <= k; ++i)
+        f *= i;
+    return f;
+}
+
+} // namespace
+
+double DMModelMain::ZernikeValue(int n, int m, double rho, double theta) {
+    const int k = m < 0 ? -m : m;
+    double radial = 0.0;
+    for (int s = 0; s <= (n - k) / 2; ++s) {
+        const double sign = (s % 2 == 0) ? 1.0 : -1.0;
+        const double coefficient =
+            sign * Factorial(n - s) /
+            (Factorial(s) * Factorial((n + k) / 2 - s) * Factorial((n - k) / 2 - s));
+        const double power = (n == 2 * s) ? 1.0 : std::pow(rho, n - 2 * s);
+        radial += coefficient * power;
+    }
+    if (m < 0)
+        return radial * std::cos(m * theta);
+    if (m > 0)
+        return radial * std::sin(m * theta);
+    return radial;
+}
+
+const DMModelMain::PupilTable& DMModelMain::Pupil(const DMInfoClass& dm) {
+    const int32_t n = data_.GridSize;
+    if (pupil_.valid && pupil_.n == n && pupil_.diameter == dm.Diameter_m &&
+        pupil_.beamFraction == local_.BeamFraction && pupil_.gridFill == data_.GridFill)
+        return pupil_;
+    pupil_ = PupilTable{};
+    pupil_.n = n;
+    pupil_.diameter = dm.Diameter_m;
+    pupil_.beamFraction = local_.BeamFraction;
+    pupil_.gridFill = data_.GridFill;
+    pupil_.valid = true;
+    const double dx = GridStep(dm);
+    const double rp = dm.Diameter_m * local_.BeamFraction / 2;
+    for (int32_t i = 0; i < n; ++i) {
+        const double x = (i - n / 2) * dx;
+        for (int32_t j = 0; j < n; ++j) {
+            const double y = (j - n / 2) * dx;
+            const double rho = std::sqrt(x * x + y * y) / rp;
+            if (rho < 1.0) {
+                const double theta = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x);
+                pupil_.points.push_back({i, j, rho, theta});
+            }
+        }
+    }
+    return pupil_;
+}
+
+const std::vector<double>& DMModelMain::TermValues(const DMInfoClass& dm, int term) {
+    const PupilTable& pupil = Pupil(dm);
+    if (static_cast<int>(pupil_.terms.size()) <= term)
+        pupil_.terms.resize(term + 1);
+    std::vector<double>& values = pupil_.terms[term];
+    if (values.empty() && !pupil.points.empty()) {
+        int n = 0, m = 0;
+        ZernikeIndex(term, n, m);
+        values.reserve(pupil.points.size());
+        for (const PupilPoint& p : pupil.points)
+            values.push_back(ZernikeValue(n, m, p.rho, p.theta));
+    }
+    return values;
+}
+
+double DMModelMain::FitZernikeTerm(int term) {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm || term < 0 || !data_.Surface || data_.GridRows != data_.GridSize)
+        return 0.0;
+    const PupilTable& pupil = Pupil(*dm);
+    const std::vector<double>& z = TermValues(*dm, term);
+    double szz = 0.0, szw = 0.0;
+    for (std::size_t q = 0; q < pupil.points.size(); ++q) {
+        szz += z[q] * z[q];
+        szw += z[q] * data_.Surface[pupil.points[q].i][pupil.points[q].j];
+    }
+    return szz > 0 ? szw / szz : 0.0;
+}
+
+void DMModelMain::RemoveZernikeTerm(int term, double a) {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm || term < 0 || !data_.Surface || data_.GridRows != data_.GridSize)
+        return;
+    const PupilTable& pupil = Pupil(*dm);
+    const std::vector<double>& z = TermValues(*dm, term);
+    for (std::size_t q = 0; q < pupil.points.size(); ++q)
+        data_.Surface[pupil.points[q].i][pupil.points[q].j] -= a * z[q];
+}
+
+void DMModelMain::PupilStatistics(double& min, double& max, double& rms) {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm || !data_.Surface || data_.GridRows != data_.GridSize)
+        return;
+    const int32_t n = data_.GridSize;
+    min = max = data_.Surface[n / 2][n / 2];
+    const PupilTable& pupil = Pupil(*dm);
+    double sum = 0.0;
+    for (const PupilPoint& p : pupil.points) {
+        const double v = data_.Surface[p.i][p.j];
+        min = std::min(min, v);
+        max = std::max(max, v);
+        sum += v;
+    }
+    const auto count = static_cast<double>(pupil.points.size());
+    const double mean = count > 0 ? sum / count : sum;
+    double s = 0.0;
+    for (const PupilPoint& p : pupil.points) {
+        const double d = data_.Surface[p.i][p.j] - mean;
+        s += d * d;
+    }
+    rms = (s > 0 && count > 0) ? std::sqrt(s / count) : s;
+}
+
+void DMModelMain::ComputeFarField() {
+    if (local_.RemoveFocus)
+        ClearBeyondPupil();
+    DMInfoClass* dm = RefreshModel();
+    if (!dm)
+        return;
+    if (!data_.Surface || data_.GridRows != data_.GridSize) {
+        ShowMessage("Generate Phase First.");
+        return;
+    }
+    const int32_t n = data_.GridSize;
+    int p = static_cast<int>(std::floor(std::log(static_cast<double>(n)) / std::log(2.0) + 2));
+    p = std::max(p, 8);
+    const int32_t size = 1 << p;
+    // The buffer is refilled from scratch below, so one of the right size is
+    // kept rather than reallocated on every pass.
+    if (!data_.FarField || data_.FarFieldSize != size)
+        data_.AllocateFarField(size);
+
+    const double dx = GridStep(*dm);
+
+    // Tilt, always; piston and the chosen part of the focus on request.
+    double c = FitZernikeTerm(1);
+    RemoveZernikeTerm(1, c);
+    c = FitZernikeTerm(2);
+    RemoveZernikeTerm(2, c);
+    if (local_.RemoveFocus) {
+        const double c0 = FitZernikeTerm(0);
+        RemoveZernikeTerm(0, c0);
+        const double c4 = FitZernikeTerm(4);
+        RemoveZernikeTerm(4, c4 - c4 * local_.FocusAdjust);
+    }
+
+    float* field = data_.FarField;
+    std::fill(field, field + 2 * static_cast<std::size_t>(size + 1) * (size + 1), 0.0f);
+
+    if (amplitudeN_ != n || amplitudeDiameter_ != dm->Diameter_m ||
+        amplitude_.size() != static_cast<std::size_t>(n) * n) {
+        amplitude_.assign(static_cast<std::size_t>(n) * n, 0.0);
+        for (int32_t i = 0; i < n; ++i) {
+            const double x = (i - n / 2) * dx;
+            for (int32_t j = 0; j < n; ++j) {
+                const double y = (j - n / 2) * dx;
+                const double rho = std::sqrt(x * x + y * y);
+                amplitude_[static_cast<std::size_t>(i) * n + j] =
+                    std::exp(-(rho / kBeamRadius) * (rho / kBeamRadius));
+            }
+        }
+        amplitudeN_ = n;
+        amplitudeDiameter_ = dm->Diameter_m;
+    }
+
+    const double k = 6.283185307179586 / kWavelength;
+    const int32_t off = (size - n) / 2;
+    for (int32_t i = 0; i < n; ++i) {
+        const double* row = data_.Surface[i];
+        const double* amplitude = &amplitude_[static_cast<std::size_t>(i) * n];
+        float* out = field + data_.FarFieldIndex(off + i, off);
+        for (int32_t j = 0; j < n; ++j) {
+            const double phi = k * 2 * row[j];
+            out[2 * j] = static_cast<float>(amplitude[j] * std::cos(phi));
+            out[2 * j + 1] = static_cast<float>(-amplitude[j] * std::sin(phi));
+        }
+    }
+
+    const int dims[] = {size, size};
+    ComplexFFT(field, dims, 2, 1);
+
+    // Centre the spectrum: swap the quadrants diagonally.
+    const int32_t half = size / 2;
+    for (int32_t r = 1; r <= half; ++r) {
+        float* a = field + data_.FarFieldIndex(r, 1);
+        float* b = field + data_.FarFieldIndex(r + half, 1 + half);
+        float* c1 = field + data_.FarFieldIndex(r + half, 1);
+        float* d = field + data_.FarFieldIndex(r, 1 + half);
+        std::swap_ranges(a, a + 2 * half, b);
+        std::swap_ranges(c1, c1 + 2 * half, d);
+    }
+
+    host_.DrawFarFieldPictures();
+}
+
+} // namespace ostrander

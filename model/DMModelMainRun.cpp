@@ -1,0 +1,330 @@
+// The parts of the engine that read or set mirror voltages: the analytic
+// surface, the influence-function run and the surface synthesis.
+#include "model/DMModelMain.h"
+
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "model/DMModelLocal.h"
+#include "model/DeflectionKernel.h"
+#include "model/MainData.h"
+#include "model/ModelHost.h"
+#include "toolkit/Format.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace ostrander {
+
+double DMModelMain::Voltage(int32_t displayIndex) const {
+    if (!local_.Mirror || !local_.Mirror->IsValid())
+        return 0.0;
+    return local_.Mirror->GetVoltage(displayIndex);
+}
+
+void DMModelMain::SetVoltage(int32_t displayIndex, double volts) {
+    if (local_.Mirror && local_.Mirror->IsValid())
+        local_.Mirror->SetVoltage(displayIndex, volts);
+}
+
+void DMModelMain::ComputeAnalyticSurface() {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm)
+        return;
+    EnsureSurface();
+    const int32_t n = data_.GridSize;
+    double** z = data_.Surface;
+    const double D = dm->Diameter_m;
+    const double R = D / 2;
+    const double dx = GridStep(*dm);
+    for (int32_t i = 0; i < n; ++i)
+        std::fill(z[i], z[i] + n, 0.0);
+
+    // Actuators in file order (the list holds them in reverse), each with
+    // its own voltage.
+    DmActuatorInfoClass* last = dm->ActuatorList.first;
+    while (last && last->next)
+        last = last->next;
+    for (DmActuatorInfoClass* a = last; a; a = a->prev) {
+        const double V = Voltage(a->DisplayIndex);
+        const double Jc = a->Dcontact_m / 2;
+        const double xa = a->X, ya = a->Y;
+        const double rhoA = std::sqrt(xa * xa + ya * ya);
+        const double thetaA = (xa == 0.0 && ya == 0.0) ? 0.0 : std::atan2(ya, xa);
+        const double F = (a->Dpad_m / 2) * (a->Dpad_m / 2) * kPiEpsilon0 * V * V /
+                         (dm->Separation_m * dm->Separation_m);
+        const double w = -0.15915494309189535 / dm->Stress_Pa / dm->Thickness_m * F;
+        const double A = std::log(D / a->Dcontact_m) * w;
+        if (F == 0.0)
+            continue;
+        // A centre outside the membrane has no ray to the rim: no contribution.
+        if (!(rhoA <= R))
+            continue;
+        const ActuatorDeflection terms{
+            xa, ya, rhoA * std::cos(thetaA), rhoA * std::sin(thetaA), Jc, w, A, R};
+        AddActuatorDeflection(z, n, dx, terms);
+    }
+
+    data_.SurfaceMin = data_.SurfaceMax = z[0][0];
+    for (int32_t i = 0; i < n; ++i)
+        for (int32_t j = 0; j < n; ++j) {
+            if (z[i][j] < data_.SurfaceMin)
+                data_.SurfaceMin = z[i][j];
+            if (z[i][j] > data_.SurfaceMax)
+                data_.SurfaceMax = z[i][j];
+        }
+}
+
+void DMModelMain::CalculateInfluenceFunctions() {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm)
+        return;
+    if (dm->ActuatorType_circ_rect_ring == 1) {
+        for (DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
+            if (a->Dcontact_m != a->DcontactY_m) {
+                ShowMessage("Not ready for rectangular actuators.  Square only.");
+                return;
+            }
+    } else if (dm->ActuatorType_circ_rect_ring == 2 || dm->ActuatorType_circ_rect_ring == 3) {
+        ShowMessage("Not ready for ring actuators yet.");
+        return;
+    }
+    RequestInfluenceFunctions();
+}
+
+void DMModelMain::RequestInfluenceFunctions() {
+    if (host_.IsRunTimerEnabled()) {
+        data_.IFCancelRequested = true;
+        return;
+    }
+    StartInfluenceFunctions();
+}
+
+void DMModelMain::StartInfluenceFunctions() {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm)
+        return;
+    const int32_t count = dm->Actuators;
+    if (count <= 0) {
+        ShowMessage("Influence Functions: Cannot perform without actuators.");
+        return;
+    }
+    // The engine's copy of the voltages must have one entry per actuator.
+    if (local_.ActuatorVoltageCount != count) {
+        delete[] local_.ActuatorVoltages;
+        local_.ActuatorVoltages = new double[count]();
+        local_.ActuatorVoltageCount = count;
+    }
+
+    data_.FreeSavedVoltages();
+    data_.IFSavedVoltages = new double[count]();
+    data_.IFSavedVoltageCount = count;
+    data_.IFMaxVoltage = -100000;
+    const DmActuatorInfoClass* first = dm->FindByDisplayIndex(1);
+    double dpadMax = first ? first->Dpad_m : 0.0;
+    for (int32_t i = 0; i < count; ++i) {
+        const double v = Voltage(i + 1);
+        data_.IFSavedVoltages[i] = v;
+        if (v > data_.IFMaxVoltage)
+            data_.IFMaxVoltage = v;
+        const DmActuatorInfoClass* a = dm->FindByDisplayIndex(i + 1);
+        if (a && a->Dpad_m > dpadMax)
+            dpadMax = a->Dpad_m;
+    }
+
+    if (data_.IFMaxVoltage == 0.0) {
+        ShowMessage("Influence Functions: Cannot perform if max voltage is zero.");
+        for (int32_t i = 0; i < count; ++i)
+            if (local_.ActuatorVoltages[i] != data_.IFSavedVoltages[i]) {
+                SetVoltage(i + 1, data_.IFSavedVoltages[i]);
+                local_.ActuatorVoltages[i] = data_.IFSavedVoltages[i];
+            }
+        data_.FreeSavedVoltages();
+        return;
+    }
+
+    const double d = dm->Separation_m;
+    data_.IFReferenceForce = kEpsilon0 * std::numbers::pi * (dpadMax / 2) * (dpadMax / 2) *
+                             data_.IFMaxVoltage * data_.IFMaxVoltage / (2 * d * d);
+    data_.AllocateInfluenceFunctions(count, data_.GridSize);
+
+    data_.IFMirrorGeneration = local_.MirrorGeneration;
+    data_.IFMirrorInfo = local_.MirrorInfo;
+    data_.IFCurrentActuator = -1;
+    data_.IFStepReady = true;
+    host_.EnableRunTimer();
+    data_.IFCancelRequested = false;
+}
+
+void DMModelMain::CancelRun() {
+    host_.DisableRunTimer();
+    data_.IFStepReady = false;
+    ShowMessage("Cancelled Influence Functions...");
+    data_.FreeInfluenceFunctions();
+    data_.FreeSavedVoltages();
+}
+
+void DMModelMain::InfluenceFunctionStep() {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm)
+        return;
+    if (!data_.IFStepReady)
+        return;
+    // The run works with the actuator count it was started with; a run whose
+    // store is gone or whose mirror was replaced meanwhile is cancelled.
+    const auto count = static_cast<int32_t>(data_.IFActuatorCount);
+    if (!data_.InfluenceFunctions || data_.IFMirrorGeneration != local_.MirrorGeneration ||
+        data_.IFMirrorInfo != local_.MirrorInfo || count <= 0 ||
+        local_.ActuatorVoltageCount < count) {
+        CancelRun();
+        return;
+    }
+    const int32_t n = data_.GridSize;
+
+    if (data_.IFCurrentActuator < count - 1) {
+        data_.IFCurrentActuator += 1;
+        data_.IFStepReady = false;
+        if (data_.IFCancelRequested) {
+            CancelRun();
+            return;
+        }
+        const int32_t current = data_.IFCurrentActuator;
+        if (current > 0 && data_.Surface && data_.GridRows == n)
+            for (int32_t i = 0; i < n; ++i)
+                std::copy(data_.Surface[i], data_.Surface[i] + n,
+                          data_.InfluenceFunctions[current - 1][i]);
+        // Only the actuator being computed may be energised: besides the
+        // voltages this run set, clear any the mirror still holds (after an
+        // earlier run every channel sits at the 0.1 V floor).
+        for (int32_t p = 0; p < count; ++p)
+            if (local_.ActuatorVoltages[p] != 0.0 || Voltage(p + 1) != 0.0) {
+                SetVoltage(p + 1, 0.0);
+                local_.ActuatorVoltages[p] = 0.0;
+            }
+        SetVoltage(current + 1, data_.IFMaxVoltage);
+        local_.ActuatorVoltages[current] = data_.IFMaxVoltage;
+        PrepareGrid();
+        ComputeAnalyticSurface();
+        host_.DrawThreeDImage();
+        host_.RefreshMirrorDisplay();
+        data_.IFStepReady = true;
+        return;
+    }
+
+    // The last actuator's surface is in Surface: store it and finish.
+    data_.IFStepReady = false;
+    data_.IFCurrentActuator += 1;
+    if (data_.Surface && data_.GridRows == n)
+        for (int32_t i = 0; i < n; ++i)
+            std::copy(data_.Surface[i], data_.Surface[i] + n,
+                      data_.InfluenceFunctions[data_.IFCurrentActuator - 1][i]);
+    StopInfluenceFunctions();
+    if (local_.Mirror && local_.Mirror->IsValid())
+        local_.Mirror->SetAllChannels(kFloorVoltage);
+    local_.VoltagesAtFloor = true;
+    FillFinishingLines();
+    local_.DisplaysValid = true;
+}
+
+void DMModelMain::StopInfluenceFunctions() {
+    if (!RefreshModel())
+        return;
+    data_.IFStepReady = false;
+    host_.DisableRunTimer();
+    if (data_.IFSavedVoltages) {
+        const int32_t count = std::min(data_.IFSavedVoltageCount, local_.ActuatorVoltageCount);
+        for (int32_t i = 0; i < count; ++i)
+            if (local_.ActuatorVoltages[i] != data_.IFSavedVoltages[i])
+                SetVoltage(i + 1, data_.IFSavedVoltages[i]);
+        data_.FreeSavedVoltages();
+    }
+    data_.MirrorParameterChanged = false;
+}
+
+void DMModelMain::FillFinishingLines() {
+    const DMInfoClass* dm = data_.DmInfo;
+    const double limit =
+        local_.Mirror && local_.Mirror->IsValid() ? local_.Mirror->GetLimitVoltage() : 0.0;
+    const double tension = dm ? dm->Stress_Pa * dm->Thickness_m : 0.0;
+    host_.ClearInformation();
+    const std::string lines[] = {
+        "Finished calculating Influence Functions.",
+        "",
+        "Max Voltage: 350.0 V",
+        "Max Average Voltage: " + FormatFloat("0.0", limit) + " V",
+        "",
+        "Wavelength: " + FormatFloat("0", 1064) + " nm",
+        "Tension: " + FormatFloat("0", tension) + " MPa",
+        "",
+        "-- Use the mirror actuator display",
+        "     (the lower-left image) to alter",
+        "     the voltages on the mirror.",
+        "-- Left-click on an actuator to",
+        "     increase its voltage by the",
+        "     voltage step size.",
+        "-- Right-click on an actuator to ",
+        "     decrease its voltage by the",
+        "     voltage step size.",
+        "-- Use the middle mouse button on",
+        "     an actuator to zero its voltage",
+        "-- When \"Remove Focus and Piston\" ",
+        "     is on, the Focus Far Field slider",
+        "     can be used to change where",
+        "     the far field focuses.",
+        "-- Varnex is best viewed at 1280 x 1024",
+        "     screen resolution.",
+        "-- Varnex assumes only 80% of the mirror",
+        "     is covered by the beam.",
+        "-- Snap down means the mirror is snapped",
+        "     to the actuators, causing the",
+        "     mirror to hold the wrong pattern.",
+        "-- Snap down occurs when the overall",
+        "     voltage on the mirror is too high.",
+        "-- To prevent snap down, lower the",
+        "     voltages on your voltage pattern.",
+        "-- These mirrors are approximatios.",
+        "     Actual manufactured mirror results",
+        "     may vary.",
+        "-- More about these mirrors: www.brendimor.com",
+    };
+    for (const std::string& line : lines)
+        host_.AddInformationLine(line);
+}
+
+void DMModelMain::SynthesizeSurface() {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm)
+        return;
+    if (!data_.InfluenceFunctions || dm->Actuators != data_.IFActuatorCount ||
+        data_.GridSize != data_.IFGridSize)
+        return;
+    if (data_.MirrorParameterChanged) {
+        ShowMessage("You changed a mirror parameter.  These influence functions may not be valid.");
+        data_.MirrorParameterChanged = false;
+    }
+    EnsureSurface();
+    const int32_t n = data_.GridSize;
+    double** z = data_.Surface;
+    for (int32_t i = 0; i < n; ++i)
+        std::fill(z[i], z[i] + n, 0.0);
+    // Each influence function was computed with its own actuator's pad force
+    // at the run voltage, so only the voltage ratio scales it: V |V| / Vrun^2.
+    const double runSquared = data_.IFMaxVoltage * data_.IFMaxVoltage;
+    const auto count = static_cast<int32_t>(data_.IFActuatorCount);
+    for (int32_t k = 1; k <= count; ++k) {
+        const double V = Voltage(k);
+        if (V == 0.0)
+            continue;
+        const double scale = V * std::fabs(V) / runSquared;
+        double** plane = data_.InfluenceFunctions[k - 1];
+        for (int32_t i = 0; i < n; ++i) {
+            double* row = z[i];
+            const double* source = plane[i];
+            for (int32_t j = 0; j < n; ++j)
+                row[j] += source[j] * scale;
+        }
+    }
+}
+
+} // namespace ostrander

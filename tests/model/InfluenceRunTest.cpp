@@ -1,0 +1,289 @@
+// The influence-function run, tick by tick through a hand-driven run timer.
+#include "tests/model/ModelFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace ostrander {
+namespace {
+
+using testing::EngineHarness;
+using testing::ModelSpec;
+using testing::PadSpec;
+
+ModelSpec ThreePads() {
+    ModelSpec spec;
+    spec.pads = {{0, 0, 1.5e-3}, {3e-3, 0, 1.5e-3}, {-1.5e-3, 2.6e-3, 1.5e-3}};
+    return spec;
+}
+
+// The surface of one actuator alone at a voltage, from a separate engine.
+std::vector<double> AloneSurface(const ModelSpec& spec, int displayIndex, double volts) {
+    EngineHarness h;
+    EXPECT_TRUE(h.Select(spec));
+    h.local.Mirror->SetVoltage(displayIndex, volts);
+    h.engine.PrepareGrid();
+    h.engine.ComputeAnalyticSurface();
+    std::vector<double> z;
+    for (int i = 0; i < 100; ++i)
+        z.insert(z.end(), h.data.Surface[i], h.data.Surface[i] + 100);
+    return z;
+}
+
+void ExpectPlaneEquals(double** plane, const std::vector<double>& z) {
+    double worst = 0, scale = 0;
+    for (int i = 0; i < 100; ++i)
+        for (int j = 0; j < 100; ++j) {
+            worst = std::max(worst, std::fabs(plane[i][j] - z[i * 100 + j]));
+            scale = std::max(scale, std::fabs(z[i * 100 + j]));
+        }
+    EXPECT_GT(scale, 0.0);
+    EXPECT_LE(worst, 1e-12 * scale);
+}
+
+TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
+    EngineHarness h;
+    ModelSpec spec;
+    spec.pads = {{0, 0, 1.5e-3}};
+    spec.limitVoltage = 200;
+    ASSERT_TRUE(h.Select(spec));
+    h.local.Mirror->SetVoltage(1, 200);
+    h.engine.CalculateInfluenceFunctions();
+    ASSERT_TRUE(h.host.IsRunTimerEnabled());
+    EXPECT_EQ(h.data.IFCurrentActuator, -1);
+    EXPECT_TRUE(h.data.IFStepReady);
+    EXPECT_EQ(h.data.IFActuatorCount, 1);
+    EXPECT_EQ(h.data.IFGridSize, 100);
+    EXPECT_EQ(h.data.IFMaxVoltage, 200);
+    const double dpad = 1.5e-3, d = spec.separation;
+    EXPECT_NEAR(h.data.IFReferenceForce,
+                8.854e-12 * M_PI * (dpad / 2) * (dpad / 2) * 200 * 200 / (2 * d * d), 1e-20);
+
+    h.engine.InfluenceFunctionStep(); // computes actuator 1
+    EXPECT_EQ(h.data.IFCurrentActuator, 0);
+    EXPECT_TRUE(h.host.IsRunTimerEnabled());
+    EXPECT_EQ(h.host.threeDDraws, 1);
+    EXPECT_EQ(h.host.mirrorDisplayRefreshes, 1);
+    EXPECT_EQ(h.local.Mirror->GetVoltage(1), 200);
+    EXPECT_LT(h.data.SurfaceMin, 0.0);
+    EXPECT_FALSE(h.local.DisplaysValid);
+
+    h.engine.InfluenceFunctionStep(); // stores it and finishes
+    EXPECT_FALSE(h.host.IsRunTimerEnabled());
+    EXPECT_FALSE(h.data.IFStepReady);
+    EXPECT_EQ(h.data.IFCurrentActuator, 1);
+    EXPECT_TRUE(h.local.DisplaysValid);
+    ExpectPlaneEquals(h.data.InfluenceFunctions[0], AloneSurface(spec, 1, 200));
+    EXPECT_TRUE(h.dialogs.messages.empty());
+
+    // Further ticks do nothing.
+    h.engine.InfluenceFunctionStep();
+    EXPECT_EQ(h.data.IFCurrentActuator, 1);
+}
+
+TEST(InfluenceRun, EachTickStoresThePreviousActuatorAndEnergisesTheNext) {
+    EngineHarness h;
+    const ModelSpec spec = ThreePads();
+    ASSERT_TRUE(h.Select(spec));
+    h.local.Mirror->SetVoltage(2, 150);
+    h.engine.CalculateInfluenceFunctions();
+    for (int tick = 1; tick <= 3; ++tick) {
+        SCOPED_TRACE(tick);
+        h.engine.InfluenceFunctionStep();
+        EXPECT_EQ(h.data.IFCurrentActuator, tick - 1);
+        for (int k = 1; k <= 3; ++k) {
+            EXPECT_EQ(h.local.Mirror->GetVoltage(k), k == tick ? 150.0 : 0.0);
+            EXPECT_EQ(h.local.ActuatorVoltages[k - 1], k == tick ? 150.0 : 0.0);
+        }
+        if (tick > 1)
+            ExpectPlaneEquals(h.data.InfluenceFunctions[tick - 2],
+                              AloneSurface(spec, tick - 1, 150));
+    }
+    h.engine.InfluenceFunctionStep();
+    EXPECT_FALSE(h.host.IsRunTimerEnabled());
+    EXPECT_TRUE(h.local.DisplaysValid);
+    for (int k = 1; k <= 3; ++k)
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 150));
+    EXPECT_EQ(h.host.threeDDraws, 3);
+}
+
+TEST(InfluenceRun, FinishingPutsEveryChannelAtTheFloorAndFillsTheInformationBox) {
+    EngineHarness h;
+    ModelSpec spec = ThreePads();
+    spec.limitVoltage = 180;
+    spec.stress = 50e6;
+    spec.thickness = 1.5e-6;
+    ASSERT_TRUE(h.Select(spec));
+    h.host.AddInformationLine("Calculating Influence Functions.");
+    h.local.Mirror->SetVoltage(1, 180);
+    h.engine.CalculateInfluenceFunctions();
+    EXPECT_EQ(h.RunToEnd(), 4);
+    for (int k = 1; k <= 3; ++k)
+        EXPECT_DOUBLE_EQ(h.local.Mirror->GetVoltage(k), 0.1);
+    EXPECT_TRUE(h.local.VoltagesAtFloor);
+    EXPECT_TRUE(h.local.DisplaysValid);
+    EXPECT_EQ(h.data.IFSavedVoltages, nullptr);
+    ASSERT_EQ(h.host.information.size(), 38u);
+    EXPECT_EQ(h.host.information[0], "Finished calculating Influence Functions.");
+    EXPECT_EQ(h.host.information[1], "");
+    EXPECT_EQ(h.host.information[2], "Max Voltage: 350.0 V");
+    EXPECT_EQ(h.host.information[3], "Max Average Voltage: 180.0 V");
+    EXPECT_EQ(h.host.information[5], "Wavelength: 1064 nm");
+    EXPECT_EQ(h.host.information[6], "Tension: 75 MPa");
+    EXPECT_EQ(h.host.information[14], "-- Right-click on an actuator to ");
+    EXPECT_EQ(h.host.information[19], "-- When \"Remove Focus and Piston\" ");
+    EXPECT_EQ(h.host.information[36], "     may vary.");
+}
+
+TEST(InfluenceRun, ASecondRequestCancelsTheRunningOne) {
+    EngineHarness h;
+    ASSERT_TRUE(h.Select(ThreePads()));
+    h.local.Mirror->SetVoltage(1, 100);
+    h.engine.CalculateInfluenceFunctions();
+    h.engine.InfluenceFunctionStep();
+    h.engine.InfluenceFunctionStep();
+    h.engine.CalculateInfluenceFunctions(); // during the run: only a request
+    EXPECT_TRUE(h.data.IFCancelRequested);
+    EXPECT_TRUE(h.host.IsRunTimerEnabled());
+    EXPECT_TRUE(h.dialogs.messages.empty());
+
+    h.engine.InfluenceFunctionStep();
+    EXPECT_FALSE(h.host.IsRunTimerEnabled());
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text, "Cancelled Influence Functions...");
+    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    EXPECT_FALSE(h.local.DisplaysValid);
+    // The voltages stay as the run left them.
+    EXPECT_EQ(h.local.Mirror->GetVoltage(2), 100);
+    h.engine.SynthesizeSurface(); // no store: nothing to do
+    h.engine.InfluenceFunctionStep();
+    EXPECT_EQ(h.dialogs.messages.size(), 1u);
+
+    // A new request starts a fresh run that completes.
+    h.engine.CalculateInfluenceFunctions();
+    EXPECT_FALSE(h.data.IFCancelRequested);
+    EXPECT_EQ(h.RunToEnd(), 4);
+    EXPECT_TRUE(h.local.DisplaysValid);
+}
+
+TEST(InfluenceRun, ReplacingTheMirrorDuringARunCancelsIt) {
+    EngineHarness h;
+    ASSERT_TRUE(h.Select(ThreePads(), "three.ini"));
+    h.local.Mirror->SetVoltage(1, 100);
+    h.engine.CalculateInfluenceFunctions();
+    h.engine.InfluenceFunctionStep();
+    h.engine.InfluenceFunctionStep();
+    h.engine.InfluenceFunctionStep(); // actuator 3 computed; the next tick would finish
+
+    ModelSpec one;
+    one.pads = {{0, 0, 1.5e-3}};
+    ASSERT_TRUE(h.Select(one, "one.ini"));
+    h.engine.InfluenceFunctionStep();
+    EXPECT_FALSE(h.host.IsRunTimerEnabled());
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text, "Cancelled Influence Functions...");
+    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    EXPECT_FALSE(h.local.DisplaysValid);
+    EXPECT_FALSE(h.local.VoltagesAtFloor);
+}
+
+TEST(InfluenceRun, UnsupportedModelsAreRefusedWithTheirMessages) {
+    struct Case {
+        const char* name;
+        int type;
+        std::vector<std::string> extra;
+        const char* message; // null: the run starts
+    };
+    const Case cases[] = {
+        {"square pads",
+         1,
+         {"DcontactY_m=0.0015", "DcontactY_m=0.0015", "DcontactY_m=0.0015"},
+         nullptr},
+        {"oblong pads",
+         1,
+         {"DcontactY_m=0.0015", "DcontactY_m=0.001", "DcontactY_m=0.0015"},
+         "Not ready for rectangular actuators.  Square only."},
+        {"ring", 2, {}, "Not ready for ring actuators yet."},
+        {"quarter ring", 3, {}, "Not ready for ring actuators yet."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        ModelSpec spec = ThreePads();
+        spec.actuatorType = c.type;
+        spec.extra = c.extra;
+        ASSERT_TRUE(h.Select(spec));
+        h.local.Mirror->SetVoltage(1, 100);
+        h.engine.CalculateInfluenceFunctions();
+        if (c.message) {
+            ASSERT_EQ(h.dialogs.messages.size(), 1u);
+            EXPECT_EQ(h.dialogs.messages[0].text, c.message);
+            EXPECT_EQ(h.dialogs.messages[0].caption, "Ostrander");
+            EXPECT_FALSE(h.host.IsRunTimerEnabled());
+            EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+        } else {
+            EXPECT_TRUE(h.dialogs.messages.empty());
+            EXPECT_EQ(h.RunToEnd(), 4);
+            EXPECT_TRUE(h.local.DisplaysValid);
+        }
+    }
+}
+
+TEST(InfluenceRun, ZeroRunVoltageIsRefusedAndTheVoltagesPutBack) {
+    EngineHarness h;
+    ASSERT_TRUE(h.LoadAndRun(ThreePads()));
+    double*** oldStore = h.data.InfluenceFunctions;
+    ASSERT_NE(oldStore, nullptr);
+    h.local.Mirror->SetAllChannels(0.0);
+    h.local.ActuatorVoltages[0] = 42; // the engine's copy disagrees with the mirror
+    h.engine.CalculateInfluenceFunctions();
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text,
+              "Influence Functions: Cannot perform if max voltage is zero.");
+    EXPECT_FALSE(h.host.IsRunTimerEnabled());
+    EXPECT_EQ(h.local.ActuatorVoltages[0], 0.0);
+    EXPECT_EQ(h.local.Mirror->GetVoltage(1), 0.0);
+    EXPECT_EQ(h.data.IFSavedVoltages, nullptr);
+    EXPECT_EQ(h.data.InfluenceFunctions, oldStore); // the old store stays
+}
+
+TEST(InfluenceRun, AModelWithoutActuatorsNeverStarts) {
+    EngineHarness h;
+    ModelSpec spec; // no pads
+    h.Select(spec);
+    h.engine.CalculateInfluenceFunctions();
+    ASSERT_EQ(h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(h.dialogs.messages[0].text, "Influence Functions: Cannot perform without actuators.");
+    EXPECT_FALSE(h.host.IsRunTimerEnabled());
+    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    h.engine.InfluenceFunctionStep();
+    EXPECT_FALSE(h.local.DisplaysValid);
+}
+
+TEST(InfluenceRun, NothingHappensWithoutAMirror) {
+    EngineHarness h;
+    h.engine.CalculateInfluenceFunctions();
+    h.engine.StartInfluenceFunctions();
+    h.engine.InfluenceFunctionStep();
+    h.engine.StopInfluenceFunctions();
+    EXPECT_FALSE(h.host.IsRunTimerEnabled());
+    EXPECT_TRUE(h.dialogs.messages.empty());
+    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+}
+
+TEST(InfluenceRun, ARepeatedRunOnTheSameMirrorEnergisesOneActuatorAtATime) {
+    // After a run every channel sits at 0.1 V; a second run must still
+    // compute each actuator alone.
+    EngineHarness h;
+    const ModelSpec spec = ThreePads();
+    ASSERT_TRUE(h.LoadAndRun(spec));
+    h.local.Mirror->SetVoltage(1, 300);
+    h.engine.CalculateInfluenceFunctions();
+    EXPECT_EQ(h.RunToEnd(), 4);
+    for (int k = 1; k <= 3; ++k)
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 300));
+}
+
+} // namespace
+} // namespace ostrander

@@ -1,0 +1,188 @@
+#pragma once
+// A device folder of our own mirror files and an engine driven by hand: the
+// run timer is a flag, each tick is a call. Shared by the engine tests and the
+// engine benchmarks.
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "model/DMModelLocal.h"
+#include "model/DMModelMain.h"
+#include "model/MainData.h"
+#include "model/ModelHost.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Paths.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ostrander::testing {
+
+struct PadSpec {
+    double x = 0;        // m
+    double y = 0;        // m
+    double dpad = 1e-3;  // m
+    double dcontact = 0; // m; 0 takes dpad
+    bool surface = false;
+    bool auxiliary = false;
+};
+
+struct ModelSpec {
+    double diameter = 15e-3;
+    double thickness = 1e-6;
+    double separation = 40e-6;
+    double stress = 100e6;
+    double limitVoltage = 300;
+    int actuatorType = 0;
+    std::string mapPrefix = "NA";
+    std::vector<PadSpec> pads;
+    // Extra key lines for the actuator sections, by pad (e.g. "DcontactY_m=...").
+    std::vector<std::string> extra;
+};
+
+inline std::string MirrorText(const ModelSpec& spec) {
+    std::ostringstream out;
+    out.precision(17);
+    out << "[General]\nFileType=Mirror Info\nDeviceName=Test mirror\nMapPrefix=" << spec.mapPrefix
+        << "\nLimitVoltage=" << spec.limitVoltage << "\n[DM Model]\nDiameter_m=" << spec.diameter
+        << "\nActuators=" << spec.pads.size() << "\nThickness_m=" << spec.thickness
+        << "\nSeparation_m=" << spec.separation << "\nStress_Pa=" << spec.stress
+        << "\nActuatorType_circ_rect_ring=" << spec.actuatorType << "\n";
+    for (std::size_t k = 0; k < spec.pads.size(); ++k) {
+        const PadSpec& p = spec.pads[k];
+        out << "[Actuator " << k + 1 << "]\nIndex=" << k << "\nX=" << p.x << "\nY=" << p.y
+            << "\nDpad_m=" << p.dpad << "\n";
+        if (p.dcontact > 0)
+            out << "Dcontact_m=" << p.dcontact << "\n";
+        if (p.surface)
+            out << "Surface=1\n";
+        if (p.auxiliary)
+            out << "Auxilary=1\n";
+        if (k < spec.extra.size())
+            out << spec.extra[k] << "\n";
+    }
+    return out.str();
+}
+
+// 1 + 6 + 12 + ... pads on a hexagonal grid, `rings` rings around the centre.
+inline std::vector<PadSpec> HexPads(int rings, double pitch, double dpad) {
+    std::vector<PadSpec> pads{{0, 0, dpad}};
+    for (int ring = 1; ring <= rings; ++ring) {
+        const double dirs[6][2] = {
+            {1, 0},  {0.5, std::sqrt(3.0) / 2},   {-0.5, std::sqrt(3.0) / 2},
+            {-1, 0}, {-0.5, -std::sqrt(3.0) / 2}, {0.5, -std::sqrt(3.0) / 2}};
+        for (int side = 0; side < 6; ++side) {
+            const double* a = dirs[side];
+            const double* b = dirs[(side + 2) % 6];
+            for (int step = 0; step < ring; ++step) {
+                const double x = pitch * (ring * a[0] + step * b[0]);
+                const double y = pitch * (ring * a[1] + step * b[1]);
+                pads.push_back({x, y, dpad});
+            }
+        }
+    }
+    return pads;
+}
+
+// The 61-pad membrane with its own electrode as a 62nd channel.
+inline ModelSpec SixtyOnePadModel() {
+    ModelSpec spec;
+    spec.diameter = 15e-3;
+    spec.pads = HexPads(4, 1.6e-3, 1.5e-3);
+    PadSpec membrane;
+    membrane.x = 0.02;
+    membrane.y = 0;
+    membrane.dpad = 1.5e-3;
+    membrane.surface = true;
+    membrane.auxiliary = true;
+    spec.pads.push_back(membrane);
+    return spec;
+}
+
+// A temporary program folder with ../Devices beside it; restores the program
+// folder when it goes.
+class TempDeviceFolder {
+public:
+    TempDeviceFolder() {
+        std::random_device rd;
+        root_ = std::filesystem::temp_directory_path() /
+                ("ostrander-model-" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(root_ / "bin");
+        std::filesystem::create_directories(root_ / "Devices");
+        previous_ = ProgramFolder();
+        SetProgramFolder((root_ / "bin").string());
+    }
+    ~TempDeviceFolder() {
+        SetProgramFolder(previous_);
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    TempDeviceFolder(const TempDeviceFolder&) = delete;
+    TempDeviceFolder& operator=(const TempDeviceFolder&) = delete;
+
+    // Writes Devices/<name> and returns the name as the program uses it.
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(root_ / "Devices" / name) << text;
+        return std::string(DeviceFolderRelative) + name;
+    }
+
+private:
+    std::filesystem::path root_;
+    std::string previous_;
+};
+
+// The engine with its record, working state, a recording host and scripted
+// message boxes.
+class EngineHarness {
+public:
+    EngineHarness() : scoped_(dialogs) {}
+
+    // Selects the mirror of a device file as the setup window does; false when
+    // the mirror object is not valid.
+    bool Select(const std::string& fileName) {
+        auto* info = new MirrorInfoClass(fileName);
+        auto* mirror = new MirrorClass(fileName);
+        const int count = info->Model ? info->Model->Actuators : 0;
+        local.SelectMirror(0, info, mirror, count);
+        return mirror->IsValid();
+    }
+    bool Select(const ModelSpec& spec, const std::string& name = "test.ini") {
+        return Select(devices.Write(name, MirrorText(spec)));
+    }
+
+    // Ticks the run timer until it stops; returns the number of ticks.
+    int RunToEnd(int maxTicks = 10000) {
+        int ticks = 0;
+        while (host.IsRunTimerEnabled() && ticks < maxTicks) {
+            engine.InfluenceFunctionStep();
+            ++ticks;
+        }
+        return ticks;
+    }
+
+    // Selects, sets display number 1 to the limit voltage and runs the
+    // influence functions to the end, as loading a mirror does.
+    bool LoadAndRun(const ModelSpec& spec) {
+        if (!Select(spec))
+            return false;
+        local.Mirror->SetVoltage(1, local.Mirror->GetLimitVoltage());
+        engine.CalculateInfluenceFunctions();
+        RunToEnd();
+        return local.DisplaysValid;
+    }
+
+    TempDeviceFolder devices;
+    ScriptedDialogs dialogs;
+    MainData data;
+    DMModelLocal local;
+    RecordingModelHost host;
+    DMModelMain engine{data, local, host};
+
+private:
+    ScopedDialogs scoped_;
+};
+
+} // namespace ostrander::testing
