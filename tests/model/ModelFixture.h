@@ -87,21 +87,6 @@ inline std::vector<PadSpec> HexPads(int rings, double pitch, double dpad) {
     return pads;
 }
 
-// The 61-pad membrane with its own electrode as a 62nd channel.
-inline ModelSpec SixtyOnePadModel() {
-    ModelSpec spec;
-    spec.diameter = 15e-3;
-    spec.pads = HexPads(4, 1.6e-3, 1.5e-3);
-    PadSpec membrane;
-    membrane.x = 0.02;
-    membrane.y = 0;
-    membrane.dpad = 1.5e-3;
-    membrane.surface = true;
-    membrane.auxiliary = true;
-    spec.pads.push_back(membrane);
-    return spec;
-}
-
 // A temporary program folder with ../Devices beside it; restores the program
 // folder when it goes.
 class TempDeviceFolder {

@@ -66,17 +66,6 @@ TEST(Synthesis, WeighsEachInfluenceFunctionByItsVoltageSquared) {
     }
 }
 
-TEST(Synthesis, ANegativeVoltageGivesTheNegative) {
-    EngineHarness h;
-    ASSERT_TRUE(h.LoadAndRun(FourPads()));
-    h.local.Mirror->SetAllChannels(0);
-    h.local.Mirror->SetVoltage(3, -300);
-    if (h.local.Mirror->GetVoltage(3) != -300)
-        GTEST_SKIP() << "this mirror's lowest voltage is above 0";
-    h.engine.SynthesizeSurface();
-    ExpectSurfaceIs(h, {0, 0, -1, 0});
-}
-
 TEST(Synthesis, EveryActuatorAtTheRunVoltageReproducesItsOwnInfluenceFunction) {
     // Pad 2 is half the size of the others: its influence function already
     // carries its smaller force, so it must not be scaled down again.
