@@ -2,14 +2,8 @@
 
 #include "model/RowGrid.h"
 
-#if __has_include("Shared_Software/Mirror/MirrorInfoClass.h")
-#include "Shared_Software/Mirror/MirrorInfoClass.h"
-#define OSTRANDER_HAVE_MIRROR_INFO 1
-#endif
-#if __has_include("Shared_Software/Mirror/MirrorClass.h")
 #include "Shared_Software/Mirror/MirrorClass.h"
-#define OSTRANDER_HAVE_MIRROR 1
-#endif
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
 
 namespace ostrander {
 
@@ -25,12 +19,8 @@ DMModelLocal::~DMModelLocal() {
 }
 
 void DMModelLocal::ReleaseMirror() {
-#ifdef OSTRANDER_HAVE_MIRROR
     delete Mirror;
-#endif
-#ifdef OSTRANDER_HAVE_MIRROR_INFO
     delete MirrorInfo;
-#endif
     Mirror = nullptr;
     MirrorInfo = nullptr;
 }
