@@ -85,6 +85,9 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     MirrorLabelPanel->setLineWidth(2);
     MirrorLabel = new QLabel(MirrorLabelPanel);
     MirrorLabel->setAlignment(Qt::AlignCenter);
+    // A long mirror name is shortened with "..." rather than widening the frame.
+    MirrorLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    MirrorLabel->installEventFilter(this);
     Row(MirrorLabelPanel)->addWidget(MirrorLabel);
     Holder(TopControlPanel, PatternEditButtonPanel, 75);
     PatternEditButton = new QPushButton("Pattern Library", PatternEditButtonPanel);
@@ -274,8 +277,9 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
     SetAllFloatEdit->SetWrap(false);
     SelectChannel(ChannelIntegerEdit->GetMaximum());
     ApplyStep(Mirror->GetStepSize());
-    MirrorLabel->setText(
-        QString::fromStdString(Mirror->GetInfo()->DeviceName + " | " + driver->GetName()));
+    MirrorCaption =
+        QString::fromStdString(Mirror->GetInfo()->DeviceName + " | " + driver->GetName());
+    ShowMirrorCaption();
     ShowBoxes();
     return true;
 }
@@ -462,7 +466,15 @@ void TMirrorDisplayFrame::HideControlButtonClick() {
     ShowControls(ShowControlButton->isChecked());
 }
 
+void TMirrorDisplayFrame::ShowMirrorCaption() {
+    MirrorLabel->setText(
+        MirrorLabel->fontMetrics().elidedText(MirrorCaption, Qt::ElideRight, MirrorLabel->width()));
+    MirrorLabel->setToolTip(MirrorCaption);
+}
+
 bool TMirrorDisplayFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == MirrorLabel && event->type() == QEvent::Resize)
+        ShowMirrorCaption();
     if (watched == BottomControlPanel && event->type() == QEvent::Resize)
         StepSizeEditPanel->setFixedWidth(
             std::max(0, (BottomControlPanel->width() - ZeroAllButonPanel->width()) / 2));

@@ -9,6 +9,7 @@
 //
 // The frame refers to a mirror without owning it: detach it (SetMirror(nullptr))
 // before the mirror is destroyed.
+#include <QString>
 #include <QWidget>
 
 #include <memory>
@@ -118,6 +119,8 @@ private:
     // After a change of voltages: the bar shows the current channel's
     // voltage and the map repaints.
     void ShowVoltages();
+    // The mirror's caption in the label, shortened to fit.
+    void ShowMirrorCaption();
 
     MirrorClass* Mirror = nullptr; // not owned
     std::unique_ptr<MirrorDisplayClass> Display;
@@ -127,6 +130,7 @@ private:
     int LastHeight = 0;
     PatternBrowserInterface* PatternForm = nullptr; // not owned
     bool insidePaint_ = false;
+    QString MirrorCaption; // device name | driver name
 };
 
 } // namespace ostrander

@@ -89,6 +89,7 @@ TEST(ShippedMirrors, EveryActuatorShowsInItsVoltageColour) {
 
         frame.ShowControls(true);
         QApplication::processEvents();
+        EXPECT_EQ(frame.width(), 286) << "the control panel fits the main window's frame";
         frame.grab().save(QString::fromStdString(stem + "-controls.png"));
         frame.SetMirror(nullptr);
     }
