@@ -2,21 +2,24 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <locale.h>
 #include <string>
 
 namespace ostrander {
 
 std::string Trim(std::string_view text) {
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     std::size_t b = 0, e = text.size();
-    while (b < e && (text[b] == ' ' || text[b] == '\t' || text[b] == '\r' || text[b] == '\n'))
+    while (b < e && space(text[b]))
         ++b;
-    while (e > b &&
-           (text[e - 1] == ' ' || text[e - 1] == '\t' || text[e - 1] == '\r' || text[e - 1] == '\n'))
+    while (e > b && space(text[e - 1]))
         --e;
     return std::string(text.substr(b, e - b));
 }
@@ -33,37 +36,157 @@ bool SameText(std::string_view a, std::string_view b) {
 
 namespace {
 
-// Decimal digits of |value| rounded half away from zero to `decimals` places,
-// as text without a point: returns the integer-part digits and the fraction digits.
-void FixedDigits(double value, int decimals, std::string& intPart, std::string& fracPart) {
-    char buf[512];
-    // %.*f rounds the binary value exactly; nudge ties away from zero the way
-    // decimal rounding of the printed 17-digit value would.
+// A non-negative decimal number: digits d1 d2 d3 ... with the point after
+// `point` digits (point may be <= 0 or beyond the digits), i.e. 0.d1d2d3 x 10^point.
+struct Decimal {
+    std::string digits;
+    int point = 0;
+};
+
+// |value| (finite) to `significant` decimal digits, correctly rounded by to_chars.
+Decimal ToDecimal(double value, int significant) {
+    Decimal d;
     double a = std::fabs(value);
-    std::snprintf(buf, sizeof buf, "%.17g", a);
-    double shown = std::strtod(buf, nullptr);
-    double scale = std::pow(10.0, decimals);
-    double scaled = shown * scale;
-    double floorScaled = std::floor(scaled);
-    if (scaled - floorScaled == 0.5 || std::fabs(scaled - floorScaled - 0.5) < 1e-9 * std::max(1.0, scaled))
-        a = (floorScaled + 1.0) / scale;
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, a);
-    std::string s(buf);
-    auto dot = s.find('.');
-    if (dot == std::string::npos) {
-        intPart = s;
-        fracPart.clear();
-    } else {
-        intPart = s.substr(0, dot);
-        fracPart = s.substr(dot + 1);
+    if (a == 0.0) {
+        d.digits = std::string(static_cast<std::size_t>(significant), '0');
+        d.point = 1;
+        return d;
+    }
+    char buf[64];
+    auto res =
+        std::to_chars(buf, buf + sizeof buf, a, std::chars_format::scientific, significant - 1);
+    std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
+    auto e = s.find('e');
+    for (char c : s.substr(0, e))
+        if (c != '.')
+            d.digits += c;
+    int exponent = 0;
+    std::string_view ex = s.substr(e + 1);
+    if (!ex.empty() && ex[0] == '+')
+        ex.remove_prefix(1);
+    std::from_chars(ex.data(), ex.data() + ex.size(), exponent);
+    d.point = exponent + 1;
+    return d;
+}
+
+// Keeps the first `keep` digits, rounding half away from zero on the digit
+// after them; a carry out of the first digit adds a digit and moves the point.
+void RoundTo(Decimal& d, int keep) {
+    if (keep < 0) {
+        d.digits.clear();
+        return;
+    }
+    if (keep >= static_cast<int>(d.digits.size())) {
+        d.digits.append(static_cast<std::size_t>(keep) - d.digits.size(), '0');
+        return;
+    }
+    bool up = d.digits[static_cast<std::size_t>(keep)] >= '5';
+    d.digits.resize(static_cast<std::size_t>(keep));
+    if (!up)
+        return;
+    int i = keep - 1;
+    for (; i >= 0; --i) {
+        if (d.digits[static_cast<std::size_t>(i)] == '9') {
+            d.digits[static_cast<std::size_t>(i)] = '0';
+        } else {
+            ++d.digits[static_cast<std::size_t>(i)];
+            break;
+        }
+    }
+    if (i < 0) {
+        d.digits.insert(d.digits.begin(), '1');
+        ++d.point;
     }
 }
 
+// Integer and fraction digits of |value| rounded to `decimals` places.
+void FixedDigits(double value, int decimals, std::string& intPart, std::string& fracPart) {
+    Decimal d = ToDecimal(value, 15);
+    RoundTo(d, d.point + decimals);
+    // Now digits cover exactly up to `decimals` places (or are empty when the
+    // value rounds to zero at a position left of the first digit).
+    intPart.clear();
+    fracPart.clear();
+    if (d.digits.empty() || d.point + decimals <= 0) {
+        intPart = "0";
+        fracPart.assign(static_cast<std::size_t>(decimals), '0');
+        return;
+    }
+    if (d.point <= 0) {
+        intPart = "0";
+        fracPart.assign(static_cast<std::size_t>(-d.point), '0');
+        fracPart += d.digits;
+    } else {
+        intPart = d.digits.substr(0, static_cast<std::size_t>(d.point));
+        fracPart = d.digits.substr(static_cast<std::size_t>(d.point));
+    }
+    fracPart.resize(static_cast<std::size_t>(decimals), '0');
+}
+
 bool AllZero(const std::string& s) {
-    for (char c : s)
-        if (c != '0')
-            return false;
-    return true;
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == '0'; });
+}
+
+bool IsPlaceholder(char c) {
+    return c == '0' || c == '#' || c == '.' || c == ',';
+}
+
+// Literal text of a pattern piece with quotes removed.
+std::string Literal(std::string_view text) {
+    std::string out;
+    char quote = 0;
+    for (char c : text) {
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            else
+                out += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string GroupThousands(const std::string& digits) {
+    std::string out;
+    int n = static_cast<int>(digits.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            out += ',';
+        out += digits[static_cast<std::size_t>(i)];
+    }
+    return out;
+}
+
+// C locale for the printf-style functions, whatever the process locale is.
+locale_t CLocale() {
+    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    return c;
+}
+
+std::string VFormat(const char* pattern, ...) {
+    locale_t previous = uselocale(CLocale());
+    va_list args;
+    va_start(args, pattern);
+    va_list copy;
+    va_copy(copy, args);
+    char buf[256];
+    int n = std::vsnprintf(buf, sizeof buf, pattern, args);
+    va_end(args);
+    std::string out;
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof buf) {
+        out.assign(buf, static_cast<std::size_t>(n));
+    } else if (n >= 0) {
+        out.resize(static_cast<std::size_t>(n) + 1);
+        std::vsnprintf(out.data(), out.size(), pattern, copy);
+        out.resize(static_cast<std::size_t>(n));
+    }
+    va_end(copy);
+    uselocale(previous);
+    return out;
 }
 
 } // namespace
@@ -73,80 +196,103 @@ std::string FormatFloat(std::string_view pattern, double value) {
         return "NAN";
     if (std::isinf(value))
         return value > 0 ? "INF" : "-INF";
+    pattern = pattern.substr(0, pattern.find(';'));
+    if (pattern.empty())
+        return FloatToStr(value);
 
-    // Split the pattern into mantissa and exponent parts.
+    // Locate the number part: from the first placeholder to the last one,
+    // including an exponent part.
+    std::size_t first = std::string_view::npos, last = 0;
     std::size_t ePos = std::string_view::npos;
-    for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
-        if ((pattern[i] == 'E' || pattern[i] == 'e') && (pattern[i + 1] == '+' || pattern[i + 1] == '-')) {
+    char quote = 0;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        char c = pattern[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            quote = c;
+            continue;
+        }
+        if (IsPlaceholder(c)) {
+            if (first == std::string_view::npos)
+                first = i;
+            last = i + 1;
+        } else if ((c == 'E' || c == 'e') && first != std::string_view::npos &&
+                   ePos == std::string_view::npos && i + 1 < pattern.size() &&
+                   (pattern[i + 1] == '+' || pattern[i + 1] == '-')) {
             ePos = i;
+            std::size_t j = i + 2;
+            while (j < pattern.size() && pattern[j] == '0')
+                ++j;
+            last = j;
             break;
         }
     }
-    std::string_view mant = pattern.substr(0, ePos);
+    if (first == std::string_view::npos) // no placeholder: the pattern is plain text
+        return Literal(pattern);
+    std::string prefix = Literal(pattern.substr(0, first));
+    std::string suffix = Literal(pattern.substr(last));
+    std::string_view number = pattern.substr(first, last - first);
+    std::string_view mant =
+        ePos == std::string_view::npos ? number : number.substr(0, ePos - first);
     std::size_t dot = mant.find('.');
     std::string_view intPat = mant.substr(0, dot);
-    std::string_view fracPat = dot == std::string_view::npos ? std::string_view{} : mant.substr(dot + 1);
-    int minInt = 0;
-    for (char c : intPat)
-        if (c == '0')
-            ++minInt;
+    std::string_view fracPat =
+        dot == std::string_view::npos ? std::string_view{} : mant.substr(dot + 1);
+    int minInt = 0, allInt = 0;
+    bool thousands = false;
+    for (char c : intPat) {
+        minInt += c == '0';
+        allInt += c == '0' || c == '#';
+        thousands = thousands || c == ',';
+    }
     int minFrac = 0, maxFrac = 0;
     for (char c : fracPat) {
-        if (c == '0') {
-            ++minFrac;
-            ++maxFrac;
-        } else if (c == '#') {
-            ++maxFrac;
-        }
+        minFrac += c == '0';
+        maxFrac += c == '0' || c == '#';
     }
-    bool negative = std::signbit(value) && value != 0.0;
+    bool negative = std::signbit(value);
 
     std::string intDigits, fracDigits, expText;
     if (ePos != std::string_view::npos) {
         char eChar = pattern[ePos];
         bool plus = pattern[ePos + 1] == '+';
-        int expDigits = 0;
-        for (std::size_t i = ePos + 2; i < pattern.size() && pattern[i] == '0'; ++i)
-            ++expDigits;
-        int intCount = std::max(1, minInt);
-        double a = std::fabs(value);
+        int expDigits = static_cast<int>(number.size() - (ePos - first) - 2);
+        int intCount = std::max(1, allInt);
         int exponent = 0;
-        if (a != 0.0) {
-            exponent = static_cast<int>(std::floor(std::log10(a))) - (intCount - 1);
-            double m = a / std::pow(10.0, exponent);
-            std::string ip, fp;
-            FixedDigits(m, maxFrac, ip, fp);
-            if (static_cast<int>(ip.size()) > intCount) { // rounding carried a digit
-                ++exponent;
-                m = a / std::pow(10.0, exponent);
-                FixedDigits(m, maxFrac, ip, fp);
-            } else if (static_cast<int>(ip.size()) < intCount || ip == "0") {
-                // log10 rounding: one place too far
-                --exponent;
-                m = a / std::pow(10.0, exponent);
-                FixedDigits(m, maxFrac, ip, fp);
-            }
-            intDigits = ip;
-            fracDigits = fp;
+        if (value != 0.0) {
+            Decimal d = ToDecimal(value, 15);
+            RoundTo(d, intCount + maxFrac);
+            d.digits.resize(static_cast<std::size_t>(intCount + maxFrac)); // a carry added a 0
+            exponent = d.point - intCount;
+            intDigits = d.digits.substr(0, static_cast<std::size_t>(intCount));
+            fracDigits = d.digits.substr(static_cast<std::size_t>(intCount));
         } else {
-            intDigits = std::string(intCount, '0');
-            fracDigits = std::string(maxFrac, '0');
+            intDigits.assign(static_cast<std::size_t>(intCount), '0');
+            fracDigits.assign(static_cast<std::size_t>(maxFrac), '0');
         }
         std::string digits = std::to_string(std::abs(exponent));
-        while (static_cast<int>(digits.size()) < expDigits)
-            digits.insert(digits.begin(), '0');
+        if (static_cast<int>(digits.size()) < expDigits)
+            digits.insert(0, static_cast<std::size_t>(expDigits) - digits.size(), '0');
         expText = std::string(1, eChar) + (exponent < 0 ? "-" : (plus ? "+" : "")) + digits;
     } else {
         FixedDigits(value, maxFrac, intDigits, fracDigits);
         if (intDigits == "0" && minInt == 0)
             intDigits.clear();
-        while (static_cast<int>(intDigits.size()) < minInt)
-            intDigits.insert(intDigits.begin(), '0');
+        if (static_cast<int>(intDigits.size()) < minInt)
+            intDigits.insert(0, static_cast<std::size_t>(minInt) - intDigits.size(), '0');
+        if (thousands)
+            intDigits = GroupThousands(intDigits);
     }
-    // Drop optional trailing fraction digits.
-    while (static_cast<int>(fracDigits.size()) > minFrac && !fracDigits.empty() && fracDigits.back() == '0')
+    // Optional trailing fraction digits are dropped when zero.
+    while (static_cast<int>(fracDigits.size()) > minFrac && fracDigits.back() == '0')
         fracDigits.pop_back();
-    if (negative && AllZero(intDigits) && AllZero(fracDigits))
+    std::string plainInt = intDigits;
+    plainInt.erase(std::remove(plainInt.begin(), plainInt.end(), ','), plainInt.end());
+    if (negative && AllZero(plainInt) && AllZero(fracDigits))
         negative = false;
     std::string out = negative ? "-" : "";
     out += intDigits;
@@ -154,61 +300,78 @@ std::string FormatFloat(std::string_view pattern, double value) {
         out += "." + fracDigits;
     if (out.empty() || out == "-")
         out += "0";
-    out += expText;
-    return out;
+    return prefix + out + expText + suffix;
 }
 
-std::string FloatToStr(double value) {
+std::string FloatToStrDigits(double value, int significantDigits) {
     if (std::isnan(value))
         return "NAN";
     if (std::isinf(value))
         return value > 0 ? "INF" : "-INF";
     if (value == 0.0)
         return "0";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value); // 15 significant digits
-    std::string s(buf);
-    auto e = s.find('e');
-    int exponent = std::atoi(s.c_str() + e + 1);
-    std::string mant = s.substr(0, e);
-    bool negative = mant[0] == '-';
-    if (negative)
-        mant.erase(0, 1);
-    std::string digits;
-    for (char c : mant)
-        if (c != '.')
-            digits += c;
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    std::string out = negative ? "-" : "";
+    significantDigits = std::clamp(significantDigits, 1, 17);
+    Decimal d = ToDecimal(value, significantDigits);
+    while (d.digits.size() > 1 && d.digits.back() == '0')
+        d.digits.pop_back();
+    int exponent = d.point - 1; // value = d.ddd x 10^exponent
+    std::string out = value < 0 ? "-" : "";
     if (exponent < -5 || exponent >= 15) {
-        out += digits.substr(0, 1);
-        if (digits.size() > 1)
-            out += "." + digits.substr(1);
-        out += "E" + std::string(exponent < 0 ? "-" : "") + std::to_string(std::abs(exponent));
-    } else if (exponent < 0) {
-        out += "0." + std::string(-exponent - 1, '0') + digits;
+        out += d.digits.substr(0, 1);
+        if (d.digits.size() > 1)
+            out += "." + d.digits.substr(1);
+        out += "E" + std::to_string(exponent);
+    } else if (d.point <= 0) {
+        out += "0." + std::string(static_cast<std::size_t>(-d.point), '0') + d.digits;
+    } else if (static_cast<int>(d.digits.size()) <= d.point) {
+        out += d.digits + std::string(static_cast<std::size_t>(d.point) - d.digits.size(), '0');
     } else {
-        int intLen = exponent + 1;
-        if (static_cast<int>(digits.size()) <= intLen) {
-            out += digits + std::string(intLen - digits.size(), '0');
-        } else {
-            out += digits.substr(0, intLen) + "." + digits.substr(intLen);
-        }
+        out += d.digits.substr(0, static_cast<std::size_t>(d.point)) + "." +
+               d.digits.substr(static_cast<std::size_t>(d.point));
     }
     return out;
 }
 
+std::string FloatToStr(double value) {
+    return FloatToStrDigits(value, 15);
+}
+
+std::string FloatToStrExact(double value) {
+    for (int digits = 15; digits < 17; ++digits) {
+        std::string text = FloatToStrDigits(value, digits);
+        auto back = TryStrToFloat(text);
+        if (back && *back == value)
+            return text;
+    }
+    return FloatToStrDigits(value, 17);
+}
+
 std::string FormatC(const char* pattern, double value) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf, pattern, value);
-    return buf;
+    return VFormat(pattern, value);
 }
 
 std::string FormatInt(const char* pattern, long long value) {
-    char buf[256];
-    std::snprintf(buf, sizeof buf, pattern, value);
-    return buf;
+    // Give the integer conversion an "ll" length so the long long is read whole.
+    std::string p(pattern ? pattern : "");
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p[i] != '%')
+            continue;
+        if (i + 1 < p.size() && p[i + 1] == '%') {
+            ++i;
+            continue;
+        }
+        std::size_t j = i + 1;
+        while (j < p.size() && std::strchr("-+ #0123456789.*", p[j]))
+            ++j;
+        std::size_t lengthStart = j;
+        while (j < p.size() && std::strchr("hljztL", p[j]))
+            ++j;
+        if (j < p.size() && std::strchr("diouxXc", p[j])) {
+            p.replace(lengthStart, j - lengthStart, p[j] == 'c' ? "" : "ll");
+        }
+        break;
+    }
+    return VFormat(p.c_str(), value);
 }
 
 std::string DateTimeToStr(std::time_t when) {
@@ -224,18 +387,35 @@ std::optional<double> TryStrToFloat(std::string_view text) {
     if (t.empty())
         return std::nullopt;
     // Only digits, sign, point and exponent: no inf/nan/hex floats.
-    for (char c : t) {
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.' || c == 'e' || c == 'E'))
+    for (char c : t)
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.' ||
+              c == 'e' || c == 'E'))
             return std::nullopt;
+    const char* begin = t.data();
+    const char* end = t.data() + t.size();
+    bool negative = false;
+    if (*begin == '+' || *begin == '-') {
+        negative = *begin == '-';
+        ++begin;
     }
-    errno = 0;
-    char* end = nullptr;
-    double v = std::strtod(t.c_str(), &end);
-    if (end != t.c_str() + t.size())
+    if (begin == end || *begin == '+' || *begin == '-')
         return std::nullopt;
+    double v = 0.0;
+    auto res = std::from_chars(begin, end, v, std::chars_format::general);
+    if (res.ptr != end)
+        return std::nullopt;
+    if (res.ec == std::errc::result_out_of_range) {
+        // Overflow fails; underflow reads as zero.
+        double probe = strtod_l(begin, nullptr, CLocale());
+        if (!std::isfinite(probe) || std::fabs(probe) > 1.0)
+            return std::nullopt;
+        v = probe;
+    } else if (res.ec != std::errc()) {
+        return std::nullopt;
+    }
     if (!std::isfinite(v))
         return std::nullopt;
-    return v;
+    return negative ? -v : v;
 }
 
 std::optional<int> TryStrToInt(std::string_view text) {
@@ -274,8 +454,8 @@ std::optional<int> TryStrToInt(std::string_view text) {
         if (v > 0xFFFFFFFFLL)
             return std::nullopt;
     }
-    if (base == 16 && !negative && v > INT_MAX && v <= 0xFFFFFFFFLL)
-        return static_cast<int>(static_cast<unsigned int>(v)); // $FFFFFFFF is -1 as in 32-bit hex
+    if (base == 16 && v > INT_MAX) // 32-bit hexadecimal: $FFFFFFFF is -1
+        v = static_cast<int>(static_cast<unsigned int>(v));
     if (negative)
         v = -v;
     if (v < INT_MIN || v > INT_MAX)
