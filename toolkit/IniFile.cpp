@@ -3,19 +3,40 @@
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ostrander {
 
 namespace {
 IniFile::SaveHook g_saveHook = nullptr;
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
 }
 
-void IniFile::SetSaveHookForTesting(SaveHook hook) { g_saveHook = hook; }
+// Names and values stay on their line when written.
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return out;
+}
+} // namespace
+
+void IniFile::SetSaveHookForTesting(SaveHook hook) {
+    g_saveHook = hook;
+}
 
 IniFile::IniFile(const std::string& fileName) {
     fileName_ = NormalizePath(fileName);
@@ -29,12 +50,14 @@ IniFile IniFile::FromText(std::string_view text) {
     return f;
 }
 
-void IniFile::SetFileName(const std::string& fileName) { fileName_ = NormalizePath(fileName); }
+void IniFile::SetFileName(const std::string& fileName) {
+    fileName_ = NormalizePath(fileName);
+}
 
 bool IniFile::Load(const std::string& fileName) {
     fileName_ = NormalizePath(fileName);
     loaded_ = false;
-    sections_.clear();
+    Clear();
     std::error_code ec;
     if (!std::filesystem::is_regular_file(fileName_, ec))
         return false;
@@ -53,7 +76,9 @@ bool IniFile::Load(const std::string& fileName) {
 }
 
 void IniFile::Parse(std::string_view text) {
-    sections_.clear();
+    Clear();
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") // UTF-8 byte order mark
+        text.remove_prefix(3);
     Section* current = nullptr;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -66,12 +91,11 @@ void IniFile::Parse(std::string_view text) {
             continue;
         if (line[0] == '[') {
             auto close = line.find(']');
-            std::string name = Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            std::string name =
+                Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             current = FindSection(name);
-            if (!current) {
-                sections_.push_back(Section{name, {}});
-                current = &sections_.back();
-            }
+            if (!current)
+                current = &AddSection(name);
             continue;
         }
         if (!current)
@@ -80,45 +104,41 @@ void IniFile::Parse(std::string_view text) {
         if (eq == std::string::npos)
             continue;
         std::string key = Trim(std::string_view(line).substr(0, eq));
-        std::string value = Trim(std::string_view(line).substr(eq + 1));
         if (key.empty())
             continue;
-        bool seen = false;
-        for (const auto& e : current->entries)
-            if (SameText(e.key, key)) {
-                seen = true;
-                break;
-            }
-        if (!seen)
-            current->entries.push_back(Entry{key, value});
+        // A repeated key keeps its first value.
+        if (current->keyIndex.emplace(Lower(key), current->entries.size()).second)
+            current->entries.push_back(Entry{key, Trim(std::string_view(line).substr(eq + 1))});
     }
 }
 
+IniFile::Section& IniFile::AddSection(std::string_view name) {
+    sectionIndex_.emplace(Lower(name), sections_.size());
+    sections_.push_back(Section{std::string(name), {}, {}});
+    return sections_.back();
+}
+
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
-    for (const auto& s : sections_)
-        if (SameText(s.name, name))
-            return &s;
-    return nullptr;
+    auto it = sectionIndex_.find(Lower(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 IniFile::Section* IniFile::FindSection(std::string_view name) {
-    for (auto& s : sections_)
-        if (SameText(s.name, name))
-            return &s;
-    return nullptr;
+    auto it = sectionIndex_.find(Lower(name));
+    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 const IniFile::Entry* IniFile::FindEntry(std::string_view section, std::string_view key) const {
     const Section* s = FindSection(section);
     if (!s)
         return nullptr;
-    for (const auto& e : s->entries)
-        if (SameText(e.key, key))
-            return &e;
-    return nullptr;
+    auto it = s->keyIndex.find(Lower(key));
+    return it == s->keyIndex.end() ? nullptr : &s->entries[it->second];
 }
 
-bool IniFile::SectionExists(std::string_view section) const { return FindSection(section) != nullptr; }
+bool IniFile::SectionExists(std::string_view section) const {
+    return FindSection(section) != nullptr;
+}
 
 bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
     return FindEntry(section, key) != nullptr;
@@ -153,7 +173,8 @@ int IniFile::ReadInteger(std::string_view section, std::string_view key, int def
     return TryStrToInt(e->value).value_or(defaultValue);
 }
 
-double IniFile::ReadFloat(std::string_view section, std::string_view key, double defaultValue) const {
+double IniFile::ReadFloat(std::string_view section, std::string_view key,
+                          double defaultValue) const {
     const Entry* e = FindEntry(section, key);
     if (!e)
         return defaultValue;
@@ -165,17 +186,15 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    Section* s = FindSection(section);
-    if (!s) {
-        sections_.push_back(Section{std::string(section), {}});
-        s = &sections_.back();
-    }
-    for (auto& e : s->entries)
-        if (SameText(e.key, key)) {
-            e.value = std::string(value);
-            return;
-        }
-    s->entries.push_back(Entry{std::string(key), std::string(value)});
+    std::string sectionName = OneLine(section), keyName = OneLine(key);
+    Section* s = FindSection(sectionName);
+    if (!s)
+        s = &AddSection(sectionName);
+    auto [it, added] = s->keyIndex.emplace(Lower(keyName), s->entries.size());
+    if (added)
+        s->entries.push_back(Entry{keyName, OneLine(value)});
+    else
+        s->entries[it->second].value = OneLine(value);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -183,7 +202,7 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int v
 }
 
 void IniFile::WriteFloat(std::string_view section, std::string_view key, double value) {
-    WriteString(section, key, FloatToStr(value));
+    WriteString(section, key, FloatToStrExact(value));
 }
 
 void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
@@ -191,25 +210,32 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 }
 
 void IniFile::EraseSection(std::string_view section) {
-    for (auto it = sections_.begin(); it != sections_.end(); ++it)
-        if (SameText(it->name, section)) {
-            sections_.erase(it);
-            return;
-        }
+    auto it = sectionIndex_.find(Lower(section));
+    if (it == sectionIndex_.end())
+        return;
+    sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it->second));
+    sectionIndex_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        sectionIndex_.emplace(Lower(sections_[i].name), i);
 }
 
 void IniFile::DeleteKey(std::string_view section, std::string_view key) {
     Section* s = FindSection(section);
     if (!s)
         return;
-    for (auto it = s->entries.begin(); it != s->entries.end(); ++it)
-        if (SameText(it->key, key)) {
-            s->entries.erase(it);
-            return;
-        }
+    auto it = s->keyIndex.find(Lower(key));
+    if (it == s->keyIndex.end())
+        return;
+    s->entries.erase(s->entries.begin() + static_cast<std::ptrdiff_t>(it->second));
+    s->keyIndex.clear();
+    for (std::size_t i = 0; i < s->entries.size(); ++i)
+        s->keyIndex.emplace(Lower(s->entries[i].key), i);
 }
 
-void IniFile::Clear() { sections_.clear(); }
+void IniFile::Clear() {
+    sections_.clear();
+    sectionIndex_.clear();
+}
 
 std::string IniFile::ToText() const {
     std::string out;
@@ -231,30 +257,61 @@ bool IniFile::UpdateFile() const {
     return AtomicWriteFile(fileName_, ToText());
 }
 
-bool IniFile::SaveAs(const std::string& fileName) const { return AtomicWriteFile(NormalizePath(fileName), ToText()); }
+bool IniFile::SaveAs(const std::string& fileName) const {
+    return AtomicWriteFile(NormalizePath(fileName), ToText());
+}
 
 bool AtomicWriteFile(const std::string& fileName, std::string_view text) {
     if (fileName.empty())
         return false;
-    std::string tmp = fileName + ".tmp~";
-    {
-        std::FILE* f = std::fopen(tmp.c_str(), "wb");
-        if (!f)
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Save through a symbolic link into the file it names.
+    std::string target = fileName;
+    if (fs::is_symlink(target, ec)) {
+        fs::path resolved = fs::weakly_canonical(target, ec);
+        if (ec)
             return false;
-        bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        ok = (std::fflush(f) == 0) && ok;
-        ok = (fsync(fileno(f)) == 0) && ok;
-        ok = (std::fclose(f) == 0) && ok;
-        if (ok && g_saveHook && !g_saveHook(tmp))
-            ok = false;
-        if (!ok) {
-            std::remove(tmp.c_str());
-            return false;
+        target = resolved.string();
+    }
+    struct stat old {};
+    bool hadOld = ::stat(target.c_str(), &old) == 0;
+    if (hadOld && !S_ISREG(old.st_mode))
+        return false;
+
+    std::string tmp = target + ".tmp~";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (ok && left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok) {
+            p += n;
+            left -= static_cast<std::size_t>(n);
         }
     }
-    if (std::rename(tmp.c_str(), fileName.c_str()) != 0) {
+    if (ok && hadOld)
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && g_saveHook && !g_saveHook(tmp))
+        ok = false;
+    if (!ok || std::rename(tmp.c_str(), target.c_str()) != 0) {
         std::remove(tmp.c_str());
         return false;
+    }
+    // Make the rename itself durable.
+    std::string folder = fs::path(target).parent_path().string();
+    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
     }
     return true;
 }

@@ -5,22 +5,30 @@
 // Rules:
 //  - Section and key names compare case-insensitively; their spelling as first
 //    seen is kept for writing. Sections are listed in file order.
-//  - CR LF and LF line ends; spaces and tabs around names and values are trimmed.
-//  - Lines before the first section, lines without '=' and lines starting with
-//    ';' or '#' are ignored on read.
+//  - CR LF and LF line ends and a leading UTF-8 byte order mark are accepted;
+//    spaces and tabs around names and values are trimmed. A section line is
+//    '[' name ']' (text after the ']' is ignored); a key line is name '=' value,
+//    split at the first '='.
+//  - Lines before the first section, lines without '=', lines with an empty
+//    key name and lines starting with ';' or '#' are ignored on read.
 //  - Duplicates: a section that appears again is merged into the first one;
 //    a key that appears again in the same section is ignored (the first value
 //    wins), so reads and writes both address the first occurrence.
 //  - Typed reads return the default when the key is missing or its text does
 //    not convert completely. Integers are decimal or '$'/'0x' hexadecimal,
 //    floats use '.', booleans are integers (non-zero is true).
-//  - Saving writes a temporary file beside the target and renames it over the
-//    target, so a failed save leaves the old file as it was.
+//  - Written names and values are kept on one line: line breaks in them are
+//    written as spaces.
+//  - Saving writes a temporary file beside the target (target name + ".tmp~")
+//    and renames it over the target, so a failed save leaves the old file as it
+//    was. The saved file keeps the old file's permissions; a symbolic link is
+//    followed, not replaced.
 //  - A file larger than MaxFileBytes is refused (nothing is read).
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace ostrander {
@@ -60,7 +68,8 @@ public:
 
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int value);
-    // Written as general float text with up to 15 significant digits.
+    // Written as general float text (FloatToStr: up to 15 significant digits),
+    // with 16 or 17 digits when that is needed to read back the same double.
     void WriteFloat(std::string_view section, std::string_view key, double value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
@@ -89,12 +98,15 @@ private:
     struct Section {
         std::string name;
         std::vector<Entry> entries;
+        std::unordered_map<std::string, std::size_t> keyIndex; // lower-case key -> entry
     };
     const Section* FindSection(std::string_view name) const;
     Section* FindSection(std::string_view name);
+    Section& AddSection(std::string_view name);
     const Entry* FindEntry(std::string_view section, std::string_view key) const;
 
     std::vector<Section> sections_;
+    std::unordered_map<std::string, std::size_t> sectionIndex_; // lower-case name -> section
     std::string fileName_;
     bool loaded_ = false;
 };
