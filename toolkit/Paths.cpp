@@ -47,7 +47,13 @@ std::string ProgramPath(const std::string& relativeName) {
     return NormalizePath(ProgramFolder() + "\\" + relativeName);
 }
 
-std::string DeviceFolder() { return ProgramPath(DeviceFolderRelative); }
+std::string DeviceFolder() {
+    // "/opt/x/bin/../Devices/" is shown to the user as "/opt/x/Devices/".
+    std::string folder = fs::path(ProgramPath(DeviceFolderRelative)).lexically_normal().string();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
 
 bool FileExists(const std::string& path) {
     std::error_code ec;
@@ -63,7 +69,8 @@ bool WildcardMatch(const std::string& name, const std::string& pattern) {
     // Iterative '*' / '?' matcher, case-insensitive.
     std::size_t n = 0, p = 0, star = std::string::npos, mark = 0;
     auto eq = [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
     };
     while (n < name.size()) {
         if (p < pattern.size() && (pattern[p] == '?' || eq(pattern[p], name[n]))) {

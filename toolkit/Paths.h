@@ -20,18 +20,22 @@ std::string NormalizePath(std::string path);
 std::string ProgramPath(const std::string& relativeName);
 
 // The device folder prefix as the design uses it ("..\Devices\"), relative to
-// the program folder, and its absolute form.
+// the program folder, and its absolute form ("/opt/x/Devices/" for the program
+// folder "/opt/x/bin": ".." resolved, a trailing '/').
 inline constexpr const char* DeviceFolderRelative = "..\\Devices\\";
 std::string DeviceFolder();
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
-// Names (not paths) of the regular files in folder whose names match the
-// wildcard pattern ('*' and '?', case-insensitive), hidden files skipped,
-// sorted by name.
+// Names (not paths) of the regular files in folder (separators normalised)
+// whose names match the wildcard pattern ('*' and '?', case-insensitive),
+// sorted by name. Hidden files (names starting with '.') and folders are not
+// listed; a missing folder gives an empty list.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern);
 std::optional<std::time_t> FileModificationTime(const std::string& path);
-// Folder part of a path ("" when there is none), file name part, extension with dot.
+// Folder part of a path including its last separator ("" when there is none),
+// file name part, extension with its dot ("" when there is none). Separators
+// are normalised first.
 std::string ExtractFilePath(const std::string& path);
 std::string ExtractFileName(const std::string& path);
 std::string ExtractFileExt(const std::string& path);

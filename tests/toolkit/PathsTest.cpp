@@ -1,0 +1,110 @@
+#include "toolkit/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace ostrander;
+namespace fs = std::filesystem;
+
+namespace {
+
+class PathsFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string templ = (fs::temp_directory_path() / "ostrander-paths-XXXXXX").string();
+        ASSERT_NE(mkdtemp(templ.data()), nullptr);
+        dir_ = templ;
+    }
+    void TearDown() override {
+        SetProgramFolder("");
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    void Touch(const fs::path& p) { std::ofstream(dir_ / p) << "x"; }
+    fs::path dir_;
+};
+
+} // namespace
+
+TEST(Paths, ProgramFolderIsTheExecutablesFolder) {
+    SetProgramFolder("");
+    char exe[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    EXPECT_EQ(ProgramFolder(), fs::path(exe).parent_path().string());
+}
+
+TEST_F(PathsFolder, ProgramPathJoinsWithBackslashesTurnedToSlashes) {
+    fs::create_directories(dir_ / "bin");
+    fs::create_directories(dir_ / "Devices");
+    Touch("Devices/m.ini");
+    SetProgramFolder(dir_.string() + "\\bin\\");
+    EXPECT_EQ(ProgramFolder(), (dir_ / "bin").string());
+    EXPECT_EQ(ProgramPath("..\\Devices\\m.ini"), (dir_ / "bin/../Devices/m.ini").string());
+    EXPECT_TRUE(FileExists(ProgramPath("..\\Devices\\m.ini")));
+    EXPECT_TRUE(FileExists(dir_.string() + "\\Devices\\m.ini"));
+    EXPECT_FALSE(FileExists(ProgramPath("..\\Devices"))); // a folder is not a file
+    EXPECT_TRUE(DirectoryExists(ProgramPath("..\\Devices\\")));
+    EXPECT_EQ(DeviceFolder(), (dir_ / "Devices").string() + "/");
+}
+
+TEST_F(PathsFolder, ListFilesMatchesPatternsAndSkipsHiddenFilesAndFolders) {
+    for (const char* name : {"b.ini", "A.INI", "c.ini.bak", "notes.txt", ".hidden.ini", "a1.ini"})
+        Touch(name);
+    fs::create_directory(dir_ / "folder.ini");
+    fs::create_directory(dir_ / ".git");
+    Touch(".git/x.ini");
+
+    EXPECT_EQ(ListFiles(dir_.string(), "*.ini"),
+              (std::vector<std::string>{"A.INI", "a1.ini", "b.ini"}));
+    EXPECT_EQ(ListFiles(dir_.string(), "?.ini"), (std::vector<std::string>{"A.INI", "b.ini"}));
+    EXPECT_EQ(ListFiles(dir_.string() + "\\", "notes.*"), (std::vector<std::string>{"notes.txt"}));
+    EXPECT_TRUE(ListFiles((dir_ / "missing").string(), "*").empty());
+}
+
+TEST(Paths, WildcardMatch) {
+    struct Case {
+        const char* name;
+        const char* pattern;
+        bool match;
+    };
+    const Case cases[] = {
+        {"m.ini", "*.ini", true},
+        {"M.INI", "*.ini", true},
+        {"m.ini.bak", "*.ini", false},
+        {"m.ini", "*", true},
+        {"", "*", true},
+        {"", "?", false},
+        {"DMmap_X17.dat", "DMmap_*.dat", true},
+        {"ab", "a?", true},
+        {"abc", "a?", false},
+        {"aXbXc", "a*b*c", true},
+        {"abcb", "*b", true},
+        {"abc", "*b", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " ~ " + c.pattern);
+        EXPECT_EQ(WildcardMatch(c.name, c.pattern), c.match);
+    }
+}
+
+TEST(Paths, PartsOfAName) {
+    EXPECT_EQ(ExtractFilePath("..\\Devices\\m.ini"), "../Devices/");
+    EXPECT_EQ(ExtractFileName("..\\Devices\\m.ini"), "m.ini");
+    EXPECT_EQ(ExtractFileExt("..\\Devices\\m.ini"), ".ini");
+    EXPECT_EQ(ExtractFilePath("m.ini"), "");
+    EXPECT_EQ(ExtractFileExt("dir.d/name"), "");
+    EXPECT_EQ(ExtractFileExt("a.tar.gz"), ".gz");
+}
+
+TEST_F(PathsFolder, ModificationTime) {
+    Touch("m.ini");
+    const std::time_t when = 1700000000;
+    fs::last_write_time(dir_ / "m.ini", fs::file_time_type::clock::from_sys(
+                                            std::chrono::system_clock::from_time_t(when)));
+    EXPECT_EQ(FileModificationTime(dir_.string() + "\\m.ini"), when);
+    EXPECT_EQ(FileModificationTime((dir_ / "missing").string()), std::nullopt);
+}
