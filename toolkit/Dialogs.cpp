@@ -22,13 +22,17 @@ Dialogs& Dialogs::Instance() {
     return d ? *d : g_silent;
 }
 
-void Dialogs::Install(Dialogs* dialogs) { g_installed.store(dialogs); }
+void Dialogs::Install(Dialogs* dialogs) {
+    g_installed.store(dialogs);
+}
 
 void ScriptedDialogs::ShowMessage(const std::string& text, const std::string& caption) {
     messages.push_back({text, caption});
 }
 
-void ScriptedDialogs::ShowException(const std::string& text) { exceptions.push_back(text); }
+void ScriptedDialogs::ShowException(const std::string& text) {
+    exceptions.push_back(text);
+}
 
 std::optional<std::string> ScriptedDialogs::OpenFile(const FileDialogRequest& request) {
     openRequests.push_back(request);

@@ -10,7 +10,7 @@ namespace ostrander {
 
 struct FileDialogRequest {
     std::string title;
-    std::string filter;        // e.g. "Pattern files (*.ini);;All files (*)"
+    std::string filter; // e.g. "Pattern files (*.ini);;All files (*)"
     std::string initialFolder;
     std::string initialName;
     std::string defaultSuffix; // without the dot

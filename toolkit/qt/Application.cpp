@@ -6,12 +6,16 @@
 #include <QFont>
 #include <QPalette>
 
+#include <clocale>
 #include <exception>
 #include <string>
 
 namespace ostrander {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // QApplication takes the user's locale for everything; numbers in files and
+    // in C library conversions (strtod, printf, fscanf) keep the '.' separator.
+    std::setlocale(LC_NUMERIC, "C");
     InstallFontSubstitutions();
     InstallPaletteColorResolver();
 }
@@ -40,7 +44,8 @@ void ReportException(std::exception_ptr error) {
 void InstallFontSubstitutions() {
     QFont::insertSubstitutions("MS Sans Serif", {"DejaVu Sans", "Liberation Sans"});
     QFont::insertSubstitutions("MS Serif", {"DejaVu Serif", "Liberation Serif"});
-    QFont::insertSubstitutions("Impact", {"DejaVu Sans Condensed", "Liberation Sans Narrow", "DejaVu Sans"});
+    QFont::insertSubstitutions("Impact",
+                               {"DejaVu Sans Condensed", "Liberation Sans Narrow", "DejaVu Sans"});
     QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans"});
     QFont::insertSubstitutions("Courier New", {"Liberation Mono", "DejaVu Sans Mono"});
 }
@@ -50,10 +55,18 @@ void InstallPaletteColorResolver() {
         QPalette pal = QApplication::palette();
         QColor q;
         switch (static_cast<std::uint32_t>(c) & 0xFF) {
-        case 0x0F: q = pal.color(QPalette::Button); break;
-        case 0x05: q = pal.color(QPalette::Base); break;
-        case 0x08: q = pal.color(QPalette::Text); break;
-        default: q = pal.color(QPalette::Window); break;
+        case 0x0F:
+            q = pal.color(QPalette::Button);
+            break;
+        case 0x05:
+            q = pal.color(QPalette::Base);
+            break;
+        case 0x08:
+            q = pal.color(QPalette::Text);
+            break;
+        default:
+            q = pal.color(QPalette::Window);
+            break;
         }
         return RGBColor(q.red(), q.green(), q.blue());
     });

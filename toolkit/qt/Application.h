@@ -2,7 +2,8 @@
 // The application object: an exception that escapes an event handler is shown
 // in the exception box and the program goes on. Also maps the design's
 // Windows font names to installed fonts and resolves system colours through
-// the application palette.
+// the application palette. The numeric locale stays "C", so '.' is the
+// decimal separator of every C library conversion whatever the user's locale.
 #include <QApplication>
 
 namespace ostrander {

@@ -113,9 +113,16 @@ void ImageCanvas::LineTo(int x, int y) {
     int dy = -std::abs(y - y0), sy = y0 < y ? 1 : -1;
     int err = dx + dy;
     const int W = image_.width(), H = image_.height();
+    // Wider pens stamp a square of the pen width centred on each pixel.
+    const int before = (penWidth_ - 1) / 2, after = penWidth_ / 2;
     while (!(x0 == x && y0 == y)) {
-        if (x0 >= 0 && y0 >= 0 && x0 < W && y0 < H)
-            reinterpret_cast<QRgb*>(image_.scanLine(y0))[x0] = pen;
+        if (penWidth_ == 1) {
+            if (x0 >= 0 && y0 >= 0 && x0 < W && y0 < H)
+                reinterpret_cast<QRgb*>(image_.scanLine(y0))[x0] = pen;
+        } else {
+            for (int yy = y0 - before; yy <= y0 + after; ++yy)
+                FillSpan(x0 - before, x0 + after + 1, yy, pen);
+        }
         int e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
@@ -169,10 +176,16 @@ void ImageCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, in
     int t = std::min(y1, y2), b = std::max(y1, y2);
     if (r - l < 1 || b - t < 1)
         return;
-    double cx = (l + r) / 2.0, cy = (t + b) / 2.0;
-    // Angles measured counter-clockwise with y pointing up on screen.
-    double a1 = std::atan2(-(y3 - cy), x3 - cx) * 180.0 / M_PI;
-    double a2 = std::atan2(-(y4 - cy), x4 - cx) * 180.0 / M_PI;
+    // The ellipse drawn is the one Ellipse draws in this box. Qt's angles are
+    // parametric (x = rx cos t, y = ry sin t); the start and end are rays from
+    // the centre through the given points, so scale each ray onto the unit circle.
+    const double cx = (l + r - 1) / 2.0, cy = (t + b - 1) / 2.0;
+    const double rx = std::max(0.5, (r - l - 1) / 2.0), ry = std::max(0.5, (b - t - 1) / 2.0);
+    auto angle = [&](int x, int y) {
+        return std::atan2(-(y - cy) / ry, (x - cx) / rx) * 180.0 / M_PI; // y up on screen
+    };
+    double a1 = angle(x3, y3);
+    double a2 = angle(x4, y4);
     double span = a2 - a1;
     while (span <= 0)
         span += 360.0;

@@ -7,7 +7,8 @@
 namespace ostrander {
 
 void QtDialogs::ShowMessage(const std::string& text, const std::string& caption) {
-    QMessageBox::information(parent_, QString::fromStdString(caption), QString::fromStdString(text));
+    QMessageBox::information(parent_, QString::fromStdString(caption),
+                             QString::fromStdString(text));
 }
 
 void QtDialogs::ShowException(const std::string& text) {
@@ -26,8 +27,8 @@ std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& r) {
 }
 
 std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& r) {
-    QFileDialog dialog(parent_, QString::fromStdString(r.title), QString::fromStdString(r.initialFolder),
-                       QString::fromStdString(r.filter));
+    QFileDialog dialog(parent_, QString::fromStdString(r.title),
+                       QString::fromStdString(r.initialFolder), QString::fromStdString(r.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (!r.defaultSuffix.empty())
         dialog.setDefaultSuffix(QString::fromStdString(r.defaultSuffix));
