@@ -9,6 +9,7 @@
 int main(int argc, char** argv) {
     ostrander::Application app(argc, argv);
     ostrander::Application::setApplicationName("Ostrander");
+    ostrander::CloseWindowsOnTerminationSignals();
     ostrander::QtDialogs dialogs;
     ostrander::Dialogs::Install(&dialogs);
     int result = 1;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <stdexcept>
 
@@ -94,4 +95,14 @@ TEST(Application, NumbersKeepThePointWhateverTheUserLocale) {
     std::snprintf(buf, sizeof buf, "%.1f", 2.5);
     EXPECT_STREQ(buf, "2.5");
     EXPECT_EQ(FormatFloat("0.0", 2.5), "2.5");
+}
+
+TEST(Application, TerminationSignalClosesTheWindows) {
+    CloseWindowsOnTerminationSignals();
+    QWidget window;
+    window.setWindowTitle("Varnex");
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    std::raise(SIGTERM);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
 }

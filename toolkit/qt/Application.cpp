@@ -5,10 +5,14 @@
 
 #include <QFont>
 #include <QPalette>
+#include <QSocketNotifier>
 
 #include <clocale>
+#include <csignal>
 #include <exception>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 
 namespace ostrander {
 
@@ -27,6 +31,38 @@ bool Application::notify(QObject* receiver, QEvent* event) {
         ReportException(std::current_exception());
         return false;
     }
+}
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    // Only async-signal-safe work here: the event loop does the rest.
+    char c = 1;
+    ssize_t written = ::write(g_signalPipe[1], &c, 1);
+    (void)written;
+}
+} // namespace
+
+void CloseWindowsOnTerminationSignals() {
+    if (g_signalPipe[0] >= 0 || !QCoreApplication::instance())
+        return;
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char buf[16];
+        while (::read(g_signalPipe[0], buf, sizeof buf) > 0) {
+        }
+        QApplication::closeAllWindows();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &action, nullptr);
 }
 
 void ReportException(std::exception_ptr error) {

@@ -18,6 +18,9 @@ public:
 void InstallFontSubstitutions();
 // clBtnFace, clWindow, ... from the application palette.
 void InstallPaletteColorResolver();
+// SIGTERM, SIGINT and SIGHUP close every window as its close button would,
+// so the program ends the normal way (exit status 0) when it is asked to stop.
+void CloseWindowsOnTerminationSignals();
 // Shows the exception box for an exception object (std::exception or other).
 void ReportException(std::exception_ptr error);
 

@@ -1,0 +1,135 @@
+# Helpers for end-to-end checks of the real program under Xvfb.
+# Source this file from a bash script; every function reports errors on stderr
+# and returns non-zero on failure.
+#
+#   e2e_start_xvfb                 start Xvfb on a free display, export DISPLAY
+#   e2e_stop_xvfb                  stop it (also done on exit)
+#   e2e_start_program BIN [ARGS]   start the program on that display; sets E2E_PID
+#   e2e_wait_window NAME [SECS]    print the id of the window whose caption is NAME
+#   e2e_screenshot FILE            save the whole screen as PNG
+#   e2e_click WINDOW X Y [BUTTON]  click at (X, Y) inside a window (1 left, 2 middle, 3 right)
+#   e2e_key WINDOW KEYS...         send keys (xdotool names: Return, ctrl+s) to a window
+#   e2e_close_program [SECS]       ask the program to close its windows, wait for it to
+#                                  end; returns its exit status (124 when it hung)
+
+E2E_XVFB_PID=""
+E2E_PID=""
+
+e2e_log() { echo "e2e: $*" >&2; }
+
+e2e_start_xvfb() {
+    local fdfile
+    fdfile=$(mktemp)
+    # -displayfd: Xvfb picks a free display and writes its number once it accepts clients.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+    E2E_XVFB_PID=$!
+    trap e2e_cleanup EXIT
+    local i
+    for ((i = 0; i < 200; i++)); do
+        if grep -q '^[0-9][0-9]*$' "$fdfile" 2>/dev/null; then
+            export DISPLAY=":$(head -n1 "$fdfile")"
+            rm -f "$fdfile"
+            # Qt picks the X11 platform; an inherited offscreen setting would hide the window.
+            export QT_QPA_PLATFORM=xcb
+            e2e_log "Xvfb on $DISPLAY"
+            return 0
+        fi
+        if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null; then
+            break
+        fi
+        sleep 0.05
+    done
+    rm -f "$fdfile"
+    e2e_log "Xvfb did not start"
+    return 1
+}
+
+e2e_stop_xvfb() {
+    if [ -n "$E2E_XVFB_PID" ]; then
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+        E2E_XVFB_PID=""
+    fi
+}
+
+e2e_cleanup() {
+    if [ -n "$E2E_PID" ] && kill -0 "$E2E_PID" 2>/dev/null; then
+        kill -KILL "$E2E_PID" 2>/dev/null
+        wait "$E2E_PID" 2>/dev/null
+    fi
+    e2e_stop_xvfb
+}
+
+e2e_start_program() {
+    local bin=$1
+    shift
+    if [ ! -x "$bin" ]; then
+        e2e_log "no program at $bin"
+        return 1
+    fi
+    "$bin" "$@" &
+    E2E_PID=$!
+}
+
+e2e_wait_window() {
+    local name=$1 secs=${2:-30} id i
+    for ((i = 0; i < secs * 10; i++)); do
+        id=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null | head -n1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        if [ -n "$E2E_PID" ] && ! kill -0 "$E2E_PID" 2>/dev/null; then
+            e2e_log "the program ended before showing \"$name\""
+            return 1
+        fi
+        sleep 0.1
+    done
+    e2e_log "no window \"$name\" after ${secs}s"
+    return 1
+}
+
+e2e_screenshot() {
+    local file=$1
+    mkdir -p "$(dirname "$file")"
+    if command -v import >/dev/null 2>&1; then
+        import -window root "png:$file" || return 1
+    else
+        xwd -root -silent | convert xwd:- "png:$file" || return 1
+    fi
+    [ -s "$file" ] || { e2e_log "empty screenshot $file"; return 1; }
+    e2e_log "screenshot $file"
+}
+
+e2e_click() {
+    local window=$1 x=$2 y=$3 button=${4:-1}
+    xdotool mousemove --window "$window" "$x" "$y" click "$button"
+}
+
+e2e_key() {
+    local window=$1
+    shift
+    xdotool key --window "$window" "$@"
+}
+
+e2e_close_program() {
+    local secs=${1:-20} i status
+    [ -n "$E2E_PID" ] || return 1
+    # Without a window manager there is no close button: the program closes its
+    # windows, as a click on the close button would, when it is sent SIGTERM.
+    kill -TERM "$E2E_PID" 2>/dev/null
+    for ((i = 0; i < secs * 10; i++)); do
+        if ! kill -0 "$E2E_PID" 2>/dev/null; then
+            wait "$E2E_PID"
+            status=$?
+            E2E_PID=""
+            return $status
+        fi
+        sleep 0.1
+    done
+    e2e_log "the program did not end within ${secs}s"
+    kill -KILL "$E2E_PID" 2>/dev/null
+    wait "$E2E_PID" 2>/dev/null
+    E2E_PID=""
+    return 124
+}
