@@ -153,6 +153,9 @@ void DMModelMain::StartInfluenceFunctions() {
     data_.IFMirrorInfo = local_.MirrorInfo;
     data_.IFCurrentActuator = -1;
     data_.IFStepReady = true;
+    // While the store fills, the idle pass must not synthesise: it would
+    // overwrite the surface that the next tick stores as an influence function.
+    local_.DisplaysValid = false;
     host_.EnableRunTimer();
     data_.IFCancelRequested = false;
 }

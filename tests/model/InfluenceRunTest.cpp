@@ -285,5 +285,30 @@ TEST(InfluenceRun, ARepeatedRunOnTheSameMirrorEnergisesOneActuatorAtATime) {
         ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 300));
 }
 
+TEST(InfluenceRun, IdlePassesBetweenTicksDoNotDisturbASecondRun) {
+    // The idle pass synthesises and corrects the surface while results are
+    // valid; a new run must stop that until its store is complete.
+    EngineHarness h;
+    const ModelSpec spec = ThreePads();
+    ASSERT_TRUE(h.LoadAndRun(spec));
+    auto idlePass = [&] {
+        if (h.local.DisplaysValid) {
+            h.engine.SynthesizeSurface();
+            h.engine.ComputeFarField();
+        }
+    };
+    h.local.Mirror->SetAllChannels(0);
+    h.local.Mirror->SetVoltage(2, 250);
+    h.engine.CalculateInfluenceFunctions();
+    EXPECT_FALSE(h.local.DisplaysValid);
+    while (h.host.IsRunTimerEnabled()) {
+        idlePass();
+        h.engine.InfluenceFunctionStep();
+    }
+    ASSERT_TRUE(h.local.DisplaysValid);
+    for (int k = 1; k <= 3; ++k)
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 250));
+}
+
 } // namespace
 } // namespace ostrander
