@@ -1,0 +1,264 @@
+#include "forms/MirrorSetupForm.h"
+
+#include "Shared_Software/Frames/FloatEditFrame.h"
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Frames/PatternBrowserInterface.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/InfoFileListClass.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "model/DMModelLocal.h"
+#include "model/DMModelMain.h"
+#include "model/ModelHost.h"
+#include "toolkit/Format.h"
+#include "toolkit/Paths.h"
+
+#include <QFont>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+namespace ostrander {
+
+namespace {
+
+// Device names that stand for no mirror and are not offered.
+bool IsListed(const std::string& deviceName) {
+    return deviceName != "No mirror installed" && deviceName != MirrorClass::DriverDiagnosticName;
+}
+
+QPlainTextEdit* Memo(QWidget* parent, int height) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setFixedHeight(height);
+    return memo;
+}
+
+} // namespace
+
+TMirrorSetupForm::TMirrorSetupForm(DMModelMain& engine, const MainWindowParts& main,
+                                   PatternBrowserInterface* patternForm, QWidget* parent)
+    : QWidget(parent, Qt::Window), Engine(engine), Local(engine.Local()), Main(main),
+      PatternForm(patternForm),
+      DeviceList(std::make_unique<InfoFileListClass>(MirrorInfoClass::MirrorInfoFileType)) {
+    BuildControls();
+    if (Main.MainMirrorDisplay) {
+        Main.MainMirrorDisplay->SetPatternForm(PatternForm);
+        Main.MainMirrorDisplay->PatternEditButtonPanel->setVisible(true);
+    }
+    DeviceList->Scan(DeviceFolderRelative, ".ini");
+    FillList();
+}
+
+TMirrorSetupForm::~TMirrorSetupForm() {
+    // The working state keeps the loaded mirror; only a preview of another
+    // entry belongs to the window.
+    ForgetPreview();
+}
+
+void TMirrorSetupForm::BuildControls() {
+    setWindowTitle("Mirror Setup");
+    QFont font("MS Sans Serif");
+    font.setPointSize(8);
+    setFont(font);
+    resize(513, 679);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    PageControl = new QTabWidget(this);
+    auto* page = new QWidget(PageControl);
+    PageControl->addTab(page, "Mirror");
+    auto* columns = new QHBoxLayout(page);
+    columns->setContentsMargins(2, 2, 2, 2);
+
+    MirrorListGroup = new QGroupBox("Mirror List", page);
+    MirrorListGroup->setFixedWidth(175);
+    auto* left = new QVBoxLayout(MirrorListGroup);
+    MirrorSelectionListBox = new QListWidget(MirrorListGroup);
+    MirrorSelectionDisplayBox = Memo(MirrorListGroup, 60);
+    left->addWidget(MirrorSelectionListBox, 1);
+    left->addWidget(MirrorSelectionDisplayBox);
+
+    CurrentMirrorGroup = new QGroupBox("Current Mirror", page);
+    auto* right = new QVBoxLayout(CurrentMirrorGroup);
+    MirrorCurrentDisplayBox = Memo(CurrentMirrorGroup, 66);
+    auto* framePanel = new QWidget(CurrentMirrorGroup);
+    framePanel->setFixedHeight(300);
+    auto* frameLayout = new QVBoxLayout(framePanel);
+    frameLayout->setContentsMargins(0, 0, 0, 0);
+    MirrorCurrentDisplayFrame = new TMirrorDisplayFrame(framePanel);
+    frameLayout->addWidget(MirrorCurrentDisplayFrame);
+    right->addWidget(MirrorCurrentDisplayBox);
+    right->addStretch(1);
+    right->addWidget(framePanel);
+
+    columns->addWidget(MirrorListGroup);
+    columns->addWidget(CurrentMirrorGroup, 1);
+
+    LoadButton = new QPushButton("Load", this);
+    LoadButton->setFixedHeight(25);
+    CloseButton = new QPushButton("Close", this);
+    CloseButton->setFixedHeight(30);
+    QFont closeFont = font;
+    closeFont.setPointSize(10);
+    closeFont.setBold(true);
+    CloseButton->setFont(closeFont);
+
+    outer->addWidget(PageControl, 1);
+    outer->addWidget(LoadButton);
+    outer->addWidget(CloseButton);
+
+    connect(CloseButton, &QPushButton::clicked, this, [this] { CloseButtonClick(); });
+    connect(LoadButton, &QPushButton::clicked, this, [this] { LoadButtonClick(); });
+    connect(MirrorSelectionListBox, &QListWidget::itemClicked, this,
+            [this] { MirrorSelectionListBoxClick(); });
+    connect(MirrorSelectionListBox, &QListWidget::itemDoubleClicked, this,
+            [this] { MirrorSelectionListBoxDblClick(); });
+}
+
+void TMirrorSetupForm::FillList() {
+    for (int i = 0; i < DeviceList->Count(); ++i) {
+        const std::string name = DeviceList->GetDeviceName(i);
+        if (!IsListed(name))
+            continue;
+        MirrorSelectionListBox->addItem(QString::fromStdString(name));
+        RowEntries.push_back(i);
+    }
+}
+
+int TMirrorSetupForm::EntryOfRow(int row) const {
+    if (row < 0 || row >= static_cast<int>(RowEntries.size()))
+        return -1;
+    return RowEntries[row];
+}
+
+int TMirrorSetupForm::EntryCount() const {
+    return DeviceList->Count();
+}
+
+std::vector<std::string> TMirrorSetupForm::DetailLines(const MirrorInfoClass* info) {
+    if (!info || !info->Valid)
+        return {MirrorClass::DriverDiagnosticName};
+    return {"Name: " + info->DeviceName,
+            "Nominal Maximum Voltage: " + FormatFloat("0.0", info->LimitVoltage),
+            "Date: " + info->DateTimeString,
+            "Creator: " + info->Creator,
+            "File Version: " + info->FileVersion,
+            "Map Prefix: " + info->MapPrefix};
+}
+
+void TMirrorSetupForm::ShowDetails(QPlainTextEdit* box, const MirrorInfoClass* info) {
+    box->clear();
+    for (const std::string& line : DetailLines(info))
+        box->appendPlainText(QString::fromStdString(line));
+    box->moveCursor(QTextCursor::Start);
+    box->ensureCursorVisible();
+}
+
+void TMirrorSetupForm::ForgetPreview() {
+    if (Preview && Preview != Local.MirrorInfo)
+        delete Preview;
+    Preview = nullptr;
+}
+
+void TMirrorSetupForm::CloseButtonClick() {
+    close();
+}
+
+void TMirrorSetupForm::LoadButtonClick() {
+    MirrorSelectionListBoxDblClick();
+}
+
+void TMirrorSetupForm::MirrorSelectionListBoxClick() {
+    ForgetPreview();
+    const int entry = EntryOfRow(MirrorSelectionListBox->currentRow());
+    if (entry < 0)
+        return;
+    Preview = new MirrorInfoClass(DeviceList->GetPath(entry));
+    ShowDetails(MirrorSelectionDisplayBox, Preview);
+}
+
+void TMirrorSetupForm::MirrorSelectionListBoxDblClick() {
+    const int entry = EntryOfRow(MirrorSelectionListBox->currentRow());
+    if (entry < 0 || entry == Local.MirrorIndex)
+        return;
+    LoadEntry(entry);
+}
+
+void TMirrorSetupForm::FreeLoadedMirror() {
+    if (Preview == Local.MirrorInfo)
+        Preview = nullptr;
+    // Nothing may keep pointing at the mirror once it is gone.
+    MirrorCurrentDisplayFrame->SetMirror(nullptr);
+    if (Main.MainMirrorDisplay)
+        Main.MainMirrorDisplay->SetMirror(nullptr);
+    if (PatternForm)
+        PatternForm->SetActiveMirror(nullptr);
+    Local.ReleaseMirror();
+    ForgetPreview();
+}
+
+void TMirrorSetupForm::LoadEntry(int entry) {
+    FreeLoadedMirror();
+    Local.MirrorIndex = entry;
+
+    const std::string path = DeviceList->GetPath(entry);
+    auto* info = new MirrorInfoClass(path);
+    Preview = info;
+    ShowDetails(MirrorCurrentDisplayBox, info);
+    ShowDetails(MirrorSelectionDisplayBox, info);
+    auto* mirror = new MirrorClass(path);
+    const bool valid = mirror->IsValid();
+    const int actuators = valid ? info->Model->Actuators : 0;
+    Local.SelectMirror(entry, info, mirror, actuators);
+    // Results of an earlier mirror no longer apply; they become valid again
+    // when the new run finishes. Until then the idle pass must not rebuild
+    // Surface, which the run stores actuator by actuator.
+    Local.DisplaysValid = false;
+
+    if (!valid) {
+        MirrorCurrentDisplayFrame->SetMirror(nullptr);
+        if (Main.MainMirrorDisplay)
+            Main.MainMirrorDisplay->SetMirror(nullptr);
+        for (TFloatEditFrame* edit : {Main.StressEdit, Main.SeparationEdit})
+            if (edit)
+                edit->setEnabled(false);
+        return;
+    }
+
+    for (TFloatEditFrame* edit : {Main.StressEdit, Main.SeparationEdit})
+        if (edit)
+            edit->setEnabled(true);
+    MirrorCurrentDisplayFrame->SetMirror(mirror);
+    if (Main.MainMirrorDisplay)
+        Main.MainMirrorDisplay->SetMirror(mirror);
+    if (PatternForm)
+        PatternForm->SetActiveMirror(mirror);
+    const DMInfoClass& model = *info->Model;
+    if (Main.SeparationEdit)
+        Main.SeparationEdit->SetValue(model.Separation_m * 1e6);
+    if (Main.StressEdit)
+        Main.StressEdit->SetValue(model.Stress_Pa * 1e-6);
+
+    Engine.PrepareGrid();
+    mirror->SetVoltage(1, mirror->GetLimitVoltage());
+    // The engine's copy holds what the mirror took (the rules may clip it).
+    if (Local.ActuatorVoltageCount > 0)
+        Local.ActuatorVoltages[0] = mirror->GetVoltage(1);
+    Engine.CalculateInfluenceFunctions();
+    if (Main.Host) {
+        Main.Host->ClearInformation();
+        Main.Host->AddInformationLine("Calculating Influence Functions.");
+        Main.Host->AddInformationLine("Please wait.");
+    }
+}
+
+} // namespace ostrander

@@ -1,0 +1,100 @@
+#pragma once
+// The mirror setup window: lists the mirrors of the device folder, shows the
+// details of the entry last clicked, and loads the chosen one into the
+// working state, which starts the influence-function run.
+//
+// Created once at start-up and shown on demand (not modal); closing it only
+// hides it.
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QGroupBox;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace ostrander {
+
+class DMModelLocal;
+class DMModelMain;
+class InfoFileListClass;
+class MirrorInfoClass;
+class ModelHost;
+class PatternBrowserInterface;
+class TFloatEditFrame;
+class TMirrorDisplayFrame;
+
+class TMirrorSetupForm : public QWidget {
+    Q_OBJECT
+public:
+    // What a load changes in the main window (none owned; any may be null).
+    struct MainWindowParts {
+        TMirrorDisplayFrame* MainMirrorDisplay = nullptr;
+        TFloatEditFrame* StressEdit = nullptr;
+        TFloatEditFrame* SeparationEdit = nullptr;
+        // The information box.
+        ModelHost* Host = nullptr;
+    };
+
+    // Hands the pattern browser (may be null) to the main mirror display and
+    // scans the device folder. The engine's working state is where the
+    // loaded mirror goes. parent: the main window (the setup window stays a
+    // window of its own).
+    TMirrorSetupForm(DMModelMain& engine, const MainWindowParts& main,
+                     PatternBrowserInterface* patternForm, QWidget* parent = nullptr);
+    ~TMirrorSetupForm() override;
+
+    // Event handlers.
+    void CloseButtonClick();
+    void LoadButtonClick();
+    void MirrorSelectionListBoxClick();
+    void MirrorSelectionListBoxDblClick();
+
+    // The device entry shown by list row `row`; -1 when there is none.
+    int EntryOfRow(int row) const;
+    int EntryCount() const;
+    // The mirror info of the entry last clicked (or the loaded one); not owned.
+    MirrorInfoClass* PreviewedMirrorInfo() const { return Preview; }
+
+    // The details text of a mirror info, one string per line.
+    static std::vector<std::string> DetailLines(const MirrorInfoClass* info);
+
+    // Controls, owned through Qt parenting.
+    QTabWidget* PageControl = nullptr;
+    QGroupBox* MirrorListGroup = nullptr;
+    QListWidget* MirrorSelectionListBox = nullptr;
+    QPlainTextEdit* MirrorSelectionDisplayBox = nullptr;
+    QGroupBox* CurrentMirrorGroup = nullptr;
+    QPlainTextEdit* MirrorCurrentDisplayBox = nullptr;
+    TMirrorDisplayFrame* MirrorCurrentDisplayFrame = nullptr;
+    QPushButton* LoadButton = nullptr;
+    QPushButton* CloseButton = nullptr;
+
+private:
+    void BuildControls();
+    void FillList();
+    // Frees the previewed mirror info unless the working state holds it.
+    void ForgetPreview();
+    // Detaches every display from the loaded mirror and frees it, with its
+    // description (its channels go to 0 V).
+    void FreeLoadedMirror();
+    void LoadEntry(int entry);
+    static void ShowDetails(QPlainTextEdit* box, const MirrorInfoClass* info);
+
+    DMModelMain& Engine;
+    // The working state (it outlives the window; the engine may not).
+    DMModelLocal& Local;
+    MainWindowParts Main;
+    PatternBrowserInterface* PatternForm = nullptr; // not owned
+    std::unique_ptr<InfoFileListClass> DeviceList;
+    // By list row: position of the device entry it shows.
+    std::vector<int> RowEntries;
+    // The previewed mirror info: owned unless it is the working state's.
+    MirrorInfoClass* Preview = nullptr;
+};
+
+} // namespace ostrander

@@ -1,0 +1,280 @@
+// The mirror setup window against a temporary device folder, with the main
+// window's parts stood in for by a mirror display, two edits and a host
+// that records the information box and keeps the run timer as a flag.
+#include "forms/MirrorSetupForm.h"
+
+#include "Shared_Software/Frames/FloatEditFrame.h"
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "model/DMModelLocal.h"
+#include "model/DMModelMain.h"
+#include "model/MainData.h"
+#include "model/ModelHost.h"
+#include "support/ProgramFixture.h"
+#include "toolkit/Dialogs.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+namespace ostrander {
+namespace {
+
+using program_test::MirrorFile;
+using program_test::MirrorText;
+
+std::vector<std::string> Lines(const QPlainTextEdit* box) {
+    std::vector<std::string> lines;
+    for (const QString& l : box->toPlainText().split('\n'))
+        lines.push_back(l.toStdString());
+    return lines;
+}
+
+class MirrorSetupFormTest : public program_test::ProgramFolder {
+protected:
+    void SetUp() override {
+        ProgramFolder::SetUp();
+        MirrorFile alpha;
+        alpha.deviceName = "Alpha";
+        WriteDevice("a.ini", MirrorText(alpha));
+        MirrorFile diagnostic;
+        diagnostic.deviceName = "Driver Diagnostic";
+        WriteDevice("b.ini", MirrorText(diagnostic));
+        MirrorFile none;
+        none.deviceName = "No mirror installed";
+        WriteDevice("c.ini", MirrorText(none));
+        MirrorFile delta;
+        delta.deviceName = "Delta";
+        delta.limitVoltage = 400; // above the 350 V ceiling
+        delta.general = "Creator=Tester\nFileVersion=2\nDateTimeString=2020-01-02 03:04:05\n";
+        WriteDevice("d.ini", MirrorText(delta));
+        // A mirror info file without its model: listed, but not a mirror.
+        WriteDevice("e.ini", "[General]\nFileType=Mirror Info\nDeviceName=Echo\n");
+    }
+    void TearDown() override {
+        form.reset();
+        ProgramFolder::TearDown();
+    }
+
+    void MakeForm() {
+        engine = std::make_unique<DMModelMain>(data, local, host);
+        TMirrorSetupForm::MainWindowParts parts;
+        parts.MainMirrorDisplay = &mainDisplay;
+        parts.StressEdit = &stressEdit;
+        parts.SeparationEdit = &separationEdit;
+        parts.Host = &host;
+        form = std::make_unique<TMirrorSetupForm>(*engine, parts, nullptr);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+    QListWidget* List() { return form->MirrorSelectionListBox; }
+    void ClickRow(int row) {
+        QListWidget* list = List();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+    void DoubleClickRow(int row) {
+        QListWidget* list = List();
+        const QPoint p = list->visualItemRect(list->item(row)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
+    }
+    // Ticks the run until it stops (at most limit ticks); returns the ticks.
+    int RunToEnd(int limit = 50) {
+        int ticks = 0;
+        while (host.IsRunTimerEnabled() && ticks < limit) {
+            engine->InfluenceFunctionStep();
+            ++ticks;
+        }
+        return ticks;
+    }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogs installed{dialogs};
+    MainData data;
+    DMModelLocal local;
+    RecordingModelHost host;
+    std::unique_ptr<DMModelMain> engine;
+    TMirrorDisplayFrame mainDisplay;
+    TFloatEditFrame stressEdit;
+    TFloatEditFrame separationEdit;
+    std::unique_ptr<TMirrorSetupForm> form;
+};
+
+TEST_F(MirrorSetupFormTest, ListsTheMirrorsAndShowsTheDetailsOfTheClickedOne) {
+    MakeForm();
+    EXPECT_EQ(form->windowTitle(), "Mirror Setup");
+    EXPECT_EQ(form->size(), QSize(513, 679));
+    ASSERT_EQ(List()->count(), 3);
+    EXPECT_EQ(List()->item(0)->text(), "Alpha");
+    EXPECT_EQ(List()->item(1)->text(), "Delta");
+    EXPECT_EQ(List()->item(2)->text(), "Echo");
+    // Rows skip the unlisted entries but keep pointing at their own files.
+    EXPECT_EQ(form->EntryOfRow(1), 3);
+    EXPECT_EQ(form->EntryOfRow(3), -1);
+
+    ClickRow(1);
+    EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox),
+              (std::vector<std::string>{"Name: Delta", "Nominal Maximum Voltage: 400.0",
+                                        "Date: 2020-01-02 03:04:05", "Creator: Tester",
+                                        "File Version: 2", "Map Prefix: T7"}));
+    ClickRow(2);
+    EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox),
+              std::vector<std::string>{"Driver Diagnostic"});
+    // A preview loads nothing.
+    EXPECT_EQ(local.MirrorInfo, nullptr);
+    EXPECT_EQ(local.MirrorIndex, -1);
+}
+
+TEST_F(MirrorSetupFormTest, LoadMakesTheMirrorSetsActuatorOneAndStartsTheRun) {
+    struct Case {
+        int row;
+        const char* name;
+        double actuatorOne; // volts: the limit voltage within the mirror's rules
+    };
+    for (const Case c : {Case{0, "Alpha", 150.0}, Case{1, "Delta", 350.0}}) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        mainDisplay.SetMirror(nullptr);
+        local.ReleaseMirror();
+        local.MirrorIndex = -1;
+        MakeForm();
+        ClickRow(c.row);
+        form->LoadButton->click();
+
+        ASSERT_NE(local.Mirror, nullptr);
+        ASSERT_TRUE(local.Mirror->IsValid());
+        EXPECT_EQ(local.MirrorIndex, form->EntryOfRow(c.row));
+        EXPECT_EQ(local.MirrorInfo->DeviceName, c.name);
+        EXPECT_EQ(form->PreviewedMirrorInfo(), local.MirrorInfo);
+        EXPECT_EQ(Lines(form->MirrorCurrentDisplayBox)[0], std::string("Name: ") + c.name);
+        EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox)[0], std::string("Name: ") + c.name);
+        EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
+        EXPECT_EQ(form->MirrorCurrentDisplayFrame->GetMirror(), local.Mirror);
+        EXPECT_TRUE(stressEdit.isEnabled());
+        EXPECT_TRUE(separationEdit.isEnabled());
+        EXPECT_DOUBLE_EQ(separationEdit.GetValue(), 35.0);
+        EXPECT_DOUBLE_EQ(stressEdit.GetValue(), 2.0);
+
+        EXPECT_DOUBLE_EQ(local.Mirror->GetVoltage(1), c.actuatorOne);
+        for (int k = 2; k <= 7; ++k)
+            EXPECT_EQ(local.Mirror->GetVoltage(k), 0.0) << k;
+        ASSERT_EQ(local.ActuatorVoltageCount, 7);
+        EXPECT_DOUBLE_EQ(local.ActuatorVoltages[0], c.actuatorOne);
+        EXPECT_TRUE(host.IsRunTimerEnabled());
+        EXPECT_FALSE(local.DisplaysValid);
+        EXPECT_EQ(host.information,
+                  (std::vector<std::string>{"Calculating Influence Functions.", "Please wait."}));
+
+        // One tick per actuator and one to finish.
+        EXPECT_EQ(RunToEnd(), 8);
+        EXPECT_TRUE(local.DisplaysValid);
+        ASSERT_FALSE(host.information.empty());
+        EXPECT_EQ(host.information[0], "Finished calculating Influence Functions.");
+        EXPECT_TRUE(dialogs.messages.empty());
+    }
+}
+
+TEST_F(MirrorSetupFormTest, LoadingTheLoadedEntryAgainDoesNothing) {
+    MakeForm();
+    DoubleClickRow(0);
+    ASSERT_NE(local.Mirror, nullptr);
+    engine->InfluenceFunctionStep();
+    engine->InfluenceFunctionStep();
+    MirrorClass* mirror = local.Mirror;
+    MirrorInfoClass* info = local.MirrorInfo;
+    const int actuator = data.IFCurrentActuator;
+
+    DoubleClickRow(0);
+    form->LoadButton->click();
+    EXPECT_EQ(local.Mirror, mirror);
+    EXPECT_EQ(local.MirrorInfo, info);
+    EXPECT_EQ(data.IFCurrentActuator, actuator);
+    EXPECT_FALSE(data.IFCancelRequested);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(MirrorSetupFormTest, LoadingAnotherEntryDuringARunCancelsIt) {
+    MakeForm();
+    DoubleClickRow(0);
+    engine->InfluenceFunctionStep();
+    DoubleClickRow(1);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Delta");
+    EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
+
+    engine->InfluenceFunctionStep();
+    EXPECT_FALSE(host.IsRunTimerEnabled());
+    EXPECT_EQ(data.InfluenceFunctions, nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Cancelled Influence Functions...");
+    EXPECT_FALSE(local.DisplaysValid);
+}
+
+TEST_F(MirrorSetupFormTest, LoadingAfterAFinishedRunInvalidatesTheResultsUntilTheNewRunEnds) {
+    MakeForm();
+    DoubleClickRow(0);
+    RunToEnd();
+    ASSERT_TRUE(local.DisplaysValid);
+
+    // The idle pass must not rebuild the surface from the old results while
+    // the new run stores it actuator by actuator.
+    DoubleClickRow(1);
+    EXPECT_FALSE(local.DisplaysValid);
+    EXPECT_TRUE(host.IsRunTimerEnabled());
+    EXPECT_EQ(RunToEnd(), 8);
+    EXPECT_TRUE(local.DisplaysValid);
+}
+
+TEST_F(MirrorSetupFormTest, PreviewDuringALoadLeavesTheLoadedMirrorAlone) {
+    MakeForm();
+    DoubleClickRow(0);
+    MirrorInfoClass* loaded = local.MirrorInfo;
+    ClickRow(1);
+    EXPECT_NE(form->PreviewedMirrorInfo(), loaded);
+    EXPECT_EQ(form->PreviewedMirrorInfo()->DeviceName, "Delta");
+    EXPECT_EQ(local.MirrorInfo, loaded);
+    EXPECT_EQ(Lines(form->MirrorCurrentDisplayBox)[0], "Name: Alpha");
+    EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox)[0], "Name: Delta");
+    // Clicking the loaded entry again previews without freeing the loaded info.
+    ClickRow(0);
+    ClickRow(1);
+    EXPECT_EQ(local.MirrorInfo, loaded);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Alpha");
+}
+
+TEST_F(MirrorSetupFormTest, AnInvalidEntryLoadsNoMirror) {
+    MakeForm();
+    DoubleClickRow(0);
+    ASSERT_EQ(mainDisplay.GetMirror(), local.Mirror);
+    RunToEnd();
+
+    DoubleClickRow(2);
+    ASSERT_NE(local.Mirror, nullptr);
+    EXPECT_FALSE(local.Mirror->IsValid());
+    EXPECT_EQ(local.MirrorIndex, form->EntryOfRow(2));
+    EXPECT_EQ(Lines(form->MirrorCurrentDisplayBox), std::vector<std::string>{"Driver Diagnostic"});
+    EXPECT_EQ(mainDisplay.GetMirror(), nullptr);
+    EXPECT_EQ(form->MirrorCurrentDisplayFrame->GetMirror(), nullptr);
+    EXPECT_FALSE(stressEdit.isEnabled());
+    EXPECT_FALSE(separationEdit.isEnabled());
+    EXPECT_FALSE(host.IsRunTimerEnabled());
+    EXPECT_FALSE(local.DisplaysValid);
+}
+
+TEST_F(MirrorSetupFormTest, AnEmptyDeviceFolderGivesAnEmptyList) {
+    std::filesystem::remove_all(root_ / "Devices");
+    MakeForm();
+    EXPECT_EQ(List()->count(), 0);
+    form->LoadButton->click();
+    form->MirrorSelectionListBoxClick();
+    form->MirrorSelectionListBoxDblClick();
+    EXPECT_EQ(local.Mirror, nullptr);
+    EXPECT_EQ(local.MirrorIndex, -1);
+}
+
+} // namespace
+} // namespace ostrander
