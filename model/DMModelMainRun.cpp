@@ -289,7 +289,7 @@ void DMModelMain::FillFinishingLines() {
         "-- These mirrors are approximatios.",
         "     Actual manufactured mirror results",
         "     may vary.",
-        "-- More about these mirrors: www.brendimor.com",
+        "-- See the Brendimor web site for updates.",
     };
     for (const std::string& line : lines)
         host_.AddInformationLine(line);
