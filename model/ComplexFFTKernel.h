@@ -7,12 +7,14 @@
 // bit-reversed order, transformed there by radix-2 decimation in time with
 // every butterfly working on all lanes at once, and scattered back. Columns of
 // a row-major array are gathered a row at a time (contiguous); rows are
-// gathered 8 x 8 and transposed in registers. Nothing here uses library
+// gathered in square blocks and transposed in registers. Nothing here uses library
 // templates, so the two builds cannot mix through shared inline code.
 
-typedef float Vec __attribute__((vector_size(32)));
-typedef int VecIndex __attribute__((vector_size(32)));
-constexpr int kLanes = 8;
+// OSTRANDER_FFT_LANES (4 or 8) is set by the including file: 8 for AVX2,
+// 4 for the baseline, whose registers hold 4 floats.
+constexpr int kLanes = OSTRANDER_FFT_LANES;
+typedef float Vec __attribute__((vector_size(4 * kLanes)));
+typedef int VecIndex __attribute__((vector_size(4 * kLanes)));
 
 struct Plan {
     int n;             // points per sequence, a power of 2
@@ -22,7 +24,10 @@ struct Plan {
 };
 
 inline Vec Splat(float x) {
-    return Vec{x, x, x, x, x, x, x, x};
+    Vec v;
+    for (int l = 0; l < kLanes; ++l)
+        v[l] = x;
+    return v;
 }
 
 inline Vec Load(const float* p) {
@@ -87,6 +92,7 @@ inline void Butterflies(Vec* re, Vec* im, const Plan& plan) {
     }
 }
 
+#if OSTRANDER_FFT_LANES == 8
 inline void Deinterleave(Vec a, Vec b, Vec& re, Vec& im) {
     re = __builtin_shuffle(a, b, VecIndex{0, 2, 4, 6, 8, 10, 12, 14});
     im = __builtin_shuffle(a, b, VecIndex{1, 3, 5, 7, 9, 11, 13, 15});
@@ -98,7 +104,7 @@ inline void Interleave(Vec re, Vec im, Vec& a, Vec& b) {
 }
 
 // In-register transpose of an 8 x 8 block of floats.
-inline void Transpose8(Vec* r) {
+inline void Transpose(Vec* r) {
     const VecIndex lo{0, 8, 1, 9, 4, 12, 5, 13}, hi{2, 10, 3, 11, 6, 14, 7, 15};
     const VecIndex lo2{0, 1, 8, 9, 4, 5, 12, 13}, hi2{2, 3, 10, 11, 6, 7, 14, 15};
     const VecIndex lo4{0, 1, 2, 3, 8, 9, 10, 11}, hi4{4, 5, 6, 7, 12, 13, 14, 15};
@@ -118,6 +124,28 @@ inline void Transpose8(Vec* r) {
         r[q + 4] = __builtin_shuffle(u[q], u[q + 4], hi4);
     }
 }
+#else
+inline void Deinterleave(Vec a, Vec b, Vec& re, Vec& im) {
+    re = __builtin_shuffle(a, b, VecIndex{0, 2, 4, 6});
+    im = __builtin_shuffle(a, b, VecIndex{1, 3, 5, 7});
+}
+
+inline void Interleave(Vec re, Vec im, Vec& a, Vec& b) {
+    a = __builtin_shuffle(re, im, VecIndex{0, 4, 1, 5});
+    b = __builtin_shuffle(re, im, VecIndex{2, 6, 3, 7});
+}
+
+// In-register transpose of a 4 x 4 block of floats.
+inline void Transpose(Vec* r) {
+    const VecIndex lo{0, 4, 1, 5}, hi{2, 6, 3, 7}, lo2{0, 1, 4, 5}, hi2{2, 3, 6, 7};
+    const Vec t0 = __builtin_shuffle(r[0], r[1], lo), t1 = __builtin_shuffle(r[0], r[1], hi);
+    const Vec t2 = __builtin_shuffle(r[2], r[3], lo), t3 = __builtin_shuffle(r[2], r[3], hi);
+    r[0] = __builtin_shuffle(t0, t2, lo2);
+    r[1] = __builtin_shuffle(t0, t2, hi2);
+    r[2] = __builtin_shuffle(t1, t3, lo2);
+    r[3] = __builtin_shuffle(t1, t3, hi2);
+}
+#endif
 
 // Transforms `count` sequences; sequence s has point k's real part at
 // data[s * laneStride + k * pointStride] and its imaginary part after it.
@@ -132,22 +160,22 @@ inline void TransformBatch(float* data, long count, long laneStride, long pointS
         float* base = data + s0 * laneStride;
         const bool full = lanes == kLanes;
         if (full && laneStride == 2) {
-            // Lanes are neighbouring complex values: one row of 8 per point.
+            // Lanes are neighbouring complex values: one row of them per point.
             for (int k = 0; k < n; ++k) {
                 const float* p = base + plan.bitrev[k] * pointStride;
-                Deinterleave(Load(p), Load(p + 8), re[k], im[k]);
+                Deinterleave(Load(p), Load(p + kLanes), re[k], im[k]);
             }
-        } else if (full && pointStride == 2 && n % 8 == 0) {
-            // Lanes are rows: transpose 8 points x 8 rows at a time.
-            for (int k0 = 0; k0 < n; k0 += 8) {
-                Vec r[8], i[8];
+        } else if (full && pointStride == 2 && n % kLanes == 0) {
+            // Lanes are rows: transpose kLanes points x kLanes rows at a time.
+            for (int k0 = 0; k0 < n; k0 += kLanes) {
+                Vec r[kLanes], i[kLanes];
                 for (int l = 0; l < kLanes; ++l) {
                     const float* p = base + l * laneStride + 2 * k0;
-                    Deinterleave(Load(p), Load(p + 8), r[l], i[l]);
+                    Deinterleave(Load(p), Load(p + kLanes), r[l], i[l]);
                 }
-                Transpose8(r);
-                Transpose8(i);
-                for (int q = 0; q < 8; ++q) {
+                Transpose(r);
+                Transpose(i);
+                for (int q = 0; q < kLanes; ++q) {
                     re[plan.bitrev[k0 + q]] = r[q];
                     im[plan.bitrev[k0 + q]] = i[q];
                 }
@@ -173,23 +201,23 @@ inline void TransformBatch(float* data, long count, long laneStride, long pointS
                 Vec a, b;
                 Interleave(re[k], im[k], a, b);
                 Store(p, a);
-                Store(p + 8, b);
+                Store(p + kLanes, b);
             }
-        } else if (full && pointStride == 2 && n % 8 == 0) {
-            for (int k0 = 0; k0 < n; k0 += 8) {
-                Vec r[8], i[8];
-                for (int q = 0; q < 8; ++q) {
+        } else if (full && pointStride == 2 && n % kLanes == 0) {
+            for (int k0 = 0; k0 < n; k0 += kLanes) {
+                Vec r[kLanes], i[kLanes];
+                for (int q = 0; q < kLanes; ++q) {
                     r[q] = re[k0 + q];
                     i[q] = im[k0 + q];
                 }
-                Transpose8(r);
-                Transpose8(i);
+                Transpose(r);
+                Transpose(i);
                 for (int l = 0; l < kLanes; ++l) {
                     float* p = base + l * laneStride + 2 * k0;
                     Vec a, b;
                     Interleave(r[l], i[l], a, b);
                     Store(p, a);
-                    Store(p + 8, b);
+                    Store(p + kLanes, b);
                 }
             }
         } else {
