@@ -1,4 +1,5 @@
 // The influence-function run, tick by tick through a hand-driven run timer.
+#include "driver/DriverClass.h"
 #include "tests/model/ModelFixture.h"
 
 #include <gtest/gtest.h>
@@ -246,6 +247,24 @@ TEST(InfluenceRun, ZeroRunVoltageIsRefusedAndTheVoltagesPutBack) {
     EXPECT_EQ(h.local.Mirror->GetVoltage(1), 0.0);
     EXPECT_EQ(h.data.IFSavedVoltages, nullptr);
     EXPECT_EQ(h.data.InfluenceFunctions, oldStore); // the old store stays
+}
+
+TEST(InfluenceRun, NegativeVoltagesOnlyGiveANegativeRunVoltage) {
+    EngineHarness h;
+    const ModelSpec spec = ThreePads();
+    ASSERT_TRUE(h.Select(spec));
+    h.local.Mirror->GetDriver()->GetInfo()->MinVoltage = -350; // a bipolar driver
+    h.local.Mirror->SetVoltage(1, -120);
+    h.local.Mirror->SetVoltage(2, -80);
+    h.local.Mirror->SetVoltage(3, -200);
+    h.engine.CalculateInfluenceFunctions();
+    EXPECT_EQ(h.data.IFMaxVoltage, -80);
+    EXPECT_EQ(h.RunToEnd(), 4);
+    EXPECT_TRUE(h.local.DisplaysValid);
+    // The force goes with the square of the voltage: each plane is the
+    // actuator alone at +80 V as much as at -80 V.
+    for (int k = 1; k <= 3; ++k)
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 80));
 }
 
 TEST(InfluenceRun, AModelWithoutActuatorsNeverStarts) {

@@ -1,5 +1,6 @@
 // Surface synthesis from the influence functions, the actuator numbering it
 // relies on, and the Zernike and pupil tools.
+#include "driver/DriverClass.h"
 #include "tests/model/ModelFixture.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,19 @@ TEST(Synthesis, WeighsEachInfluenceFunctionByItsVoltageSquared) {
         h.engine.SynthesizeSurface();
         ExpectSurfaceIs(h, c.weight);
     }
+}
+
+TEST(Synthesis, ANegativeVoltageGivesTheNegative) {
+    EngineHarness h;
+    ASSERT_TRUE(h.LoadAndRun(FourPads()));
+    // A driver whose range reaches below 0 V lets negative voltages through.
+    h.local.Mirror->GetDriver()->GetInfo()->MinVoltage = -350;
+    h.local.Mirror->SetAllChannels(0);
+    ASSERT_TRUE(h.local.Mirror->SetVoltage(3, -300));
+    ASSERT_TRUE(h.local.Mirror->SetVoltage(4, -150));
+    ASSERT_EQ(h.local.Mirror->GetVoltage(3), -300);
+    h.engine.SynthesizeSurface();
+    ExpectSurfaceIs(h, {0, 0, -1, -0.25});
 }
 
 TEST(Synthesis, EveryActuatorAtTheRunVoltageReproducesItsOwnInfluenceFunction) {
