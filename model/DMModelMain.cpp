@@ -173,17 +173,23 @@ const DMModelMain::PupilTable& DMModelMain::Pupil(const DMInfoClass& dm) {
 
 const std::vector<double>& DMModelMain::TermValues(const DMInfoClass& dm, int term) {
     const PupilTable& pupil = Pupil(dm);
-    if (static_cast<int>(pupil_.terms.size()) <= term)
-        pupil_.terms.resize(term + 1);
-    std::vector<double>& values = pupil_.terms[term];
-    if (values.empty() && !pupil.points.empty()) {
-        int n = 0, m = 0;
-        ZernikeIndex(term, n, m);
-        values.reserve(pupil.points.size());
-        for (const PupilPoint& p : pupil.points)
-            values.push_back(ZernikeValue(n, m, p.rho, p.theta));
+    // Low terms (orders up to 7) are kept; any other is evaluated afresh.
+    constexpr int kCachedTerms = 36;
+    std::vector<double>* values = &termScratch_;
+    if (term < kCachedTerms) {
+        if (static_cast<int>(pupil_.terms.size()) <= term)
+            pupil_.terms.resize(kCachedTerms);
+        values = &pupil_.terms[term];
+        if (!values->empty() || pupil.points.empty())
+            return *values;
     }
-    return values;
+    values->clear();
+    int n = 0, m = 0;
+    ZernikeIndex(term, n, m);
+    values->reserve(pupil.points.size());
+    for (const PupilPoint& p : pupil.points)
+        values->push_back(ZernikeValue(n, m, p.rho, p.theta));
+    return *values;
 }
 
 double DMModelMain::FitZernikeTerm(int term) {

@@ -95,6 +95,7 @@ private:
     void FillFinishingLines();
 
     PupilTable pupil_;
+    std::vector<double> termScratch_; // values of a term beyond the kept ones
     // Gaussian amplitude of the beam at each grid point (far field).
     std::vector<double> amplitude_;
     int32_t amplitudeN_ = 0;

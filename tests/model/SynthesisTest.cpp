@@ -260,6 +260,15 @@ TEST_F(PupilTools, FitsEachLowTermOfAPureSurface) {
         });
         EXPECT_NEAR(h.engine.FitZernikeTerm(term), -0.7e-6, 1e-15);
     }
+    // A higher term, beyond the ones the engine keeps evaluated.
+    Fill([](double, double, double rho, double theta) {
+        return 0.3e-6 * DMModelMain::ZernikeValue(9, -3, rho, theta);
+    });
+    int n = 0, m = 0;
+    DMModelMain::ZernikeIndex(48, n, m);
+    ASSERT_EQ(n, 9);
+    ASSERT_EQ(m, -3);
+    EXPECT_NEAR(h.engine.FitZernikeTerm(48), 0.3e-6, 1e-15);
     // Focus fitted from an independent formula of the same surface.
     Fill([](double, double, double rho, double) { return 1.3e-6 * (2 * rho * rho - 1); });
     EXPECT_NEAR(h.engine.FitZernikeTerm(4), 1.3e-6, 1e-15);
