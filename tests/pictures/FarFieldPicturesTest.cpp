@@ -1,7 +1,10 @@
 #include "model/pictures/FarFieldPictures.h"
 
 #include "model/RowGrid.h"
+#include "model/pictures/SurfaceImages.h"
+#include "model/pictures/ThreeDImage.h"
 #include "pictures/RecordingCanvas.h"
+#include "pictures/TestGrid.h"
 
 #include <gtest/gtest.h>
 
@@ -250,4 +253,32 @@ TEST(FarFieldPlot, NoSurfaceOrAFlatLevelShowsNothingToDisplay) {
     EXPECT_EQ(range.max, -255.0);
     ASSERT_EQ(flat.texts.size(), 1u);
     EXPECT_EQ(flat.texts[0].text, "Nothing to display.");
+}
+
+TEST(AllPictures, DrawOnCanvasesOfAnySize) {
+    Field f;
+    f.Spot(129, 129, 3.0);
+    TestGrid g(100);
+    g.Fill([](int i, int j) {
+        return -1e-6 * std::exp(-((i - 50) * (i - 50) + (j - 50) * (j - 50)) / 300.0);
+    });
+    MirrorDrawing m;
+    m.Diameter_m = 0.015;
+    m.Separation_m = 30e-6;
+    m.actuators.push_back({true, 0.002, 0.001, 0, 0, 0.001, 0});
+    PlotGrid plot;
+    double** view = nullptr;
+    std::int32_t viewRows = 0;
+    const int sizes[][2] = {{1, 1}, {2, 3}, {5, 500}, {500, 4}, {640, 480}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size[0]) + " x " + std::to_string(size[1]));
+        ImageCanvas c(size[0], size[1]);
+        DrawSurfaceImage(c, {g.Rows(), 100}, m);
+        DrawInterferogram(c, {g.Rows(), 100}, m);
+        DrawThreeDImage(c, g.Rows(), 100, ThreeDOptions{}, view, viewRows);
+        DrawFarFieldImage(c, f.Input(3), 47.5, false, "Far Field Intensity");
+        DrawFarFieldPlot(c, f.Input(3), true, plot.rows, plot.count);
+        EXPECT_EQ(plot.count, std::min(size[0], size[1]));
+    }
+    FreeRowGrid(view, viewRows);
 }
