@@ -89,6 +89,11 @@ public:
     // Pixel access; outside the canvas reads give -1 and writes do nothing.
     virtual TColor GetPixel(int x, int y) const = 0;
     virtual void SetPixel(int x, int y, TColor c) = 0;
+    // count pixels from (x, y) rightwards, as SetPixel one by one would set them.
+    virtual void SetPixels(int x, int y, const TColor* colors, int count) {
+        for (int k = 0; k < count; ++k)
+            SetPixel(x + k, y, colors[k]);
+    }
     // Text with its top-left at (x, y) in the font colour; with a solid brush
     // the text box is first filled with the brush colour.
     virtual void TextOut(int x, int y, std::string_view text) = 0;

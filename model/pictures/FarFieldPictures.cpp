@@ -44,8 +44,9 @@ bool Showable(double largest) {
     return std::isfinite(largest) && largest > 0.0;
 }
 
-// Grey level 0..255 of every sampled element, column c of the picture
-// following the first index of the transform, row d the second.
+// Grey level 0..255 of every sampled element, row by row: levels[d S + c]
+// for picture column c (the first index of the transform) and row d (the
+// second).
 std::vector<int> SampledLevels(const FarFieldInput& in, const FarFieldSampling& s, int S,
                                double largest) {
     std::vector<int> element(S);
@@ -53,9 +54,9 @@ std::vector<int> SampledLevels(const FarFieldInput& in, const FarFieldSampling& 
         element[p] = s.Element(p);
     std::vector<int> levels(static_cast<std::size_t>(S) * S);
     const double scale = 255.0 / largest;
-    for (int c = 0; c < S; ++c)
-        for (int d = 0; d < S; ++d)
-            levels[static_cast<std::size_t>(c) * S + d] =
+    for (int d = 0; d < S; ++d)
+        for (int c = 0; c < S; ++c)
+            levels[static_cast<std::size_t>(d) * S + c] =
                 PixelOf(FarFieldIntensity(in.field, in.size, element[c], element[d]) * scale);
     return levels;
 }
@@ -78,11 +79,14 @@ void DrawFarFieldImage(Canvas& canvas, const FarFieldInput& input, double outlin
     canvas.SetBrushColor(clWhite);
     canvas.FillRect({S, 0, W, H});
     canvas.FillRect({0, S, W, H});
-    for (int c = 0; c < S; ++c)
-        for (int d = 0; d < S; ++d) {
-            const int g = levels[static_cast<std::size_t>(c) * S + d];
-            canvas.SetPixel(c, d, RGBColor(g, g, g));
+    std::vector<TColor> row(S);
+    for (int d = 0; d < S; ++d) {
+        for (int c = 0; c < S; ++c) {
+            const int g = levels[static_cast<std::size_t>(d) * S + c];
+            row[c] = RGBColor(g, g, g);
         }
+        canvas.SetPixels(0, d, row.data(), S);
+    }
 
     canvas.SetFontColor(clRed);
     canvas.SetBrushColor(clWhite);
@@ -134,7 +138,7 @@ GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input, bool have
     // Brightest points lowest, so that peaks point up in the view.
     for (int i = 0; i < S; ++i)
         for (int j = 0; j < S; ++j)
-            grid[i][j] = -levels[static_cast<std::size_t>(i) * S + j];
+            grid[i][j] = -levels[static_cast<std::size_t>(j) * S + i];
 
     const GridRange range = ScanGrid(grid, S);
     if (range.max - range.min == 0.0) {

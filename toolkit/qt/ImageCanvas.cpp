@@ -99,6 +99,19 @@ void ImageCanvas::SetPixel(int x, int y, TColor c) {
     reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToQRgb(c);
 }
 
+void ImageCanvas::SetPixels(int x, int y, const TColor* colors, int count) {
+    if (y < 0 || y >= image_.height() || !colors)
+        return;
+    const int first = std::max(x, 0);
+    const int end = static_cast<int>(
+        std::min<long long>(static_cast<long long>(x) + std::max(count, 0), image_.width()));
+    if (first >= end)
+        return;
+    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+    for (int k = first; k < end; ++k)
+        line[k] = ToQRgb(colors[k - x]);
+}
+
 TColor ImageCanvas::GetPixel(int x, int y) const {
     if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
         return -1;

@@ -28,6 +28,7 @@ public:
     void FloodFill(int x, int y, TColor border) override;
     TColor GetPixel(int x, int y) const override;
     void SetPixel(int x, int y, TColor c) override;
+    void SetPixels(int x, int y, const TColor* colors, int count) override;
     void TextOut(int x, int y, std::string_view text) override;
     int TextWidth(std::string_view text) override;
     int TextHeight(std::string_view text) override;
