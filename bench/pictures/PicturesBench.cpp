@@ -4,6 +4,7 @@
 #include "model/pictures/FarFieldPictures.h"
 #include "model/pictures/SurfaceImages.h"
 #include "model/pictures/ThreeDImage.h"
+#include "pictures/PictureRig.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/ImageCanvas.h"
 
@@ -129,5 +130,23 @@ void BM_FarFieldPlot(benchmark::State& state) {
     FreeRowGrid(grid, gridRows);
 }
 BENCHMARK(BM_FarFieldPlot)->Unit(benchmark::kMillisecond);
+
+// The whole redraw of an idle pass on the shipped 61-pad mirror: synthesis,
+// far field, and the five pictures.
+void BM_RedrawChain61(benchmark::State& state) {
+    EnsureApplication();
+    SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/tests");
+    PictureRig rig;
+    if (!rig.LoadAndRun("Hex61S.ini")) {
+        state.SkipWithError("the 61-pad mirror did not run");
+        return;
+    }
+    const double R = SelectedModel(rig.local)->Diameter_m / 2;
+    rig.SetPattern([R](double x, double) { return 100.0 + 50.0 * x / R; });
+    rig.local.RemoveFocus = state.range(0) != 0;
+    for (auto _ : state)
+        rig.Redraw();
+}
+BENCHMARK(BM_RedrawChain61)->ArgName("RemoveFocus")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,0 +1,35 @@
+#pragma once
+// The five result pictures drawn from the engine's data: the model record
+// (grids), the working state (display options, kept view grids) and the
+// selected mirror's DM model. The main window draws them onto its picture
+// controls and batch tools onto images, with the same calls. Each draws
+// nothing at all when no mirror model is selected.
+#include "model/pictures/SurfaceImages.h"
+
+#include <string_view>
+
+namespace ostrander {
+
+class Canvas;
+class DMInfoClass;
+class DMModelLocal;
+class DMModelMain;
+
+// The DM model of the selected mirror, or null.
+const DMInfoClass* SelectedModel(const DMModelLocal& local);
+
+// With "Remove Focus and Piston" the surface beyond the beam is cleared
+// first. The surface pictures store the surface's extremes in the record.
+void DrawSurfaceImage(Canvas& canvas, DMModelMain& engine);
+void DrawInterferogram(Canvas& canvas, DMModelMain& engine);
+void DrawThreeDImage(Canvas& canvas, DMModelMain& engine);
+
+// The far-field pictures of the record's transform at the chosen zoom; the
+// plot stores its level extremes in the record.
+void DrawFarFieldImage(Canvas& canvas, DMModelMain& engine, std::string_view title);
+void DrawFarFieldPlot(Canvas& canvas, DMModelMain& engine);
+
+// The caption the far-field step gives its image.
+inline constexpr char kFarFieldTitle[] = "Far Field Intensity";
+
+} // namespace ostrander

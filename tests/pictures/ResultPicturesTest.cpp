@@ -1,0 +1,151 @@
+#include "model/pictures/ResultPictures.h"
+
+#include "model/pictures/FarFieldPictures.h"
+#include "pictures/PictureRig.h"
+#include "pictures/RecordingCanvas.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+using namespace ostrander;
+
+namespace {
+
+class ResultPictures : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = ProgramFolder();
+        // The shipped device folder: <source>/Devices beside <source>/tests.
+        SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/tests");
+    }
+    void TearDown() override { SetProgramFolder(previous_); }
+
+private:
+    std::string previous_;
+};
+
+int Count(const ImageCanvas& c, bool (*match)(TColor)) {
+    int n = 0;
+    for (int y = 0; y < c.Height(); ++y)
+        for (int x = 0; x < c.Width(); ++x)
+            n += match(c.GetPixel(x, y));
+    return n;
+}
+
+} // namespace
+
+TEST_F(ResultPictures, WithoutAMirrorEveryPictureIsLeftAsItWas) {
+    PictureRig rig;
+    RecordingCanvas c(100, 100);
+    c.Image().fill(Qt::green);
+    DrawSurfaceImage(c, rig.engine);
+    DrawInterferogram(c, rig.engine);
+    DrawThreeDImage(c, rig.engine);
+    DrawFarFieldImage(c, rig.engine, kFarFieldTitle);
+    DrawFarFieldPlot(c, rig.engine);
+    EXPECT_TRUE(c.texts.empty());
+    EXPECT_EQ(Count(c, [](TColor p) { return p == clLime; }), 100 * 100);
+}
+
+TEST_F(ResultPictures, RunDrawsTheThreeDImageAfterEachStep) {
+    PictureRig rig;
+    ASSERT_TRUE(rig.LoadAndRun("Hex19.ini"));
+    EXPECT_GE(rig.threeDDraws, 19);
+    EXPECT_GT(Count(rig.threeD, [](TColor p) { return BlueOf(p) > 100 && RedOf(p) == 0; }), 100);
+}
+
+TEST_F(ResultPictures, FlatMirrorGivesOneBrightSpotUnderTheCross) {
+    PictureRig rig;
+    ASSERT_TRUE(rig.LoadAndRun("Hex61S.ini"));
+    rig.SetPattern([](double, double) { return 0.0; });
+    rig.Redraw();
+
+    // The flat surface has nothing to show.
+    for (const ImageCanvas* c : {&rig.surface, &rig.interferogram, &rig.threeD})
+        EXPECT_GT(Count(*c, [](TColor p) { return p == clRed; }), 20);
+
+    // Image: the bright pixels sit round the cross centre (169, 169); the
+    // title and the maker's mark (white boxes) are left out of the count.
+    int bright = 0, far = 0;
+    for (int y = 20; y < 310; ++y)
+        for (int x = 0; x < 335; ++x) {
+            const TColor p = rig.farFieldImage.GetPixel(x, y);
+            if (RedOf(p) > 128 && RedOf(p) == BlueOf(p) && RedOf(p) == GreenOf(p)) {
+                ++bright;
+                far += std::abs(x - 169) > 8 || std::abs(y - 169) > 8;
+            }
+        }
+    EXPECT_GT(bright, 3);
+    EXPECT_EQ(far, 0) << "bright pixels away from the axis";
+    EXPECT_EQ(rig.farFieldImage.GetPixel(169, 169), clBlue);
+
+    // Plot: one green peak pointing up over a red floor.
+    int green = 0, topGreen = 335;
+    for (int y = 0; y < 335; ++y)
+        for (int x = 0; x < 335; ++x) {
+            const TColor p = rig.farFieldPlot.GetPixel(x, y);
+            if (RedOf(p) == 0 && GreenOf(p) > 200 && BlueOf(p) < 60) {
+                ++green;
+                topGreen = std::min(topGreen, y);
+            }
+        }
+    EXPECT_GT(green, 0);
+    EXPECT_LT(topGreen, 120);
+    EXPECT_GT(Count(rig.farFieldPlot, [](TColor p) { return p == clRed; }), 5000);
+    EXPECT_EQ(rig.data.SurfaceMin, 0.0) << "the surface pictures drawn last store their extremes";
+}
+
+TEST_F(ResultPictures, SurfacePicturesStoreTheExtremesAndLabelThePeakToValley) {
+    PictureRig rig;
+    ASSERT_TRUE(rig.LoadAndRun("Hex61S.ini"));
+    rig.SetPattern([](double x, double) { return x > 0 ? 180.0 : 20.0; });
+    rig.engine.SynthesizeSurface();
+    rig.engine.ComputeFarField();
+    RecordingCanvas c(309, 335);
+    DrawSurfaceImage(c, rig.engine);
+    double lo = rig.data.Surface[0][0], hi = lo;
+    for (int i = 0; i < 100; ++i)
+        for (int j = 0; j < 100; ++j) {
+            lo = std::min(lo, rig.data.Surface[i][j]);
+            hi = std::max(hi, rig.data.Surface[i][j]);
+        }
+    EXPECT_EQ(rig.data.SurfaceMin, lo);
+    EXPECT_EQ(rig.data.SurfaceMax, hi);
+    ASSERT_NE(c.Find("PV(um):"), nullptr);
+    EXPECT_EQ(c.Find("PV(um):")->text,
+              PeakToValleyText(hi - lo, SelectedModel(rig.local)->Separation_m));
+    // 61 pads labelled; the membrane electrode (number 62) is not on the membrane.
+    EXPECT_NE(c.Find("61"), nullptr);
+    EXPECT_EQ(c.Find("62"), nullptr);
+}
+
+TEST_F(ResultPictures, RemoveFocusClearsTheSurfaceBeyondTheBeamBeforeDrawing) {
+    PictureRig rig;
+    ASSERT_TRUE(rig.LoadAndRun("Hex61S.ini"));
+    rig.SetPattern([](double, double) { return 150.0; });
+    rig.engine.SynthesizeSurface();
+    // [50][93] lies 43 samples out: beyond the beam (38 samples), inside the rim (47.5).
+    ASSERT_NE(rig.data.Surface[50][93], 0.0);
+    rig.local.RemoveFocus = true;
+    ImageCanvas c(309, 335);
+    DrawInterferogram(c, rig.engine);
+    EXPECT_EQ(rig.data.Surface[50][93], 0.0);
+    EXPECT_NE(rig.data.Surface[50][50], 0.0);
+}
+
+TEST_F(ResultPictures, ASurfaceOfAnotherSizeIsNotRead) {
+    PictureRig rig;
+    ASSERT_TRUE(rig.LoadAndRun("Hex19.ini"));
+    rig.engine.SynthesizeSurface();
+    rig.data.AllocateSurface(10); // rows for another grid size
+    rig.data.GridSize = 100;
+    using Draw = void (*)(Canvas&, DMModelMain&);
+    for (Draw draw : {Draw(&DrawSurfaceImage), Draw(&DrawInterferogram), Draw(&DrawThreeDImage)}) {
+        RecordingCanvas c(309, 335);
+        draw(c, rig.engine);
+        ASSERT_EQ(c.texts.size(), 1u);
+        EXPECT_EQ(c.texts[0].text, "Nothing to display.");
+    }
+}
