@@ -1,11 +1,467 @@
 #include "app/OstranderForm.h"
 
+#include "Shared_Software/Frames/FloatEditFrame.h"
+#include "Shared_Software/Frames/IntegerEditFrame.h"
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "model/DMModelLocal.h"
+#include "model/DMModelMain.h"
+#include "model/MainData.h"
+#include "model/pictures/ResultPictures.h"
+#include "toolkit/qt/PaintBox.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
 namespace ostrander {
 
-TOstranderForm::TOstranderForm(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+constexpr int kIdleIntervalMs = 100;
+constexpr int kRedrawIntervalMs = 130;
+// The voltage every channel is held at when none is above it.
+constexpr double kFloorVoltage = 0.1;
+// The voltage the help text names as the maximum.
+constexpr double kMaxVoltage = 350.0;
+
+QFont BoldFont(const QFont& base) {
+    QFont f = base;
+    f.setBold(true);
+    return f;
+}
+
+QVBoxLayout* Column(QWidget* parent, int margin = 0) {
+    auto* column = new QVBoxLayout(parent);
+    column->setContentsMargins(margin, margin, margin, margin);
+    column->setSpacing(0);
+    return column;
+}
+
+// Relative comparison for values that went through an edit and back.
+bool SameValue(double a, double b) {
+    return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+}
+
+} // namespace
+
+TOstranderForm::TOstranderForm(MainData& data, DMModelLocal& local, QWidget* parent)
+    : QMainWindow(parent), data_(data), local_(local) {
+    BuildControls();
+
+    engine_ = std::make_unique<DMModelMain>(data_, local_, *this);
+    MainMirrorDisplay->ShowControls(true);
+    for (TFloatEditFrame* edit : {StressEdit, SeparationEdit}) {
+        edit->SetMaximum(1000000);
+        edit->SetMinimum(0);
+        edit->SetFormat("0.0000");
+    }
+    FarFieldZoomEdit->SetValue(1);
+    FarFieldZoomEdit->SetMinimum(1);
+    FarFieldZoomEdit->SetMaximum(100);
+    // The zoom stops at its ends: a typed 500 means the largest zoom, not 1.
+    FarFieldZoomEdit->SetWrap(false);
+    AddInformationLine("Press \"Load Mirror\" and select");
+    AddInformationLine("  a mirror to begin.");
+    ShowFocusControls(false);
+    FocusScrollBar->setMaximum(200);
+    FocusScrollBar->setValue(100);
+}
+
+TOstranderForm::~TOstranderForm() {
+    StopIdleHandler();
+    RunFEATimer->stop();
+    // The frames refer to the mirror that the working state owns.
+    MainMirrorDisplay->SetMirror(nullptr);
+}
+
+void TOstranderForm::BuildControls() {
     setWindowTitle("Varnex");
+    QFont font("MS Sans Serif");
+    font.setPixelSize(11);
+    setFont(font);
     move(16, 114);
     resize(1195, 782);
+
+    Splitter2 = new QSplitter(Qt::Horizontal, this);
+    Splitter2->setHandleWidth(9);
+    Splitter2->setChildrenCollapsible(false);
+    setCentralWidget(Splitter2);
+
+    MainControlPanel = new QWidget(Splitter2);
+    auto* controlColumn = Column(MainControlPanel);
+    Splitter1 = new QSplitter(Qt::Vertical, MainControlPanel);
+    Splitter1->setHandleWidth(8);
+    Splitter1->setChildrenCollapsible(false);
+    controlColumn->addWidget(Splitter1);
+    BuildControlPanel();
+
+    UserInfoPanel = new QWidget(Splitter1);
+    UserInfoBox = new QListWidget(UserInfoPanel);
+    UserInfoBox->setUniformItemSizes(true);
+    UserInfoBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    Column(UserInfoPanel)->addWidget(UserInfoBox);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({248, 500});
+
+    BuildDisplays();
+    Splitter2->setStretchFactor(0, 0);
+    Splitter2->setStretchFactor(1, 1);
+    Splitter2->setSizes({217, 969});
+
+    RunFEATimer = new QTimer(this);
+    RunFEATimer->setInterval(100);
+    connect(RunFEATimer, &QTimer::timeout, this, [this] { RunFEATimerTimer(); });
+
+    IdleTimer = new QTimer(this);
+    IdleTimer->setSingleShot(true);
+    connect(IdleTimer, &QTimer::timeout, this, [this] {
+        QElapsedTimer pass;
+        pass.start();
+        ApplicationIdle();
+        IdleTimer->start(NextIdleDelay(pass.elapsed()));
+    });
+}
+
+void TOstranderForm::BuildControlPanel() {
+    ControlPanel = new QWidget(Splitter1);
+    ControlPanel->setMinimumHeight(220);
+    ControlPanel->installEventFilter(this);
+
+    SeparationEdit = new TFloatEditFrame(ControlPanel);
+    SeparationEdit->setGeometry(0, 0, 213, 26);
+    SeparationEdit->Label->setText("Separation ");
+    SeparationEdit->UnitsLabel->setText("um");
+    StressEdit = new TFloatEditFrame(ControlPanel);
+    StressEdit->setGeometry(0, 26, 213, 26);
+    StressEdit->Label->setText("Stress ");
+    StressEdit->UnitsLabel->setText("MPa");
+    for (TFloatEditFrame* edit : {SeparationEdit, StressEdit}) {
+        edit->setVisible(false);
+        edit->setEnabled(false);
+    }
+
+    LoadMirrorButton = new QPushButton("Load Mirror", ControlPanel);
+    LoadMirrorButton->setGeometry(0, 56, 113, 25);
+    RemoveFocusCheck = new QCheckBox("Remove Focus and Piston", ControlPanel);
+    RemoveFocusCheck->setGeometry(0, 88, std::max(153, RemoveFocusCheck->sizeHint().width()), 17);
+    InfluenceFunctionButton = new QPushButton("Calculate Influence Function", ControlPanel);
+    InfluenceFunctionButton->setGeometry(0, 104, 153, 25);
+    InfluenceFunctionButton->setVisible(false);
+    InfluenceFunctionButton->setEnabled(false);
+
+    FocusEditLabel = new QLabel("Far Field Focus", ControlPanel);
+    FocusEditLabel->move(8, 136);
+    FocusMinusLabel = new QLabel("-", ControlPanel);
+    FocusZeroLabel = new QLabel("0", ControlPanel);
+    FocusPlusLabel = new QLabel("+", ControlPanel);
+    const int labelX[] = {8, 56, 104};
+    QLabel* signs[] = {FocusMinusLabel, FocusZeroLabel, FocusPlusLabel};
+    for (int k = 0; k < 3; ++k) {
+        signs[k]->setFont(BoldFont(font()));
+        signs[k]->move(labelX[k], 152);
+    }
+    FocusScrollBar = new QScrollBar(Qt::Horizontal, ControlPanel);
+    FocusScrollBar->setGeometry(8, 168, 105, 17);
+    FocusScrollBar->setRange(0, 200);
+    FocusScrollBar->setPageStep(0);
+    FocusScrollBar->setValue(100);
+    ResetFocusButton = new QPushButton("Reset Focus", ControlPanel);
+    ResetFocusButton->setGeometry(8, 192, 75, 17);
+
+    ExitButtonPanel = new QWidget(ControlPanel);
+    ExitButton = new QPushButton("Exit", ExitButtonPanel);
+    Column(ExitButtonPanel)->addWidget(ExitButton);
+
+    connect(SeparationEdit, &NumericEditFrame::editExit, this, [this] { SeparationEditChanged(); });
+    connect(SeparationEdit, &NumericEditFrame::editKeyUp, this,
+            [this] { SeparationEditChanged(); });
+    connect(SeparationEdit, &NumericEditFrame::upDownClick, this,
+            [this] { SeparationEditChanged(); });
+    connect(StressEdit, &NumericEditFrame::editExit, this, [this] { StressEditChanged(); });
+    connect(StressEdit, &NumericEditFrame::editKeyUp, this, [this] { StressEditChanged(); });
+    connect(StressEdit, &NumericEditFrame::upDownClick, this, [this] { StressEditChanged(); });
+    connect(LoadMirrorButton, &QPushButton::clicked, this, [this] { LoadMirrorButtonClick(); });
+    connect(RemoveFocusCheck, &QCheckBox::toggled, this, [this] { RemoveFocusCheckClick(); });
+    connect(FocusScrollBar, &QScrollBar::valueChanged, this, [this] { FocusScrollBarChange(); });
+    connect(ResetFocusButton, &QPushButton::clicked, this, [this] { ResetFocusButtonClick(); });
+    connect(ExitButton, &QPushButton::clicked, this, [this] { ExitButtonClick(); });
+}
+
+void TOstranderForm::BuildDisplays() {
+    MainDisplayPanel = new QWidget(Splitter2);
+    auto* displayColumn = Column(MainDisplayPanel);
+    Splitter3 = new QSplitter(Qt::Vertical, MainDisplayPanel);
+    Splitter3->setHandleWidth(7);
+    Splitter3->setChildrenCollapsible(false);
+    displayColumn->addWidget(Splitter3);
+
+    // A picture panel: the picture control over its bold caption (or strip).
+    auto picturePanel = [this](QSplitter* splitter, QWidget*& panel, PaintBox*& box,
+                               const char* caption) {
+        panel = new QWidget(splitter);
+        auto* column = Column(panel, 1);
+        box = new PaintBox(panel);
+        box->setMinimumSize(120, 120);
+        box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        column->addWidget(box, 1);
+        if (caption) {
+            auto* label = new QLabel(caption, panel);
+            label->setFont(BoldFont(font()));
+            label->setAlignment(Qt::AlignCenter);
+            label->setFixedHeight(18);
+            column->addWidget(label);
+        }
+        return column;
+    };
+
+    UpperDisplayPanel = new QSplitter(Qt::Horizontal, Splitter3);
+    UpperDisplayPanel->setHandleWidth(4);
+    UpperDisplayPanel->setChildrenCollapsible(false);
+    picturePanel(UpperDisplayPanel, ThreeDDisplayPanel, ThreeDimensionalImageDisplay, "3D Image");
+    picturePanel(UpperDisplayPanel, TwoDDisplayPanel, TwoDimensionalDisplayFrame, "2D Image");
+    picturePanel(UpperDisplayPanel, InterferogramDisplayPanel, InterferogramDisplayFrame,
+                 "Interferogram Image");
+    UpperDisplayPanel->setSizes({311, 333, 311});
+
+    LowerDisplayPanel = new QSplitter(Qt::Horizontal, Splitter3);
+    LowerDisplayPanel->setHandleWidth(4);
+    LowerDisplayPanel->setChildrenCollapsible(false);
+    MirrorDisplayPanel = new QWidget(LowerDisplayPanel);
+    MainMirrorDisplay = new TMirrorDisplayFrame(MirrorDisplayPanel);
+    Column(MirrorDisplayPanel)->addWidget(MainMirrorDisplay);
+
+    QVBoxLayout* farField =
+        picturePanel(LowerDisplayPanel, FarFieldImagePanel, FarFieldDisplayFrame, nullptr);
+    auto* strip = new QWidget(FarFieldImagePanel);
+    strip->setFixedHeight(41);
+    auto* stripRow = new QHBoxLayout(strip);
+    stripRow->setContentsMargins(4, 0, 4, 0);
+    auto* farFieldLabel = new QLabel("Far Field Image", strip);
+    farFieldLabel->setFont(BoldFont(font()));
+    FarFieldZoomEdit = new TIntegerEditFrame(strip);
+    FarFieldZoomEdit->Label->setText("Far Field Zoom Factor");
+    FarFieldZoomEdit->UnitsLabel->setText("");
+    FarFieldZoomEdit->setFixedSize(170, 26);
+    stripRow->addWidget(farFieldLabel);
+    stripRow->addStretch(1);
+    stripRow->addWidget(FarFieldZoomEdit);
+    farField->addWidget(strip);
+
+    picturePanel(LowerDisplayPanel, FarFieldPlotPanel, FarFieldPlotDisplay, "Far Field Plot");
+    LowerDisplayPanel->setSizes({288, 335, 320});
+
+    for (int k = 0; k < 3; ++k) {
+        UpperDisplayPanel->setStretchFactor(k, 1);
+        LowerDisplayPanel->setStretchFactor(k, 1);
+    }
+    Splitter3->setStretchFactor(0, 1);
+    Splitter3->setStretchFactor(1, 1);
+    Splitter3->setSizes({359, 382});
+
+    for (NumericEditFrame* edit : {static_cast<NumericEditFrame*>(FarFieldZoomEdit)}) {
+        connect(edit, &NumericEditFrame::editExit, this, [this] { FarFieldZoomEditChanged(); });
+        connect(edit, &NumericEditFrame::editKeyUp, this, [this] { FarFieldZoomEditChanged(); });
+        connect(edit, &NumericEditFrame::upDownClick, this, [this] { FarFieldZoomEditChanged(); });
+    }
+}
+
+bool TOstranderForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ControlPanel && event->type() == QEvent::Resize)
+        ExitButtonPanel->setGeometry(0, ControlPanel->height() - 32, ControlPanel->width(), 32);
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TOstranderForm::StartIdleHandler() {
+    IdleTimer->start(kIdleIntervalMs);
+}
+
+void TOstranderForm::StopIdleHandler() {
+    if (IdleTimer)
+        IdleTimer->stop();
+}
+
+int TOstranderForm::NextIdleDelay(qint64 passMs) const {
+    // A pass that redrew the results started a redraw interval: the next one
+    // may not start before it has passed.
+    if (!local_.DisplaysValid)
+        return kIdleIntervalMs;
+    return static_cast<int>(std::max<qint64>(kIdleIntervalMs, kRedrawIntervalMs - passMs));
+}
+
+void TOstranderForm::ShowFocusControls(bool show) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{FocusPlusLabel, FocusMinusLabel, FocusZeroLabel,
+                                         FocusScrollBar, FocusEditLabel, ResetFocusButton})
+        w->setVisible(show);
+}
+
+void TOstranderForm::LoadMirrorButtonClick() {
+    if (!mirrorSetupForm_)
+        return;
+    mirrorSetupForm_->show();
+    mirrorSetupForm_->raise();
+    mirrorSetupForm_->activateWindow();
+}
+
+void TOstranderForm::ExitButtonClick() {
+    close();
+}
+
+void TOstranderForm::RemoveFocusCheckClick() {
+    local_.RemoveFocus = RemoveFocusCheck->isChecked();
+    if (local_.RemoveFocus) {
+        ShowFocusControls(true);
+        FocusScrollBar->setValue(100);
+        local_.FocusAdjust = 0.0;
+    } else {
+        // The slider keeps its value; the far field ignores it while off.
+        ShowFocusControls(false);
+    }
+}
+
+double TOstranderForm::FocusFromPosition(int position) {
+    const int offset = position - 100;
+    return offset <= 0 ? offset * 0.01 : offset * 0.02;
+}
+
+void TOstranderForm::FocusScrollBarChange() {
+    local_.FocusAdjust = FocusFromPosition(FocusScrollBar->value());
+}
+
+void TOstranderForm::ResetFocusButtonClick() {
+    FocusScrollBar->setValue(100);
+    local_.FocusAdjust = 0.0;
+}
+
+void TOstranderForm::FarFieldZoomEditChanged() {
+    local_.FarFieldZoom = FarFieldZoomEdit->GetValue();
+}
+
+void TOstranderForm::SeparationEditChanged() {
+    DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    if (!model)
+        return;
+    const double separation = SeparationEdit->GetValue() * 1e-6;
+    if (SameValue(separation, model->Separation_m))
+        return;
+    model->Separation_m = separation;
+    data_.MirrorParameterChanged = true;
+    local_.DisplaysValid = false;
+}
+
+void TOstranderForm::StressEditChanged() {
+    DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    if (!model)
+        return;
+    const double stress = StressEdit->GetValue() * 1e6;
+    if (SameValue(stress, model->Stress_Pa))
+        return;
+    model->Stress_Pa = stress;
+    data_.MirrorParameterChanged = true;
+    local_.DisplaysValid = false;
+}
+
+void TOstranderForm::RunFEATimerTimer() {
+    engine_->InfluenceFunctionStep();
+}
+
+void TOstranderForm::ApplicationIdle() {
+    if (MirrorClass* mirror = local_.Mirror) {
+        local_.PeakVoltage = 0.0;
+        const int n = local_.MirrorInfo ? local_.MirrorInfo->Model->Actuators : 0;
+        bool aboveFloor = false;
+        for (int k = 1; k <= n; ++k) {
+            const double v = mirror->GetVoltage(k);
+            local_.PeakVoltage = std::max(local_.PeakVoltage, v);
+            if (v > kFloorVoltage)
+                aboveFloor = true;
+        }
+        if (!aboveFloor) {
+            mirror->SetAllChannels(kFloorVoltage);
+            local_.VoltagesAtFloor = true;
+        } else {
+            local_.VoltagesAtFloor = false;
+        }
+        local_.PeakVoltageFraction = local_.PeakVoltage / kMaxVoltage;
+    }
+    MainMirrorDisplay->Refresh();
+    if (local_.DisplaysValid)
+        RecalculateDisplaysButtonClick();
+}
+
+void TOstranderForm::RecalculateDisplaysButtonClick() {
+    if (!local_.MirrorInfo || !local_.Mirror)
+        return;
+    const int n = local_.MirrorInfo->Model->Actuators;
+    bool anyVoltage = false;
+    for (int k = 1; k <= n && !anyVoltage; ++k)
+        anyVoltage = local_.Mirror->GetVoltage(k) > 0.0;
+    if (!anyVoltage)
+        return;
+    // The far field removes tilt (and, on request, piston and focus) from
+    // the surface in place, so the pictures after it show the corrected one.
+    engine_->SynthesizeSurface();
+    engine_->ComputeFarField();
+    DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), *engine_);
+    Show(TwoDimensionalDisplayFrame);
+    DrawInterferogram(InterferogramDisplayFrame->Canvas(), *engine_);
+    Show(InterferogramDisplayFrame);
+    DrawThreeDImage();
+}
+
+void TOstranderForm::Show(PaintBox* box) {
+    box->update();
+}
+
+void TOstranderForm::EnableRunTimer() {
+    RunFEATimer->start();
+}
+
+void TOstranderForm::DisableRunTimer() {
+    RunFEATimer->stop();
+}
+
+bool TOstranderForm::IsRunTimerEnabled() const {
+    return RunFEATimer->isActive();
+}
+
+void TOstranderForm::DrawThreeDImage() {
+    ostrander::DrawThreeDImage(ThreeDimensionalImageDisplay->Canvas(), *engine_);
+    Show(ThreeDimensionalImageDisplay);
+}
+
+void TOstranderForm::DrawFarFieldPictures() {
+    DrawFarFieldImage(FarFieldDisplayFrame->Canvas(), *engine_, kFarFieldTitle);
+    Show(FarFieldDisplayFrame);
+    DrawFarFieldPlot(FarFieldPlotDisplay->Canvas(), *engine_);
+    Show(FarFieldPlotDisplay);
+}
+
+void TOstranderForm::RefreshMirrorDisplay() {
+    MainMirrorDisplay->Refresh();
+}
+
+void TOstranderForm::ClearInformation() {
+    UserInfoBox->clear();
+}
+
+void TOstranderForm::AddInformationLine(const std::string& line) {
+    auto* item = new QListWidgetItem(QString::fromStdString(line), UserInfoBox);
+    item->setSizeHint(QSize(0, 13));
 }
 
 } // namespace ostrander

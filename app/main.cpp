@@ -1,29 +1,66 @@
-// Process entry: application object, main window, message loop.
+// Process entry: the working state, the application, the main window, the
+// pattern browser, the mirror setup window, the idle pass and the message
+// loop. At the end the working state is destroyed, which drives every channel
+// of the mirror to 0 V.
 #include "app/OstranderForm.h"
+#include "forms/MirrorSetupForm.h"
+#include "forms/PatternSequenceBrowserForm.h"
+#include "model/DMModelLocal.h"
+#include "model/DMModelMain.h"
+#include "model/MainData.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/QtDialogs.h"
 
 #include <exception>
+#include <memory>
 
-int main(int argc, char** argv) {
-    ostrander::Application app(argc, argv);
-    ostrander::Application::setApplicationName("Ostrander");
-    ostrander::CloseWindowsOnTerminationSignals();
-    ostrander::QtDialogs dialogs;
-    ostrander::Dialogs::Install(&dialogs);
+namespace ostrander {
+namespace {
+
+int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
+    Application app(argc, argv);
+    Application::setApplicationName("Ostrander");
+    // Asked to stop (SIGTERM, SIGINT, SIGHUP), the program closes its windows
+    // and ends the normal way.
+    CloseWindowsOnTerminationSignals();
+    QtDialogs dialogs;
+    ScopedDialogs installed(dialogs);
     int result = 1;
     try {
-        ostrander::TOstranderForm form;
-        dialogs.SetParent(&form);
-        form.show();
+        TOstranderForm OstranderForm(mainData, modelLocal);
+        dialogs.SetParent(&OstranderForm);
+        auto* PatternSequenceBrowserForm = new TPatternSequenceBrowserForm(&OstranderForm);
+        TMirrorSetupForm::MainWindowParts parts;
+        parts.MainMirrorDisplay = OstranderForm.MainMirrorDisplay;
+        parts.StressEdit = OstranderForm.StressEdit;
+        parts.SeparationEdit = OstranderForm.SeparationEdit;
+        parts.Host = &OstranderForm;
+        auto* MirrorSetupForm = new TMirrorSetupForm(OstranderForm.Engine(), parts,
+                                                     PatternSequenceBrowserForm, &OstranderForm);
+        OstranderForm.SetMirrorSetupForm(MirrorSetupForm);
+        OstranderForm.show();
+        OstranderForm.StartIdleHandler();
         result = app.exec();
+        OstranderForm.StopIdleHandler();
         dialogs.SetParent(nullptr);
     } catch (...) {
-        // An exception during start-up is shown and ends the program.
-        ostrander::ReportException(std::current_exception());
+        // An exception that escapes start-up or the loop is shown and ends the program.
+        ReportException(std::current_exception());
         result = 1;
     }
-    ostrander::Dialogs::Install(nullptr);
+    return result;
+}
+
+} // namespace
+} // namespace ostrander
+
+int main(int argc, char** argv) {
+    // The two process-wide holders of the model; the windows get references.
+    auto ModelLocal = std::make_unique<ostrander::DMModelLocal>();
+    auto MainData = std::make_unique<ostrander::MainData>();
+    const int result = ostrander::Run(argc, argv, *ModelLocal, *MainData);
+    ModelLocal.reset();
+    MainData.reset();
     return result;
 }
