@@ -110,7 +110,7 @@ void TOstranderForm::BuildControls() {
 
     UserInfoPanel = new QWidget(Splitter1);
     UserInfoBox = new QListWidget(UserInfoPanel);
-    UserInfoBox->setUniformItemSizes(true);
+    UserInfoBox->setTextElideMode(Qt::ElideNone);
     UserInfoBox->setSelectionMode(QAbstractItemView::SingleSelection);
     Column(UserInfoPanel)->addWidget(UserInfoBox);
     Splitter1->setStretchFactor(0, 0);
@@ -460,8 +460,11 @@ void TOstranderForm::ClearInformation() {
 }
 
 void TOstranderForm::AddInformationLine(const std::string& line) {
-    auto* item = new QListWidgetItem(QString::fromStdString(line), UserInfoBox);
-    item->setSizeHint(QSize(0, 13));
+    const QString text = QString::fromStdString(line);
+    auto* item = new QListWidgetItem(text, UserInfoBox);
+    // Rows 13 pixels high; a line wider than the box scrolls rather than
+    // being cut short.
+    item->setSizeHint(QSize(UserInfoBox->fontMetrics().horizontalAdvance(text) + 8, 13));
 }
 
 } // namespace ostrander
