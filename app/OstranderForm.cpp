@@ -10,6 +10,7 @@
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
 #include "model/pictures/ResultPictures.h"
+#include "toolkit/qt/Application.h"
 #include "toolkit/qt/PaintBox.h"
 
 #include <QCheckBox>
@@ -131,7 +132,13 @@ void TOstranderForm::BuildControls() {
     connect(IdleTimer, &QTimer::timeout, this, [this] {
         QElapsedTimer pass;
         pass.start();
-        ApplicationIdle();
+        // A failed pass is shown once (the box is modal) and the passes go
+        // on after it is closed.
+        try {
+            ApplicationIdle();
+        } catch (...) {
+            ReportException(std::current_exception());
+        }
         IdleTimer->start(NextIdleDelay(pass.elapsed()));
     });
 }
