@@ -150,6 +150,24 @@ TEST_F(FarField, TiltIsRemovedOverThePupilAndKeptOutside) {
         }
 }
 
+TEST_F(FarField, ASecondPassOnTheCorrectedSurfaceChangesNothing) {
+    // The tilt is gone after the first pass; focus and astigmatism stay.
+    h.local.RemoveFocus = false;
+    Fill([](double x, double y) {
+        const double r2 = x * x + y * y;
+        return std::sqrt(r2) < kD / 2 ? 3e-4 * x + 2e-2 * (x * x - y * y) + 1e-2 * r2 + 1e-7 : 0.0;
+    });
+    h.engine.ComputeFarField();
+    const auto first = Intensities();
+    h.engine.ComputeFarField();
+    const auto second = Intensities();
+    const double peak = *std::max_element(first.begin(), first.end());
+    double worst = 0;
+    for (std::size_t q = 0; q < first.size(); ++q)
+        worst = std::max(worst, std::fabs(second[q] - first[q]));
+    EXPECT_LT(worst, 1e-5 * peak);
+}
+
 TEST_F(FarField, WithoutASurfaceItAsksForOne) {
     h.data.FreeSurface();
     h.engine.ComputeFarField();
