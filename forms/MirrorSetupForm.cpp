@@ -256,8 +256,14 @@ void TMirrorSetupForm::LoadEntry(int entry) {
     Engine.CalculateInfluenceFunctions();
     if (Main.Host) {
         Main.Host->ClearInformation();
-        Main.Host->AddInformationLine("Calculating Influence Functions.");
-        Main.Host->AddInformationLine("Please wait.");
+        // A refused run (the engine told the user why) must not leave the
+        // box asking the user to wait for it.
+        if (Main.Host->IsRunTimerEnabled()) {
+            Main.Host->AddInformationLine("Calculating Influence Functions.");
+            Main.Host->AddInformationLine("Please wait.");
+        } else {
+            Main.Host->AddInformationLine(kNotCalculated);
+        }
     }
 }
 

@@ -60,6 +60,9 @@ public:
     // The mirror info of the entry last clicked (or the loaded one); not owned.
     MirrorInfoClass* PreviewedMirrorInfo() const { return Preview; }
 
+    // The information box after a load whose influence-function run did not start.
+    static constexpr const char* kNotCalculated = "Influence functions were not calculated.";
+
     // The details text of a mirror info, one string per line.
     static std::vector<std::string> DetailLines(const MirrorInfoClass* info);
 

@@ -283,5 +283,66 @@ TEST_F(OstranderFormTest, TheIdleTimerRunsPassesWithoutBlocking) {
     form->StopIdleHandler();
 }
 
+// Every shipped mirror, loaded one after the other through the setup window:
+// the run finishes (or the engine refuses the ring electrodes), and a click
+// on the map is followed by all five pictures.
+class ShippedMirrorsTest : public program_test::ProgramFolder {};
+
+TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
+    std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
+                          root_ / "Devices",
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+    ScriptedDialogs dialogs;
+    ScopedDialogs installed{dialogs};
+    MainData data;
+    DMModelLocal local;
+    TOstranderForm form(data, local);
+    TMirrorSetupForm::MainWindowParts parts;
+    parts.MainMirrorDisplay = form.MainMirrorDisplay;
+    parts.StressEdit = form.StressEdit;
+    parts.SeparationEdit = form.SeparationEdit;
+    parts.Host = &form;
+    auto* setup = new TMirrorSetupForm(form.Engine(), parts, nullptr, &form);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_EQ(setup->MirrorSelectionListBox->count(), 7);
+
+    for (int row = 0; row < setup->MirrorSelectionListBox->count(); ++row) {
+        const std::string name = setup->MirrorSelectionListBox->item(row)->text().toStdString();
+        SCOPED_TRACE(name);
+        dialogs.messages.clear();
+        setup->MirrorSelectionListBox->setCurrentRow(row);
+        setup->LoadButtonClick();
+        ASSERT_NE(local.Mirror, nullptr);
+        ASSERT_TRUE(local.Mirror->IsValid());
+        const int type = local.MirrorInfo->Model->ActuatorType_circ_rect_ring;
+        if (type == 2 || type == 3) {
+            EXPECT_FALSE(form.IsRunTimerEnabled());
+            ASSERT_EQ(dialogs.messages.size(), 1u);
+            EXPECT_EQ(dialogs.messages[0].text, "Not ready for ring actuators yet.");
+            EXPECT_EQ(InformationLines(form),
+                      std::vector<std::string>{TMirrorSetupForm::kNotCalculated});
+            continue;
+        }
+        for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 100; ++ticks)
+            form.RunFEATimerTimer();
+        ASSERT_TRUE(local.DisplaysValid);
+        EXPECT_TRUE(dialogs.messages.empty());
+
+        MirrorDisplayClass* map = form.MainMirrorDisplay->GetDisplay();
+        ASSERT_NE(map, nullptr);
+        const double before = local.Mirror->GetVoltage(1);
+        QTest::mouseClick(form.MainMirrorDisplay->MirrorPaintBox, Qt::LeftButton, {},
+                          QPoint(map->Centre.x, map->Centre.y));
+        form.ApplicationIdle();
+        EXPECT_GT(local.PeakVoltage, before);
+        for (PaintBox* box :
+             {form.ThreeDimensionalImageDisplay, form.TwoDimensionalDisplayFrame,
+              form.InterferogramDisplayFrame, form.FarFieldDisplayFrame, form.FarFieldPlotDisplay})
+            EXPECT_GT(Colours(box), 2);
+    }
+}
+
 } // namespace
 } // namespace ostrander
