@@ -36,7 +36,7 @@ sanitize: deps
 
 tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DOSTRANDER_TSAN=ON -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
-	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target threads_tests
 	cd $(TSAN_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -L threads
 
 bench: deps

@@ -45,7 +45,9 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
         OstranderForm.StopIdleHandler();
         dialogs.SetParent(nullptr);
     } catch (...) {
-        // An exception that escapes start-up or the loop is shown and ends the program.
+        // An exception that escapes start-up or the loop is shown and ends the
+        // program. The window it came from is gone: the box has no parent.
+        dialogs.SetParent(nullptr);
         ReportException(std::current_exception());
         result = 1;
     }

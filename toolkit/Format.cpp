@@ -108,12 +108,12 @@ void FixedDigits(double value, int decimals, std::string& intPart, std::string& 
     intPart.clear();
     fracPart.clear();
     if (d.digits.empty() || d.point + decimals <= 0) {
-        intPart = "0";
+        intPart.assign(1, '0');
         fracPart.assign(static_cast<std::size_t>(decimals), '0');
         return;
     }
     if (d.point <= 0) {
-        intPart = "0";
+        intPart.assign(1, '0');
         fracPart.assign(static_cast<std::size_t>(-d.point), '0');
         fracPart += d.digits;
     } else {
@@ -317,17 +317,24 @@ std::string FloatToStrDigits(double value, int significantDigits) {
     int exponent = d.point - 1; // value = d.ddd x 10^exponent
     std::string out = value < 0 ? "-" : "";
     if (exponent < -5 || exponent >= 15) {
-        out += d.digits.substr(0, 1);
-        if (d.digits.size() > 1)
-            out += "." + d.digits.substr(1);
-        out += "E" + std::to_string(exponent);
+        out += d.digits[0];
+        if (d.digits.size() > 1) {
+            out += '.';
+            out.append(d.digits, 1);
+        }
+        out += 'E';
+        out += std::to_string(exponent);
     } else if (d.point <= 0) {
-        out += "0." + std::string(static_cast<std::size_t>(-d.point), '0') + d.digits;
+        out += "0.";
+        out.append(static_cast<std::size_t>(-d.point), '0');
+        out += d.digits;
     } else if (static_cast<int>(d.digits.size()) <= d.point) {
-        out += d.digits + std::string(static_cast<std::size_t>(d.point) - d.digits.size(), '0');
+        out += d.digits;
+        out.append(static_cast<std::size_t>(d.point) - d.digits.size(), '0');
     } else {
-        out += d.digits.substr(0, static_cast<std::size_t>(d.point)) + "." +
-               d.digits.substr(static_cast<std::size_t>(d.point));
+        out.append(d.digits, 0, static_cast<std::size_t>(d.point));
+        out += '.';
+        out.append(d.digits, static_cast<std::size_t>(d.point));
     }
     return out;
 }
