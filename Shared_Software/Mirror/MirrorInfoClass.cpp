@@ -1,5 +1,8 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 
+#include "Shared_Software/Mirror/MirrorFourierClass.h"
+#include "Shared_Software/Mirror/MirrorZernikeClass.h"
+
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
@@ -18,7 +21,9 @@ MirrorInfoClass::MirrorInfoClass(const std::string& fileName, const IniFile& ini
 }
 
 MirrorInfoClass::~MirrorInfoClass() {
-    // Mode sets go first (Zernike, then Fourier) once they exist.
+    // Mode sets go first, Zernike before Fourier.
+    Zernike.reset();
+    Fourier.reset();
     DisplayIndexByIndex.clear();
     Model.reset();
 }
@@ -55,8 +60,8 @@ bool MirrorInfoClass::Load(const std::string& fileName, const IniFile& ini,
         DisplayIndexByIndex[i] = a != nullptr ? a->DisplayIndex : static_cast<int>(i) + 1;
     }
 
-    // Mode sets: Zernike = MirrorZernikeClass(*this), then
-    // Fourier = MirrorFourierClass(Model->Actuators, Model->Square).
+    Zernike = std::make_unique<MirrorZernikeClass>(FileName, ini, DisplayIndexByIndex);
+    Fourier = std::make_unique<MirrorFourierClass>(Model->Actuators, Model->Square);
 
     return true;
 }

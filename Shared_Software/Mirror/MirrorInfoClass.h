@@ -13,8 +13,8 @@
 
 namespace ostrander {
 
-// Voltage mode sets that a mirror info object will own: made in the last step
-// of Load (Zernike first, then Fourier) and destroyed before everything else.
+// Voltage mode sets that a mirror info object owns: made in the last step of
+// Load (Zernike first, then Fourier) and destroyed before everything else.
 class MirrorZernikeClass;
 class MirrorFourierClass;
 
@@ -56,9 +56,9 @@ public:
     // actuator has that index). Length: Model->ActuatorCount.
     std::vector<int> DisplayIndexByIndex;
 
-    // Mode sets (not made yet; see Load):
-    //   std::unique_ptr<MirrorZernikeClass> Zernike;
-    //   std::unique_ptr<MirrorFourierClass> Fourier;
+    // Mode sets, made by a successful Load; null otherwise.
+    std::unique_ptr<MirrorZernikeClass> Zernike;
+    std::unique_ptr<MirrorFourierClass> Fourier;
 
 private:
     bool Load(const std::string& fileName, const IniFile& ini, std::optional<std::time_t> modified);
