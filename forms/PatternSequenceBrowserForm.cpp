@@ -2,6 +2,7 @@
 
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorZernikeClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Pattern/VoltageListClass.h"
 #include "toolkit/Dialogs.h"
@@ -90,6 +91,8 @@ void TPatternSequenceBrowserForm::BuildControls() {
 
     PatternFileBrowseButton = new QPushButton("Browse", ControlPanel);
     column->addWidget(PatternFileBrowseButton);
+    ZernikeSetButton = new QPushButton("Zernike Set", ControlPanel);
+    column->addWidget(ZernikeSetButton);
 
     PatternSetNameLabel = new QLabel(" Pattern Set Name = ", ControlPanel);
     PatternSetNameEdit = new QLineEdit("No Pattern File", ControlPanel);
@@ -135,6 +138,7 @@ void TPatternSequenceBrowserForm::BuildControls() {
 
     connect(PatternFileBrowseButton, &QPushButton::clicked, this,
             [this] { PatternFileBrowseButtonClick(); });
+    connect(ZernikeSetButton, &QPushButton::clicked, this, [this] { ZernikeSetButtonClick(); });
     connect(UpdateMirrorButton, &QPushButton::clicked, this, [this] { UpdateMirrorButtonClick(); });
     connect(GrabMirrorButton, &QPushButton::clicked, this, [this] { GrabMirrorButtonClick(); });
     connect(UpdateFileButton, &QPushButton::clicked, this, [this] { UpdateFileButtonClick(); });
@@ -325,6 +329,42 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
     }
     ShowPatternFileName(PatternFileName);
     ShowSetName();
+}
+
+void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {
+    if (!ActiveMirrorValid()) {
+        Dialogs::Instance().ShowMessage("No mirror is loaded.", "Zernike Set");
+        return;
+    }
+    const MirrorInfoClass* info = ActiveMirror->GetInfo();
+    const PatternClass* zernike =
+        info != nullptr && info->Zernike ? info->Zernike->GetPatternSet() : nullptr;
+    if (zernike == nullptr || !zernike->IsValid()) {
+        Dialogs::Instance().ShowMessage("This mirror has no usable Zernike set.", "Zernike Set");
+        return;
+    }
+
+    auto copy =
+        std::make_unique<PatternClass>(zernike->GetPatternSetName(), zernike->GetVoltageCount());
+    for (int k = 0; k < zernike->GetPatternCount(); ++k)
+        if (const PatternListEntry* pattern = zernike->FindPattern(k))
+            copy->InsertPattern(k, pattern->PatternName, pattern->Voltages);
+    ReplaceSet(std::move(copy));
+
+    FileLoaded = true;
+    FillPatternList();
+    NewPatternNameEdit->setEnabled(true);
+    ShowPatternFileName("No File");
+    ShowSetName();
+    SelectedIndex = 0;
+    if (PatternSet->GetPatternCount() > 0) {
+        SelectOnly(0);
+        CurrentVoltages = PatternSet->GetPatternVoltages(0);
+        if (PreviewMirrorValid()) {
+            PreviewMirror->ApplyVoltageList(CurrentVoltages.get(), 0);
+            RedrawMirror();
+        }
+    }
 }
 
 void TPatternSequenceBrowserForm::PatternListBoxClick() {

@@ -54,6 +54,9 @@ public:
     // Event handlers (wired to the controls below).
     void FormShow();
     void PatternFileBrowseButtonClick();
+    // Makes a copy of the active mirror's Zernike set the set being edited,
+    // as a new set not yet saved to any file.
+    void ZernikeSetButtonClick();
     void PatternListBoxClick();
     void InsertBeforeButtonClick();
     void ReplaceButtonClick();
@@ -74,6 +77,7 @@ public:
     QLabel* PatternFileNameLabel = nullptr;
     QLineEdit* PatternFileNameEdit = nullptr;
     QPushButton* PatternFileBrowseButton = nullptr;
+    QPushButton* ZernikeSetButton = nullptr;
     QLabel* PatternSetNameLabel = nullptr;
     QLineEdit* PatternSetNameEdit = nullptr;
     QPushButton* UpdateMirrorButton = nullptr;

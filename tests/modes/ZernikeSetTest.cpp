@@ -251,5 +251,26 @@ TEST_F(ZernikeDevices, MissingOrForeignFilesGiveNoSetOrAnInvalidOne) {
     EXPECT_EQ(direct.GetPatternSet()->GetPatternSetName(), "DefaultCircularHex37");
 }
 
+TEST(MirrorZernikeClass, EveryShippedMirrorCarriesItsSets) {
+    SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/bin");
+    int mirrors = 0;
+    for (const std::string& name : ListFiles(DeviceFolder(), "*.ini")) {
+        SCOPED_TRACE(name);
+        MirrorInfoClass info(DeviceFolderRelative + name);
+        if (!info.Valid)
+            continue;
+        ++mirrors;
+        ASSERT_TRUE(info.Zernike && info.Zernike->GetPatternSet());
+        const PatternClass& set = *info.Zernike->GetPatternSet();
+        EXPECT_TRUE(set.IsValid());
+        const int actuators = info.Model->Actuators;
+        if (FindZernikeTable(actuators, info.Model->Square) != nullptr)
+            EXPECT_EQ(set.GetPatternCount(), ZernikeTermCount);
+        ASSERT_TRUE(info.Fourier);
+        EXPECT_EQ(info.Fourier->Valid, actuators == 61 || actuators == 62);
+    }
+    EXPECT_GE(mirrors, 7);
+}
+
 } // namespace
 } // namespace ostrander

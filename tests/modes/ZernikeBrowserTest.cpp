@@ -1,0 +1,101 @@
+// The browser's "Zernike Set" button on a shipped mirror: the mirror's set
+// becomes a new, unsaved set in the browser and each pattern shows on the map.
+#include "forms/PatternSequenceBrowserForm.h"
+
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorZernikeClass.h"
+#include "Shared_Software/Mirror/ZernikeTables.h"
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/Paths.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ostrander {
+namespace {
+
+class ZernikeBrowser : public testing::Test {
+protected:
+    void SetUp() override {
+        SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/bin");
+        form = std::make_unique<TPatternSequenceBrowserForm>();
+    }
+    void Open(MirrorClass* active) {
+        form->SetActiveMirror(active);
+        form->ShowBrowser(); // the open dialog is cancelled
+    }
+    std::vector<std::string> Messages() {
+        std::vector<std::string> out;
+        for (const auto& m : dialogs.messages)
+            out.push_back(m.caption + ": " + m.text);
+        dialogs.messages.clear();
+        return out;
+    }
+    void ClickRow(int row) {
+        QListWidget* list = form->PatternListBox;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+    // The preview mirror shows row[d - 1] on display number d.
+    void ExpectPreview(const double* row, int actuators) {
+        MirrorClass* preview = form->GetPreviewMirror();
+        ASSERT_NE(preview, nullptr);
+        for (int d = 1; d <= actuators; ++d)
+            EXPECT_DOUBLE_EQ(preview->GetVoltage(d), row[d - 1]) << d;
+    }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogs scope{dialogs};
+    std::unique_ptr<TPatternSequenceBrowserForm> form;
+};
+
+TEST_F(ZernikeBrowser, MirrorSetBecomesANewUnsavedSetShownPatternByPattern) {
+    MirrorClass mirror("..\\Devices\\Hex37.ini");
+    ASSERT_TRUE(mirror.IsValid());
+    Open(&mirror);
+    EXPECT_EQ(form->ZernikeSetButton->text(), "Zernike Set");
+    QTest::mouseClick(form->ZernikeSetButton, Qt::LeftButton);
+    EXPECT_TRUE(Messages().empty());
+
+    const PatternClass* set = form->GetPatternSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->GetPatternSetName(), "DefaultCircularHex37");
+    EXPECT_EQ(set->GetFileName(), PatternClass::NoFileName);
+    EXPECT_EQ(form->PatternSetNameEdit->text(), "DefaultCircularHex37");
+    EXPECT_EQ(form->PatternFileNameEdit->text(), "No File");
+    ASSERT_EQ(form->PatternListBox->count(), ZernikeTermCount);
+    for (int k = 0; k < ZernikeTermCount; ++k)
+        EXPECT_EQ(form->PatternListBox->item(k)->text().toStdString(), ZernikeTermNames[k]);
+
+    const ZernikeTable* table = FindZernikeTable(37, false);
+    ExpectPreview(table->rows[0], 37);
+    ClickRow(ZernikeDefocusTerm);
+    ExpectPreview(table->rows[ZernikeDefocusTerm], 37);
+    EXPECT_DOUBLE_EQ(form->GetPreviewMirror()->GetVoltage(1), 40);
+
+    // The browser edits its own copy; the mirror's set stays whole.
+    QTest::mouseClick(form->DeleteButton, Qt::LeftButton);
+    EXPECT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount - 1);
+    EXPECT_EQ(mirror.GetInfo()->Zernike->GetPatternSet()->GetPatternCount(), ZernikeTermCount);
+    // The output of the mirror itself was never touched.
+    EXPECT_DOUBLE_EQ(mirror.GetVoltage(1), 0);
+}
+
+TEST_F(ZernikeBrowser, WithoutAMirrorNothingChanges) {
+    Open(nullptr);
+    QTest::mouseClick(form->ZernikeSetButton, Qt::LeftButton);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Zernike Set: No mirror is loaded."});
+    EXPECT_EQ(form->PatternListBox->count(), 0);
+}
+
+} // namespace
+} // namespace ostrander
