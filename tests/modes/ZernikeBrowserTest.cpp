@@ -26,7 +26,8 @@ namespace {
 class ZernikeBrowser : public testing::Test {
 protected:
     void SetUp() override {
-        SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/bin");
+        // Any existing folder beside Devices/ serves as the program folder.
+        SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/tests");
         form = std::make_unique<TPatternSequenceBrowserForm>();
     }
     void Open(MirrorClass* active) {
