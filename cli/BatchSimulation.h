@@ -1,0 +1,122 @@
+#pragma once
+// The engine driven without a window: a mirror is selected and its influence
+// functions computed as the mirror setup window starts the run (actuator 1
+// at the mirror's limit voltage sets the run voltage), with the run-timer
+// ticks called back to back; then each simulation applies voltages through
+// the mirror's rules and does what the main window's idle pass does (the
+// 0.1 V floor, synthesis, far field, the five pictures) and collects the
+// figures of the result.
+#include "model/DMModelLocal.h"
+#include "model/DMModelMain.h"
+#include "model/MainData.h"
+#include "model/ModelHost.h"
+#include "toolkit/Dialogs.h"
+
+#include <QImage>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ostrander {
+
+class MirrorClass;
+class VoltageListClass;
+
+// Voltages to apply, in this order, to the mirror as the run leaves it
+// (every channel at 0.1 V): all actuators, then a pattern, then single
+// actuators by display number. Volts.
+struct VoltageRequest {
+    std::optional<double> all;
+    const VoltageListClass* pattern = nullptr;
+    std::vector<std::pair<int, double>> single;
+};
+
+struct DisplayOptions {
+    bool removeFocus = false;
+    double focusAdjust = 0.0; // -1 .. 2, used with removeFocus
+    int zoom = 1;             // far-field zoom, 1 .. 100
+    // Surface image, interferogram and three-dimensional image, pixels.
+    int width = 309;
+    int height = 335;
+};
+
+struct SimulationResult {
+    // Volts held by the mirror, by display number - 1, after the floor rule.
+    std::vector<double> voltages;
+    bool voltagesAtFloor = false;
+    // Requested voltages that the mirror's rules changed, and how many were asked.
+    int changedByRules = 0;
+    int requested = 0;
+    double runVoltage = 0.0;  // V
+    double peakVoltage = 0.0; // V, largest held voltage
+    double meanVoltage = 0.0; // V, the mean that the mirror's limit applies to
+    double pv = 0.0;          // m, peak-to-valley of the corrected surface
+    bool snapDown = false;
+    double pupilMin = 0.0, pupilMax = 0.0, pupilRms = 0.0; // m, over the beam
+    double strehl = 0.0;
+    // The corrected surface, n x n metres, row i at [i * n].
+    int n = 0;
+    std::vector<double> surface;
+    // Far-field intensities, size x size, element (r, c) (1-based) at
+    // [(r - 1) * size + c - 1], zero frequency at (size/2 + 1, size/2 + 1).
+    int farFieldSize = 0;
+    std::vector<double> farField;
+    QImage surfaceImage, interferogram, threeD, farFieldImage, farFieldPlot, mirrorMap;
+};
+
+class BatchSimulation {
+public:
+    BatchSimulation();
+    ~BatchSimulation();
+    BatchSimulation(const BatchSimulation&) = delete;
+    BatchSimulation& operator=(const BatchSimulation&) = delete;
+
+    // Selects the mirror of an info file (a device-folder name such as
+    // "..\Devices\Hex19.ini", or an absolute path).
+    bool Load(const std::string& infoFile, std::string& error);
+    // Computes the influence functions; progress(done, total) after each
+    // actuator. False with the engine's message when the run is refused.
+    bool RunInfluenceFunctions(const std::function<void(int, int)>& progress, std::string& error);
+    // Applies the voltages and computes the results and pictures.
+    bool Simulate(const VoltageRequest& request, const DisplayOptions& options,
+                  SimulationResult& result, std::string& error);
+
+    std::string DeviceName() const;
+    // The model's actuator count: display numbers run 1 .. this.
+    int ActuatorCount() const;
+    double Separation() const; // m
+
+    MainData& Data() { return data_; }
+    DMModelLocal& Local() { return local_; }
+    DMModelMain& Engine() { return engine_; }
+
+private:
+    // Runs the far-field pictures when the engine asks for them.
+    class Host : public RecordingModelHost {
+    public:
+        void DrawFarFieldPictures() override {
+            RecordingModelHost::DrawFarFieldPictures();
+            if (drawFarField)
+                drawFarField();
+        }
+        std::function<void()> drawFarField;
+    };
+
+    // The first message the engine showed since the last call, as an error.
+    bool TakeEngineMessage(std::string& error);
+    // Largest far-field intensity of a flat surface with this beam and grid.
+    double FlatMirrorPeak();
+
+    ScriptedDialogs dialogs_;
+    ScopedDialogs scopedDialogs_{dialogs_};
+    MainData data_;
+    DMModelLocal local_;
+    Host host_;
+    DMModelMain engine_{data_, local_, host_};
+    double flatPeak_ = 0.0;
+};
+
+} // namespace ostrander

@@ -1,0 +1,342 @@
+#include "cli/Commands.h"
+
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "cli/BatchSimulation.h"
+#include "cli/DeviceLookup.h"
+#include "cli/OutputFolder.h"
+#include "cli/Progress.h"
+#include "cli/ResultFiles.h"
+#include "toolkit/Format.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <regex>
+
+namespace ostrander {
+
+int Fail(const std::string& message) {
+    std::string line = message;
+    for (char& c : line)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    std::fprintf(stderr, "ostrander-cli: %s\n", line.c_str());
+    return kExitFailure;
+}
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// ---- mirrors ----
+
+void PrintTable(const std::vector<DeviceEntry>& devices) {
+    std::size_t nameWidth = 6, fileWidth = 4;
+    for (const DeviceEntry& d : devices) {
+        nameWidth = std::max(nameWidth, d.deviceName.size());
+        fileWidth = std::max(fileWidth, d.fileName.size());
+    }
+    std::printf("%-*s  %-*s  %9s  %13s\n", static_cast<int>(nameWidth), "DEVICE",
+                static_cast<int>(fileWidth), "FILE", "ACTUATORS", "LIMIT VOLTAGE");
+    for (const DeviceEntry& d : devices)
+        std::printf("%-*s  %-*s  %9d  %11s V\n", static_cast<int>(nameWidth), d.deviceName.c_str(),
+                    static_cast<int>(fileWidth), d.fileName.c_str(), d.actuators,
+                    FormatFloat("0.0", d.limitVoltage).c_str());
+}
+
+void PrintJson(const std::vector<DeviceEntry>& devices) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const DeviceEntry& d = devices[i];
+        json += (i ? ",\n  {" : "\n  {");
+        json += "\"device\": " + JsonString(d.deviceName) +
+                ", \"file\": " + JsonString(d.fileName) +
+                ", \"path\": " + JsonString(d.absolutePath) +
+                ", \"actuators\": " + std::to_string(d.actuators) +
+                ", \"limit_voltage\": " + FormatNumber(d.limitVoltage) + "}";
+    }
+    json += devices.empty() ? "]\n" : "\n]\n";
+    std::fputs(json.c_str(), stdout);
+}
+
+// ---- shared by simulate and sweep ----
+
+bool ParseSize(const std::string& text, DisplayOptions& options, std::string& error) {
+    static const std::regex pattern(R"(\s*(\d{1,5})\s*[xX]\s*(\d{1,5})\s*)");
+    std::smatch match;
+    constexpr int kMin = 32, kMax = 4000;
+    if (std::regex_match(text, match, pattern)) {
+        const int w = std::stoi(match[1]), h = std::stoi(match[2]);
+        if (w >= kMin && w <= kMax && h >= kMin && h <= kMax) {
+            options.width = w;
+            options.height = h;
+            return true;
+        }
+    }
+    error = "--size " + Quoted(text) + " is not WIDTHxHEIGHT with each side from " +
+            std::to_string(kMin) + " to " + std::to_string(kMax) + " pixels";
+    return false;
+}
+
+bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, std::string& error) {
+    if (!std::isfinite(command.focusAdjust) || command.focusAdjust < -1.0 ||
+        command.focusAdjust > 2.0) {
+        error = "--focus-adjust must lie from -1 to 2";
+        return false;
+    }
+    if (command.zoom < 1 || command.zoom > 100) {
+        error = "--zoom must lie from 1 to 100";
+        return false;
+    }
+    options.removeFocus = command.removeFocus;
+    options.focusAdjust = command.focusAdjust;
+    options.zoom = command.zoom;
+    return ParseSize(command.size, options, error);
+}
+
+// A pattern set read from a file, refused when it is not one.
+std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        error = "cannot read pattern set " + Quoted(file);
+        return nullptr;
+    }
+    auto set = std::make_unique<PatternClass>(file);
+    if (!set->IsValid() || set->GetPatternCount() < 1) {
+        error = Quoted(file) + " is not a valid pattern-set file";
+        return nullptr;
+    }
+    return set;
+}
+
+// Every voltage of the pattern must belong to one of the mirror's actuators.
+bool CheckPattern(const PatternListEntry& pattern, int actuators, std::string& error) {
+    for (const VoltageListEntry* e = pattern.Voltages.First(); e; e = e->next)
+        if (e->Actuator < 1 || e->Actuator > actuators) {
+            error = "pattern " + Quoted(pattern.PatternName) + " sets actuator " +
+                    std::to_string(e->Actuator) + ", but the mirror has actuators 1 to " +
+                    std::to_string(actuators);
+            return false;
+        }
+    for (const VoltageListEntry* e = pattern.Voltages.First(); e; e = e->next)
+        if (!std::isfinite(e->Voltage)) {
+            error = "pattern " + Quoted(pattern.PatternName) +
+                    " has no usable voltage for actuator " + std::to_string(e->Actuator);
+            return false;
+        }
+    return true;
+}
+
+// Selects the mirror and runs its influence functions, with a progress bar.
+bool PrepareMirror(BatchSimulation& simulation, const std::string& mirror, std::string& mirrorFile,
+                   std::string& error) {
+    std::string reason;
+    if (!ResolveMirror(mirror, mirrorFile, reason)) {
+        error = reason;
+        return false;
+    }
+    if (!simulation.Load(mirrorFile, reason)) {
+        mirrorFile.clear();
+        error = "cannot use mirror " + Quoted(mirror) + ": " + reason;
+        return false;
+    }
+    Progress progress("Influence functions", simulation.ActuatorCount());
+    if (!simulation.RunInfluenceFunctions([&progress](int done, int) { progress.Update(done); },
+                                          reason)) {
+        error = "cannot simulate " + Quoted(simulation.DeviceName()) + ": " + reason;
+        return false;
+    }
+    progress.Finish();
+    return true;
+}
+
+// The mirror info file as a plain absolute path, for the summaries.
+std::string AbsoluteMirrorFile(const std::string& infoFile) {
+    std::error_code ec;
+    const auto path = std::filesystem::weakly_canonical(DevicePath(infoFile), ec);
+    return ec ? DevicePath(infoFile) : path.string();
+}
+
+// The pictures, grids and figures of one simulation into a folder of the output.
+bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationResult& result,
+                 const SummaryContext& context, const DisplayOptions& options, bool grids,
+                 std::string& error) {
+    const std::string prefix = folder.empty() ? std::string() : folder + "/";
+    if (!folder.empty() && !out.MakeFolder(folder, error))
+        return false;
+    const std::pair<const char*, const QImage*> pictures[] = {
+        {"surface.png", &result.surfaceImage},
+        {"interferogram.png", &result.interferogram},
+        {"threed.png", &result.threeD},
+        {"farfield.png", &result.farFieldImage},
+        {"farfieldplot.png", &result.farFieldPlot},
+        {"mirror.png", &result.mirrorMap}};
+    for (const auto& [name, image] : pictures)
+        if (!out.WritePng(prefix + name, *image, error))
+            return false;
+    if (grids && (!out.WriteText(prefix + "surface.csv", SurfaceCsv(result), error) ||
+                  !out.WriteText(prefix + "farfield.csv", FarFieldCsv(result), error)))
+        return false;
+    return out.WriteText(prefix + "summary.json", SummaryJson(result, context, options), error);
+}
+
+// A folder name for a pattern: its index, then its name with anything but
+// letters, digits, '-', '_' and '.' turned into '_'.
+std::string PatternFolder(int index, const std::string& name) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%03d", index);
+    std::string folder = std::string(number) + "-";
+    for (const char c : name.substr(0, 60)) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        folder += plain ? c : '_';
+    }
+    return folder;
+}
+
+} // namespace
+
+int RunMirrors(const MirrorsCommand& command) {
+    const std::vector<DeviceEntry> devices = ListDevices();
+    if (command.json)
+        PrintJson(devices);
+    else
+        PrintTable(devices);
+    return kExitOk;
+}
+
+int RunSimulate(const SimulateCommand& command) {
+    std::string error;
+    DisplayOptions options;
+    if (!MakeDisplayOptions(command, options, error))
+        return Fail(error);
+
+    VoltageRequest request;
+    if (command.hasAll) {
+        if (!std::isfinite(command.all))
+            return Fail("--all needs a voltage");
+        request.all = command.all;
+    }
+    for (const std::string& item : command.set) {
+        const auto equals = item.find('=');
+        const auto number =
+            equals == std::string::npos ? std::nullopt : TryStrToInt(item.substr(0, equals));
+        const auto volts =
+            equals == std::string::npos ? std::nullopt : TryStrToFloat(item.substr(equals + 1));
+        if (!number || !volts || !std::isfinite(*volts))
+            return Fail("--set " + Quoted(item) + " is not ACTUATOR=VOLTS, such as 3=45.5");
+        request.single.emplace_back(*number, *volts);
+    }
+
+    std::unique_ptr<PatternClass> set;
+    const PatternListEntry* pattern = nullptr;
+    if (!command.pattern.empty()) {
+        if (!command.hasPatternIndex && !command.hasPatternName)
+            return Fail("--pattern needs --pattern-index K or --pattern-name NAME");
+        set = ReadPatternSet(command.pattern, error);
+        if (!set)
+            return Fail(error);
+        if (command.hasPatternName) {
+            for (const PatternListEntry* p = set->first; p && !pattern; p = p->next)
+                if (p->PatternName == command.patternName)
+                    pattern = p;
+            if (!pattern)
+                return Fail("pattern set " + Quoted(command.pattern) + " has no pattern named " +
+                            Quoted(command.patternName));
+        } else {
+            pattern = set->FindPattern(command.patternIndex);
+            if (!pattern)
+                return Fail("pattern set " + Quoted(command.pattern) + " has no pattern " +
+                            std::to_string(command.patternIndex) + " (it has 0 to " +
+                            std::to_string(set->GetPatternCount() - 1) + ")");
+        }
+        request.pattern = &pattern->Voltages;
+    }
+
+    OutputFolder out;
+    if (!out.Check(command.out, command.force, error))
+        return Fail(error);
+
+    BatchSimulation simulation;
+    std::string mirrorFile;
+    if (!PrepareMirror(simulation, command.mirror, mirrorFile, error))
+        return Fail(error);
+    const int actuators = simulation.ActuatorCount();
+    for (const auto& [number, volts] : request.single)
+        if (number < 1 || number > actuators)
+            return Fail("--set " + std::to_string(number) + "=...: the mirror has actuators 1 to " +
+                        std::to_string(actuators));
+    if (pattern && !CheckPattern(*pattern, actuators, error))
+        return Fail(error);
+
+    SimulationResult result;
+    if (!simulation.Simulate(request, options, result, error))
+        return Fail("cannot simulate " + Quoted(simulation.DeviceName()) + ": " + error);
+    if (result.changedByRules > 0)
+        std::fprintf(stderr,
+                     "ostrander-cli: note: the mirror's voltage rules changed %d of %d requested "
+                     "voltages; summary.json holds the voltages used\n",
+                     result.changedByRules, result.requested);
+
+    const SummaryContext context{simulation.DeviceName(), AbsoluteMirrorFile(mirrorFile),
+                                 pattern ? pattern->PatternName : std::string()};
+    if (!out.Begin(error) || !WriteResult(out, "", result, context, options, true, error) ||
+        !out.Commit(error))
+        return Fail(error);
+    std::printf("%s: PV %.4g m%s, pupil RMS %.4g m, Strehl %.4f\n", simulation.DeviceName().c_str(),
+                result.pv, result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
+    return kExitOk;
+}
+
+int RunSweep(const SweepCommand& command) {
+    std::string error;
+    DisplayOptions options;
+    if (!MakeDisplayOptions(command, options, error))
+        return Fail(error);
+    std::unique_ptr<PatternClass> set = ReadPatternSet(command.pattern, error);
+    if (!set)
+        return Fail(error);
+    OutputFolder out;
+    if (!out.Check(command.out, command.force, error))
+        return Fail(error);
+
+    BatchSimulation simulation;
+    std::string mirrorFile;
+    if (!PrepareMirror(simulation, command.mirror, mirrorFile, error))
+        return Fail(error);
+    for (const PatternListEntry* p = set->first; p; p = p->next)
+        if (!CheckPattern(*p, simulation.ActuatorCount(), error))
+            return Fail(error);
+
+    if (!out.Begin(error))
+        return Fail(error);
+    std::string table = SweepCsvHeader();
+    Progress progress("Patterns", set->GetPatternCount());
+    int done = 0;
+    for (const PatternListEntry* p = set->first; p; p = p->next) {
+        VoltageRequest request;
+        request.pattern = &p->Voltages;
+        SimulationResult result;
+        if (!simulation.Simulate(request, options, result, error))
+            return Fail("pattern " + Quoted(p->PatternName) + ": " + error);
+        const std::string folder = PatternFolder(p->index, p->PatternName);
+        const SummaryContext context{simulation.DeviceName(), AbsoluteMirrorFile(mirrorFile),
+                                     p->PatternName};
+        if (!WriteResult(out, folder, result, context, options, false, error))
+            return Fail(error);
+        table += SweepCsvRow(p->index, p->PatternName, result, folder);
+        progress.Update(++done);
+    }
+    progress.Finish();
+    if (!out.WriteText("summary.csv", table, error) || !out.Commit(error))
+        return Fail(error);
+    std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,
+                set->GetPatternSetName().c_str());
+    return kExitOk;
+}
+
+} // namespace ostrander

@@ -1,0 +1,97 @@
+#include "cli/DeviceLookup.h"
+
+#include "Shared_Software/Mirror/InfoFileListClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "toolkit/Format.h"
+#include "toolkit/Paths.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace ostrander {
+
+std::vector<DeviceEntry> ListDevices() {
+    InfoFileListClass list(MirrorInfoClass::MirrorInfoFileType);
+    list.Scan(DeviceFolderRelative, ".ini");
+    std::vector<DeviceEntry> devices;
+    for (int i = 0; i < list.Count(); ++i) {
+        DeviceEntry entry;
+        entry.deviceName = list.GetDeviceName(i);
+        entry.programPath = list.GetPath(i);
+        entry.fileName = ExtractFileName(NormalizePath(entry.programPath));
+        entry.absolutePath = ProgramPath(entry.programPath);
+        std::error_code ec;
+        const auto canonical = std::filesystem::weakly_canonical(entry.absolutePath, ec);
+        if (!ec)
+            entry.absolutePath = canonical.string();
+        const MirrorInfoClass info(entry.programPath);
+        if (info.Model)
+            entry.actuators = info.Model->Actuators;
+        entry.limitVoltage = info.LimitVoltage;
+        devices.push_back(std::move(entry));
+    }
+    return devices;
+}
+
+namespace {
+
+// The devices that `matches` accepts; an error names them when several do.
+template <typename Match>
+int FindDevice(const std::vector<DeviceEntry>& devices, const std::string& mirror, Match matches,
+               std::string& infoFile, std::string& error) {
+    std::vector<const DeviceEntry*> found;
+    for (const DeviceEntry& d : devices)
+        if (matches(d))
+            found.push_back(&d);
+    if (found.size() == 1) {
+        infoFile = found.front()->programPath;
+        return 1;
+    }
+    if (found.size() > 1) {
+        error = "\"" + mirror + "\" matches several mirrors (";
+        for (std::size_t i = 0; i < found.size(); ++i)
+            error += (i ? ", " : "") + found[i]->fileName;
+        error += "); name the file instead";
+        return -1;
+    }
+    return 0;
+}
+
+bool HasSeparator(const std::string& text) {
+    return text.find('/') != std::string::npos || text.find('\\') != std::string::npos;
+}
+
+} // namespace
+
+bool ResolveMirror(const std::string& mirror, std::string& infoFile, std::string& error) {
+    if (mirror.empty()) {
+        error = "no mirror named";
+        return false;
+    }
+    if (!HasSeparator(mirror)) {
+        const std::vector<DeviceEntry> devices = ListDevices();
+        const auto lookups = {
+            +[](const DeviceEntry& d, const std::string& m) { return d.deviceName == m; },
+            +[](const DeviceEntry& d, const std::string& m) { return SameText(d.deviceName, m); },
+            +[](const DeviceEntry& d, const std::string& m) {
+                return SameText(d.fileName, m) || SameText(d.fileName, m + ".ini");
+            }};
+        for (auto lookup : lookups) {
+            const int result = FindDevice(
+                devices, mirror, [&](const DeviceEntry& d) { return lookup(d, mirror); }, infoFile,
+                error);
+            if (result != 0)
+                return result > 0;
+        }
+    }
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(mirror, ec)) {
+        infoFile = std::filesystem::absolute(mirror, ec).string();
+        return !ec;
+    }
+    error = "unknown mirror \"" + mirror +
+            "\" (not a device name, not a file; see \"ostrander-cli mirrors\")";
+    return false;
+}
+
+} // namespace ostrander

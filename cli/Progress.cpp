@@ -1,0 +1,51 @@
+#include "cli/Progress.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace ostrander {
+
+namespace {
+constexpr int kBarWidth = 30;
+}
+
+bool Progress::Enabled() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+Progress::Progress(std::string label, int total)
+    : label_(std::move(label)), total_(std::max(total, 0)), enabled_(Enabled()) {}
+
+Progress::~Progress() {
+    if (open_) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+    }
+}
+
+void Progress::Update(int done) {
+    if (!enabled_)
+        return;
+    done = std::clamp(done, 0, total_);
+    if (done == shown_)
+        return;
+    shown_ = done;
+    const int filled = total_ > 0 ? done * kBarWidth / total_ : kBarWidth;
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(kBarWidth, '.');
+    std::fprintf(stderr, "\r%s [%s] %d/%d", label_.c_str(), bar.c_str(), done, total_);
+    std::fflush(stderr);
+    open_ = true;
+}
+
+void Progress::Finish() {
+    if (!enabled_)
+        return;
+    Update(total_);
+    std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+    open_ = false;
+}
+
+} // namespace ostrander
