@@ -1,0 +1,488 @@
+// ostrander-cli run as a user runs it, on the shipped mirrors and pattern
+// sets: the files it writes, their agreement with the engine driven
+// directly, and its refusals.
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "tests/model/ModelFixture.h"
+#include "toolkit/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStringList>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace ostrander {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSource = OSTRANDER_SOURCE_DIR;
+const std::string kDevices = kSource + "/Devices/";
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCli(const QStringList& arguments) {
+    QProcess process;
+    process.start(QString::fromUtf8(OSTRANDER_CLI), arguments);
+    CliRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+// A temporary folder removed with everything in it.
+class TempFolder {
+public:
+    TempFolder() {
+        std::random_device rd;
+        path_ = fs::temp_directory_path() /
+                ("ostrander-cli-" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& Path() const { return path_; }
+    QString Q(const std::string& name) const {
+        return QString::fromStdString((path_ / name).string());
+    }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(path_ / name) << text;
+        return (path_ / name).string();
+    }
+
+private:
+    fs::path path_;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+QJsonObject ReadJson(const fs::path& path) {
+    QJsonParseError error;
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(ReadText(path)), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError)
+        << path << ": " << error.errorString().toStdString();
+    return document.object();
+}
+
+// The rows of a CSV grid of numbers.
+std::vector<std::vector<double>> ReadGrid(const fs::path& path) {
+    std::vector<std::vector<double>> rows;
+    std::istringstream in(ReadText(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<double> row;
+        const char* p = line.data();
+        const char* end = p + line.size();
+        while (p < end) {
+            double v = 0;
+            const auto [next, ec] = std::from_chars(p, end, v);
+            if (ec != std::errc())
+                return {};
+            row.push_back(v);
+            p = next < end && *next == ',' ? next + 1 : next;
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+const char* const kPictures[] = {"surface.png",  "interferogram.png", "threed.png",
+                                 "farfield.png", "farfieldplot.png",  "mirror.png"};
+
+// Peak far-field intensity of a flat mirror in closed form: the transform's
+// zero-frequency element is the sum of the beam amplitudes over the grid.
+double FlatPeak(double diameter) {
+    const int n = 100;
+    const double dx = diameter / (n * 0.97 - 2);
+    double sum = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const double x = (i - n / 2) * dx, y = (j - n / 2) * dx;
+            sum += std::exp(-(x * x + y * y) / (0.003 * 0.003));
+        }
+    return sum * sum;
+}
+
+TEST(CliSimulate, WritesEveryFileAndAgreesWithTheEngine) {
+    TempFolder temp;
+    const std::string mirrorFile = kDevices + "Hex19.ini";
+    const CliRun run = RunCli({"simulate", QString::fromStdString(mirrorFile), "--set", "1=100",
+                               "--set", "5=120", "--remove-focus", "--focus-adjust", "0.5",
+                               "--zoom", "2", "--size", "200x220", "--out", temp.Q("out")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path out = temp.Path() / "out";
+    for (const char* picture : kPictures) {
+        const QImage image(QString::fromStdString((out / picture).string()));
+        EXPECT_FALSE(image.isNull()) << picture;
+    }
+    EXPECT_EQ(QImage(QString::fromStdString((out / "surface.png").string())).size(),
+              QSize(200, 220));
+    EXPECT_EQ(QImage(QString::fromStdString((out / "farfield.png").string())).size(),
+              QSize(335, 335));
+
+    // The same run through the engine directly.
+    testing::EngineHarness h;
+    ASSERT_TRUE(h.Select(mirrorFile));
+    MirrorClass& mirror = *h.local.Mirror;
+    mirror.SetVoltage(1, mirror.GetLimitVoltage());
+    h.engine.CalculateInfluenceFunctions();
+    h.RunToEnd();
+    ASSERT_TRUE(h.local.DisplaysValid);
+    mirror.SetVoltage(1, 100);
+    mirror.SetVoltage(5, 120);
+    h.local.RemoveFocus = true;
+    h.local.FocusAdjust = 0.5;
+    h.engine.SynthesizeSurface();
+    h.engine.ComputeFarField();
+    const int n = h.data.GridSize;
+
+    const auto surface = ReadGrid(out / "surface.csv");
+    ASSERT_EQ(surface.size(), 100u);
+    double lo = h.data.Surface[0][0], hi = lo;
+    int differing = 0;
+    for (int i = 0; i < n; ++i) {
+        ASSERT_EQ(surface[i].size(), 100u);
+        for (int j = 0; j < n; ++j) {
+            differing += surface[i][j] != h.data.Surface[i][j];
+            lo = std::min(lo, h.data.Surface[i][j]);
+            hi = std::max(hi, h.data.Surface[i][j]);
+        }
+    }
+    EXPECT_EQ(differing, 0);
+
+    const auto farField = ReadGrid(out / "farfield.csv");
+    ASSERT_EQ(farField.size(), 256u);
+    double peak = 0;
+    int r0 = 0, c0 = 0;
+    for (int r = 1; r <= 256; ++r) {
+        ASSERT_EQ(farField[r - 1].size(), 256u);
+        for (int c = 1; c <= 256; ++c) {
+            const float* e = h.data.FarField + h.data.FarFieldIndex(r, c);
+            const double intensity = double(e[0]) * e[0] + double(e[1]) * e[1];
+            EXPECT_EQ(farField[r - 1][c - 1], intensity) << r << "," << c;
+            if (intensity > peak) {
+                peak = intensity;
+                r0 = r;
+                c0 = c;
+            }
+        }
+    }
+    // Tilt is removed, so the brightest element lies near the zero frequency.
+    EXPECT_LE(std::abs(r0 - 129) + std::abs(c0 - 129), 8);
+
+    const QJsonObject summary = ReadJson(out / "summary.json");
+    EXPECT_EQ(summary["device"].toString().toStdString(), "Hex 19 (12 mm)");
+    const QJsonObject voltages = summary["voltages"].toObject();
+    ASSERT_EQ(voltages.size(), 19);
+    for (int k = 1; k <= 19; ++k)
+        EXPECT_EQ(voltages[QString::number(k)].toDouble(), mirror.GetVoltage(k)) << k;
+    EXPECT_EQ(voltages["1"].toDouble(), 100);
+    EXPECT_EQ(voltages["2"].toDouble(), 0.1);
+    EXPECT_EQ(summary["run_voltage"].toDouble(), 140);
+    EXPECT_EQ(summary["pv_m"].toDouble(), hi - lo);
+    const double separation = h.local.MirrorInfo->Model->Separation_m;
+    EXPECT_EQ(summary["snap_down"].toBool(), hi - lo > separation / 3);
+    double pmin = 0, pmax = 0, prms = 0;
+    h.engine.PupilStatistics(pmin, pmax, prms);
+    EXPECT_EQ(summary["pupil_min_m"].toDouble(), pmin);
+    EXPECT_EQ(summary["pupil_max_m"].toDouble(), pmax);
+    EXPECT_EQ(summary["pupil_rms_m"].toDouble(), prms);
+    EXPECT_GT(prms, 1e-8);
+    EXPECT_NEAR(summary["strehl"].toDouble(), peak / FlatPeak(0.012), 1e-5);
+    EXPECT_LT(summary["strehl"].toDouble(), 0.9);
+    EXPECT_EQ(summary["peak_voltage"].toDouble(), 120);
+    EXPECT_NEAR(summary["mean_voltage"].toDouble(), (100 + 120 + 17 * 0.1) / 19, 1e-9);
+    EXPECT_FALSE(summary["voltages_at_floor"].toBool());
+}
+
+struct FlatCase {
+    const char* name;
+    QStringList arguments;
+};
+
+class CliFlatMirror : public ::testing::TestWithParam<FlatCase> {};
+
+// Everything at the floor: the idle pass's 0.1 V on every actuator, a
+// surface of a few picometres, and a Strehl ratio of 1.
+TEST_P(CliFlatMirror, SitsAtTheFloorWithStrehlOne) {
+    TempFolder temp;
+    QStringList arguments = GetParam().arguments;
+    arguments << "--out" << temp.Q("out");
+    const CliRun run = RunCli(arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject summary = ReadJson(temp.Path() / "out" / "summary.json");
+    EXPECT_TRUE(summary["voltages_at_floor"].toBool());
+    const QJsonObject voltages = summary["voltages"].toObject();
+    ASSERT_EQ(voltages.size(), 37);
+    for (auto it = voltages.begin(); it != voltages.end(); ++it)
+        EXPECT_EQ(it.value().toDouble(), 0.1) << it.key().toStdString();
+    EXPECT_NEAR(summary["strehl"].toDouble(), 1.0, 1e-5);
+    EXPECT_LT(summary["pv_m"].toDouble(), 1e-9);
+    EXPECT_FALSE(summary["snap_down"].toBool());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hex37, CliFlatMirror,
+    ::testing::Values(FlatCase{"NoVoltages", {"simulate", "Hex37"}},
+                      FlatCase{"AllZero", {"simulate", "Hex 37 (15 mm)", "--all", "0"}},
+                      FlatCase{"FlatPattern",
+                               {"simulate", "hex37.ini", "--pattern",
+                                QString::fromStdString(kDevices + "Hex37_Patterns.pat"),
+                                "--pattern-name", "Flat", "--remove-focus"}}),
+    [](const ::testing::TestParamInfo<FlatCase>& info) { return info.param.name; });
+
+struct BadCase {
+    const char* name;
+    QStringList arguments; // "%T" is replaced by the temporary folder
+    const char* message;   // part of the one line on standard error
+};
+
+class CliRefusal : public ::testing::TestWithParam<BadCase> {};
+
+// Each refusal exits 2 with one line on standard error and leaves no output
+// folder and no staging folder behind.
+TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
+    TempFolder temp;
+    temp.Write("malformed.pat", "[General]\nFileType=Actuator Pattern Set\nPatternCount=x\n");
+    const std::string model = "[DM Model]\nDiameter_m=0.01\nThickness_m=1e-6\n"
+                              "Separation_m=4e-5\nStress_Pa=1e8\n";
+    temp.Write("empty.ini",
+               "[General]\nFileType=Mirror Info\nDeviceName=Empty\nLimitVoltage=100\n" + model +
+                   "Actuators=0\n");
+    temp.Write("novolts.ini", "[General]\nFileType=Mirror Info\nDeviceName=No volts\n"
+                              "LimitVoltage=0\n" +
+                                  model +
+                                  "Actuators=1\n[Pad 1]\nIndex=0\nX=0\nY=0\nDpad_m=0.002\n");
+    fs::create_directory(temp.Path() / "full");
+    temp.Write("full/notes.txt", "mine\n");
+
+    QStringList arguments;
+    for (QString a : GetParam().arguments)
+        arguments << a.replace("%T", QString::fromStdString(temp.Path().string()));
+    const bool ownOut = !arguments.contains("--out");
+    if (ownOut)
+        arguments << "--out" << temp.Q("out");
+    const CliRun run = RunCli(arguments);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("ostrander-cli: ", 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(temp.Path()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left,
+              (std::vector<std::string>{"empty.ini", "full", "malformed.pat", "novolts.ini"}));
+    EXPECT_EQ(ReadText(temp.Path() / "full" / "notes.txt"), "mine\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, CliRefusal,
+    ::testing::Values(
+        BadCase{"UnknownMirror", {"simulate", "No such mirror"}, "unknown mirror"},
+        BadCase{"MalformedPatternFile",
+                {"simulate", "Hex19", "--pattern", "%T/malformed.pat", "--pattern-index", "0"},
+                "not a valid pattern-set file"},
+        BadCase{"MissingPatternFile",
+                {"sweep", "Hex19", "--pattern", "%T/none.pat"},
+                "cannot read pattern set"},
+        BadCase{"RingMirror", {"simulate", "Ring7"}, "Not ready for ring actuators yet."},
+        BadCase{"QuarterRingSweep",
+                {"sweep", "QuarterRing16", "--pattern",
+                 QString::fromStdString(kDevices + "QuarterRing16_Patterns.pat")},
+                "Not ready for ring actuators yet."},
+        BadCase{"NoActuators", {"simulate", "%T/empty.ini"}, "Cannot perform without actuators."},
+        BadCase{"ZeroRunVoltage",
+                {"simulate", "%T/novolts.ini"},
+                "Cannot perform if max voltage is zero."},
+        BadCase{"ZoomZero", {"simulate", "Hex19", "--zoom", "0"}, "--zoom"},
+        BadCase{"FocusAdjustOutOfRange",
+                {"simulate", "Hex19", "--remove-focus", "--focus-adjust", "2.5"},
+                "--focus-adjust"},
+        BadCase{"ActuatorOutOfRange", {"simulate", "Hex19", "--set", "20=5"}, "actuators 1 to 19"},
+        BadCase{"MalformedSet", {"simulate", "Hex19", "--set", "3:5"}, "ACTUATOR=VOLTS"},
+        BadCase{"NotANumber", {"simulate", "Hex19", "--set", "3=nan"}, "ACTUATOR=VOLTS"},
+        BadCase{"PatternForAnotherMirror",
+                {"simulate", "Hex19", "--pattern",
+                 QString::fromStdString(kDevices + "Hex37_Patterns.pat"), "--pattern-index", "1"},
+                "sets actuator 20"},
+        BadCase{"NoSuchPattern",
+                {"simulate", "Hex19", "--pattern",
+                 QString::fromStdString(kDevices + "Hex19_Patterns.pat"), "--pattern-name", "Nope"},
+                "no pattern named"},
+        BadCase{"BadSize", {"simulate", "Hex19", "--size", "0x300"}, "--size"},
+        BadCase{"OutputNotEmpty", {"simulate", "Hex19", "--out", "%T/full"}, "is not empty"},
+        BadCase{"ForceKeepsForeignFolder",
+                {"simulate", "Hex19", "--force", "--out", "%T/full"},
+                "not replacing it"},
+        BadCase{"NoCommand", {}, "subcommand"}),
+    [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
+
+// Splits a line of summary.csv (no quoted fields in the shipped names).
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    std::string field;
+    while (std::getline(in, field, ','))
+        fields.push_back(field);
+    return fields;
+}
+
+struct ShippedSet {
+    const char* mirror;
+    const char* patterns;
+};
+
+class CliSweep : public ::testing::TestWithParam<ShippedSet> {};
+
+// Every pattern of a shipped set: one row and one folder of pictures each.
+TEST_P(CliSweep, WritesOneRowAndOneFolderPerPattern) {
+    TempFolder temp;
+    const std::string patterns = kDevices + GetParam().patterns;
+    const CliRun run = RunCli({"sweep", GetParam().mirror, "--pattern",
+                               QString::fromStdString(patterns), "--out", temp.Q("out")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const PatternClass set(patterns);
+    ASSERT_TRUE(set.IsValid());
+
+    std::istringstream table(ReadText(temp.Path() / "out" / "summary.csv"));
+    std::string line;
+    std::getline(table, line);
+    EXPECT_EQ(line, "index,name,pv_m,pupil_rms_m,strehl,snap_down,folder");
+    int rows = 0;
+    for (const PatternListEntry* p = set.first; p; p = p->next, ++rows) {
+        ASSERT_TRUE(std::getline(table, line));
+        const std::vector<std::string> f = Fields(line);
+        ASSERT_EQ(f.size(), 7u) << line;
+        EXPECT_EQ(f[0], std::to_string(p->index));
+        EXPECT_EQ(f[1], p->PatternName);
+        const fs::path folder = temp.Path() / "out" / f[6];
+        for (const char* picture : kPictures)
+            EXPECT_TRUE(fs::is_regular_file(folder / picture)) << folder / picture;
+        const QJsonObject summary = ReadJson(folder / "summary.json");
+        EXPECT_EQ(summary["pattern"].toString().toStdString(), p->PatternName);
+        EXPECT_EQ(std::stod(f[2]), summary["pv_m"].toDouble());
+        EXPECT_EQ(std::stod(f[4]), summary["strehl"].toDouble());
+        EXPECT_EQ(f[5], summary["snap_down"].toBool() ? "true" : "false");
+        if (p->PatternName == "Flat") {
+            EXPECT_NEAR(summary["strehl"].toDouble(), 1.0, 1e-5);
+        }
+    }
+    EXPECT_EQ(rows, set.GetPatternCount());
+    EXPECT_FALSE(std::getline(table, line)) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, CliSweep,
+                         ::testing::Values(ShippedSet{"Hex19", "Hex19_Patterns.pat"},
+                                           ShippedSet{"Hex19", "Hex19_Patterns_v2.pat"},
+                                           ShippedSet{"Hex37", "Hex37_Patterns.pat"},
+                                           ShippedSet{"Hex61S", "Hex61S_Patterns.pat"},
+                                           ShippedSet{"Small9", "Small9_Patterns.pat"},
+                                           ShippedSet{"Square36", "Square36_Patterns.pat"}),
+                         [](const ::testing::TestParamInfo<ShippedSet>& info) {
+                             std::string name = info.param.patterns;
+                             name = name.substr(0, name.find('.'));
+                             name.erase(std::remove(name.begin(), name.end(), '_'), name.end());
+                             return name;
+                         });
+
+// A sweep row is the simulation of that pattern alone.
+TEST(CliSweep, RowMatchesTheSimulationOfItsPattern) {
+    TempFolder temp;
+    const QString patterns = QString::fromStdString(kDevices + "Hex19_Patterns.pat");
+    ASSERT_EQ(RunCli({"sweep", "Hex19", "--pattern", patterns, "--out", temp.Q("sweep")}).exitCode,
+              0);
+    ASSERT_EQ(RunCli({"simulate", "Hex19", "--pattern", patterns, "--pattern-index", "3", "--out",
+                      temp.Q("one")})
+                  .exitCode,
+              0);
+    std::istringstream table(ReadText(temp.Path() / "sweep" / "summary.csv"));
+    std::string line;
+    for (int k = 0; k <= 4; ++k)
+        std::getline(table, line);
+    const std::vector<std::string> f = Fields(line);
+    ASSERT_EQ(f.size(), 7u);
+    EXPECT_EQ(f[0], "3");
+    const QJsonObject one = ReadJson(temp.Path() / "one" / "summary.json");
+    EXPECT_EQ(std::stod(f[2]), one["pv_m"].toDouble());
+    EXPECT_EQ(std::stod(f[3]), one["pupil_rms_m"].toDouble());
+    EXPECT_EQ(std::stod(f[4]), one["strehl"].toDouble());
+    EXPECT_EQ(ReadJson(temp.Path() / "sweep" / f[6] / "summary.json")["voltages"], one["voltages"]);
+}
+
+TEST(CliOutput, ForceReplacesAnEarlierResult) {
+    TempFolder temp;
+    ASSERT_EQ(RunCli({"simulate", "Small9", "--out", temp.Q("out")}).exitCode, 0);
+    ASSERT_EQ(RunCli({"simulate", "Small9", "--all", "60", "--out", temp.Q("out")}).exitCode, 2);
+    EXPECT_TRUE(ReadJson(temp.Path() / "out" / "summary.json")["voltages_at_floor"].toBool());
+    ASSERT_EQ(
+        RunCli({"simulate", "Small9", "--all", "60", "--force", "--out", temp.Q("out")}).exitCode,
+        0);
+    const QJsonObject summary = ReadJson(temp.Path() / "out" / "summary.json");
+    EXPECT_FALSE(summary["voltages_at_floor"].toBool());
+    EXPECT_EQ(summary["voltages"].toObject()["9"].toDouble(), 60);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.Path()))
+        ++entries;
+    EXPECT_EQ(entries, 1); // no staging or old folder left beside it
+}
+
+TEST(CliMirrors, ListsTheDeviceFolder) {
+    const CliRun run = RunCli({"mirrors", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonArray list = QJsonDocument::fromJson(QByteArray::fromStdString(run.out)).array();
+    // The build copies Devices/, so the listing is that of the source folder.
+    std::vector<std::string> expected;
+    for (const std::string& name : ListFiles(kDevices, "*.ini"))
+        if (IniFile(kDevices + name).ReadString("General", "FileType", "") == "Mirror Info")
+            expected.push_back(name);
+    std::vector<std::string> files;
+    std::map<std::string, QJsonObject> byFile;
+    for (const QJsonValue& v : list) {
+        files.push_back(v["file"].toString().toStdString());
+        byFile[files.back()] = v.toObject();
+    }
+    EXPECT_EQ(files, expected);
+    EXPECT_EQ(byFile["Hex19.ini"]["device"].toString().toStdString(), "Hex 19 (12 mm)");
+    EXPECT_EQ(byFile["Hex19.ini"]["actuators"].toInt(), 19);
+    EXPECT_EQ(byFile["Hex19.ini"]["limit_voltage"].toDouble(), 140);
+    EXPECT_EQ(byFile["Hex61S.ini"]["actuators"].toInt(), 62);
+
+    const CliRun table = RunCli({"mirrors"});
+    ASSERT_EQ(table.exitCode, 0);
+    EXPECT_NE(table.out.find("Square 36 (20 mm)"), std::string::npos);
+}
+
+} // namespace
+} // namespace ostrander
