@@ -86,7 +86,10 @@ bool BatchSimulation::RunInfluenceFunctions(const std::function<void(int, int)>&
     dialogs_.messages.clear();
     // As the mirror setup window starts the run: actuator 1 at the limit
     // voltage; the largest voltage becomes the run voltage.
+    engine_.PrepareGrid();
     mirror->SetVoltage(1, mirror->GetLimitVoltage());
+    if (local_.ActuatorVoltageCount > 0)
+        local_.ActuatorVoltages[0] = mirror->GetVoltage(1);
     engine_.CalculateInfluenceFunctions();
     if (!host_.IsRunTimerEnabled()) {
         if (!TakeEngineMessage(error))

@@ -10,6 +10,7 @@
 #include "toolkit/Format.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -27,6 +28,22 @@ int Fail(const std::string& message) {
 }
 
 namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void NoteInterrupt(int) {
+    interrupted = 1;
+}
+
+constexpr const char* kInterrupted = "interrupted; nothing was written";
+
+// An interrupt lets the command stop between steps and remove its staging
+// folder instead of dying with half the output in it.
+void CatchInterrupts() {
+    std::signal(SIGINT, NoteInterrupt);
+    std::signal(SIGTERM, NoteInterrupt);
+    std::signal(SIGHUP, NoteInterrupt);
+}
 
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
@@ -210,6 +227,7 @@ int RunMirrors(const MirrorsCommand& command) {
 }
 
 int RunSimulate(const SimulateCommand& command) {
+    CatchInterrupts();
     std::string error;
     DisplayOptions options;
     if (!MakeDisplayOptions(command, options, error))
@@ -284,6 +302,8 @@ int RunSimulate(const SimulateCommand& command) {
 
     const SummaryContext context{simulation.DeviceName(), AbsoluteMirrorFile(mirrorFile),
                                  pattern ? pattern->PatternName : std::string()};
+    if (interrupted)
+        return Fail(kInterrupted);
     if (!out.Begin(error) || !WriteResult(out, "", result, context, options, true, error) ||
         !out.Commit(error))
         return Fail(error);
@@ -293,6 +313,7 @@ int RunSimulate(const SimulateCommand& command) {
 }
 
 int RunSweep(const SweepCommand& command) {
+    CatchInterrupts();
     std::string error;
     DisplayOptions options;
     if (!MakeDisplayOptions(command, options, error))
@@ -318,6 +339,8 @@ int RunSweep(const SweepCommand& command) {
     Progress progress("Patterns", set->GetPatternCount());
     int done = 0;
     for (const PatternListEntry* p = set->first; p; p = p->next) {
+        if (interrupted)
+            return Fail(kInterrupted);
         VoltageRequest request;
         request.pattern = &p->Voltages;
         SimulationResult result;
@@ -332,6 +355,8 @@ int RunSweep(const SweepCommand& command) {
         progress.Update(++done);
     }
     progress.Finish();
+    if (interrupted)
+        return Fail(kInterrupted);
     if (!out.WriteText("summary.csv", table, error) || !out.Commit(error))
         return Fail(error);
     std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,

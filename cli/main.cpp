@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
 
+#include <clocale>
 #include <cstdio>
 #include <memory>
 
@@ -124,6 +125,8 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QGuiApplication application(qtArgc, qtArgv);
+    // Qt takes the user's locale; C library number conversions keep '.'.
+    std::setlocale(LC_NUMERIC, "C");
     InstallFontSubstitutions();
 
     if (simulateApp->parsed())
