@@ -6,8 +6,7 @@
 #include "Shared_Software/Pattern/VoltageListClass.h"
 #include "cli/MirrorMapPicture.h"
 #include "model/pictures/FarFieldPictures.h"
-#include "model/pictures/SurfaceImages.h"
-#include "model/pictures/ThreeDImage.h"
+#include "model/pictures/ResultPictures.h"
 #include "toolkit/qt/ImageCanvas.h"
 
 #include <algorithm>
@@ -206,17 +205,8 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     ImageCanvas farFieldImage(kFarFieldPictureSize, kFarFieldPictureSize);
     ImageCanvas farFieldPlot(kFarFieldPictureSize, kFarFieldPictureSize);
     host_.drawFarField = [&] {
-        const FarFieldInput input{data_.FarField, data_.FarFieldSize, local_.FarFieldZoom};
-        // Half the mirror in transform elements: one element per surface sample.
-        const double half = (data_.GridSize * data_.GridFill - 2) * 0.5;
-        DrawFarFieldImage(farFieldImage, input, half, dm->Square, "Far Field Intensity");
-        const GridRange plot =
-            DrawFarFieldPlot(farFieldPlot, input, data_.Surface != nullptr, local_.FarFieldPlotGrid,
-                             local_.FarFieldPlotGridRows);
-        if (plot.finite) {
-            data_.SurfaceMax = plot.max;
-            data_.SurfaceMin = plot.min;
-        }
+        DrawFarFieldImage(farFieldImage, engine_, kFarFieldTitle);
+        DrawFarFieldPlot(farFieldPlot, engine_);
     };
     engine_.ComputeFarField();
     host_.drawFarField = nullptr;
@@ -227,28 +217,14 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
         return false;
     }
 
-    const int N = data_.GridSize;
-    const MirrorDrawing drawing = MirrorDrawingFrom(*dm);
-    const SurfaceGrid grid{data_.Surface, N, data_.GridFill};
     ImageCanvas surfaceImage(options.width, options.height);
     ImageCanvas interferogram(options.width, options.height);
     ImageCanvas threeD(options.width, options.height);
-    if (local_.RemoveFocus)
-        engine_.ClearBeyondPupil();
-    const GridRange range = DrawSurfaceImage(surfaceImage, grid, drawing);
-    if (range.finite) {
-        data_.SurfaceMax = range.max;
-        data_.SurfaceMin = range.min;
-    }
-    if (local_.RemoveFocus)
-        engine_.ClearBeyondPupil();
-    DrawInterferogram(interferogram, grid, drawing);
-    if (local_.RemoveFocus)
-        engine_.ClearBeyondPupil();
-    const ThreeDOptions view{local_.RemoveFocus, local_.VoltagesAtFloor, local_.PeakVoltageFraction,
-                             dm->Separation_m};
-    DrawThreeDImage(threeD, data_.Surface, N, view, local_.ThreeDImageGrid,
-                    local_.ThreeDImageGridRows);
+    DrawSurfaceImage(surfaceImage, engine_);
+    DrawInterferogram(interferogram, engine_);
+    DrawThreeDImage(threeD, engine_);
+    const int N = data_.GridSize;
+    const GridRange range = ScanGrid(data_.Surface, N);
     if (!range.finite) {
         error = "the computed surface is not finite";
         return false;
