@@ -36,7 +36,7 @@ public:
     // followed by the actuator count.
     static std::string DefaultSetName(int actuators, bool square);
     // A new set with the built-in patterns of a geometry: empty when there is
-    // no table for it. Terms whose table row is not derived yet are flat (0 V).
+    // no table for it.
     static std::unique_ptr<PatternClass> BuiltInSet(int actuators, bool square);
 
 private:

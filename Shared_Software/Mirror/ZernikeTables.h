@@ -5,7 +5,9 @@
 //
 // The 9-channel table and some rows of the larger tables are published values
 // kept exactly (below). The other rows of the larger tables were derived from
-// our membrane model by tools/zernike_tables (ZernikeTablesDerived.cpp).
+// our membrane model by tools/modes/MakeZernikeTables.cpp for the standard
+// geometries Devices/Hex37.ini and Devices/Hex61S.ini and
+// tools/modes/geometries/Hex31.ini and Square61.ini (ZernikeTablesDerived.cpp).
 namespace ostrander {
 
 inline constexpr int ZernikeTermCount = 14;
@@ -16,7 +18,7 @@ inline constexpr int ZernikeDefocusTerm = 3;
 
 struct ZernikeTable {
     int voltageCount; // V
-    // Row of each term: voltageCount volts, or null while still to be derived.
+    // Row of each term: voltageCount volts (null would give a flat pattern).
     const double* rows[ZernikeTermCount];
 };
 
@@ -33,7 +35,7 @@ inline constexpr int ZernikeDefocus62HeadLength = 10;
 extern const double ZernikeDefocusHex62Head[ZernikeDefocus62HeadLength];
 extern const double ZernikeDefocusRect62Head[ZernikeDefocus62HeadLength];
 
-// Derived rows, by term; null where a row is published or not derived yet.
+// Derived rows, by term; null where the published row stands.
 // For the 62-channel tables the Defocus row is derived with its published
 // head held fixed, so it appears here in full.
 extern const double* const ZernikeDerived32[ZernikeTermCount];
