@@ -3,6 +3,10 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 TSAN_BUILD ?= build-tsan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+# make fuzz: seconds per harness, and which harnesses.
+FUZZ_SECONDS ?= 300
+FUZZ_HARNESSES ?= ini map mirror pattern
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -44,5 +48,21 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+# Each harness runs FUZZ_SECONDS under libFuzzer (clang, ASan, UBSan), one after
+# the other; new inputs gather in $(FUZZ_BUILD)/corpus, failing inputs in
+# $(FUZZ_BUILD)/findings. Copy a fixed finding into fuzz/corpus/<harness>/ so
+# that `make test` replays it.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DOSTRANDER_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_HARNESSES))
+	@for h in $(FUZZ_HARNESSES); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$h $(FUZZ_BUILD)/findings/$$h && \
+	  echo "== fuzz_$$h for $(FUZZ_SECONDS) s" && \
+	  $(FUZZ_BUILD)/bin/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
+	    -rss_limit_mb=2048 -print_final_stats=1 -dict=fuzz/ostrander.dict \
+	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$h/ \
+	    $(FUZZ_BUILD)/corpus/$$h fuzz/corpus/$$h || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
