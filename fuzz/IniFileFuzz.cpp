@@ -7,21 +7,31 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 using namespace ostrander;
 using ostrander::fuzz::Check;
 
 namespace {
 
-void CheckSameContents(const IniFile& a, const IniFile& b) {
-    const auto sections = a.ReadSections();
-    Check(sections == b.ReadSections(), "sections differ after re-parse");
+// Sections without keys are left out: writes cannot make them.
+std::vector<std::string> SectionsWithKeys(const IniFile& ini) {
+    std::vector<std::string> out;
+    for (const auto& s : ini.ReadSections())
+        if (!ini.ReadSection(s).empty())
+            out.push_back(s);
+    return out;
+}
+
+void CheckSameContents(const IniFile& a, const IniFile& b, bool keyedSectionsOnly) {
+    const auto sections = keyedSectionsOnly ? SectionsWithKeys(a) : a.ReadSections();
+    Check(sections == (keyedSectionsOnly ? SectionsWithKeys(b) : b.ReadSections()),
+          keyedSectionsOnly ? "sections differ after writing" : "sections differ after re-parse");
     for (const auto& s : sections) {
         const auto keys = a.ReadSection(s);
-        Check(keys == b.ReadSection(s), "keys differ after re-parse");
+        Check(keys == b.ReadSection(s), "keys differ");
         for (const auto& k : keys)
-            Check(a.ReadString(s, k, "") == b.ReadString(s, k, "\x01"),
-                  "value differs after re-parse");
+            Check(a.ReadString(s, k, "") == b.ReadString(s, k, "\x01"), "value differs");
     }
 }
 
@@ -76,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    CheckSameContents(ini, IniFile::FromText(ini.ToText()));
-    CheckSameContents(ini, typed);
+    CheckSameContents(ini, IniFile::FromText(ini.ToText()), false);
+    CheckSameContents(ini, typed, true);
     return 0;
 }
