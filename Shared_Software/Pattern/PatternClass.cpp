@@ -7,6 +7,7 @@
 #include "toolkit/Paths.h"
 
 #include <cctype>
+#include <climits>
 
 namespace ostrander {
 
@@ -205,7 +206,7 @@ bool PatternClass::Read(const std::string& name, const int* actuatorMap, int map
                         actuatorMap != nullptr && mapLength > 0;
     const bool padded = ini.ReadString("FileInformation", "FileVersion", "1.0") == "1.0";
 
-    if (patterns < 1 || VoltageCount < 1 ||
+    if (patterns < 1 || VoltageCount < 1 || VoltageCount > MaxVoltageCount ||
         static_cast<long long>(patterns) * VoltageCount > MaxVoltagesInFile) {
         valid = false;
         return false;
@@ -219,10 +220,21 @@ bool PatternClass::Read(const std::string& name, const int* actuatorMap, int map
         NewEntry->HoldTime = ini.ReadFloat(section, "HoldTime", 0.0);
         LLBACK(*this, NewEntry);
         ++PatternCount;
+        // While the numbers rise one by one, the entry Insert would search
+        // for is the last one: append instead of searching the list, so that
+        // reading stays linear in the number of voltages.
+        bool rising = true;
         for (int j = 0; j < VoltageCount; ++j) {
             const double volts = ini.ReadFloat(section, NumberedName("Voltage", j, padded), 0.0);
             const int actuator = useMap && j < mapLength ? actuatorMap[j] : j + 1;
-            NewEntry->Voltages.Insert(actuator, volts);
+            const VoltageListEntry* back = NewEntry->Voltages.Last();
+            if (rising && actuator != INT_MIN &&
+                (back == nullptr || back->Actuator == actuator - 1)) {
+                NewEntry->Voltages.Append(actuator, volts);
+            } else {
+                rising = false;
+                NewEntry->Voltages.Insert(actuator, volts);
+            }
         }
     }
     return true;

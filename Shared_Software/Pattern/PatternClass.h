@@ -38,6 +38,9 @@ public:
     // Files claiming more voltages than this in all (patterns x voltages) are
     // refused as unusable rather than filled with millions of default zeros.
     static constexpr long long MaxVoltagesInFile = 1'000'000;
+    // Files claiming more voltages per pattern than any driver has channels
+    // are refused the same way.
+    static constexpr int MaxVoltageCount = 4096;
 
     // Reads the file; an unusable file gives an invalid set without patterns.
     explicit PatternClass(const std::string& fileName);

@@ -44,6 +44,17 @@ bool VoltageListClass::Insert(std::int32_t actuator, double voltage) {
     return true;
 }
 
+bool VoltageListClass::Append(std::int32_t actuator, double voltage) {
+    VoltageListEntry* NewEntry = new VoltageListEntry(actuator, voltage);
+    LLBACK(*this, NewEntry);
+    if (!Linked(*this, NewEntry)) {
+        delete NewEntry;
+        return false;
+    }
+    ++count;
+    return true;
+}
+
 bool VoltageListClass::SetFromArray(const double* volts, int n) {
     bool ok = true;
     for (int i = 0; volts != nullptr && i < n; ++i)

@@ -45,6 +45,10 @@ public:
     // False only when the checked list refused the entry (a corrupted list);
     // the entry is then neither kept nor counted.
     bool Insert(std::int32_t actuator, double voltage);
+    // Adds an entry at the back without searching: the same as Insert when the
+    // list's numbers rise strictly and the last one is actuator - 1, in
+    // constant time. Same result rule as Insert.
+    bool Append(std::int32_t actuator, double voltage);
     // Insert(i + 1, volts[i]) for i = 0 .. n - 1.
     bool SetFromArray(const double* volts, int n);
     // Copies this list's voltages into To. With equal counts the voltages go
