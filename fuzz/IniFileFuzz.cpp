@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "listed key not found");
             const std::string text = ini.ReadString(s, k, "\x01");
             Check(text != "\x01", "listed key has no value");
-            Check(text == Trim(text) && text.find('\n') == std::string::npos, "value not trimmed");
+            Check(text == Trim(text) && text.find_first_of("\r\n") == std::string::npos,
+                  "value not trimmed to one line");
 
             // Typed reads: the default exactly when the text does not convert.
             const auto asInt = TryStrToInt(text);

@@ -91,8 +91,8 @@ void IniFile::Parse(std::string_view text) {
             continue;
         if (line[0] == '[') {
             auto close = line.find(']');
-            std::string name =
-                Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            std::string name = OneLine(
+                Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
             current = FindSection(name);
             if (!current)
                 current = &AddSection(name);
@@ -103,12 +103,14 @@ void IniFile::Parse(std::string_view text) {
         auto eq = line.find('=');
         if (eq == std::string::npos)
             continue;
-        std::string key = Trim(std::string_view(line).substr(0, eq));
+        // A lone CR inside a line is read as the space it is written as.
+        std::string key = OneLine(Trim(std::string_view(line).substr(0, eq)));
         if (key.empty())
             continue;
         // A repeated key keeps its first value.
         if (current->keyIndex.emplace(Lower(key), current->entries.size()).second)
-            current->entries.push_back(Entry{key, Trim(std::string_view(line).substr(eq + 1))});
+            current->entries.push_back(
+                Entry{key, OneLine(Trim(std::string_view(line).substr(eq + 1)))});
     }
 }
 

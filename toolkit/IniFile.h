@@ -18,7 +18,8 @@
 //    not convert completely. Integers are decimal or '$'/'0x' hexadecimal,
 //    floats use '.', booleans are integers (non-zero is true).
 //  - Written names and values are kept on one line: line breaks in them are
-//    written as spaces.
+//    written as spaces. A lone CR inside a line is read as a space too, so
+//    that what is read is what will be written.
 //  - Saving writes a temporary file beside the target (target name + ".tmp~")
 //    and renames it over the target, so a failed save leaves the old file as it
 //    was. The saved file keeps the old file's permissions; a symbolic link is
