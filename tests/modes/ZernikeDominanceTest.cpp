@@ -24,6 +24,7 @@
 
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -116,7 +117,7 @@ struct Standard {
     const char* file; // relative to the repository root
     int actuators;    // the table's lookup value
     bool square;
-    const double* const* derived;
+    const double* const* derived; // null: the set the mirror's "Patterns" section names
 };
 
 class DerivedRows : public testing::TestWithParam<Standard> {};
@@ -169,11 +170,19 @@ TEST_P(DerivedRows, NamedTermDominatesTheSurface) {
             for (std::size_t q = 0; q < pupil.size(); ++q)
                 normal[a][b] += values[a][q] * values[b][q];
 
-    auto set = MirrorZernikeClass::BuiltInSet(standard.actuators, standard.square);
+    std::unique_ptr<PatternClass> builtIn;
+    const PatternClass* set = info->Zernike->GetPatternSet();
+    if (standard.derived != nullptr) {
+        builtIn = MirrorZernikeClass::BuiltInSet(standard.actuators, standard.square);
+        set = builtIn.get();
+    }
+    ASSERT_TRUE(set && set->IsValid());
+    ASSERT_EQ(set->GetPatternNames().size(), ZernikeTermCount + 1u);
     int derivedRows = 0;
     for (int k = 0; k < ZernikeTermCount; ++k) {
-        if (standard.derived[k] == nullptr)
+        if (standard.derived != nullptr && standard.derived[k] == nullptr)
             continue;
+        ASSERT_EQ(set->FindPattern(k)->PatternName, ZernikeTermNames[k]);
         ++derivedRows;
         SCOPED_TRACE(ZernikeTermNames[k]);
         mirror->SetAllChannels(0);
@@ -216,7 +225,9 @@ TEST_P(DerivedRows, NamedTermDominatesTheSurface) {
         }
     }
     // Every row that is not published has been derived.
-    EXPECT_EQ(derivedRows, standard.actuators == 62 ? ZernikeTermCount : ZernikeTermCount - 1);
+    EXPECT_EQ(derivedRows, standard.derived == nullptr || standard.actuators == 62
+                               ? ZernikeTermCount
+                               : ZernikeTermCount - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -224,10 +235,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Standard{"tools/modes/geometries/Hex31.ini", 31, false, ZernikeDerived32},
                     Standard{"Devices/Hex37.ini", 37, false, ZernikeDerived38},
                     Standard{"Devices/Hex61S.ini", 62, false, ZernikeDerivedHex62},
-                    Standard{"tools/modes/geometries/Square61.ini", 62, true,
-                             ZernikeDerivedRect62}),
+                    Standard{"tools/modes/geometries/Square61.ini", 62, true, ZernikeDerivedRect62},
+                    Standard{"Devices/Hex19.ini", 19, false, nullptr},
+                    Standard{"Devices/Square36.ini", 36, false, nullptr}),
     [](const testing::TestParamInfo<Standard>& info) {
-        return std::string(info.param.square ? "Rectangular" : "CircularHex") +
+        return std::string(info.param.derived == nullptr ? "ShippedFile"
+                           : info.param.square           ? "Rectangular"
+                                                         : "CircularHex") +
                std::to_string(info.param.actuators);
     });
 

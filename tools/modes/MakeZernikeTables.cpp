@@ -23,12 +23,19 @@
 // entries (the first ten of the 62-channel Defocus rows) they are held fixed
 // and the amplitude s becomes free as well. The last entry of every row is 0.
 //
+// Two shipped mirrors without a built-in table, Devices/Hex19.ini and
+// Devices/Square36.ini, get the same fit written as pattern-set files beside
+// them (peak voltage half the mirror's limit), which their "Patterns"
+// sections name.
+//
 // A report on standard error gives, for each row after rounding, the named
 // term's share of the surface over the pupil and the strongest other term.
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Mirror/ZernikeTables.h"
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "toolkit/IniFile.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
@@ -50,11 +57,12 @@ using Vector = std::vector<double>;
 using Matrix = std::vector<Vector>; // rows
 
 struct Geometry {
-    const char* tableName;  // array name in the generated file
+    const char* tableName;  // array name in the generated file; null: a pattern-set file
     const char* deviceFile; // relative to the repository root
     int voltageCount;       // V
     const double* publishedDefocus;
-    int publishedLength; // entries of the Defocus row given (V: the whole row)
+    int publishedLength;     // entries of the Defocus row given (V: the whole row)
+    const char* patternFile; // for a shipped mirror without a table: where its set goes
 };
 
 struct PupilPoint {
@@ -417,6 +425,29 @@ struct DerivedTable {
     std::vector<Vector> rows; // by term; empty where the published row stands
 };
 
+// A version 1.0 pattern-set file with the fourteen rows, one voltage per
+// model index ("Use DM Indexing"), so that the mirror's actuator map places
+// them: voltage j is the row's entry for the display number of index j.
+bool WritePatternFile(const std::string& path, const MirrorInfoClass& info,
+                      const DerivedTable& table) {
+    const std::vector<int>& display = info.DisplayIndexByIndex;
+    const int n = static_cast<int>(display.size());
+    PatternClass set(info.DeviceName + " Zernike", n);
+    for (int k = 0; k < ZernikeTermCount; ++k) {
+        Vector byIndex(n);
+        for (int j = 0; j < n; ++j)
+            byIndex[j] = table.rows[k][display[j] - 1];
+        set.InsertPatternFromArray(k, ZernikeTermNames[k], byIndex.data(), n);
+    }
+    if (!set.Write(path, "1.0"))
+        return false;
+    IniFile file(path);
+    file.WriteInteger("General", "Use DM Indexing", 1);
+    const bool saved = file.UpdateFile();
+    std::fprintf(stderr, "wrote %s\n", path.c_str());
+    return saved;
+}
+
 bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out) {
     Engine e(root + "/" + geometry.deviceFile);
     if (!e.ready) {
@@ -440,8 +471,7 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
         response.push_back(std::move(r));
     }
 
-    std::fprintf(stderr, "%s (%s), %zu pupil points\n", geometry.tableName, geometry.deviceFile,
-                 pupil.size());
+    std::fprintf(stderr, "%s, %zu pupil points\n", geometry.deviceFile, pupil.size());
     const TermFit fit = MakeTermFit(pupil);
     Matrix columnCoefficients;
     for (const Vector& r : response)
@@ -457,13 +487,16 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
     double peak = 0;
     for (int k = 0; k < geometry.publishedLength; ++k)
         peak = std::max(peak, geometry.publishedDefocus[k]);
+    // Without published voltages: half the mirror's limit voltage.
+    if (geometry.publishedLength == 0)
+        peak = std::round(e.local.Mirror->GetLimitVoltage() / 2);
 
     for (int k : order) {
         const Vector z = TermOnPupil(k + 1, pupil);
         Vector volts;
         if (k == ZernikeDefocusTerm && geometry.publishedLength == v) {
             volts.assign(geometry.publishedDefocus, geometry.publishedDefocus + v - 1);
-        } else if (k == ZernikeDefocusTerm) {
+        } else if (k == ZernikeDefocusTerm && geometry.publishedLength > 0) {
             Vector fixed(v - 1, std::nan(""));
             for (int i = 0; i < geometry.publishedLength; ++i)
                 fixed[i] = geometry.publishedDefocus[i];
@@ -514,6 +547,8 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
                      100 * share[besidesDefocus] / std::sqrt(total), bound,
                      share[named] > share[besidesDefocus] ? "" : "  (not dominant)");
     }
+    if (geometry.patternFile != nullptr)
+        return WritePatternFile(root + "/" + geometry.patternFile, *e.local.MirrorInfo, out);
     return true;
 }
 
@@ -525,7 +560,7 @@ std::string Generated(const std::vector<DerivedTable>& tables) {
            "namespace ostrander {\nnamespace {\n\n";
     for (const DerivedTable& t : tables)
         for (int k = 0; k < ZernikeTermCount; ++k) {
-            if (t.rows[k].empty())
+            if (t.geometry->tableName == nullptr || t.rows[k].empty())
                 continue;
             out << "// " << ZernikeTermNames[k] << "\nconst double " << t.geometry->tableName << "_"
                 << k << "[" << t.geometry->voltageCount << "] = {";
@@ -535,6 +570,8 @@ std::string Generated(const std::vector<DerivedTable>& tables) {
         }
     out << "\n} // namespace\n\n";
     for (const DerivedTable& t : tables) {
+        if (t.geometry->tableName == nullptr)
+            continue;
         out << "const double* const " << t.geometry->tableName << "[ZernikeTermCount] = {\n";
         for (int k = 0; k < ZernikeTermCount; ++k)
             out << "    "
@@ -560,12 +597,17 @@ int main(int argc, char** argv) {
     // Device files are opened by absolute path (relative ones go by the program folder).
     const std::string root = std::filesystem::absolute(argv[1]).lexically_normal().string();
     static const Geometry geometries[] = {
-        {"ZernikeDerived32", "tools/modes/geometries/Hex31.ini", 32, ZernikeDefocus32, 32},
-        {"ZernikeDerived38", "Devices/Hex37.ini", 38, ZernikeDefocus38, 38},
+        {"ZernikeDerived32", "tools/modes/geometries/Hex31.ini", 32, ZernikeDefocus32, 32,
+         nullptr},
+        {"ZernikeDerived38", "Devices/Hex37.ini", 38, ZernikeDefocus38, 38, nullptr},
         {"ZernikeDerivedHex62", "Devices/Hex61S.ini", 62, ZernikeDefocusHex62Head,
-         ZernikeDefocus62HeadLength},
+         ZernikeDefocus62HeadLength, nullptr},
         {"ZernikeDerivedRect62", "tools/modes/geometries/Square61.ini", 62,
-         ZernikeDefocusRect62Head, ZernikeDefocus62HeadLength},
+         ZernikeDefocusRect62Head, ZernikeDefocus62HeadLength, nullptr},
+        // Shipped mirrors without a built-in table get a pattern-set file that
+        // their "Patterns" section names.
+        {nullptr, "Devices/Hex19.ini", 20, nullptr, 0, "Devices/Hex19_Zernike.pat"},
+        {nullptr, "Devices/Square36.ini", 37, nullptr, 0, "Devices/Square36_Zernike.pat"},
     };
     std::vector<DerivedTable> tables;
     for (const Geometry& g : geometries) {
