@@ -13,15 +13,21 @@
 //     minimise  || sum_k w_k r_k - s Z - c ||^2  over the pupil points,
 //     subject to w_k >= 0, with the piston c free,
 //
-// for s = +1 and s = -1, keeping the sign that fits better (only the pulled,
-// concave Defocus is reachable, for instance). The free piston is taken out
-// by removing each column's pupil mean; what remains is a non-negative least
-// squares problem, solved with the Lawson-Hanson active-set method on the
-// normal equations. The volts are sqrt(w_k), stretched so that the row's
-// largest entry is the table's peak voltage (the largest published Defocus
-// voltage of the table), and rounded to whole volts. Where a row has published
-// entries (the first ten of the 62-channel Defocus rows) they are held fixed
-// and the amplitude s becomes free as well. The last entry of every row is 0.
+// for s = +1 and s = -1. The free piston is taken out by removing each
+// column's pupil mean; what remains is a non-negative least squares problem,
+// solved with the Lawson-Hanson active-set method on the normal equations.
+// While another term comes within 80 % of the named one in the result, that
+// term's weight in the objective is raised and the fit repeated; of the signs
+// and rounds, the one whose named term leads the others by the widest margin
+// is kept. Pads only pull, so every pattern brings defocus of one sign; where
+// the named term cannot lead that defocus (coma, second astigmatism, sphere),
+// it is made to lead all the other terms instead.
+//
+// The volts are sqrt(w_k), stretched so that the row's largest entry is the
+// table's peak voltage (the largest published Defocus voltage of the table),
+// and rounded to whole volts. Where a row has published entries (the first
+// ten of the 62-channel Defocus rows) they are held fixed, the amplitude s is
+// free as well and the row is not stretched. The last entry of every row is 0.
 //
 // Two shipped mirrors without a built-in table, Devices/Hex19.ini and
 // Devices/Square36.ini, get the same fit written as pattern-set files beside
@@ -29,17 +35,19 @@
 // sections name.
 //
 // A report on standard error gives, for each row after rounding, the named
-// term's share of the surface over the pupil and the strongest other term.
+// term's share of the surface over the pupil, the strongest other term with
+// and without defocus, and the most any single pad (hence any pull-only
+// pattern) can achieve of the named term against defocus.
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Mirror/ZernikeTables.h"
 #include "Shared_Software/Pattern/PatternClass.h"
-#include "toolkit/IniFile.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
+#include "toolkit/IniFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -597,8 +605,7 @@ int main(int argc, char** argv) {
     // Device files are opened by absolute path (relative ones go by the program folder).
     const std::string root = std::filesystem::absolute(argv[1]).lexically_normal().string();
     static const Geometry geometries[] = {
-        {"ZernikeDerived32", "tools/modes/geometries/Hex31.ini", 32, ZernikeDefocus32, 32,
-         nullptr},
+        {"ZernikeDerived32", "tools/modes/geometries/Hex31.ini", 32, ZernikeDefocus32, 32, nullptr},
         {"ZernikeDerived38", "Devices/Hex37.ini", 38, ZernikeDefocus38, 38, nullptr},
         {"ZernikeDerivedHex62", "Devices/Hex61S.ini", 62, ZernikeDefocusHex62Head,
          ZernikeDefocus62HeadLength, nullptr},
