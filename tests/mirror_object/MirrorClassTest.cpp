@@ -45,13 +45,13 @@ private:
 } // namespace
 
 TEST_F(MirrorTest, InvalidMirrorsRefuseEverything) {
-    MirrorSpec notMirror;
+    MirrorLayout notMirror;
     notMirror.fileType = "Driver Info";
-    MirrorSpec negative;
+    MirrorLayout negative;
     negative.modelActuators = -2;
-    MirrorSpec tooMany;
+    MirrorLayout tooMany;
     tooMany.modelActuators = DriverClass::MaxChannelCount + 1;
-    MirrorSpec huge;
+    MirrorLayout huge;
     huge.modelActuators = 2000000000;
     const std::string names[] = {
         "",
@@ -90,10 +90,10 @@ TEST_F(MirrorTest, InvalidMirrorsRefuseEverything) {
 }
 
 TEST_F(MirrorTest, NewMirrorHoldsZeroEverywhere) {
-    MirrorSpec spec;
-    spec.actuators = 5;
-    spec.limitVoltage = 120;
-    const std::string name = WriteMirror("m.ini", spec);
+    MirrorLayout layout;
+    layout.actuators = 5;
+    layout.limitVoltage = 120;
+    const std::string name = WriteMirror("m.ini", layout);
     MirrorClass m(name);
     ASSERT_TRUE(m.IsValid());
     EXPECT_EQ(m.GetFileName(), name);
@@ -119,7 +119,7 @@ TEST_F(MirrorTest, NewMirrorHoldsZeroEverywhere) {
 }
 
 TEST_F(MirrorTest, MeanLimitLowersTheRequestToReachTheLimitExactly) {
-    MirrorClass m(WriteMirror("m.ini", MirrorSpec{}));
+    MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
     EXPECT_TRUE(m.SetVoltage(1, 300.0));
     EXPECT_EQ(m.GetVoltage(1), 300.0);
@@ -138,7 +138,7 @@ TEST_F(MirrorTest, MeanLimitLowersTheRequestToReachTheLimitExactly) {
 }
 
 TEST_F(MirrorTest, LowestVoltageRaisesRequests) {
-    MirrorClass m(WriteMirror("m.ini", MirrorSpec{}));
+    MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
     EXPECT_TRUE(m.SetVoltage(1, -40.0));
     EXPECT_EQ(m.GetVoltage(1), 0.0);
@@ -153,9 +153,9 @@ TEST_F(MirrorTest, LowestVoltageRaisesRequests) {
 }
 
 TEST_F(MirrorTest, RequestAboveTheCeilingStoresTheCeilingAndEverythingFollows) {
-    MirrorSpec spec;
-    spec.limitVoltage = 100;
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.limitVoltage = 100;
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     // Within the mean limit: the ceiling itself is stored.
     EXPECT_FALSE(m.SetVoltage(1, 351.0));
@@ -171,11 +171,11 @@ TEST_F(MirrorTest, RequestAboveTheCeilingStoresTheCeilingAndEverythingFollows) {
 }
 
 TEST_F(MirrorTest, SurfaceElectrodeShiftsTheMeanAndGuardsItsOwnChannel) {
-    MirrorSpec spec;
-    spec.actuators = 4;
-    spec.surfaceIndex = 3; // channel 3, display number 4
-    spec.limitVoltage = 100;
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.actuators = 4;
+    layout.surfaceIndex = 3; // channel 3, display number 4
+    layout.limitVoltage = 100;
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     EXPECT_EQ(m.GetSurfaceChannel(), 3);
 
@@ -206,11 +206,11 @@ TEST_F(MirrorTest, SurfaceElectrodeShiftsTheMeanAndGuardsItsOwnChannel) {
 }
 
 TEST_F(MirrorTest, MeanLimitHoldsOnBothSidesOfTheSurfaceVoltage) {
-    MirrorSpec spec;
-    spec.actuators = 4;
-    spec.surfaceIndex = 3;
-    spec.limitVoltage = 100;
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.actuators = 4;
+    layout.surfaceIndex = 3;
+    layout.limitVoltage = 100;
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     EXPECT_TRUE(m.SetVoltage(1, 150.0));
     EXPECT_TRUE(m.SetVoltage(4, 140.0)); // (10 - 140 - 140 + 0) / 4 = -67.5
@@ -231,9 +231,9 @@ TEST_F(MirrorTest, MeanLimitHoldsOnBothSidesOfTheSurfaceVoltage) {
 }
 
 TEST_F(MirrorTest, NegativeLimitAdmitsOnlyAZeroMean) {
-    MirrorSpec spec;
-    spec.limitVoltage = -5;
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.limitVoltage = -5;
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     EXPECT_TRUE(m.SetVoltage(1, 50.0)); // cut to the present 0 V
     EXPECT_FALSE(m.SetAllChannels(400.0));
@@ -243,10 +243,10 @@ TEST_F(MirrorTest, NegativeLimitAdmitsOnlyAZeroMean) {
 }
 
 TEST_F(MirrorTest, ChannelsAndDisplayNumbersOutsideTheMirrorAreRefused) {
-    MirrorSpec spec;
-    spec.actuators = 3;
-    spec.skipDisplayIndex2 = true; // display number 2 is carried by no actuator
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.actuators = 3;
+    layout.skipDisplayIndex2 = true; // display number 2 is carried by no actuator
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     struct Case {
         int displayIndex;
@@ -270,9 +270,9 @@ TEST_F(MirrorTest, ChannelsAndDisplayNumbersOutsideTheMirrorAreRefused) {
 }
 
 TEST_F(MirrorTest, ModelWithoutActuatorsIsValidWithAZeroMean) {
-    MirrorSpec spec;
-    spec.actuators = 0;
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.actuators = 0;
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     EXPECT_EQ(m.GetChannelCount(), 0);
     EXPECT_EQ(m.GetMeanVoltage(0), 0.0);
@@ -284,12 +284,12 @@ TEST_F(MirrorTest, ModelWithoutActuatorsIsValidWithAZeroMean) {
 }
 
 TEST_F(MirrorTest, MapFileRenumbersTheDisplayNumbersButNotTheChannels) {
-    MirrorSpec spec;
-    spec.actuators = 3;
-    spec.mapPrefix = "swap";
+    MirrorLayout layout;
+    layout.actuators = 3;
+    layout.mapPrefix = "swap";
     // Actuator 1 (Index 0) is shown at position 2, actuator 3 at position 0.
     std::ofstream(root_ / "Devices" / "DMmap_swap.dat") << "1 2\n2 1\n3 0\n";
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     EXPECT_EQ(m.GetMapFileName(), m.GetInfo()->MapFileName);
     // Display number 3 is Index 0, whose channel stays 0.
@@ -303,7 +303,7 @@ TEST_F(MirrorTest, MapFileRenumbersTheDisplayNumbersButNotTheChannels) {
 }
 
 TEST_F(MirrorTest, ReadVoltagesFillsOrUpdatesAList) {
-    MirrorClass m(WriteMirror("m.ini", MirrorSpec{}));
+    MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
     m.SetVoltage(2, 20.0);
     m.SetVoltage(4, 40.0);
@@ -336,7 +336,7 @@ TEST_F(MirrorTest, ReadVoltagesFillsOrUpdatesAList) {
 }
 
 TEST_F(MirrorTest, VoltageListsAndSetAllGoThroughTheRules) {
-    MirrorClass m(WriteMirror("m.ini", MirrorSpec{}));
+    MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
     VoltageListClass list;
     const double volts[] = {10.0, 20.0, 30.0, 40.0};
@@ -365,7 +365,7 @@ TEST_F(MirrorTest, VoltageListsAndSetAllGoThroughTheRules) {
 }
 
 TEST_F(MirrorTest, SendsAreHeldButSettingStillWorks) {
-    MirrorClass m(WriteMirror("m.ini", MirrorSpec{}));
+    MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
     EXPECT_FALSE(m.SendBank(0));
     EXPECT_TRUE(m.SetVoltageAndSend(1, 10.0)); // true although nothing was sent
@@ -377,7 +377,7 @@ TEST_F(MirrorTest, SendsAreHeldButSettingStillWorks) {
 
 TEST_F(MirrorTest, ZeroAllTellsTheFormatterAroundTheReset) {
     std::vector<std::string> log;
-    auto m = std::make_unique<MirrorClass>(WriteMirror("m.ini", MirrorSpec{}));
+    auto m = std::make_unique<MirrorClass>(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m->IsValid());
     m->SetVoltage(1, 80.0);
     m->SetVoltage(3, 40.0);
@@ -400,7 +400,7 @@ TEST_F(MirrorTest, ZeroAllTellsTheFormatterAroundTheReset) {
 }
 
 TEST_F(MirrorTest, BankCountGivesZeroedBanksWithTheirOwnMeans) {
-    MirrorClass m(WriteMirror("m.ini", MirrorSpec{}));
+    MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
     m.SetVoltage(1, 40.0);
     m.SetBankCount(2);
@@ -418,7 +418,7 @@ TEST_F(MirrorTest, BankCountGivesZeroedBanksWithTheirOwnMeans) {
 }
 
 TEST_F(MirrorTest, LastChangeTimeFollowsRequestsThatPassTheRangeChecks) {
-    MirrorClass m(WriteMirror("m.ini", MirrorSpec{}));
+    MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
     EXPECT_EQ(m.GetLastChangeTime(), 0);
     EXPECT_FALSE(m.SetChannelVoltage(9, 1.0, 0));

@@ -15,7 +15,7 @@ namespace ostrander::testing_support {
 
 // Description of a simple mirror: actuators with Index i, display number
 // i + 1 (so channel i) unless the map renumbers them.
-struct MirrorSpec {
+struct MirrorLayout {
     int actuators = 4;                 // sections written
     std::optional<int> modelActuators; // the Actuators key; default: actuators
     double limitVoltage = 100;         // in "General"
@@ -25,7 +25,7 @@ struct MirrorSpec {
     bool skipDisplayIndex2 = false; // the actuator with Index 1 gets DisplayIndex 100
 };
 
-inline std::string MirrorInfoText(const MirrorSpec& s) {
+inline std::string MirrorInfoText(const MirrorLayout& s) {
     std::string t = "[General]\nFileType=" + s.fileType +
                     "\nDeviceName=Test mirror\nMapPrefix=" + s.mapPrefix +
                     "\nLimitVoltage=" + std::to_string(s.limitVoltage) + "\n";
@@ -63,8 +63,8 @@ protected:
         std::ofstream(root_ / "Devices" / name, std::ios::binary) << text;
         return std::string(DeviceFolderRelative) + name;
     }
-    std::string WriteMirror(const std::string& name, const MirrorSpec& spec) {
-        return WriteDevice(name, MirrorInfoText(spec));
+    std::string WriteMirror(const std::string& name, const MirrorLayout& layout) {
+        return WriteDevice(name, MirrorInfoText(layout));
     }
 
     std::filesystem::path root_;

@@ -50,11 +50,11 @@ double RandomVolts(std::mt19937& rng) {
 
 TEST_P(MirrorProperty, RulesHoldForAnySequenceOfRequests) {
     const PropertyCase& p = GetParam();
-    MirrorSpec spec;
-    spec.actuators = p.actuators;
-    spec.limitVoltage = p.limit;
-    spec.surfaceIndex = p.surfaceIndex;
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.actuators = p.actuators;
+    layout.limitVoltage = p.limit;
+    layout.surfaceIndex = p.surfaceIndex;
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     m.GetDriver()->GetInfo()->MinVoltage = p.lowest;
     const int n = p.actuators;

@@ -24,10 +24,10 @@ class MirrorThreads : public DeviceFolderTest {};
 } // namespace
 
 TEST_F(MirrorThreads, ConcurrentRequestsKeepTheMirrorConsistent) {
-    MirrorSpec spec;
-    spec.actuators = 8;
-    spec.limitVoltage = 90;
-    MirrorClass m(WriteMirror("m.ini", spec));
+    MirrorLayout layout;
+    layout.actuators = 8;
+    layout.limitVoltage = 90;
+    MirrorClass m(WriteMirror("m.ini", layout));
     ASSERT_TRUE(m.IsValid());
     constexpr int Writers = 4;
     constexpr int Steps = 1500;

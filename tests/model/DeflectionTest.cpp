@@ -12,8 +12,8 @@ namespace ostrander {
 namespace {
 
 using testing::EngineHarness;
-using testing::ModelSpec;
-using testing::PadSpec;
+using testing::ModelLayout;
+using testing::PadLayout;
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kEps0 = 8.854e-12;
@@ -35,17 +35,17 @@ double RayToRim(double px, double py, double ax, double ay, double R) {
 
 TEST(Deflection, CentredActuatorFollowsTheClosedForm) {
     EngineHarness h;
-    ModelSpec spec;
-    spec.pads = {{0, 0, 1.5e-3, 1.0e-3}};
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    layout.pads = {{0, 0, 1.5e-3, 1.0e-3}};
+    ASSERT_TRUE(h.Select(layout));
     const double V = 120.0;
     h.local.Mirror->SetVoltage(1, V);
     h.engine.PrepareGrid();
     h.engine.ComputeAnalyticSurface();
 
-    const double D = spec.diameter, R = D / 2, Jc = 0.5e-3;
-    const double F = std::pow(1.5e-3 / 2, 2) * kPi * kEps0 * V * V / std::pow(spec.separation, 2);
-    const double w = -F / (2 * kPi * spec.stress * spec.thickness);
+    const double D = layout.diameter, R = D / 2, Jc = 0.5e-3;
+    const double F = std::pow(1.5e-3 / 2, 2) * kPi * kEps0 * V * V / std::pow(layout.separation, 2);
+    const double w = -F / (2 * kPi * layout.stress * layout.thickness);
     const double A = std::log(D / 1.0e-3) * w;
     int inside = 0, outer = 0, beyond = 0;
     double lowest = 0;
@@ -80,9 +80,9 @@ TEST(Deflection, CentredActuatorFollowsTheClosedForm) {
 
 TEST(Deflection, ContributionsScaleWithVoltageSquaredAndAdd) {
     EngineHarness h;
-    ModelSpec spec;
-    spec.pads = {{2.0e-3, 1.0e-3, 1.5e-3}, {-3.0e-3, 0.5e-3, 1.2e-3}};
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    layout.pads = {{2.0e-3, 1.0e-3, 1.5e-3}, {-3.0e-3, 0.5e-3, 1.2e-3}};
+    ASSERT_TRUE(h.Select(layout));
     h.engine.PrepareGrid();
     auto surfaceFor = [&](double v1, double v2) {
         h.local.Mirror->SetVoltage(1, v1);
@@ -118,17 +118,17 @@ TEST(Deflection, ContributionsScaleWithVoltageSquaredAndAdd) {
 // deflection itself.
 void ExpectRaysToRim(double ax, double ay, int column) {
     EngineHarness h;
-    ModelSpec spec;
-    const double D = spec.diameter, R = D / 2;
-    spec.pads = {{ax, ay, 1.0e-3}};
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    const double D = layout.diameter, R = D / 2;
+    layout.pads = {{ax, ay, 1.0e-3}};
+    ASSERT_TRUE(h.Select(layout));
     const double V = 100;
     h.local.Mirror->SetVoltage(1, V);
     h.engine.PrepareGrid();
     h.engine.ComputeAnalyticSurface();
     const double Jc = 0.5e-3;
-    const double F = std::pow(0.5e-3, 2) * kPi * kEps0 * V * V / std::pow(spec.separation, 2);
-    const double w = -F / (2 * kPi * spec.stress * spec.thickness);
+    const double F = std::pow(0.5e-3, 2) * kPi * kEps0 * V * V / std::pow(layout.separation, 2);
+    const double w = -F / (2 * kPi * layout.stress * layout.thickness);
     const double A = std::log(D / 1.0e-3) * w;
     int vertical = 0;
     for (int i = 0; i < 100; ++i)
@@ -203,9 +203,9 @@ TEST(Deflection, LiesBetweenIsInclusiveWithATolerance) {
 
 TEST(Deflection, ActuatorOutsideTheMembraneContributesNothing) {
     EngineHarness h;
-    ModelSpec spec;
-    spec.pads = {{0.02, 0, 1.5e-3}, {0, 0.0075, 1.5e-3}};
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    layout.pads = {{0.02, 0, 1.5e-3}, {0, 0.0075, 1.5e-3}};
+    ASSERT_TRUE(h.Select(layout));
     h.local.Mirror->SetVoltage(1, 150);
     h.engine.PrepareGrid();
     h.engine.ComputeAnalyticSurface();
@@ -222,10 +222,10 @@ TEST(Deflection, ActuatorOutsideTheMembraneContributesNothing) {
 
 TEST(Deflection, ZeroMaterialValuesGiveNonFiniteValuesWithoutHarm) {
     EngineHarness h;
-    ModelSpec spec;
-    spec.stress = 0;
-    spec.pads = {{0, 0, 1.5e-3}};
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    layout.stress = 0;
+    layout.pads = {{0, 0, 1.5e-3}};
+    ASSERT_TRUE(h.Select(layout));
     h.local.Mirror->SetVoltage(1, 100);
     h.engine.PrepareGrid();
     h.engine.ComputeAnalyticSurface();
@@ -235,15 +235,15 @@ TEST(Deflection, ZeroMaterialValuesGiveNonFiniteValuesWithoutHarm) {
 
 TEST(Deflection, ClearBeyondPupilZeroesOnlyTheRing) {
     EngineHarness h;
-    ModelSpec spec;
-    spec.pads = {{0, 0, 1.5e-3}};
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    layout.pads = {{0, 0, 1.5e-3}};
+    ASSERT_TRUE(h.Select(layout));
     h.engine.PrepareGrid();
     for (int i = 0; i < 100; ++i)
         for (int j = 0; j < 100; ++j)
             h.data.Surface[i][j] = 1.0;
     h.engine.ClearBeyondPupil();
-    const double D = spec.diameter, Rp = 0.8 * D / 2;
+    const double D = layout.diameter, Rp = 0.8 * D / 2;
     int ring = 0;
     for (int i = 0; i < 100; ++i)
         for (int j = 0; j < 100; ++j) {
@@ -267,9 +267,9 @@ TEST(Deflection, NothingHappensWithoutAMirror) {
 
 TEST(Deflection, PrepareGridReplacesAGridOfAnotherSize) {
     EngineHarness h;
-    ModelSpec spec;
-    spec.pads = {{0, 0, 1.5e-3}};
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    layout.pads = {{0, 0, 1.5e-3}};
+    ASSERT_TRUE(h.Select(layout));
     h.data.AllocateSurface(7);
     h.data.Surface[6][6] = 3.0;
     h.engine.PrepareGrid();

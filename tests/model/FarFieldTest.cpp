@@ -10,7 +10,7 @@ namespace ostrander {
 namespace {
 
 using testing::EngineHarness;
-using testing::ModelSpec;
+using testing::ModelLayout;
 
 constexpr double kD = 15e-3;
 double GridX(int i) {
@@ -24,10 +24,10 @@ bool InPupil(double x, double y) {
 class FarField : public ::testing::Test {
 protected:
     void SetUp() override {
-        ModelSpec spec;
-        spec.diameter = kD;
-        spec.pads = {{0, 0, 1.5e-3}};
-        ASSERT_TRUE(h.Select(spec));
+        ModelLayout layout;
+        layout.diameter = kD;
+        layout.pads = {{0, 0, 1.5e-3}};
+        ASSERT_TRUE(h.Select(layout));
         h.engine.PrepareGrid();
     }
     template <class F> void Fill(F f) {

@@ -10,19 +10,19 @@ namespace ostrander {
 namespace {
 
 using testing::EngineHarness;
-using testing::ModelSpec;
-using testing::PadSpec;
+using testing::ModelLayout;
+using testing::PadLayout;
 
-ModelSpec ThreePads() {
-    ModelSpec spec;
-    spec.pads = {{0, 0, 1.5e-3}, {3e-3, 0, 1.5e-3}, {-1.5e-3, 2.6e-3, 1.5e-3}};
-    return spec;
+ModelLayout ThreePads() {
+    ModelLayout layout;
+    layout.pads = {{0, 0, 1.5e-3}, {3e-3, 0, 1.5e-3}, {-1.5e-3, 2.6e-3, 1.5e-3}};
+    return layout;
 }
 
 // The surface of one actuator alone at a voltage, from a separate engine.
-std::vector<double> AloneSurface(const ModelSpec& spec, int displayIndex, double volts) {
+std::vector<double> AloneSurface(const ModelLayout& layout, int displayIndex, double volts) {
     EngineHarness h;
-    EXPECT_TRUE(h.Select(spec));
+    EXPECT_TRUE(h.Select(layout));
     h.local.Mirror->SetVoltage(displayIndex, volts);
     h.engine.PrepareGrid();
     h.engine.ComputeAnalyticSurface();
@@ -45,10 +45,10 @@ void ExpectPlaneEquals(double** plane, const std::vector<double>& z) {
 
 TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
     EngineHarness h;
-    ModelSpec spec;
-    spec.pads = {{0, 0, 1.5e-3}};
-    spec.limitVoltage = 200;
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout;
+    layout.pads = {{0, 0, 1.5e-3}};
+    layout.limitVoltage = 200;
+    ASSERT_TRUE(h.Select(layout));
     h.local.Mirror->SetVoltage(1, 200);
     h.engine.CalculateInfluenceFunctions();
     ASSERT_TRUE(h.host.IsRunTimerEnabled());
@@ -57,7 +57,7 @@ TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
     EXPECT_EQ(h.data.IFActuatorCount, 1);
     EXPECT_EQ(h.data.IFGridSize, 100);
     EXPECT_EQ(h.data.IFMaxVoltage, 200);
-    const double dpad = 1.5e-3, d = spec.separation;
+    const double dpad = 1.5e-3, d = layout.separation;
     EXPECT_NEAR(h.data.IFReferenceForce,
                 8.854e-12 * M_PI * (dpad / 2) * (dpad / 2) * 200 * 200 / (2 * d * d), 1e-20);
 
@@ -75,7 +75,7 @@ TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
     EXPECT_FALSE(h.data.IFStepReady);
     EXPECT_EQ(h.data.IFCurrentActuator, 1);
     EXPECT_TRUE(h.local.DisplaysValid);
-    ExpectPlaneEquals(h.data.InfluenceFunctions[0], AloneSurface(spec, 1, 200));
+    ExpectPlaneEquals(h.data.InfluenceFunctions[0], AloneSurface(layout, 1, 200));
     EXPECT_TRUE(h.dialogs.messages.empty());
 
     // Further ticks do nothing.
@@ -85,8 +85,8 @@ TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
 
 TEST(InfluenceRun, EachTickStoresThePreviousActuatorAndEnergisesTheNext) {
     EngineHarness h;
-    const ModelSpec spec = ThreePads();
-    ASSERT_TRUE(h.Select(spec));
+    const ModelLayout layout = ThreePads();
+    ASSERT_TRUE(h.Select(layout));
     h.local.Mirror->SetVoltage(2, 150);
     h.engine.CalculateInfluenceFunctions();
     for (int tick = 1; tick <= 3; ++tick) {
@@ -99,23 +99,23 @@ TEST(InfluenceRun, EachTickStoresThePreviousActuatorAndEnergisesTheNext) {
         }
         if (tick > 1)
             ExpectPlaneEquals(h.data.InfluenceFunctions[tick - 2],
-                              AloneSurface(spec, tick - 1, 150));
+                              AloneSurface(layout, tick - 1, 150));
     }
     h.engine.InfluenceFunctionStep();
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
     EXPECT_TRUE(h.local.DisplaysValid);
     for (int k = 1; k <= 3; ++k)
-        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 150));
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(layout, k, 150));
     EXPECT_EQ(h.host.threeDDraws, 3);
 }
 
 TEST(InfluenceRun, FinishingPutsEveryChannelAtTheFloorAndFillsTheInformationBox) {
     EngineHarness h;
-    ModelSpec spec = ThreePads();
-    spec.limitVoltage = 180;
-    spec.stress = 50e6;
-    spec.thickness = 1.5e-6;
-    ASSERT_TRUE(h.Select(spec));
+    ModelLayout layout = ThreePads();
+    layout.limitVoltage = 180;
+    layout.stress = 50e6;
+    layout.thickness = 1.5e-6;
+    ASSERT_TRUE(h.Select(layout));
     h.host.AddInformationLine("Calculating Influence Functions.");
     h.local.Mirror->SetVoltage(1, 180);
     h.engine.CalculateInfluenceFunctions();
@@ -177,7 +177,7 @@ TEST(InfluenceRun, ReplacingTheMirrorDuringARunCancelsIt) {
     h.engine.InfluenceFunctionStep();
     h.engine.InfluenceFunctionStep(); // actuator 3 computed; the next tick would finish
 
-    ModelSpec one;
+    ModelLayout one;
     one.pads = {{0, 0, 1.5e-3}};
     ASSERT_TRUE(h.Select(one, "one.ini"));
     h.engine.InfluenceFunctionStep();
@@ -211,10 +211,10 @@ TEST(InfluenceRun, UnsupportedModelsAreRefusedWithTheirMessages) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EngineHarness h;
-        ModelSpec spec = ThreePads();
-        spec.actuatorType = c.type;
-        spec.extra = c.extra;
-        ASSERT_TRUE(h.Select(spec));
+        ModelLayout layout = ThreePads();
+        layout.actuatorType = c.type;
+        layout.extra = c.extra;
+        ASSERT_TRUE(h.Select(layout));
         h.local.Mirror->SetVoltage(1, 100);
         h.engine.CalculateInfluenceFunctions();
         if (c.message) {
@@ -251,8 +251,8 @@ TEST(InfluenceRun, ZeroRunVoltageIsRefusedAndTheVoltagesPutBack) {
 
 TEST(InfluenceRun, NegativeVoltagesOnlyGiveANegativeRunVoltage) {
     EngineHarness h;
-    const ModelSpec spec = ThreePads();
-    ASSERT_TRUE(h.Select(spec));
+    const ModelLayout layout = ThreePads();
+    ASSERT_TRUE(h.Select(layout));
     h.local.Mirror->GetDriver()->GetInfo()->MinVoltage = -350; // a bipolar driver
     h.local.Mirror->SetVoltage(1, -120);
     h.local.Mirror->SetVoltage(2, -80);
@@ -264,13 +264,13 @@ TEST(InfluenceRun, NegativeVoltagesOnlyGiveANegativeRunVoltage) {
     // The force goes with the square of the voltage: each plane is the
     // actuator alone at +80 V as much as at -80 V.
     for (int k = 1; k <= 3; ++k)
-        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 80));
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(layout, k, 80));
 }
 
 TEST(InfluenceRun, AModelWithoutActuatorsNeverStarts) {
     EngineHarness h;
-    ModelSpec spec; // no pads
-    h.Select(spec);
+    ModelLayout layout; // no pads
+    h.Select(layout);
     h.engine.CalculateInfluenceFunctions();
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].text, "Influence Functions: Cannot perform without actuators.");
@@ -295,21 +295,21 @@ TEST(InfluenceRun, ARepeatedRunOnTheSameMirrorEnergisesOneActuatorAtATime) {
     // After a run every channel sits at 0.1 V; a second run must still
     // compute each actuator alone.
     EngineHarness h;
-    const ModelSpec spec = ThreePads();
-    ASSERT_TRUE(h.LoadAndRun(spec));
+    const ModelLayout layout = ThreePads();
+    ASSERT_TRUE(h.LoadAndRun(layout));
     h.local.Mirror->SetVoltage(1, 300);
     h.engine.CalculateInfluenceFunctions();
     EXPECT_EQ(h.RunToEnd(), 4);
     for (int k = 1; k <= 3; ++k)
-        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 300));
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(layout, k, 300));
 }
 
 TEST(InfluenceRun, IdlePassesBetweenTicksDoNotDisturbASecondRun) {
     // The idle pass synthesises and corrects the surface while results are
     // valid; a new run must stop that until its store is complete.
     EngineHarness h;
-    const ModelSpec spec = ThreePads();
-    ASSERT_TRUE(h.LoadAndRun(spec));
+    const ModelLayout layout = ThreePads();
+    ASSERT_TRUE(h.LoadAndRun(layout));
     auto idlePass = [&] {
         if (h.local.DisplaysValid) {
             h.engine.SynthesizeSurface();
@@ -326,7 +326,7 @@ TEST(InfluenceRun, IdlePassesBetweenTicksDoNotDisturbASecondRun) {
     }
     ASSERT_TRUE(h.local.DisplaysValid);
     for (int k = 1; k <= 3; ++k)
-        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(spec, k, 250));
+        ExpectPlaneEquals(h.data.InfluenceFunctions[k - 1], AloneSurface(layout, k, 250));
 }
 
 } // namespace

@@ -21,7 +21,7 @@
 
 namespace ostrander::testing {
 
-struct PadSpec {
+struct PadLayout {
     double x = 0;        // m
     double y = 0;        // m
     double dpad = 1e-3;  // m
@@ -30,7 +30,7 @@ struct PadSpec {
     bool auxiliary = false;
 };
 
-struct ModelSpec {
+struct ModelLayout {
     double diameter = 15e-3;
     double thickness = 1e-6;
     double separation = 40e-6;
@@ -38,21 +38,21 @@ struct ModelSpec {
     double limitVoltage = 300;
     int actuatorType = 0;
     std::string mapPrefix = "NA";
-    std::vector<PadSpec> pads;
+    std::vector<PadLayout> pads;
     // Extra key lines for the actuator sections, by pad (e.g. "DcontactY_m=...").
     std::vector<std::string> extra;
 };
 
-inline std::string MirrorText(const ModelSpec& spec) {
+inline std::string MirrorText(const ModelLayout& layout) {
     std::ostringstream out;
     out.precision(17);
-    out << "[General]\nFileType=Mirror Info\nDeviceName=Test mirror\nMapPrefix=" << spec.mapPrefix
-        << "\nLimitVoltage=" << spec.limitVoltage << "\n[DM Model]\nDiameter_m=" << spec.diameter
-        << "\nActuators=" << spec.pads.size() << "\nThickness_m=" << spec.thickness
-        << "\nSeparation_m=" << spec.separation << "\nStress_Pa=" << spec.stress
-        << "\nActuatorType_circ_rect_ring=" << spec.actuatorType << "\n";
-    for (std::size_t k = 0; k < spec.pads.size(); ++k) {
-        const PadSpec& p = spec.pads[k];
+    out << "[General]\nFileType=Mirror Info\nDeviceName=Test mirror\nMapPrefix=" << layout.mapPrefix
+        << "\nLimitVoltage=" << layout.limitVoltage << "\n[DM Model]\nDiameter_m=" << layout.diameter
+        << "\nActuators=" << layout.pads.size() << "\nThickness_m=" << layout.thickness
+        << "\nSeparation_m=" << layout.separation << "\nStress_Pa=" << layout.stress
+        << "\nActuatorType_circ_rect_ring=" << layout.actuatorType << "\n";
+    for (std::size_t k = 0; k < layout.pads.size(); ++k) {
+        const PadLayout& p = layout.pads[k];
         out << "[Actuator " << k + 1 << "]\nIndex=" << k << "\nX=" << p.x << "\nY=" << p.y
             << "\nDpad_m=" << p.dpad << "\n";
         if (p.dcontact > 0)
@@ -61,15 +61,15 @@ inline std::string MirrorText(const ModelSpec& spec) {
             out << "Surface=1\n";
         if (p.auxiliary)
             out << "Auxilary=1\n";
-        if (k < spec.extra.size())
-            out << spec.extra[k] << "\n";
+        if (k < layout.extra.size())
+            out << layout.extra[k] << "\n";
     }
     return out.str();
 }
 
 // 1 + 6 + 12 + ... pads on a hexagonal grid, `rings` rings around the centre.
-inline std::vector<PadSpec> HexPads(int rings, double pitch, double dpad) {
-    std::vector<PadSpec> pads{{0, 0, dpad}};
+inline std::vector<PadLayout> HexPads(int rings, double pitch, double dpad) {
+    std::vector<PadLayout> pads{{0, 0, dpad}};
     for (int ring = 1; ring <= rings; ++ring) {
         const double dirs[6][2] = {
             {1, 0},  {0.5, std::sqrt(3.0) / 2},   {-0.5, std::sqrt(3.0) / 2},
@@ -134,8 +134,8 @@ public:
         local.SelectMirror(0, info, mirror, count);
         return mirror->IsValid();
     }
-    bool Select(const ModelSpec& spec, const std::string& name = "test.ini") {
-        return Select(devices.Write(name, MirrorText(spec)));
+    bool Select(const ModelLayout& layout, const std::string& name = "test.ini") {
+        return Select(devices.Write(name, MirrorText(layout)));
     }
 
     // Ticks the run timer until it stops; returns the number of ticks.
@@ -150,8 +150,8 @@ public:
 
     // Selects, sets display number 1 to the limit voltage and runs the
     // influence functions to the end, as loading a mirror does.
-    bool LoadAndRun(const ModelSpec& spec) {
-        if (!Select(spec))
+    bool LoadAndRun(const ModelLayout& layout) {
+        if (!Select(layout))
             return false;
         local.Mirror->SetVoltage(1, local.Mirror->GetLimitVoltage());
         engine.CalculateInfluenceFunctions();

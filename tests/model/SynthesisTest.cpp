@@ -12,18 +12,18 @@ namespace ostrander {
 namespace {
 
 using testing::EngineHarness;
-using testing::ModelSpec;
-using testing::PadSpec;
+using testing::ModelLayout;
+using testing::PadLayout;
 
 double GridX(int i, double D) {
     const double dx = D / (100 * 0.97 - 2);
     return (i - 50) * dx;
 }
 
-ModelSpec FourPads(double smallPad = 1.5e-3) {
-    ModelSpec spec;
-    spec.pads = {{0, 0, 1.5e-3}, {3e-3, 0, smallPad}, {-3e-3, 1e-3, 1.5e-3}, {0, -3.5e-3, 1.5e-3}};
-    return spec;
+ModelLayout FourPads(double smallPad = 1.5e-3) {
+    ModelLayout layout;
+    layout.pads = {{0, 0, 1.5e-3}, {3e-3, 0, smallPad}, {-3e-3, 1e-3, 1.5e-3}, {0, -3.5e-3, 1.5e-3}};
+    return layout;
 }
 
 // Checks Surface = sum over display numbers k of weight[k-1] x plane[k-1].
@@ -130,18 +130,18 @@ TEST(Synthesis, RenumberedActuatorsMoveTheMembraneWhereTheyAre) {
     // The map file shows the actuator of section 1 (centre) as number 3, the
     // one of section 2 (right) as 1 and the one of section 3 (left) as 2.
     EngineHarness h;
-    ModelSpec spec;
-    spec.mapPrefix = "T3";
-    spec.pads = {{0, 0, 1.5e-3}, {4e-3, 0, 1.5e-3}, {-4e-3, 0, 1.5e-3}};
+    ModelLayout layout;
+    layout.mapPrefix = "T3";
+    layout.pads = {{0, 0, 1.5e-3}, {4e-3, 0, 1.5e-3}, {-4e-3, 0, 1.5e-3}};
     {
         std::ofstream map(std::filesystem::path(ProgramFolder()) / ".." / "Devices" /
                           "DMmap_T3.dat");
         map << "1 2\n2 0\n3 1\n";
     }
-    ASSERT_TRUE(h.Select(spec));
+    ASSERT_TRUE(h.Select(layout));
     ASSERT_EQ(h.local.MirrorInfo->Model->FindByDisplayIndex(1)->X, 4e-3);
 
-    const double D = spec.diameter;
+    const double D = layout.diameter;
     auto deepestX = [&](double** z) {
         int bi = 0, bj = 0;
         for (int i = 0; i < 100; ++i)
@@ -217,9 +217,9 @@ TEST(Zernike, ValuesMatchTheirPolynomials) {
 class PupilTools : public ::testing::Test {
 protected:
     void SetUp() override {
-        ModelSpec spec;
-        spec.pads = {{0, 0, 1.5e-3}};
-        ASSERT_TRUE(h.Select(spec));
+        ModelLayout layout;
+        layout.pads = {{0, 0, 1.5e-3}};
+        ASSERT_TRUE(h.Select(layout));
         h.engine.PrepareGrid();
     }
     // Fills Surface with f(x, y, rho, theta), rho relative to the pupil.
