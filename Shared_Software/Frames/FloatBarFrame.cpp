@@ -109,27 +109,10 @@ void TFloatBarFrame::TakeEntry() {
         SetValue(*x);
 }
 
-void TFloatBarFrame::EditExit() {
-    TakeEntry();
-    SetEditColour(clWindow);
-}
-
-void TFloatBarFrame::EditKeyUp(int key, Qt::KeyboardModifiers) {
-    if (!IsEnterKey(key)) {
-        SetEditColour(PendingEditColour);
-        return;
-    }
-    TakeEntry();
-    ShowValue();
-    SetEditColour(clWindow);
-}
-
 void TFloatBarFrame::UpDownClick(UDBtnType button) {
     double d = Step;
-    const int p = UpDown->Position();
-    if (std::abs(p - LastUpDownPosition) > UpDown->Increment())
+    if (UpDownWrapped(LastUpDownPosition))
         d = -d;
-    LastUpDownPosition = p;
     SetValue(button == UDBtnType::btNext ? Value + d : Value - d);
     ShowValue();
 }

@@ -26,8 +26,6 @@ public:
     double GetMaximum() const { return Maximum; }
     bool GetWrap() const { return Wrap; }
 
-    void EditExit() override;
-    void EditKeyUp(int key, Qt::KeyboardModifiers shift = {}) override;
     void UpDownClick(UDBtnType button) override;
     // Takes the track bar's position over as the value.
     void TrackBarChange();
@@ -41,7 +39,8 @@ protected:
 
 private:
     void ShowValue();
-    void TakeEntry();
+    void TakeEntry() override;
+    void EntryTakenOnEnter() override { ShowValue(); }
     void SetTrackBarPosition(int position);
     // Track bar range and tick spacing from the value range.
     void UpdateTrackBarRange();

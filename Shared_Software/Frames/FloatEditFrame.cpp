@@ -81,29 +81,10 @@ void TFloatEditFrame::TakeEntry() {
         SetValue(*x);
 }
 
-void TFloatEditFrame::EditExit() {
-    TakeEntry();
-    SetEditColour(clWindow);
-}
-
-void TFloatEditFrame::EditKeyUp(int key, Qt::KeyboardModifiers) {
-    if (!IsEnterKey(key)) {
-        SetEditColour(PendingEditColour);
-        return;
-    }
-    TakeEntry();
-    ShowValue();
-    SetEditColour(clWindow);
-}
-
 void TFloatEditFrame::UpDownClick(UDBtnType button) {
     double d = Step;
-    const int p = UpDown->Position();
-    // A jump of more than one increment means the control wrapped round its
-    // range and reports the opposite button.
-    if (std::abs(p - LastUpDownPosition) > UpDown->Increment())
+    if (UpDownWrapped(LastUpDownPosition))
         d = -d;
-    LastUpDownPosition = p;
     SetValue(button == UDBtnType::btNext ? Value + d : Value - d);
     ShowValue();
 }

@@ -32,8 +32,6 @@ public:
     const std::string& GetFormat() const { return DisplayFormat; }
     bool GetWrap() const { return Wrap; }
 
-    void EditExit() override;
-    void EditKeyUp(int key, Qt::KeyboardModifiers shift = {}) override;
     void UpDownClick(UDBtnType button) override;
 
 protected:
@@ -42,7 +40,8 @@ protected:
 private:
     void ShowValue();
     // Parses the edit text and, when it is a number, sets it as the value.
-    void TakeEntry();
+    void TakeEntry() override;
+    void EntryTakenOnEnter() override { ShowValue(); }
 
     std::string DisplayFormat = "0.0";
     double Step = 1.0;

@@ -99,26 +99,10 @@ void TIntegerEditFrame::TakeEntry() {
         SetValue(*x);
 }
 
-void TIntegerEditFrame::EditExit() {
-    TakeEntry();
-    SetEditColour(clWindow);
-}
-
-void TIntegerEditFrame::EditKeyUp(int key, Qt::KeyboardModifiers) {
-    if (!IsEnterKey(key)) {
-        SetEditColour(PendingEditColour);
-        return;
-    }
-    TakeEntry();
-    SetEditColour(clWindow);
-}
-
 void TIntegerEditFrame::UpDownClick(UDBtnType button) {
     int d = Step;
-    const int p = UpDown->Position();
-    if (std::abs(p - LastUpDownPosition) > UpDown->Increment())
+    if (UpDownWrapped(LastUpDownPosition))
         d = -d;
-    LastUpDownPosition = p;
     SetValue(SaturatingAdd(Value, button == UDBtnType::btNext ? d : -d));
     ShowValue();
 }

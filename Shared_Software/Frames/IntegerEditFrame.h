@@ -24,8 +24,6 @@ public:
     void SetLabelFontSize(int size);
     void SetLabelFontStyle(int style);
 
-    void EditExit() override;
-    void EditKeyUp(int key, Qt::KeyboardModifiers shift = {}) override;
     void UpDownClick(UDBtnType button) override;
 
 protected:
@@ -33,7 +31,7 @@ protected:
 
 private:
     void ShowValue();
-    void TakeEntry();
+    void TakeEntry() override;
 
     int Step = 1;
     int Maximum = 100;

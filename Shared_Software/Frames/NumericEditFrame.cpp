@@ -1,5 +1,9 @@
 #include "Shared_Software/Frames/NumericEditFrame.h"
 
+#include "Shared_Software/Frames/EditFrameRules.h"
+
+#include <cstdlib>
+
 #include "toolkit/qt/ImageCanvas.h"
 
 #include <QFocusEvent>
@@ -54,6 +58,28 @@ bool NumericEditFrame::eventFilter(QObject* watched, QEvent* event) {
         emit labelClick();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void NumericEditFrame::EditExit() {
+    TakeEntry();
+    SetEditColour(clWindow);
+}
+
+void NumericEditFrame::EditKeyUp(int key, Qt::KeyboardModifiers) {
+    if (!IsEnterKey(key)) {
+        SetEditColour(PendingEditColour);
+        return;
+    }
+    TakeEntry();
+    EntryTakenOnEnter();
+    SetEditColour(clWindow);
+}
+
+bool NumericEditFrame::UpDownWrapped(int& lastPosition) const {
+    const int p = UpDown->Position();
+    const bool wrapped = std::abs(p - lastPosition) > UpDown->Increment();
+    lastPosition = p;
+    return wrapped;
 }
 
 } // namespace ostrander

@@ -28,8 +28,10 @@ public:
     QLineEdit* Edit = nullptr;
 
     // The frame's own handlers (also run by the wired events).
-    virtual void EditExit() = 0;
-    virtual void EditKeyUp(int key, Qt::KeyboardModifiers shift = {}) = 0;
+    // Leaving the box takes a typed entry over; Enter does the same, any other
+    // key marks the entry as pending.
+    virtual void EditExit();
+    virtual void EditKeyUp(int key, Qt::KeyboardModifiers shift = {});
     virtual void UpDownClick(UDBtnType button) = 0;
 
     // Background colour of the edit box: clWindow normally, PendingEditColour
@@ -48,6 +50,13 @@ protected:
     void WireEvents();
     void SetEditColour(TColor colour);
     static bool IsEnterKey(int key);
+    // Sets the value from the edit text when it converts.
+    virtual void TakeEntry() = 0;
+    // Run after Enter has taken an entry over (the float frames show the value again).
+    virtual void EntryTakenOnEnter() {}
+    // Records the up/down position; true when it jumped by more than one
+    // increment, i.e. the control wrapped round and reports the opposite button.
+    bool UpDownWrapped(int& lastPosition) const;
     // The value as a double, to tell whether a handler changed it.
     virtual double CurrentValue() const = 0;
 
