@@ -3,7 +3,7 @@
 // the mirror outline, one ActuatorDisplayClass per actuator, the auxiliary
 // actuators as bars in their own box, and the voltage legend.
 #include "Shared_Software/Frames/ActuatorDisplayClass.h"
-#include "Shared_Software/Mirror/tl_list.h"
+#include "Shared_Software/Lists/tl_list.h"
 #include "toolkit/Canvas.h"
 
 namespace ostrander {

@@ -2,7 +2,7 @@
 // The DM model of a mirror info file: section "DM Model" (membrane, gap,
 // materials, actuator shape) and one section per actuator, kept in a checked
 // list. Lengths in metres, stresses and moduli in pascals.
-#include "Shared_Software/Mirror/tl_list.h"
+#include "Shared_Software/Lists/tl_list.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/TColor.h"
 

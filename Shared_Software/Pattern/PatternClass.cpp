@@ -1,6 +1,6 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 
-#include "Shared_Software/Mirror/tl_list.h"
+#include "Shared_Software/Lists/tl_list.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Format.h"
 #include "toolkit/IniFile.h"

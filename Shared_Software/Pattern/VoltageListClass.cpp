@@ -1,6 +1,6 @@
 #include "Shared_Software/Pattern/VoltageListClass.h"
 
-#include "Shared_Software/Mirror/tl_list.h"
+#include "Shared_Software/Lists/tl_list.h"
 
 namespace ostrander {
 

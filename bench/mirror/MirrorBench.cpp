@@ -1,7 +1,7 @@
 // Checked list operations, model lookups and reading a 62-channel mirror.
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
-#include "Shared_Software/Mirror/tl_list.h"
+#include "Shared_Software/Lists/tl_list.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
 

@@ -1,6 +1,6 @@
-#include "Shared_Software/Mirror/tl_err.h"
+#include "Shared_Software/Lists/tl_err.h"
 
-#include "Shared_Software/Mirror/tl_util.h"
+#include "Shared_Software/Lists/tl_util.h"
 
 #include <cstdio>
 #include <string>

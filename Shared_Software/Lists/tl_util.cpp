@@ -1,4 +1,4 @@
-#include "Shared_Software/Mirror/tl_util.h"
+#include "Shared_Software/Lists/tl_util.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -18,8 +18,8 @@
 //   LLREMOVE(list, element)            unlink; the element becomes free
 //   LLPRINTEL(element, name)           dump one element line
 //   LLPRINTLIST(list, name)            dump the list header line
-#include "Shared_Software/Mirror/tl_err.h"
-#include "Shared_Software/Mirror/tl_util.h"
+#include "Shared_Software/Lists/tl_err.h"
+#include "Shared_Software/Lists/tl_util.h"
 
 #include <cstddef>
 #include <string>

@@ -1,6 +1,6 @@
 // Checked intrusive list: linking, unlinking, and the warnings of every
 // failed check, which must leave list and elements exactly as they were.
-#include "Shared_Software/Mirror/tl_list.h"
+#include "Shared_Software/Lists/tl_list.h"
 
 #include <gtest/gtest.h>
 
@@ -79,7 +79,7 @@ struct Fixture {
 };
 
 std::string Warning(int line, const std::string& head, const std::string& tail) {
-    return "WARNING (<NULL> -- tests/mirror/ListTest.cpp:" + std::to_string(line) + "):\n   " +
+    return "WARNING (<NULL> -- tests/lists/ListTest.cpp:" + std::to_string(line) + "):\n   " +
            head + "\n   " + tail + "\n";
 }
 unsigned long A(const void* p) {

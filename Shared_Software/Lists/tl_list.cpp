@@ -1,4 +1,4 @@
-#include "Shared_Software/Mirror/tl_list.h"
+#include "Shared_Software/Lists/tl_list.h"
 
 namespace ostrander::tl {
 
