@@ -1,22 +1,19 @@
 #include "cli/MirrorMapPicture.h"
 
-#include "Shared_Software/Frames/ActuatorDisplayClass.h"
-#include "Shared_Software/Frames/MirrorDisplayClass.h"
-#include "Shared_Software/Mirror/ColorScale.h"
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
+#include "toolkit/Synchronizer.h"
 #include "toolkit/qt/ImageCanvas.h"
 
 #include <QPainter>
-
-#include <algorithm>
-#include <memory>
-#include <vector>
 
 namespace ostrander {
 
 namespace {
 
+// The mirror display frame's panels: auxiliary box width, splitter width,
+// legend height and the panel colour between them.
 constexpr int kAuxiliaryWidth = 40;
 constexpr int kSplitter = 3;
 constexpr int kLegendHeight = 17;
@@ -34,49 +31,19 @@ QImage DrawMirrorMapPicture(MirrorClass& mirror, int mapWidth, int mapHeight) {
     for (const DmActuatorInfoClass* a = model.ActuatorList.first; a; a = a->next)
         auxiliary = auxiliary || a->Auxilary;
 
+    const int left = auxiliary ? kAuxiliaryWidth + kSplitter : 0;
+    const int width = left + mapWidth;
     ImageCanvas map(mapWidth, mapHeight);
     ImageCanvas aux(kAuxiliaryWidth, mapHeight);
+    ImageCanvas legend(width, kLegendHeight);
     aux.SetBrushColor(kPanelColour);
     aux.FillRect({0, 0, aux.Width(), aux.Height()});
-
-    // The frame's layout (MirrorDisplayClass::Layout and Paint) for a map
-    // box of this size: scale to fit the actuators or the membrane, whichever
-    // is larger, with a 5 % margin.
-    const Rect bounds{0, 0, map.Width(), map.Height()};
-    const Point centre{(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
-    double extent = std::max(model.XMax - model.XMin, model.YMax - model.YMin);
-    if (extent < model.Diameter_m)
-        extent = model.Diameter_m;
-    extent *= 1.05;
-    double scale = 1.0;
-    if (extent > 0)
-        scale = std::min(bounds.Width(), bounds.Height()) / extent;
-    const int h = static_cast<int>(model.Diameter_m * 0.5 * scale + 0.5);
-    const int v = model.Shape > 1 ? static_cast<int>(model.Y_Distance_m * 0.5 * scale + 0.5) : h;
-    const Rect outline{centre.x - h, centre.y - v, centre.x + h, centre.y + v};
-
-    std::vector<std::unique_ptr<ActuatorDisplayClass>> actuators;
     {
-        CanvasLock lock(map);
-        map.SetBrushStyle(BrushStyle::Solid);
-        map.SetBrushColor(MirrorDisplayClass::Cream);
-        map.Rectangle(bounds);
-        map.SetBrushColor(clWhite);
-        if (model.Shape == 1 || model.Shape == 3)
-            map.Rectangle(outline);
-        else if (model.Shape == 0 || model.Shape == 2)
-            map.Ellipse(outline.left, outline.top, outline.right, outline.bottom);
+        // The frame's own drawing: layout, background, actuators, legend.
+        WriteLock lock(mirror.GetLock());
+        MirrorDisplayClass display(map, aux, legend, &model, driver->GetMinVoltage(),
+                                   driver->GetMaxVoltage());
     }
-    for (int i = 0; i < model.ActuatorCount; ++i)
-        actuators.push_back(std::make_unique<ActuatorDisplayClass>(model.FindByIndex(i), centre.x,
-                                                                   centre.y, scale, map, aux));
-    for (const auto& a : actuators)
-        a->Paint();
-
-    const int left = auxiliary ? kAuxiliaryWidth + kSplitter : 0;
-    const int width = left + map.Width();
-    ImageCanvas legend(width, kLegendHeight);
-    DrawVoltageLegend(legend, driver->GetMinVoltage(), driver->GetMaxVoltage());
 
     QImage picture(width, mapHeight + kSplitter + kLegendHeight, QImage::Format_RGB32);
     picture.fill(QColor::fromRgb(ImageCanvas::ToQRgb(kPanelColour)));

@@ -1,8 +1,7 @@
 #pragma once
-// The actuator map of a mirror as the mirror display frame paints it (cream
-// background, mirror outline, each actuator in the colour of its voltage with
-// its label and voltage text, auxiliary actuators as bars in a box on the
-// left, the voltage legend underneath), drawn into one image.
+// The actuator map of a mirror as the mirror display frame shows it, drawn by
+// the same MirrorDisplayClass into one image: the map, the auxiliary box on
+// its left when the model has auxiliary actuators, the voltage legend below.
 #include <QImage>
 
 namespace ostrander {

@@ -2,7 +2,7 @@
 // scripts. Lists the mirrors of the device folder, simulates one set of
 // voltages, or sweeps a pattern set, writing pictures, grids and figures.
 #include "cli/Commands.h"
-#include "toolkit/qt/Application.h"
+#include "toolkit/qt/Fonts.h"
 
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>

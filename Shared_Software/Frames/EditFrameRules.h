@@ -1,5 +1,7 @@
 #pragma once
 // Rules shared by the numeric edit frames, kept apart from the widgets.
+#include "toolkit/IntegerConversion.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -14,17 +16,6 @@ template <class T> T ClampOrWrap(T x, T min, T max, bool wrap) {
     if (x > max)
         return wrap ? min : max;
     return x;
-}
-
-// Truncation toward zero into an int, saturating; NaN gives 0.
-inline int TruncToInt(double x) {
-    if (std::isnan(x))
-        return 0;
-    if (x >= double(INT_MAX))
-        return INT_MAX;
-    if (x <= double(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(x);
 }
 
 // a + b for ints, saturating instead of overflowing.

@@ -3,10 +3,10 @@
 #include "Shared_Software/Frames/FloatBarFrame.h"
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
-#include "Shared_Software/Frames/MirrorDisplayClass.h"
 #include "Shared_Software/Frames/PatternBrowserInterface.h"
 #include "Shared_Software/Mirror/ColorScale.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
 #include "toolkit/Synchronizer.h"
 #include "toolkit/qt/PaintBox.h"
 
@@ -266,7 +266,8 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
     {
         WriteLock lock(Mirror->GetLock());
         Display = std::make_unique<MirrorDisplayClass>(
-            MirrorPaintBox, AuxilaryPaintBox, LegendPaintBox, Mirror->GetInfo()->Model.get(),
+            MirrorPaintBox->Canvas(), AuxilaryPaintBox->Canvas(), LegendPaintBox->Canvas(),
+            Mirror->GetInfo()->Model.get(),
             driver->GetMinVoltage(), driver->GetMaxVoltage());
     }
     LastWidth = MirrorPaintBox->Canvas().Width();
@@ -303,6 +304,9 @@ bool TMirrorDisplayFrame::PaintMap() {
         LastHeight = h;
         Relayout();
     }
+    // A hidden map is drawn when it is shown again.
+    if (!MirrorPaintBox->isVisible())
+        return true;
     WriteLock lock(Mirror->GetLock());
     Display->Paint(true);
     return true;

@@ -4,7 +4,7 @@
 
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
-#include "Shared_Software/Frames/MirrorDisplayClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"

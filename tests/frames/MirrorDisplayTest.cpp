@@ -3,11 +3,10 @@
 #include "Shared_Software/Frames/FloatBarFrame.h"
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
-#include "Shared_Software/Frames/MirrorDisplayClass.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Frames/PatternBrowserInterface.h"
-#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
 #include "toolkit/qt/PaintBox.h"
 
 #include <QAction>
@@ -26,80 +25,6 @@
 
 using namespace ostrander;
 using namespace ostrander::frames_test;
-
-namespace {
-
-// Three paint boxes shown offscreen at fixed sizes.
-struct Boxes {
-    QWidget window;
-    PaintBox* mirror = new PaintBox(&window);
-    PaintBox* aux = new PaintBox(&window);
-    PaintBox* legend = new PaintBox(&window);
-    explicit Boxes(int w = 225, int h = 225) {
-        window.resize(400, 400);
-        aux->setGeometry(0, 0, 40, 225);
-        mirror->setGeometry(45, 0, w, h);
-        legend->setGeometry(0, 380, 200, 17);
-        window.show();
-    }
-};
-
-std::unique_ptr<DMInfoClass> Model(const std::string& text) {
-    auto m = std::make_unique<DMInfoClass>();
-    m->Load(IniFile::FromText(text));
-    return m;
-}
-
-} // namespace
-
-TEST(MirrorDisplay, ScaleAndOutlineOfATenMillimetreMirrorInA225PixelBox) {
-    Boxes boxes;
-    const auto model = Model(MirrorText({{-0.005, 0}, {0.005, 0}}, 0.01));
-    MirrorDisplayClass d(boxes.mirror, boxes.aux, boxes.legend, model.get(), 0, 300);
-    EXPECT_NEAR(d.Scale, 225 / 0.0105, 1e-6); // about 21 429 pixels per metre
-    EXPECT_EQ(d.Centre.x, 112);
-    EXPECT_EQ(d.Outline.left, 112 - 107);
-    EXPECT_EQ(d.Outline.right, 112 + 107);
-    EXPECT_EQ(d.Outline.top, 112 - 107);
-    EXPECT_EQ(d.Outline.bottom, 112 + 107);
-    EXPECT_EQ(d.ActuatorCount, 2);
-
-    const ImageCanvas& map = boxes.mirror->Canvas();
-    EXPECT_EQ(map.GetPixel(2, 2), MirrorDisplayClass::Cream);
-    EXPECT_EQ(map.GetPixel(112, 5), clBlack) << "top of the round outline";
-    EXPECT_EQ(map.GetPixel(112, 20), clWhite) << "inside the outline";
-    EXPECT_EQ(map.GetPixel(112, 3), MirrorDisplayClass::Cream);
-    EXPECT_EQ(boxes.legend->Canvas().GetPixel(0, 16), clBlack) << "the legend starts at 0 V";
-}
-
-TEST(MirrorDisplay, UnknownModelShapeShowsTheBackgroundWithoutOutline) {
-    Boxes boxes;
-    std::string text = MirrorText({{0, 0}}, 0.01);
-    text.replace(text.find("Shape=0"), 7, "Shape=5");
-    const auto model = Model(text);
-    MirrorDisplayClass d(boxes.mirror, boxes.aux, boxes.legend, model.get(), 0, 300);
-    for (int x : {5, 60, 112, 200})
-        EXPECT_EQ(boxes.mirror->Canvas().GetPixel(x, 112), MirrorDisplayClass::Cream) << x;
-}
-
-TEST(MirrorDisplay, FindNearestKeepsTheEarlierOfTwoAndAuxiliaryGoesByRow) {
-    Boxes boxes;
-    const auto model =
-        Model(MirrorText({{0, 0}, {0, 0}, {0.003, 0}, {0, 0, true}, {0, 1, true}}, 0.01));
-    MirrorDisplayClass d(boxes.mirror, boxes.aux, boxes.legend, model.get(), 0, 300);
-    ASSERT_EQ(d.ActuatorCount, 5);
-    EXPECT_EQ(d.FindNearest(112, 112)->DisplayIndex, 1) << "tie: the earlier entry";
-    EXPECT_EQ(d.FindNearest(180, 110)->DisplayIndex, 3);
-    struct Case {
-        int y;
-        int displayIndex; // 0: none
-    };
-    for (const Case& c :
-         {Case{10, 4}, Case{27, 4}, Case{28, 5}, Case{55, 5}, Case{60, 0}, Case{-3, 0}}) {
-        ActuatorDisplayClass* a = d.FindNearestAuxiliary(20, c.y);
-        EXPECT_EQ(a ? a->DisplayIndex : 0, c.displayIndex) << "y " << c.y;
-    }
-}
 
 namespace {
 

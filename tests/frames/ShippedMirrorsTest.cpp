@@ -1,7 +1,7 @@
 // Every shipped mirror on the mirror display frame at the main window's size,
 // with a spread of voltages; the frames are also written as PNG files under
 // build/frames/ for anyone to look at.
-#include "Shared_Software/Frames/MirrorDisplayClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "toolkit/Paths.h"

@@ -3,7 +3,6 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/TColor.h"
 
-#include <QFont>
 #include <QPalette>
 #include <QSocketNotifier>
 
@@ -75,15 +74,6 @@ void ReportException(std::exception_ptr error) {
         text = "Unknown exception.";
     }
     Dialogs::Instance().ShowException(text);
-}
-
-void InstallFontSubstitutions() {
-    QFont::insertSubstitutions("MS Sans Serif", {"DejaVu Sans", "Liberation Sans"});
-    QFont::insertSubstitutions("MS Serif", {"DejaVu Serif", "Liberation Serif"});
-    QFont::insertSubstitutions("Impact",
-                               {"DejaVu Sans Condensed", "Liberation Sans Narrow", "DejaVu Sans"});
-    QFont::insertSubstitutions("Arial", {"Liberation Sans", "DejaVu Sans"});
-    QFont::insertSubstitutions("Courier New", {"Liberation Mono", "DejaVu Sans Mono"});
 }
 
 void InstallPaletteColorResolver() {

@@ -4,6 +4,8 @@
 // Windows font names to installed fonts and resolves system colours through
 // the application palette. The numeric locale stays "C", so '.' is the
 // decimal separator of every C library conversion whatever the user's locale.
+#include "toolkit/qt/Fonts.h"
+
 #include <QApplication>
 
 namespace ostrander {
@@ -14,8 +16,6 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// "MS Sans Serif", "MS Serif", "Impact" and friends to DejaVu/Liberation.
-void InstallFontSubstitutions();
 // clBtnFace, clWindow, ... from the application palette.
 void InstallPaletteColorResolver();
 // SIGTERM, SIGINT and SIGHUP close every window as its close button would,

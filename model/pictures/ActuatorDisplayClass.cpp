@@ -1,8 +1,8 @@
-#include "Shared_Software/Frames/ActuatorDisplayClass.h"
+#include "model/pictures/ActuatorDisplayClass.h"
 
-#include "Shared_Software/Frames/EditFrameRules.h"
 #include "Shared_Software/Mirror/ColorScale.h"
 #include "Shared_Software/Mirror/DMInfoClass.h"
+#include "toolkit/IntegerConversion.h"
 
 #include <algorithm>
 #include <cmath>

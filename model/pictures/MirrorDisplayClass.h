@@ -1,34 +1,38 @@
 #pragma once
 // Lays out and paints the actuator map of a mirror: a cream background with
 // the mirror outline, one ActuatorDisplayClass per actuator, the auxiliary
-// actuators as bars in their own box, and the voltage legend.
-#include "Shared_Software/Frames/ActuatorDisplayClass.h"
+// actuators as bars in their own box, and the voltage legend, each on its own
+// canvas. The mirror display frame draws its paint boxes with it and the
+// batch tool its picture of the map.
+#include "model/pictures/ActuatorDisplayClass.h"
 #include "Shared_Software/Lists/tl_list.h"
 #include "toolkit/Canvas.h"
+
+#include <memory>
+#include <vector>
 
 namespace ostrander {
 
 class DMInfoClass;
-class PaintBox;
 
 class MirrorDisplayClass {
 public:
     // The background of the map.
     static constexpr TColor Cream = 0xF0FBFF;
 
-    // The paint boxes are not owned and must outlive this object, as must the
-    // model whose actuator descriptions the map reads at every paint.
-    MirrorDisplayClass(PaintBox* mirrorBox, PaintBox* auxiliaryBox, PaintBox* legendBox,
+    // The canvases (map, auxiliary box, legend strip) are not owned and must
+    // outlive this object, as must the model whose actuator descriptions the
+    // map reads at every paint. Lays the map out for the map canvas's size.
+    MirrorDisplayClass(Canvas& mirrorBox, Canvas& auxiliaryBox, Canvas& legendBox,
                        const DMInfoClass* model, double lowest, double highest);
     ~MirrorDisplayClass();
     MirrorDisplayClass(const MirrorDisplayClass&) = delete;
     MirrorDisplayClass& operator=(const MirrorDisplayClass&) = delete;
 
-    // Works out scale and outline for the mirror box's present size, rebuilds
+    // Works out scale and outline for the map canvas's present size, rebuilds
     // the actuator drawings, paints them and the legend (lowest..highest volts).
     void Layout(const DMInfoClass* model, double lowest, double highest);
     // Paints every actuator, after the background and outline when asked.
-    // Nothing while the mirror box is hidden.
     void Paint(bool background);
     // The actuator whose centre is nearest to (x, y), auxiliary ones (centre
     // 0, 0) included; the earlier entry wins a tie; null for an empty map.
@@ -37,20 +41,23 @@ public:
     // auxiliary box, or null.
     ActuatorDisplayClass* FindNearestAuxiliary(int x, int y) const;
 
-    PaintBox* MirrorBox;
-    PaintBox* AuxiliaryBox;
-    PaintBox* LegendBox;
+    Canvas* MirrorBox;
+    Canvas* AuxiliaryBox;
+    Canvas* LegendBox;
     Rect Bounds;        // of the mirror box at the last layout
     Point Centre;       // of Bounds
     double Scale = 1.0; // pixels per metre
     int ModelShape = 0;
     Rect Outline; // the mirror outline in pixels
-    // One entry per model index, in that order; the list owns its entries.
+    // One entry per model index, in that order; the entries are owned by
+    // `entries_`, the list only links them.
     ListHead<ActuatorDisplayClass> ListOfActuators;
     int ActuatorCount = 0;
 
 private:
     void FreeActuators();
+
+    std::vector<std::unique_ptr<ActuatorDisplayClass>> entries_;
 };
 
 } // namespace ostrander

@@ -1,4 +1,4 @@
-#include "Shared_Software/Frames/ActuatorDisplayClass.h"
+#include "model/pictures/ActuatorDisplayClass.h"
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "toolkit/qt/ImageCanvas.h"
 

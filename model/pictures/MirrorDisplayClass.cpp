@@ -1,33 +1,24 @@
-#include "Shared_Software/Frames/MirrorDisplayClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
 
-#include "Shared_Software/Frames/EditFrameRules.h"
 #include "Shared_Software/Mirror/ColorScale.h"
 #include "Shared_Software/Mirror/DMInfoClass.h"
-#include "toolkit/qt/PaintBox.h"
+#include "toolkit/IntegerConversion.h"
 
 #include <algorithm>
 
 namespace ostrander {
 
-MirrorDisplayClass::MirrorDisplayClass(PaintBox* mirrorBox, PaintBox* auxiliaryBox,
-                                       PaintBox* legendBox, const DMInfoClass* model, double lowest,
-                                       double highest)
-    : MirrorBox(mirrorBox), AuxiliaryBox(auxiliaryBox), LegendBox(legendBox) {
+MirrorDisplayClass::MirrorDisplayClass(Canvas& mirrorBox, Canvas& auxiliaryBox, Canvas& legendBox,
+                                       const DMInfoClass* model, double lowest, double highest)
+    : MirrorBox(&mirrorBox), AuxiliaryBox(&auxiliaryBox), LegendBox(&legendBox) {
     Layout(model, lowest, highest);
 }
 
-MirrorDisplayClass::~MirrorDisplayClass() {
-    FreeActuators();
-}
+MirrorDisplayClass::~MirrorDisplayClass() = default;
 
 void MirrorDisplayClass::FreeActuators() {
-    ActuatorDisplayClass* entry = ListOfActuators.first;
-    while (entry) {
-        ActuatorDisplayClass* following = entry->next;
-        delete entry;
-        entry = following;
-    }
     ListOfActuators.first = ListOfActuators.last = nullptr;
+    entries_.clear();
     ActuatorCount = 0;
 }
 
@@ -35,7 +26,7 @@ void MirrorDisplayClass::Layout(const DMInfoClass* model, double lowest, double 
     if (!model)
         return;
     ModelShape = model->Shape;
-    Canvas& map = MirrorBox->Canvas();
+    Canvas& map = *MirrorBox;
     Bounds = {0, 0, map.Width(), map.Height()};
     Centre = {(Bounds.left + Bounds.right) / 2, (Bounds.top + Bounds.bottom) / 2};
 
@@ -52,25 +43,24 @@ void MirrorDisplayClass::Layout(const DMInfoClass* model, double lowest, double 
 
     FreeActuators();
     for (int i = 0; i < model->ActuatorCount; ++i) {
-        auto* entry = new ActuatorDisplayClass(model->FindByIndex(i), Centre.x, Centre.y, Scale,
-                                               map, AuxiliaryBox->Canvas());
+        entries_.push_back(std::make_unique<ActuatorDisplayClass>(
+            model->FindByIndex(i), Centre.x, Centre.y, Scale, map, *AuxiliaryBox));
+        ActuatorDisplayClass* entry = entries_.back().get();
         LLBACK(ListOfActuators, entry);
         if (ListOfActuators.last != entry) {
-            delete entry; // refused by the list (it warned)
+            entries_.pop_back(); // refused by the list (it warned)
             continue;
         }
         ++ActuatorCount;
     }
 
     Paint(true);
-    DrawVoltageLegend(LegendBox->Canvas(), lowest, highest);
+    DrawVoltageLegend(*LegendBox, lowest, highest);
 }
 
 void MirrorDisplayClass::Paint(bool background) {
-    if (!MirrorBox->isVisible())
-        return;
     if (background) {
-        Canvas& map = MirrorBox->Canvas();
+        Canvas& map = *MirrorBox;
         CanvasLock lock(map);
         map.SetBrushStyle(BrushStyle::Solid);
         map.SetBrushColor(Cream);

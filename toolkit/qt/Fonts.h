@@ -1,0 +1,9 @@
+#pragma once
+// Fonts the design names, mapped to the fonts installed here.
+
+namespace ostrander {
+
+// "MS Sans Serif", "MS Serif", "Impact" and friends to DejaVu/Liberation.
+void InstallFontSubstitutions();
+
+} // namespace ostrander
