@@ -1,0 +1,67 @@
+#pragma once
+// What the exact membrane model needs to know about a mirror, as plain
+// values: the membrane (size, tension, gap), the electrode pads in model-index
+// order and the membrane's own electrode; and the engine grid it answers on.
+// Lengths in metres, stresses in pascals.
+#include <string>
+#include <vector>
+
+namespace ostrander {
+
+class DMInfoClass;
+
+enum class PadShape {
+    None,        // no pad on the membrane (missing section, the surface electrode, auxiliary)
+    Disc,        // diameter `width`
+    Rectangle,   // `width` along X, `height` along Y
+    Ring,        // between `innerRadius` and `outerRadius` about the centre
+    QuarterRing, // the quadrant of that ring on the side given by the signs of x and y
+};
+
+struct MembranePad {
+    PadShape shape = PadShape::None;
+    double x = 0; // centre (quarter ring: the corner its quadrant starts from), m
+    double y = 0;
+    double width = 0;  // disc diameter or rectangle side along X, m
+    double height = 0; // rectangle side along Y, m
+    double innerRadius = 0;
+    double outerRadius = 0;
+};
+
+struct MembraneGeometry {
+    double diameter_m = 0;  // round membrane: diameter; square: side along X
+    double yExtent_m = 0;   // square membrane: side along Y
+    bool square = false;    // clamped on a rectangle instead of a circle
+    double stress_Pa = 0;
+    double thickness_m = 0;
+    double separation_m = 0; // electrode gap
+    // One entry per model index 0..Actuators-1 (the order of the influence functions).
+    std::vector<MembranePad> pads;
+    // Model index of the membrane's own electrode, or -1.
+    int surfaceIndex = -1;
+
+    double Tension() const { return stress_Pa * thickness_m; } // N/m
+    // Empty when the values describe a membrane that can be solved; else why not.
+    std::string Problem() const;
+};
+
+// Reads the membrane and the pads from a loaded DM model. A pad's shape is
+// the actuator's own Shape code (0 disc, 1 rectangle, 2 ring, 3 quarter ring);
+// the pad is the electrode (`Dpad_m`, `DpadY_m`, `Rinner`, `Router`), not the
+// contact area. A rectangle without `DpadY_m` is square. The surface
+// electrode, auxiliary actuators and unknown shape codes carry no pad.
+MembraneGeometry MembraneGeometryFromModel(const DMInfoClass& dm);
+
+// The engine's grid: n points a side, point [i][j] at x = (i - n/2) dx,
+// y = (j - n/2) dx. Grids handed out are row-major, element i * n + j.
+struct EngineGrid {
+    int n = 100;
+    double dx = 0; // m
+
+    // The engine's spacing for a membrane of this diameter: D / (0.97 n - 2).
+    static EngineGrid ForDiameter(double diameter_m, int n = 100);
+    double X(int i) const { return (i - n / 2) * dx; }
+    std::size_t Points() const { return static_cast<std::size_t>(n) * static_cast<std::size_t>(n); }
+};
+
+} // namespace ostrander
