@@ -45,12 +45,11 @@ ExactMembrane::ExactMembrane(MembraneGeometry geometry, EngineGrid grid, Method 
         const MembranePad& pad = geometry_.pads[k];
         if (pad.shape == PadShape::None)
             continue;
-        if (method == Method::Automatic && HasClosedForm(geometry_, pad)) {
-            closedForm_[k] = true;
-            continue;
-        }
         coverage_[k] = fd_->PadCoverage(pad);
-        needFactor = needFactor || !coverage_[k].empty();
+        if (method == Method::Automatic && HasClosedForm(geometry_, pad))
+            closedForm_[k] = true;
+        else
+            needFactor = needFactor || !coverage_[k].empty();
     }
     if (needFactor && fd_->Unknowns() > 0) {
         factor_ = std::make_unique<Factor>();
@@ -172,6 +171,14 @@ std::vector<double> ExactMembrane::PadDrive(const std::vector<double>& volts) co
         drive[static_cast<std::size_t>(k)] = std::isfinite(v) ? kEpsilon0 * v * v / 2 : 0.0;
     }
     return drive;
+}
+
+std::vector<double> ExactMembrane::NodeLoad(const std::vector<double>& drive) const {
+    std::vector<double> load(fd_ ? static_cast<std::size_t>(fd_->Unknowns()) : 0u, 0.0);
+    for (std::size_t k = 0; k < coverage_.size() && k < drive.size(); ++k)
+        for (const auto& [node, share] : coverage_[k])
+            load[static_cast<std::size_t>(node)] += share * drive[k];
+    return load;
 }
 
 std::vector<double> ExactMembrane::LinearSurface(const std::vector<double>& volts) const {

@@ -60,6 +60,10 @@ public:
     // The linear surface for these voltages.
     std::vector<double> LinearSurface(const std::vector<double>& volts) const;
 
+    // The load on each finite-difference node for these pad drives: the sum
+    // of drive x the share of the node's cell the pad covers (every pad,
+    // including those solved in closed form).
+    std::vector<double> NodeLoad(const std::vector<double>& drive) const;
     // The finite-difference membrane, for the nonlinear solve; null when invalid.
     const MembraneFiniteDifference* Discretisation() const { return fd_.get(); }
 
@@ -77,7 +81,7 @@ private:
     std::vector<bool> closedForm_;
     std::unique_ptr<MembraneFiniteDifference> fd_;
     std::unique_ptr<Factor> factor_; // only when some pad needs finite differences
-    std::vector<std::vector<std::pair<int, double>>> coverage_; // finite-difference pads
+    std::vector<std::vector<std::pair<int, double>>> coverage_; // cell shares of each pad
 };
 
 } // namespace ostrander
