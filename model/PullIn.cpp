@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace ostrander {
@@ -92,8 +93,9 @@ public:
 
     // Newton on (u, mu) with the mean deflection held at alpha, from a guess.
     std::optional<BranchPoint> AtDeflection(double alpha, Vector u, double mu) {
-        constexpr int kMaxIterations = 12;
+        constexpr int kMaxIterations = 8;
         Vector z;
+        double lastStep = std::numeric_limits<double>::infinity();
         for (int it = 1; it <= kMaxIterations; ++it) {
             if (!Factor(u, mu))
                 return std::nullopt;
@@ -106,6 +108,11 @@ public:
             const double dmu = (alpha - weight_.dot(u) - weight_.dot(z1)) / lz;
             const Vector du = z1 + dmu * z;
             const double t = StepShare(u, du);
+            // Newton that does not contract has lost the branch: give up early.
+            const double size = du.lpNorm<Eigen::Infinity>();
+            if (it > 2 && size > 0.5 * lastStep)
+                return std::nullopt;
+            lastStep = size;
             u += t * du;
             mu += t * dmu;
             if (!std::isfinite(mu) || !u.allFinite())
@@ -156,39 +163,132 @@ private:
     int factorisations_ = 0;
 };
 
-// Largest value of the cubic through (0, m0) and (w, m1) with slopes s0, s1,
-// over [0, w]; with where it lies.
-double HermiteMaximum(double w, double m0, double s0, double m1, double s1, double* at = nullptr) {
-    // p(x) = m0 + s0 x + c x^2 + e x^3
-    const double c = (3 * (m1 - m0) / w - 2 * s0 - s1) / w;
-    const double e = (s0 + s1 - 2 * (m1 - m0) / w) / (w * w);
-    double best = std::max(m0, m1), bestAt = m0 >= m1 ? 0 : w;
-    // p'(x) = s0 + 2 c x + 3 e x^2 = 0
-    double roots[2];
-    int count = 0;
-    if (std::abs(e) < 1e-300) {
-        if (c != 0)
-            roots[count++] = -s0 / (2 * c);
-    } else {
-        const double disc = c * c - 3 * e * s0;
-        if (disc >= 0) {
-            roots[count++] = (-c + std::sqrt(disc)) / (3 * e);
-            roots[count++] = (-c - std::sqrt(disc)) / (3 * e);
+struct FoldEstimate {
+    double mu = 0;    // largest voltage scale on the branch
+    double alpha = 0; // where it lies
+    double peak = 0;  // largest deflection there, m
+};
+
+// Cubic Hermite interpolation between two branch points at alpha.
+void Interpolate(const BranchPoint& a, const BranchPoint& b, double alpha, double& mu, Vector* u) {
+    const double h = b.alpha - a.alpha, t = (alpha - a.alpha) / h;
+    const double h00 = (1 + 2 * t) * (1 - t) * (1 - t), h10 = t * (1 - t) * (1 - t);
+    const double h01 = t * t * (3 - 2 * t), h11 = t * t * (t - 1);
+    mu = h00 * a.mu + h10 * h * a.muSlope + h01 * b.mu + h11 * h * b.muSlope;
+    if (u)
+        *u = h00 * a.u + (h10 * h) * a.uSlope + h01 * b.u + (h11 * h) * b.uSlope;
+}
+
+// Walks the branch from its start (points[0]) to the fold, where d mu /
+// d alpha = 0: steps along the tangent while the slope stays positive, and
+// from the second point on aims at the zero of the slope's secant. Stops
+// when the quadratic model of mu about the best point puts the fold within
+// the tolerance. Every point solved is kept in `points`, ordered by alpha.
+std::optional<FoldEstimate> FindFold(MembraneBranch& branch, std::vector<BranchPoint>& points,
+                                     double tolerance) {
+    const double d = branch.Gap();
+    double step = 0.1 * d;
+    const double maxStep = 0.2 * d;
+    // The two latest points solved, by index into `points`.
+    std::size_t lastIndex = points.size() - 1, previousIndex = 0;
+    bool havePrevious = false;
+    for (int attempt = 0; attempt < 80; ++attempt) {
+        const BranchPoint* last = &points[lastIndex];
+        const BranchPoint* previous = havePrevious ? &points[previousIndex] : nullptr;
+        // Stable side (slope > 0) with the largest alpha, and the first point past the fold.
+        const BranchPoint* lo = nullptr;
+        const BranchPoint* hi = nullptr;
+        for (const BranchPoint& p : points) {
+            if (p.muSlope > 0)
+                lo = &p;
+            else if (!hi)
+                hi = &p;
         }
-    }
-    for (int k = 0; k < count; ++k) {
-        const double x = roots[k];
-        if (x > 0 && x < w) {
-            const double v = m0 + x * (s0 + x * (c + x * e));
-            if (v > best) {
-                best = v;
-                bestAt = x;
+        // The curvature of mu from the two latest points; the fold estimate
+        // from the point nearest to it.
+        if (previous && last->alpha != previous->alpha) {
+            const double curvature = (last->muSlope - previous->muSlope) / (last->alpha - previous->alpha);
+            if (curvature < 0) {
+                const BranchPoint* best = std::abs(last->muSlope) < std::abs(previous->muSlope) ? last : previous;
+                const double gap = best->muSlope * best->muSlope / (2 * -curvature);
+                if (gap <= tolerance * best->mu) {
+                    FoldEstimate f;
+                    f.mu = best->mu + gap;
+                    f.alpha = best->alpha - best->muSlope / curvature;
+                    f.peak = best->u.maxCoeff();
+                    return f;
+                }
             }
         }
+        // Where to solve next.
+        double target = lo->alpha + step;
+        if (previous && last->muSlope != previous->muSlope) {
+            const double secant = last->alpha - last->muSlope * (last->alpha - previous->alpha) /
+                                                    (last->muSlope - previous->muSlope);
+            if (std::isfinite(secant) && secant > lo->alpha && secant < lo->alpha + maxStep)
+                target = hi ? secant : std::min(secant, lo->alpha + maxStep);
+        }
+        if (hi) {
+            const double w = hi->alpha - lo->alpha;
+            target = std::clamp(target, lo->alpha + 0.02 * w, hi->alpha - 0.02 * w);
+        }
+        // Predict along the tangent from the nearer known point.
+        const BranchPoint& from = (hi && hi->alpha - target < target - lo->alpha) ? *hi : *lo;
+        const double s = target - from.alpha;
+        const Vector guess = from.u + s * from.uSlope;
+        std::optional<BranchPoint> next;
+        if (target < 0.95 * d && guess.maxCoeff() < 0.97 * d)
+            next = branch.AtDeflection(target, guess, from.mu + s * from.muSlope);
+        if (!next) {
+            step = std::min(step, target - lo->alpha) / 2;
+            if (step < 1e-6 * d)
+                return std::nullopt;
+            continue;
+        }
+        if (next->iterations <= 3)
+            step = std::min(step * 1.5, maxStep);
+        else if (next->iterations >= 5)
+            step /= 2;
+        const auto at = std::upper_bound(points.begin(), points.end(), next->alpha,
+                                         [](double a, const BranchPoint& p) { return a < p.alpha; });
+        const std::size_t inserted = static_cast<std::size_t>(at - points.begin());
+        points.insert(at, std::move(*next));
+        previousIndex = lastIndex >= inserted ? lastIndex + 1 : lastIndex;
+        havePrevious = true;
+        lastIndex = inserted;
     }
-    if (at)
-        *at = bestAt;
-    return best;
+    return std::nullopt;
+}
+
+// The stable equilibrium at scale 1 (mu = 1 < the fold's mu): Newton at
+// fixed scale from the branch interpolated at the alpha where mu = 1.
+std::optional<Vector> EquilibriumAtScaleOne(MembraneBranch& branch, const std::vector<BranchPoint>& points,
+                                            const FoldEstimate& fold) {
+    // The stable points on either side of mu = 1.
+    std::size_t k = 0;
+    while (k + 1 < points.size() && points[k + 1].alpha <= fold.alpha && points[k + 1].mu <= 1)
+        ++k;
+    const BranchPoint& a = points[k];
+    Vector guess;
+    if (k + 1 < points.size() && points[k + 1].mu >= 1) {
+        const BranchPoint& b = points[k + 1];
+        // mu = 1 on the cubic through a and b, by bisection (mu rises from a).
+        double lo = a.alpha, hi = b.alpha, mu = 0;
+        for (int it = 0; it < 50; ++it) {
+            const double mid = (lo + hi) / 2;
+            Interpolate(a, b, mid, mu, nullptr);
+            (mu < 1 ? lo : hi) = mid;
+        }
+        Interpolate(a, b, (lo + hi) / 2, mu, &guess);
+    } else {
+        // Between a and the fold: mu ~ mu_a + slope s - slope s^2 / (2 (alpha* - alpha_a)).
+        const double span = std::max(fold.alpha - a.alpha, 1e-12 * branch.Gap());
+        const double c = a.muSlope / span;
+        const double disc = a.muSlope * a.muSlope - 2 * c * (1 - a.mu);
+        const double s = disc > 0 ? (a.muSlope - std::sqrt(disc)) / c : span;
+        guess = a.u + std::clamp(s, 0.0, span) * a.uSlope;
+    }
+    return branch.AtScale(1, std::move(guess));
 }
 
 } // namespace
@@ -219,99 +319,32 @@ PullInResult SolvePullIn(const ExactMembrane& model, const std::vector<double>& 
         {
             BranchPoint p0;
             p0.u = Vector::Zero(fd->Unknowns());
-            if (!branch.Factor(p0.u, 0))
-                throw CancelledError{};
+            if (!branch.Factor(p0.u, 0)) {
+                result.status = PullInResult::Status::NotConverged;
+                result.factorisations = branch.Factorisations();
+                return result;
+            }
             branch.Slope(p0, branch.Solve(branch.Pressure(p0.u)));
             points.push_back(std::move(p0));
         }
-        // March along the branch until d mu / d alpha turns negative.
-        double step = 0.1 * d;
-        while (points.back().muSlope > 0) {
-            const BranchPoint& last = points.back();
-            const double alpha = last.alpha + step;
-            const Vector guess = last.u + step * last.uSlope;
-            std::optional<BranchPoint> next;
-            if (alpha < 0.95 * d && guess.maxCoeff() < 0.97 * d)
-                next = branch.AtDeflection(alpha, guess, last.mu + step * last.muSlope);
-            if (!next) {
-                step /= 2;
-                if (step < 1e-5 * d) {
-                    result.status = PullInResult::Status::NotConverged;
-                    result.factorisations = branch.Factorisations();
-                    return result;
-                }
-                continue;
-            }
-            if (next->iterations <= 3)
-                step *= 1.5;
-            else if (next->iterations >= 6)
-                step /= 2;
-            points.push_back(std::move(*next));
+        const std::optional<FoldEstimate> fold = FindFold(branch, points, tolerance);
+        if (!fold) {
+            result.status = PullInResult::Status::NotConverged;
+            result.factorisations = branch.Factorisations();
+            return result;
         }
-
-        // The fold lies between the last two points: narrow it down with the
-        // secant on d mu / d alpha until the cubic through the ends pins the
-        // largest mu to the tolerance.
-        BranchPoint below = points[points.size() - 2];
-        BranchPoint above = points.back();
-        double muStar = 0;
-        for (int round = 0;; ++round) {
-            const double w = above.alpha - below.alpha;
-            double at = 0;
-            muStar = HermiteMaximum(w, below.mu, below.muSlope, above.mu, above.muSlope, &at);
-            const double known = std::max(below.mu, above.mu);
-            if (muStar - known <= tolerance * muStar || round >= 30)
-                break;
-            double alpha = below.alpha - below.muSlope * w / (above.muSlope - below.muSlope);
-            alpha = std::clamp(alpha, below.alpha + 0.1 * w, above.alpha - 0.1 * w);
-            const double s = alpha - below.alpha;
-            std::optional<BranchPoint> mid =
-                branch.AtDeflection(alpha, below.u + s * below.uSlope, below.mu + s * below.muSlope);
-            if (!mid)
-                break;
-            (mid->muSlope > 0 ? below : above) = std::move(*mid);
-        }
-        result.pullInFactor = std::sqrt(muStar);
-        result.pullInDeflection_m =
-            (below.mu >= above.mu ? below.u : above.u).maxCoeff();
-
-        if (muStar <= 1) {
+        result.pullInFactor = std::sqrt(fold->mu);
+        result.pullInDeflection_m = fold->peak;
+        if (fold->mu <= 1) {
             result.status = PullInResult::Status::PulledIn;
         } else {
             result.status = PullInResult::Status::Equilibrium;
             if (options.wantSurface) {
-                // Start from the stable point nearest below scale 1, stepped
-                // along the branch towards it.
-                const BranchPoint* from = &points.front();
-                for (const BranchPoint& p : points)
-                    if (p.muSlope > 0 && p.mu <= 1 && p.alpha >= from->alpha)
-                        from = &p;
-                if (below.mu <= 1 && below.alpha > from->alpha)
-                    from = &below;
-                const double s = std::min((1 - from->mu) / from->muSlope, below.alpha - from->alpha);
-                std::optional<Vector> u = branch.AtScale(1, from->u + std::max(s, 0.0) * from->uSlope);
-                if (!u) {
-                    // Close to the fold: hold the mean deflection instead and
-                    // find the one whose scale is 1.
-                    BranchPoint lo = *from, hi = below.mu >= 1 ? below : above;
-                    for (int round = 0; round < 40 && !u; ++round) {
-                        const double alpha =
-                            lo.alpha + (1 - lo.mu) * (hi.alpha - lo.alpha) / (hi.mu - lo.mu);
-                        const double ds = alpha - lo.alpha;
-                        std::optional<BranchPoint> p =
-                            branch.AtDeflection(alpha, lo.u + ds * lo.uSlope, lo.mu + ds * lo.muSlope);
-                        if (!p)
-                            break;
-                        if (std::abs(p->mu - 1) < 1e-12)
-                            u = p->u;
-                        else
-                            (p->mu < 1 ? lo : hi) = std::move(*p);
-                    }
-                }
+                std::optional<Vector> u = EquilibriumAtScaleOne(branch, points, *fold);
                 if (!u) {
                     result.status = PullInResult::Status::NotConverged;
                 } else {
-                    model.Discretisation()->Scatter(*u, -1.0, result.surface);
+                    fd->Scatter(*u, -1.0, result.surface);
                     result.peakDeflection_m = u->maxCoeff();
                 }
             }
