@@ -3,6 +3,7 @@
 // values: the membrane (size, tension, gap), the electrode pads in model-index
 // order and the membrane's own electrode; and the engine grid it answers on.
 // Lengths in metres, stresses in pascals.
+#include <cstddef>
 #include <string>
 #include <vector>
 
