@@ -99,7 +99,8 @@ void ExactMembrane::AddClosedForm(const MembranePad& pad, double pressure,
             const double r2 = x * x + y * y;
             if (!(r2 < R * R))
                 continue;
-            const double S = std::sqrt(std::max(0.0, r2 * c2 - 2 * R * R * (x * cx + y * cy) + R * R * R * R));
+            const double S =
+                std::sqrt(std::max(0.0, r2 * c2 - 2 * R * R * (x * cx + y * cy) + R * R * R * R));
             const double dxc = x - cx, dyc = y - cy;
             const double rho2 = dxc * dxc + dyc * dyc;
             double sum = 0;
@@ -159,8 +160,9 @@ bool ExactMembrane::InfluenceFunctions(double volts, std::vector<std::vector<dou
 
 std::vector<double> ExactMembrane::PadDrive(const std::vector<double>& volts) const {
     auto voltage = [&](int k) {
-        return k >= 0 && static_cast<std::size_t>(k) < volts.size() ? volts[static_cast<std::size_t>(k)]
-                                                                    : 0.0;
+        return k >= 0 && static_cast<std::size_t>(k) < volts.size()
+                   ? volts[static_cast<std::size_t>(k)]
+                   : 0.0;
     };
     const double surface = voltage(geometry_.surfaceIndex);
     std::vector<double> drive(geometry_.pads.size(), 0.0);
@@ -207,7 +209,8 @@ std::vector<double> ExactMembrane::LinearSurface(const std::vector<double>& volt
     if (anyLoad && factor_) {
         const Eigen::VectorXd w = factor_->ldlt.solve(load);
         for (int node = 0; node < fd_->Unknowns(); ++node)
-            z[static_cast<std::size_t>(fd_->PointOfNode()[static_cast<std::size_t>(node)])] += w[node];
+            z[static_cast<std::size_t>(fd_->PointOfNode()[static_cast<std::size_t>(node)])] +=
+                w[node];
     }
     for (double& v : z)
         v = -v;

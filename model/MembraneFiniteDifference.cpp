@@ -43,7 +43,10 @@ double DiscRectangleArea(double cx, double cy, double a, double x0, double x1, d
                     cuts[count++] = x;
         }
     }
-    std::sort(cuts, cuts + count);
+    // (A plain insertion sort: six values at most.)
+    for (int k = 1; k < count; ++k)
+        for (int m = k; m > 0 && cuts[m] < cuts[m - 1]; --m)
+            std::swap(cuts[m], cuts[m - 1]);
     double area = 0;
     for (int k = 0; k + 1 < count; ++k) {
         const double xa = cuts[k], xb = cuts[k + 1];

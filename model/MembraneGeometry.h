@@ -30,9 +30,9 @@ struct MembranePad {
 };
 
 struct MembraneGeometry {
-    double diameter_m = 0;  // round membrane: diameter; square: side along X
-    double yExtent_m = 0;   // square membrane: side along Y
-    bool square = false;    // clamped on a rectangle instead of a circle
+    double diameter_m = 0; // round membrane: diameter; square: side along X
+    double yExtent_m = 0;  // square membrane: side along Y
+    bool square = false;   // clamped on a rectangle instead of a circle
     double stress_Pa = 0;
     double thickness_m = 0;
     double separation_m = 0; // electrode gap

@@ -207,9 +207,11 @@ std::optional<FoldEstimate> FindFold(MembraneBranch& branch, std::vector<BranchP
         // The curvature of mu from the two latest points; the fold estimate
         // from the point nearest to it.
         if (previous && last->alpha != previous->alpha) {
-            const double curvature = (last->muSlope - previous->muSlope) / (last->alpha - previous->alpha);
+            const double curvature =
+                (last->muSlope - previous->muSlope) / (last->alpha - previous->alpha);
             if (curvature < 0) {
-                const BranchPoint* best = std::abs(last->muSlope) < std::abs(previous->muSlope) ? last : previous;
+                const BranchPoint* best =
+                    std::abs(last->muSlope) < std::abs(previous->muSlope) ? last : previous;
                 const double gap = best->muSlope * best->muSlope / (2 * -curvature);
                 if (gap <= tolerance * best->mu) {
                     FoldEstimate f;
@@ -249,8 +251,9 @@ std::optional<FoldEstimate> FindFold(MembraneBranch& branch, std::vector<BranchP
             step = std::min(step * 1.5, maxStep);
         else if (next->iterations >= 5)
             step /= 2;
-        const auto at = std::upper_bound(points.begin(), points.end(), next->alpha,
-                                         [](double a, const BranchPoint& p) { return a < p.alpha; });
+        const auto at =
+            std::upper_bound(points.begin(), points.end(), next->alpha,
+                             [](double a, const BranchPoint& p) { return a < p.alpha; });
         const std::size_t inserted = static_cast<std::size_t>(at - points.begin());
         points.insert(at, std::move(*next));
         previousIndex = lastIndex >= inserted ? lastIndex + 1 : lastIndex;
@@ -262,7 +265,8 @@ std::optional<FoldEstimate> FindFold(MembraneBranch& branch, std::vector<BranchP
 
 // The stable equilibrium at scale 1 (mu = 1 < the fold's mu): Newton at
 // fixed scale from the branch interpolated at the alpha where mu = 1.
-std::optional<Vector> EquilibriumAtScaleOne(MembraneBranch& branch, const std::vector<BranchPoint>& points,
+std::optional<Vector> EquilibriumAtScaleOne(MembraneBranch& branch,
+                                            const std::vector<BranchPoint>& points,
                                             const FoldEstimate& fold) {
     // The stable points on either side of mu = 1.
     std::size_t k = 0;

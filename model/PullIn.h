@@ -27,10 +27,10 @@ struct PullInOptions {
 
 struct PullInResult {
     enum class Status {
-        Equilibrium,  // lambda* > 1: `surface` holds the equilibrium at the present voltages
-        PulledIn,     // lambda* <= 1: no equilibrium at these voltages (snap-down)
-        NoForce,      // no pad pulls: flat, lambda* infinite
-        Invalid,      // the model cannot be solved (see ExactMembrane::Problem)
+        Equilibrium, // lambda* > 1: `surface` holds the equilibrium at the present voltages
+        PulledIn,    // lambda* <= 1: no equilibrium at these voltages (snap-down)
+        NoForce,     // no pad pulls: flat, lambda* infinite
+        Invalid,     // the model cannot be solved (see ExactMembrane::Problem)
         Cancelled,
         NotConverged, // the continuation lost the branch (not expected)
     };

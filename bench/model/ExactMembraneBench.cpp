@@ -41,7 +41,8 @@ BENCHMARK_CAPTURE(InfluenceRun, Hex61S, "Hex61S.ini", ExactMembrane::Method::Aut
 BENCHMARK_CAPTURE(InfluenceRun, Hex61S_AllFiniteDifference, "Hex61S.ini",
                   ExactMembrane::Method::FiniteDifference)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(InfluenceRun, QuarterRing16, "QuarterRing16.ini", ExactMembrane::Method::Automatic)
+BENCHMARK_CAPTURE(InfluenceRun, QuarterRing16, "QuarterRing16.ini",
+                  ExactMembrane::Method::Automatic)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(InfluenceRun, Square36, "Square36.ini", ExactMembrane::Method::Automatic)
     ->Unit(benchmark::kMillisecond);

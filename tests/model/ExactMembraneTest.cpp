@@ -2,8 +2,8 @@
 // the axisymmetric solutions of the loaded clamped disc, Green's function of
 // the disc integrated by quadrature, a convergence study of the finite
 // differences, and the linearity of the model.
-#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/ExactMembrane.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/MembraneGeometry.h"
 #include "toolkit/IniFile.h"
 
@@ -45,7 +45,9 @@ MembranePad Ring(double x, double y, double ri, double ro, PadShape shape = PadS
     return {shape, x, y, 0, 0, ri, ro};
 }
 
-double Pressure(double volts, double d) { return kEps0 * volts * volts / (2 * d * d); }
+double Pressure(double volts, double d) {
+    return kEps0 * volts * volts / (2 * d * d);
+}
 
 // T w of a centred uniformly loaded disc of radius a (pressure p) at radius r,
 // from the radial equation (w' continuous at a, w(R) = 0, positive downwards).
@@ -64,8 +66,7 @@ double Green(double x, double y, double sx, double sy, double R) {
 }
 
 // Composite 4-point Gauss-Legendre rule on [lo, hi] with `panels` panels.
-template <class F>
-double Integrate(double lo, double hi, int panels, F f) {
+template <class F> double Integrate(double lo, double hi, int panels, F f) {
     static const double t[4] = {-0.8611363115940526, -0.3399810435848563, 0.3399810435848563,
                                 0.8611363115940526};
     static const double w[4] = {0.3478548451374538, 0.6521451548625461, 0.6521451548625461,
@@ -84,7 +85,8 @@ double QuadratureDisc(double x, double y, const MembranePad& pad, double R, doub
     const double a = pad.width / 2;
     return p * Integrate(0, a, 12, [&](double s) {
                return s * Integrate(0, 2 * kPi, 24, [&](double phi) {
-                          return Green(x, y, pad.x + s * std::cos(phi), pad.y + s * std::sin(phi), R);
+                          return Green(x, y, pad.x + s * std::cos(phi), pad.y + s * std::sin(phi),
+                                       R);
                       });
            });
 }
@@ -114,7 +116,8 @@ double WorstShare(const std::vector<double>& z, const EngineGrid& grid, double R
             if (x * x + y * y >= R * R || !use(x, y))
                 continue;
             const double expected = -ref(x, y) / T;
-            worst = std::max(worst, std::abs(z[static_cast<std::size_t>(i * grid.n + j)] - expected));
+            worst =
+                std::max(worst, std::abs(z[static_cast<std::size_t>(i * grid.n + j)] - expected));
             peak = std::max(peak, std::abs(expected));
         }
     return worst / peak;
@@ -176,7 +179,8 @@ TEST(ExactMembrane, OffCentrePadsMatchGreensFunctionQuadrature) {
                                   ? std::hypot(x - pad.x, y - pad.y) < pad.width / 2 + margin
                                   : std::abs(x - pad.x) < pad.width / 2 + margin &&
                                         std::abs(y - pad.y) < pad.height / 2 + margin;
-            const int i = static_cast<int>(std::lround(x / grid.dx)), j = static_cast<int>(std::lround(y / grid.dx));
+            const int i = static_cast<int>(std::lround(x / grid.dx)),
+                      j = static_cast<int>(std::lround(y / grid.dx));
             return !near && (i % 3 == 0) && (j % 3 == 0);
         };
         auto ref = [&](double x, double y) {
@@ -238,7 +242,8 @@ TEST(ExactMembrane, QuarterRingsAddUpToTheRing) {
     // vanishing distance off the origin pick the four quadrants of one ring.
     const double e = 1e-15, ri = 0.6e-3, ro = 1.9e-3;
     std::vector<MembranePad> pads;
-    for (const auto& [sx, sy] : {std::pair{1, 1}, std::pair{1, -1}, std::pair{-1, 1}, std::pair{-1, -1}})
+    for (const auto& [sx, sy] :
+         {std::pair{1, 1}, std::pair{1, -1}, std::pair{-1, 1}, std::pair{-1, -1}})
         pads.push_back(Ring(sx * e, sy * e, ri, ro, PadShape::QuarterRing));
     pads.push_back(Ring(0, 0, ri, ro));
     const MembraneGeometry g = Membrane(pads);

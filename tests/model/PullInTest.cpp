@@ -1,9 +1,9 @@
 // The nonlinear equilibrium and the pull-in factor against the radial
 // equation of a clamped disc under a full electrode, solved here
 // independently by shooting, and against the scaling laws of the problem.
+#include "model/PullIn.h"
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/ExactMembrane.h"
-#include "model/PullIn.h"
 #include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +53,8 @@ double ShootingLoad(double s, std::vector<double>* profile = nullptr, int sample
         for (int k = 0; k < samples; ++k) {
             const double at = r0 * k / (samples - 1);
             const std::size_t j = std::min<std::size_t>(
-                static_cast<std::size_t>(std::upper_bound(rs.begin(), rs.end(), at) - rs.begin()), m);
+                static_cast<std::size_t>(std::upper_bound(rs.begin(), rs.end(), at) - rs.begin()),
+                m);
             const double t = (at - rs[j - 1]) / (rs[j] - rs[j - 1]);
             profile->push_back(std::max(0.0, us[j - 1] + t * (us[j] - us[j - 1])));
         }
@@ -67,7 +68,8 @@ void RadialFold(double& loadStar, double& centreStar) {
     const double g = (std::sqrt(5.0) - 1) / 2;
     for (int k = 0; k < 60; ++k) {
         const double x1 = b - g * (b - a), x2 = a + g * (b - a);
-        (ShootingLoad(x1) > ShootingLoad(x2) ? b : a) = (ShootingLoad(x1) > ShootingLoad(x2) ? x2 : x1);
+        (ShootingLoad(x1) > ShootingLoad(x2) ? b : a) =
+            (ShootingLoad(x1) > ShootingLoad(x2) ? x2 : x1);
     }
     centreStar = (a + b) / 2;
     loadStar = ShootingLoad(centreStar);
@@ -131,8 +133,10 @@ TEST(PullIn, FullElectrodeFollowsTheRadialEquation) {
             const double rho = std::hypot(grid.X(i), grid.X(j)) / R;
             if (rho >= 1)
                 continue;
-            const double expectedW = -d * profile[static_cast<std::size_t>(std::lround(rho * 2000))];
-            worst = std::max(worst, std::abs(r09.surface[static_cast<std::size_t>(i * grid.n + j)] - expectedW));
+            const double expectedW =
+                -d * profile[static_cast<std::size_t>(std::lround(rho * 2000))];
+            worst = std::max(
+                worst, std::abs(r09.surface[static_cast<std::size_t>(i * grid.n + j)] - expectedW));
         }
     EXPECT_LT(worst, 0.005 * d);
     EXPECT_NEAR(r09.peakDeflection_m / d, profile.front(), 0.005);
