@@ -3,13 +3,34 @@
 #include "Shared_Software/Lists/tl_util.h"
 
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <utility>
 
 namespace ostrander {
 
 const char* tl_module_name = nullptr;
 
 namespace tl {
+
+namespace {
+// Function-local statics, so that a hook installed during static
+// initialisation of another file finds them constructed.
+std::mutex& HookMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+WarningHook& InstalledHook() {
+    static WarningHook hook;
+    return hook;
+}
+} // namespace
+
+WarningHook SetWarningHook(WarningHook hook) {
+    std::lock_guard lock(HookMutex());
+    std::swap(InstalledHook(), hook);
+    return hook;
+}
 
 const char* ModuleText() {
     if (tl_module_name == nullptr)
@@ -20,14 +41,20 @@ const char* ModuleText() {
 }
 
 void Warn(const char* file, int line, std::string_view head, std::string_view tail) {
-    std::string message;
-    message.reserve(head.size() + tail.size() + 4);
-    message.append(head);
-    message.append("\n   ");
-    message.append(tail);
-    std::fprintf(stderr, "WARNING (%s -- %s:%d):\n   %s\n", ModuleText(), RelativeSourcePath(file),
-                 line, message.c_str());
+    std::string text = "WARNING (";
+    text.append(ModuleText()).append(" -- ").append(RelativeSourcePath(file));
+    text.append(":").append(std::to_string(line)).append("):\n   ");
+    text.append(head).append("\n   ").append(tail).append("\n");
+    std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
+
+    WarningHook hook;
+    {
+        std::lock_guard lock(HookMutex());
+        hook = InstalledHook();
+    }
+    if (hook)
+        hook(text);
 }
 
 } // namespace tl

@@ -1,7 +1,9 @@
 // Checked intrusive list: linking, unlinking, and the warnings of every
 // failed check, which must leave list and elements exactly as they were.
 #include "Shared_Software/Lists/tl_list.h"
+#include "support/ListWarnings.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -364,13 +366,42 @@ TEST(CheckedList, FailedChecksWarnAndChangeNothing) {
         SCOPED_TRACE(c.name);
         Fixture f;
         int line = 0;
+        test::CapturedListWarnings hooked;
         testing::internal::CaptureStderr();
         const std::string expected = c.run(f, line);
         const std::string output = testing::internal::GetCapturedStderr();
         EXPECT_EQ(output, expected);
+        // The hook sees the warning block, without the dumps that follow it.
+        const std::vector<std::string> warnings = hooked.Take();
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_EQ(expected.substr(0, warnings[0].size()), warnings[0]);
+        EXPECT_EQ(warnings[0].find("WARNING (", 1), std::string::npos);
         EXPECT_FALSE(f.marked.empty());
         EXPECT_EQ(f.Snapshot(), f.marked);
     }
+}
+
+// Removes a null element: one warning.
+void ProvokeOneWarning() {
+    ListHead<Node> list;
+    Node* none = nullptr;
+    LLREMOVE(list, none);
+}
+
+TEST(CheckedList, AWarningFailsTheTestUnlessCaptured) {
+    testing::internal::CaptureStderr();
+    EXPECT_NONFATAL_FAILURE(ProvokeOneWarning(),
+                            "LLREMOVE element (\"none\") from list (\"list\")");
+    {
+        test::CapturedListWarnings hooked;
+        ProvokeOneWarning();
+        ProvokeOneWarning();
+        EXPECT_EQ(hooked.Take().size(), 2u);
+        EXPECT_TRUE(hooked.Take().empty());
+    }
+    EXPECT_NONFATAL_FAILURE(ProvokeOneWarning(),
+                            "NULL ELEMENT pointer."); // the failing hook is back
+    testing::internal::GetCapturedStderr();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "Shared_Software/Pattern/VoltageListClass.h"
+#include "support/ListWarnings.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,7 @@ TEST(VoltageList, DamagedListWarnsAndNeitherLoopsNorMiscounts) {
     VoltageListEntry stray;
     two->next = &stray;
 
+    test::CapturedListWarnings hooked;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(list.Insert(3, 3.0));
     std::string warning = testing::internal::GetCapturedStderr();
@@ -193,6 +195,7 @@ TEST(VoltageList, DamagedListWarnsAndNeitherLoopsNorMiscounts) {
     EXPECT_NE(warning.find("LLREMOVE element (\"Entry\") from list (\"*this\"):"),
               std::string::npos)
         << warning;
+    EXPECT_EQ(hooked.Take().size(), 3u); // one for each of the three operations
 
     two->next = nullptr;
     EXPECT_EQ(one->next, two);
