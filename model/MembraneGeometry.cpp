@@ -72,6 +72,16 @@ MembraneGeometry MembraneGeometryFromModel(const DMInfoClass& dm) {
     return g;
 }
 
+std::vector<double> VoltagesByModelIndex(const DMInfoClass& dm,
+                                         const std::function<double(int displayIndex)>& voltageOf) {
+    const int count = dm.Actuators > 0 ? dm.Actuators : 0;
+    std::vector<double> volts(static_cast<std::size_t>(count), 0.0);
+    for (int k = 0; k < count; ++k)
+        if (const DmActuatorInfoClass* a = dm.FindByIndex(k))
+            volts[static_cast<std::size_t>(k)] = voltageOf(a->DisplayIndex);
+    return volts;
+}
+
 EngineGrid EngineGrid::ForDiameter(double diameter_m, int n) {
     EngineGrid grid;
     grid.n = n;

@@ -4,6 +4,7 @@
 // order and the membrane's own electrode; and the engine grid it answers on.
 // Lengths in metres, stresses in pascals.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,13 @@ struct MembraneGeometry {
 // contact area. A rectangle without `DpadY_m` is square. The surface
 // electrode, auxiliary actuators and unknown shape codes carry no pad.
 MembraneGeometry MembraneGeometryFromModel(const DMInfoClass& dm);
+
+// Voltages by model index (what the exact model takes) from the voltage of
+// each display number (what the mirror object gives): entry k is
+// voltageOf(DisplayIndex of the actuator with Index k), 0 V where no actuator
+// has that index.
+std::vector<double> VoltagesByModelIndex(const DMInfoClass& dm,
+                                         const std::function<double(int displayIndex)>& voltageOf);
 
 // The engine's grid: n points a side, point [i][j] at x = (i - n/2) dx,
 // y = (j - n/2) dx. Grids handed out are row-major, element i * n + j.

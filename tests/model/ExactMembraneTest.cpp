@@ -291,6 +291,41 @@ TEST(ExactMembrane, PadCoveringTheWholeMembraneGivesTheParabola) {
     }
 }
 
+TEST(ExactMembrane, SquareMembraneFollowsItsFourierSeries) {
+    // A rectangular membrane Lx x Ly clamped on its edges, loaded everywhere:
+    // T w = sum over odd m, n of 16 p sin(m pi x'/Lx) sin(n pi y'/Ly) /
+    // (pi^2 m n ((m pi/Lx)^2 + (n pi/Ly)^2)), with x' = x + Lx/2, y' = y + Ly/2.
+    MembraneGeometry g = Membrane({Rectangle(0, 0, 12e-3, 12e-3)});
+    g.square = true;
+    g.yExtent_m = 8e-3;
+    const double Lx = g.diameter_m, Ly = g.yExtent_m, p = Pressure(100, g.separation_m);
+    const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
+    const ExactMembrane model(g, grid);
+    ASSERT_TRUE(model.Valid());
+    const std::vector<double> z = model.Influence(0, 100);
+    double worst = 0, peak = 0;
+    for (int i = 0; i < grid.n; i += 3)
+        for (int j = 0; j < grid.n; j += 3) {
+            const double x = grid.X(i) + Lx / 2, y = grid.X(j) + Ly / 2;
+            const double value = z[static_cast<std::size_t>(i * grid.n + j)];
+            if (x <= 0 || x >= Lx || y <= 0 || y >= Ly) {
+                EXPECT_EQ(value, 0.0);
+                continue;
+            }
+            double sum = 0;
+            for (int m = 1; m < 160; m += 2)
+                for (int n = 1; n < 160; n += 2) {
+                    const double km = m * kPi / Lx, kn = n * kPi / Ly;
+                    sum += 16 * p * std::sin(km * x) * std::sin(kn * y) /
+                           (kPi * kPi * m * n * (km * km + kn * kn));
+                }
+            const double expected = -sum / g.Tension();
+            worst = std::max(worst, std::abs(value - expected));
+            peak = std::max(peak, std::abs(expected));
+        }
+    EXPECT_LT(worst, 2e-3 * peak);
+}
+
 // A mirror mixing closed-form discs, finite-difference pads and a surface electrode.
 MembraneGeometry MixedMirror() {
     MembraneGeometry g = Membrane({Disc(0, 0, 2e-3), Disc(2.5e-3, 1e-3, 1.5e-3),
@@ -422,6 +457,20 @@ TEST(MembraneGeometry, ShippedMirrorsGiveTheirPads) {
     EXPECT_TRUE(square.square);
     EXPECT_EQ(square.pads[0].shape, PadShape::Rectangle);
     EXPECT_DOUBLE_EQ(square.pads[0].height, 0.0022);
+}
+
+TEST(MembraneGeometry, VoltagesFollowTheDisplayNumbers) {
+    IniFile ini;
+    ASSERT_TRUE(ini.Load(std::string(OSTRANDER_SOURCE_DIR) + "/Devices/Hex19.ini"));
+    DMInfoClass dm;
+    ASSERT_TRUE(dm.Load(ini));
+    dm.ApplyMapText("1 6\n6 0\n");
+    const std::vector<double> volts =
+        VoltagesByModelIndex(dm, [](int displayIndex) { return 10.0 * displayIndex; });
+    ASSERT_EQ(volts.size(), 19u);
+    EXPECT_EQ(volts[0], 70.0); // actuator 1 shows as number 7
+    EXPECT_EQ(volts[5], 10.0); // actuator 6 as number 1
+    EXPECT_EQ(volts[1], 20.0);
 }
 
 TEST(MembraneGeometry, EveryShippedMirrorSolves) {
