@@ -29,6 +29,16 @@ struct BranchPoint {
 
 struct CancelledError {};
 
+// Whether Newton's iterate is close enough: the last correction was small,
+// or (quadratic convergence: e_next ~ size^3 / previous^2) the next one will
+// be. Sizes relative to the quantity solved for.
+bool Settled(double size, double previous, double tolerance) {
+    if (size < tolerance)
+        return true;
+    return std::isfinite(previous) && previous > 0 && size < previous &&
+           size * size * size < 1e-3 * tolerance * previous * previous;
+}
+
 // K u = mu q / (d - u)^2 on the finite-difference nodes; K is T times the
 // discrete -laplacian, q the pad drive on each node.
 class MembraneBranch {
@@ -96,6 +106,7 @@ public:
         constexpr int kMaxIterations = 8;
         Vector z;
         double lastStep = std::numeric_limits<double>::infinity();
+        double lastRelative = std::numeric_limits<double>::infinity();
         for (int it = 1; it <= kMaxIterations; ++it) {
             if (!Factor(u, mu))
                 return std::nullopt;
@@ -117,10 +128,11 @@ public:
             mu += t * dmu;
             if (!std::isfinite(mu) || !u.allFinite())
                 return std::nullopt;
-            // Newton converges quadratically: after a step this small the
-            // error is far below it.
-            if (t == 1 && du.lpNorm<Eigen::Infinity>() < 1e-7 * d_ &&
-                std::abs(dmu) < 1e-7 * std::max(std::abs(mu), 1e-300)) {
+            const double relative =
+                std::max(size / d_, std::abs(dmu) / std::max(std::abs(mu), 1e-300));
+            const bool settled = t == 1 && Settled(relative, lastRelative, 1e-7);
+            lastRelative = relative;
+            if (settled) {
                 BranchPoint p;
                 p.alpha = alpha;
                 p.mu = mu;
@@ -136,6 +148,7 @@ public:
     // Newton on u at a fixed scale mu, from a guess below the solution.
     std::optional<Vector> AtScale(double mu, Vector u) {
         constexpr int kMaxIterations = 30;
+        double lastRelative = std::numeric_limits<double>::infinity();
         for (int it = 1; it <= kMaxIterations; ++it) {
             if (!Factor(u, mu))
                 return std::nullopt;
@@ -144,7 +157,10 @@ public:
             u += t * du;
             if (!u.allFinite())
                 return std::nullopt;
-            if (t == 1 && du.lpNorm<Eigen::Infinity>() < 1e-9 * d_)
+            const double relative = du.lpNorm<Eigen::Infinity>() / d_;
+            const bool settled = t == 1 && Settled(relative, lastRelative, 1e-9);
+            lastRelative = t == 1 ? relative : std::numeric_limits<double>::infinity();
+            if (settled)
                 return Stable() ? std::optional<Vector>(std::move(u)) : std::nullopt;
         }
         return std::nullopt;
