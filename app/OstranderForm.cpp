@@ -150,12 +150,10 @@ void TOstranderForm::BuildControlPanel() {
 
     SeparationEdit = new TFloatEditFrame(ControlPanel);
     SeparationEdit->setGeometry(0, 0, 213, 26);
-    SeparationEdit->Label->setText("Separation ");
-    SeparationEdit->UnitsLabel->setText("um");
+    SeparationEdit->SetCaptions("Separation ", "um");
     StressEdit = new TFloatEditFrame(ControlPanel);
     StressEdit->setGeometry(0, 26, 213, 26);
-    StressEdit->Label->setText("Stress ");
-    StressEdit->UnitsLabel->setText("MPa");
+    StressEdit->SetCaptions("Stress ", "MPa");
     for (TFloatEditFrame* edit : {SeparationEdit, StressEdit}) {
         edit->setVisible(false);
         edit->setEnabled(false);
@@ -193,14 +191,9 @@ void TOstranderForm::BuildControlPanel() {
     ExitButton = new QPushButton("Exit", ExitButtonPanel);
     Column(ExitButtonPanel)->addWidget(ExitButton);
 
-    connect(SeparationEdit, &NumericEditFrame::editExit, this, [this] { SeparationEditChanged(); });
-    connect(SeparationEdit, &NumericEditFrame::editKeyUp, this,
+    connect(SeparationEdit, &NumericEditFrame::valueCommitted, this,
             [this] { SeparationEditChanged(); });
-    connect(SeparationEdit, &NumericEditFrame::upDownClick, this,
-            [this] { SeparationEditChanged(); });
-    connect(StressEdit, &NumericEditFrame::editExit, this, [this] { StressEditChanged(); });
-    connect(StressEdit, &NumericEditFrame::editKeyUp, this, [this] { StressEditChanged(); });
-    connect(StressEdit, &NumericEditFrame::upDownClick, this, [this] { StressEditChanged(); });
+    connect(StressEdit, &NumericEditFrame::valueCommitted, this, [this] { StressEditChanged(); });
     connect(LoadMirrorButton, &QPushButton::clicked, this, [this] { LoadMirrorButtonClick(); });
     connect(RemoveFocusCheck, &QCheckBox::toggled, this, [this] { RemoveFocusCheckClick(); });
     connect(FocusScrollBar, &QScrollBar::valueChanged, this, [this] { FocusScrollBarChange(); });
@@ -260,8 +253,7 @@ void TOstranderForm::BuildDisplays() {
     auto* farFieldLabel = new QLabel("Far Field Image", strip);
     farFieldLabel->setFont(BoldFont(font()));
     FarFieldZoomEdit = new TIntegerEditFrame(strip);
-    FarFieldZoomEdit->Label->setText("Far Field Zoom Factor");
-    FarFieldZoomEdit->UnitsLabel->setText("");
+    FarFieldZoomEdit->SetCaptions("Far Field Zoom Factor", "");
     FarFieldZoomEdit->setFixedSize(170, 26);
     stripRow->addWidget(farFieldLabel);
     stripRow->addStretch(1);
@@ -280,9 +272,8 @@ void TOstranderForm::BuildDisplays() {
     Splitter3->setSizes({359, 382});
 
     for (NumericEditFrame* edit : {static_cast<NumericEditFrame*>(FarFieldZoomEdit)}) {
-        connect(edit, &NumericEditFrame::editExit, this, [this] { FarFieldZoomEditChanged(); });
-        connect(edit, &NumericEditFrame::editKeyUp, this, [this] { FarFieldZoomEditChanged(); });
-        connect(edit, &NumericEditFrame::upDownClick, this, [this] { FarFieldZoomEditChanged(); });
+        connect(edit, &NumericEditFrame::valueCommitted, this,
+                [this] { FarFieldZoomEditChanged(); });
     }
 }
 

@@ -3,8 +3,6 @@
 #include "Shared_Software/Frames/EditFrameRules.h"
 #include "toolkit/Format.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 
@@ -14,76 +12,50 @@
 namespace ostrander {
 
 TFloatBarFrame::TFloatBarFrame(QWidget* parent) : NumericEditFrame(parent) {
-    resize(320, 30);
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
+    trackBar_ = new QSlider(Qt::Horizontal, this);
+    trackBar_->setRange(0, 200);
+    trackBar_->setTickInterval(10);
+    trackBar_->setTickPosition(QSlider::TicksBelow);
+    trackBar_->setValue(0);
+    RowLayout row;
+    row.size = {320, 30};
+    row.label = "Label";
+    row.units = "UnitsLabel";
+    row.labelFontPixels = 16;
+    row.editText = "0.0";
+    row.editFontPixels = 16;
+    row.editWidth = 52;
+    row.trackBar = trackBar_;
+    BuildRow(row);
+    // Tab order as laid out: the edit box, then the track bar.
+    setTabOrder(Edit(), trackBar_);
 
-    QFont labelFont("MS Sans Serif");
-    labelFont.setPixelSize(16);
-    Label = new QLabel("Label", this);
-    Label->setFont(labelFont);
-    Label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    UnitsLabel = new QLabel("UnitsLabel", this);
-    UnitsLabel->setFont(labelFont);
-    UnitsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    EditPanel = new QWidget(this);
-    EditPanel->setFixedWidth(52);
-    auto* editRow = new QHBoxLayout(EditPanel);
-    editRow->setContentsMargins(0, 0, 0, 0);
-    Edit = new QLineEdit("0.0", EditPanel);
-    QFont editFont("MS Sans Serif");
-    editFont.setPixelSize(16);
-    Edit->setFont(editFont);
-    editRow->addWidget(Edit);
-    TrackBar = new QSlider(Qt::Horizontal, this);
-    TrackBar->setRange(0, 200);
-    TrackBar->setTickInterval(10);
-    TrackBar->setTickPosition(QSlider::TicksBelow);
-    TrackBar->setValue(0);
-    UpDownPanel = new QWidget(this);
-    UpDownPanel->setFixedWidth(10);
-    auto* upDownRow = new QHBoxLayout(UpDownPanel);
-    upDownRow->setContentsMargins(0, 0, 0, 0);
-    UpDown = new ostrander::UpDown(UpDownPanel);
-    UpDown->SetMin(0);
-    UpDown->SetPosition(0);
-    upDownRow->addWidget(UpDown);
-
-    row->addWidget(Label);
-    row->addWidget(TrackBar, 1);
-    row->addWidget(UpDownPanel);
-    row->addWidget(EditPanel);
-    row->addWidget(UnitsLabel);
-
-    UpDown->SetWrap(true);
     UpdateTrackBarRange();
     SetTrackBarPosition(TruncToInt(Value * Scale));
-    WireEvents();
-    connect(TrackBar, &QSlider::valueChanged, this, [this] {
-        if (movingTrackBar_)
+    connect(trackBar_, &QSlider::valueChanged, this, [this] {
+        if (movingtrackBar_)
             return;
         TrackBarChange();
-        emit trackBarChange();
+        emit valueCommitted();
     });
 }
 
 void TFloatBarFrame::ShowValue() {
-    Edit->setText(QString::fromStdString(FormatFloat(DisplayFormat, Value)));
+    Edit()->setText(QString::fromStdString(FormatFloat(DisplayFormat, Value)));
 }
 
 void TFloatBarFrame::SetTrackBarPosition(int position) {
-    movingTrackBar_ = true;
-    TrackBar->setValue(position);
-    movingTrackBar_ = false;
+    movingtrackBar_ = true;
+    trackBar_->setValue(position);
+    movingtrackBar_ = false;
 }
 
 void TFloatBarFrame::UpdateTrackBarRange() {
-    movingTrackBar_ = true;
+    movingtrackBar_ = true;
     const int lo = TruncToInt(Minimum * Scale), hi = TruncToInt(Maximum * Scale);
-    TrackBar->setRange(lo, hi);
-    TrackBar->setTickInterval(int((static_cast<long long>(hi) - lo) / 20));
-    movingTrackBar_ = false;
+    trackBar_->setRange(lo, hi);
+    trackBar_->setTickInterval(int((static_cast<long long>(hi) - lo) / 20));
+    movingtrackBar_ = false;
 }
 
 void TFloatBarFrame::SetValue(double x) {
@@ -105,7 +77,7 @@ void TFloatBarFrame::SetMinimum(double x) {
 }
 
 void TFloatBarFrame::TakeEntry() {
-    if (auto x = TryStrToFloat(Edit->text().toStdString()))
+    if (auto x = TryStrToFloat(Edit()->text().toStdString()))
         SetValue(*x);
 }
 
@@ -118,7 +90,7 @@ void TFloatBarFrame::UpDownClick(UDBtnType button) {
 }
 
 void TFloatBarFrame::TrackBarChange() {
-    const double v = TrackBar->value() / Scale;
+    const double v = trackBar_->value() / Scale;
     if (v != Value)
         SetValue(v);
 }

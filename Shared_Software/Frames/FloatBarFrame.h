@@ -14,7 +14,8 @@ class TFloatBarFrame : public NumericEditFrame {
 public:
     explicit TFloatBarFrame(QWidget* parent = nullptr);
 
-    QSlider* TrackBar = nullptr; // owned by Qt parenting
+    // Owned by Qt parenting; for tests that drive it.
+    QSlider* TrackBar() const { return trackBar_; }
 
     double GetValue() const { return Value; }
     void SetValue(double x);
@@ -30,13 +31,6 @@ public:
     // Takes the track bar's position over as the value.
     void TrackBarChange();
 
-signals:
-    // Emitted after the frame took a track bar move by the user over.
-    void trackBarChange();
-
-protected:
-    double CurrentValue() const override { return Value; }
-
 private:
     void ShowValue();
     void TakeEntry() override;
@@ -45,6 +39,7 @@ private:
     // Track bar range and tick spacing from the value range.
     void UpdateTrackBarRange();
 
+    QSlider* trackBar_ = nullptr;
     std::string DisplayFormat = "0.0";
     double Step = 1.0;
     double Maximum = 100.0;
@@ -55,7 +50,7 @@ private:
     bool Wrap = true;
     // Set while the frame moves the track bar itself, so that only the
     // user's moves count as a change of value.
-    bool movingTrackBar_ = false;
+    bool movingtrackBar_ = false;
 };
 
 } // namespace ostrander

@@ -3,8 +3,6 @@
 #include "Shared_Software/Frames/EditFrameRules.h"
 #include "toolkit/Format.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 
 #include <cmath>
@@ -13,44 +11,18 @@
 namespace ostrander {
 
 TFloatEditFrame::TFloatEditFrame(QWidget* parent) : NumericEditFrame(parent) {
-    resize(228, 26);
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-
-    Label = new QLabel("Label =", this);
-    Label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    EditPanel = new QWidget(this);
-    auto* editRow = new QHBoxLayout(EditPanel);
-    editRow->setContentsMargins(0, 0, 0, 0);
-    Edit = new QLineEdit("0.0", EditPanel);
-    QFont editFont("MS Sans Serif");
-    editFont.setPixelSize(13);
-    Edit->setFont(editFont);
-    editRow->addWidget(Edit);
-    UpDownPanel = new QWidget(this);
-    UpDownPanel->setFixedWidth(10);
-    auto* upDownRow = new QHBoxLayout(UpDownPanel);
-    upDownRow->setContentsMargins(0, 0, 0, 0);
-    UpDown = new ostrander::UpDown(UpDownPanel);
-    UpDown->SetMin(0);
-    UpDown->SetMax(10000);
-    UpDown->SetPosition(0);
-    upDownRow->addWidget(UpDown);
-    UnitsLabel = new QLabel("Units", this);
-    UnitsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-    row->addWidget(Label);
-    row->addWidget(EditPanel, 1);
-    row->addWidget(UpDownPanel);
-    row->addWidget(UnitsLabel);
-
-    UpDown->SetWrap(true);
-    WireEvents();
+    RowLayout row;
+    row.size = {228, 26};
+    row.label = "Label =";
+    row.units = "Units";
+    row.editText = "0.0";
+    row.editFontPixels = 13;
+    row.upDownMax = 10000;
+    BuildRow(row);
 }
 
 void TFloatEditFrame::ShowValue() {
-    Edit->setText(QString::fromStdString(FormatFloat(DisplayFormat, Value)));
+    Edit()->setText(QString::fromStdString(FormatFloat(DisplayFormat, Value)));
 }
 
 void TFloatEditFrame::SetValue(double x) {
@@ -77,7 +49,7 @@ void TFloatEditFrame::SetFormat(const std::string& text) {
 }
 
 void TFloatEditFrame::TakeEntry() {
-    if (auto x = TryStrToFloat(Edit->text().toStdString()))
+    if (auto x = TryStrToFloat(Edit()->text().toStdString()))
         SetValue(*x);
 }
 

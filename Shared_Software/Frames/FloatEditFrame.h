@@ -34,9 +34,6 @@ public:
 
     void UpDownClick(UDBtnType button) override;
 
-protected:
-    double CurrentValue() const override { return Value; }
-
 private:
     void ShowValue();
     // Parses the edit text and, when it is a number, sets it as the value.

@@ -26,9 +26,6 @@ public:
 
     void UpDownClick(UDBtnType button) override;
 
-protected:
-    double CurrentValue() const override { return Value; }
-
 private:
     void ShowValue();
     void TakeEntry() override;

@@ -78,8 +78,7 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     auto* top = Row(TopControlPanel);
     ChannelIntegerEdit = new TIntegerEditFrame(TopControlPanel);
     ChannelIntegerEdit->setFixedWidth(92);
-    ChannelIntegerEdit->Label->setText(" Channel  ");
-    ChannelIntegerEdit->UnitsLabel->setText("");
+    ChannelIntegerEdit->SetCaptions(" Channel  ", "");
     MirrorLabelPanel = new QFrame(TopControlPanel);
     MirrorLabelPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     MirrorLabelPanel->setLineWidth(2);
@@ -101,8 +100,7 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     MiddleControlPanel = new QWidget(ControlPanel);
     MiddleControlPanel->setFixedHeight(30);
     VoltageFloatBar = new TFloatBarFrame(MiddleControlPanel);
-    VoltageFloatBar->Label->setText(" Voltage");
-    VoltageFloatBar->UnitsLabel->setText("");
+    VoltageFloatBar->SetCaptions(" Voltage", "");
     Row(MiddleControlPanel)->addWidget(VoltageFloatBar);
 
     BottomControlPanel = new QWidget(ControlPanel);
@@ -113,14 +111,12 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     ZeroAllButonPanel->layout()->addWidget(ZeroAllButon);
     Holder(BottomControlPanel, StepSizeEditPanel, 80);
     StepSizeFloatEdit = new TFloatEditFrame(StepSizeEditPanel);
-    StepSizeFloatEdit->Label->setText(" Step = ");
-    StepSizeFloatEdit->UnitsLabel->setText("");
+    StepSizeFloatEdit->SetCaptions(" Step = ", "");
     StepSizeEditPanel->layout()->addWidget(StepSizeFloatEdit);
     Holder(BottomControlPanel, SetAllEditPanel, 0);
     SetAllEditPanel->setMinimumWidth(90);
     SetAllFloatEdit = new TFloatEditFrame(SetAllEditPanel);
-    SetAllFloatEdit->Label->setText(" Set All =  ");
-    SetAllFloatEdit->UnitsLabel->setText("");
+    SetAllFloatEdit->SetCaptions(" Set All =  ", "");
     SetAllEditPanel->layout()->addWidget(SetAllFloatEdit);
     bottom->addWidget(ZeroAllButonPanel);
     bottom->addWidget(StepSizeEditPanel);
@@ -195,48 +191,18 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
                 AuxilaryPaintBoxMouseUp(b, x, y);
             });
 
-    // Control panel events, after each edit frame has taken its entry over.
-    auto selectChannel = [this] {
+    // Control panel events, after each edit frame has taken its entry over
+    // (Enter or leaving the box, not every key: a half-typed number must not
+    // reset every actuator to the previous Set All value).
+    connect(ChannelIntegerEdit, &NumericEditFrame::valueCommitted, this, [this] {
         if (HasValidMirror())
             SelectChannel(ChannelIntegerEdit->GetValue());
-    };
-    connect(ChannelIntegerEdit, &NumericEditFrame::upDownClick, this, selectChannel);
-    connect(ChannelIntegerEdit, &NumericEditFrame::editExit, this, selectChannel);
-    connect(ChannelIntegerEdit, &NumericEditFrame::labelClick, this, selectChannel);
-    connect(ChannelIntegerEdit, &NumericEditFrame::editKeyUp, this, [selectChannel](int key, bool) {
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            selectChannel();
     });
-
-    auto voltageBar = [this] { ApplyVoltageBar(); };
-    connect(VoltageFloatBar, &NumericEditFrame::upDownClick, this, voltageBar);
-    connect(VoltageFloatBar, &NumericEditFrame::editExit, this, voltageBar);
-    connect(VoltageFloatBar, &NumericEditFrame::labelClick, this, voltageBar);
-    connect(VoltageFloatBar, &TFloatBarFrame::trackBarChange, this, voltageBar);
-    connect(VoltageFloatBar, &NumericEditFrame::editKeyUp, this, [this](int, bool changed) {
-        if (changed)
-            ApplyVoltageBar();
-    });
-
-    // Set All and Step apply when the entry is taken over (Enter or leaving
-    // the box), not at every key: a half-typed number must not reset every
-    // actuator to the previous Set All value.
-    auto setAll = [this] { ApplySetAll(); };
-    connect(SetAllFloatEdit, &NumericEditFrame::upDownClick, this, setAll);
-    connect(SetAllFloatEdit, &NumericEditFrame::editExit, this, setAll);
-    connect(SetAllFloatEdit, &NumericEditFrame::labelClick, this, setAll);
-    connect(SetAllFloatEdit, &NumericEditFrame::editKeyUp, this, [this](int key, bool) {
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            ApplySetAll();
-    });
-    auto stepEdit = [this] { ApplyStepEdit(); };
-    connect(StepSizeFloatEdit, &NumericEditFrame::upDownClick, this, stepEdit);
-    connect(StepSizeFloatEdit, &NumericEditFrame::editExit, this, stepEdit);
-    connect(StepSizeFloatEdit, &NumericEditFrame::labelClick, this, stepEdit);
-    connect(StepSizeFloatEdit, &NumericEditFrame::editKeyUp, this, [this](int key, bool) {
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            ApplyStepEdit();
-    });
+    connect(VoltageFloatBar, &NumericEditFrame::valueCommitted, this,
+            [this] { ApplyVoltageBar(); });
+    connect(SetAllFloatEdit, &NumericEditFrame::valueCommitted, this, [this] { ApplySetAll(); });
+    connect(StepSizeFloatEdit, &NumericEditFrame::valueCommitted, this,
+            [this] { ApplyStepEdit(); });
 
     connect(ZeroAllButon, &QPushButton::clicked, this, [this] { ZeroAllButonClick(); });
     connect(PatternEditButton, &QPushButton::clicked, this, [this] { PatternEditButtonClick(); });

@@ -1,35 +1,99 @@
 #include "Shared_Software/Frames/NumericEditFrame.h"
 
 #include "Shared_Software/Frames/EditFrameRules.h"
-
-#include <cstdlib>
-
 #include "toolkit/qt/ImageCanvas.h"
 
 #include <QFocusEvent>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 
+#include <cstdlib>
+
 namespace ostrander {
+
+namespace {
+
+QHBoxLayout* Row(QWidget* parent) {
+    auto* row = new QHBoxLayout(parent);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    return row;
+}
+
+QFont DesignFont(int pixels) {
+    QFont font("MS Sans Serif");
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
 
 NumericEditFrame::NumericEditFrame(QWidget* parent) : QWidget(parent) {}
 
-void NumericEditFrame::WireEvents() {
-    Edit->installEventFilter(this);
-    Label->installEventFilter(this);
-    connect(UpDown, &UpDown::clicked, this, [this](UDBtnType button) {
+void NumericEditFrame::BuildRow(const RowLayout& layout) {
+    resize(layout.size);
+    auto* row = Row(this);
+
+    label_ = new QLabel(layout.label, this);
+    unitsLabel_ = new QLabel(layout.units, this);
+    if (layout.labelFontPixels > 0) {
+        label_->setFont(DesignFont(layout.labelFontPixels));
+        unitsLabel_->setFont(DesignFont(layout.labelFontPixels));
+    }
+    label_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    unitsLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    editPanel_ = new QWidget(this);
+    if (layout.editWidth > 0)
+        editPanel_->setFixedWidth(layout.editWidth);
+    edit_ = new QLineEdit(layout.editText, editPanel_);
+    edit_->setFont(DesignFont(layout.editFontPixels));
+    Row(editPanel_)->addWidget(edit_);
+
+    upDownPanel_ = new QWidget(this);
+    upDownPanel_->setFixedWidth(10);
+    upDown_ = new ostrander::UpDown(upDownPanel_);
+    upDown_->SetMin(0);
+    if (layout.upDownMax >= 0)
+        upDown_->SetMax(layout.upDownMax);
+    upDown_->SetPosition(0);
+    // The up/down control is only a source of clicks: it must never stop at
+    // an end of its range.
+    upDown_->SetWrap(true);
+    Row(upDownPanel_)->addWidget(upDown_);
+
+    row->addWidget(label_);
+    if (layout.trackBar) {
+        row->addWidget(layout.trackBar, 1);
+        row->addWidget(upDownPanel_);
+        row->addWidget(editPanel_);
+    } else {
+        row->addWidget(editPanel_, 1);
+        row->addWidget(upDownPanel_);
+    }
+    row->addWidget(unitsLabel_);
+
+    edit_->installEventFilter(this);
+    label_->installEventFilter(this);
+    connect(upDown_, &UpDown::clicked, this, [this](UDBtnType button) {
         UpDownClick(button);
-        emit upDownClick(button);
+        emit valueCommitted();
     });
+}
+
+void NumericEditFrame::SetCaptions(const QString& label, const QString& units) {
+    label_->setText(label);
+    unitsLabel_->setText(units);
 }
 
 void NumericEditFrame::SetEditColour(TColor colour) {
     editColour_ = colour;
-    QPalette pal = Edit->palette();
+    QPalette pal = edit_->palette();
     pal.setColor(QPalette::Base, QColor::fromRgb(ImageCanvas::ToQRgb(colour)));
-    Edit->setPalette(pal);
+    edit_->setPalette(pal);
 }
 
 bool NumericEditFrame::IsEnterKey(int key) {
@@ -37,25 +101,25 @@ bool NumericEditFrame::IsEnterKey(int key) {
 }
 
 bool NumericEditFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edit) {
+    if (watched == edit_) {
         if (event->type() == QEvent::FocusOut) {
             // Switching to another window or opening a context menu is not
             // leaving the box.
             auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
                 EditExit();
-                emit editExit();
+                emit valueCommitted();
             }
         } else if (event->type() == QEvent::KeyRelease) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (!key->isAutoRepeat()) {
-                const double before = CurrentValue();
                 EditKeyUp(key->key(), key->modifiers());
-                emit editKeyUp(key->key(), CurrentValue() != before);
+                if (IsEnterKey(key->key()))
+                    emit valueCommitted();
             }
         }
-    } else if (watched == Label && event->type() == QEvent::MouseButtonRelease) {
-        emit labelClick();
+    } else if (watched == label_ && event->type() == QEvent::MouseButtonRelease) {
+        emit valueCommitted();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -76,8 +140,8 @@ void NumericEditFrame::EditKeyUp(int key, Qt::KeyboardModifiers) {
 }
 
 bool NumericEditFrame::UpDownWrapped(int& lastPosition) const {
-    const int p = UpDown->Position();
-    const bool wrapped = std::abs(p - lastPosition) > UpDown->Increment();
+    const int p = upDown_->Position();
+    const bool wrapped = std::abs(p - lastPosition) > upDown_->Increment();
     lastPosition = p;
     return wrapped;
 }

@@ -1,14 +1,15 @@
 #pragma once
-// Common part of the numeric edit frames: a label, an edit box, an up/down
-// control and a units label, and the wiring of their events.
+// Common part of the numeric edit frames: one row of a label, an edit box (or
+// a track bar with the edit box after it), an up/down control and a units
+// label, and the wiring of their events.
 //
 // Each frame handles its own events first (EditExit, EditKeyUp, UpDownClick,
-// and TrackBarChange in the float bar) and then emits the matching signal, so
-// an owner connected to the signal reacts after the frame has taken the value
-// over. A click on the label only emits labelClick.
+// and TrackBarChange in the float bar) and then emits valueCommitted, so an
+// owner connected to it reacts after the frame has taken the value over.
 #include "toolkit/TColor.h"
 #include "toolkit/qt/UpDown.h"
 
+#include <QString>
 #include <QWidget>
 
 class QLabel;
@@ -19,13 +20,14 @@ namespace ostrander {
 class NumericEditFrame : public QWidget {
     Q_OBJECT
 public:
-    // Child widgets, owned by Qt parenting; owners may restyle them.
-    QLabel* Label = nullptr;
-    QLabel* UnitsLabel = nullptr;
-    QWidget* UpDownPanel = nullptr;
-    ostrander::UpDown* UpDown = nullptr;
-    QWidget* EditPanel = nullptr;
-    QLineEdit* Edit = nullptr;
+    // The children, owned by Qt parenting: for owners that restyle them and
+    // for tests that drive them.
+    QLabel* Label() const { return label_; }
+    QLabel* UnitsLabel() const { return unitsLabel_; }
+    QLineEdit* Edit() const { return edit_; }
+    ostrander::UpDown* UpDown() const { return upDown_; }
+    // The label and units captions.
+    void SetCaptions(const QString& label, const QString& units);
 
     // The frame's own handlers (also run by the wired events).
     // Leaving the box takes a typed entry over; Enter does the same, any other
@@ -39,15 +41,31 @@ public:
     TColor EditColour() const { return editColour_; }
 
 signals:
-    void editExit();
-    void editKeyUp(int key, bool valueChanged);
-    void upDownClick(ostrander::UDBtnType button);
-    void labelClick();
+    // The frame has taken its value over: the edit box was left, Enter was
+    // pressed in it, an up/down button or the track bar moved the value, or
+    // the label was clicked (the present value offered again). Keys other
+    // than Enter commit nothing.
+    void valueCommitted();
 
 protected:
+    // The row of a frame, left to right: label, the edit box filling the
+    // row (or the track bar filling it, then the up/down control and the
+    // edit box), the up/down control, the units label.
+    struct RowLayout {
+        QSize size;
+        QString label;
+        QString units;
+        int labelFontPixels = 0; // 0: the frame's own font
+        QString editText;
+        int editFontPixels = 0;
+        int editWidth = 0;          // 0: the edit box takes the free width
+        int upDownMax = -1;         // -1: the up/down control's own maximum
+        QWidget* trackBar = nullptr; // made by the frame, placed by the row
+    };
+
     explicit NumericEditFrame(QWidget* parent);
-    // Wires the children's events to the handlers; call once the children exist.
-    void WireEvents();
+    // Builds the children and wires their events to the handlers.
+    void BuildRow(const RowLayout& layout);
     void SetEditColour(TColor colour);
     static bool IsEnterKey(int key);
     // Sets the value from the edit text when it converts.
@@ -57,12 +75,16 @@ protected:
     // Records the up/down position; true when it jumped by more than one
     // increment, i.e. the control wrapped round and reports the opposite button.
     bool UpDownWrapped(int& lastPosition) const;
-    // The value as a double, to tell whether a handler changed it.
-    virtual double CurrentValue() const = 0;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    QLabel* label_ = nullptr;
+    QLabel* unitsLabel_ = nullptr;
+    QWidget* upDownPanel_ = nullptr;
+    ostrander::UpDown* upDown_ = nullptr;
+    QWidget* editPanel_ = nullptr;
+    QLineEdit* edit_ = nullptr;
     TColor editColour_ = clWindow;
 };
 

@@ -189,7 +189,7 @@ TEST_F(OstranderFormTest, ZoomEntriesAreHeldBetweenOneAndAHundred) {
     for (const Case c :
          {Case{"7", 7}, Case{"500", 100}, Case{"0", 1}, Case{"x", 1}, Case{"100", 100}}) {
         SCOPED_TRACE(c.typed);
-        QLineEdit* edit = form->FarFieldZoomEdit->Edit;
+        QLineEdit* edit = form->FarFieldZoomEdit->Edit();
         edit->setFocus();
         edit->selectAll();
         QTest::keyClicks(edit, c.typed);
@@ -197,9 +197,9 @@ TEST_F(OstranderFormTest, ZoomEntriesAreHeldBetweenOneAndAHundred) {
         EXPECT_EQ(local.FarFieldZoom, c.zoom);
     }
     // The arrows stop at the ends too.
-    form->FarFieldZoomEdit->UpDown->Click(UDBtnType::btNext);
+    form->FarFieldZoomEdit->UpDown()->Click(UDBtnType::btNext);
     EXPECT_EQ(local.FarFieldZoom, 100);
-    form->FarFieldZoomEdit->UpDown->Click(UDBtnType::btPrev);
+    form->FarFieldZoomEdit->UpDown()->Click(UDBtnType::btPrev);
     EXPECT_EQ(local.FarFieldZoom, 99);
 }
 
@@ -250,10 +250,10 @@ TEST_F(OstranderFormTest, AClickOnTheMapIsFollowedByAllFivePictures) {
 TEST_F(OstranderFormTest, AChangedStressInvalidatesTheResults) {
     LoadAndRun();
     form->StressEdit->setVisible(true);
-    form->StressEdit->Edit->setFocus();
-    form->StressEdit->Edit->selectAll();
-    QTest::keyClicks(form->StressEdit->Edit, "3");
-    QTest::keyClick(form->StressEdit->Edit, Qt::Key_Return);
+    form->StressEdit->Edit()->setFocus();
+    form->StressEdit->Edit()->selectAll();
+    QTest::keyClicks(form->StressEdit->Edit(), "3");
+    QTest::keyClick(form->StressEdit->Edit(), Qt::Key_Return);
     EXPECT_DOUBLE_EQ(local.MirrorInfo->Model->Stress_Pa, 3e6);
     EXPECT_TRUE(data.MirrorParameterChanged);
     EXPECT_FALSE(local.DisplaysValid);

@@ -14,35 +14,36 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace ostrander;
 
 namespace {
 
 std::string Text(const NumericEditFrame& f) {
-    return f.Edit->text().toStdString();
+    return f.Edit()->text().toStdString();
 }
 
 QColor Base(const NumericEditFrame& f) {
-    return f.Edit->palette().color(QPalette::Base);
+    return f.Edit()->palette().color(QPalette::Base);
 }
 
 const QColor kPending(192, 220, 192);
 
 void ClickUpDown(NumericEditFrame& f, UDBtnType b) {
-    UpDown& u = *f.UpDown;
+    UpDown& u = *f.UpDown();
     const int y = b == UDBtnType::btNext ? u.height() / 4 : u.height() * 3 / 4;
     QTest::mouseClick(&u, Qt::LeftButton, {}, QPoint(u.width() / 2, y));
 }
 
 void LeaveEdit(NumericEditFrame& f) {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(f.Edit, &out);
+    QApplication::sendEvent(f.Edit(), &out);
 }
 
 void Type(NumericEditFrame& f, const char* text) {
-    f.Edit->clear();
-    QTest::keyClicks(f.Edit, text);
+    f.Edit()->clear();
+    QTest::keyClicks(f.Edit(), text);
 }
 
 // The same clamp/wrap rule in every frame, with min 0 and max 100.
@@ -88,7 +89,7 @@ TEST(EditFrames, SetValueFormatsTheTextButLeavesItWhenTheValueIsUnchanged) {
     EXPECT_EQ(Text(f), "5.0") << "a new format shows at the next value";
     f.SetValue(2.5);
     EXPECT_EQ(Text(f), "2.5000");
-    f.Edit->setText("2.50");
+    f.Edit()->setText("2.50");
     f.SetValue(2.5);
     EXPECT_EQ(Text(f), "2.50");
     f.SetFormat("");
@@ -100,7 +101,7 @@ TEST(EditFrames, SetValueIgnoresNaN) {
     f.SetValue(12);
     f.SetValue(std::nan(""));
     EXPECT_EQ(f.GetValue(), 12);
-    EXPECT_EQ(f.TrackBar->value(), 120);
+    EXPECT_EQ(f.TrackBar()->value(), 120);
 }
 
 TEST(EditFrames, RangeSettersRejectCrossedBoundsAndLeaveTheValue) {
@@ -173,7 +174,7 @@ TEST(EditFrames, TypedEntryIsPendingUntilEnterOrLeavingTheBox) {
         EXPECT_EQ(Base(*f), kPending);
         EXPECT_EQ(f->EditColour(), PendingEditColour);
         if (c.commit == Enter)
-            QTest::keyClick(f->Edit, Qt::Key_Return);
+            QTest::keyClick(f->Edit(), Qt::Key_Return);
         else
             LeaveEdit(*f);
         EXPECT_EQ(Base(*f), normal);
@@ -186,31 +187,28 @@ TEST(EditFrames, TypedEntryIsPendingUntilEnterOrLeavingTheBox) {
     }
 }
 
-TEST(EditFrames, SignalsComeAfterTheFrameTookTheEntryOver) {
+TEST(EditFrames, ValueCommittedComesAfterTheFrameTookTheEntryOver) {
     TFloatEditFrame f;
-    double seen = -1;
-    bool changed = false;
-    QObject::connect(&f, &NumericEditFrame::editKeyUp, [&](int key, bool valueChanged) {
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            seen = f.GetValue();
-            changed = valueChanged;
-        }
-    });
+    std::vector<double> seen; // the value at each commit
+    QObject::connect(&f, &NumericEditFrame::valueCommitted, [&] { seen.push_back(f.GetValue()); });
     Type(f, "33");
-    QTest::keyClick(f.Edit, Qt::Key_Enter);
-    EXPECT_EQ(seen, 33);
-    EXPECT_TRUE(changed);
-    QTest::keyClick(f.Edit, Qt::Key_Return);
-    EXPECT_FALSE(changed);
+    EXPECT_TRUE(seen.empty()) << "typing commits nothing";
+    QTest::keyClick(f.Edit(), Qt::Key_Enter);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen.back(), 33);
+    QTest::keyClick(f.Edit(), Qt::Key_Return);
+    EXPECT_EQ(seen.size(), 2u) << "Enter commits also an unchanged value";
 
-    QSignalSpy exits(&f, &NumericEditFrame::editExit);
-    QSignalSpy labels(&f, &NumericEditFrame::labelClick);
+    Type(f, "44");
     LeaveEdit(f);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen.back(), 44);
     QFocusEvent switchWindow(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(f.Edit, &switchWindow);
-    EXPECT_EQ(exits.count(), 1) << "switching windows is not leaving the box";
-    QTest::mouseClick(f.Label, Qt::LeftButton);
-    EXPECT_EQ(labels.count(), 1);
+    QApplication::sendEvent(f.Edit(), &switchWindow);
+    EXPECT_EQ(seen.size(), 3u) << "switching windows is not leaving the box";
+    QTest::mouseClick(f.Label(), Qt::LeftButton);
+    EXPECT_EQ(seen.size(), 4u) << "a click on the label offers the value again";
+    EXPECT_EQ(seen.back(), 44);
 }
 
 TEST(EditFrames, UpDownStepsTheValueAlsoWhenTheControlWraps) {
@@ -219,7 +217,7 @@ TEST(EditFrames, UpDownStepsTheValueAlsoWhenTheControlWraps) {
     f.SetMaximum(1000);
     f.SetStep(2.5);
     f.SetValue(100);
-    QSignalSpy spy(&f, &NumericEditFrame::upDownClick);
+    QSignalSpy spy(&f, &NumericEditFrame::valueCommitted);
     // From position 0 a down click wraps the control to its top (10000).
     struct Step {
         UDBtnType button;
@@ -234,7 +232,7 @@ TEST(EditFrames, UpDownStepsTheValueAlsoWhenTheControlWraps) {
     for (const Step& s : steps) {
         ClickUpDown(f, s.button);
         EXPECT_DOUBLE_EQ(f.GetValue(), s.value);
-        EXPECT_EQ(f.UpDown->Position(), s.position);
+        EXPECT_EQ(f.UpDown()->Position(), s.position);
     }
     EXPECT_EQ(spy.count(), 5);
     EXPECT_EQ(Text(f), "102.5");
@@ -244,7 +242,7 @@ TEST(EditFrames, UpDownStepsTheValueAlsoWhenTheControlWraps) {
     fi.show();
     fi.SetMaximum(3);
     fi.SetValue(3);
-    fi.Edit->setText("junk");
+    fi.Edit()->setText("junk");
     ClickUpDown(fi, UDBtnType::btNext);
     EXPECT_EQ(fi.GetValue(), 0);
     ClickUpDown(fi, UDBtnType::btPrev);
@@ -254,28 +252,28 @@ TEST(EditFrames, UpDownStepsTheValueAlsoWhenTheControlWraps) {
 
 TEST(EditFrames, FloatBarTrackBarFollowsTheValueAtTenthResolution) {
     TFloatBarFrame f;
-    EXPECT_EQ(f.TrackBar->minimum(), 0);
-    EXPECT_EQ(f.TrackBar->maximum(), 1000);
-    EXPECT_EQ(f.TrackBar->tickInterval(), 50);
+    EXPECT_EQ(f.TrackBar()->minimum(), 0);
+    EXPECT_EQ(f.TrackBar()->maximum(), 1000);
+    EXPECT_EQ(f.TrackBar()->tickInterval(), 50);
 
-    QSignalSpy moves(&f, &TFloatBarFrame::trackBarChange);
+    QSignalSpy commits(&f, &NumericEditFrame::valueCommitted);
     Type(f, "12.34");
-    QTest::keyClick(f.Edit, Qt::Key_Return);
-    EXPECT_EQ(f.TrackBar->value(), 123);
+    QTest::keyClick(f.Edit(), Qt::Key_Return);
+    EXPECT_EQ(f.TrackBar()->value(), 123);
     EXPECT_DOUBLE_EQ(f.GetValue(), 12.34) << "moving the bar from code is not a user move";
-    EXPECT_EQ(moves.count(), 0);
+    EXPECT_EQ(commits.count(), 1) << "the Enter, not the bar moved by it";
 
-    QTest::keyClick(f.TrackBar, Qt::Key_Right);
-    EXPECT_EQ(moves.count(), 1);
+    QTest::keyClick(f.TrackBar(), Qt::Key_Right);
+    EXPECT_EQ(commits.count(), 2);
     EXPECT_DOUBLE_EQ(f.GetValue(), 12.4);
     EXPECT_EQ(Text(f), "12.4");
 
     f.SetMaximum(350);
     f.SetMinimum(-50);
-    EXPECT_EQ(f.TrackBar->maximum(), 3500);
-    EXPECT_EQ(f.TrackBar->minimum(), -500);
-    EXPECT_EQ(f.TrackBar->tickInterval(), 200);
-    EXPECT_EQ(moves.count(), 1);
+    EXPECT_EQ(f.TrackBar()->maximum(), 3500);
+    EXPECT_EQ(f.TrackBar()->minimum(), -500);
+    EXPECT_EQ(f.TrackBar()->tickInterval(), 200);
+    EXPECT_EQ(commits.count(), 2);
 }
 
 TEST(EditFrames, TruncToIntSaturatesAndMapsNaNToZero) {

@@ -67,9 +67,9 @@ protected:
                           QPoint(int(a->CentreX), int(a->CentreY)));
     }
     void Enter(NumericEditFrame* f, const char* text) {
-        f->Edit->clear();
-        QTest::keyClicks(f->Edit, text);
-        QTest::keyClick(f->Edit, Qt::Key_Return);
+        f->Edit()->clear();
+        QTest::keyClicks(f->Edit(), text);
+        QTest::keyClick(f->Edit(), Qt::Key_Return);
     }
 
     TMirrorDisplayFrame frame;
@@ -143,15 +143,15 @@ TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
 
     // Set All takes effect on Enter, not while typing.
     mirror->SetVoltage(3, 30);
-    frame.SetAllFloatEdit->Edit->clear();
-    QTest::keyClicks(frame.SetAllFloatEdit->Edit, "5");
+    frame.SetAllFloatEdit->Edit()->clear();
+    QTest::keyClicks(frame.SetAllFloatEdit->Edit(), "5");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(3), 30);
-    QTest::keyClick(frame.SetAllFloatEdit->Edit, Qt::Key_Return);
+    QTest::keyClick(frame.SetAllFloatEdit->Edit(), Qt::Key_Return);
     for (int n : {1, 3, 37})
         EXPECT_DOUBLE_EQ(mirror->GetVoltage(n), 5) << n;
     EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), 5);
     mirror->SetVoltage(3, 30);
-    QTest::mouseClick(frame.SetAllFloatEdit->Label, Qt::LeftButton);
+    QTest::mouseClick(frame.SetAllFloatEdit->Label(), Qt::LeftButton);
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(3), 5) << "a click on the label applies it again";
     Enter(frame.SetAllFloatEdit, "500");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(1), 200) << "Set All stops at the limit voltage";
@@ -170,24 +170,24 @@ TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
 
     Enter(frame.ChannelIntegerEdit, "5");
     EXPECT_EQ(frame.GetCurrentChannel(), 5);
-    QTest::keyClick(frame.VoltageFloatBar->TrackBar, Qt::Key_PageUp);
-    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), frame.VoltageFloatBar->TrackBar->pageStep() / 10.0);
+    QTest::keyClick(frame.VoltageFloatBar->TrackBar(), Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), frame.VoltageFloatBar->TrackBar()->pageStep() / 10.0);
     mirror->SetVoltage(5, 77);
-    frame.VoltageFloatBar->Edit->clear();
-    QTest::keyClicks(frame.VoltageFloatBar->Edit, "9");
+    frame.VoltageFloatBar->Edit()->clear();
+    QTest::keyClicks(frame.VoltageFloatBar->Edit(), "9");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 77) << "typing alone sends nothing";
     Enter(frame.VoltageFloatBar, "123");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 123);
     EXPECT_EQ(Shown(5)->LastText, "123V");
-    EXPECT_EQ(frame.VoltageFloatBar->TrackBar->value(), 1230);
+    EXPECT_EQ(frame.VoltageFloatBar->TrackBar()->value(), 1230);
 
     // The channel edit wraps round the actuator numbers.
-    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown, Qt::LeftButton, {},
-                      QPoint(5, frame.ChannelIntegerEdit->UpDown->height() / 4));
+    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown(), Qt::LeftButton, {},
+                      QPoint(5, frame.ChannelIntegerEdit->UpDown()->height() / 4));
     EXPECT_EQ(frame.GetCurrentChannel(), 6);
     frame.SelectChannel(37);
-    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown, Qt::LeftButton, {},
-                      QPoint(5, frame.ChannelIntegerEdit->UpDown->height() / 4));
+    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown(), Qt::LeftButton, {},
+                      QPoint(5, frame.ChannelIntegerEdit->UpDown()->height() / 4));
     EXPECT_EQ(frame.GetCurrentChannel(), 1);
 
     // The legend's pop-up menu.
@@ -237,7 +237,7 @@ TEST(MirrorFrameWithoutMirror, ControlsDoNothing) {
     frame.ShowControls(true);
     QTest::mouseClick(frame.MirrorPaintBox, Qt::LeftButton, {}, QPoint(100, 100));
     QTest::mouseClick(frame.ZeroAllButon, Qt::LeftButton);
-    QTest::keyClick(frame.VoltageFloatBar->TrackBar, Qt::Key_PageUp);
+    QTest::keyClick(frame.VoltageFloatBar->TrackBar(), Qt::Key_PageUp);
     frame.SelectChannel(3);
     frame.ApplyStep(5);
     EXPECT_EQ(frame.GetCurrentChannel(), 0);
