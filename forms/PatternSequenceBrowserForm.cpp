@@ -2,9 +2,7 @@
 
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
-#include "Shared_Software/Mirror/MirrorZernikeClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
-#include "Shared_Software/Pattern/VoltageListClass.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Paths.h"
 #include "toolkit/TColor.h"
@@ -54,22 +52,22 @@ TPatternSequenceBrowserForm::TPatternSequenceBrowserForm(QWidget* parent) : QMai
 
 TPatternSequenceBrowserForm::~TPatternSequenceBrowserForm() {
     // The frame refers to the preview mirror; let go of it first.
-    if (MirrorDisplayFrame != nullptr)
-        MirrorDisplayFrame->SetMirror(nullptr);
+    if (ui_.MirrorDisplayFrame != nullptr)
+        ui_.MirrorDisplayFrame->SetMirror(nullptr);
 }
 
 void TPatternSequenceBrowserForm::BuildControls() {
-    ExitMenuItem = menuBar()->addAction("&Exit");
-    connect(ExitMenuItem, &QAction::triggered, this, [this] { ExitButtonClick(); });
+    ui_.ExitMenuItem = menuBar()->addAction("&Exit");
+    connect(ui_.ExitMenuItem, &QAction::triggered, this, [this] { ExitButtonClick(); });
 
-    Splitter = new QSplitter(Qt::Horizontal, this);
-    Splitter->setHandleWidth(3);
-    Splitter->setChildrenCollapsible(false);
-    setCentralWidget(Splitter);
+    ui_.Splitter = new QSplitter(Qt::Horizontal, this);
+    ui_.Splitter->setHandleWidth(3);
+    ui_.Splitter->setChildrenCollapsible(false);
+    setCentralWidget(ui_.Splitter);
 
-    ControlPanel = new QWidget(Splitter);
-    ControlPanel->setObjectName("ControlPanel");
-    auto* column = new QVBoxLayout(ControlPanel);
+    ui_.ControlPanel = new QWidget(ui_.Splitter);
+    ui_.ControlPanel->setObjectName("ControlPanel");
+    auto* column = new QVBoxLayout(ui_.ControlPanel);
     column->setContentsMargins(2, 2, 2, 2);
     column->setSpacing(2);
 
@@ -82,83 +80,83 @@ void TPatternSequenceBrowserForm::BuildControls() {
         column->addLayout(line);
     };
 
-    PatternFileNameLabel = new QLabel(" Pattern File Name = ", ControlPanel);
-    PatternFileNameEdit = new QLineEdit("No File", ControlPanel);
-    PatternFileNameEdit->setReadOnly(true);
-    PatternFileNameEdit->setEnabled(false);
+    ui_.PatternFileNameLabel = new QLabel(" Pattern File Name = ", ui_.ControlPanel);
+    ui_.PatternFileNameEdit = new QLineEdit("No File", ui_.ControlPanel);
+    ui_.PatternFileNameEdit->setReadOnly(true);
+    ui_.PatternFileNameEdit->setEnabled(false);
     ShownFileName = "No File";
-    row(PatternFileNameLabel, PatternFileNameEdit);
+    row(ui_.PatternFileNameLabel, ui_.PatternFileNameEdit);
 
-    PatternFileBrowseButton = new QPushButton("Browse", ControlPanel);
-    column->addWidget(PatternFileBrowseButton);
-    ZernikeSetButton = new QPushButton("Zernike Set", ControlPanel);
-    column->addWidget(ZernikeSetButton);
+    ui_.PatternFileBrowseButton = new QPushButton("Browse", ui_.ControlPanel);
+    column->addWidget(ui_.PatternFileBrowseButton);
+    ui_.ZernikeSetButton = new QPushButton("Zernike Set", ui_.ControlPanel);
+    column->addWidget(ui_.ZernikeSetButton);
 
-    PatternSetNameLabel = new QLabel(" Pattern Set Name = ", ControlPanel);
-    PatternSetNameEdit = new QLineEdit("No Pattern File", ControlPanel);
-    PatternSetNameEdit->setAutoFillBackground(true);
-    row(PatternSetNameLabel, PatternSetNameEdit);
+    ui_.PatternSetNameLabel = new QLabel(" Pattern Set Name = ", ui_.ControlPanel);
+    ui_.PatternSetNameEdit = new QLineEdit("No Pattern File", ui_.ControlPanel);
+    ui_.PatternSetNameEdit->setAutoFillBackground(true);
+    row(ui_.PatternSetNameLabel, ui_.PatternSetNameEdit);
 
-    UpdateMirrorButton = new QPushButton("Set Mirror Voltages", ControlPanel);
-    GrabMirrorButton = new QPushButton("Get Mirror Voltages", ControlPanel);
-    UpdateFileButton = new QPushButton("Save File", ControlPanel);
-    column->addWidget(UpdateMirrorButton);
-    column->addWidget(GrabMirrorButton);
-    column->addWidget(UpdateFileButton);
+    ui_.UpdateMirrorButton = new QPushButton("Set Mirror Voltages", ui_.ControlPanel);
+    ui_.GrabMirrorButton = new QPushButton("Get Mirror Voltages", ui_.ControlPanel);
+    ui_.UpdateFileButton = new QPushButton("Save File", ui_.ControlPanel);
+    column->addWidget(ui_.UpdateMirrorButton);
+    column->addWidget(ui_.GrabMirrorButton);
+    column->addWidget(ui_.UpdateFileButton);
 
-    PatternListLabel = new QLabel("List of Patterns", ControlPanel);
-    column->addWidget(PatternListLabel);
-    PatternListBox = new QListWidget(ControlPanel);
-    PatternListBox->setSelectionMode(QAbstractItemView::SingleSelection);
-    PatternListBox->setEnabled(false);
-    column->addWidget(PatternListBox, 1);
+    ui_.PatternListLabel = new QLabel("List of Patterns", ui_.ControlPanel);
+    column->addWidget(ui_.PatternListLabel);
+    ui_.PatternListBox = new QListWidget(ui_.ControlPanel);
+    ui_.PatternListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui_.PatternListBox->setEnabled(false);
+    column->addWidget(ui_.PatternListBox, 1);
 
-    NewPatternNameEdit = new QLineEdit("Pattern 0", ControlPanel);
-    column->addWidget(NewPatternNameEdit);
-    InsertBeforeButton = new QPushButton("Add Pattern", ControlPanel);
-    column->addWidget(InsertBeforeButton);
-    ReplaceButton = new QPushButton("Replace Pattern", ControlPanel);
-    DeleteButton = new QPushButton("Delete Pattern", ControlPanel);
+    ui_.NewPatternNameEdit = new QLineEdit("Pattern 0", ui_.ControlPanel);
+    column->addWidget(ui_.NewPatternNameEdit);
+    ui_.InsertBeforeButton = new QPushButton("Add Pattern", ui_.ControlPanel);
+    column->addWidget(ui_.InsertBeforeButton);
+    ui_.ReplaceButton = new QPushButton("Replace Pattern", ui_.ControlPanel);
+    ui_.DeleteButton = new QPushButton("Delete Pattern", ui_.ControlPanel);
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(2);
-    bottom->addWidget(ReplaceButton, 1);
-    bottom->addWidget(DeleteButton, 1);
+    bottom->addWidget(ui_.ReplaceButton, 1);
+    bottom->addWidget(ui_.DeleteButton, 1);
     column->addLayout(bottom);
 
-    MirrorDisplayPanel = new QWidget(Splitter);
-    MirrorDisplayPanel->setObjectName("MirrorDisplayPanel");
-    auto* panel = new QVBoxLayout(MirrorDisplayPanel);
+    ui_.MirrorDisplayPanel = new QWidget(ui_.Splitter);
+    ui_.MirrorDisplayPanel->setObjectName("MirrorDisplayPanel");
+    auto* panel = new QVBoxLayout(ui_.MirrorDisplayPanel);
     panel->setContentsMargins(0, 0, 0, 0);
-    MirrorDisplayFrame = new TMirrorDisplayFrame(MirrorDisplayPanel);
-    panel->addWidget(MirrorDisplayFrame);
+    ui_.MirrorDisplayFrame = new TMirrorDisplayFrame(ui_.MirrorDisplayPanel);
+    panel->addWidget(ui_.MirrorDisplayFrame);
 
-    Splitter->setStretchFactor(0, 0);
-    Splitter->setStretchFactor(1, 1);
-    Splitter->setSizes({250, 831 - 250 - 3});
+    ui_.Splitter->setStretchFactor(0, 0);
+    ui_.Splitter->setStretchFactor(1, 1);
+    ui_.Splitter->setSizes({250, 831 - 250 - 3});
 
-    connect(PatternFileBrowseButton, &QPushButton::clicked, this,
+    connect(ui_.PatternFileBrowseButton, &QPushButton::clicked, this,
             [this] { PatternFileBrowseButtonClick(); });
-    connect(ZernikeSetButton, &QPushButton::clicked, this, [this] { ZernikeSetButtonClick(); });
-    connect(UpdateMirrorButton, &QPushButton::clicked, this, [this] { UpdateMirrorButtonClick(); });
-    connect(GrabMirrorButton, &QPushButton::clicked, this, [this] { GrabMirrorButtonClick(); });
-    connect(UpdateFileButton, &QPushButton::clicked, this, [this] { UpdateFileButtonClick(); });
-    connect(InsertBeforeButton, &QPushButton::clicked, this, [this] { InsertBeforeButtonClick(); });
-    connect(ReplaceButton, &QPushButton::clicked, this, [this] { ReplaceButtonClick(); });
-    connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
-    connect(PatternListBox, &QListWidget::itemClicked, this, [this] { PatternListBoxClick(); });
-    PatternListBox->installEventFilter(this);
-    PatternSetNameEdit->installEventFilter(this);
-    PatternFileNameEdit->installEventFilter(this);
+    connect(ui_.ZernikeSetButton, &QPushButton::clicked, this, [this] { ZernikeSetButtonClick(); });
+    connect(ui_.UpdateMirrorButton, &QPushButton::clicked, this, [this] { UpdateMirrorButtonClick(); });
+    connect(ui_.GrabMirrorButton, &QPushButton::clicked, this, [this] { GrabMirrorButtonClick(); });
+    connect(ui_.UpdateFileButton, &QPushButton::clicked, this, [this] { UpdateFileButtonClick(); });
+    connect(ui_.InsertBeforeButton, &QPushButton::clicked, this, [this] { InsertBeforeButtonClick(); });
+    connect(ui_.ReplaceButton, &QPushButton::clicked, this, [this] { ReplaceButtonClick(); });
+    connect(ui_.DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
+    connect(ui_.PatternListBox, &QListWidget::itemClicked, this, [this] { PatternListBoxClick(); });
+    ui_.PatternListBox->installEventFilter(this);
+    ui_.PatternSetNameEdit->installEventFilter(this);
+    ui_.PatternFileNameEdit->installEventFilter(this);
 }
 
 bool TPatternSequenceBrowserForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyRelease) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (watched == PatternSetNameEdit)
+        if (watched == ui_.PatternSetNameEdit)
             PatternSetNameEditKeyUp(key);
-        else if (watched == PatternFileNameEdit)
+        else if (watched == ui_.PatternFileNameEdit)
             PatternFileNameEditKeyUp(key);
-        else if (watched == PatternListBox)
+        else if (watched == ui_.PatternListBox)
             // Choosing with the keyboard counts as a click, as the mouse does.
             switch (key) {
             case Qt::Key_Up:
@@ -183,7 +181,7 @@ void TPatternSequenceBrowserForm::showEvent(QShowEvent* event) {
 }
 
 void TPatternSequenceBrowserForm::SetActiveMirror(MirrorClass* mirror) {
-    ActiveMirror = mirror;
+    session_.SetActiveMirror(mirror);
 }
 
 void TPatternSequenceBrowserForm::ShowBrowser() {
@@ -191,14 +189,6 @@ void TPatternSequenceBrowserForm::ShowBrowser() {
     show();
     raise();
     activateWindow();
-}
-
-bool TPatternSequenceBrowserForm::ActiveMirrorValid() const {
-    return ActiveMirror != nullptr && ActiveMirror->IsValid();
-}
-
-bool TPatternSequenceBrowserForm::PreviewMirrorValid() const {
-    return PreviewMirror != nullptr && PreviewMirror->IsValid();
 }
 
 std::optional<std::string> TPatternSequenceBrowserForm::RunOpenDialog() {
@@ -215,93 +205,77 @@ std::optional<std::string> TPatternSequenceBrowserForm::RunOpenDialog() {
     return chosen;
 }
 
-void TPatternSequenceBrowserForm::ReplaceSet(std::unique_ptr<PatternClass> set) {
-    PatternSet = std::move(set);
-}
-
 void TPatternSequenceBrowserForm::FillPatternList() {
-    PatternListBox->clear();
-    if (PatternSet != nullptr)
-        for (const std::string& name : PatternSet->GetPatternNames())
+    ui_.PatternListBox->clear();
+    if (const PatternClass* set = session_.GetPatternSet())
+        for (const std::string& name : set->GetPatternNames())
             if (name != "None")
-                PatternListBox->addItem(Q(name));
+                ui_.PatternListBox->addItem(Q(name));
     AfterListFilled();
 }
 
 void TPatternSequenceBrowserForm::AfterListFilled() {
-    PatternListBox->setEnabled(true);
-    NewPatternNameEdit->setText(QString("Pattern %1").arg(PatternListBox->count()));
+    ui_.PatternListBox->setEnabled(true);
+    ui_.NewPatternNameEdit->setText(QString("Pattern %1").arg(ui_.PatternListBox->count()));
 }
 
 void TPatternSequenceBrowserForm::ShowPatternFileName(const std::string& name) {
     ShownFileName = name;
-    PatternFileNameEdit->setText(Q(name));
-    PatternFileNameEdit->setEnabled(true);
+    ui_.PatternFileNameEdit->setText(Q(name));
+    ui_.PatternFileNameEdit->setEnabled(true);
 }
 
 void TPatternSequenceBrowserForm::ShowSetName() {
-    const std::string name = PatternSet ? PatternSet->GetPatternSetName() : std::string();
-    PatternSetNameEdit->setEnabled(true);
-    PatternSetNameEdit->setText(Q(name));
+    const PatternClass* set = session_.GetPatternSet();
+    const std::string name = set ? set->GetPatternSetName() : std::string();
+    ui_.PatternSetNameEdit->setEnabled(true);
+    ui_.PatternSetNameEdit->setText(Q(name));
     SetSetNameColour(clWindow);
     setWindowTitle(Q(name + " Pattern Sequence Browser"));
 }
 
 void TPatternSequenceBrowserForm::SetSetNameColour(int colour) {
-    QPalette pal = PatternSetNameEdit->palette();
+    QPalette pal = ui_.PatternSetNameEdit->palette();
     pal.setColor(QPalette::Base, QColor::fromRgb(ImageCanvas::ToQRgb(colour)));
-    PatternSetNameEdit->setPalette(pal);
+    ui_.PatternSetNameEdit->setPalette(pal);
 }
 
 void TPatternSequenceBrowserForm::RedrawMirror() {
-    MirrorDisplayFrame->Relayout();
-    MirrorDisplayFrame->Refresh();
+    ui_.MirrorDisplayFrame->Relayout();
+    ui_.MirrorDisplayFrame->Refresh();
+}
+
+void TPatternSequenceBrowserForm::SelectOnly(int row) {
+    ui_.PatternListBox->clearSelection();
+    if (row >= 0 && row < ui_.PatternListBox->count())
+        ui_.PatternListBox->item(row)->setSelected(true);
 }
 
 void TPatternSequenceBrowserForm::FormShow() {
     if (!OpenedFromMirrorDisplay)
         return;
 
-    bool haveSet = FileLoaded;
-    if (!FileLoaded) {
-        if (auto chosen = RunOpenDialog()) {
-            ReplaceSet(std::make_unique<PatternClass>(*chosen));
-            haveSet = true;
-        }
-    }
-    if (haveSet && PatternSet != nullptr) {
-        if (PatternSet->IsValid()) {
-            FileLoaded = true;
+    std::optional<std::string> chosen;
+    if (session_.NeedsSetFile())
+        chosen = RunOpenDialog();
+    const auto outcome = session_.ShowSet(chosen, OpenDialogFileName);
+    if (outcome != PatternBrowserSession::ShowOutcome::NoSet) {
+        if (outcome == PatternBrowserSession::ShowOutcome::Valid) {
             FillPatternList();
-            CurrentVoltages = PatternSet->GetPatternVoltages(0);
         } else {
-            PatternListBox->clear();
-            PatternSet->SetPatternSetName("Default Pattern");
-            PatternSet->SetFileName(OpenDialogFileName);
+            ui_.PatternListBox->clear();
             AfterListFilled();
         }
-        NewPatternNameEdit->setEnabled(true);
+        ui_.NewPatternNameEdit->setEnabled(true);
         ShowPatternFileName(OpenDialogFileName);
         ShowSetName();
     }
 
-    // A fresh preview mirror each showing, from the file of the first active
-    // mirror seen; its output stays held.
-    MirrorDisplayFrame->SetMirror(nullptr);
-    PreviewMirror.reset();
-    if (MirrorFileName.empty() && ActiveMirrorValid())
-        MirrorFileName = ActiveMirror->GetFileName();
-    PreviewMirror = std::make_unique<MirrorClass>(MirrorFileName);
-
-    if (PreviewMirrorValid()) {
-        PreviewMirror->SetOutputHold(true);
-        MirrorDisplayFrame->SetMirror(PreviewMirror.get());
-        if (CurrentVoltages == nullptr) {
-            CurrentVoltages = std::make_unique<VoltageListClass>();
-            if (ActiveMirrorValid())
-                ActiveMirror->ReadVoltages(*CurrentVoltages);
-        }
-        PreviewMirror->ApplyVoltageList(CurrentVoltages.get(), 0);
+    // A fresh preview mirror each showing; the frame lets go of the old one first.
+    ui_.MirrorDisplayFrame->SetMirror(nullptr);
+    if (MirrorClass* preview = session_.RebuildPreviewMirror()) {
+        ui_.MirrorDisplayFrame->SetMirror(preview);
+        session_.ShowCurrentVoltagesOnPreview();
         RedrawMirror();
     }
 }
@@ -310,179 +284,118 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
     auto chosen = RunOpenDialog();
     if (!chosen)
         return;
-    PatternFileName = *chosen;
-    ReplaceSet(std::make_unique<PatternClass>(PatternFileName));
-
-    if (PatternSet->IsValid()) {
-        FileLoaded = true;
+    const auto result = session_.OpenSet(*chosen);
+    if (result.valid) {
         FillPatternList();
-        NewPatternNameEdit->setEnabled(true);
-        if (PatternSet->GetPatternCount() > 0) {
-            CurrentVoltages = PatternSet->GetPatternVoltages(0);
-            if (PreviewMirrorValid()) {
-                PreviewMirror->ApplyVoltageList(CurrentVoltages.get(), 0);
-                RedrawMirror();
-            }
-        }
-    } else if (ActiveMirrorValid()) {
-        ReplaceSet(std::make_unique<PatternClass>("", ActiveMirror->GetModelActuators()));
+        ui_.NewPatternNameEdit->setEnabled(true);
     }
-    ShowPatternFileName(PatternFileName);
+    if (result.previewChanged)
+        RedrawMirror();
+    ShowPatternFileName(session_.GetPatternFileName());
     ShowSetName();
 }
 
 void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {
-    if (!ActiveMirrorValid()) {
+    switch (session_.LoadZernikeSet()) {
+    case PatternBrowserSession::Status::NoActiveMirror:
         Dialogs::Instance().ShowMessage("No mirror is loaded.", "Zernike Set");
         return;
-    }
-    const MirrorInfoClass* info = ActiveMirror->GetInfo();
-    const PatternClass* zernike =
-        info != nullptr && info->Zernike ? info->Zernike->GetPatternSet() : nullptr;
-    if (zernike == nullptr || !zernike->IsValid()) {
+    case PatternBrowserSession::Status::NoZernikeSet:
         Dialogs::Instance().ShowMessage("This mirror has no usable Zernike set.", "Zernike Set");
         return;
+    default:
+        break;
     }
-
-    auto copy =
-        std::make_unique<PatternClass>(zernike->GetPatternSetName(), zernike->GetVoltageCount());
-    for (int k = 0; k < zernike->GetPatternCount(); ++k)
-        if (const PatternListEntry* pattern = zernike->FindPattern(k))
-            copy->InsertPattern(k, pattern->PatternName, pattern->Voltages);
-    ReplaceSet(std::move(copy));
-
-    FileLoaded = true;
     FillPatternList();
-    NewPatternNameEdit->setEnabled(true);
+    ui_.NewPatternNameEdit->setEnabled(true);
     ShowPatternFileName("No File");
     ShowSetName();
-    SelectedIndex = 0;
-    if (PatternSet->GetPatternCount() > 0) {
+    if (session_.GetPatternSet()->GetPatternCount() > 0) {
         SelectOnly(0);
-        CurrentVoltages = PatternSet->GetPatternVoltages(0);
-        if (PreviewMirrorValid()) {
-            PreviewMirror->ApplyVoltageList(CurrentVoltages.get(), 0);
+        if (session_.PreviewMirrorValid())
             RedrawMirror();
-        }
     }
 }
 
 void TPatternSequenceBrowserForm::PatternListBoxClick() {
-    const auto selected = PatternListBox->selectedItems();
-    SelectedIndex = selected.isEmpty() ? 0 : PatternListBox->row(selected.first());
+    const auto selected = ui_.PatternListBox->selectedItems();
     if (!selected.isEmpty())
-        NewPatternNameEdit->setText(selected.first()->text());
-    if (PatternSet == nullptr || !PreviewMirrorValid())
-        return;
-    if (auto voltages = PatternSet->GetPatternVoltages(SelectedIndex)) {
-        PreviewMirror->ApplyVoltageList(voltages.get(), 0);
+        ui_.NewPatternNameEdit->setText(selected.first()->text());
+    if (session_.SelectPattern(selected.isEmpty() ? 0 : ui_.PatternListBox->row(selected.first())))
         RedrawMirror();
-    }
-}
-
-void TPatternSequenceBrowserForm::CaptureCurrentVoltages() {
-    if (CurrentVoltages == nullptr)
-        CurrentVoltages = std::make_unique<VoltageListClass>();
-    if (PreviewMirrorValid())
-        PreviewMirror->ReadVoltages(*CurrentVoltages);
-}
-
-void TPatternSequenceBrowserForm::SelectOnly(int row) {
-    PatternListBox->clearSelection();
-    if (row >= 0 && row < PatternListBox->count())
-        PatternListBox->item(row)->setSelected(true);
 }
 
 void TPatternSequenceBrowserForm::InsertBeforeButtonClick() {
-    CaptureCurrentVoltages();
-    VoltageListClass copy;
-    CurrentVoltages->CopyTo(&copy);
-
-    int position = 0;
-    if (PatternSet == nullptr || PatternSet->GetPatternCount() == 0)
-        ReplaceSet(std::make_unique<PatternClass>(S(PatternSetNameEdit->text()), copy.Count()));
-    else
-        position = PatternSet->GetPatternCount();
-    SelectedIndex = position;
-
-    const std::string name = S(NewPatternNameEdit->text());
-    if (!PatternSet->InsertPattern(position, name, copy)) {
+    const std::string name = S(ui_.NewPatternNameEdit->text());
+    if (session_.AddPattern(name, S(ui_.PatternSetNameEdit->text())) !=
+        PatternBrowserSession::Status::Done) {
         Dialogs::Instance().ShowMessage("Another pattern has that pattern name", "Add Failed");
-        PatternListBox->clearSelection();
+        ui_.PatternListBox->clearSelection();
         return;
     }
-    PatternListBox->addItem(Q(name));
-    SelectOnly(position);
+    ui_.PatternListBox->addItem(Q(name));
+    SelectOnly(session_.GetSelectedIndex());
     AfterListFilled();
 }
 
 void TPatternSequenceBrowserForm::ReplaceButtonClick() {
-    CaptureCurrentVoltages();
-    VoltageListClass copy;
-    CurrentVoltages->CopyTo(&copy);
-
-    if (PatternSet == nullptr) {
+    const std::string name = S(ui_.NewPatternNameEdit->text());
+    switch (session_.ReplacePattern(name)) {
+    case PatternBrowserSession::Status::NoPatternSet:
         Dialogs::Instance().ShowMessage("Cannot replace when list is empty", "Can't do that");
         return;
-    }
-    const std::string name = S(NewPatternNameEdit->text());
-    if (!PatternSet->ReplacePattern(SelectedIndex, name, copy)) {
+    case PatternBrowserSession::Status::Done:
+        break;
+    default:
         Dialogs::Instance().ShowMessage("Cannot replace: duplicate name", "Replace Failed");
         return;
     }
-    const int row = std::min(SelectedIndex, PatternListBox->count());
-    PatternListBox->insertItem(row, Q(name));
-    delete PatternListBox->takeItem(row + 1);
+    const int row = std::min(session_.GetSelectedIndex(), ui_.PatternListBox->count());
+    ui_.PatternListBox->insertItem(row, Q(name));
+    delete ui_.PatternListBox->takeItem(row + 1);
 }
 
 void TPatternSequenceBrowserForm::DeleteButtonClick() {
-    if (PatternSet == nullptr) {
+    switch (session_.DeletePattern()) {
+    case PatternBrowserSession::Status::NoPatternSet:
         Dialogs::Instance().ShowMessage("Cannot delete when list is empty", "Can't do that");
         return;
-    }
-    if (!PatternSet->DeletePattern(SelectedIndex)) {
+    case PatternBrowserSession::Status::Done:
+        break;
+    default:
         Dialogs::Instance().ShowMessage("Item not in list.", "Delete Failed");
         return;
     }
-    delete PatternListBox->takeItem(SelectedIndex);
-    PatternListBox->clearSelection();
-    if (SelectedIndex > 1)
-        SelectOnly(SelectedIndex - 1);
+    const int index = session_.GetSelectedIndex();
+    delete ui_.PatternListBox->takeItem(index);
+    ui_.PatternListBox->clearSelection();
+    if (index > 1)
+        SelectOnly(index - 1);
 }
 
 void TPatternSequenceBrowserForm::UpdateMirrorButtonClick() {
-    if (!ActiveMirrorValid()) {
+    if (session_.SendToActiveMirror() == PatternBrowserSession::Status::NoActiveMirror)
         Dialogs::Instance().ShowMessage("No mirror is loaded.", "Set Mirror Voltages");
-        return;
-    }
-    if (CurrentVoltages == nullptr)
-        return;
-    CaptureCurrentVoltages();
-    ActiveMirror->ApplyVoltageListAndSend(CurrentVoltages.get(), 0);
 }
 
 void TPatternSequenceBrowserForm::GrabMirrorButtonClick() {
-    if (!ActiveMirrorValid()) {
+    if (session_.GrabActiveMirror() == PatternBrowserSession::Status::NoActiveMirror) {
         Dialogs::Instance().ShowMessage("No mirror is loaded.", "Get Mirror Voltages");
         return;
     }
-    CurrentVoltages = std::make_unique<VoltageListClass>();
-    ActiveMirror->ReadVoltages(*CurrentVoltages);
-    if (PreviewMirrorValid()) {
-        PreviewMirror->ApplyVoltageList(CurrentVoltages.get(), 0);
+    if (session_.PreviewMirrorValid())
         RedrawMirror();
-    }
-    NewPatternNameEdit->setText("Active Mirror Pattern");
+    ui_.NewPatternNameEdit->setText("Active Mirror Pattern");
 }
 
 void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
-    if (PatternSet == nullptr || !PatternSet->IsValid())
+    if (!session_.CanSave())
         return;
     FileDialogRequest request;
     request.title = "Save Pattern Set";
     request.filter = Filter;
     request.defaultSuffix = "pat";
-    const std::string& own = PatternSet->GetFileName();
+    const std::string& own = session_.GetPatternSet()->GetFileName();
     if (own != PatternClass::NoFileName) {
         request.initialFolder = ExtractFilePath(own);
         request.initialName = ExtractFileName(own);
@@ -490,7 +403,7 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     auto chosen = Dialogs::Instance().SaveFile(request);
     if (!chosen)
         return;
-    if (!PatternSet->Write(*chosen, "1.0")) {
+    if (session_.Save(*chosen) != PatternBrowserSession::Status::Done) {
         Dialogs::Instance().ShowMessage("Could not save the pattern file.", "Save Failed");
         return;
     }
@@ -499,8 +412,7 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
 
 void TPatternSequenceBrowserForm::PatternSetNameEditKeyUp(int key) {
     if (IsEnter(key)) {
-        if (PatternSet != nullptr)
-            PatternSet->SetPatternSetName(S(PatternSetNameEdit->text()));
+        session_.SetPatternSetName(S(ui_.PatternSetNameEdit->text()));
         SetSetNameColour(clWindow);
     } else {
         SetSetNameColour(PendingColour);
@@ -508,7 +420,7 @@ void TPatternSequenceBrowserForm::PatternSetNameEditKeyUp(int key) {
 }
 
 void TPatternSequenceBrowserForm::PatternFileNameEditKeyUp(int) {
-    PatternFileNameEdit->setText(Q(ShownFileName));
+    ui_.PatternFileNameEdit->setText(Q(ShownFileName));
 }
 
 void TPatternSequenceBrowserForm::ExitButtonClick() {

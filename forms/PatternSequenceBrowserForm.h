@@ -2,16 +2,18 @@
 // The pattern sequence browser: opens a pattern-set file, shows each pattern
 // on a private preview mirror (made from the active mirror's file, output
 // held, so browsing never drives the electronics), captures voltages into
-// patterns, saves the set, and sends a pattern to the active mirror.
+// patterns, saves the set, and sends a pattern to the active mirror. The
+// editing itself is PatternBrowserSession; the window runs the dialogs,
+// shows the list and names, and turns the session's statuses into messages.
 //
 // Created once and hidden, not destroyed, when the user leaves it. The
 // mirror display frame's "Pattern Library" button hands it the active mirror
 // (SetActiveMirror) and shows it (ShowBrowser).
 #include "Shared_Software/Frames/PatternBrowserInterface.h"
+#include "model/PatternBrowserSession.h"
 
 #include <QMainWindow>
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -24,10 +26,7 @@ class QSplitter;
 
 namespace ostrander {
 
-class MirrorClass;
-class PatternClass;
 class TMirrorDisplayFrame;
-class VoltageListClass;
 
 class TPatternSequenceBrowserForm : public QMainWindow, public PatternBrowserInterface {
     Q_OBJECT
@@ -38,18 +37,19 @@ public:
     // The main window's mirror (not owned), or null. Whoever destroys that
     // mirror must hand over null (or the new mirror) first.
     void SetActiveMirror(MirrorClass* mirror) override;
-    MirrorClass* GetActiveMirror() const { return ActiveMirror; }
+    MirrorClass* GetActiveMirror() const { return session_.GetActiveMirror(); }
     // Marks the window as opened from a mirror display and shows it as a
     // modeless window (brought to the front when already shown).
     void ShowBrowser() override;
     void SetOpenedFromMirrorDisplay(bool opened) { OpenedFromMirrorDisplay = opened; }
 
-    // Read access for the holder and for tests.
-    PatternClass* GetPatternSet() const { return PatternSet.get(); }
-    MirrorClass* GetPreviewMirror() const { return PreviewMirror.get(); }
-    const VoltageListClass* GetCurrentVoltages() const { return CurrentVoltages.get(); }
-    int GetSelectedIndex() const { return SelectedIndex; }
-    bool IsFileLoaded() const { return FileLoaded; }
+    // The editing session the window shows, and read access to it.
+    PatternBrowserSession& Session() { return session_; }
+    PatternClass* GetPatternSet() const { return session_.GetPatternSet(); }
+    MirrorClass* GetPreviewMirror() const { return session_.GetPreviewMirror(); }
+    const VoltageListClass* GetCurrentVoltages() const { return session_.GetCurrentVoltages(); }
+    int GetSelectedIndex() const { return session_.GetSelectedIndex(); }
+    bool IsFileLoaded() const { return session_.IsFileLoaded(); }
 
     // Event handlers (wired to the controls below).
     void FormShow();
@@ -68,27 +68,30 @@ public:
     void PatternFileNameEditKeyUp(int key);
     void ExitButtonClick();
 
-    // Controls, owned through Qt parenting.
-    QAction* ExitMenuItem = nullptr;
-    QWidget* ControlPanel = nullptr;
-    QSplitter* Splitter = nullptr;
-    QWidget* MirrorDisplayPanel = nullptr;
-    TMirrorDisplayFrame* MirrorDisplayFrame = nullptr;
-    QLabel* PatternFileNameLabel = nullptr;
-    QLineEdit* PatternFileNameEdit = nullptr;
-    QPushButton* PatternFileBrowseButton = nullptr;
-    QPushButton* ZernikeSetButton = nullptr;
-    QLabel* PatternSetNameLabel = nullptr;
-    QLineEdit* PatternSetNameEdit = nullptr;
-    QPushButton* UpdateMirrorButton = nullptr;
-    QPushButton* GrabMirrorButton = nullptr;
-    QPushButton* UpdateFileButton = nullptr;
-    QLabel* PatternListLabel = nullptr;
-    QListWidget* PatternListBox = nullptr;
-    QLineEdit* NewPatternNameEdit = nullptr;
-    QPushButton* InsertBeforeButton = nullptr;
-    QPushButton* ReplaceButton = nullptr;
-    QPushButton* DeleteButton = nullptr;
+    // The controls, owned through Qt parenting; for tests that drive them.
+    struct Controls {
+        QAction* ExitMenuItem = nullptr;
+        QWidget* ControlPanel = nullptr;
+        QSplitter* Splitter = nullptr;
+        QWidget* MirrorDisplayPanel = nullptr;
+        TMirrorDisplayFrame* MirrorDisplayFrame = nullptr;
+        QLabel* PatternFileNameLabel = nullptr;
+        QLineEdit* PatternFileNameEdit = nullptr;
+        QPushButton* PatternFileBrowseButton = nullptr;
+        QPushButton* ZernikeSetButton = nullptr;
+        QLabel* PatternSetNameLabel = nullptr;
+        QLineEdit* PatternSetNameEdit = nullptr;
+        QPushButton* UpdateMirrorButton = nullptr;
+        QPushButton* GrabMirrorButton = nullptr;
+        QPushButton* UpdateFileButton = nullptr;
+        QLabel* PatternListLabel = nullptr;
+        QListWidget* PatternListBox = nullptr;
+        QLineEdit* NewPatternNameEdit = nullptr;
+        QPushButton* InsertBeforeButton = nullptr;
+        QPushButton* ReplaceButton = nullptr;
+        QPushButton* DeleteButton = nullptr;
+    };
+    const Controls& Ui() const { return ui_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -100,29 +103,18 @@ private:
     void FillPatternList();
     // Enables the list box and proposes "Pattern <items>" as the next name.
     void AfterListFilled();
-    // The name the open dialog last returned; empty until the first choice.
+    // The name the open dialog returned, or none when cancelled.
     std::optional<std::string> RunOpenDialog();
     void ShowPatternFileName(const std::string& name);
     void ShowSetName();
     void SetSetNameColour(int colour);
     void RedrawMirror();
-    bool ActiveMirrorValid() const;
-    bool PreviewMirrorValid() const;
-    void ReplaceSet(std::unique_ptr<PatternClass> set);
-    // The preview mirror's voltages into the current voltages (made when missing).
-    void CaptureCurrentVoltages();
     void SelectOnly(int row);
 
-    MirrorClass* ActiveMirror = nullptr;
-    std::unique_ptr<MirrorClass> PreviewMirror;
-    std::string MirrorFileName;
-    std::string PatternFileName;
-    std::unique_ptr<PatternClass> PatternSet;
+    Controls ui_;
+    PatternBrowserSession session_;
     std::string OpenDialogFileName; // what the open dialog last returned
     std::string ShownFileName;      // what the file-name box last showed
-    std::unique_ptr<VoltageListClass> CurrentVoltages;
-    int SelectedIndex = 0;
-    bool FileLoaded = false;
     bool OpenedFromMirrorDisplay = false;
 };
 

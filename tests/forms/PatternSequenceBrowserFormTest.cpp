@@ -126,19 +126,19 @@ protected:
 
     std::vector<std::string> ListItems() const {
         std::vector<std::string> items;
-        for (int i = 0; i < form_->PatternListBox->count(); ++i)
-            items.push_back(form_->PatternListBox->item(i)->text().toStdString());
+        for (int i = 0; i < form_->Ui().PatternListBox->count(); ++i)
+            items.push_back(form_->Ui().PatternListBox->item(i)->text().toStdString());
         return items;
     }
     std::vector<int> SelectedRows() const {
         std::vector<int> rows;
-        for (int i = 0; i < form_->PatternListBox->count(); ++i)
-            if (form_->PatternListBox->item(i)->isSelected())
+        for (int i = 0; i < form_->Ui().PatternListBox->count(); ++i)
+            if (form_->Ui().PatternListBox->item(i)->isSelected())
                 rows.push_back(i);
         return rows;
     }
     void ClickRow(int row) {
-        QListWidget* list = form_->PatternListBox;
+        QListWidget* list = form_->Ui().PatternListBox;
         const QRect r = list->visualItemRect(list->item(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
     }
@@ -170,21 +170,21 @@ protected:
 TEST_F(BrowserTest, StartsWithTheDesignedControls) {
     EXPECT_EQ(form_->windowTitle(), "Pattern Sequence Browser");
     EXPECT_EQ(form_->size(), QSize(831, 694));
-    EXPECT_EQ(form_->ExitMenuItem->text(), "&Exit");
-    EXPECT_EQ(form_->PatternFileNameEdit->text(), "No File");
-    EXPECT_FALSE(form_->PatternFileNameEdit->isEnabled());
-    EXPECT_EQ(form_->PatternSetNameEdit->text(), "No Pattern File");
-    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Pattern 0");
-    EXPECT_FALSE(form_->PatternListBox->isEnabled());
-    EXPECT_EQ(form_->PatternListBox->count(), 0);
+    EXPECT_EQ(form_->Ui().ExitMenuItem->text(), "&Exit");
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text(), "No File");
+    EXPECT_FALSE(form_->Ui().PatternFileNameEdit->isEnabled());
+    EXPECT_EQ(form_->Ui().PatternSetNameEdit->text(), "No Pattern File");
+    EXPECT_EQ(form_->Ui().NewPatternNameEdit->text(), "Pattern 0");
+    EXPECT_FALSE(form_->Ui().PatternListBox->isEnabled());
+    EXPECT_EQ(form_->Ui().PatternListBox->count(), 0);
     const std::pair<QPushButton*, const char*> captions[] = {
-        {form_->PatternFileBrowseButton, "Browse"},
-        {form_->UpdateMirrorButton, "Set Mirror Voltages"},
-        {form_->GrabMirrorButton, "Get Mirror Voltages"},
-        {form_->UpdateFileButton, "Save File"},
-        {form_->InsertBeforeButton, "Add Pattern"},
-        {form_->ReplaceButton, "Replace Pattern"},
-        {form_->DeleteButton, "Delete Pattern"},
+        {form_->Ui().PatternFileBrowseButton, "Browse"},
+        {form_->Ui().UpdateMirrorButton, "Set Mirror Voltages"},
+        {form_->Ui().GrabMirrorButton, "Get Mirror Voltages"},
+        {form_->Ui().UpdateFileButton, "Save File"},
+        {form_->Ui().InsertBeforeButton, "Add Pattern"},
+        {form_->Ui().ReplaceButton, "Replace Pattern"},
+        {form_->Ui().DeleteButton, "Delete Pattern"},
     };
     for (const auto& [button, caption] : captions)
         EXPECT_EQ(button->text().toStdString(), caption);
@@ -197,9 +197,9 @@ TEST_F(BrowserTest, FirstShowingCancelledStillBuildsThePreviewMirror) {
     Open(mirror_.get()); // the open dialog is cancelled
     ASSERT_EQ(dialogs_.openRequests.size(), 1u);
     EXPECT_EQ(form_->GetPatternSet(), nullptr);
-    EXPECT_FALSE(form_->PatternListBox->isEnabled());
-    EXPECT_EQ(form_->PatternListBox->count(), 0);
-    EXPECT_EQ(form_->PatternFileNameEdit->text(), "No File");
+    EXPECT_FALSE(form_->Ui().PatternListBox->isEnabled());
+    EXPECT_EQ(form_->Ui().PatternListBox->count(), 0);
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text(), "No File");
 
     MirrorClass* preview = form_->GetPreviewMirror();
     ASSERT_NE(preview, nullptr);
@@ -207,7 +207,7 @@ TEST_F(BrowserTest, FirstShowingCancelledStillBuildsThePreviewMirror) {
     EXPECT_NE(preview, mirror_.get());
     EXPECT_EQ(preview->GetFileName(), mirror_->GetFileName());
     EXPECT_FALSE(preview->SendBank(0)); // output held
-    EXPECT_EQ(form_->MirrorDisplayFrame->GetMirror(), preview);
+    EXPECT_EQ(form_->Ui().MirrorDisplayFrame->GetMirror(), preview);
     EXPECT_EQ(MirrorVolts(preview), (Volts{5, 6, 7, 8}));
 
     // Showing again asks again: no file has been loaded.
@@ -220,17 +220,17 @@ TEST_F(BrowserTest, ValidFileIsShownAndKeptAcrossShowings) {
     OpenWith(setFile_);
     ASSERT_TRUE(form_->IsFileLoaded());
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt"}));
-    EXPECT_TRUE(form_->PatternListBox->isEnabled());
-    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Pattern 4");
-    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), setFile_);
-    EXPECT_TRUE(form_->PatternFileNameEdit->isEnabled());
-    EXPECT_EQ(form_->PatternSetNameEdit->text(), "Focus steps");
+    EXPECT_TRUE(form_->Ui().PatternListBox->isEnabled());
+    EXPECT_EQ(form_->Ui().NewPatternNameEdit->text(), "Pattern 4");
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text().toStdString(), setFile_);
+    EXPECT_TRUE(form_->Ui().PatternFileNameEdit->isEnabled());
+    EXPECT_EQ(form_->Ui().PatternSetNameEdit->text(), "Focus steps");
     EXPECT_EQ(form_->windowTitle(), "Focus steps Pattern Sequence Browser");
     EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{0, 0, 0, 0}));
 
-    form_->NewPatternNameEdit->setText("Added");
+    form_->Ui().NewPatternNameEdit->setText("Added");
     SetMirrorVolts(form_->GetPreviewMirror(), {1, 2, 3, 4});
-    Click(form_->InsertBeforeButton);
+    Click(form_->Ui().InsertBeforeButton);
 
     form_->ExitButtonClick();
     EXPECT_FALSE(form_->isVisible());
@@ -247,8 +247,8 @@ TEST_F(BrowserTest, UnusableFileAtFirstShowingGivesAnEmptyDefaultSet) {
     EXPECT_FALSE(form_->IsFileLoaded());
     EXPECT_EQ(form_->GetPatternSet()->GetPatternSetName(), "Default Pattern");
     EXPECT_EQ(form_->GetPatternSet()->GetFileName(), bad);
-    EXPECT_TRUE(form_->PatternListBox->isEnabled());
-    EXPECT_EQ(form_->PatternListBox->count(), 0);
+    EXPECT_TRUE(form_->Ui().PatternListBox->isEnabled());
+    EXPECT_EQ(form_->Ui().PatternListBox->count(), 0);
     EXPECT_EQ(form_->windowTitle(), "Default Pattern Pattern Sequence Browser");
 }
 
@@ -257,7 +257,7 @@ TEST_F(BrowserTest, ChoosingAPatternShowsItOnThePreviewOnly) {
     OpenWith(setFile_);
     ClickRow(3);
     EXPECT_EQ(form_->GetSelectedIndex(), 3);
-    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Tilt");
+    EXPECT_EQ(form_->Ui().NewPatternNameEdit->text(), "Tilt");
     EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{0, 10, 20, 30}));
     EXPECT_EQ(MirrorVolts(mirror_.get()), (Volts{5, 5, 5, 5}));
     EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{0, 0, 0, 0}));
@@ -266,17 +266,17 @@ TEST_F(BrowserTest, ChoosingAPatternShowsItOnThePreviewOnly) {
 TEST_F(BrowserTest, AddAppendsThePreviewVoltagesOrReportsADuplicate) {
     OpenWith(setFile_);
     SetMirrorVolts(form_->GetPreviewMirror(), {1, 2, 3, 4});
-    form_->NewPatternNameEdit->setText("Edited");
-    Click(form_->InsertBeforeButton);
+    form_->Ui().NewPatternNameEdit->setText("Edited");
+    Click(form_->Ui().InsertBeforeButton);
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(Names(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt", "Edited"}));
     EXPECT_EQ(VoltagesOf(form_->GetPatternSet()->GetPatternVoltages(4).get()), (Volts{1, 2, 3, 4}));
     EXPECT_EQ(SelectedRows(), std::vector<int>{4});
     EXPECT_EQ(form_->GetSelectedIndex(), 4);
-    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Pattern 5");
+    EXPECT_EQ(form_->Ui().NewPatternNameEdit->text(), "Pattern 5");
 
-    form_->NewPatternNameEdit->setText("Tilt");
-    Click(form_->InsertBeforeButton);
+    form_->Ui().NewPatternNameEdit->setText("Tilt");
+    Click(form_->Ui().InsertBeforeButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"Another pattern has that pattern name", "Add Failed"}}));
     EXPECT_EQ(ListItems().size(), 5u);
     EXPECT_EQ(form_->GetPatternSet()->GetPatternCount(), 5);
@@ -286,10 +286,10 @@ TEST_F(BrowserTest, AddAppendsThePreviewVoltagesOrReportsADuplicate) {
 
 TEST_F(BrowserTest, AddWithoutASetMakesOneNamedAfterTheSetNameBox) {
     Open(mirror_.get()); // cancelled: no set
-    form_->PatternSetNameEdit->setText("Fresh");
-    form_->NewPatternNameEdit->setText("First");
+    form_->Ui().PatternSetNameEdit->setText("Fresh");
+    form_->Ui().NewPatternNameEdit->setText("First");
     SetMirrorVolts(form_->GetPreviewMirror(), {9, 8, 7, 6});
-    Click(form_->InsertBeforeButton);
+    Click(form_->Ui().InsertBeforeButton);
     PatternClass* set = form_->GetPatternSet();
     ASSERT_NE(set, nullptr);
     EXPECT_TRUE(set->IsValid());
@@ -299,55 +299,55 @@ TEST_F(BrowserTest, AddWithoutASetMakesOneNamedAfterTheSetNameBox) {
     EXPECT_EQ(set->FindPattern(0)->PatternName, "First");
     EXPECT_EQ(ListItems(), std::vector<std::string>{"First"});
     EXPECT_EQ(SelectedRows(), std::vector<int>{0});
-    EXPECT_TRUE(form_->PatternListBox->isEnabled());
+    EXPECT_TRUE(form_->Ui().PatternListBox->isEnabled());
 }
 
 TEST_F(BrowserTest, ReplaceRenamesTheSelectedPatternOrReportsWhy) {
     Open(mirror_.get());
-    Click(form_->ReplaceButton);
+    Click(form_->Ui().ReplaceButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"Cannot replace when list is empty", "Can't do that"}}));
 
     form_->PatternFileBrowseButtonClick(); // nothing queued: cancelled
     dialogs_.openAnswers.push_back(setFile_);
-    Click(form_->PatternFileBrowseButton);
+    Click(form_->Ui().PatternFileBrowseButton);
     ClickRow(1);
     SetMirrorVolts(form_->GetPreviewMirror(), {11, 12, 13, 14});
-    form_->NewPatternNameEdit->setText("Step one");
-    Click(form_->ReplaceButton);
+    form_->Ui().NewPatternNameEdit->setText("Step one");
+    Click(form_->Ui().ReplaceButton);
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step one", "Step 2", "Tilt"}));
     EXPECT_EQ(Names(), ListItems());
     EXPECT_EQ(VoltagesOf(form_->GetPatternSet()->GetPatternVoltages(1).get()),
               (Volts{11, 12, 13, 14}));
 
-    form_->NewPatternNameEdit->setText("Tilt");
-    Click(form_->ReplaceButton);
+    form_->Ui().NewPatternNameEdit->setText("Tilt");
+    Click(form_->Ui().ReplaceButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"Cannot replace: duplicate name", "Replace Failed"}}));
     EXPECT_EQ(Names(), ListItems());
 }
 
 TEST_F(BrowserTest, DeleteSelectsThePreviousItemAboveIndexOne) {
     Open(mirror_.get()); // cancelled: no set
-    Click(form_->DeleteButton);
+    Click(form_->Ui().DeleteButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"Cannot delete when list is empty", "Can't do that"}}));
 
     dialogs_.openAnswers.push_back(setFile_);
-    Click(form_->PatternFileBrowseButton);
+    Click(form_->Ui().PatternFileBrowseButton);
     ClickRow(3);
-    Click(form_->DeleteButton);
+    Click(form_->Ui().DeleteButton);
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2"}));
     EXPECT_EQ(SelectedRows(), std::vector<int>{2});
 
     ClickRow(1);
-    Click(form_->DeleteButton);
+    Click(form_->Ui().DeleteButton);
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 2"}));
     EXPECT_TRUE(SelectedRows().empty());
     // The selected index stays: a second delete removes the pattern that
     // moved up into it.
-    Click(form_->DeleteButton);
+    Click(form_->Ui().DeleteButton);
     EXPECT_EQ(ListItems(), std::vector<std::string>{"Flat"});
     EXPECT_EQ(Names(), ListItems());
-    Click(form_->DeleteButton);
+    Click(form_->Ui().DeleteButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"Item not in list.", "Delete Failed"}}));
     EXPECT_EQ(Names(), std::vector<std::string>{"Flat"});
 }
@@ -355,15 +355,15 @@ TEST_F(BrowserTest, DeleteSelectsThePreviousItemAboveIndexOne) {
 TEST_F(BrowserTest, SetAndGetMirrorVoltagesMoveVoltagesBetweenPreviewAndLiveMirror) {
     OpenWith(setFile_);
     ClickRow(3); // preview shows Tilt
-    Click(form_->UpdateMirrorButton);
+    Click(form_->Ui().UpdateMirrorButton);
     EXPECT_EQ(MirrorVolts(mirror_.get()), (Volts{0, 10, 20, 30}));
     EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{0, 10, 20, 30}));
 
     SetMirrorVolts(mirror_.get(), {40, 41, 42, 43});
-    Click(form_->GrabMirrorButton);
+    Click(form_->Ui().GrabMirrorButton);
     EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{40, 41, 42, 43}));
     EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), (Volts{40, 41, 42, 43}));
-    EXPECT_EQ(form_->NewPatternNameEdit->text(), "Active Mirror Pattern");
+    EXPECT_EQ(form_->Ui().NewPatternNameEdit->text(), "Active Mirror Pattern");
     EXPECT_TRUE(TakeMessages().empty());
 }
 
@@ -372,25 +372,25 @@ TEST_F(BrowserTest, WithoutAnActiveMirrorTheMirrorButtonsSaySoAndChangeNothing) 
     Open(nullptr);
     // No preview either: the mirror file name comes from the active mirror.
     EXPECT_FALSE(form_->GetPreviewMirror() != nullptr && form_->GetPreviewMirror()->IsValid());
-    EXPECT_EQ(form_->MirrorDisplayFrame->GetMirror(), nullptr);
+    EXPECT_EQ(form_->Ui().MirrorDisplayFrame->GetMirror(), nullptr);
     const Volts before = VoltagesOf(form_->GetCurrentVoltages());
-    const QString name = form_->NewPatternNameEdit->text();
-    Click(form_->UpdateMirrorButton);
-    Click(form_->GrabMirrorButton);
+    const QString name = form_->Ui().NewPatternNameEdit->text();
+    Click(form_->Ui().UpdateMirrorButton);
+    Click(form_->Ui().GrabMirrorButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"No mirror is loaded.", "Set Mirror Voltages"},
                                         {"No mirror is loaded.", "Get Mirror Voltages"}}));
     EXPECT_EQ(VoltagesOf(form_->GetCurrentVoltages()), before);
-    EXPECT_EQ(form_->NewPatternNameEdit->text(), name);
+    EXPECT_EQ(form_->Ui().NewPatternNameEdit->text(), name);
 }
 
 TEST_F(BrowserTest, SaveWritesVersionOneThroughTheSaveDialog) {
     OpenWith(setFile_);
     const std::string out = (root_ / "sets" / "saved.ini").string();
     dialogs_.saveAnswers.push_back(out);
-    Click(form_->UpdateFileButton);
+    Click(form_->Ui().UpdateFileButton);
     ASSERT_EQ(dialogs_.saveRequests.size(), 1u);
     EXPECT_EQ(dialogs_.saveRequests[0].initialName, "focus.ini");
-    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), out);
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text().toStdString(), out);
     EXPECT_EQ(form_->GetPatternSet()->GetFileName(), setFile_);
 
     IniFile ini(out);
@@ -402,8 +402,8 @@ TEST_F(BrowserTest, SaveWritesVersionOneThroughTheSaveDialog) {
     EXPECT_EQ(reread.GetPatternNames(), form_->GetPatternSet()->GetPatternNames());
 
     // Cancelled: nothing written, nothing shown.
-    Click(form_->UpdateFileButton);
-    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), out);
+    Click(form_->Ui().UpdateFileButton);
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text().toStdString(), out);
 }
 
 namespace {
@@ -416,11 +416,11 @@ TEST_F(BrowserTest, FailedSaveTellsTheUserAndKeepsTheOldFile) {
     OpenWith(setFile_);
     std::ifstream in(setFile_, std::ios::binary);
     const std::string before((std::istreambuf_iterator<char>(in)), {});
-    form_->NewPatternNameEdit->setText("New");
-    Click(form_->InsertBeforeButton);
+    form_->Ui().NewPatternNameEdit->setText("New");
+    Click(form_->Ui().InsertBeforeButton);
     dialogs_.saveAnswers.push_back(setFile_);
     IniFile::SetSaveHookForTesting(&FailingSave);
-    Click(form_->UpdateFileButton);
+    Click(form_->Ui().UpdateFileButton);
     IniFile::SetSaveHookForTesting(nullptr);
     EXPECT_EQ(TakeMessages(), (Messages{{"Could not save the pattern file.", "Save Failed"}}));
     std::ifstream again(setFile_, std::ios::binary);
@@ -444,7 +444,7 @@ TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileGivesANewEmptyOne) {
     Open(mirror_.get());
     const std::string other = Write("other.ini", PatternSetText("Other", {"Only"}, {{7, 7, 7, 7}}));
     dialogs_.openAnswers.push_back(other);
-    Click(form_->PatternFileBrowseButton);
+    Click(form_->Ui().PatternFileBrowseButton);
     EXPECT_TRUE(form_->IsFileLoaded());
     EXPECT_EQ(ListItems(), std::vector<std::string>{"Only"});
     EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{7, 7, 7, 7}));
@@ -452,34 +452,34 @@ TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileGivesANewEmptyOne) {
 
     const std::string bad = Write("bad.ini", "not a pattern file");
     dialogs_.openAnswers.push_back(bad);
-    Click(form_->PatternFileBrowseButton);
+    Click(form_->Ui().PatternFileBrowseButton);
     PatternClass* set = form_->GetPatternSet();
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(set->GetPatternSetName(), "");
     EXPECT_EQ(set->GetVoltageCount(), 4);
     EXPECT_EQ(set->GetPatternCount(), 0);
     EXPECT_EQ(ListItems(), std::vector<std::string>{"Only"}); // the list keeps its items
-    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), bad);
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text().toStdString(), bad);
     EXPECT_EQ(form_->windowTitle(), " Pattern Sequence Browser");
 }
 
 TEST_F(BrowserTest, SetNameBoxShowsPendingColourUntilEnter) {
     OpenWith(setFile_);
     auto base = [&] {
-        return form_->PatternSetNameEdit->palette().color(QPalette::Base).rgb() & 0xFFFFFF;
+        return form_->Ui().PatternSetNameEdit->palette().color(QPalette::Base).rgb() & 0xFFFFFF;
     };
-    form_->PatternSetNameEdit->setFocus();
-    form_->PatternSetNameEdit->selectAll();
-    QTest::keyClicks(form_->PatternSetNameEdit, "Renamed");
+    form_->Ui().PatternSetNameEdit->setFocus();
+    form_->Ui().PatternSetNameEdit->selectAll();
+    QTest::keyClicks(form_->Ui().PatternSetNameEdit, "Renamed");
     EXPECT_EQ(base(), ImageCanvas::ToQRgb(0xC0DCC0) & 0xFFFFFF);
     EXPECT_EQ(form_->GetPatternSet()->GetPatternSetName(), "Focus steps");
-    QTest::keyClick(form_->PatternSetNameEdit, Qt::Key_Return);
+    QTest::keyClick(form_->Ui().PatternSetNameEdit, Qt::Key_Return);
     EXPECT_EQ(form_->GetPatternSet()->GetPatternSetName(), "Renamed");
     EXPECT_EQ(base(), ImageCanvas::ToQRgb(ColorToRGB(clWindow)) & 0xFFFFFF);
 
     // The file-name box cannot be edited.
-    QTest::keyClicks(form_->PatternFileNameEdit, "x");
-    EXPECT_EQ(form_->PatternFileNameEdit->text().toStdString(), setFile_);
+    QTest::keyClicks(form_->Ui().PatternFileNameEdit, "x");
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text().toStdString(), setFile_);
 }
 
 TEST_F(BrowserTest, PatternLibraryButtonHandsOverTheMirrorAndShowsTheBrowser) {

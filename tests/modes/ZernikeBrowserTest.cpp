@@ -43,7 +43,7 @@ protected:
         return out;
     }
     void ClickRow(int row) {
-        QListWidget* list = form->PatternListBox;
+        QListWidget* list = form->Ui().PatternListBox;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
     }
@@ -69,19 +69,19 @@ TEST_F(ZernikeBrowser, MirrorSetBecomesANewUnsavedSetShownPatternByPattern) {
     MirrorClass mirror("..\\Devices\\Hex37.ini");
     ASSERT_TRUE(mirror.IsValid());
     Open(&mirror);
-    EXPECT_EQ(form->ZernikeSetButton->text(), "Zernike Set");
-    QTest::mouseClick(form->ZernikeSetButton, Qt::LeftButton);
+    EXPECT_EQ(form->Ui().ZernikeSetButton->text(), "Zernike Set");
+    QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
     EXPECT_TRUE(Messages().empty());
 
     const PatternClass* set = form->GetPatternSet();
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(set->GetPatternSetName(), "DefaultCircularHex37");
     EXPECT_EQ(set->GetFileName(), PatternClass::NoFileName);
-    EXPECT_EQ(form->PatternSetNameEdit->text(), "DefaultCircularHex37");
-    EXPECT_EQ(form->PatternFileNameEdit->text(), "No File");
-    ASSERT_EQ(form->PatternListBox->count(), ZernikeTermCount);
+    EXPECT_EQ(form->Ui().PatternSetNameEdit->text(), "DefaultCircularHex37");
+    EXPECT_EQ(form->Ui().PatternFileNameEdit->text(), "No File");
+    ASSERT_EQ(form->Ui().PatternListBox->count(), ZernikeTermCount);
     for (int k = 0; k < ZernikeTermCount; ++k)
-        EXPECT_EQ(form->PatternListBox->item(k)->text().toStdString(), ZernikeTermNames[k]);
+        EXPECT_EQ(form->Ui().PatternListBox->item(k)->text().toStdString(), ZernikeTermNames[k]);
 
     ExpectPreview(mirror, 0);
     ClickRow(ZernikeDefocusTerm);
@@ -89,7 +89,7 @@ TEST_F(ZernikeBrowser, MirrorSetBecomesANewUnsavedSetShownPatternByPattern) {
     EXPECT_DOUBLE_EQ(form->GetPreviewMirror()->GetVoltage(1), 40);
 
     // The browser edits its own copy; the mirror's set stays whole.
-    QTest::mouseClick(form->DeleteButton, Qt::LeftButton);
+    QTest::mouseClick(form->Ui().DeleteButton, Qt::LeftButton);
     EXPECT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount - 1);
     EXPECT_EQ(mirror.GetInfo()->Zernike->GetPatternSet()->GetPatternCount(), ZernikeTermCount);
     // The output of the mirror itself was never touched.
@@ -98,9 +98,9 @@ TEST_F(ZernikeBrowser, MirrorSetBecomesANewUnsavedSetShownPatternByPattern) {
 
 TEST_F(ZernikeBrowser, WithoutAMirrorNothingChanges) {
     Open(nullptr);
-    QTest::mouseClick(form->ZernikeSetButton, Qt::LeftButton);
+    QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
     EXPECT_EQ(Messages(), std::vector<std::string>{"Zernike Set: No mirror is loaded."});
-    EXPECT_EQ(form->PatternListBox->count(), 0);
+    EXPECT_EQ(form->Ui().PatternListBox->count(), 0);
 }
 
 } // namespace

@@ -1,0 +1,314 @@
+// The pattern browser's editing session without a window: which set is
+// edited, what reaches the preview and the active mirror, the selected index
+// and the status of each operation. No operation may show a message itself.
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "Shared_Software/Pattern/VoltageListClass.h"
+#include "model/PatternBrowserSession.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/IniFile.h"
+#include "toolkit/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace ostrander;
+namespace fs = std::filesystem;
+using Status = PatternBrowserSession::Status;
+using ShowOutcome = PatternBrowserSession::ShowOutcome;
+
+namespace {
+
+// Four actuators in a row; no Zernike set.
+const char* const kMirrorText = "[General]\nFileType=Mirror Info\nDeviceName=Row of four\n"
+                                "MapPrefix=none\nLimitVoltage=300\n"
+                                "[DM Model]\nDiameter_m=0.01\nActuators=4\n"
+                                "[A0]\nIndex=0\nX=-0.003\nDpad_m=0.002\n"
+                                "[A1]\nIndex=1\nX=-0.001\nDpad_m=0.002\n"
+                                "[A2]\nIndex=2\nX=0.001\nDpad_m=0.002\n"
+                                "[A3]\nIndex=3\nX=0.003\nDpad_m=0.002\n";
+
+using Volts = std::vector<double>;
+using Names = std::vector<std::string>;
+
+std::string PatternSetText(const std::string& setName, const Names& names,
+                           const std::vector<Volts>& volts) {
+    std::ostringstream t;
+    t << "[General]\nFileType=Actuator Pattern Set\nPatternSetName=" << setName
+      << "\nPatternCount=" << names.size() << "\nVoltageCount=4\n"
+      << "[FileInformation]\nFileVersion=1.0\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        t << "[Pattern00" << i << "]\nPatternName=" << names[i] << "\n";
+        for (std::size_t j = 0; j < volts[i].size(); ++j)
+            t << "Voltage00" << j << "=" << volts[i][j] << "\n";
+    }
+    return t.str();
+}
+
+Volts VoltagesOf(const VoltageListClass* list) {
+    Volts v;
+    if (list != nullptr)
+        for (const VoltageListEntry* e = list->First(); e != nullptr; e = e->next)
+            v.push_back(e->Voltage);
+    return v;
+}
+
+Volts MirrorVolts(MirrorClass* mirror) {
+    Volts v;
+    for (int d = 1; d <= 4; ++d)
+        v.push_back(mirror->GetVoltage(d));
+    return v;
+}
+
+void SetMirrorVolts(MirrorClass* mirror, const Volts& v) {
+    for (int d = 1; d <= 4; ++d)
+        ASSERT_TRUE(mirror->SetVoltage(d, v[d - 1]));
+}
+
+bool FailingSave(const std::string&) {
+    return false;
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                ("ostrander_session_" +
+                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+                 std::to_string(::getpid()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "bin");
+        fs::create_directories(root_ / "Devices");
+        SetProgramFolder((root_ / "bin").string());
+        std::ofstream(root_ / "Devices" / "row.ini") << kMirrorText;
+        active_ = std::make_unique<MirrorClass>(std::string(DeviceFolderRelative) + "row.ini");
+        ASSERT_TRUE(active_->IsValid());
+        setFile_ = Write("focus.pat", PatternSetText("Focus steps", {"Flat", "Step 1", "Tilt"},
+                                                     {{0, 0, 0, 0}, {10, 10, 10, 10}, {0, 10, 20, 30}}));
+    }
+    void TearDown() override {
+        EXPECT_TRUE(dialogs_.messages.empty()) << "the session shows no messages itself";
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    std::string Write(const std::string& name, const std::string& text) {
+        const std::string path = (root_ / name).string();
+        std::ofstream(path, std::ios::binary) << text;
+        return path;
+    }
+    Names PatternNames() const {
+        Names names = session_.GetPatternSet()->GetPatternNames();
+        names.pop_back(); // the closing "None"
+        return names;
+    }
+    // A session showing `file` on a preview of the active mirror, as the
+    // window's first showing does.
+    void ShowWith(const std::string& file) {
+        session_.SetActiveMirror(active_.get());
+        ASSERT_EQ(session_.ShowSet(file, file), ShowOutcome::Valid);
+        ASSERT_NE(session_.RebuildPreviewMirror(), nullptr);
+        session_.ShowCurrentVoltagesOnPreview();
+    }
+
+    fs::path root_;
+    ScriptedDialogs dialogs_;
+    ScopedDialogs scope_{dialogs_};
+    std::unique_ptr<MirrorClass> active_;
+    std::string setFile_;
+    PatternBrowserSession session_;
+};
+
+} // namespace
+
+TEST_F(SessionTest, ShowingAsksForASetUntilAValidOneWasShownAndThenKeepsIt) {
+    EXPECT_TRUE(session_.NeedsSetFile());
+    EXPECT_EQ(session_.ShowSet(std::nullopt, ""), ShowOutcome::NoSet) << "dialog cancelled";
+    EXPECT_EQ(session_.GetPatternSet(), nullptr);
+
+    const std::string bad = Write("bad.pat", "[General]\nFileType=Something else\n");
+    EXPECT_EQ(session_.ShowSet(bad, bad), ShowOutcome::NotUsable);
+    ASSERT_NE(session_.GetPatternSet(), nullptr);
+    EXPECT_EQ(session_.GetPatternSet()->GetPatternSetName(), "Default Pattern");
+    EXPECT_EQ(session_.GetPatternSet()->GetFileName(), bad);
+    EXPECT_TRUE(session_.NeedsSetFile());
+
+    EXPECT_EQ(session_.ShowSet(setFile_, setFile_), ShowOutcome::Valid);
+    EXPECT_TRUE(session_.IsFileLoaded());
+    EXPECT_FALSE(session_.NeedsSetFile());
+    EXPECT_EQ(VoltagesOf(session_.GetCurrentVoltages()), (Volts{0, 0, 0, 0}));
+
+    // Later showings keep the set in memory with its edits.
+    session_.SetActiveMirror(active_.get());
+    ASSERT_EQ(session_.AddPattern("Added", ""), Status::Done);
+    EXPECT_EQ(session_.ShowSet(std::nullopt, "ignored"), ShowOutcome::Valid);
+    EXPECT_EQ(PatternNames(), (Names{"Flat", "Step 1", "Tilt", "Added"}));
+}
+
+TEST_F(SessionTest, PreviewIsAHeldCopyOfTheFirstActiveMirrorSeen) {
+    EXPECT_EQ(session_.RebuildPreviewMirror(), nullptr) << "no active mirror, no file";
+    EXPECT_FALSE(session_.PreviewMirrorValid());
+
+    SetMirrorVolts(active_.get(), {5, 6, 7, 8});
+    session_.SetActiveMirror(active_.get());
+    MirrorClass* preview = session_.RebuildPreviewMirror();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_NE(preview, active_.get());
+    EXPECT_EQ(preview->GetFileName(), active_->GetFileName());
+    EXPECT_FALSE(preview->SendBank(0)) << "output held";
+    session_.ShowCurrentVoltagesOnPreview();
+    EXPECT_EQ(VoltagesOf(session_.GetCurrentVoltages()), (Volts{5, 6, 7, 8}));
+    EXPECT_EQ(MirrorVolts(preview), (Volts{5, 6, 7, 8}));
+
+    // The mirror file is kept when the active mirror goes away.
+    session_.SetActiveMirror(nullptr);
+    preview = session_.RebuildPreviewMirror();
+    ASSERT_NE(preview, nullptr);
+    session_.ShowCurrentVoltagesOnPreview();
+    EXPECT_EQ(MirrorVolts(preview), (Volts{5, 6, 7, 8}));
+}
+
+TEST_F(SessionTest, ChoosingAPatternShowsItOnThePreviewOnly) {
+    SetMirrorVolts(active_.get(), {5, 5, 5, 5});
+    ShowWith(setFile_);
+    EXPECT_TRUE(session_.SelectPattern(2));
+    EXPECT_EQ(session_.GetSelectedIndex(), 2);
+    EXPECT_EQ(MirrorVolts(session_.GetPreviewMirror()), (Volts{0, 10, 20, 30}));
+    EXPECT_EQ(MirrorVolts(active_.get()), (Volts{5, 5, 5, 5}));
+    EXPECT_EQ(VoltagesOf(session_.GetCurrentVoltages()), (Volts{0, 0, 0, 0}));
+
+    EXPECT_FALSE(session_.SelectPattern(7)) << "no such pattern: the preview stays";
+    EXPECT_EQ(session_.GetSelectedIndex(), 7);
+    EXPECT_EQ(MirrorVolts(session_.GetPreviewMirror()), (Volts{0, 10, 20, 30}));
+}
+
+TEST_F(SessionTest, EditingStatusesWithoutASetAndWithOne) {
+    session_.SetActiveMirror(active_.get());
+    ASSERT_NE(session_.RebuildPreviewMirror(), nullptr);
+    EXPECT_EQ(session_.ReplacePattern("X"), Status::NoPatternSet);
+    EXPECT_EQ(session_.DeletePattern(), Status::NoPatternSet);
+    EXPECT_FALSE(session_.CanSave());
+    EXPECT_EQ(session_.Save(Write("never.pat", "")), Status::NoPatternSet);
+
+    // Adding without a set starts one named as asked, sized by the capture.
+    SetMirrorVolts(session_.GetPreviewMirror(), {9, 8, 7, 6});
+    ASSERT_EQ(session_.AddPattern("First", "Fresh"), Status::Done);
+    PatternClass* set = session_.GetPatternSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->GetPatternSetName(), "Fresh");
+    EXPECT_EQ(set->GetVoltageCount(), 4);
+    EXPECT_EQ(session_.GetSelectedIndex(), 0);
+    EXPECT_EQ(VoltagesOf(set->GetPatternVoltages(0).get()), (Volts{9, 8, 7, 6}));
+
+    SetMirrorVolts(session_.GetPreviewMirror(), {1, 2, 3, 4});
+    ASSERT_EQ(session_.AddPattern("Second", "ignored"), Status::Done);
+    EXPECT_EQ(session_.GetSelectedIndex(), 1);
+    EXPECT_EQ(session_.AddPattern("First", ""), Status::DuplicateName);
+    EXPECT_EQ(session_.GetSelectedIndex(), 2) << "the position the refused pattern would have had";
+    EXPECT_EQ(PatternNames(), (Names{"First", "Second"}));
+
+    EXPECT_TRUE(session_.SelectPattern(1));
+    SetMirrorVolts(session_.GetPreviewMirror(), {11, 12, 13, 14});
+    EXPECT_EQ(session_.ReplacePattern("First"), Status::DuplicateName);
+    ASSERT_EQ(session_.ReplacePattern("Second edited"), Status::Done);
+    EXPECT_EQ(PatternNames(), (Names{"First", "Second edited"}));
+    EXPECT_EQ(VoltagesOf(set->GetPatternVoltages(1).get()), (Volts{11, 12, 13, 14}));
+
+    // The selected index stays after a delete; past the end nothing is deleted.
+    session_.SelectPattern(0);
+    ASSERT_EQ(session_.DeletePattern(), Status::Done);
+    EXPECT_EQ(session_.GetSelectedIndex(), 0);
+    EXPECT_EQ(PatternNames(), (Names{"Second edited"}));
+    session_.SelectPattern(1);
+    EXPECT_EQ(session_.DeletePattern(), Status::NotInList);
+    EXPECT_EQ(PatternNames(), (Names{"Second edited"}));
+}
+
+TEST_F(SessionTest, VoltagesMoveBetweenPreviewAndActiveMirrorOnlyWithAnActiveMirror) {
+    EXPECT_EQ(session_.SendToActiveMirror(), Status::NoActiveMirror);
+    EXPECT_EQ(session_.GrabActiveMirror(), Status::NoActiveMirror);
+    EXPECT_EQ(session_.LoadZernikeSet(), Status::NoActiveMirror);
+    EXPECT_EQ(session_.GetCurrentVoltages(), nullptr);
+
+    session_.SetActiveMirror(active_.get());
+    ASSERT_NE(session_.RebuildPreviewMirror(), nullptr);
+    EXPECT_EQ(session_.SendToActiveMirror(), Status::NothingToSend);
+
+    ShowWith(setFile_);
+    session_.SelectPattern(2);
+    ASSERT_EQ(session_.SendToActiveMirror(), Status::Done);
+    EXPECT_EQ(MirrorVolts(active_.get()), (Volts{0, 10, 20, 30}));
+    EXPECT_EQ(VoltagesOf(session_.GetCurrentVoltages()), (Volts{0, 10, 20, 30}));
+
+    SetMirrorVolts(active_.get(), {40, 41, 42, 43});
+    ASSERT_EQ(session_.GrabActiveMirror(), Status::Done);
+    EXPECT_EQ(MirrorVolts(session_.GetPreviewMirror()), (Volts{40, 41, 42, 43}));
+    EXPECT_EQ(VoltagesOf(session_.GetCurrentVoltages()), (Volts{40, 41, 42, 43}));
+}
+
+TEST_F(SessionTest, ZernikeSetOfTheActiveMirrorBecomesANewUnsavedSet) {
+    // A mirror whose Zernike pattern file is missing has no usable set.
+    std::ofstream(root_ / "Devices" / "nozernike.ini")
+        << kMirrorText << "[Patterns]\nZernikeFileName=missing.pat\n";
+    MirrorClass broken(std::string(DeviceFolderRelative) + "nozernike.ini");
+    ASSERT_TRUE(broken.IsValid());
+    session_.SetActiveMirror(&broken);
+    EXPECT_EQ(session_.LoadZernikeSet(), Status::NoZernikeSet);
+    EXPECT_EQ(session_.GetPatternSet(), nullptr);
+
+    // Four actuators have no built-in table: the set is empty but valid.
+    ShowWith(setFile_);
+    session_.SelectPattern(2);
+    ASSERT_EQ(session_.LoadZernikeSet(), Status::Done);
+    EXPECT_EQ(session_.GetPatternSet()->GetPatternSetName(), "DefaultCircularHex4");
+    EXPECT_EQ(session_.GetPatternSet()->GetPatternCount(), 0);
+    EXPECT_EQ(session_.GetPatternSet()->GetFileName(), PatternClass::NoFileName);
+    EXPECT_EQ(session_.GetSelectedIndex(), 0);
+    EXPECT_TRUE(session_.IsFileLoaded());
+    session_.SetActiveMirror(nullptr);
+}
+
+TEST_F(SessionTest, OpeningAFileReplacesTheSetOrStartsAnEmptyOne) {
+    session_.SetActiveMirror(active_.get());
+    ASSERT_NE(session_.RebuildPreviewMirror(), nullptr);
+    const std::string other = Write("other.pat", PatternSetText("Other", {"Only"}, {{7, 7, 7, 7}}));
+    auto result = session_.OpenSet(other);
+    EXPECT_TRUE(result.valid);
+    EXPECT_TRUE(result.previewChanged);
+    EXPECT_TRUE(session_.IsFileLoaded());
+    EXPECT_EQ(session_.GetPatternFileName(), other);
+    EXPECT_EQ(MirrorVolts(session_.GetPreviewMirror()), (Volts{7, 7, 7, 7}));
+
+    result = session_.OpenSet(Write("bad.pat", "not a pattern file"));
+    EXPECT_FALSE(result.valid);
+    EXPECT_FALSE(result.previewChanged);
+    PatternClass* set = session_.GetPatternSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->GetPatternSetName(), "");
+    EXPECT_EQ(set->GetVoltageCount(), 4);
+    EXPECT_EQ(set->GetPatternCount(), 0);
+}
+
+TEST_F(SessionTest, SaveWritesVersionOneAndReportsAFailedWrite) {
+    ShowWith(setFile_);
+    ASSERT_TRUE(session_.CanSave());
+    const std::string out = (root_ / "saved.pat").string();
+    ASSERT_EQ(session_.Save(out), Status::Done);
+    EXPECT_EQ(IniFile(out).ReadString("FileInformation", "FileVersion", ""), "1.0");
+    EXPECT_EQ(PatternClass(out).GetPatternNames(), session_.GetPatternSet()->GetPatternNames());
+    EXPECT_EQ(session_.GetPatternSet()->GetFileName(), setFile_) << "the set keeps its own file";
+
+    session_.SetPatternSetName("Renamed");
+    IniFile::SetSaveHookForTesting(&FailingSave);
+    EXPECT_EQ(session_.Save(out), Status::WriteFailed);
+    IniFile::SetSaveHookForTesting(nullptr);
+    EXPECT_EQ(PatternClass(out).GetPatternSetName(), "Focus steps");
+}
