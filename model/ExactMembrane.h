@@ -8,7 +8,9 @@
 // towards the electrodes, on the engine grid (row-major, element i * n + j).
 //
 // A made model is not changed by any call, so one model may serve several
-// threads at once.
+// threads at once (hand a worker a std::shared_ptr<const ExactMembrane>).
+// Make one per influence run: the finite-difference factorisation happens in
+// the constructor, each Influence() is then one closed form or one solve.
 #include "model/MembraneGeometry.h"
 
 #include <functional>
