@@ -130,7 +130,7 @@ std::vector<double> ExactMembrane::Influence(int index, double volts) const {
     if (closedForm_[static_cast<std::size_t>(index)]) {
         AddClosedForm(pad, pressure, z);
         for (double& v : z)
-            v = -v;
+            v = v != 0 ? -v : 0.0; // (no negative zeros outside the rim)
         return z;
     }
     const auto& cover = coverage_[static_cast<std::size_t>(index)];
@@ -213,7 +213,7 @@ std::vector<double> ExactMembrane::LinearSurface(const std::vector<double>& volt
                 w[node];
     }
     for (double& v : z)
-        v = -v;
+        v = v != 0 ? -v : 0.0;
     return z;
 }
 

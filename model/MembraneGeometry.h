@@ -70,7 +70,9 @@ struct EngineGrid {
     // The engine's spacing for a membrane of this diameter: D / (0.97 n - 2).
     static EngineGrid ForDiameter(double diameter_m, int n = 100);
     double X(int i) const { return (i - n / 2) * dx; }
-    std::size_t Points() const { return static_cast<std::size_t>(n) * static_cast<std::size_t>(n); }
+    std::size_t Points() const {
+        return n > 0 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n) : 0u;
+    }
 };
 
 } // namespace ostrander
