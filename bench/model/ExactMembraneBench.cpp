@@ -47,6 +47,20 @@ BENCHMARK_CAPTURE(InfluenceRun, QuarterRing16, "QuarterRing16.ini",
 BENCHMARK_CAPTURE(InfluenceRun, Square36, "Square36.ini", ExactMembrane::Method::Automatic)
     ->Unit(benchmark::kMillisecond);
 
+// One tick of a paced run on the quarter-ring mirror: one finite-difference
+// solve with the factorisation made at the start of the run.
+void BM_InfluenceTickQuarterRing16(benchmark::State& state) {
+    const MembraneGeometry g = Shipped("QuarterRing16.ini");
+    const ExactMembrane model(g, EngineGrid::ForDiameter(g.diameter_m));
+    int k = 0;
+    for (auto _ : state) {
+        const std::vector<double> z = model.Influence(k, 160);
+        benchmark::DoNotOptimize(z.data());
+        k = (k + 1) % model.PadCount();
+    }
+}
+BENCHMARK(BM_InfluenceTickQuarterRing16)->Unit(benchmark::kMillisecond);
+
 // Every pad of the 61-pad mirror at 0.9 of its pull-in voltage, the membrane
 // electrode at 0 V: the pull-in factor (about 1.11) and the equilibrium.
 void BM_PullInHex61SAtNinetyPercent(benchmark::State& state) {
