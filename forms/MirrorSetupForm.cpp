@@ -50,7 +50,6 @@ TMirrorSetupForm::TMirrorSetupForm(DMModelMain& engine, const MainWindowParts& m
     BuildControls();
     if (Main.MainMirrorDisplay) {
         Main.MainMirrorDisplay->SetPatternForm(PatternForm);
-        Main.MainMirrorDisplay->PatternEditButtonPanel->setVisible(true);
     }
     DeviceList->Scan(DeviceFolderRelative, ".ini");
     FillList();

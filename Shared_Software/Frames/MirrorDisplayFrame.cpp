@@ -61,132 +61,132 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-    MainSplitter = new QSplitter(Qt::Vertical, this);
-    MainSplitter->setHandleWidth(3);
-    MainSplitter->setChildrenCollapsible(false);
-    outer->addWidget(MainSplitter);
+    ui_.MainSplitter = new QSplitter(Qt::Vertical, this);
+    ui_.MainSplitter->setHandleWidth(3);
+    ui_.MainSplitter->setChildrenCollapsible(false);
+    outer->addWidget(ui_.MainSplitter);
 
     // Control panel: three rows of 30 pixels.
-    ControlPanel = new QWidget(MainSplitter);
-    ControlPanel->setFixedHeight(92);
-    auto* rows = new QVBoxLayout(ControlPanel);
+    ui_.ControlPanel = new QWidget(ui_.MainSplitter);
+    ui_.ControlPanel->setFixedHeight(92);
+    auto* rows = new QVBoxLayout(ui_.ControlPanel);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(1);
 
-    TopControlPanel = new QWidget(ControlPanel);
-    TopControlPanel->setFixedHeight(30);
-    auto* top = Row(TopControlPanel);
-    ChannelIntegerEdit = new TIntegerEditFrame(TopControlPanel);
-    ChannelIntegerEdit->setFixedWidth(92);
-    ChannelIntegerEdit->SetCaptions(" Channel  ", "");
-    MirrorLabelPanel = new QFrame(TopControlPanel);
-    MirrorLabelPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    MirrorLabelPanel->setLineWidth(2);
-    MirrorLabel = new QLabel(MirrorLabelPanel);
-    MirrorLabel->setAlignment(Qt::AlignCenter);
+    ui_.TopControlPanel = new QWidget(ui_.ControlPanel);
+    ui_.TopControlPanel->setFixedHeight(30);
+    auto* top = Row(ui_.TopControlPanel);
+    ui_.ChannelIntegerEdit = new TIntegerEditFrame(ui_.TopControlPanel);
+    ui_.ChannelIntegerEdit->setFixedWidth(92);
+    ui_.ChannelIntegerEdit->SetCaptions(" Channel  ", "");
+    ui_.MirrorLabelPanel = new QFrame(ui_.TopControlPanel);
+    ui_.MirrorLabelPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ui_.MirrorLabelPanel->setLineWidth(2);
+    ui_.MirrorLabel = new QLabel(ui_.MirrorLabelPanel);
+    ui_.MirrorLabel->setAlignment(Qt::AlignCenter);
     // A long mirror name is shortened with "..." rather than widening the frame.
-    MirrorLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    MirrorLabel->installEventFilter(this);
-    Row(MirrorLabelPanel)->addWidget(MirrorLabel);
-    Holder(TopControlPanel, PatternEditButtonPanel, 75);
-    PatternEditButton = new QPushButton("Pattern Library", PatternEditButtonPanel);
-    PatternEditButtonPanel->layout()->addWidget(PatternEditButton);
+    ui_.MirrorLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ui_.MirrorLabel->installEventFilter(this);
+    Row(ui_.MirrorLabelPanel)->addWidget(ui_.MirrorLabel);
+    Holder(ui_.TopControlPanel, ui_.PatternEditButtonPanel, 75);
+    ui_.PatternEditButton = new QPushButton("Pattern Library", ui_.PatternEditButtonPanel);
+    ui_.PatternEditButtonPanel->layout()->addWidget(ui_.PatternEditButton);
     // 75 pixels, or what the caption needs in the installed font.
-    PatternEditButtonPanel->setFixedWidth(std::max(75, PatternEditButton->sizeHint().width()));
-    top->addWidget(ChannelIntegerEdit);
-    top->addWidget(MirrorLabelPanel, 1);
-    top->addWidget(PatternEditButtonPanel);
+    ui_.PatternEditButtonPanel->setFixedWidth(std::max(75, ui_.PatternEditButton->sizeHint().width()));
+    top->addWidget(ui_.ChannelIntegerEdit);
+    top->addWidget(ui_.MirrorLabelPanel, 1);
+    top->addWidget(ui_.PatternEditButtonPanel);
 
-    MiddleControlPanel = new QWidget(ControlPanel);
-    MiddleControlPanel->setFixedHeight(30);
-    VoltageFloatBar = new TFloatBarFrame(MiddleControlPanel);
-    VoltageFloatBar->SetCaptions(" Voltage", "");
-    Row(MiddleControlPanel)->addWidget(VoltageFloatBar);
+    ui_.MiddleControlPanel = new QWidget(ui_.ControlPanel);
+    ui_.MiddleControlPanel->setFixedHeight(30);
+    ui_.VoltageFloatBar = new TFloatBarFrame(ui_.MiddleControlPanel);
+    ui_.VoltageFloatBar->SetCaptions(" Voltage", "");
+    Row(ui_.MiddleControlPanel)->addWidget(ui_.VoltageFloatBar);
 
-    BottomControlPanel = new QWidget(ControlPanel);
-    BottomControlPanel->setFixedHeight(30);
-    auto* bottom = Row(BottomControlPanel);
-    Holder(BottomControlPanel, ZeroAllButonPanel, 60);
-    ZeroAllButon = new QPushButton("Zero All", ZeroAllButonPanel);
-    ZeroAllButonPanel->layout()->addWidget(ZeroAllButon);
-    Holder(BottomControlPanel, StepSizeEditPanel, 80);
-    StepSizeFloatEdit = new TFloatEditFrame(StepSizeEditPanel);
-    StepSizeFloatEdit->SetCaptions(" Step = ", "");
-    StepSizeEditPanel->layout()->addWidget(StepSizeFloatEdit);
-    Holder(BottomControlPanel, SetAllEditPanel, 0);
-    SetAllEditPanel->setMinimumWidth(90);
-    SetAllFloatEdit = new TFloatEditFrame(SetAllEditPanel);
-    SetAllFloatEdit->SetCaptions(" Set All =  ", "");
-    SetAllEditPanel->layout()->addWidget(SetAllFloatEdit);
-    bottom->addWidget(ZeroAllButonPanel);
-    bottom->addWidget(StepSizeEditPanel);
-    bottom->addWidget(SetAllEditPanel, 1);
-    BottomControlPanel->installEventFilter(this);
+    ui_.BottomControlPanel = new QWidget(ui_.ControlPanel);
+    ui_.BottomControlPanel->setFixedHeight(30);
+    auto* bottom = Row(ui_.BottomControlPanel);
+    Holder(ui_.BottomControlPanel, ui_.ZeroAllButonPanel, 60);
+    ui_.ZeroAllButon = new QPushButton("Zero All", ui_.ZeroAllButonPanel);
+    ui_.ZeroAllButonPanel->layout()->addWidget(ui_.ZeroAllButon);
+    Holder(ui_.BottomControlPanel, ui_.StepSizeEditPanel, 80);
+    ui_.StepSizeFloatEdit = new TFloatEditFrame(ui_.StepSizeEditPanel);
+    ui_.StepSizeFloatEdit->SetCaptions(" Step = ", "");
+    ui_.StepSizeEditPanel->layout()->addWidget(ui_.StepSizeFloatEdit);
+    Holder(ui_.BottomControlPanel, ui_.SetAllEditPanel, 0);
+    ui_.SetAllEditPanel->setMinimumWidth(90);
+    ui_.SetAllFloatEdit = new TFloatEditFrame(ui_.SetAllEditPanel);
+    ui_.SetAllFloatEdit->SetCaptions(" Set All =  ", "");
+    ui_.SetAllEditPanel->layout()->addWidget(ui_.SetAllFloatEdit);
+    bottom->addWidget(ui_.ZeroAllButonPanel);
+    bottom->addWidget(ui_.StepSizeEditPanel);
+    bottom->addWidget(ui_.SetAllEditPanel, 1);
+    ui_.BottomControlPanel->installEventFilter(this);
 
-    rows->addWidget(TopControlPanel);
-    rows->addWidget(MiddleControlPanel);
-    rows->addWidget(BottomControlPanel);
-    ControlPanel->hide();
+    rows->addWidget(ui_.TopControlPanel);
+    rows->addWidget(ui_.MiddleControlPanel);
+    rows->addWidget(ui_.BottomControlPanel);
+    ui_.ControlPanel->hide();
 
     // The map with the auxiliary box on its left.
-    DisplayPanel = new QWidget(MainSplitter);
-    AuxilarySplitter = new QSplitter(Qt::Horizontal, DisplayPanel);
-    AuxilarySplitter->setHandleWidth(3);
-    AuxilarySplitter->setChildrenCollapsible(false);
-    Row(DisplayPanel)->addWidget(AuxilarySplitter);
-    AuxilaryPanel = new QWidget(AuxilarySplitter);
-    AuxilaryPanel->setMinimumWidth(25);
-    AuxilaryPaintBox = new PaintBox(AuxilaryPanel);
-    Row(AuxilaryPanel)->addWidget(AuxilaryPaintBox);
-    MirrorPanel = new QWidget(AuxilarySplitter);
-    MirrorPaintBox = new PaintBox(MirrorPanel);
-    Row(MirrorPanel)->addWidget(MirrorPaintBox);
-    AuxilarySplitter->setStretchFactor(0, 0);
-    AuxilarySplitter->setStretchFactor(1, 1);
-    AuxilarySplitter->setSizes({40, 229});
+    ui_.DisplayPanel = new QWidget(ui_.MainSplitter);
+    ui_.AuxilarySplitter = new QSplitter(Qt::Horizontal, ui_.DisplayPanel);
+    ui_.AuxilarySplitter->setHandleWidth(3);
+    ui_.AuxilarySplitter->setChildrenCollapsible(false);
+    Row(ui_.DisplayPanel)->addWidget(ui_.AuxilarySplitter);
+    ui_.AuxilaryPanel = new QWidget(ui_.AuxilarySplitter);
+    ui_.AuxilaryPanel->setMinimumWidth(25);
+    ui_.AuxilaryPaintBox = new PaintBox(ui_.AuxilaryPanel);
+    Row(ui_.AuxilaryPanel)->addWidget(ui_.AuxilaryPaintBox);
+    ui_.MirrorPanel = new QWidget(ui_.AuxilarySplitter);
+    ui_.MirrorPaintBox = new PaintBox(ui_.MirrorPanel);
+    Row(ui_.MirrorPanel)->addWidget(ui_.MirrorPaintBox);
+    ui_.AuxilarySplitter->setStretchFactor(0, 0);
+    ui_.AuxilarySplitter->setStretchFactor(1, 1);
+    ui_.AuxilarySplitter->setSizes({40, 229});
 
-    LegendPanel = new QWidget(MainSplitter);
-    LegendPanel->setFixedHeight(17);
-    LegendPaintBox = new PaintBox(LegendPanel);
-    Row(LegendPanel)->addWidget(LegendPaintBox);
+    ui_.LegendPanel = new QWidget(ui_.MainSplitter);
+    ui_.LegendPanel->setFixedHeight(17);
+    ui_.LegendPaintBox = new PaintBox(ui_.LegendPanel);
+    Row(ui_.LegendPanel)->addWidget(ui_.LegendPaintBox);
 
-    MainSplitter->setStretchFactor(0, 0);
-    MainSplitter->setStretchFactor(1, 1);
-    MainSplitter->setStretchFactor(2, 0);
+    ui_.MainSplitter->setStretchFactor(0, 0);
+    ui_.MainSplitter->setStretchFactor(1, 1);
+    ui_.MainSplitter->setStretchFactor(2, 0);
 
     // Pop-up menu of the legend.
-    MirrorDisplayFramePopupMenu = new QMenu(this);
+    ui_.MirrorDisplayFramePopupMenu = new QMenu(this);
     auto* group = new QActionGroup(this);
     group->setExclusive(true);
-    ShowControlButton = MirrorDisplayFramePopupMenu->addAction("Show Control Panel");
-    HideControlButton = MirrorDisplayFramePopupMenu->addAction("Hide Control Panel");
-    for (QAction* a : {ShowControlButton, HideControlButton}) {
+    ui_.ShowControlButton = ui_.MirrorDisplayFramePopupMenu->addAction("Show Control Panel");
+    ui_.HideControlButton = ui_.MirrorDisplayFramePopupMenu->addAction("Hide Control Panel");
+    for (QAction* a : {ui_.ShowControlButton, ui_.HideControlButton}) {
         a->setCheckable(true);
         group->addAction(a);
     }
-    HideControlButton->setChecked(true);
-    LegendPanel->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(LegendPanel, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
-        MirrorDisplayFramePopupMenu->popup(LegendPanel->mapToGlobal(p));
+    ui_.HideControlButton->setChecked(true);
+    ui_.LegendPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui_.LegendPanel, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        ui_.MirrorDisplayFramePopupMenu->popup(ui_.LegendPanel->mapToGlobal(p));
     });
-    connect(ShowControlButton, &QAction::triggered, this, [this] { ShowControlButtonClick(); });
-    connect(HideControlButton, &QAction::triggered, this, [this] { HideControlButtonClick(); });
+    connect(ui_.ShowControlButton, &QAction::triggered, this, [this] { ShowControlButtonClick(); });
+    connect(ui_.HideControlButton, &QAction::triggered, this, [this] { HideControlButtonClick(); });
 
     // The boxes keep their pictures; a paint event draws the present voltages.
-    MirrorPaintBox->onPaint = [this] {
+    ui_.MirrorPaintBox->onPaint = [this] {
         InsidePaint scope(insidePaint_);
         PaintMap();
     };
-    AuxilaryPaintBox->onPaint = MirrorPaintBox->onPaint;
-    LegendPaintBox->onPaint = [this] { PaintLegend(); };
-    MirrorPaintBox->onResize = [this] { Relayout(); };
-    AuxilaryPaintBox->onResize = [this] { Relayout(); };
-    LegendPaintBox->onResize = [this] { PaintLegend(); };
-    connect(MirrorPaintBox, &PaintBox::mouseReleased, this,
+    ui_.AuxilaryPaintBox->onPaint = ui_.MirrorPaintBox->onPaint;
+    ui_.LegendPaintBox->onPaint = [this] { PaintLegend(); };
+    ui_.MirrorPaintBox->onResize = [this] { Relayout(); };
+    ui_.AuxilaryPaintBox->onResize = [this] { Relayout(); };
+    ui_.LegendPaintBox->onResize = [this] { PaintLegend(); };
+    connect(ui_.MirrorPaintBox, &PaintBox::mouseReleased, this,
             [this](int x, int y, Qt::MouseButton b, Qt::KeyboardModifiers) {
                 MirrorPaintBoxMouseUp(b, x, y);
             });
-    connect(AuxilaryPaintBox, &PaintBox::mouseReleased, this,
+    connect(ui_.AuxilaryPaintBox, &PaintBox::mouseReleased, this,
             [this](int x, int y, Qt::MouseButton b, Qt::KeyboardModifiers) {
                 AuxilaryPaintBoxMouseUp(b, x, y);
             });
@@ -194,18 +194,18 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     // Control panel events, after each edit frame has taken its entry over
     // (Enter or leaving the box, not every key: a half-typed number must not
     // reset every actuator to the previous Set All value).
-    connect(ChannelIntegerEdit, &NumericEditFrame::valueCommitted, this, [this] {
+    connect(ui_.ChannelIntegerEdit, &NumericEditFrame::valueCommitted, this, [this] {
         if (HasValidMirror())
-            SelectChannel(ChannelIntegerEdit->GetValue());
+            SelectChannel(ui_.ChannelIntegerEdit->GetValue());
     });
-    connect(VoltageFloatBar, &NumericEditFrame::valueCommitted, this,
+    connect(ui_.VoltageFloatBar, &NumericEditFrame::valueCommitted, this,
             [this] { ApplyVoltageBar(); });
-    connect(SetAllFloatEdit, &NumericEditFrame::valueCommitted, this, [this] { ApplySetAll(); });
-    connect(StepSizeFloatEdit, &NumericEditFrame::valueCommitted, this,
+    connect(ui_.SetAllFloatEdit, &NumericEditFrame::valueCommitted, this, [this] { ApplySetAll(); });
+    connect(ui_.StepSizeFloatEdit, &NumericEditFrame::valueCommitted, this,
             [this] { ApplyStepEdit(); });
 
-    connect(ZeroAllButon, &QPushButton::clicked, this, [this] { ZeroAllButonClick(); });
-    connect(PatternEditButton, &QPushButton::clicked, this, [this] { PatternEditButtonClick(); });
+    connect(ui_.ZeroAllButon, &QPushButton::clicked, this, [this] { ZeroAllButonClick(); });
+    connect(ui_.PatternEditButton, &QPushButton::clicked, this, [this] { PatternEditButtonClick(); });
 }
 
 TMirrorDisplayFrame::~TMirrorDisplayFrame() = default;
@@ -219,7 +219,7 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
         Display.reset();
         Mirror = nullptr;
         // Show an empty map rather than the last mirror's.
-        for (PaintBox* box : {MirrorPaintBox, AuxilaryPaintBox})
+        for (PaintBox* box : {ui_.MirrorPaintBox, ui_.AuxilaryPaintBox})
             box->Canvas().Resize(box->width(), box->height());
         ShowBoxes();
         return false;
@@ -232,17 +232,17 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
     {
         WriteLock lock(Mirror->GetLock());
         Display = std::make_unique<MirrorDisplayClass>(
-            MirrorPaintBox->Canvas(), AuxilaryPaintBox->Canvas(), LegendPaintBox->Canvas(),
+            ui_.MirrorPaintBox->Canvas(), ui_.AuxilaryPaintBox->Canvas(), ui_.LegendPaintBox->Canvas(),
             Mirror->GetInfo()->Model.get(),
             driver->GetMinVoltage(), driver->GetMaxVoltage());
     }
-    LastWidth = MirrorPaintBox->Canvas().Width();
-    LastHeight = MirrorPaintBox->Canvas().Height();
+    LastWidth = ui_.MirrorPaintBox->Canvas().Width();
+    LastHeight = ui_.MirrorPaintBox->Canvas().Height();
     UpdateLimits();
-    ChannelIntegerEdit->SetWrap(true);
-    ChannelIntegerEdit->SetValue(ChannelIntegerEdit->GetMaximum());
-    SetAllFloatEdit->SetWrap(false);
-    SelectChannel(ChannelIntegerEdit->GetMaximum());
+    ui_.ChannelIntegerEdit->SetWrap(true);
+    ui_.ChannelIntegerEdit->SetValue(ui_.ChannelIntegerEdit->GetMaximum());
+    ui_.SetAllFloatEdit->SetWrap(false);
+    SelectChannel(ui_.ChannelIntegerEdit->GetMaximum());
     ApplyStep(Mirror->GetStepSize());
     MirrorCaption =
         QString::fromStdString(Mirror->GetInfo()->DeviceName + " | " + driver->GetName());
@@ -254,9 +254,9 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
 void TMirrorDisplayFrame::ShowBoxes() {
     if (insidePaint_)
         return;
-    MirrorPaintBox->update();
-    AuxilaryPaintBox->update();
-    LegendPaintBox->update();
+    ui_.MirrorPaintBox->update();
+    ui_.AuxilaryPaintBox->update();
+    ui_.LegendPaintBox->update();
 }
 
 bool TMirrorDisplayFrame::PaintMap() {
@@ -264,14 +264,14 @@ bool TMirrorDisplayFrame::PaintMap() {
         return false;
     if (!Display)
         return true;
-    const int w = MirrorPaintBox->Canvas().Width(), h = MirrorPaintBox->Canvas().Height();
+    const int w = ui_.MirrorPaintBox->Canvas().Width(), h = ui_.MirrorPaintBox->Canvas().Height();
     if (w != LastWidth || h != LastHeight) {
         LastWidth = w;
         LastHeight = h;
         Relayout();
     }
     // A hidden map is drawn when it is shown again.
-    if (!MirrorPaintBox->isVisible())
+    if (!ui_.MirrorPaintBox->isVisible())
         return true;
     WriteLock lock(Mirror->GetLock());
     Display->Paint(true);
@@ -295,7 +295,7 @@ bool TMirrorDisplayFrame::Relayout() {
         Display->Layout(Mirror->GetInfo()->Model.get(), driver->GetMinVoltage(),
                         driver->GetMaxVoltage());
     }
-    DrawVoltageLegend(LegendPaintBox->Canvas(), driver->GetMinVoltage(), driver->GetMaxVoltage());
+    DrawVoltageLegend(ui_.LegendPaintBox->Canvas(), driver->GetMinVoltage(), driver->GetMaxVoltage());
     ShowBoxes();
     return true;
 }
@@ -304,59 +304,59 @@ void TMirrorDisplayFrame::PaintLegend() {
     if (!HasValidMirror() || !Mirror->GetDriver())
         return;
     DriverClass* driver = Mirror->GetDriver();
-    DrawVoltageLegend(LegendPaintBox->Canvas(), driver->GetMinVoltage(), driver->GetMaxVoltage());
+    DrawVoltageLegend(ui_.LegendPaintBox->Canvas(), driver->GetMinVoltage(), driver->GetMaxVoltage());
 }
 
 void TMirrorDisplayFrame::UpdateLimits() {
     if (!HasValidMirror())
         return;
     const double limit = Mirror->GetLimitVoltage(), highest = Mirror->GetMaxVoltage();
-    SetAllFloatEdit->SetMinimum(0);
-    SetAllFloatEdit->SetMaximum(limit);
-    StepSizeFloatEdit->SetMinimum(0);
-    StepSizeFloatEdit->SetMaximum(highest);
-    ChannelIntegerEdit->SetMinimum(1);
-    ChannelIntegerEdit->SetMaximum(Mirror->GetActuatorCount());
+    ui_.SetAllFloatEdit->SetMinimum(0);
+    ui_.SetAllFloatEdit->SetMaximum(limit);
+    ui_.StepSizeFloatEdit->SetMinimum(0);
+    ui_.StepSizeFloatEdit->SetMaximum(highest);
+    ui_.ChannelIntegerEdit->SetMinimum(1);
+    ui_.ChannelIntegerEdit->SetMaximum(Mirror->GetActuatorCount());
     // The membrane's own electrode is held to the limit; compare channels,
     // not a display number with a channel.
     const DmActuatorInfoClass* current =
         Mirror->GetInfo()->Model->FindByDisplayIndex(CurrentChannel);
     const bool surface = current && current->Channel == Mirror->GetSurfaceChannel();
-    VoltageFloatBar->SetMinimum(0);
-    VoltageFloatBar->SetMaximum(surface ? limit : highest);
+    ui_.VoltageFloatBar->SetMinimum(0);
+    ui_.VoltageFloatBar->SetMaximum(surface ? limit : highest);
 }
 
 void TMirrorDisplayFrame::ApplyStep(double step) {
     if (!HasValidMirror())
         return;
     Step = step;
-    StepSizeFloatEdit->SetMinimum(0);
-    StepSizeFloatEdit->SetMaximum(Mirror->GetMaxVoltage());
-    StepSizeFloatEdit->SetWrap(true);
-    StepSizeFloatEdit->SetStep(1.0);
-    StepSizeFloatEdit->SetValue(step);
+    ui_.StepSizeFloatEdit->SetMinimum(0);
+    ui_.StepSizeFloatEdit->SetMaximum(Mirror->GetMaxVoltage());
+    ui_.StepSizeFloatEdit->SetWrap(true);
+    ui_.StepSizeFloatEdit->SetStep(1.0);
+    ui_.StepSizeFloatEdit->SetValue(step);
 }
 
 void TMirrorDisplayFrame::SelectChannel(int n) {
     if (!HasValidMirror())
         return;
     CurrentChannel = n;
-    ChannelIntegerEdit->SetValue(n);
-    VoltageFloatBar->SetMinimum(0);
-    VoltageFloatBar->SetMaximum(Mirror->GetModelActuators() < n ? Mirror->GetLimitVoltage()
+    ui_.ChannelIntegerEdit->SetValue(n);
+    ui_.VoltageFloatBar->SetMinimum(0);
+    ui_.VoltageFloatBar->SetMaximum(Mirror->GetModelActuators() < n ? Mirror->GetLimitVoltage()
                                                                 : Mirror->GetMaxVoltage());
-    VoltageFloatBar->SetWrap(false);
-    VoltageFloatBar->SetValue(Mirror->GetVoltage(n));
+    ui_.VoltageFloatBar->SetWrap(false);
+    ui_.VoltageFloatBar->SetValue(Mirror->GetVoltage(n));
 }
 
 void TMirrorDisplayFrame::ShowControls(bool flag) {
-    ControlPanel->setVisible(flag);
-    (flag ? ShowControlButton : HideControlButton)->setChecked(true);
+    ui_.ControlPanel->setVisible(flag);
+    (flag ? ui_.ShowControlButton : ui_.HideControlButton)->setChecked(true);
 }
 
 void TMirrorDisplayFrame::SetPatternForm(PatternBrowserInterface* form) {
     PatternForm = form;
-    PatternEditButtonPanel->setVisible(true);
+    ui_.PatternEditButtonPanel->setVisible(true);
 }
 
 void TMirrorDisplayFrame::ClickActuator(int displayIndex, Qt::MouseButton button) {
@@ -386,14 +386,14 @@ void TMirrorDisplayFrame::AuxilaryPaintBoxMouseUp(Qt::MouseButton button, int x,
 }
 
 void TMirrorDisplayFrame::ShowVoltages() {
-    VoltageFloatBar->SetValue(Mirror->GetVoltage(CurrentChannel));
+    ui_.VoltageFloatBar->SetValue(Mirror->GetVoltage(CurrentChannel));
     Refresh();
 }
 
 void TMirrorDisplayFrame::ApplyVoltageBar() {
     if (!HasValidMirror())
         return;
-    Mirror->SetVoltageAndSend(CurrentChannel, VoltageFloatBar->GetValue());
+    Mirror->SetVoltageAndSend(CurrentChannel, ui_.VoltageFloatBar->GetValue());
     ShowVoltages();
 }
 
@@ -407,14 +407,14 @@ void TMirrorDisplayFrame::ZeroAllButonClick() {
 void TMirrorDisplayFrame::ApplySetAll() {
     if (!HasValidMirror())
         return;
-    Mirror->SetAllActuators(SetAllFloatEdit->GetValue());
+    Mirror->SetAllActuators(ui_.SetAllFloatEdit->GetValue());
     ShowVoltages();
 }
 
 void TMirrorDisplayFrame::ApplyStepEdit() {
     if (!HasValidMirror())
         return;
-    const double step = StepSizeFloatEdit->GetValue();
+    const double step = ui_.StepSizeFloatEdit->GetValue();
     ApplyStep(step);
     Mirror->SetStepSize(step);
 }
@@ -427,27 +427,27 @@ void TMirrorDisplayFrame::PatternEditButtonClick() {
 }
 
 void TMirrorDisplayFrame::ShowControlButtonClick() {
-    ShowControlButton->setChecked(true);
-    ShowControls(ShowControlButton->isChecked());
+    ui_.ShowControlButton->setChecked(true);
+    ShowControls(ui_.ShowControlButton->isChecked());
 }
 
 void TMirrorDisplayFrame::HideControlButtonClick() {
-    HideControlButton->setChecked(true);
-    ShowControls(ShowControlButton->isChecked());
+    ui_.HideControlButton->setChecked(true);
+    ShowControls(ui_.ShowControlButton->isChecked());
 }
 
 void TMirrorDisplayFrame::ShowMirrorCaption() {
-    MirrorLabel->setText(
-        MirrorLabel->fontMetrics().elidedText(MirrorCaption, Qt::ElideRight, MirrorLabel->width()));
-    MirrorLabel->setToolTip(MirrorCaption);
+    ui_.MirrorLabel->setText(
+        ui_.MirrorLabel->fontMetrics().elidedText(MirrorCaption, Qt::ElideRight, ui_.MirrorLabel->width()));
+    ui_.MirrorLabel->setToolTip(MirrorCaption);
 }
 
 bool TMirrorDisplayFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == MirrorLabel && event->type() == QEvent::Resize)
+    if (watched == ui_.MirrorLabel && event->type() == QEvent::Resize)
         ShowMirrorCaption();
-    if (watched == BottomControlPanel && event->type() == QEvent::Resize)
-        StepSizeEditPanel->setFixedWidth(
-            std::max(0, (BottomControlPanel->width() - ZeroAllButonPanel->width()) / 2));
+    if (watched == ui_.BottomControlPanel && event->type() == QEvent::Resize)
+        ui_.StepSizeEditPanel->setFixedWidth(
+            std::max(0, (ui_.BottomControlPanel->width() - ui_.ZeroAllButonPanel->width()) / 2));
     return QWidget::eventFilter(watched, event);
 }
 

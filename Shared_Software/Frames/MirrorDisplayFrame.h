@@ -68,35 +68,38 @@ public:
     void ShowControlButtonClick();
     void HideControlButtonClick();
 
-    // Controls, owned by Qt parenting.
-    QWidget* ControlPanel = nullptr;
-    QWidget* TopControlPanel = nullptr;
-    TIntegerEditFrame* ChannelIntegerEdit = nullptr;
-    QFrame* MirrorLabelPanel = nullptr;
-    QLabel* MirrorLabel = nullptr;
-    QWidget* PatternEditButtonPanel = nullptr;
-    QPushButton* PatternEditButton = nullptr;
-    QWidget* MiddleControlPanel = nullptr;
-    TFloatBarFrame* VoltageFloatBar = nullptr;
-    QWidget* BottomControlPanel = nullptr;
-    QWidget* ZeroAllButonPanel = nullptr;
-    QPushButton* ZeroAllButon = nullptr;
-    QWidget* StepSizeEditPanel = nullptr;
-    TFloatEditFrame* StepSizeFloatEdit = nullptr;
-    QWidget* SetAllEditPanel = nullptr;
-    TFloatEditFrame* SetAllFloatEdit = nullptr;
-    QSplitter* MainSplitter = nullptr; // control panel | display | legend
-    QWidget* DisplayPanel = nullptr;
-    QSplitter* AuxilarySplitter = nullptr;
-    QWidget* AuxilaryPanel = nullptr;
-    PaintBox* AuxilaryPaintBox = nullptr;
-    QWidget* MirrorPanel = nullptr;
-    PaintBox* MirrorPaintBox = nullptr;
-    QWidget* LegendPanel = nullptr;
-    PaintBox* LegendPaintBox = nullptr;
-    QMenu* MirrorDisplayFramePopupMenu = nullptr;
-    QAction* ShowControlButton = nullptr;
-    QAction* HideControlButton = nullptr;
+    // The controls, owned by Qt parenting; for tests that drive them.
+    struct Controls {
+        QWidget* ControlPanel = nullptr;
+        QWidget* TopControlPanel = nullptr;
+        TIntegerEditFrame* ChannelIntegerEdit = nullptr;
+        QFrame* MirrorLabelPanel = nullptr;
+        QLabel* MirrorLabel = nullptr;
+        QWidget* PatternEditButtonPanel = nullptr;
+        QPushButton* PatternEditButton = nullptr;
+        QWidget* MiddleControlPanel = nullptr;
+        TFloatBarFrame* VoltageFloatBar = nullptr;
+        QWidget* BottomControlPanel = nullptr;
+        QWidget* ZeroAllButonPanel = nullptr;
+        QPushButton* ZeroAllButon = nullptr;
+        QWidget* StepSizeEditPanel = nullptr;
+        TFloatEditFrame* StepSizeFloatEdit = nullptr;
+        QWidget* SetAllEditPanel = nullptr;
+        TFloatEditFrame* SetAllFloatEdit = nullptr;
+        QSplitter* MainSplitter = nullptr; // control panel | display | legend
+        QWidget* DisplayPanel = nullptr;
+        QSplitter* AuxilarySplitter = nullptr;
+        QWidget* AuxilaryPanel = nullptr;
+        PaintBox* AuxilaryPaintBox = nullptr;
+        QWidget* MirrorPanel = nullptr;
+        PaintBox* MirrorPaintBox = nullptr;
+        QWidget* LegendPanel = nullptr;
+        PaintBox* LegendPaintBox = nullptr;
+        QMenu* MirrorDisplayFramePopupMenu = nullptr;
+        QAction* ShowControlButton = nullptr;
+        QAction* HideControlButton = nullptr;
+    };
+    const Controls& Ui() const { return ui_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -122,6 +125,7 @@ private:
     // The mirror's caption in the label, shortened to fit.
     void ShowMirrorCaption();
 
+    Controls ui_;
     MirrorClass* Mirror = nullptr; // not owned
     std::unique_ptr<MirrorDisplayClass> Display;
     int CurrentChannel = 0;

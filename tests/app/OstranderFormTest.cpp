@@ -122,7 +122,7 @@ TEST_F(OstranderFormTest, StartsWithTheDesignedControlsAndNothingDrawn) {
     EXPECT_EQ(form->FarFieldZoomEdit->GetMaximum(), 100);
     EXPECT_FALSE(form->IsRunTimerEnabled());
     EXPECT_EQ(form->RunFEATimer->interval(), 100);
-    EXPECT_TRUE(form->MainMirrorDisplay->ControlPanel->isVisible());
+    EXPECT_TRUE(form->MainMirrorDisplay->Ui().ControlPanel->isVisible());
     EXPECT_EQ(InformationLines(*form), (std::vector<std::string>{"Press \"Load Mirror\" and select",
                                                                  "  a mirror to begin."}));
 
@@ -234,7 +234,7 @@ TEST_F(OstranderFormTest, AClickOnTheMapIsFollowedByAllFivePictures) {
     MirrorDisplayClass* map = form->MainMirrorDisplay->GetDisplay();
     ASSERT_NE(map, nullptr);
     const double before = local.Mirror->GetVoltage(1);
-    QTest::mouseClick(form->MainMirrorDisplay->MirrorPaintBox, Qt::LeftButton, {},
+    QTest::mouseClick(form->MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
                       QPoint(map->Centre.x, map->Centre.y));
     EXPECT_DOUBLE_EQ(local.Mirror->GetVoltage(1), before + form->MainMirrorDisplay->GetStep());
 
@@ -333,7 +333,7 @@ TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
         MirrorDisplayClass* map = form.MainMirrorDisplay->GetDisplay();
         ASSERT_NE(map, nullptr);
         const double before = local.Mirror->GetVoltage(1);
-        QTest::mouseClick(form.MainMirrorDisplay->MirrorPaintBox, Qt::LeftButton, {},
+        QTest::mouseClick(form.MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
                           QPoint(map->Centre.x, map->Centre.y));
         form.ApplicationIdle();
         EXPECT_GT(local.PeakVoltage, before);

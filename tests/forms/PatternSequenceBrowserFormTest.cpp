@@ -490,13 +490,13 @@ TEST_F(BrowserTest, PatternLibraryButtonHandsOverTheMirrorAndShowsTheBrowser) {
     main.ShowControls(true);
     main.show();
     dialogs_.openAnswers.push_back(setFile_);
-    Click(main.PatternEditButton);
+    Click(main.Ui().PatternEditButton);
     EXPECT_TRUE(form_->isVisible());
     EXPECT_EQ(form_->GetActiveMirror(), mirror_.get());
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt"}));
 
     // Pressed again while shown: brought forward, not asked again.
-    Click(main.PatternEditButton);
+    Click(main.Ui().PatternEditButton);
     EXPECT_EQ(dialogs_.openRequests.size(), 1u);
     main.SetMirror(nullptr);
 }

@@ -63,7 +63,7 @@ protected:
     void Click(int displayIndex, Qt::MouseButton button) {
         ActuatorDisplayClass* a = Shown(displayIndex);
         ASSERT_NE(a, nullptr);
-        QTest::mouseClick(frame.MirrorPaintBox, button, {},
+        QTest::mouseClick(frame.Ui().MirrorPaintBox, button, {},
                           QPoint(int(a->CentreX), int(a->CentreY)));
     }
     void Enter(NumericEditFrame* f, const char* text) {
@@ -80,13 +80,13 @@ protected:
 
 TEST_F(MirrorFrame, AttachingSelectsTheHighestActuatorAndShowsTheMirrorName) {
     Attach(HexPads37());
-    EXPECT_EQ(frame.ChannelIntegerEdit->GetValue(), 37);
+    EXPECT_EQ(frame.Ui().ChannelIntegerEdit->GetValue(), 37);
     EXPECT_EQ(frame.GetCurrentChannel(), 37);
-    EXPECT_EQ(frame.ChannelIntegerEdit->GetMaximum(), 37);
+    EXPECT_EQ(frame.Ui().ChannelIntegerEdit->GetMaximum(), 37);
     EXPECT_EQ(frame.GetStep(), 10);
-    EXPECT_EQ(frame.MirrorLabel->toolTip(), "Test mirror | ");
-    EXPECT_FALSE(frame.ControlPanel->isVisible());
-    EXPECT_EQ(frame.LegendPanel->height(), 17);
+    EXPECT_EQ(frame.Ui().MirrorLabel->toolTip(), "Test mirror | ");
+    EXPECT_FALSE(frame.Ui().ControlPanel->isVisible());
+    EXPECT_EQ(frame.Ui().LegendPanel->height(), 17);
 
     MirrorClass invalid("");
     EXPECT_FALSE(frame.SetMirror(&invalid));
@@ -118,7 +118,7 @@ TEST_F(MirrorFrame, MouseButtonsRaiseLowerAndZeroAnActuator) {
         EXPECT_DOUBLE_EQ(mirror->GetVoltage(12), c.expected);
         EXPECT_EQ(Shown(12)->LastText, mirror->GetVoltageText(12)) << "the map shows it";
         EXPECT_EQ(frame.GetCurrentChannel(), 12);
-        EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), c.expected);
+        EXPECT_DOUBLE_EQ(frame.Ui().VoltageFloatBar->GetValue(), c.expected);
         mirror->ZeroAll();
     }
     Click(1, Qt::LeftButton);
@@ -127,79 +127,79 @@ TEST_F(MirrorFrame, MouseButtonsRaiseLowerAndZeroAnActuator) {
 
 TEST_F(MirrorFrame, AuxiliaryClickPicksTheBarUnderTheMouse) {
     Attach({{-0.002, 0}, {0.002, 0}, {0, 0.002}, {0, 0, true}, {0, 1, true}});
-    QTest::mouseClick(frame.AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 40));
+    QTest::mouseClick(frame.Ui().AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 40));
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 10);
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(4), 0);
-    QTest::mouseClick(frame.AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 10));
+    QTest::mouseClick(frame.Ui().AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 10));
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(4), 10);
-    QTest::mouseClick(frame.AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 100));
+    QTest::mouseClick(frame.Ui().AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 100));
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(4) + mirror->GetVoltage(5), 20) << "no bar there";
 }
 
 TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
     Attach(HexPads37());
-    frame.ShowControlButton->trigger();
-    ASSERT_TRUE(frame.ControlPanel->isVisible());
+    frame.Ui().ShowControlButton->trigger();
+    ASSERT_TRUE(frame.Ui().ControlPanel->isVisible());
 
     // Set All takes effect on Enter, not while typing.
     mirror->SetVoltage(3, 30);
-    frame.SetAllFloatEdit->Edit()->clear();
-    QTest::keyClicks(frame.SetAllFloatEdit->Edit(), "5");
+    frame.Ui().SetAllFloatEdit->Edit()->clear();
+    QTest::keyClicks(frame.Ui().SetAllFloatEdit->Edit(), "5");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(3), 30);
-    QTest::keyClick(frame.SetAllFloatEdit->Edit(), Qt::Key_Return);
+    QTest::keyClick(frame.Ui().SetAllFloatEdit->Edit(), Qt::Key_Return);
     for (int n : {1, 3, 37})
         EXPECT_DOUBLE_EQ(mirror->GetVoltage(n), 5) << n;
-    EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), 5);
+    EXPECT_DOUBLE_EQ(frame.Ui().VoltageFloatBar->GetValue(), 5);
     mirror->SetVoltage(3, 30);
-    QTest::mouseClick(frame.SetAllFloatEdit->Label(), Qt::LeftButton);
+    QTest::mouseClick(frame.Ui().SetAllFloatEdit->Label(), Qt::LeftButton);
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(3), 5) << "a click on the label applies it again";
-    Enter(frame.SetAllFloatEdit, "500");
+    Enter(frame.Ui().SetAllFloatEdit, "500");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(1), 200) << "Set All stops at the limit voltage";
 
-    QTest::mouseClick(frame.ZeroAllButon, Qt::LeftButton);
+    QTest::mouseClick(frame.Ui().ZeroAllButon, Qt::LeftButton);
     for (int n : {1, 3, 37})
         EXPECT_DOUBLE_EQ(mirror->GetVoltage(n), 0) << n;
-    EXPECT_DOUBLE_EQ(frame.VoltageFloatBar->GetValue(), 0);
+    EXPECT_DOUBLE_EQ(frame.Ui().VoltageFloatBar->GetValue(), 0);
     EXPECT_EQ(Shown(37)->LastText, "0V");
 
-    Enter(frame.StepSizeFloatEdit, "25");
+    Enter(frame.Ui().StepSizeFloatEdit, "25");
     EXPECT_DOUBLE_EQ(frame.GetStep(), 25);
     EXPECT_DOUBLE_EQ(mirror->GetStepSize(), 25);
     Click(2, Qt::LeftButton);
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(2), 25);
 
-    Enter(frame.ChannelIntegerEdit, "5");
+    Enter(frame.Ui().ChannelIntegerEdit, "5");
     EXPECT_EQ(frame.GetCurrentChannel(), 5);
-    QTest::keyClick(frame.VoltageFloatBar->TrackBar(), Qt::Key_PageUp);
-    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), frame.VoltageFloatBar->TrackBar()->pageStep() / 10.0);
+    QTest::keyClick(frame.Ui().VoltageFloatBar->TrackBar(), Qt::Key_PageUp);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), frame.Ui().VoltageFloatBar->TrackBar()->pageStep() / 10.0);
     mirror->SetVoltage(5, 77);
-    frame.VoltageFloatBar->Edit()->clear();
-    QTest::keyClicks(frame.VoltageFloatBar->Edit(), "9");
+    frame.Ui().VoltageFloatBar->Edit()->clear();
+    QTest::keyClicks(frame.Ui().VoltageFloatBar->Edit(), "9");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 77) << "typing alone sends nothing";
-    Enter(frame.VoltageFloatBar, "123");
+    Enter(frame.Ui().VoltageFloatBar, "123");
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 123);
     EXPECT_EQ(Shown(5)->LastText, "123V");
-    EXPECT_EQ(frame.VoltageFloatBar->TrackBar()->value(), 1230);
+    EXPECT_EQ(frame.Ui().VoltageFloatBar->TrackBar()->value(), 1230);
 
     // The channel edit wraps round the actuator numbers.
-    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown(), Qt::LeftButton, {},
-                      QPoint(5, frame.ChannelIntegerEdit->UpDown()->height() / 4));
+    QTest::mouseClick(frame.Ui().ChannelIntegerEdit->UpDown(), Qt::LeftButton, {},
+                      QPoint(5, frame.Ui().ChannelIntegerEdit->UpDown()->height() / 4));
     EXPECT_EQ(frame.GetCurrentChannel(), 6);
     frame.SelectChannel(37);
-    QTest::mouseClick(frame.ChannelIntegerEdit->UpDown(), Qt::LeftButton, {},
-                      QPoint(5, frame.ChannelIntegerEdit->UpDown()->height() / 4));
+    QTest::mouseClick(frame.Ui().ChannelIntegerEdit->UpDown(), Qt::LeftButton, {},
+                      QPoint(5, frame.Ui().ChannelIntegerEdit->UpDown()->height() / 4));
     EXPECT_EQ(frame.GetCurrentChannel(), 1);
 
     // The legend's pop-up menu.
     QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(20, 8),
-                           frame.LegendPaintBox->mapToGlobal(QPoint(20, 8)));
-    QApplication::sendEvent(frame.LegendPaintBox, &menu);
-    EXPECT_TRUE(frame.MirrorDisplayFramePopupMenu->isVisible());
-    EXPECT_TRUE(frame.ShowControlButton->isChecked());
-    frame.MirrorDisplayFramePopupMenu->hide();
-    frame.HideControlButton->trigger();
-    EXPECT_FALSE(frame.ControlPanel->isVisible());
-    EXPECT_FALSE(frame.ShowControlButton->isChecked());
+                           frame.Ui().LegendPaintBox->mapToGlobal(QPoint(20, 8)));
+    QApplication::sendEvent(frame.Ui().LegendPaintBox, &menu);
+    EXPECT_TRUE(frame.Ui().MirrorDisplayFramePopupMenu->isVisible());
+    EXPECT_TRUE(frame.Ui().ShowControlButton->isChecked());
+    frame.Ui().MirrorDisplayFramePopupMenu->hide();
+    frame.Ui().HideControlButton->trigger();
+    EXPECT_FALSE(frame.Ui().ControlPanel->isVisible());
+    EXPECT_FALSE(frame.Ui().ShowControlButton->isChecked());
 }
 
 TEST_F(MirrorFrame, ShrinkingTheFrameLaysTheMapOutAgain) {
@@ -210,15 +210,15 @@ TEST_F(MirrorFrame, ShrinkingTheFrameLaysTheMapOutAgain) {
     QApplication::processEvents();
     EXPECT_LT(frame.GetDisplay()->Scale, scale);
     EXPECT_NE(int(Shown(20)->CentreX), x);
-    EXPECT_EQ(frame.LegendPaintBox->Canvas().Width(), 200);
-    EXPECT_EQ(frame.LegendPaintBox->Canvas().GetPixel(0, 8), clBlack) << "legend redrawn";
+    EXPECT_EQ(frame.Ui().LegendPaintBox->Canvas().Width(), 200);
+    EXPECT_EQ(frame.Ui().LegendPaintBox->Canvas().GetPixel(0, 8), clBlack) << "legend redrawn";
     Click(20, Qt::LeftButton);
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(20), 10);
 }
 
 TEST_F(MirrorFrame, PatternLibraryButtonHandsTheBrowserTheMirror) {
     Attach(HexPads37());
-    QTest::mouseClick(frame.PatternEditButton, Qt::LeftButton); // no browser: nothing
+    QTest::mouseClick(frame.Ui().PatternEditButton, Qt::LeftButton); // no browser: nothing
     RecordingBrowser browser;
     frame.SetPatternForm(&browser);
     frame.PatternEditButtonClick();
@@ -235,9 +235,9 @@ TEST(MirrorFrameWithoutMirror, ControlsDoNothing) {
     frame.resize(286, 376);
     frame.show();
     frame.ShowControls(true);
-    QTest::mouseClick(frame.MirrorPaintBox, Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseClick(frame.ZeroAllButon, Qt::LeftButton);
-    QTest::keyClick(frame.VoltageFloatBar->TrackBar(), Qt::Key_PageUp);
+    QTest::mouseClick(frame.Ui().MirrorPaintBox, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseClick(frame.Ui().ZeroAllButon, Qt::LeftButton);
+    QTest::keyClick(frame.Ui().VoltageFloatBar->TrackBar(), Qt::Key_PageUp);
     frame.SelectChannel(3);
     frame.ApplyStep(5);
     EXPECT_EQ(frame.GetCurrentChannel(), 0);

@@ -76,11 +76,11 @@ TEST(ShippedMirrors, EveryActuatorShowsInItsVoltageColour) {
             SCOPED_TRACE(a->DisplayIndex);
             ASSERT_GT(a->PointCount, 0);
             if (a->IsAuxiliary()) {
-                const ImageCanvas& aux = frame.AuxilaryPaintBox->Canvas();
+                const ImageCanvas& aux = frame.Ui().AuxilaryPaintBox->Canvas();
                 const int y = a->AuxiliaryRow() * ActuatorDisplayClass::AuxiliaryRowHeight + 3;
                 EXPECT_EQ(aux.GetPixel(3, y), *a->Colour);
             } else {
-                EXPECT_GT(PixelsOfColour(frame.MirrorPaintBox->Canvas(), *a, *a->Colour), 20);
+                EXPECT_GT(PixelsOfColour(frame.Ui().MirrorPaintBox->Canvas(), *a, *a->Colour), 20);
             }
             EXPECT_EQ(a->LastText, mirror.GetVoltageText(a->DisplayIndex));
             ++drawn;
