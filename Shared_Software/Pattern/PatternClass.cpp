@@ -43,6 +43,11 @@ PatternClass::PatternClass(const std::string& name, const int* actuatorMap, int 
     Read(name, actuatorMap, mapLength);
 }
 
+PatternClass::PatternClass(const std::string& name, const IniFile& ini, const int* actuatorMap,
+                           int mapLength) {
+    Read(name, ini, actuatorMap, mapLength);
+}
+
 PatternClass::PatternClass(const std::string& setName, int voltageCount)
     : VoltageCount(voltageCount), PatternSetName(setName), valid(true) {}
 
@@ -189,10 +194,14 @@ bool PatternClass::DeletePattern(int index) {
 }
 
 bool PatternClass::Read(const std::string& name, const int* actuatorMap, int mapLength) {
+    return Read(name, IniFile(name), actuatorMap, mapLength);
+}
+
+bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* actuatorMap,
+                        int mapLength) {
     RemoveAll();
     valid = false;
 
-    IniFile ini(name);
     if (ini.ReadString("General", "FileType", "") != FileType)
         return false;
 

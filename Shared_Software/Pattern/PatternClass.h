@@ -9,6 +9,7 @@
 // Nothing here shows a window except Write given a version it does not know,
 // which reports through the Dialogs service.
 #include "Shared_Software/Pattern/VoltageListClass.h"
+#include "toolkit/IniFile.h"
 
 #include <memory>
 #include <string>
@@ -48,6 +49,10 @@ public:
     // Indexing", voltage number j belongs to actuator actuatorMap[j] for
     // j < mapLength; later numbers keep their own numbering (j + 1).
     PatternClass(const std::string& fileName, const int* actuatorMap, int mapLength);
+    // The same from the text of a pattern-set file already read; fileName
+    // becomes the set's file name.
+    PatternClass(const std::string& fileName, const IniFile& ini, const int* actuatorMap = nullptr,
+                 int mapLength = 0);
     // A new, valid, empty set of the given name and voltage count.
     PatternClass(const std::string& setName, int voltageCount);
     ~PatternClass();
@@ -84,6 +89,9 @@ public:
 
     // Replaces the contents with the file's. True when the set is valid.
     bool Read(const std::string& name, const int* actuatorMap = nullptr, int mapLength = 0);
+    // The same from the file's text, already read; name becomes the file name.
+    bool Read(const std::string& name, const IniFile& ini, const int* actuatorMap = nullptr,
+              int mapLength = 0);
     // Writes a valid set to the file in version "1.0" or "2.0", keeping what
     // else the file holds. False when the set is invalid, the version unknown
     // (after a message box), the file cannot be read to keep its contents, or

@@ -190,7 +190,6 @@ TEST(PatternFile, VersionTwoUsesPlainNumbersBothWays) {
 }
 
 TEST(PatternFile, ReaderNumbersByVersionAndDefaultsMissingKeys) {
-    TempFolder dir;
     struct Case {
         const char* name;
         const char* version; // nullptr: no FileInformation section
@@ -209,11 +208,11 @@ TEST(PatternFile, ReaderNumbersByVersionAndDefaultsMissingKeys) {
         if (c.version)
             text += std::string("[FileInformation]\nFileVersion=") + c.version + "\n";
         text += std::string("[") + c.section + "]\n" + c.key + "=7.25\nHoldTime=oops\n";
-        const std::string file = dir.File("numbering.ini");
-        WriteText(file, text);
 
-        PatternClass set(file);
+        // Read from the text: the name only becomes the set's file name.
+        PatternClass set("numbering.ini", IniFile::FromText(text));
         ASSERT_TRUE(set.IsValid());
+        EXPECT_EQ(set.GetFileName(), "numbering.ini");
         EXPECT_EQ(set.GetPatternSetName(), "");
         // The second pattern has no section: named after it, all voltages 0.
         const std::string second =
