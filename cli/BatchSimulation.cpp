@@ -61,7 +61,7 @@ bool BatchSimulation::TakeEngineMessage(std::string& error) {
 
 bool BatchSimulation::Load(const std::string& infoFile, std::string& error) {
     auto info = std::make_unique<MirrorInfoClass>(infoFile);
-    if (!info->Valid || !info->Model) {
+    if (!info->IsValid() || !info->Model) {
         error = "not a mirror info file";
         return false;
     }

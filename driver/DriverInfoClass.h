@@ -8,7 +8,9 @@ namespace ostrander {
 
 class DriverInfoClass {
 public:
-    bool Valid = false;
+    // No driver info file is read, so never.
+    bool IsValid() const { return Valid; }
+
     std::string FileName;
     std::string FileType;
     std::string FileVersion;
@@ -21,6 +23,9 @@ public:
     std::string SerialNumber;
     double MinVoltage = 0.0; // volts; the floor the mirror applies
     int Options = 0;
+
+private:
+    bool Valid = false;
 };
 
 } // namespace ostrander

@@ -144,7 +144,7 @@ int TMirrorSetupForm::EntryCount() const {
 }
 
 std::vector<std::string> TMirrorSetupForm::DetailLines(const MirrorInfoClass* info) {
-    if (!info || !info->Valid)
+    if (!info || !info->IsValid())
         return {MirrorClass::DriverDiagnosticName};
     return {"Name: " + info->DeviceName,
             "Nominal Maximum Voltage: " + FormatFloat("0.0", info->LimitVoltage),

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     {
         MirrorInfoClass info(infoPath);
-        if (info.Valid) {
+        if (info.IsValid()) {
             Check(info.DisplayIndexByIndex.size() ==
                       static_cast<std::size_t>(info.Model->ActuatorCount),
                   "display table length differs from the actuator count");

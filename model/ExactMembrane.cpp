@@ -120,7 +120,7 @@ void ExactMembrane::AddClosedForm(const MembranePad& pad, double pressure,
 
 std::vector<double> ExactMembrane::Influence(int index, double volts) const {
     std::vector<double> z(grid_.Points(), 0.0);
-    if (!Valid() || index < 0 || index >= PadCount())
+    if (!IsValid() || index < 0 || index >= PadCount())
         return z;
     const MembranePad& pad = geometry_.pads[static_cast<std::size_t>(index)];
     const double d = geometry_.separation_m;
@@ -185,7 +185,7 @@ std::vector<double> ExactMembrane::NodeLoad(const std::vector<double>& drive) co
 
 std::vector<double> ExactMembrane::LinearSurface(const std::vector<double>& volts) const {
     std::vector<double> z(grid_.Points(), 0.0);
-    if (!Valid())
+    if (!IsValid())
         return z;
     const double d = geometry_.separation_m;
     const std::vector<double> drive = PadDrive(volts);

@@ -40,7 +40,7 @@ public:
 
     // False (with the reason in Problem()) when the geometry cannot be solved;
     // then every deflection is 0.
-    bool Valid() const { return problem_.empty(); }
+    bool IsValid() const { return problem_.empty(); }
     const std::string& Problem() const { return problem_; }
 
     const MembraneGeometry& Geometry() const { return geometry_; }

@@ -317,7 +317,7 @@ PullInResult SolvePullIn(const ExactMembrane& model, const std::vector<double>& 
                          const CancelCheck& cancelled, const PullInOptions& options) {
     PullInResult result;
     const MembraneFiniteDifference* fd = model.Discretisation();
-    if (!model.Valid() || !fd || fd->Unknowns() == 0) {
+    if (!model.IsValid() || !fd || fd->Unknowns() == 0) {
         result.status = PullInResult::Status::Invalid;
         return result;
     }

@@ -62,7 +62,7 @@ public:
     DMInfoClass(const DMInfoClass&) = delete;
     DMInfoClass& operator=(const DMInfoClass&) = delete;
 
-    // Reads (program folder + "\" + fileName). False, with Valid false, when
+    // Reads (program folder + "\" + fileName). False, and not valid, when
     // the file has no "DM Model" section.
     bool Load(const std::string& fileName);
     // The same from an ini file already read. Any previous contents are dropped.
@@ -85,7 +85,8 @@ public:
     // Map files larger than this are not read.
     static constexpr std::size_t MaxMapFileBytes = 4u * 1024u * 1024u;
 
-    bool Valid = false;
+    // The last Load succeeded.
+    bool IsValid() const { return Valid; }
 
     // Section "DM Model".
     double Diameter_m = 0;
@@ -123,6 +124,7 @@ public:
     double YMin = 0;
 
 private:
+    bool Valid = false;
     void Clear();
 };
 

@@ -30,7 +30,7 @@ MirrorClass::MirrorClass(const std::string& infoFileName) {
         return;
     Guard guard(Lock, false);
     Info = std::make_unique<MirrorInfoClass>(infoFileName);
-    if (!Info->Valid) {
+    if (!Info->IsValid()) {
         Info.reset();
         return;
     }

@@ -5,12 +5,10 @@
 
 namespace ostrander {
 
-MirrorFourierClass::MirrorFourierClass(int actuators, bool /*square*/)
-    : Valid(true), ChannelCount(actuators) {
-    if (actuators != 61 && actuators != 62) {
-        Valid = false;
+MirrorFourierClass::MirrorFourierClass(int actuators, bool /*square*/) : ChannelCount(actuators) {
+    if (actuators != 61 && actuators != 62)
         return;
-    }
+    Valid = true;
     const int n = std::min(actuators, ModeLength);
     for (int mode = 0; mode < ModeCount; ++mode) {
         std::vector<double>& values = Modes[mode];

@@ -17,7 +17,8 @@ public:
     MirrorFourierClass(int actuators, bool square);
 
     // Modes are present (61 or 62 actuators).
-    bool Valid = false;
+    bool IsValid() const { return Valid; }
+
     int ChannelCount = 0;
     // Each mode: ModeLength values (channels 1 .. 62), or empty when absent.
     // Only the first ChannelCount values are scaled.
@@ -25,6 +26,9 @@ public:
     // Each mode's divisor: its largest value over the first ChannelCount
     // entries, cut to a whole number; 0 when none is above 0.
     std::array<double, ModeCount> ModeMaximum{};
+
+private:
+    bool Valid = false;
 };
 
 } // namespace ostrander

@@ -21,7 +21,7 @@ class MirrorFourierClass;
 class MirrorInfoClass {
 public:
     // fileName is relative to the program's folder, e.g. "..\Devices\m.ini",
-    // or absolute; runs Load and keeps its result as Valid.
+    // or absolute; runs Load and keeps its result as IsValid().
     explicit MirrorInfoClass(const std::string& fileName);
     // Reads an ini file already parsed (tests, previews). fileName names the
     // file as above (it places the map file); modified is the file's
@@ -39,7 +39,9 @@ public:
     // The accepted file type of section "General".
     static constexpr const char* MirrorInfoFileType = "Mirror Info";
 
-    bool Valid = false;
+    // The file was read and accepted (Load succeeded).
+    bool IsValid() const { return Valid; }
+
     std::string FileName;
     std::string FileVersion;
     std::string DateTimeString;
@@ -61,6 +63,7 @@ public:
     std::unique_ptr<MirrorFourierClass> Fourier;
 
 private:
+    bool Valid = false;
     bool Load(const std::string& fileName, const IniFile& ini, std::optional<std::time_t> modified);
 };
 

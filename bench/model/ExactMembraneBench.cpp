@@ -29,7 +29,7 @@ void InfluenceRun(benchmark::State& state, const char* file, ExactMembrane::Meth
     for (auto _ : state) {
         const ExactMembrane model(g, grid, method);
         std::vector<std::vector<double>> influence;
-        if (!model.Valid() || !model.InfluenceFunctions(200, influence)) {
+        if (!model.IsValid() || !model.InfluenceFunctions(200, influence)) {
             state.SkipWithError("model not valid");
             return;
         }

@@ -58,7 +58,7 @@ TEST(Driver, NewDriverHasAZeroedBufferAndDefaults) {
     EXPECT_EQ(d.GetName(), "");
     EXPECT_TRUE(d.GetOutputHold());
     ASSERT_NE(d.GetInfo(), nullptr);
-    EXPECT_FALSE(d.GetInfo()->Valid);
+    EXPECT_FALSE(d.GetInfo()->IsValid());
     EXPECT_EQ(d.GetInfo()->DeviceName, "NA");
 }
 

@@ -28,7 +28,7 @@ std::vector<std::string> Sections(const DMInfoClass& m) {
 
 TEST(DMInfoClass, EmptyObject) {
     DMInfoClass m;
-    EXPECT_FALSE(m.Valid);
+    EXPECT_FALSE(m.IsValid());
     EXPECT_EQ(m.ActuatorList.first, nullptr);
     EXPECT_EQ(m.ActuatorCount, 0);
     EXPECT_EQ(m.XMax, 0);
@@ -44,7 +44,7 @@ TEST(DMInfoClass, ModelKeysAndTheirDefaults) {
                             "Separation_m=4.5e-5\nStress_Pa=1.2e8\nSquare=1\n"
                             "ActuatorType_circ_rect_ring=3\nPullType=2.5\n"
                             "InterstitialType=$10\nYoungs_Pa=oops\n"));
-    EXPECT_TRUE(m.Valid);
+    EXPECT_TRUE(m.IsValid());
     EXPECT_DOUBLE_EQ(m.Diameter_m, 0.015);
     EXPECT_DOUBLE_EQ(m.Y_Distance_m, 0.015); // defaults to the diameter
     EXPECT_EQ(m.Actuators, 37);
@@ -72,14 +72,14 @@ TEST(DMInfoClass, NoModelSectionIsRejected) {
                              "\x01\x02[\xff\xfe\n\0\0garbage=\n[=]\n"}) {
         DMInfoClass m;
         EXPECT_FALSE(LoadText(m, text));
-        EXPECT_FALSE(m.Valid);
+        EXPECT_FALSE(m.IsValid());
         EXPECT_EQ(m.ActuatorCount, 0);
     }
     // A second load that fails drops what the first one read.
     DMInfoClass m;
     ASSERT_TRUE(LoadText(m, "[DM Model]\n[A]\nIndex=0\n"));
     EXPECT_FALSE(LoadText(m, "[General]\n"));
-    EXPECT_FALSE(m.Valid);
+    EXPECT_FALSE(m.IsValid());
     EXPECT_EQ(m.ActuatorList.first, nullptr);
     EXPECT_EQ(m.ActuatorCount, 0);
 }
@@ -297,10 +297,10 @@ TEST_F(MapFile, ModelFileUnderTheProgramFolder) {
     Write("Devices/m.ini", "; a comment\n[DM Model]\nActuators=1\n[A]\nIndex=0\n");
     SetProgramFolder((dir / "bin").string());
     DMInfoClass fromFile("..\\Devices\\m.ini");
-    EXPECT_TRUE(fromFile.Valid);
+    EXPECT_TRUE(fromFile.IsValid());
     EXPECT_EQ(fromFile.ActuatorCount, 1);
     DMInfoClass missing("..\\Devices\\none.ini");
-    EXPECT_FALSE(missing.Valid);
+    EXPECT_FALSE(missing.IsValid());
 }
 
 } // namespace

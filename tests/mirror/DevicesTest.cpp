@@ -52,8 +52,8 @@ TEST_F(ShippedDevices, ScanListsEveryMirrorAndEachLoadsCompletely) {
         SCOPED_TRACE(list.GetPath(i));
         const Expected& e = kShipped.at(list.GetDeviceName(i));
         MirrorInfoClass info(list.GetPath(i));
-        ASSERT_TRUE(info.Valid);
-        ASSERT_TRUE(info.Model->Valid);
+        ASSERT_TRUE(info.IsValid());
+        ASSERT_TRUE(info.Model->IsValid());
         EXPECT_EQ(info.DeviceName, list.GetDeviceName(i));
         EXPECT_EQ(info.Model->Actuators, e.actuators);
         EXPECT_EQ(info.Model->ActuatorCount, e.actuators);
@@ -124,7 +124,7 @@ TEST_F(ShippedDevices, ValuesArePhysicallySensible) {
 
 TEST_F(ShippedDevices, SpecialMirrors) {
     MirrorInfoClass hex37("..\\Devices\\Hex37.ini");
-    ASSERT_TRUE(hex37.Valid);
+    ASSERT_TRUE(hex37.IsValid());
     // The map renumbers: rows in the file, rings on display, centre first.
     int moved = 0;
     for (int k = 0; k < 37; ++k)
@@ -138,7 +138,7 @@ TEST_F(ShippedDevices, SpecialMirrors) {
     EXPECT_EQ(centre->Channel, 18); // the file's own numbering: row order
 
     MirrorInfoClass hex61("..\\Devices\\Hex61S.ini");
-    ASSERT_TRUE(hex61.Valid);
+    ASSERT_TRUE(hex61.IsValid());
     EXPECT_EQ(hex61.SurfaceChannel(), 61);
     const DmActuatorInfoClass* membrane = hex61.Model->FindByChannel(61);
     ASSERT_NE(membrane, nullptr);
@@ -147,7 +147,7 @@ TEST_F(ShippedDevices, SpecialMirrors) {
     EXPECT_EQ(membrane->DisplayIndex, 62);
 
     MirrorInfoClass square("..\\Devices\\Square36.ini");
-    ASSERT_TRUE(square.Valid);
+    ASSERT_TRUE(square.IsValid());
     EXPECT_TRUE(square.Model->Square);
     for (auto* a = square.Model->ActuatorList.first; a != nullptr; a = a->next) {
         EXPECT_EQ(a->Dcontact_m, a->DcontactY_m);
@@ -155,14 +155,14 @@ TEST_F(ShippedDevices, SpecialMirrors) {
     }
 
     MirrorInfoClass quarters("..\\Devices\\QuarterRing16.ini");
-    ASSERT_TRUE(quarters.Valid);
+    ASSERT_TRUE(quarters.IsValid());
     EXPECT_GT(quarters.Model->QuarterRingGap_m, 0);
     for (auto* a = quarters.Model->ActuatorList.first; a != nullptr; a = a->next) {
         EXPECT_EQ(a->Shape, 3);
         EXPECT_LT(a->Rinner, a->Router);
     }
     MirrorInfoClass rings("..\\Devices\\Ring7.ini");
-    ASSERT_TRUE(rings.Valid);
+    ASSERT_TRUE(rings.IsValid());
     EXPECT_EQ(rings.Model->FindByIndex(0)->Shape, 2);
 }
 

@@ -29,7 +29,7 @@ TEST(MirrorInfoClass, GeneralKeysAndDefaults) {
         "..\\Devices\\m.ini",
         IniFile::FromText(std::string("[General]\nFileType=Mirror Info\n") + kModel),
         std::time_t{86400 * 365});
-    ASSERT_TRUE(info.Valid);
+    ASSERT_TRUE(info.IsValid());
     EXPECT_EQ(info.FileName, "..\\Devices\\m.ini");
     EXPECT_EQ(info.FileVersion, "0");
     EXPECT_EQ(info.DateTimeString, DateTimeToStr(86400 * 365)); // the file's time
@@ -37,7 +37,7 @@ TEST(MirrorInfoClass, GeneralKeysAndDefaults) {
     EXPECT_EQ(info.DeviceName, "NA");
     EXPECT_EQ(info.MapPrefix, "NA");
     EXPECT_EQ(info.LimitVoltage, 0);
-    EXPECT_TRUE(info.Model->Valid);
+    EXPECT_TRUE(info.Model->IsValid());
     EXPECT_EQ(info.Model->ActuatorCount, 2);
     EXPECT_EQ(info.DisplayIndexByIndex, (std::vector<int>{1, 2}));
 
@@ -78,7 +78,7 @@ TEST(MirrorInfoClass, AcceptsOnlyMirrorInfoFilesWithAModel) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MirrorInfoClass info = FromText(c.text);
-        EXPECT_EQ(info.Valid, c.valid);
+        EXPECT_EQ(info.IsValid(), c.valid);
         ASSERT_NE(info.Model, nullptr);
         EXPECT_EQ(info.SurfaceChannel(), -1);
     }
@@ -100,7 +100,7 @@ TEST(MirrorInfoClass, LimitVoltageGeneralWinsOverModel) {
         SCOPED_TRACE(testing::Message() << c.general << "|" << c.model);
         MirrorInfoClass info = FromText(std::string("[General]\nFileType=Mirror Info\n") +
                                         c.general + "[DM Model]\n" + c.model);
-        ASSERT_TRUE(info.Valid);
+        ASSERT_TRUE(info.IsValid());
         EXPECT_EQ(info.LimitVoltage, c.limit);
     }
 }
@@ -110,7 +110,7 @@ TEST(MirrorInfoClass, DisplayTableFillsGapsWithDefaults) {
     MirrorInfoClass info = FromText("[General]\nFileType=Mirror Info\n[DM Model]\n"
                                     "[A]\nIndex=0\nDisplayIndex=5\n[B]\nIndex=0\nDisplayIndex=7\n"
                                     "[C]\nIndex=2\nDisplayIndex=9\n[D]\nIndex=3\n");
-    ASSERT_TRUE(info.Valid);
+    ASSERT_TRUE(info.IsValid());
     EXPECT_EQ(info.DisplayIndexByIndex, (std::vector<int>{7, 2, 9, 4}));
 }
 
@@ -185,7 +185,7 @@ TEST_F(DeviceFolder, LoadsTheFileItsMapAndDate) {
     ASSERT_TRUE(mtime.has_value());
 
     MirrorInfoClass info("..\\Devices\\m.ini");
-    ASSERT_TRUE(info.Valid);
+    ASSERT_TRUE(info.IsValid());
     EXPECT_EQ(info.MapFileName, NormalizePath(ProgramFolder() + "/../Devices/DMmap_X17.dat"));
     EXPECT_EQ(info.DateTimeString, DateTimeToStr(*mtime));
     EXPECT_EQ(info.LimitVoltage, 150);
@@ -197,14 +197,14 @@ TEST_F(DeviceFolder, LoadsTheFileItsMapAndDate) {
     // Without a map file the file's numbering stands.
     std::filesystem::remove(root / "Devices" / "DMmap_X17.dat");
     MirrorInfoClass unmapped("..\\Devices\\m.ini");
-    ASSERT_TRUE(unmapped.Valid);
+    ASSERT_TRUE(unmapped.IsValid());
     EXPECT_EQ(unmapped.DisplayIndexByIndex, (std::vector<int>{1, 2, 3}));
     // The forward applies a map later.
     Write("other.dat", "3 6\n");
     EXPECT_TRUE(unmapped.ApplyMapFile((root / "Devices" / "other.dat").string()));
     EXPECT_EQ(unmapped.Model->FindByIndex(2)->DisplayIndex, 7);
 
-    EXPECT_FALSE(MirrorInfoClass("..\\Devices\\missing.ini").Valid);
+    EXPECT_FALSE(MirrorInfoClass("..\\Devices\\missing.ini").IsValid());
 }
 
 TEST_F(DeviceFolder, MissingPrefixLooksForTheNAMap) {
@@ -241,7 +241,7 @@ TEST_F(DeviceFolder, ScanListsMirrorInfoFilesOnly) {
     EXPECT_EQ(list.GetPath(-1), "");
     // A listed file without a device name still reports "NA" once read.
     EXPECT_EQ(MirrorInfoClass(list.GetPath(0)).DeviceName, "NA");
-    EXPECT_FALSE(MirrorInfoClass(list.GetPath(2)).Valid);
+    EXPECT_FALSE(MirrorInfoClass(list.GetPath(2)).IsValid());
 
     InfoFileListClass drivers("Driver Info");
     drivers.Scan("..\\Devices\\", "ini"); // the dot is added
@@ -257,7 +257,7 @@ TEST_F(DeviceFolder, AbsoluteFolderScansAndLoadsToo) {
     ASSERT_EQ(list.Count(), 1);
     EXPECT_EQ(list.GetPath(0), (root / "Devices" / "m.ini").string());
     MirrorInfoClass info(list.GetPath(0));
-    ASSERT_TRUE(info.Valid);
+    ASSERT_TRUE(info.IsValid());
     EXPECT_EQ(info.MapFileName, (root / "Devices" / "DMmap_A.dat").string());
     EXPECT_EQ(info.DisplayIndexByIndex, (std::vector<int>{3}));
 }

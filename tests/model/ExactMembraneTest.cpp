@@ -131,7 +131,7 @@ TEST(ExactMembrane, CentredDiscFollowsTheRadialSolution) {
     auto all = [](double, double) { return true; };
 
     const ExactMembrane closed(g, grid);
-    ASSERT_TRUE(closed.Valid());
+    ASSERT_TRUE(closed.IsValid());
     EXPECT_TRUE(closed.InClosedForm(0));
     const std::vector<double> z = closed.Influence(0, 150);
     EXPECT_LT(WorstShare(z, grid, R, g.Tension(), ref, all), 1e-12);
@@ -350,7 +350,7 @@ TEST(ExactMembrane, LinearSurfaceIsTheSumOfTheInfluences) {
     const MembraneGeometry g = MixedMirror();
     const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
     const ExactMembrane model(g, grid);
-    ASSERT_TRUE(model.Valid());
+    ASSERT_TRUE(model.IsValid());
     EXPECT_TRUE(model.InClosedForm(0));
     EXPECT_FALSE(model.InClosedForm(2));
     EXPECT_FALSE(model.InClosedForm(4)); // crosses the rim
@@ -406,7 +406,7 @@ TEST(ExactMembrane, UnsolvableInputGivesAReasonAndFlatGrids) {
         g.stress_Pa = c.stress;
         g.separation_m = c.separation;
         const ExactMembrane model(g, EngineGrid{100, 1e-4});
-        EXPECT_FALSE(model.Valid());
+        EXPECT_FALSE(model.IsValid());
         EXPECT_FALSE(model.Problem().empty());
         EXPECT_EQ(Peak(model.Influence(0, 100)), 0.0);
         EXPECT_EQ(Peak(model.LinearSurface({100})), 0.0);
@@ -419,7 +419,7 @@ TEST(ExactMembrane, UnsolvableInputGivesAReasonAndFlatGrids) {
     const MembraneGeometry g = Membrane({Rectangle(1e300, 0, 1e-3, 1e-3), Disc(0.5, 0.5, 1e-3),
                                          Ring(-1e200, 1e200, 0, 1e-3, PadShape::QuarterRing)});
     const ExactMembrane model(g, EngineGrid::ForDiameter(g.diameter_m));
-    ASSERT_TRUE(model.Valid());
+    ASSERT_TRUE(model.IsValid());
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(Peak(model.Influence(k, 100)), 0.0);
     EXPECT_EQ(Peak(model.Influence(7, 100)), 0.0);
@@ -493,7 +493,7 @@ TEST(MembraneGeometry, EveryShippedMirrorSolves) {
         SCOPED_TRACE(file);
         const MembraneGeometry g = Shipped(file);
         const ExactMembrane model(g, EngineGrid::ForDiameter(g.diameter_m));
-        ASSERT_TRUE(model.Valid()) << model.Problem();
+        ASSERT_TRUE(model.IsValid()) << model.Problem();
         std::vector<double> volts(g.pads.size(), 100.0);
         if (g.surfaceIndex >= 0)
             volts[static_cast<std::size_t>(g.surfaceIndex)] = 0;

@@ -13,7 +13,7 @@ TEST(MirrorFourierClass, OnlyTheSixtyOneAndSixtyTwoChannelMirrorsHaveModes) {
     for (int actuators : {0, 9, 37, 60, 63, -1}) {
         SCOPED_TRACE(actuators);
         MirrorFourierClass fourier(actuators, false);
-        EXPECT_FALSE(fourier.Valid);
+        EXPECT_FALSE(fourier.IsValid());
         EXPECT_EQ(fourier.ChannelCount, actuators);
         for (int mode = 0; mode < MirrorFourierClass::ModeCount; ++mode) {
             EXPECT_TRUE(fourier.Modes[mode].empty());
@@ -27,7 +27,7 @@ TEST(MirrorFourierClass, ModesAreScaledToALargestValueOfOne) {
         for (bool square : {false, true}) {
             SCOPED_TRACE(testing::Message() << actuators << (square ? " square" : " round"));
             MirrorFourierClass fourier(actuators, square);
-            ASSERT_TRUE(fourier.Valid);
+            ASSERT_TRUE(fourier.IsValid());
             EXPECT_EQ(fourier.ChannelCount, actuators);
             for (int mode = 0; mode < MirrorFourierClass::ModeCount; ++mode) {
                 SCOPED_TRACE(mode);

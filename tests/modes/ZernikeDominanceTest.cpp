@@ -134,7 +134,7 @@ TEST_P(DerivedRows, NamedTermDominatesTheSurface) {
     const std::string file = std::string(OSTRANDER_SOURCE_DIR) + "/" + standard.file;
     auto* info = new MirrorInfoClass(file);
     auto* mirror = new MirrorClass(file);
-    ASSERT_TRUE(info->Valid && mirror->IsValid());
+    ASSERT_TRUE(info->IsValid() && mirror->IsValid());
     local.SelectMirror(0, info, mirror, info->Model->Actuators);
     mirror->SetVoltage(1, mirror->GetLimitVoltage());
     engine.CalculateInfluenceFunctions();

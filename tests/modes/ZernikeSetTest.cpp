@@ -153,14 +153,14 @@ TEST_F(ZernikeDevices, MirrorInfoMakesAndOwnsTheBuiltInSets) {
     Write("odd50.ini", MirrorText(50, false, "[Patterns]\nZernikeFileName=NoFile\n"));
 
     MirrorInfoClass hex("..\\Devices\\hex37.ini");
-    ASSERT_TRUE(hex.Valid);
+    ASSERT_TRUE(hex.IsValid());
     ASSERT_TRUE(hex.Zernike && hex.Zernike->GetPatternSet());
     const PatternClass& set = *hex.Zernike->GetPatternSet();
     EXPECT_EQ(set.GetPatternSetName(), "DefaultCircularHex37");
     ASSERT_EQ(set.GetPatternCount(), 14);
     EXPECT_EQ(PatternVoltages(set, 3), Numbered(ZernikeDefocus38, 38));
     ASSERT_TRUE(hex.Fourier);
-    EXPECT_FALSE(hex.Fourier->Valid);
+    EXPECT_FALSE(hex.Fourier->IsValid());
 
     MirrorInfoClass rect("..\\Devices\\rect62.ini");
     ASSERT_TRUE(rect.Zernike && rect.Zernike->GetPatternSet());
@@ -170,7 +170,7 @@ TEST_F(ZernikeDevices, MirrorInfoMakesAndOwnsTheBuiltInSets) {
                   Numbered(FindZernikeTable(62, true)->rows[k], 62))
             << k;
     }
-    EXPECT_TRUE(rect.Fourier->Valid);
+    EXPECT_TRUE(rect.Fourier->IsValid());
     EXPECT_EQ(rect.Fourier->ChannelCount, 62);
 
     MirrorInfoClass odd("..\\Devices\\odd50.ini");
@@ -192,7 +192,7 @@ TEST_F(ZernikeDevices, NamedFileIsReadThroughTheActuatorMap) {
                                patterns);
 
     MirrorInfoClass info("..\\Devices\\m.ini");
-    ASSERT_TRUE(info.Valid);
+    ASSERT_TRUE(info.IsValid());
     ASSERT_EQ(info.DisplayIndexByIndex, (std::vector<int>{3, 1, 2}));
     const PatternClass* set = info.Zernike->GetPatternSet();
     ASSERT_TRUE(set && set->IsValid());
@@ -222,7 +222,7 @@ TEST_F(ZernikeDevices, MissingOrForeignFilesGiveNoSetOrAnInvalidOne) {
     for (const char* name : {"..\\Devices\\gone.ini", "..\\Devices\\other.ini"}) {
         SCOPED_TRACE(name);
         MirrorInfoClass info(name);
-        ASSERT_TRUE(info.Valid);
+        ASSERT_TRUE(info.IsValid());
         const PatternClass* set = info.Zernike->GetPatternSet();
         ASSERT_NE(set, nullptr);
         EXPECT_FALSE(set->IsValid());
@@ -238,7 +238,7 @@ TEST_F(ZernikeDevices, MissingOrForeignFilesGiveNoSetOrAnInvalidOne) {
         SCOPED_TRACE(name);
         EXPECT_EQ(MirrorZernikeClass(name, map).GetPatternSet(), nullptr);
         MirrorInfoClass info(name);
-        EXPECT_FALSE(info.Valid);
+        EXPECT_FALSE(info.IsValid());
         EXPECT_FALSE(info.Zernike);
         EXPECT_FALSE(info.Fourier);
     }
@@ -255,7 +255,7 @@ TEST(MirrorZernikeClass, EveryShippedMirrorCarriesItsSets) {
     for (const std::string& name : ListFiles(DeviceFolder(), "*.ini")) {
         SCOPED_TRACE(name);
         MirrorInfoClass info(DeviceFolderRelative + name);
-        if (!info.Valid)
+        if (!info.IsValid())
             continue;
         ++mirrors;
         ASSERT_TRUE(info.Zernike && info.Zernike->GetPatternSet());
@@ -271,7 +271,7 @@ TEST(MirrorZernikeClass, EveryShippedMirrorCarriesItsSets) {
         }
         withFile += named ? 1 : 0;
         ASSERT_TRUE(info.Fourier);
-        EXPECT_EQ(info.Fourier->Valid, actuators == 61 || actuators == 62);
+        EXPECT_EQ(info.Fourier->IsValid(), actuators == 61 || actuators == 62);
     }
     EXPECT_GE(mirrors, 7);
     EXPECT_GE(withFile, 2);

@@ -89,7 +89,7 @@ std::vector<std::string> WriteSamplePatterns(const std::string& deviceFolder,
             MirrorInfoClass::MirrorInfoFileType)
             continue;
         MirrorInfoClass info(file);
-        if (!info.Valid || info.Model->Actuators < 1)
+        if (!info.IsValid() || info.Model->Actuators < 1)
             continue;
         auto set = MakeSamplePatterns(info);
         const std::string stem = file.substr(0, file.size() - 4);

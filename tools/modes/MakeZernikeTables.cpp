@@ -224,7 +224,7 @@ public:
         auto* info = new MirrorInfoClass(file);
         auto* mirror = new MirrorClass(file);
         local.SelectMirror(0, info, mirror, info->Model->Actuators);
-        if (!info->Valid || !mirror->IsValid())
+        if (!info->IsValid() || !mirror->IsValid())
             return;
         mirror->SetVoltage(1, mirror->GetLimitVoltage());
         engine.CalculateInfluenceFunctions();
