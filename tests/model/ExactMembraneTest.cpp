@@ -311,7 +311,7 @@ TEST(ExactMembrane, SquareMembraneFollowsItsFourierSeries) {
     const double Lx = g.diameter_m, Ly = g.yExtent_m, p = Pressure(100, g.separation_m);
     const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
     const ExactMembrane model(g, grid);
-    ASSERT_TRUE(model.Valid());
+    ASSERT_TRUE(model.IsValid());
     const std::vector<double> z = model.Influence(0, 100);
     double worst = 0, peak = 0;
     for (int i = 0; i < grid.n; i += 3)
