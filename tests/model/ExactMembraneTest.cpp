@@ -413,7 +413,7 @@ TEST(ExactMembrane, UnsolvableInputGivesAReasonAndFlatGrids) {
     }
     // A grid of no points is refused, not allocated.
     const ExactMembrane noGrid(Membrane({Disc(0, 0, 2e-3)}), EngineGrid{-100000, 1e-4});
-    EXPECT_FALSE(noGrid.Valid());
+    EXPECT_FALSE(noGrid.IsValid());
     EXPECT_TRUE(noGrid.Influence(0, 100).empty());
     // Pads far off the membrane or with absurd coordinates pull on nothing.
     const MembraneGeometry g = Membrane({Rectangle(1e300, 0, 1e-3, 1e-3), Disc(0.5, 0.5, 1e-3),
