@@ -9,6 +9,7 @@
 #include "driver/DriverFormatterClass.h"
 #include "driver/DriverInfoClass.h"
 #include "driver/DriverInterfaceClass.h"
+#include "driver/VoltageLimits.h"
 #include "toolkit/Synchronizer.h"
 
 #include <atomic>
@@ -75,7 +76,7 @@ public:
 private:
     void ResizeBuffer();
 
-    double MaxVoltage = 350.0;
+    double MaxVoltage = kCeilingVoltage;
     int BytesPerValue = 0;
     bool Valid = false;
     std::unique_ptr<DriverInfoClass> Info;

@@ -8,7 +8,6 @@
 #include "model/DMModelLocal.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
-#include "toolkit/Dialogs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,10 +35,6 @@ double DMModelMain::GridStep(const DMInfoClass& dm) const {
 void DMModelMain::EnsureSurface() {
     if (!data_.Surface || data_.GridRows != data_.GridSize)
         data_.AllocateSurface(data_.GridSize);
-}
-
-void DMModelMain::ShowMessage(const std::string& text) const {
-    Dialogs::Instance().ShowMessage(text, kMessageCaption);
 }
 
 void DMModelMain::PrepareGrid() {
@@ -240,16 +235,14 @@ void DMModelMain::PupilStatistics(double& min, double& max, double& rms) {
     rms = (s > 0 && count > 0) ? std::sqrt(s / count) : s;
 }
 
-void DMModelMain::ComputeFarField() {
+FarFieldStatus DMModelMain::ComputeFarField() {
     if (local_.RemoveFocus)
         ClearBeyondPupil();
     DMInfoClass* dm = RefreshModel();
     if (!dm)
-        return;
-    if (!data_.Surface || data_.GridRows != data_.GridSize) {
-        ShowMessage("Generate Phase First.");
-        return;
-    }
+        return FarFieldStatus::NoMirror;
+    if (!data_.Surface || data_.GridRows != data_.GridSize)
+        return FarFieldStatus::NoSurface;
     const int32_t n = data_.GridSize;
     int p = static_cast<int>(std::floor(std::log(static_cast<double>(n)) / std::log(2.0) + 2));
     p = std::max(p, 8);
@@ -320,6 +313,7 @@ void DMModelMain::ComputeFarField() {
     }
 
     host_.DrawFarFieldPictures();
+    return FarFieldStatus::Done;
 }
 
 } // namespace ostrander

@@ -3,7 +3,11 @@
 // synthesis with the Zernike tools, and the far field. It works on the model
 // record and the working state it is given and reaches the window through the
 // host; of its own it keeps only tables of pupil geometry that depend on the
-// grid and the mirror diameter. Everything runs on the UI thread.
+// grid and the mirror diameter. It shows no messages: operations that can be
+// refused return a status (model/EngineStatus.h). Everything runs on the UI
+// thread.
+#include "model/EngineStatus.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +17,7 @@ namespace ostrander {
 struct MainData;
 class DMModelLocal;
 class DMInfoClass;
+class MembraneModel;
 class ModelHost;
 
 class DMModelMain {
@@ -22,6 +27,11 @@ public:
 
     MainData& Data() { return data_; }
     DMModelLocal& Local() { return local_; }
+    ModelHost& Host() { return host_; }
+
+    // The membrane model each run step computes its actuator with (not
+    // owned; null: the analytic model, ComputeAnalyticSurface).
+    void SetMembraneModel(MembraneModel* model) { model_ = model; }
 
     // Deflection model.
     void PrepareGrid();
@@ -33,32 +43,30 @@ public:
     void ClearBeyondPupil();
 
     // Influence-function run, one actuator per run-timer tick.
-    void CalculateInfluenceFunctions();
-    void RequestInfluenceFunctions();
-    void StartInfluenceFunctions();
-    void InfluenceFunctionStep();
+    RunStart CalculateInfluenceFunctions();
+    RunStart RequestInfluenceFunctions();
+    RunStart StartInfluenceFunctions();
+    RunTick InfluenceFunctionStep();
     void StopInfluenceFunctions();
 
     // Synthesis and the pupil tools.
-    void SynthesizeSurface();
+    SynthesisStatus SynthesizeSurface();
     static void ZernikeIndex(int term, int& n, int& m);
     static double ZernikeValue(int n, int m, double rho, double theta);
     double FitZernikeTerm(int term);
     void RemoveZernikeTerm(int term, double a);
     void PupilStatistics(double& min, double& max, double& rms);
 
-    // Far field of the reflected Gaussian beam into MainData::FarField.
-    void ComputeFarField();
+    // Far field of the reflected Gaussian beam into MainData::FarField; the
+    // far-field pictures are drawn through the host.
+    FarFieldStatus ComputeFarField();
 
-    // The caption of the engine's message boxes.
-    static constexpr const char* kMessageCaption = "Ostrander";
     // Fixed values of the model.
     static constexpr int32_t kGridSize = 100;
     static constexpr double kWavelength = 1.064e-6; // m
     static constexpr double kBeamRadius = 0.003;    // m, amplitude 1/e
     static constexpr double kPiEpsilon0 = 2.7815661354884025e-11;
     static constexpr double kEpsilon0 = 8.854e-12; // F/m
-    static constexpr double kFloorVoltage = 0.1;   // V, every channel after a run
 
 private:
     // Grid points in the pupil with their polar coordinates, and the Zernike
@@ -90,7 +98,6 @@ private:
     // Mirror access by display number.
     double Voltage(int32_t displayIndex) const;
     void SetVoltage(int32_t displayIndex, double volts);
-    void ShowMessage(const std::string& text) const;
     void CancelRun();
     void FillFinishingLines();
 
@@ -104,6 +111,7 @@ private:
     MainData& data_;
     DMModelLocal& local_;
     ModelHost& host_;
+    MembraneModel* model_ = nullptr;
 };
 
 } // namespace ostrander

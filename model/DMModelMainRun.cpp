@@ -5,9 +5,11 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "driver/VoltageLimits.h"
 #include "model/DMModelLocal.h"
 #include "model/DeflectionKernel.h"
 #include "model/MainData.h"
+#include "model/MembraneModel.h"
 #include "model/ModelHost.h"
 #include "toolkit/Format.h"
 
@@ -76,40 +78,35 @@ void DMModelMain::ComputeAnalyticSurface() {
         }
 }
 
-void DMModelMain::CalculateInfluenceFunctions() {
+RunStart DMModelMain::CalculateInfluenceFunctions() {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
-        return;
+        return RunStart::NoMirror;
     if (dm->ActuatorType_circ_rect_ring == 1) {
         for (DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
-            if (a->Dcontact_m != a->DcontactY_m) {
-                ShowMessage("Not ready for rectangular actuators.  Square only.");
-                return;
-            }
+            if (a->Dcontact_m != a->DcontactY_m)
+                return RunStart::RectangularPads;
     } else if (dm->ActuatorType_circ_rect_ring == 2 || dm->ActuatorType_circ_rect_ring == 3) {
-        ShowMessage("Not ready for ring actuators yet.");
-        return;
+        return RunStart::RingPads;
     }
-    RequestInfluenceFunctions();
+    return RequestInfluenceFunctions();
 }
 
-void DMModelMain::RequestInfluenceFunctions() {
+RunStart DMModelMain::RequestInfluenceFunctions() {
     if (host_.IsRunTimerEnabled()) {
         data_.IFCancelRequested = true;
-        return;
+        return RunStart::CancelRequested;
     }
-    StartInfluenceFunctions();
+    return StartInfluenceFunctions();
 }
 
-void DMModelMain::StartInfluenceFunctions() {
+RunStart DMModelMain::StartInfluenceFunctions() {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
-        return;
+        return RunStart::NoMirror;
     const int32_t count = dm->Actuators;
-    if (count <= 0) {
-        ShowMessage("Influence Functions: Cannot perform without actuators.");
-        return;
-    }
+    if (count <= 0)
+        return RunStart::NoActuators;
     // The engine's copy of the voltages must have one entry per actuator.
     if (local_.ActuatorVoltageCount != count) {
         delete[] local_.ActuatorVoltages;
@@ -134,14 +131,13 @@ void DMModelMain::StartInfluenceFunctions() {
     }
 
     if (data_.IFMaxVoltage == 0.0) {
-        ShowMessage("Influence Functions: Cannot perform if max voltage is zero.");
         for (int32_t i = 0; i < count; ++i)
             if (local_.ActuatorVoltages[i] != data_.IFSavedVoltages[i]) {
                 SetVoltage(i + 1, data_.IFSavedVoltages[i]);
                 local_.ActuatorVoltages[i] = data_.IFSavedVoltages[i];
             }
         data_.FreeSavedVoltages();
-        return;
+        return RunStart::ZeroRunVoltage;
     }
 
     const double d = dm->Separation_m;
@@ -158,22 +154,22 @@ void DMModelMain::StartInfluenceFunctions() {
     local_.DisplaysValid = false;
     host_.EnableRunTimer();
     data_.IFCancelRequested = false;
+    return RunStart::Started;
 }
 
 void DMModelMain::CancelRun() {
     host_.DisableRunTimer();
     data_.IFStepReady = false;
-    ShowMessage("Cancelled Influence Functions...");
     data_.FreeInfluenceFunctions();
     data_.FreeSavedVoltages();
 }
 
-void DMModelMain::InfluenceFunctionStep() {
+RunTick DMModelMain::InfluenceFunctionStep() {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
-        return;
+        return RunTick::Idle;
     if (!data_.IFStepReady)
-        return;
+        return RunTick::Idle;
     // The run works with the actuator count it was started with; a run whose
     // store is gone or whose mirror was replaced meanwhile is cancelled.
     const auto count = static_cast<int32_t>(data_.IFActuatorCount);
@@ -181,7 +177,7 @@ void DMModelMain::InfluenceFunctionStep() {
         data_.IFMirrorInfo != local_.MirrorInfo || count <= 0 ||
         local_.ActuatorVoltageCount < count) {
         CancelRun();
-        return;
+        return RunTick::Cancelled;
     }
     const int32_t n = data_.GridSize;
 
@@ -190,7 +186,7 @@ void DMModelMain::InfluenceFunctionStep() {
         data_.IFStepReady = false;
         if (data_.IFCancelRequested) {
             CancelRun();
-            return;
+            return RunTick::Cancelled;
         }
         const int32_t current = data_.IFCurrentActuator;
         if (current > 0 && data_.Surface && data_.GridRows == n)
@@ -207,12 +203,16 @@ void DMModelMain::InfluenceFunctionStep() {
             }
         SetVoltage(current + 1, data_.IFMaxVoltage);
         local_.ActuatorVoltages[current] = data_.IFMaxVoltage;
-        PrepareGrid();
-        ComputeAnalyticSurface();
+        if (model_) {
+            model_->ComputeSurface(*this);
+        } else {
+            PrepareGrid();
+            ComputeAnalyticSurface();
+        }
         host_.DrawThreeDImage();
         host_.RefreshMirrorDisplay();
         data_.IFStepReady = true;
-        return;
+        return RunTick::Stepped;
     }
 
     // The last actuator's surface is in Surface: store it and finish.
@@ -228,6 +228,7 @@ void DMModelMain::InfluenceFunctionStep() {
     local_.VoltagesAtFloor = true;
     FillFinishingLines();
     local_.DisplaysValid = true;
+    return RunTick::Finished;
 }
 
 void DMModelMain::StopInfluenceFunctions() {
@@ -254,7 +255,7 @@ void DMModelMain::FillFinishingLines() {
     const std::string lines[] = {
         "Finished calculating Influence Functions.",
         "",
-        "Max Voltage: 350.0 V",
+        "Max Voltage: " + FormatFloat("0.0", kCeilingVoltage) + " V",
         "Max Average Voltage: " + FormatFloat("0.0", limit) + " V",
         "",
         "Wavelength: " + FormatFloat("0", 1064) + " nm",
@@ -295,15 +296,16 @@ void DMModelMain::FillFinishingLines() {
         host_.AddInformationLine(line);
 }
 
-void DMModelMain::SynthesizeSurface() {
+SynthesisStatus DMModelMain::SynthesizeSurface() {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
-        return;
+        return SynthesisStatus::NoMirror;
     if (!data_.InfluenceFunctions || dm->Actuators != data_.IFActuatorCount ||
         data_.GridSize != data_.IFGridSize)
-        return;
+        return SynthesisStatus::NoInfluenceFunctions;
+    SynthesisStatus status = SynthesisStatus::Done;
     if (data_.MirrorParameterChanged) {
-        ShowMessage("You changed a mirror parameter.  These influence functions may not be valid.");
+        status = SynthesisStatus::DoneParameterChanged;
         data_.MirrorParameterChanged = false;
     }
     EnsureSurface();
@@ -328,6 +330,7 @@ void DMModelMain::SynthesizeSurface() {
                 row[j] += source[j] * scale;
         }
     }
+    return status;
 }
 
 } // namespace ostrander

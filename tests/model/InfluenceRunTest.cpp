@@ -50,7 +50,7 @@ TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
     layout.limitVoltage = 200;
     ASSERT_TRUE(h.Select(layout));
     h.local.Mirror->SetVoltage(1, 200);
-    h.engine.CalculateInfluenceFunctions();
+    ASSERT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::Started);
     ASSERT_TRUE(h.host.IsRunTimerEnabled());
     EXPECT_EQ(h.data.IFCurrentActuator, -1);
     EXPECT_TRUE(h.data.IFStepReady);
@@ -61,7 +61,7 @@ TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
     EXPECT_NEAR(h.data.IFReferenceForce,
                 8.854e-12 * M_PI * (dpad / 2) * (dpad / 2) * 200 * 200 / (2 * d * d), 1e-20);
 
-    h.engine.InfluenceFunctionStep(); // computes actuator 1
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Stepped); // computes actuator 1
     EXPECT_EQ(h.data.IFCurrentActuator, 0);
     EXPECT_TRUE(h.host.IsRunTimerEnabled());
     EXPECT_EQ(h.host.threeDDraws, 1);
@@ -70,16 +70,15 @@ TEST(InfluenceRun, OneActuatorTakesTwoTicks) {
     EXPECT_LT(h.data.SurfaceMin, 0.0);
     EXPECT_FALSE(h.local.DisplaysValid);
 
-    h.engine.InfluenceFunctionStep(); // stores it and finishes
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Finished); // stores it and finishes
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
     EXPECT_FALSE(h.data.IFStepReady);
     EXPECT_EQ(h.data.IFCurrentActuator, 1);
     EXPECT_TRUE(h.local.DisplaysValid);
     ExpectPlaneEquals(h.data.InfluenceFunctions[0], AloneSurface(layout, 1, 200));
-    EXPECT_TRUE(h.dialogs.messages.empty());
 
     // Further ticks do nothing.
-    h.engine.InfluenceFunctionStep();
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Idle);
     EXPECT_EQ(h.data.IFCurrentActuator, 1);
 }
 
@@ -144,25 +143,23 @@ TEST(InfluenceRun, ASecondRequestCancelsTheRunningOne) {
     h.engine.CalculateInfluenceFunctions();
     h.engine.InfluenceFunctionStep();
     h.engine.InfluenceFunctionStep();
-    h.engine.CalculateInfluenceFunctions(); // during the run: only a request
+    // During the run a request only asks the run to stop.
+    EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::CancelRequested);
     EXPECT_TRUE(h.data.IFCancelRequested);
     EXPECT_TRUE(h.host.IsRunTimerEnabled());
-    EXPECT_TRUE(h.dialogs.messages.empty());
 
-    h.engine.InfluenceFunctionStep();
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Cancelled);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
-    ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_EQ(h.dialogs.messages[0].text, "Cancelled Influence Functions...");
     EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
     EXPECT_FALSE(h.local.DisplaysValid);
     // The voltages stay as the run left them.
     EXPECT_EQ(h.local.Mirror->GetVoltage(2), 100);
-    h.engine.SynthesizeSurface(); // no store: nothing to do
-    h.engine.InfluenceFunctionStep();
-    EXPECT_EQ(h.dialogs.messages.size(), 1u);
+    // No store: nothing to synthesise, and the cancel is reported once.
+    EXPECT_EQ(h.engine.SynthesizeSurface(), SynthesisStatus::NoInfluenceFunctions);
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Idle);
 
     // A new request starts a fresh run that completes.
-    h.engine.CalculateInfluenceFunctions();
+    EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::Started);
     EXPECT_FALSE(h.data.IFCancelRequested);
     EXPECT_EQ(h.RunToEnd(), 4);
     EXPECT_TRUE(h.local.DisplaysValid);
@@ -180,10 +177,8 @@ TEST(InfluenceRun, ReplacingTheMirrorDuringARunCancelsIt) {
     ModelLayout one;
     one.pads = {{0, 0, 1.5e-3}};
     ASSERT_TRUE(h.Select(one, "one.ini"));
-    h.engine.InfluenceFunctionStep();
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Cancelled);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
-    ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_EQ(h.dialogs.messages[0].text, "Cancelled Influence Functions...");
     EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
     EXPECT_FALSE(h.local.DisplaysValid);
     EXPECT_FALSE(h.local.VoltagesAtFloor);
@@ -194,19 +189,19 @@ TEST(InfluenceRun, UnsupportedModelsAreRefusedWithTheirMessages) {
         const char* name;
         int type;
         std::vector<std::string> extra;
-        const char* message; // null: the run starts
+        RunStart status;
     };
     const Case cases[] = {
         {"square pads",
          1,
          {"DcontactY_m=0.0015", "DcontactY_m=0.0015", "DcontactY_m=0.0015"},
-         nullptr},
+         RunStart::Started},
         {"oblong pads",
          1,
          {"DcontactY_m=0.0015", "DcontactY_m=0.001", "DcontactY_m=0.0015"},
-         "Not ready for rectangular actuators.  Square only."},
-        {"ring", 2, {}, "Not ready for ring actuators yet."},
-        {"quarter ring", 3, {}, "Not ready for ring actuators yet."},
+         RunStart::RectangularPads},
+        {"ring", 2, {}, RunStart::RingPads},
+        {"quarter ring", 3, {}, RunStart::RingPads},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -216,15 +211,12 @@ TEST(InfluenceRun, UnsupportedModelsAreRefusedWithTheirMessages) {
         layout.extra = c.extra;
         ASSERT_TRUE(h.Select(layout));
         h.local.Mirror->SetVoltage(1, 100);
-        h.engine.CalculateInfluenceFunctions();
-        if (c.message) {
-            ASSERT_EQ(h.dialogs.messages.size(), 1u);
-            EXPECT_EQ(h.dialogs.messages[0].text, c.message);
-            EXPECT_EQ(h.dialogs.messages[0].caption, "Ostrander");
+        EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), c.status);
+        if (c.status != RunStart::Started) {
             EXPECT_FALSE(h.host.IsRunTimerEnabled());
             EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+            EXPECT_EQ(h.local.Mirror->GetVoltage(1), 100); // nothing changed
         } else {
-            EXPECT_TRUE(h.dialogs.messages.empty());
             EXPECT_EQ(h.RunToEnd(), 4);
             EXPECT_TRUE(h.local.DisplaysValid);
         }
@@ -238,10 +230,7 @@ TEST(InfluenceRun, ZeroRunVoltageIsRefusedAndTheVoltagesPutBack) {
     ASSERT_NE(oldStore, nullptr);
     h.local.Mirror->SetAllChannels(0.0);
     h.local.ActuatorVoltages[0] = 42; // the engine's copy disagrees with the mirror
-    h.engine.CalculateInfluenceFunctions();
-    ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_EQ(h.dialogs.messages[0].text,
-              "Influence Functions: Cannot perform if max voltage is zero.");
+    EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::ZeroRunVoltage);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
     EXPECT_EQ(h.local.ActuatorVoltages[0], 0.0);
     EXPECT_EQ(h.local.Mirror->GetVoltage(1), 0.0);
@@ -271,23 +260,20 @@ TEST(InfluenceRun, AModelWithoutActuatorsNeverStarts) {
     EngineHarness h;
     ModelLayout layout; // no pads
     h.Select(layout);
-    h.engine.CalculateInfluenceFunctions();
-    ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_EQ(h.dialogs.messages[0].text, "Influence Functions: Cannot perform without actuators.");
+    EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::NoActuators);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
     EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
-    h.engine.InfluenceFunctionStep();
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Idle);
     EXPECT_FALSE(h.local.DisplaysValid);
 }
 
 TEST(InfluenceRun, NothingHappensWithoutAMirror) {
     EngineHarness h;
-    h.engine.CalculateInfluenceFunctions();
-    h.engine.StartInfluenceFunctions();
-    h.engine.InfluenceFunctionStep();
+    EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::NoMirror);
+    EXPECT_EQ(h.engine.StartInfluenceFunctions(), RunStart::NoMirror);
+    EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Idle);
     h.engine.StopInfluenceFunctions();
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
-    EXPECT_TRUE(h.dialogs.messages.empty());
     EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
 }
 

@@ -1,14 +1,14 @@
 #pragma once
-// A device folder of our own mirror files and an engine driven by hand: the
+// A device folder of our own mirror files and a session driven by hand: the
 // run timer is a flag, each tick is a call. Shared by the engine tests and the
 // engine benchmarks.
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
-#include "toolkit/Dialogs.h"
 #include "toolkit/Paths.h"
 
 #include <cmath>
@@ -47,9 +47,10 @@ inline std::string MirrorText(const ModelLayout& layout) {
     std::ostringstream out;
     out.precision(17);
     out << "[General]\nFileType=Mirror Info\nDeviceName=Test mirror\nMapPrefix=" << layout.mapPrefix
-        << "\nLimitVoltage=" << layout.limitVoltage << "\n[DM Model]\nDiameter_m=" << layout.diameter
-        << "\nActuators=" << layout.pads.size() << "\nThickness_m=" << layout.thickness
-        << "\nSeparation_m=" << layout.separation << "\nStress_Pa=" << layout.stress
+        << "\nLimitVoltage=" << layout.limitVoltage
+        << "\n[DM Model]\nDiameter_m=" << layout.diameter << "\nActuators=" << layout.pads.size()
+        << "\nThickness_m=" << layout.thickness << "\nSeparation_m=" << layout.separation
+        << "\nStress_Pa=" << layout.stress
         << "\nActuatorType_circ_rect_ring=" << layout.actuatorType << "\n";
     for (std::size_t k = 0; k < layout.pads.size(); ++k) {
         const PadLayout& p = layout.pads[k];
@@ -119,20 +120,14 @@ private:
     std::string previous_;
 };
 
-// The engine with its record, working state, a recording host and scripted
-// message boxes.
+// The session with its record, working state and a recording host; no
+// dialog service is installed, since nothing below the windows shows one.
 class EngineHarness {
 public:
-    EngineHarness() : scoped_(dialogs) {}
-
     // Selects the mirror of a device file as the setup window does; false when
-    // the mirror object is not valid.
+    // it is not a usable mirror.
     bool Select(const std::string& fileName) {
-        auto* info = new MirrorInfoClass(fileName);
-        auto* mirror = new MirrorClass(fileName);
-        const int count = info->Model ? info->Model->Actuators : 0;
-        local.SelectMirror(0, info, mirror, count);
-        return mirror->IsValid();
+        return session.SelectMirror(0, fileName) == MirrorSelection::Selected;
     }
     bool Select(const ModelLayout& layout, const std::string& name = "test.ini") {
         return Select(devices.Write(name, MirrorText(layout)));
@@ -142,32 +137,28 @@ public:
     int RunToEnd(int maxTicks = 10000) {
         int ticks = 0;
         while (host.IsRunTimerEnabled() && ticks < maxTicks) {
-            engine.InfluenceFunctionStep();
+            session.Tick();
             ++ticks;
         }
         return ticks;
     }
 
-    // Selects, sets display number 1 to the limit voltage and runs the
-    // influence functions to the end, as loading a mirror does.
+    // Selects and runs the influence functions to the end, as loading a
+    // mirror does (display number 1 at the limit voltage sets the run voltage).
     bool LoadAndRun(const ModelLayout& layout) {
         if (!Select(layout))
             return false;
-        local.Mirror->SetVoltage(1, local.Mirror->GetLimitVoltage());
-        engine.CalculateInfluenceFunctions();
-        RunToEnd();
-        return local.DisplaysValid;
+        if (session.StartInfluenceRun() != RunStart::Started)
+            return false;
+        return session.RunToEnd() == RunTick::Finished && local.DisplaysValid;
     }
 
     TempDeviceFolder devices;
-    ScriptedDialogs dialogs;
     MainData data;
     DMModelLocal local;
     RecordingModelHost host;
-    DMModelMain engine{data, local, host};
-
-private:
-    ScopedDialogs scoped_;
+    EngineSession session{data, local, host};
+    DMModelMain& engine = session.Engine();
 };
 
 } // namespace ostrander::testing

@@ -1,0 +1,246 @@
+#include "model/EngineSession.h"
+
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "Shared_Software/Pattern/VoltageListClass.h"
+#include "driver/VoltageLimits.h"
+#include "model/DMModelLocal.h"
+#include "model/DMModelMain.h"
+#include "model/MainData.h"
+#include "model/MembraneModel.h"
+#include "model/ModelHost.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ostrander {
+
+namespace {
+
+// Relative comparison for values that went through an edit box and back.
+bool SameValue(double a, double b) {
+    return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
+}
+
+} // namespace
+
+void ClassicMembraneModel::ComputeSurface(DMModelMain& engine) {
+    engine.PrepareGrid();
+    engine.ComputeAnalyticSurface();
+}
+
+SynthesisStatus ClassicMembraneModel::Synthesize(DMModelMain& engine) {
+    return engine.SynthesizeSurface();
+}
+
+std::unique_ptr<MembraneModel> MakeMembraneModel(std::string_view name) {
+    if (name == ClassicMembraneModel::kName)
+        return std::make_unique<ClassicMembraneModel>();
+    return nullptr;
+}
+
+EngineSession::EngineSession(MainData& data, DMModelLocal& local, ModelHost& host)
+    : data_(data), local_(local), host_(host),
+      engine_(std::make_unique<DMModelMain>(data, local, host)),
+      model_(std::make_unique<ClassicMembraneModel>()) {
+    engine_->SetMembraneModel(model_.get());
+}
+
+EngineSession::~EngineSession() = default;
+
+bool EngineSession::UseMembraneModel(std::string_view name) {
+    std::unique_ptr<MembraneModel> model = MakeMembraneModel(name);
+    if (!model)
+        return false;
+    model_ = std::move(model);
+    engine_->SetMembraneModel(model_.get());
+    return true;
+}
+
+std::string_view EngineSession::MembraneModelName() const {
+    return model_->Name();
+}
+
+MirrorSelection EngineSession::SelectMirror(int32_t index, const std::string& infoFile) {
+    auto* info = new MirrorInfoClass(infoFile);
+    auto* mirror = new MirrorClass(infoFile);
+    MirrorSelection status = MirrorSelection::Selected;
+    if (!info->Valid || !info->Model)
+        status = MirrorSelection::NotMirrorInfo;
+    else if (!mirror->IsValid())
+        status = MirrorSelection::MirrorNotUsable;
+    const int32_t actuators = status == MirrorSelection::Selected ? info->Model->Actuators : 0;
+    local_.SelectMirror(index, info, mirror, actuators);
+    // Results of an earlier mirror no longer apply; they become valid again
+    // when the new run finishes. Until then the idle pass must not rebuild
+    // Surface, which the run stores actuator by actuator.
+    local_.DisplaysValid = false;
+    return status;
+}
+
+RunStart EngineSession::StartInfluenceRun() {
+    MirrorClass* mirror = local_.Mirror;
+    if (!mirror || !mirror->IsValid() || !local_.MirrorInfo)
+        return RunStart::NoMirror;
+    engine_->PrepareGrid();
+    mirror->SetVoltage(1, mirror->GetLimitVoltage());
+    // The engine's copy holds what the mirror took (its rules may clip it).
+    if (local_.ActuatorVoltages && local_.ActuatorVoltageCount > 0)
+        local_.ActuatorVoltages[0] = mirror->GetVoltage(1);
+    return engine_->CalculateInfluenceFunctions();
+}
+
+RunTick EngineSession::Tick() {
+    return engine_->InfluenceFunctionStep();
+}
+
+bool EngineSession::IsRunning() const {
+    return host_.IsRunTimerEnabled();
+}
+
+RunTick EngineSession::RunToEnd(const std::function<void(int, int)>& progress) {
+    // A run takes one tick per actuator and one to finish; the bound only
+    // guards against a run that never stops.
+    const auto total = static_cast<int>(data_.IFActuatorCount);
+    RunTick last = RunTick::Idle;
+    for (int ticks = 0; IsRunning() && ticks <= total + 1;) {
+        last = Tick();
+        ++ticks;
+        if (progress)
+            progress(std::min(ticks, total), total);
+    }
+    return IsRunning() ? RunTick::Idle : last;
+}
+
+CancelRequest EngineSession::Cancel() {
+    if (!IsRunning())
+        return CancelRequest::NoRun;
+    data_.IFCancelRequested = true;
+    return CancelRequest::Requested;
+}
+
+VoltageFloor EngineSession::NoteVoltages() {
+    MirrorClass* mirror = local_.Mirror;
+    if (!mirror)
+        return VoltageFloor::NoMirror;
+    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    const int n = dm ? dm->Actuators : 0;
+    local_.PeakVoltage = 0.0;
+    bool aboveFloor = false;
+    for (int k = 1; k <= n; ++k) {
+        const double v = mirror->GetVoltage(k);
+        local_.PeakVoltage = std::max(local_.PeakVoltage, v);
+        if (v > kFloorVoltage)
+            aboveFloor = true;
+    }
+    local_.VoltagesAtFloor = !aboveFloor;
+    local_.PeakVoltageFraction = local_.PeakVoltage / kCeilingVoltage;
+    return aboveFloor ? VoltageFloor::AboveFloor : VoltageFloor::AtFloor;
+}
+
+VoltageFloor EngineSession::ApplyFloorRule() {
+    const VoltageFloor floor = NoteVoltages();
+    if (floor == VoltageFloor::AtFloor)
+        local_.Mirror->SetAllChannels(kFloorVoltage);
+    return floor;
+}
+
+IdlePassResult EngineSession::IdlePass() {
+    IdlePassResult result;
+    result.floor = ApplyFloorRule();
+    result.pictures = kMirrorMap;
+    if (local_.DisplaysValid) {
+        result.recalculated = true;
+        result.recalculation = Recalculate();
+        result.pictures |= result.recalculation.pictures;
+    }
+    return result;
+}
+
+RecalculationResult EngineSession::Recalculate() {
+    RecalculationResult result;
+    if (!local_.MirrorInfo || !local_.MirrorInfo->Model || !local_.Mirror)
+        return result;
+    const int n = local_.MirrorInfo->Model->Actuators;
+    bool anyVoltage = false;
+    for (int k = 1; k <= n && !anyVoltage; ++k)
+        anyVoltage = local_.Mirror->GetVoltage(k) > 0.0;
+    if (!anyVoltage) {
+        result.status = Recalculation::NoVoltage;
+        return result;
+    }
+    return ComputeResults();
+}
+
+RecalculationResult EngineSession::ComputeResults() {
+    RecalculationResult result;
+    if (!local_.MirrorInfo || !local_.MirrorInfo->Model)
+        return result;
+    // The far field removes tilt (and, on request, piston and focus) from
+    // the surface in place, so the pictures after it show the corrected one.
+    result.parameterChanged = model_->Synthesize(*engine_) == SynthesisStatus::DoneParameterChanged;
+    const FarFieldStatus farField = engine_->ComputeFarField();
+    result.status =
+        farField == FarFieldStatus::NoSurface ? Recalculation::NoSurface : Recalculation::Done;
+    result.pictures = kResultPictures;
+    return result;
+}
+
+AppliedVoltages EngineSession::ApplyVoltages(const VoltageRequest& request) {
+    AppliedVoltages result;
+    MirrorClass* mirror = local_.Mirror;
+    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    if (!mirror || !mirror->IsValid() || !dm)
+        return result;
+    const int n = std::max(dm->Actuators, 0);
+    std::vector<std::optional<double>> asked(static_cast<std::size_t>(n));
+    mirror->SetAllChannels(kFloorVoltage);
+    if (request.all) {
+        mirror->SetAllActuators(*request.all);
+        std::fill(asked.begin(), asked.end(), *request.all);
+    }
+    if (request.pattern) {
+        mirror->ApplyVoltageList(request.pattern, 0);
+        for (const VoltageListEntry* e = request.pattern->First(); e; e = e->next)
+            if (e->Actuator >= 1 && e->Actuator <= n)
+                asked[e->Actuator - 1] = e->Voltage;
+    }
+    for (const auto& [displayIndex, volts] : request.single) {
+        mirror->SetVoltage(displayIndex, volts);
+        if (displayIndex >= 1 && displayIndex <= n)
+            asked[displayIndex - 1] = volts;
+    }
+    for (int k = 1; k <= n; ++k) {
+        if (!asked[k - 1])
+            continue;
+        ++result.requested;
+        const double want = *asked[k - 1];
+        if (std::fabs(mirror->GetVoltage(k) - want) > 1e-9 * std::max(1.0, std::fabs(want)))
+            ++result.changedByRules;
+    }
+    result.applied = true;
+    return result;
+}
+
+bool EngineSession::SetSeparation(double metres) {
+    DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    if (!model || SameValue(metres, model->Separation_m))
+        return false;
+    model->Separation_m = metres;
+    data_.MirrorParameterChanged = true;
+    local_.DisplaysValid = false;
+    return true;
+}
+
+bool EngineSession::SetStress(double pascals) {
+    DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    if (!model || SameValue(pascals, model->Stress_Pa))
+        return false;
+    model->Stress_Pa = pascals;
+    data_.MirrorParameterChanged = true;
+    local_.DisplaysValid = false;
+    return true;
+}
+
+} // namespace ostrander
