@@ -1,38 +1,25 @@
 #pragma once
-// The engine driven without a window: a mirror is selected and its influence
-// functions computed as the mirror setup window starts the run (actuator 1
-// at the mirror's limit voltage sets the run voltage), with the run-timer
-// ticks called back to back; then each simulation applies voltages through
-// the mirror's rules and does what the main window's idle pass does (the
-// 0.1 V floor, synthesis, far field, the five pictures) and collects the
-// figures of the result.
+// The engine session driven without a window: a mirror is selected and its
+// influence functions computed as loading it in the program does, with the
+// run-timer ticks called back to back; then each simulation applies voltages
+// through the mirror's rules, runs the session's idle pass (the 0.1 V floor,
+// synthesis, far field), draws the pictures and collects the figures of the
+// result. The session's statuses become the tool's error texts.
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
-#include "toolkit/Dialogs.h"
 
 #include <QImage>
 
 #include <functional>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace ostrander {
 
 class MirrorClass;
-class VoltageListClass;
-
-// Voltages to apply, in this order, to the mirror as the run leaves it
-// (every channel at 0.1 V): all actuators, then a pattern, then single
-// actuators by display number. Volts.
-struct VoltageRequest {
-    std::optional<double> all;
-    const VoltageListClass* pattern = nullptr;
-    std::vector<std::pair<int, double>> single;
-};
 
 struct DisplayOptions {
     bool removeFocus = false;
@@ -78,7 +65,7 @@ public:
     // "..\Devices\Hex19.ini", or an absolute path).
     bool Load(const std::string& infoFile, std::string& error);
     // Computes the influence functions; progress(done, total) after each
-    // actuator. False with the engine's message when the run is refused.
+    // actuator. False with the reason when the run is refused.
     bool RunInfluenceFunctions(const std::function<void(int, int)>& progress, std::string& error);
     // Applies the voltages and computes the results and pictures.
     bool Simulate(const VoltageRequest& request, const DisplayOptions& options,
@@ -91,7 +78,11 @@ public:
 
     MainData& Data() { return data_; }
     DMModelLocal& Local() { return local_; }
-    DMModelMain& Engine() { return engine_; }
+    DMModelMain& Engine() { return session_.Engine(); }
+    EngineSession& Session() { return session_; }
+
+    // The error text for a refused run.
+    static std::string RunRefusal(RunStart status);
 
 private:
     // Runs the far-field pictures when the engine asks for them.
@@ -105,17 +96,13 @@ private:
         std::function<void()> drawFarField;
     };
 
-    // The first message the engine showed since the last call, as an error.
-    bool TakeEngineMessage(std::string& error);
     // Largest far-field intensity of a flat surface with this beam and grid.
     double FlatMirrorPeak();
 
-    ScriptedDialogs dialogs_;
-    ScopedDialogs scopedDialogs_{dialogs_};
     MainData data_;
     DMModelLocal local_;
     Host host_;
-    DMModelMain engine_{data_, local_, host_};
+    EngineSession session_{data_, local_, host_};
     double flatPeak_ = 0.0;
 };
 
