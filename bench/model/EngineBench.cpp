@@ -1,7 +1,7 @@
 // The engine's hot paths on the shipped 61-pad membrane (62 channels, the
 // last one the membrane's own electrode): one actuator's analytic surface, a
 // whole influence run without the timer's pacing, the synthesis and the
-// idle-pass engine work (synthesis, corrections, far field).
+// session's recalculation (synthesis, corrections, far field).
 #include "tests/model/ModelFixture.h"
 
 #include <benchmark/benchmark.h>
@@ -41,8 +41,7 @@ void BM_InfluenceRunUnpaced(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        h.local.Mirror->SetVoltage(1, 200.0);
-        h.engine.CalculateInfluenceFunctions();
+        h.session.StartInfluenceRun();
         const int ticks = h.RunToEnd();
         benchmark::DoNotOptimize(ticks);
     }
@@ -54,12 +53,9 @@ struct RunMirror {
     EngineHarness h;
     bool ok = false;
     RunMirror() {
-        if (!h.Select61())
+        if (!h.Select61() || h.session.StartInfluenceRun() != RunStart::Started)
             return;
-        h.local.Mirror->SetVoltage(1, h.local.Mirror->GetLimitVoltage());
-        h.engine.CalculateInfluenceFunctions();
-        h.RunToEnd();
-        ok = h.local.DisplaysValid;
+        ok = h.session.RunToEnd() == RunTick::Finished;
         for (int k = 1; k <= 61; ++k)
             h.local.Mirror->SetVoltage(k, 40.0 + 1.5 * k);
     }
@@ -87,8 +83,7 @@ void BM_EnginePass(benchmark::State& state) {
     m.h.local.RemoveFocus = state.range(0) != 0;
     m.h.local.FocusAdjust = 0.5;
     for (auto _ : state) {
-        m.h.engine.SynthesizeSurface();
-        m.h.engine.ComputeFarField();
+        m.h.session.Recalculate();
         benchmark::DoNotOptimize(m.h.data.FarField[1]);
     }
 }

@@ -16,9 +16,9 @@
 #include "Shared_Software/Mirror/ZernikeTables.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
-#include "toolkit/Dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -124,24 +124,19 @@ class DerivedRows : public testing::TestWithParam<Standard> {};
 
 TEST_P(DerivedRows, NamedTermDominatesTheSurface) {
     const Standard& standard = GetParam();
-    ScriptedDialogs dialogs;
-    ScopedDialogs scope(dialogs);
     MainData data;
     DMModelLocal local;
     RecordingModelHost host;
-    DMModelMain engine(data, local, host);
+    EngineSession session(data, local, host);
+    DMModelMain& engine = session.Engine();
 
     const std::string file = std::string(OSTRANDER_SOURCE_DIR) + "/" + standard.file;
-    auto* info = new MirrorInfoClass(file);
-    auto* mirror = new MirrorClass(file);
-    ASSERT_TRUE(info->IsValid() && mirror->IsValid());
-    local.SelectMirror(0, info, mirror, info->Model->Actuators);
-    mirror->SetVoltage(1, mirror->GetLimitVoltage());
-    engine.CalculateInfluenceFunctions();
-    for (int ticks = 0; host.IsRunTimerEnabled() && ticks < 1000; ++ticks)
-        engine.InfluenceFunctionStep();
+    ASSERT_EQ(session.SelectMirror(0, file), MirrorSelection::Selected);
+    MirrorInfoClass* info = local.MirrorInfo;
+    MirrorClass* mirror = local.Mirror;
+    ASSERT_EQ(session.StartInfluenceRun(), RunStart::Started);
+    ASSERT_EQ(session.RunToEnd(), RunTick::Finished);
     ASSERT_TRUE(local.DisplaysValid);
-    EXPECT_TRUE(dialogs.messages.empty());
 
     // The pupil of the program's grid, its own way: 100 points a side,
     // dx = D / (0.97 * 100 - 2), radius 0.8 D / 2.

@@ -1,20 +1,20 @@
 #pragma once
-// The engine with its record and working state, run on a shipped device,
-// whose host draws the five result pictures into images of their design
-// sizes: what the main window does on an idle pass, without the window.
-// Shared by the renderer, the picture tests and the benchmarks.
+// The engine session with its record and working state, run on a shipped
+// device, whose host draws the five result pictures into images of their
+// design sizes: what the main window does on an idle pass, without the
+// window. No dialog service: the session reports by status. Shared by the
+// renderer, the picture tests and the benchmarks.
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
 #include "model/pictures/ResultPictures.h"
-#include "toolkit/Dialogs.h"
 #include "toolkit/Paths.h"
 #include "toolkit/qt/ImageCanvas.h"
 
-#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -36,23 +36,19 @@ public:
         DrawFarFieldPlot(farFieldPlot, engine);
     }
 
-    // Selects the device (a name in the device folder, e.g. "Hex61S.ini") as
-    // the setup window does, sets display number 1 to the limit voltage and
-    // runs the influence functions tick by tick to the end. False when the
-    // mirror is not valid or the run did not finish (see dialogs.messages).
+    // Selects the device (a name in the device folder, e.g. "Hex61S.ini") and
+    // runs its influence functions tick by tick to the end, as loading it in
+    // the program does. False when the mirror is not usable or the run did
+    // not finish (see selection, start and end).
     bool LoadAndRun(const std::string& device) {
-        const std::string fileName = std::string(DeviceFolderRelative) + device;
-        auto* info = new MirrorInfoClass(fileName);
-        auto* mirror = new MirrorClass(fileName);
-        const int count = info->Model ? info->Model->Actuators : 0;
-        local.SelectMirror(0, info, mirror, count);
-        if (!mirror->IsValid())
+        selection = session.SelectMirror(0, std::string(DeviceFolderRelative) + device);
+        if (selection != MirrorSelection::Selected)
             return false;
-        mirror->SetVoltage(1, mirror->GetLimitVoltage());
-        engine.CalculateInfluenceFunctions();
-        for (int ticks = 0; IsRunTimerEnabled() && ticks < 100000; ++ticks)
-            engine.InfluenceFunctionStep();
-        return local.DisplaysValid;
+        start = session.StartInfluenceRun();
+        if (start != RunStart::Started)
+            return false;
+        end = session.RunToEnd();
+        return end == RunTick::Finished && local.DisplaysValid;
     }
 
     // Sets every actuator that lies on the membrane to volts(x, y) (centre in
@@ -66,28 +62,21 @@ public:
         NoteVoltages();
     }
 
-    // The idle pass's bookkeeping of the voltages (without the 0.1 V floor).
-    void NoteVoltages() {
-        double peak = 0.0;
-        bool above = false;
-        for (int k = 1; k <= SelectedModel(local)->Actuators; ++k) {
-            const double v = local.Mirror->GetVoltage(k);
-            peak = std::max(peak, v);
-            above = above || v > 0.1;
-        }
-        local.PeakVoltage = peak;
-        local.PeakVoltageFraction = peak / 350.0;
-        local.VoltagesAtFloor = !above;
-    }
+    // The idle pass's bookkeeping of the voltages (without setting the
+    // 0.1 V floor, so that any voltages can be looked at).
+    void NoteVoltages() { session.NoteVoltages(); }
 
-    // The recalculation of the displays: synthesis, far field (which draws
-    // the far-field pictures), surface image, interferogram, 3D image.
+    // The recalculation of the displays from any voltages: synthesis, far
+    // field (which draws the far-field pictures), then the pictures the
+    // session asks for.
     void Redraw() {
-        engine.SynthesizeSurface();
-        engine.ComputeFarField();
-        DrawSurfaceImage(surface, engine);
-        DrawInterferogram(interferogram, engine);
-        ostrander::DrawThreeDImage(threeD, engine);
+        const RecalculationResult result = session.ComputeResults();
+        if (result.pictures & kSurfaceImage)
+            DrawSurfaceImage(surface, engine);
+        if (result.pictures & kInterferogram)
+            DrawInterferogram(interferogram, engine);
+        if (result.pictures & kThreeDImage)
+            ostrander::DrawThreeDImage(threeD, engine);
     }
 
     // Writes folder/prefix + "_threed.png" and the four others.
@@ -108,13 +97,13 @@ public:
     ImageCanvas farFieldImage{335, 335};
     ImageCanvas farFieldPlot{335, 335};
 
-    ScriptedDialogs dialogs;
     MainData data;
     DMModelLocal local;
-    DMModelMain engine{data, local, *this};
-
-private:
-    ScopedDialogs scoped_{dialogs};
+    EngineSession session{data, local, *this};
+    DMModelMain& engine = session.Engine();
+    MirrorSelection selection = MirrorSelection::NotMirrorInfo;
+    RunStart start = RunStart::NoMirror;
+    RunTick end = RunTick::Idle;
 };
 
 } // namespace ostrander

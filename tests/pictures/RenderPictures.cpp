@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
     PictureRig rig;
     if (!rig.LoadAndRun(device)) {
         std::fprintf(stderr, "render_pictures: %s did not load and run.\n", device.c_str());
-        for (const auto& m : rig.dialogs.messages)
-            std::fprintf(stderr, "  %s\n", m.text.c_str());
+        std::fprintf(stderr, "  selection %d, run start %d, run end %d\n",
+                     static_cast<int>(rig.selection), static_cast<int>(rig.start),
+                     static_cast<int>(rig.end));
         return 1;
     }
     // A gentle ramp across the mirror with one strong pad off the centre:

@@ -45,6 +45,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
 #include "toolkit/IniFile.h"
@@ -217,20 +218,15 @@ Vector NonNegativeLeastSquares(const Matrix& g, const Vector& h) {
     return w;
 }
 
-// The engine with its record and working state, run on one device file.
+// The engine session with its record and working state, run on one device
+// file as loading it in the program does.
 class Engine {
 public:
     explicit Engine(const std::string& file) {
-        auto* info = new MirrorInfoClass(file);
-        auto* mirror = new MirrorClass(file);
-        local.SelectMirror(0, info, mirror, info->Model->Actuators);
-        if (!info->IsValid() || !mirror->IsValid())
+        if (session.SelectMirror(0, file) != MirrorSelection::Selected ||
+            session.StartInfluenceRun() != RunStart::Started)
             return;
-        mirror->SetVoltage(1, mirror->GetLimitVoltage());
-        engine.CalculateInfluenceFunctions();
-        for (int ticks = 0; host.IsRunTimerEnabled() && ticks < 10000; ++ticks)
-            engine.InfluenceFunctionStep();
-        ready = local.DisplaysValid;
+        ready = session.RunToEnd() == RunTick::Finished && local.DisplaysValid;
     }
 
     const DMInfoClass& Model() const { return *local.MirrorInfo->Model; }
@@ -242,7 +238,7 @@ public:
         for (std::size_t d = 0; d < volts.size(); ++d)
             if (volts[d] != 0)
                 mirror.SetVoltage(static_cast<int>(d) + 1, volts[d]);
-        engine.SynthesizeSurface();
+        session.Engine().SynthesizeSurface();
         Vector out;
         for (const PupilPoint& p : pupil)
             out.push_back(data.Surface[p.i][p.j]);
@@ -252,7 +248,7 @@ public:
     MainData data;
     DMModelLocal local;
     RecordingModelHost host;
-    DMModelMain engine{data, local, host};
+    EngineSession session{data, local, host};
     bool ready = false;
 };
 
