@@ -3,11 +3,10 @@
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
-#include "Shared_Software/Mirror/DMInfoClass.h"
-#include "Shared_Software/Mirror/MirrorClass.h"
-#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "forms/SessionMessages.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/pictures/ResultPictures.h"
 #include "toolkit/qt/Application.h"
@@ -25,7 +24,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 namespace ostrander {
 
@@ -33,10 +31,6 @@ namespace {
 
 constexpr int kIdleIntervalMs = 100;
 constexpr int kRedrawIntervalMs = 130;
-// The voltage every channel is held at when none is above it.
-constexpr double kFloorVoltage = 0.1;
-// The voltage the help text names as the maximum.
-constexpr double kMaxVoltage = 350.0;
 
 QFont BoldFont(const QFont& base) {
     QFont f = base;
@@ -51,18 +45,13 @@ QVBoxLayout* Column(QWidget* parent, int margin = 0) {
     return column;
 }
 
-// Relative comparison for values that went through an edit and back.
-bool SameValue(double a, double b) {
-    return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
-}
-
 } // namespace
 
 TOstranderForm::TOstranderForm(MainData& data, DMModelLocal& local, QWidget* parent)
     : QMainWindow(parent), data_(data), local_(local) {
     BuildControls();
 
-    engine_ = std::make_unique<DMModelMain>(data_, local_, *this);
+    session_ = std::make_unique<EngineSession>(data_, local_, *this);
     MainMirrorDisplay->ShowControls(true);
     for (TFloatEditFrame* edit : {StressEdit, SeparationEdit}) {
         edit->SetMaximum(1000000);
@@ -86,6 +75,10 @@ TOstranderForm::~TOstranderForm() {
     RunFEATimer->stop();
     // The frames refer to the mirror that the working state owns.
     MainMirrorDisplay->SetMirror(nullptr);
+}
+
+DMModelMain& TOstranderForm::Engine() {
+    return session_->Engine();
 }
 
 void TOstranderForm::BuildControls() {
@@ -350,75 +343,42 @@ void TOstranderForm::FarFieldZoomEditChanged() {
 }
 
 void TOstranderForm::SeparationEditChanged() {
-    DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
-    if (!model)
-        return;
-    const double separation = SeparationEdit->GetValue() * 1e-6;
-    if (SameValue(separation, model->Separation_m))
-        return;
-    model->Separation_m = separation;
-    data_.MirrorParameterChanged = true;
-    local_.DisplaysValid = false;
+    session_->SetSeparation(SeparationEdit->GetValue() * 1e-6);
 }
 
 void TOstranderForm::StressEditChanged() {
-    DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
-    if (!model)
-        return;
-    const double stress = StressEdit->GetValue() * 1e6;
-    if (SameValue(stress, model->Stress_Pa))
-        return;
-    model->Stress_Pa = stress;
-    data_.MirrorParameterChanged = true;
-    local_.DisplaysValid = false;
+    session_->SetStress(StressEdit->GetValue() * 1e6);
 }
 
 void TOstranderForm::RunFEATimerTimer() {
-    engine_->InfluenceFunctionStep();
+    ShowSessionMessage(session_->Tick());
 }
 
 void TOstranderForm::ApplicationIdle() {
-    if (MirrorClass* mirror = local_.Mirror) {
-        local_.PeakVoltage = 0.0;
-        const int n = local_.MirrorInfo ? local_.MirrorInfo->Model->Actuators : 0;
-        bool aboveFloor = false;
-        for (int k = 1; k <= n; ++k) {
-            const double v = mirror->GetVoltage(k);
-            local_.PeakVoltage = std::max(local_.PeakVoltage, v);
-            if (v > kFloorVoltage)
-                aboveFloor = true;
-        }
-        if (!aboveFloor) {
-            mirror->SetAllChannels(kFloorVoltage);
-            local_.VoltagesAtFloor = true;
-        } else {
-            local_.VoltagesAtFloor = false;
-        }
-        local_.PeakVoltageFraction = local_.PeakVoltage / kMaxVoltage;
-    }
-    MainMirrorDisplay->Refresh();
-    if (local_.DisplaysValid)
-        RecalculateDisplaysButtonClick();
+    const IdlePassResult pass = session_->IdlePass();
+    ShowSessionMessages(pass.recalculation);
+    DrawPictures(pass.pictures);
 }
 
 void TOstranderForm::RecalculateDisplaysButtonClick() {
-    if (!local_.MirrorInfo || !local_.Mirror)
-        return;
-    const int n = local_.MirrorInfo->Model->Actuators;
-    bool anyVoltage = false;
-    for (int k = 1; k <= n && !anyVoltage; ++k)
-        anyVoltage = local_.Mirror->GetVoltage(k) > 0.0;
-    if (!anyVoltage)
-        return;
-    // The far field removes tilt (and, on request, piston and focus) from
-    // the surface in place, so the pictures after it show the corrected one.
-    engine_->SynthesizeSurface();
-    engine_->ComputeFarField();
-    DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), *engine_);
-    Show(TwoDimensionalDisplayFrame);
-    DrawInterferogram(InterferogramDisplayFrame->Canvas(), *engine_);
-    Show(InterferogramDisplayFrame);
-    DrawThreeDImage();
+    const RecalculationResult result = session_->Recalculate();
+    ShowSessionMessages(result);
+    DrawPictures(result.pictures);
+}
+
+void TOstranderForm::DrawPictures(unsigned pictures) {
+    if (pictures & kMirrorMap)
+        MainMirrorDisplay->Refresh();
+    if (pictures & kSurfaceImage) {
+        DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), Engine());
+        Show(TwoDimensionalDisplayFrame);
+    }
+    if (pictures & kInterferogram) {
+        DrawInterferogram(InterferogramDisplayFrame->Canvas(), Engine());
+        Show(InterferogramDisplayFrame);
+    }
+    if (pictures & kThreeDImage)
+        DrawThreeDImage();
 }
 
 void TOstranderForm::Show(PaintBox* box) {
@@ -438,14 +398,14 @@ bool TOstranderForm::IsRunTimerEnabled() const {
 }
 
 void TOstranderForm::DrawThreeDImage() {
-    ostrander::DrawThreeDImage(ThreeDimensionalImageDisplay->Canvas(), *engine_);
+    ostrander::DrawThreeDImage(ThreeDimensionalImageDisplay->Canvas(), Engine());
     Show(ThreeDimensionalImageDisplay);
 }
 
 void TOstranderForm::DrawFarFieldPictures() {
-    DrawFarFieldImage(FarFieldDisplayFrame->Canvas(), *engine_, kFarFieldTitle);
+    DrawFarFieldImage(FarFieldDisplayFrame->Canvas(), Engine(), kFarFieldTitle);
     Show(FarFieldDisplayFrame);
-    DrawFarFieldPlot(FarFieldPlotDisplay->Canvas(), *engine_);
+    DrawFarFieldPlot(FarFieldPlotDisplay->Canvas(), Engine());
     Show(FarFieldPlotDisplay);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The main window: the controls on the left (load, focus, exit, information
 // box), the five result pictures and the actuator map on the right. It owns
-// the engine and is the engine's host: the run timer, the picture controls,
-// the actuator map and the information box.
+// the engine session and is its host: the run timer, the picture controls,
+// the actuator map and the information box. The session does the work; the
+// window keeps the timers, draws what the session says and shows the
+// messages for its statuses.
 //
 // The idle pass (ApplicationIdle) runs from a timer: a pass about every
 // 100 ms keeps the voltage floor and refreshes the map; while results are
@@ -27,6 +29,7 @@ namespace ostrander {
 struct MainData;
 class DMModelLocal;
 class DMModelMain;
+class EngineSession;
 class PaintBox;
 class TFloatEditFrame;
 class TIntegerEditFrame;
@@ -40,7 +43,8 @@ public:
     TOstranderForm(MainData& data, DMModelLocal& local, QWidget* parent = nullptr);
     ~TOstranderForm() override;
 
-    DMModelMain& Engine() { return *engine_; }
+    EngineSession& Session() { return *session_; }
+    DMModelMain& Engine();
     // The window "Load Mirror" shows (not owned; Qt parenting keeps it).
     void SetMirrorSetupForm(QWidget* form) { mirrorSetupForm_ = form; }
     // Starts the timer that runs ApplicationIdle.
@@ -126,12 +130,14 @@ private:
     void ShowFocusControls(bool show);
     // Repaints a picture control after drawing into its canvas.
     static void Show(PaintBox* box);
+    // Draws the pictures of a set of Picture flags (model/EngineSession.h).
+    void DrawPictures(unsigned pictures);
     // Time until the next idle pass, given how long this one took.
     int NextIdleDelay(qint64 passMs) const;
 
     MainData& data_;
     DMModelLocal& local_;
-    std::unique_ptr<DMModelMain> engine_;
+    std::unique_ptr<EngineSession> session_;
     QWidget* mirrorSetupForm_ = nullptr;
     QElapsedTimer lastRedraw_;
 };

@@ -3,10 +3,8 @@
 // loop. At the end the working state is destroyed, which drives every channel
 // of the mirror to 0 V.
 #include "app/OstranderForm.h"
-#include "forms/MirrorSetupForm.h"
-#include "forms/PatternSequenceBrowserForm.h"
+#include "app/ProgramWindows.h"
 #include "model/DMModelLocal.h"
-#include "model/DMModelMain.h"
 #include "model/MainData.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/Application.h"
@@ -28,17 +26,9 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
     ScopedDialogs installed(dialogs);
     int result = 1;
     try {
-        TOstranderForm OstranderForm(mainData, modelLocal);
+        ProgramWindows windows = MakeProgramWindows(mainData, modelLocal);
+        TOstranderForm& OstranderForm = *windows.OstranderForm;
         dialogs.SetParent(&OstranderForm);
-        auto* PatternSequenceBrowserForm = new TPatternSequenceBrowserForm(&OstranderForm);
-        TMirrorSetupForm::MainWindowParts parts;
-        parts.MainMirrorDisplay = OstranderForm.MainMirrorDisplay;
-        parts.StressEdit = OstranderForm.StressEdit;
-        parts.SeparationEdit = OstranderForm.SeparationEdit;
-        parts.Host = &OstranderForm;
-        auto* MirrorSetupForm = new TMirrorSetupForm(OstranderForm.Engine(), parts,
-                                                     PatternSequenceBrowserForm, &OstranderForm);
-        OstranderForm.SetMirrorSetupForm(MirrorSetupForm);
         OstranderForm.show();
         OstranderForm.StartIdleHandler();
         result = app.exec();

@@ -7,8 +7,9 @@
 #include "Shared_Software/Mirror/InfoFileListClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "forms/SessionMessages.h"
 #include "model/DMModelLocal.h"
-#include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/ModelHost.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
@@ -42,9 +43,9 @@ QPlainTextEdit* Memo(QWidget* parent, int height) {
 
 } // namespace
 
-TMirrorSetupForm::TMirrorSetupForm(DMModelMain& engine, const MainWindowParts& main,
+TMirrorSetupForm::TMirrorSetupForm(EngineSession& session, const MainWindowParts& main,
                                    PatternBrowserInterface* patternForm, QWidget* parent)
-    : QWidget(parent, Qt::Window), Engine(engine), Local(engine.Local()), Main(main),
+    : QWidget(parent, Qt::Window), Session(session), Local(session.Local()), Main(main),
       PatternForm(patternForm),
       DeviceList(std::make_unique<InfoFileListClass>(MirrorInfoClass::MirrorInfoFileType)) {
     BuildControls();
@@ -207,23 +208,14 @@ void TMirrorSetupForm::FreeLoadedMirror() {
 
 void TMirrorSetupForm::LoadEntry(int entry) {
     FreeLoadedMirror();
-    Local.MirrorIndex = entry;
-
-    const std::string path = DeviceList->GetPath(entry);
-    auto* info = new MirrorInfoClass(path);
+    const MirrorSelection selection = Session.SelectMirror(entry, DeviceList->GetPath(entry));
+    MirrorInfoClass* info = Local.MirrorInfo;
+    MirrorClass* mirror = Local.Mirror;
     Preview = info;
     ShowDetails(MirrorCurrentDisplayBox, info);
     ShowDetails(MirrorSelectionDisplayBox, info);
-    auto* mirror = new MirrorClass(path);
-    const bool valid = mirror->IsValid();
-    const int actuators = valid ? info->Model->Actuators : 0;
-    Local.SelectMirror(entry, info, mirror, actuators);
-    // Results of an earlier mirror no longer apply; they become valid again
-    // when the new run finishes. Until then the idle pass must not rebuild
-    // Surface, which the run stores actuator by actuator.
-    Local.DisplaysValid = false;
 
-    if (!valid) {
+    if (selection != MirrorSelection::Selected) {
         MirrorCurrentDisplayFrame->SetMirror(nullptr);
         if (Main.MainMirrorDisplay)
             Main.MainMirrorDisplay->SetMirror(nullptr);
@@ -247,17 +239,13 @@ void TMirrorSetupForm::LoadEntry(int entry) {
     if (Main.StressEdit)
         Main.StressEdit->SetValue(model.Stress_Pa * 1e-6);
 
-    Engine.PrepareGrid();
-    mirror->SetVoltage(1, mirror->GetLimitVoltage());
-    // The engine's copy holds what the mirror took (the rules may clip it).
-    if (Local.ActuatorVoltageCount > 0)
-        Local.ActuatorVoltages[0] = mirror->GetVoltage(1);
-    Engine.CalculateInfluenceFunctions();
+    const RunStart start = Session.StartInfluenceRun();
+    ShowSessionMessage(start);
     if (Main.Host) {
         Main.Host->ClearInformation();
-        // A refused run (the engine told the user why) must not leave the
-        // box asking the user to wait for it.
-        if (Main.Host->IsRunTimerEnabled()) {
+        // A refused run (the box told the user why) must not leave the
+        // information box asking the user to wait for it.
+        if (start == RunStart::Started || start == RunStart::CancelRequested) {
             Main.Host->AddInformationLine("Calculating Influence Functions.");
             Main.Host->AddInformationLine("Please wait.");
         } else {

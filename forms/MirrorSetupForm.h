@@ -20,7 +20,7 @@ class QTabWidget;
 namespace ostrander {
 
 class DMModelLocal;
-class DMModelMain;
+class EngineSession;
 class InfoFileListClass;
 class MirrorInfoClass;
 class ModelHost;
@@ -41,10 +41,10 @@ public:
     };
 
     // Hands the pattern browser (may be null) to the main mirror display and
-    // scans the device folder. The engine's working state is where the
-    // loaded mirror goes. parent: the main window (the setup window stays a
-    // window of its own).
-    TMirrorSetupForm(DMModelMain& engine, const MainWindowParts& main,
+    // scans the device folder. A load selects the mirror in the session and
+    // starts its influence-function run. parent: the main window (the setup
+    // window stays a window of its own).
+    TMirrorSetupForm(EngineSession& session, const MainWindowParts& main,
                      PatternBrowserInterface* patternForm, QWidget* parent = nullptr);
     ~TMirrorSetupForm() override;
 
@@ -88,8 +88,8 @@ private:
     void LoadEntry(int entry);
     static void ShowDetails(QPlainTextEdit* box, const MirrorInfoClass* info);
 
-    DMModelMain& Engine;
-    // The working state (it outlives the window; the engine may not).
+    EngineSession& Session;
+    // The session's working state (it outlives the window; the session may not).
     DMModelLocal& Local;
     MainWindowParts Main;
     PatternBrowserInterface* PatternForm = nullptr; // not owned

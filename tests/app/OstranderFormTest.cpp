@@ -1,6 +1,7 @@
 // The main window with the real setup window, engine and pictures, driven
 // offscreen against a temporary device folder.
 #include "app/OstranderForm.h"
+#include "app/ProgramWindows.h"
 
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
@@ -62,14 +63,9 @@ protected:
         MirrorFile seven;
         seven.deviceName = "Seven";
         WriteDevice("seven.ini", MirrorText(seven));
-        form = std::make_unique<TOstranderForm>(data, local);
-        TMirrorSetupForm::MainWindowParts parts;
-        parts.MainMirrorDisplay = form->MainMirrorDisplay;
-        parts.StressEdit = form->StressEdit;
-        parts.SeparationEdit = form->SeparationEdit;
-        parts.Host = form.get();
-        setup = new TMirrorSetupForm(form->Engine(), parts, nullptr, form.get());
-        form->SetMirrorSetupForm(setup);
+        ProgramWindows windows = MakeProgramWindows(data, local);
+        form = std::move(windows.OstranderForm);
+        setup = windows.MirrorSetupForm;
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -297,13 +293,9 @@ TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
     ScopedDialogs installed{dialogs};
     MainData data;
     DMModelLocal local;
-    TOstranderForm form(data, local);
-    TMirrorSetupForm::MainWindowParts parts;
-    parts.MainMirrorDisplay = form.MainMirrorDisplay;
-    parts.StressEdit = form.StressEdit;
-    parts.SeparationEdit = form.SeparationEdit;
-    parts.Host = &form;
-    auto* setup = new TMirrorSetupForm(form.Engine(), parts, nullptr, &form);
+    ProgramWindows windows = MakeProgramWindows(data, local);
+    TOstranderForm& form = *windows.OstranderForm;
+    TMirrorSetupForm* setup = windows.MirrorSetupForm;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     ASSERT_EQ(setup->MirrorSelectionListBox->count(), 7);

@@ -9,6 +9,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
 #include "support/ProgramFixture.h"
@@ -61,13 +62,13 @@ protected:
     }
 
     void MakeForm() {
-        engine = std::make_unique<DMModelMain>(data, local, host);
+        session = std::make_unique<EngineSession>(data, local, host);
         TMirrorSetupForm::MainWindowParts parts;
         parts.MainMirrorDisplay = &mainDisplay;
         parts.StressEdit = &stressEdit;
         parts.SeparationEdit = &separationEdit;
         parts.Host = &host;
-        form = std::make_unique<TMirrorSetupForm>(*engine, parts, nullptr);
+        form = std::make_unique<TMirrorSetupForm>(*session, parts, nullptr);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -87,7 +88,7 @@ protected:
     int RunToEnd(int limit = 50) {
         int ticks = 0;
         while (host.IsRunTimerEnabled() && ticks < limit) {
-            engine->InfluenceFunctionStep();
+            session->Tick();
             ++ticks;
         }
         return ticks;
@@ -98,7 +99,7 @@ protected:
     MainData data;
     DMModelLocal local;
     RecordingModelHost host;
-    std::unique_ptr<DMModelMain> engine;
+    std::unique_ptr<EngineSession> session;
     TMirrorDisplayFrame mainDisplay;
     TFloatEditFrame stressEdit;
     TFloatEditFrame separationEdit;
@@ -183,8 +184,8 @@ TEST_F(MirrorSetupFormTest, LoadingTheLoadedEntryAgainDoesNothing) {
     MakeForm();
     DoubleClickRow(0);
     ASSERT_NE(local.Mirror, nullptr);
-    engine->InfluenceFunctionStep();
-    engine->InfluenceFunctionStep();
+    session->Tick();
+    session->Tick();
     MirrorClass* mirror = local.Mirror;
     MirrorInfoClass* info = local.MirrorInfo;
     const int actuator = data.IFCurrentActuator;
@@ -201,17 +202,39 @@ TEST_F(MirrorSetupFormTest, LoadingTheLoadedEntryAgainDoesNothing) {
 TEST_F(MirrorSetupFormTest, LoadingAnotherEntryDuringARunCancelsIt) {
     MakeForm();
     DoubleClickRow(0);
-    engine->InfluenceFunctionStep();
+    session->Tick();
     DoubleClickRow(1);
     EXPECT_EQ(local.MirrorInfo->DeviceName, "Delta");
     EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
 
-    engine->InfluenceFunctionStep();
+    // The setup window only asked; the tick reports the cancel (the main
+    // window shows its box).
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(host.information,
+              (std::vector<std::string>{"Calculating Influence Functions.", "Please wait."}));
+    EXPECT_EQ(session->Tick(), RunTick::Cancelled);
     EXPECT_FALSE(host.IsRunTimerEnabled());
     EXPECT_EQ(data.InfluenceFunctions, nullptr);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "Cancelled Influence Functions...");
     EXPECT_FALSE(local.DisplaysValid);
+}
+
+TEST_F(MirrorSetupFormTest, ARefusedRunIsToldInABoxAndTheInformationBoxSaysSo) {
+    MirrorFile zero;
+    zero.deviceName = "Zero";
+    zero.limitVoltage = 0; // actuator 1 at 0 V: no run voltage
+    WriteDevice("f.ini", MirrorText(zero));
+    MakeForm();
+    ASSERT_EQ(List()->item(3)->text(), "Zero");
+    DoubleClickRow(3);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              "Influence Functions: Cannot perform if max voltage is zero.");
+    EXPECT_EQ(dialogs.messages[0].caption, "Ostrander");
+    EXPECT_FALSE(host.IsRunTimerEnabled());
+    EXPECT_EQ(host.information, std::vector<std::string>{TMirrorSetupForm::kNotCalculated});
+    // The mirror itself is loaded and shown.
+    EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
+    EXPECT_TRUE(stressEdit.isEnabled());
 }
 
 TEST_F(MirrorSetupFormTest, LoadingAfterAFinishedRunInvalidatesTheResultsUntilTheNewRunEnds) {

@@ -11,6 +11,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
 #include "support/ProgramFixture.h"
@@ -108,13 +109,13 @@ protected:
     }
 
     void MakeForm() {
-        engine = std::make_unique<DMModelMain>(data, local, host);
+        session = std::make_unique<EngineSession>(data, local, host);
         TMirrorSetupForm::MainWindowParts parts;
         parts.MainMirrorDisplay = &mainDisplay;
         parts.StressEdit = &stressEdit;
         parts.SeparationEdit = &separationEdit;
         parts.Host = &host;
-        form = std::make_unique<TMirrorSetupForm>(*engine, parts, nullptr);
+        form = std::make_unique<TMirrorSetupForm>(*session, parts, nullptr);
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -139,7 +140,7 @@ protected:
     int RunToEnd(int limit = 50) {
         int ticks = 0;
         while (host.IsRunTimerEnabled() && ticks < limit) {
-            engine->InfluenceFunctionStep();
+            session->Tick();
             ++ticks;
         }
         return ticks;
@@ -167,7 +168,7 @@ protected:
     MainData data;
     DMModelLocal local;
     RecordingModelHost host;
-    std::unique_ptr<DMModelMain> engine;
+    std::unique_ptr<EngineSession> session;
     TMirrorDisplayFrame mainDisplay;
     TFloatEditFrame stressEdit;
     TFloatEditFrame separationEdit;

@@ -1,6 +1,7 @@
 #include "tests/tools/SamplePatterns.h"
 
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "driver/VoltageLimits.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
 
@@ -12,8 +13,6 @@
 namespace ostrander {
 
 namespace {
-
-constexpr double DriverCeiling = 350.0; // volts
 
 struct Actuator {
     int displayIndex;
@@ -33,7 +32,7 @@ std::vector<double> Shape(const std::vector<Actuator>& actuators, double r, doub
             sum += unit[i];
         }
     const double mean = actuators.empty() ? 0 : sum / double(actuators.size());
-    double peak = DriverCeiling;
+    double peak = kCeilingVoltage;
     if (mean > 0 && limit > 0)
         peak = std::min(peak, limit / mean);
     peak *= fraction;

@@ -1,0 +1,30 @@
+#include "app/ProgramWindows.h"
+
+#include "app/OstranderForm.h"
+#include "forms/MirrorSetupForm.h"
+#include "forms/PatternSequenceBrowserForm.h"
+
+namespace ostrander {
+
+ProgramWindows::ProgramWindows() = default;
+ProgramWindows::ProgramWindows(ProgramWindows&&) noexcept = default;
+ProgramWindows& ProgramWindows::operator=(ProgramWindows&&) noexcept = default;
+ProgramWindows::~ProgramWindows() = default;
+
+ProgramWindows MakeProgramWindows(MainData& data, DMModelLocal& local) {
+    ProgramWindows windows;
+    windows.OstranderForm = std::make_unique<TOstranderForm>(data, local);
+    TOstranderForm& main = *windows.OstranderForm;
+    windows.PatternSequenceBrowserForm = new TPatternSequenceBrowserForm(&main);
+    TMirrorSetupForm::MainWindowParts parts;
+    parts.MainMirrorDisplay = main.MainMirrorDisplay;
+    parts.StressEdit = main.StressEdit;
+    parts.SeparationEdit = main.SeparationEdit;
+    parts.Host = &main;
+    windows.MirrorSetupForm =
+        new TMirrorSetupForm(main.Session(), parts, windows.PatternSequenceBrowserForm, &main);
+    main.SetMirrorSetupForm(windows.MirrorSetupForm);
+    return windows;
+}
+
+} // namespace ostrander

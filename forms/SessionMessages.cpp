@@ -1,0 +1,53 @@
+#include "forms/SessionMessages.h"
+
+#include "toolkit/Dialogs.h"
+
+namespace ostrander {
+
+namespace {
+
+void Show(const std::string& text) {
+    if (!text.empty())
+        Dialogs::Instance().ShowMessage(text, kSessionMessageCaption);
+}
+
+} // namespace
+
+std::string SessionMessageText(RunStart status) {
+    switch (status) {
+    case RunStart::Started:
+    case RunStart::CancelRequested:
+    case RunStart::NoMirror:
+        return {};
+    case RunStart::RectangularPads:
+        return "Not ready for rectangular actuators.  Square only.";
+    case RunStart::RingPads:
+        return "Not ready for ring actuators yet.";
+    case RunStart::NoActuators:
+        return "Influence Functions: Cannot perform without actuators.";
+    case RunStart::ZeroRunVoltage:
+        return "Influence Functions: Cannot perform if max voltage is zero.";
+    }
+    return {};
+}
+
+std::string SessionMessageText(RunTick status) {
+    return status == RunTick::Cancelled ? "Cancelled Influence Functions..." : std::string();
+}
+
+void ShowSessionMessage(RunStart status) {
+    Show(SessionMessageText(status));
+}
+
+void ShowSessionMessage(RunTick status) {
+    Show(SessionMessageText(status));
+}
+
+void ShowSessionMessages(const RecalculationResult& result) {
+    if (result.parameterChanged)
+        Show("You changed a mirror parameter.  These influence functions may not be valid.");
+    if (result.status == Recalculation::NoSurface)
+        Show("Generate Phase First.");
+}
+
+} // namespace ostrander
