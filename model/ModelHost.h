@@ -1,8 +1,9 @@
 #pragma once
 // What the engine needs from the window that drives it: the run timer, the
-// pictures, the mirror display and the information box. The main window
-// implements it; tests and batch tools use RecordingModelHost. Message boxes
-// go through the Dialogs service (toolkit/Dialogs.h).
+// pictures the run and the far field draw, the mirror display and the
+// information box. The main window implements it; tests and batch tools use
+// RecordingModelHost. The engine shows no messages: it returns statuses
+// (model/EngineStatus.h) that the windows turn into message boxes.
 #include <string>
 #include <vector>
 
