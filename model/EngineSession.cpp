@@ -66,7 +66,7 @@ MirrorSelection EngineSession::SelectMirror(int32_t index, const std::string& in
     auto* info = new MirrorInfoClass(infoFile);
     auto* mirror = new MirrorClass(infoFile);
     MirrorSelection status = MirrorSelection::Selected;
-    if (!info->Valid || !info->Model)
+    if (!info->IsValid() || !info->Model)
         status = MirrorSelection::NotMirrorInfo;
     else if (!mirror->IsValid())
         status = MirrorSelection::MirrorNotUsable;
