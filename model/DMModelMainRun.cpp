@@ -19,6 +19,16 @@
 
 namespace ostrander {
 
+namespace {
+
+// The model the engine was given, or the analytic one.
+MembraneModel& SurfaceModel(MembraneModel* given) {
+    static ClassicMembraneModel classic;
+    return given ? *given : classic;
+}
+
+} // namespace
+
 double DMModelMain::Voltage(int32_t displayIndex) const {
     if (!local_.Mirror || !local_.Mirror->IsValid())
         return 0.0;
@@ -82,13 +92,9 @@ RunStart DMModelMain::CalculateInfluenceFunctions() {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
         return RunStart::NoMirror;
-    if (dm->ActuatorType_circ_rect_ring == 1) {
-        for (DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
-            if (a->Dcontact_m != a->DcontactY_m)
-                return RunStart::RectangularPads;
-    } else if (dm->ActuatorType_circ_rect_ring == 2 || dm->ActuatorType_circ_rect_ring == 3) {
-        return RunStart::RingPads;
-    }
+    const RunStart accepted = SurfaceModel(model_).CheckActuators(*dm);
+    if (accepted != RunStart::Started)
+        return accepted;
     return RequestInfluenceFunctions();
 }
 
@@ -203,12 +209,7 @@ RunTick DMModelMain::InfluenceFunctionStep() {
             }
         SetVoltage(current + 1, data_.IFMaxVoltage);
         local_.ActuatorVoltages[current] = data_.IFMaxVoltage;
-        if (model_) {
-            model_->ComputeSurface(*this);
-        } else {
-            PrepareGrid();
-            ComputeAnalyticSurface();
-        }
+        SurfaceModel(model_).ComputeSurface(*this);
         host_.DrawThreeDImage();
         host_.RefreshMirrorDisplay();
         data_.IFStepReady = true;

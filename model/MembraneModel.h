@@ -11,6 +11,7 @@
 
 namespace ostrander {
 
+class DMInfoClass;
 class DMModelMain;
 
 class MembraneModel {
@@ -18,6 +19,9 @@ public:
     virtual ~MembraneModel() = default;
     // The name the user chooses the model by.
     virtual std::string_view Name() const = 0;
+    // Whether the model can compute these actuators: Started when it can,
+    // otherwise the refusal (RectangularPads, RingPads). Asked before a run.
+    virtual RunStart CheckActuators(const DMInfoClass& model) const = 0;
     // The deflection (m) under the mirror's present voltages into the
     // engine's Surface, a fresh N x N grid.
     virtual void ComputeSurface(DMModelMain& engine) = 0;
@@ -30,6 +34,8 @@ class ClassicMembraneModel final : public MembraneModel {
 public:
     static constexpr std::string_view kName = "classic";
     std::string_view Name() const override { return kName; }
+    // Round pads, and rectangular ones only when square.
+    RunStart CheckActuators(const DMInfoClass& model) const override;
     void ComputeSurface(DMModelMain& engine) override;
     SynthesisStatus Synthesize(DMModelMain& engine) override;
 };
