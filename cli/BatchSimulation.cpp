@@ -21,12 +21,12 @@ constexpr int kFarFieldPictureSize = 335;
 
 double LargestIntensity(const MainData& data) {
     double peak = 0.0;
-    if (!data.FarField)
+    if (data.FarField.empty())
         return peak;
     const int size = data.FarFieldSize;
     for (int r = 1; r <= size; ++r)
         for (int c = 1; c <= size; ++c)
-            peak = std::max(peak, FarFieldIntensity(data.FarField, size, r, c));
+            peak = std::max(peak, FarFieldIntensity(data.FarField.data(), size, r, c));
     return peak;
 }
 
@@ -120,7 +120,7 @@ double BatchSimulation::FlatMirrorPeak() {
 
 bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptions& options,
                                SimulationResult& result, std::string& error) {
-    MirrorClass* mirror = local_.Mirror;
+    MirrorClass* mirror = local_.Mirror.get();
     const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
     if (!mirror || !dm || !local_.DisplaysValid) {
         error = "no influence functions";
@@ -164,7 +164,7 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
         error = "a mirror parameter changed after the influence functions were computed";
         return false;
     }
-    if (!data_.Surface || !data_.FarField) {
+    if (data_.Surface.empty() || data_.FarField.empty()) {
         error = "the engine produced no surface";
         return false;
     }
@@ -176,7 +176,7 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     DrawInterferogram(interferogram, Engine());
     DrawThreeDImage(threeD, Engine());
     const int N = data_.GridSize;
-    const GridRange range = ScanGrid(data_.Surface, N);
+    const GridRange range = ScanGrid(data_.Surface.RowPointers().data(), N);
     if (!range.finite) {
         error = "the computed surface is not finite";
         return false;
@@ -204,7 +204,7 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     double peakIntensity = 0.0;
     for (int r = 1; r <= size; ++r)
         for (int c = 1; c <= size; ++c) {
-            const double intensity = FarFieldIntensity(data_.FarField, size, r, c);
+            const double intensity = FarFieldIntensity(data_.FarField.data(), size, r, c);
             result.farField.push_back(intensity);
             peakIntensity = std::max(peakIntensity, intensity);
         }

@@ -24,6 +24,9 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include <memory>
+#include <utility>
+
 namespace ostrander {
 
 namespace {
@@ -164,7 +167,7 @@ void TMirrorSetupForm::ShowDetails(QPlainTextEdit* box, const MirrorInfoClass* i
 }
 
 void TMirrorSetupForm::ForgetPreview() {
-    if (Preview && Preview != Local.MirrorInfo)
+    if (Preview && Preview != Local.MirrorInfo.get())
         delete Preview;
     Preview = nullptr;
 }
@@ -194,7 +197,7 @@ void TMirrorSetupForm::MirrorSelectionListBoxDblClick() {
 }
 
 void TMirrorSetupForm::FreeLoadedMirror() {
-    if (Preview == Local.MirrorInfo)
+    if (Preview == Local.MirrorInfo.get())
         Preview = nullptr;
     // Nothing may keep pointing at the mirror once it is gone.
     MirrorCurrentDisplayFrame->SetMirror(nullptr);
@@ -209,8 +212,8 @@ void TMirrorSetupForm::FreeLoadedMirror() {
 void TMirrorSetupForm::LoadEntry(int entry) {
     FreeLoadedMirror();
     const MirrorSelection selection = Session.SelectMirror(entry, DeviceList->GetPath(entry));
-    MirrorInfoClass* info = Local.MirrorInfo;
-    MirrorClass* mirror = Local.Mirror;
+    MirrorInfoClass* info = Local.MirrorInfo.get();
+    MirrorClass* mirror = Local.Mirror.get();
     Preview = info;
     ShowDetails(MirrorCurrentDisplayBox, info);
     ShowDetails(MirrorSelectionDisplayBox, info);

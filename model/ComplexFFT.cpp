@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <memory>
-#include <new>
 #include <numbers>
 #include <vector>
 
@@ -24,13 +23,21 @@ bool UseAvx2() {
 #endif
 }
 
-struct AlignedFloats {
-    explicit AlignedFloats(std::size_t count)
-        : data(static_cast<float*>(::operator new (count * sizeof(float), std::align_val_t{32}))) {}
-    ~AlignedFloats() { ::operator delete (data, std::align_val_t{32}); }
-    AlignedFloats(const AlignedFloats&) = delete;
-    AlignedFloats& operator=(const AlignedFloats&) = delete;
+// Scratch floats starting on a 32-byte boundary, for the 8-wide kernel: a
+// vector with room to spare, entered at its first aligned float.
+class AlignedFloats {
+public:
+    explicit AlignedFloats(std::size_t count) : storage_(count + kSpare) {
+        void* start = storage_.data();
+        std::size_t space = storage_.size() * sizeof(float);
+        data = static_cast<float*>(std::align(kAlignment, count * sizeof(float), start, space));
+    }
     float* data;
+
+private:
+    static constexpr std::size_t kAlignment = 32;
+    static constexpr std::size_t kSpare = kAlignment / sizeof(float);
+    std::vector<float> storage_;
 };
 
 // Transforms along one axis of length n: `outer` blocks of n x inner complex

@@ -1,9 +1,9 @@
 #include "model/DMModelLocal.h"
 
-#include "model/RowGrid.h"
-
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
+
+#include <utility>
 
 namespace ostrander {
 
@@ -11,42 +11,27 @@ DMModelLocal::DMModelLocal() = default;
 
 DMModelLocal::~DMModelLocal() {
     ReleaseMirror();
-    delete[] ActuatorVoltages;
-    ActuatorVoltages = nullptr;
-    ActuatorVoltageCount = 0;
-    ReleaseFarFieldPlotGrid();
-    ReleaseThreeDImageGrid();
 }
 
 void DMModelLocal::ReleaseMirror() {
-    delete Mirror;
-    delete MirrorInfo;
-    Mirror = nullptr;
-    MirrorInfo = nullptr;
+    // The mirror goes first: it drives its channels to 0 V as it is destroyed.
+    Mirror.reset();
+    MirrorInfo.reset();
 }
 
-void DMModelLocal::SelectMirror(int32_t index, MirrorInfoClass* info, MirrorClass* mirror,
-                                int32_t actuatorCount) {
+void DMModelLocal::SelectMirror(int32_t index, std::unique_ptr<MirrorInfoClass> info,
+                                std::unique_ptr<MirrorClass> mirror, int32_t actuatorCount) {
     ReleaseMirror();
     ++MirrorGeneration;
-    MirrorInfo = info;
-    Mirror = mirror;
+    MirrorInfo = std::move(info);
+    Mirror = std::move(mirror);
     MirrorIndex = index;
-    delete[] ActuatorVoltages;
-    ActuatorVoltageCount = actuatorCount > 0 ? actuatorCount : 0;
-    ActuatorVoltages = ActuatorVoltageCount > 0 ? new double[ActuatorVoltageCount]() : nullptr;
+    ResetActuatorVoltages(actuatorCount);
 }
 
-void DMModelLocal::ReleaseFarFieldPlotGrid() {
-    FreeRowGrid(FarFieldPlotGrid, FarFieldPlotGridRows);
-    FarFieldPlotGrid = nullptr;
-    FarFieldPlotGridRows = 0;
-}
-
-void DMModelLocal::ReleaseThreeDImageGrid() {
-    FreeRowGrid(ThreeDImageGrid, ThreeDImageGridRows);
-    ThreeDImageGrid = nullptr;
-    ThreeDImageGridRows = 0;
+void DMModelLocal::ResetActuatorVoltages(int32_t count) {
+    ActuatorVoltageCount = count > 0 ? count : 0;
+    ActuatorVoltages.assign(static_cast<std::size_t>(ActuatorVoltageCount), 0.0);
 }
 
 } // namespace ostrander

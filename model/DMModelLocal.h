@@ -2,8 +2,11 @@
 // The user's working selection behind ModelLocal: the selected mirror, the
 // engine's copy of the voltages and the display options of the main window.
 // The application owns the one instance; tests make their own.
+#include "model/Grid.h"
+
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace ostrander {
 
@@ -13,49 +16,48 @@ class MirrorClass;
 class DMModelLocal {
 public:
     DMModelLocal();
-    // Destroys the mirror description and the mirror (which drives every
-    // channel to 0 V) and releases the arrays and working grids.
+    // Destroys the mirror (which drives every channel to 0 V), then the
+    // mirror description.
     ~DMModelLocal();
     DMModelLocal(const DMModelLocal&) = delete;
     DMModelLocal& operator=(const DMModelLocal&) = delete;
 
-    // Replaces the selected mirror (destroying the old description and
-    // mirror), sets MirrorIndex and reallocates ActuatorVoltages (zeroed) to
-    // the given actuator count. Takes ownership of info and mirror.
-    void SelectMirror(int32_t index, MirrorInfoClass* info, MirrorClass* mirror,
-                      int32_t actuatorCount);
-    // Destroys the selected mirror description and mirror, if any.
+    // Replaces the selected mirror (destroying the old mirror, then the old
+    // description, before taking the new ones), sets MirrorIndex and makes
+    // ActuatorVoltages the given count of zeros.
+    void SelectMirror(int32_t index, std::unique_ptr<MirrorInfoClass> info,
+                      std::unique_ptr<MirrorClass> mirror, int32_t actuatorCount);
+    // Destroys the selected mirror, then its description, if any.
     void ReleaseMirror();
-    void ReleaseFarFieldPlotGrid();
-    void ReleaseThreeDImageGrid();
+    // Makes ActuatorVoltages count zeros (none for a count below 1).
+    void ResetActuatorVoltages(int32_t count);
 
     // Counts mirror selections, so that a run can tell that the mirror it
     // started with was replaced.
     uint64_t MirrorGeneration = 0;
     // Index of the selected mirror in the device list; -1 for none.
     int32_t MirrorIndex = -1;
-    // The selected mirror's description, owned; null means no mirror.
-    MirrorInfoClass* MirrorInfo = nullptr;
-    // The mirror object through which all voltages are read and set, owned.
-    MirrorClass* Mirror = nullptr;
+    // The selected mirror's description; null means no mirror.
+    std::unique_ptr<MirrorInfoClass> MirrorInfo;
+    // The mirror object through which all voltages are read and set.
+    std::unique_ptr<MirrorClass> Mirror;
     // Influence functions are ready: the idle pass recomputes all results.
     bool DisplaysValid = false;
     // The voltage (V) the engine last set on each actuator during a run,
-    // indexed by display number - 1; owned.
-    double* ActuatorVoltages = nullptr;
+    // indexed by display number - 1. ActuatorVoltageCount is its size, kept
+    // by SelectMirror and ResetActuatorVoltages.
+    std::vector<double> ActuatorVoltages;
     int32_t ActuatorVoltageCount = 0;
     // "Remove Focus and Piston".
     bool RemoveFocus = false;
     // Far-field zoom factor, 1 to 100.
     int32_t FarFieldZoom = 1;
-    // Working grid of the far-field plot (row pointers), owned.
-    double** FarFieldPlotGrid = nullptr;
-    int32_t FarFieldPlotGridRows = 0;
+    // Working grid of the far-field plot, kept between draws.
+    Grid<double> FarFieldPlotGrid;
     // Fraction of the mirror diameter covered by the beam.
     double BeamFraction = 0.8;
-    // Working grid of the three-dimensional image (row pointers), owned.
-    double** ThreeDImageGrid = nullptr;
-    int32_t ThreeDImageGridRows = 0;
+    // Working grid of the three-dimensional image, kept between draws.
+    Grid<double> ThreeDImageGrid;
     // No actuator exceeded 0.1 V at the last idle pass, so all were set to it.
     bool VoltagesAtFloor = false;
     // Largest actuator voltage (V) at the last idle pass, and it over 350 V.

@@ -33,7 +33,7 @@ double DMModelMain::GridStep(const DMInfoClass& dm) const {
 }
 
 void DMModelMain::EnsureSurface() {
-    if (!data_.Surface || data_.GridRows != data_.GridSize)
+    if (data_.Surface.empty() || data_.GridRows != data_.GridSize)
         data_.AllocateSurface(data_.GridSize);
 }
 
@@ -81,7 +81,7 @@ double DMModelMain::EdgeDistanceFrom(double px, double py, double ax, double ay,
 
 void DMModelMain::ClearBeyondPupil() {
     DMInfoClass* dm = RefreshModel();
-    if (!dm || !data_.Surface || data_.GridRows != data_.GridSize)
+    if (!dm || data_.Surface.empty() || data_.GridRows != data_.GridSize)
         return;
     const int32_t n = data_.GridSize;
     const double dx = GridStep(*dm);
@@ -189,7 +189,7 @@ const std::vector<double>& DMModelMain::TermValues(const DMInfoClass& dm, int te
 
 double DMModelMain::FitZernikeTerm(int term) {
     DMInfoClass* dm = RefreshModel();
-    if (!dm || term < 0 || !data_.Surface || data_.GridRows != data_.GridSize)
+    if (!dm || term < 0 || data_.Surface.empty() || data_.GridRows != data_.GridSize)
         return 0.0;
     const PupilTable& pupil = Pupil(*dm);
     const std::vector<double>& z = TermValues(*dm, term);
@@ -203,7 +203,7 @@ double DMModelMain::FitZernikeTerm(int term) {
 
 void DMModelMain::RemoveZernikeTerm(int term, double a) {
     DMInfoClass* dm = RefreshModel();
-    if (!dm || term < 0 || !data_.Surface || data_.GridRows != data_.GridSize)
+    if (!dm || term < 0 || data_.Surface.empty() || data_.GridRows != data_.GridSize)
         return;
     const PupilTable& pupil = Pupil(*dm);
     const std::vector<double>& z = TermValues(*dm, term);
@@ -213,7 +213,7 @@ void DMModelMain::RemoveZernikeTerm(int term, double a) {
 
 void DMModelMain::PupilStatistics(double& min, double& max, double& rms) {
     DMInfoClass* dm = RefreshModel();
-    if (!dm || !data_.Surface || data_.GridRows != data_.GridSize)
+    if (!dm || data_.Surface.empty() || data_.GridRows != data_.GridSize)
         return;
     const int32_t n = data_.GridSize;
     min = max = data_.Surface[n / 2][n / 2];
@@ -241,7 +241,7 @@ FarFieldStatus DMModelMain::ComputeFarField() {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
         return FarFieldStatus::NoMirror;
-    if (!data_.Surface || data_.GridRows != data_.GridSize)
+    if (data_.Surface.empty() || data_.GridRows != data_.GridSize)
         return FarFieldStatus::NoSurface;
     const int32_t n = data_.GridSize;
     int p = static_cast<int>(std::floor(std::log(static_cast<double>(n)) / std::log(2.0) + 2));
@@ -249,7 +249,7 @@ FarFieldStatus DMModelMain::ComputeFarField() {
     const int32_t size = 1 << p;
     // The buffer is refilled from scratch below, so one of the right size is
     // kept rather than reallocated on every pass.
-    if (!data_.FarField || data_.FarFieldSize != size)
+    if (data_.FarField.empty() || data_.FarFieldSize != size)
         data_.AllocateFarField(size);
 
     const double dx = GridStep(*dm);
@@ -266,7 +266,7 @@ FarFieldStatus DMModelMain::ComputeFarField() {
         RemoveZernikeTerm(4, c4 - c4 * local_.FocusAdjust);
     }
 
-    float* field = data_.FarField;
+    float* field = data_.FarField.data();
     std::fill(field, field + 2 * static_cast<std::size_t>(size + 1) * (size + 1), 0.0f);
 
     if (amplitudeN_ != n || amplitudeDiameter_ != dm->Diameter_m ||

@@ -46,12 +46,11 @@ void DMModelMain::ComputeAnalyticSurface() {
         return;
     EnsureSurface();
     const int32_t n = data_.GridSize;
-    double** z = data_.Surface;
+    Grid<double>& z = data_.Surface;
     const double D = dm->Diameter_m;
     const double R = D / 2;
     const double dx = GridStep(*dm);
-    for (int32_t i = 0; i < n; ++i)
-        std::fill(z[i], z[i] + n, 0.0);
+    z.Fill(0.0);
 
     // Actuators in file order (the list holds them in reverse), each with
     // its own voltage.
@@ -75,7 +74,7 @@ void DMModelMain::ComputeAnalyticSurface() {
             continue;
         const ActuatorDeflection terms{
             xa, ya, rhoA * std::cos(thetaA), rhoA * std::sin(thetaA), Jc, w, A, R};
-        AddActuatorDeflection(z, n, dx, terms);
+        AddActuatorDeflection(z, dx, terms);
     }
 
     data_.SurfaceMin = data_.SurfaceMax = z[0][0];
@@ -114,15 +113,10 @@ RunStart DMModelMain::StartInfluenceFunctions() {
     if (count <= 0)
         return RunStart::NoActuators;
     // The engine's copy of the voltages must have one entry per actuator.
-    if (local_.ActuatorVoltageCount != count) {
-        delete[] local_.ActuatorVoltages;
-        local_.ActuatorVoltages = new double[count]();
-        local_.ActuatorVoltageCount = count;
-    }
+    if (local_.ActuatorVoltageCount != count)
+        local_.ResetActuatorVoltages(count);
 
-    data_.FreeSavedVoltages();
-    data_.IFSavedVoltages = new double[count]();
-    data_.IFSavedVoltageCount = count;
+    data_.IFSavedVoltages.assign(static_cast<std::size_t>(count), 0.0);
     data_.IFMaxVoltage = -100000;
     const DmActuatorInfoClass* first = dm->FindByDisplayIndex(1);
     double dpadMax = first ? first->Dpad_m : 0.0;
@@ -152,7 +146,7 @@ RunStart DMModelMain::StartInfluenceFunctions() {
     data_.AllocateInfluenceFunctions(count, data_.GridSize);
 
     data_.IFMirrorGeneration = local_.MirrorGeneration;
-    data_.IFMirrorInfo = local_.MirrorInfo;
+    data_.IFMirrorInfo = local_.MirrorInfo.get();
     data_.IFCurrentActuator = -1;
     data_.IFStepReady = true;
     // While the store fills, the idle pass must not synthesise: it would
@@ -178,9 +172,9 @@ RunTick DMModelMain::InfluenceFunctionStep() {
         return RunTick::Idle;
     // The run works with the actuator count it was started with; a run whose
     // store is gone or whose mirror was replaced meanwhile is cancelled.
-    const auto count = static_cast<int32_t>(data_.IFActuatorCount);
-    if (!data_.InfluenceFunctions || data_.IFMirrorGeneration != local_.MirrorGeneration ||
-        data_.IFMirrorInfo != local_.MirrorInfo || count <= 0 ||
+    const int32_t count = data_.IFActuatorCount;
+    if (data_.InfluenceFunctions.empty() || data_.IFMirrorGeneration != local_.MirrorGeneration ||
+        data_.IFMirrorInfo != local_.MirrorInfo.get() || count <= 0 ||
         local_.ActuatorVoltageCount < count) {
         CancelRun();
         return RunTick::Cancelled;
@@ -195,7 +189,7 @@ RunTick DMModelMain::InfluenceFunctionStep() {
             return RunTick::Cancelled;
         }
         const int32_t current = data_.IFCurrentActuator;
-        if (current > 0 && data_.Surface && data_.GridRows == n)
+        if (current > 0 && !data_.Surface.empty() && data_.GridRows == n)
             for (int32_t i = 0; i < n; ++i)
                 std::copy(data_.Surface[i], data_.Surface[i] + n,
                           data_.InfluenceFunctions[current - 1][i]);
@@ -219,7 +213,7 @@ RunTick DMModelMain::InfluenceFunctionStep() {
     // The last actuator's surface is in Surface: store it and finish.
     data_.IFStepReady = false;
     data_.IFCurrentActuator += 1;
-    if (data_.Surface && data_.GridRows == n)
+    if (!data_.Surface.empty() && data_.GridRows == n)
         for (int32_t i = 0; i < n; ++i)
             std::copy(data_.Surface[i], data_.Surface[i] + n,
                       data_.InfluenceFunctions[data_.IFCurrentActuator - 1][i]);
@@ -237,8 +231,9 @@ void DMModelMain::StopInfluenceFunctions() {
         return;
     data_.IFStepReady = false;
     host_.DisableRunTimer();
-    if (data_.IFSavedVoltages) {
-        const int32_t count = std::min(data_.IFSavedVoltageCount, local_.ActuatorVoltageCount);
+    if (!data_.IFSavedVoltages.empty()) {
+        const int32_t count =
+            std::min(static_cast<int32_t>(data_.IFSavedVoltages.size()), local_.ActuatorVoltageCount);
         for (int32_t i = 0; i < count; ++i)
             if (local_.ActuatorVoltages[i] != data_.IFSavedVoltages[i])
                 SetVoltage(i + 1, data_.IFSavedVoltages[i]);
@@ -301,7 +296,7 @@ SynthesisStatus DMModelMain::SynthesizeSurface() {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
         return SynthesisStatus::NoMirror;
-    if (!data_.InfluenceFunctions || dm->Actuators != data_.IFActuatorCount ||
+    if (data_.InfluenceFunctions.empty() || dm->Actuators != data_.IFActuatorCount ||
         data_.GridSize != data_.IFGridSize)
         return SynthesisStatus::NoInfluenceFunctions;
     SynthesisStatus status = SynthesisStatus::Done;
@@ -311,19 +306,18 @@ SynthesisStatus DMModelMain::SynthesizeSurface() {
     }
     EnsureSurface();
     const int32_t n = data_.GridSize;
-    double** z = data_.Surface;
-    for (int32_t i = 0; i < n; ++i)
-        std::fill(z[i], z[i] + n, 0.0);
+    Grid<double>& z = data_.Surface;
+    z.Fill(0.0);
     // Each influence function was computed with its own actuator's pad force
     // at the run voltage, so only the voltage ratio scales it: V |V| / Vrun^2.
     const double runSquared = data_.IFMaxVoltage * data_.IFMaxVoltage;
-    const auto count = static_cast<int32_t>(data_.IFActuatorCount);
+    const int32_t count = data_.IFActuatorCount;
     for (int32_t k = 1; k <= count; ++k) {
         const double V = Voltage(k);
         if (V == 0.0)
             continue;
         const double scale = V * std::fabs(V) / runSquared;
-        double** plane = data_.InfluenceFunctions[k - 1];
+        const Grid<double>& plane = data_.InfluenceFunctions[k - 1];
         for (int32_t i = 0; i < n; ++i) {
             double* row = z[i];
             const double* source = plane[i];

@@ -135,12 +135,15 @@ bool HaveAvx2() {
 
 } // namespace
 
-bool AddActuatorDeflection(double** z, int32_t n, double dx, const ActuatorDeflection& a,
+bool AddActuatorDeflection(Grid<double>& z, double dx, const ActuatorDeflection& a,
                            DeflectionKernel kernel) {
     const bool avx2 =
         kernel == DeflectionKernel::Avx2 || (kernel == DeflectionKernel::Automatic && HaveAvx2());
     if (avx2 && !HaveAvx2())
         return false;
+    if (z.Rows() != z.Cols())
+        return false;
+    const int32_t n = z.Rows();
     for (int32_t i = 0; i < n; ++i) {
         const double x = (i - n / 2) * dx;
 #if defined(__x86_64__)

@@ -3,6 +3,8 @@
 // every grid point. Built for the baseline instruction set and for AVX2; both
 // give bit-identical results (no fused multiply-adds, the same order of
 // operations, the same logarithm).
+#include "model/Grid.h"
+
 #include <cstdint>
 
 namespace ostrander {
@@ -18,10 +20,11 @@ struct ActuatorDeflection {
 
 enum class DeflectionKernel { Automatic, Scalar, Avx2 };
 
-// Adds the contribution to z[i][j] at x = (i - n/2) dx, y = (j - n/2) dx;
-// points farther than R from the centre are set to 0. Returns false (and
-// does nothing) when the chosen kernel is not available.
-bool AddActuatorDeflection(double** z, int32_t n, double dx, const ActuatorDeflection& a,
+// Adds the contribution to z[i][j] of the n x n grid z at x = (i - n/2) dx,
+// y = (j - n/2) dx; points farther than R from the centre are set to 0.
+// Returns false (and does nothing) when the chosen kernel is not available or
+// z is not square.
+bool AddActuatorDeflection(Grid<double>& z, double dx, const ActuatorDeflection& a,
                            DeflectionKernel kernel = DeflectionKernel::Automatic);
 
 } // namespace ostrander

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <utility>
 
 namespace ostrander {
 
@@ -74,15 +76,15 @@ std::string_view EngineSession::MembraneModelName() const {
 }
 
 MirrorSelection EngineSession::SelectMirror(int32_t index, const std::string& infoFile) {
-    auto* info = new MirrorInfoClass(infoFile);
-    auto* mirror = new MirrorClass(infoFile);
+    auto info = std::make_unique<MirrorInfoClass>(infoFile);
+    auto mirror = std::make_unique<MirrorClass>(infoFile);
     MirrorSelection status = MirrorSelection::Selected;
     if (!info->IsValid() || !info->Model)
         status = MirrorSelection::NotMirrorInfo;
     else if (!mirror->IsValid())
         status = MirrorSelection::MirrorNotUsable;
     const int32_t actuators = status == MirrorSelection::Selected ? info->Model->Actuators : 0;
-    local_.SelectMirror(index, info, mirror, actuators);
+    local_.SelectMirror(index, std::move(info), std::move(mirror), actuators);
     // Results of an earlier mirror no longer apply; they become valid again
     // when the new run finishes. Until then the idle pass must not rebuild
     // Surface, which the run stores actuator by actuator.
@@ -91,13 +93,13 @@ MirrorSelection EngineSession::SelectMirror(int32_t index, const std::string& in
 }
 
 RunStart EngineSession::StartInfluenceRun() {
-    MirrorClass* mirror = local_.Mirror;
+    MirrorClass* mirror = local_.Mirror.get();
     if (!mirror || !mirror->IsValid() || !local_.MirrorInfo)
         return RunStart::NoMirror;
     engine_->PrepareGrid();
     mirror->SetVoltage(1, mirror->GetLimitVoltage());
     // The engine's copy holds what the mirror took (its rules may clip it).
-    if (local_.ActuatorVoltages && local_.ActuatorVoltageCount > 0)
+    if (local_.ActuatorVoltageCount > 0)
         local_.ActuatorVoltages[0] = mirror->GetVoltage(1);
     return engine_->CalculateInfluenceFunctions();
 }
@@ -113,7 +115,7 @@ bool EngineSession::IsRunning() const {
 RunTick EngineSession::RunToEnd(const std::function<void(int, int)>& progress) {
     // A run takes one tick per actuator and one to finish; the bound only
     // guards against a run that never stops.
-    const auto total = static_cast<int>(data_.IFActuatorCount);
+    const int total = data_.IFActuatorCount;
     RunTick last = RunTick::Idle;
     for (int ticks = 0; IsRunning() && ticks <= total + 1;) {
         last = Tick();
@@ -132,7 +134,7 @@ CancelRequest EngineSession::Cancel() {
 }
 
 VoltageFloor EngineSession::NoteVoltages() {
-    MirrorClass* mirror = local_.Mirror;
+    MirrorClass* mirror = local_.Mirror.get();
     if (!mirror)
         return VoltageFloor::NoMirror;
     const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
@@ -200,7 +202,7 @@ RecalculationResult EngineSession::ComputeResults() {
 
 AppliedVoltages EngineSession::ApplyVoltages(const VoltageRequest& request) {
     AppliedVoltages result;
-    MirrorClass* mirror = local_.Mirror;
+    MirrorClass* mirror = local_.Mirror.get();
     const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
     if (!mirror || !mirror->IsValid() || !dm)
         return result;

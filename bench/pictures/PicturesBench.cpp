@@ -1,6 +1,6 @@
 // Each result picture on its design size, drawn into an image as the window
 // does on every idle pass.
-#include "model/RowGrid.h"
+#include "model/Grid.h"
 #include "model/pictures/FarFieldPictures.h"
 #include "model/pictures/SurfaceImages.h"
 #include "model/pictures/ThreeDImage.h"
@@ -33,7 +33,7 @@ constexpr int kN = 100;
 
 // A membrane-like surface: a few logarithmic dips inside a 15 mm mirror.
 struct Surface {
-    Surface() : rows(AllocateRowGrid(kN, kN)) {
+    Surface() : grid(kN, kN), rows(grid.RowPointers()) {
         const double D = 0.015, dx = D / (kN * 0.97 - 2), R = D / 2;
         const double pads[3][2] = {{0.0, 0.0}, {0.003, 0.001}, {-0.002, -0.0035}};
         for (int i = 0; i < kN; ++i)
@@ -46,7 +46,7 @@ struct Surface {
                     const double G = std::max(std::hypot(x - p[0], y - p[1]), 0.0008);
                     z -= 0.4e-6 * std::log(R / G) / std::log(R / 0.0008);
                 }
-                rows[i][j] = z;
+                grid[i][j] = z;
             }
         mirror.Diameter_m = D;
         mirror.Separation_m = 30e-6;
@@ -57,8 +57,8 @@ struct Surface {
                     mirror.actuators.push_back({true, pitch * (q + r / 2.0),
                                                 pitch * r * std::sqrt(3.0) / 2, 0, 0, 0.0016, 0});
     }
-    ~Surface() { FreeRowGrid(rows, kN); }
-    double** rows;
+    Grid<double> grid;
+    std::vector<const double*> rows;
     MirrorDrawing mirror;
 };
 
@@ -79,7 +79,7 @@ void BM_SurfaceImage(benchmark::State& state) {
     Surface s;
     ImageCanvas canvas(309, 335);
     for (auto _ : state)
-        benchmark::DoNotOptimize(DrawSurfaceImage(canvas, {s.rows, kN}, s.mirror));
+        benchmark::DoNotOptimize(DrawSurfaceImage(canvas, {s.rows.data(), kN}, s.mirror));
 }
 BENCHMARK(BM_SurfaceImage)->Unit(benchmark::kMillisecond);
 
@@ -88,7 +88,7 @@ void BM_Interferogram(benchmark::State& state) {
     Surface s;
     ImageCanvas canvas(309, 335);
     for (auto _ : state)
-        benchmark::DoNotOptimize(DrawInterferogram(canvas, {s.rows, kN}, s.mirror));
+        benchmark::DoNotOptimize(DrawInterferogram(canvas, {s.rows.data(), kN}, s.mirror));
 }
 BENCHMARK(BM_Interferogram)->Unit(benchmark::kMillisecond);
 
@@ -96,15 +96,13 @@ void BM_ThreeDImage(benchmark::State& state) {
     EnsureApplication();
     Surface s;
     ImageCanvas canvas(309, 335);
-    double** view = nullptr;
-    std::int32_t viewRows = 0;
+    Grid<double> view;
     ThreeDOptions options;
     options.Separation_m = 30e-6;
     options.RemoveFocus = state.range(0) != 0;
     options.PeakVoltageFraction = 0.5;
     for (auto _ : state)
-        benchmark::DoNotOptimize(DrawThreeDImage(canvas, s.rows, kN, options, view, viewRows));
-    FreeRowGrid(view, viewRows);
+        benchmark::DoNotOptimize(DrawThreeDImage(canvas, s.rows.data(), kN, options, view));
 }
 BENCHMARK(BM_ThreeDImage)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
@@ -122,12 +120,10 @@ void BM_FarFieldPlot(benchmark::State& state) {
     EnsureApplication();
     const std::vector<float> f = Spot();
     ImageCanvas canvas(335, 335);
-    double** grid = nullptr;
-    std::int32_t gridRows = 0;
+    Grid<double> grid;
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            DrawFarFieldPlot(canvas, {f.data(), 256, 1}, true, grid, gridRows));
-    FreeRowGrid(grid, gridRows);
+            DrawFarFieldPlot(canvas, {f.data(), 256, 1}, true, grid));
 }
 BENCHMARK(BM_FarFieldPlot)->Unit(benchmark::kMillisecond);
 

@@ -1,6 +1,5 @@
 #include "model/pictures/FarFieldPictures.h"
 
-#include "model/RowGrid.h"
 #include "model/pictures/WireFrame.h"
 
 #include <algorithm>
@@ -120,7 +119,7 @@ void DrawFarFieldImage(Canvas& canvas, const FarFieldInput& input, double outlin
 }
 
 GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input, bool haveSurface,
-                           double**& grid, std::int32_t& gridRows) {
+                           Grid<double>& grid) {
     const int W = canvas.Width(), H = canvas.Height();
     const int S = std::min(W, H);
     const double largest = LargestIntensity(input);
@@ -128,11 +127,8 @@ GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input, bool have
         DrawNothingToDisplay(canvas);
         return {};
     }
-    if (!grid || gridRows != S) {
-        FreeRowGrid(grid, gridRows);
-        grid = AllocateRowGrid(S, S);
-        gridRows = S;
-    }
+    if (grid.Rows() != S || grid.Cols() != S)
+        grid.Assign(S, S);
     const FarFieldSampling s(input.size, S, input.zoom);
     const std::vector<int> levels = SampledLevels(input, s, S, largest);
     // Brightest points lowest, so that peaks point up in the view.
@@ -140,7 +136,8 @@ GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input, bool have
         for (int j = 0; j < S; ++j)
             grid[i][j] = -levels[static_cast<std::size_t>(j) * S + i];
 
-    const GridRange range = ScanGrid(grid, S);
+    const std::vector<const double*> rows = grid.RowPointers();
+    const GridRange range = ScanGrid(rows.data(), S);
     if (range.max - range.min == 0.0) {
         DrawNothingToDisplay(canvas);
         return range;
@@ -151,7 +148,7 @@ GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input, bool have
     canvas.SetBrushStyle(BrushStyle::Solid);
     canvas.Rectangle(0, 0, W, H);
     const int stride = std::max(2, PixelOf(S * 0.02 + 0.5));
-    DrawWireFrame(canvas, grid, S, stride, range.min, range.max);
+    DrawWireFrame(canvas, rows.data(), S, stride, range.min, range.max);
 
     DrawMakersMark(canvas);
     DrawFrame(canvas);

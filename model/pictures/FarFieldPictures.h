@@ -3,6 +3,7 @@
 // outline) and the far-field plot (the same intensity as a wire-frame
 // relief), both sampling the central part of the centred transform enlarged
 // by the zoom factor.
+#include "model/Grid.h"
 #include "model/pictures/PictureCommon.h"
 
 #include <cstdint>
@@ -51,13 +52,12 @@ inline double FarFieldIntensity(const float* field, int size, int r, int c) {
 void DrawFarFieldImage(Canvas& canvas, const FarFieldInput& input, double outlineHalfSize,
                        bool square, std::string_view title);
 
-// Draws the far-field plot; grid (with its row count) is the working grid
-// kept between draws, made again (all 0) when the sampled size changes.
+// Draws the far-field plot; grid is the working grid kept between draws, made again (all 0) when the sampled size changes.
 // Returns the extremes of the plot grid, finite false when nothing was
 // sampled. Shows "Nothing to display." when there is no transform, its
 // largest intensity is 0 or not finite, haveSurface is false, or every
 // sample has the same level.
 GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input, bool haveSurface,
-                           double**& grid, std::int32_t& gridRows);
+                           Grid<double>& grid);
 
 } // namespace ostrander

@@ -9,21 +9,35 @@
 #include "model/pictures/ThreeDImage.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace ostrander {
 
 namespace {
 
-// The record's surface, or an empty grid when it is missing or was made for
-// another size than the record's grid size.
-SurfaceGrid SurfaceOf(const MainData& data) {
-    SurfaceGrid g;
-    g.fill = data.GridFill;
-    if (data.Surface && data.GridSize > 0 && data.GridRows == data.GridSize) {
-        g.rows = data.Surface;
-        g.n = data.GridSize;
+// The record's surface as row pointers, or an empty grid when it is missing
+// or was made for another size than the record's grid size. The table of
+// row pointers lives with the view.
+struct SurfaceView {
+    explicit SurfaceView(const MainData& data) {
+        grid.fill = data.GridFill;
+        if (!data.Surface.empty() && data.GridSize > 0 && data.GridRows == data.GridSize) {
+            rows = data.Surface.RowPointers();
+            grid.rows = rows.data();
+            grid.n = data.GridSize;
+        }
     }
-    return g;
+    SurfaceView(const SurfaceView&) = delete;
+    SurfaceView& operator=(const SurfaceView&) = delete;
+
+    std::vector<const double*> rows;
+    SurfaceGrid grid;
+};
+
+// The record's far field (null when there is none yet) at the chosen zoom.
+FarFieldInput FarFieldOf(const MainData& data, const DMModelLocal& local) {
+    return {data.FarField.empty() ? nullptr : data.FarField.data(), data.FarFieldSize,
+            local.FarFieldZoom};
 }
 
 void StoreExtremes(MainData& data, const GridRange& range) {
@@ -52,7 +66,8 @@ void DrawSurfaceImage(Canvas& canvas, DMModelMain& engine) {
     if (!model)
         return;
     MainData& data = engine.Data();
-    StoreExtremes(data, DrawSurfaceImage(canvas, SurfaceOf(data), MirrorDrawingFrom(*model)));
+    const SurfaceView surface(data);
+    StoreExtremes(data, DrawSurfaceImage(canvas, surface.grid, MirrorDrawingFrom(*model)));
 }
 
 void DrawInterferogram(Canvas& canvas, DMModelMain& engine) {
@@ -60,7 +75,8 @@ void DrawInterferogram(Canvas& canvas, DMModelMain& engine) {
     if (!model)
         return;
     MainData& data = engine.Data();
-    StoreExtremes(data, DrawInterferogram(canvas, SurfaceOf(data), MirrorDrawingFrom(*model)));
+    const SurfaceView surface(data);
+    StoreExtremes(data, DrawInterferogram(canvas, surface.grid, MirrorDrawingFrom(*model)));
 }
 
 void DrawThreeDImage(Canvas& canvas, DMModelMain& engine) {
@@ -74,9 +90,9 @@ void DrawThreeDImage(Canvas& canvas, DMModelMain& engine) {
     options.VoltagesAtFloor = local.VoltagesAtFloor;
     options.PeakVoltageFraction = local.PeakVoltageFraction;
     options.Separation_m = model->Separation_m;
-    const SurfaceGrid g = SurfaceOf(data);
-    StoreExtremes(data, DrawThreeDImage(canvas, g.rows, g.n, options, local.ThreeDImageGrid,
-                                        local.ThreeDImageGridRows));
+    const SurfaceView surface(data);
+    StoreExtremes(data, DrawThreeDImage(canvas, surface.grid.rows, surface.grid.n, options,
+                                        local.ThreeDImageGrid));
 }
 
 void DrawFarFieldImage(Canvas& canvas, DMModelMain& engine, std::string_view title) {
@@ -86,7 +102,7 @@ void DrawFarFieldImage(Canvas& canvas, DMModelMain& engine, std::string_view tit
     const MainData& data = engine.Data();
     // Half the mirror in transform elements, one element per surface sample.
     const double halfSize = (data.GridSize * data.GridFill - 2.0) * 0.5;
-    DrawFarFieldImage(canvas, {data.FarField, data.FarFieldSize, engine.Local().FarFieldZoom},
+    DrawFarFieldImage(canvas, FarFieldOf(data, engine.Local()),
                       halfSize, model->Square, title);
 }
 
@@ -96,9 +112,8 @@ void DrawFarFieldPlot(Canvas& canvas, DMModelMain& engine) {
     MainData& data = engine.Data();
     DMModelLocal& local = engine.Local();
     StoreExtremes(data,
-                  DrawFarFieldPlot(canvas, {data.FarField, data.FarFieldSize, local.FarFieldZoom},
-                                   data.Surface != nullptr, local.FarFieldPlotGrid,
-                                   local.FarFieldPlotGridRows));
+                  DrawFarFieldPlot(canvas, FarFieldOf(data, local), !data.Surface.empty(),
+                                   local.FarFieldPlotGrid));
 }
 
 } // namespace ostrander

@@ -1,6 +1,5 @@
 #include "model/pictures/ThreeDImage.h"
 
-#include "model/RowGrid.h"
 #include "model/pictures/WireFrame.h"
 
 #include <algorithm>
@@ -19,19 +18,15 @@ double ThreeDViewValue(double v, double A, const ThreeDOptions& options) {
 }
 
 GridRange DrawThreeDImage(Canvas& canvas, const double* const* surface, int n,
-                          const ThreeDOptions& options, double**& viewGrid,
-                          std::int32_t& viewRows) {
+                          const ThreeDOptions& options, Grid<double>& viewGrid) {
     const GridRange range = ScanGrid(surface, n);
     if (!range.finite) {
         DrawNothingToDisplay(canvas);
         return range;
     }
     const double A = std::max(std::fabs(range.max), std::fabs(range.min));
-    if (!viewGrid || viewRows != n) {
-        FreeRowGrid(viewGrid, viewRows);
-        viewGrid = AllocateRowGrid(n, n);
-        viewRows = n;
-    }
+    if (viewGrid.Rows() != n || viewGrid.Cols() != n)
+        viewGrid.Assign(n, n);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             viewGrid[i][j] = ThreeDViewValue(surface[i][j], A, options);
@@ -46,7 +41,7 @@ GridRange DrawThreeDImage(Canvas& canvas, const double* const* surface, int n,
     canvas.SetBrushStyle(BrushStyle::Solid);
     canvas.Rectangle(0, 0, W, H);
     // Heights and colours are scaled by the surface's extremes, not the view's.
-    DrawWireFrame(canvas, viewGrid, n, 2, range.min, range.max);
+    DrawWireFrame(canvas, viewGrid.RowPointers().data(), n, 2, range.min, range.max);
 
     canvas.SetPenColor(clWhite);
     canvas.SetBrushColor(clWhite);

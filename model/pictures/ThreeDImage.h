@@ -1,6 +1,7 @@
 #pragma once
 // The three-dimensional image: the mirror surface as a wire-frame seen
 // obliquely from the front and above, with the peak-to-valley label.
+#include "model/Grid.h"
 #include "model/pictures/PictureCommon.h"
 
 #include <cstdint>
@@ -25,11 +26,10 @@ struct ThreeDOptions {
 double ThreeDViewValue(double v, double A, const ThreeDOptions& options);
 
 // Draws the n x n surface (metres, rows[i][j]) on the whole canvas. viewGrid
-// (with its row count) is the working grid kept between draws, made again
-// (all 0) when n changes. Returns the extremes of the surface, finite false
+// is the working grid kept between draws, made again (all 0) when n changes. Returns the extremes of the surface, finite false
 // when the grid is missing or not finite; "Nothing to display." is shown
 // then and when the surface is flat.
 GridRange DrawThreeDImage(Canvas& canvas, const double* const* surface, int n,
-                          const ThreeDOptions& options, double**& viewGrid, std::int32_t& viewRows);
+                          const ThreeDOptions& options, Grid<double>& viewGrid);
 
 } // namespace ostrander

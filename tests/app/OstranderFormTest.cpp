@@ -235,8 +235,8 @@ TEST_F(OstranderFormTest, AClickOnTheMapIsFollowedByAllFivePictures) {
     EXPECT_DOUBLE_EQ(local.Mirror->GetVoltage(1), before + form->MainMirrorDisplay->GetStep());
 
     form->ApplicationIdle();
-    EXPECT_NE(data.Surface, nullptr);
-    EXPECT_NE(data.FarField, nullptr);
+    EXPECT_FALSE(data.Surface.empty());
+    EXPECT_FALSE(data.FarField.empty());
     for (PaintBox* box :
          {form->ThreeDimensionalImageDisplay, form->TwoDimensionalDisplayFrame,
           form->InterferogramDisplayFrame, form->FarFieldDisplayFrame, form->FarFieldPlotDisplay})

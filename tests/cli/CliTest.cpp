@@ -186,7 +186,7 @@ TEST(CliSimulate, WritesEveryFileAndAgreesWithTheEngine) {
     for (int r = 1; r <= 256; ++r) {
         ASSERT_EQ(farField[r - 1].size(), 256u);
         for (int c = 1; c <= 256; ++c) {
-            const float* e = h.data.FarField + h.data.FarFieldIndex(r, c);
+            const float* e = h.data.FarField.data() + h.data.FarFieldIndex(r, c);
             const double intensity = double(e[0]) * e[0] + double(e[1]) * e[1];
             EXPECT_EQ(farField[r - 1][c - 1], intensity) << r << "," << c;
             if (intensity > peak) {

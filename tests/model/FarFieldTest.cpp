@@ -36,7 +36,7 @@ protected:
                 h.data.Surface[i][j] = f(GridX(i), GridX(j));
     }
     double Intensity(int r, int c) const {
-        const float* e = h.data.FarField + h.data.FarFieldIndex(r, c);
+        const float* e = h.data.FarField.data() + h.data.FarFieldIndex(r, c);
         return double(e[0]) * e[0] + double(e[1]) * e[1];
     }
     std::vector<double> Intensities() const {
@@ -51,7 +51,7 @@ protected:
 
 TEST_F(FarField, AFlatMirrorGivesACentredSpot) {
     h.engine.ComputeFarField();
-    ASSERT_NE(h.data.FarField, nullptr);
+    ASSERT_FALSE(h.data.FarField.empty());
     EXPECT_EQ(h.data.FarFieldSize, 256);
     EXPECT_EQ(h.host.farFieldDraws, 1);
     int br = 0, bc = 0;
@@ -171,7 +171,7 @@ TEST_F(FarField, ASecondPassOnTheCorrectedSurfaceChangesNothing) {
 TEST_F(FarField, WithoutASurfaceItAsksForOne) {
     h.data.FreeSurface();
     EXPECT_EQ(h.engine.ComputeFarField(), FarFieldStatus::NoSurface);
-    EXPECT_EQ(h.data.FarField, nullptr);
+    EXPECT_TRUE(h.data.FarField.empty());
     EXPECT_EQ(h.host.farFieldDraws, 0);
 }
 
@@ -179,7 +179,7 @@ TEST(FarFieldWithoutMirror, DoesNothing) {
     EngineHarness h;
     h.local.RemoveFocus = true;
     EXPECT_EQ(h.engine.ComputeFarField(), FarFieldStatus::NoMirror);
-    EXPECT_EQ(h.data.FarField, nullptr);
+    EXPECT_TRUE(h.data.FarField.empty());
     EXPECT_EQ(h.host.farFieldDraws, 0);
 }
 

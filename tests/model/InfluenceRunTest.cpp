@@ -32,7 +32,7 @@ std::vector<double> AloneSurface(const ModelLayout& layout, int displayIndex, do
     return z;
 }
 
-void ExpectPlaneEquals(double** plane, const std::vector<double>& z) {
+void ExpectPlaneEquals(const Grid<double>& plane, const std::vector<double>& z) {
     double worst = 0, scale = 0;
     for (int i = 0; i < 100; ++i)
         for (int j = 0; j < 100; ++j) {
@@ -123,7 +123,7 @@ TEST(InfluenceRun, FinishingPutsEveryChannelAtTheFloorAndFillsTheInformationBox)
         EXPECT_DOUBLE_EQ(h.local.Mirror->GetVoltage(k), 0.1);
     EXPECT_TRUE(h.local.VoltagesAtFloor);
     EXPECT_TRUE(h.local.DisplaysValid);
-    EXPECT_EQ(h.data.IFSavedVoltages, nullptr);
+    EXPECT_TRUE(h.data.IFSavedVoltages.empty());
     ASSERT_EQ(h.host.information.size(), 38u);
     EXPECT_EQ(h.host.information[0], "Finished calculating Influence Functions.");
     EXPECT_EQ(h.host.information[1], "");
@@ -150,7 +150,7 @@ TEST(InfluenceRun, ASecondRequestCancelsTheRunningOne) {
 
     EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Cancelled);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
-    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    EXPECT_TRUE(h.data.InfluenceFunctions.empty());
     EXPECT_FALSE(h.local.DisplaysValid);
     // The voltages stay as the run left them.
     EXPECT_EQ(h.local.Mirror->GetVoltage(2), 100);
@@ -179,7 +179,7 @@ TEST(InfluenceRun, ReplacingTheMirrorDuringARunCancelsIt) {
     ASSERT_TRUE(h.Select(one, "one.ini"));
     EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Cancelled);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
-    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    EXPECT_TRUE(h.data.InfluenceFunctions.empty());
     EXPECT_FALSE(h.local.DisplaysValid);
     EXPECT_FALSE(h.local.VoltagesAtFloor);
 }
@@ -214,7 +214,7 @@ TEST(InfluenceRun, UnsupportedModelsAreRefusedWithTheirMessages) {
         EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), c.status);
         if (c.status != RunStart::Started) {
             EXPECT_FALSE(h.host.IsRunTimerEnabled());
-            EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+            EXPECT_TRUE(h.data.InfluenceFunctions.empty());
             EXPECT_EQ(h.local.Mirror->GetVoltage(1), 100); // nothing changed
         } else {
             EXPECT_EQ(h.RunToEnd(), 4);
@@ -226,16 +226,18 @@ TEST(InfluenceRun, UnsupportedModelsAreRefusedWithTheirMessages) {
 TEST(InfluenceRun, ZeroRunVoltageIsRefusedAndTheVoltagesPutBack) {
     EngineHarness h;
     ASSERT_TRUE(h.LoadAndRun(ThreePads()));
-    double*** oldStore = h.data.InfluenceFunctions;
-    ASSERT_NE(oldStore, nullptr);
+    ASSERT_EQ(h.data.InfluenceFunctions.size(), 5u);
+    const double* oldPlane = h.data.InfluenceFunctions[0].data();
     h.local.Mirror->SetAllChannels(0.0);
     h.local.ActuatorVoltages[0] = 42; // the engine's copy disagrees with the mirror
     EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::ZeroRunVoltage);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
     EXPECT_EQ(h.local.ActuatorVoltages[0], 0.0);
     EXPECT_EQ(h.local.Mirror->GetVoltage(1), 0.0);
-    EXPECT_EQ(h.data.IFSavedVoltages, nullptr);
-    EXPECT_EQ(h.data.InfluenceFunctions, oldStore); // the old store stays
+    EXPECT_TRUE(h.data.IFSavedVoltages.empty());
+    // The old store stays.
+    ASSERT_EQ(h.data.InfluenceFunctions.size(), 5u);
+    EXPECT_EQ(h.data.InfluenceFunctions[0].data(), oldPlane);
 }
 
 TEST(InfluenceRun, NegativeVoltagesOnlyGiveANegativeRunVoltage) {
@@ -262,7 +264,7 @@ TEST(InfluenceRun, AModelWithoutActuatorsNeverStarts) {
     h.Select(layout);
     EXPECT_EQ(h.engine.CalculateInfluenceFunctions(), RunStart::NoActuators);
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
-    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    EXPECT_TRUE(h.data.InfluenceFunctions.empty());
     EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Idle);
     EXPECT_FALSE(h.local.DisplaysValid);
 }
@@ -274,7 +276,7 @@ TEST(InfluenceRun, NothingHappensWithoutAMirror) {
     EXPECT_EQ(h.engine.InfluenceFunctionStep(), RunTick::Idle);
     h.engine.StopInfluenceFunctions();
     EXPECT_FALSE(h.host.IsRunTimerEnabled());
-    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    EXPECT_TRUE(h.data.InfluenceFunctions.empty());
 }
 
 TEST(InfluenceRun, ARepeatedRunOnTheSameMirrorEnergisesOneActuatorAtATime) {

@@ -57,7 +57,7 @@ TEST_P(ShippedMirror, RunsAndSynthesisesTheAnalyticSurface) {
     EXPECT_LE(worst, 1e-12 * deepest);
 
     h.engine.ComputeFarField();
-    ASSERT_NE(h.data.FarField, nullptr);
+    ASSERT_FALSE(h.data.FarField.empty());
     EXPECT_EQ(h.host.farFieldDraws, 1);
     EXPECT_NEAR(h.engine.FitZernikeTerm(1), 0.0, 1e-6 * deepest);
     EXPECT_NEAR(h.engine.FitZernikeTerm(2), 0.0, 1e-6 * deepest);

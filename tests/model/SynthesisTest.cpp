@@ -140,7 +140,7 @@ TEST(Synthesis, RenumberedActuatorsMoveTheMembraneWhereTheyAre) {
     ASSERT_EQ(h.local.MirrorInfo->Model->FindByDisplayIndex(1)->X, 4e-3);
 
     const double D = layout.diameter;
-    auto deepestX = [&](double** z) {
+    auto deepestX = [&](const Grid<double>& z) {
         int bi = 0, bj = 0;
         for (int i = 0; i < 100; ++i)
             for (int j = 0; j < 100; ++j)
@@ -323,7 +323,7 @@ TEST(PupilToolsWithoutMirror, LeaveTheirOutputsAlone) {
     EXPECT_EQ(h.engine.FitZernikeTerm(0), 0.0);
     h.engine.RemoveZernikeTerm(0, 1.0);
     h.engine.SynthesizeSurface();
-    EXPECT_EQ(h.data.Surface, nullptr);
+    EXPECT_TRUE(h.data.Surface.empty());
 }
 
 } // namespace

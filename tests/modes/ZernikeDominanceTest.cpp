@@ -132,8 +132,8 @@ TEST_P(DerivedRows, NamedTermDominatesTheSurface) {
 
     const std::string file = std::string(OSTRANDER_SOURCE_DIR) + "/" + standard.file;
     ASSERT_EQ(session.SelectMirror(0, file), MirrorSelection::Selected);
-    MirrorInfoClass* info = local.MirrorInfo;
-    MirrorClass* mirror = local.Mirror;
+    MirrorInfoClass* info = local.MirrorInfo.get();
+    MirrorClass* mirror = local.Mirror.get();
     ASSERT_EQ(session.StartInfluenceRun(), RunStart::Started);
     ASSERT_EQ(session.RunToEnd(), RunTick::Finished);
     ASSERT_TRUE(local.DisplaysValid);

@@ -1,6 +1,6 @@
 #include "model/pictures/FarFieldPictures.h"
 
-#include "model/RowGrid.h"
+#include "model/Grid.h"
 #include "model/pictures/SurfaceImages.h"
 #include "model/pictures/ThreeDImage.h"
 #include "pictures/RecordingCanvas.h"
@@ -35,12 +35,6 @@ struct Field {
 
     int size;
     std::vector<float> data;
-};
-
-struct PlotGrid {
-    ~PlotGrid() { FreeRowGrid(rows, count); }
-    double** rows = nullptr;
-    std::int32_t count = 0;
 };
 
 bool IsGrey(TColor c) {
@@ -178,8 +172,8 @@ TEST(FarFieldPictures, UnshowableTransformsShowNothingToDisplay) {
         EXPECT_EQ(image.texts[0].text, "Nothing to display.");
 
         RecordingCanvas plot(335, 335);
-        PlotGrid grid;
-        EXPECT_FALSE(DrawFarFieldPlot(plot, k.input, true, grid.rows, grid.count).finite);
+        Grid<double> grid;
+        EXPECT_FALSE(DrawFarFieldPlot(plot, k.input, true, grid).finite);
         ASSERT_EQ(plot.texts.size(), 1u);
         EXPECT_EQ(plot.texts[0].text, "Nothing to display.");
     }
@@ -189,14 +183,14 @@ TEST(FarFieldPlot, SpotIsOneGreenPeakOverARedFloor) {
     Field f;
     f.Spot(129, 129, 3.0);
     RecordingCanvas c(335, 335);
-    PlotGrid grid;
-    const GridRange r = DrawFarFieldPlot(c, f.Input(), true, grid.rows, grid.count);
+    Grid<double> grid;
+    const GridRange r = DrawFarFieldPlot(c, f.Input(), true, grid);
     ASSERT_TRUE(r.finite);
     EXPECT_EQ(r.min, -255.0);
     EXPECT_EQ(r.max, 0.0);
-    ASSERT_EQ(grid.count, 335);
-    EXPECT_EQ(grid.rows[169][169], -255.0);
-    EXPECT_EQ(grid.rows[0][0], 0.0);
+    ASSERT_EQ(grid.Rows(), 335);
+    EXPECT_EQ(grid[169][169], -255.0);
+    EXPECT_EQ(grid[0][0], 0.0);
     // Stride trunc(335 x 0.02 + 0.5) = 7: 48 lines of 48 points each way.
     EXPECT_EQ(c.lines, 2 * 48 * 47);
 
@@ -222,23 +216,23 @@ TEST(FarFieldPlot, SpotIsOneGreenPeakOverARedFloor) {
 TEST(FarFieldPlot, GridIsKeptAndRemadeWhenTheCanvasSizeChanges) {
     Field f;
     f.Spot(129, 129, 3.0);
-    PlotGrid grid;
+    Grid<double> grid;
     ImageCanvas c(335, 335);
-    DrawFarFieldPlot(c, f.Input(), true, grid.rows, grid.count);
-    double** first = grid.rows;
-    DrawFarFieldPlot(c, f.Input(), true, grid.rows, grid.count);
-    EXPECT_EQ(grid.rows, first);
+    DrawFarFieldPlot(c, f.Input(), true, grid);
+    const double* first = grid.data();
+    DrawFarFieldPlot(c, f.Input(), true, grid);
+    EXPECT_EQ(grid.data(), first);
     ImageCanvas wide(400, 200);
-    DrawFarFieldPlot(wide, f.Input(), true, grid.rows, grid.count);
-    EXPECT_EQ(grid.count, 200);
+    DrawFarFieldPlot(wide, f.Input(), true, grid);
+    EXPECT_EQ(grid.Rows(), 200);
 }
 
 TEST(FarFieldPlot, NoSurfaceOrAFlatLevelShowsNothingToDisplay) {
     Field f;
     f.Spot(129, 129, 3.0);
     RecordingCanvas c(335, 335);
-    PlotGrid grid;
-    DrawFarFieldPlot(c, f.Input(), false, grid.rows, grid.count);
+    Grid<double> grid;
+    DrawFarFieldPlot(c, f.Input(), false, grid);
     ASSERT_EQ(c.texts.size(), 1u);
     EXPECT_EQ(c.texts[0].text, "Nothing to display.");
 
@@ -248,7 +242,7 @@ TEST(FarFieldPlot, NoSurfaceOrAFlatLevelShowsNothingToDisplay) {
         for (int k = 1; k <= 256; ++k)
             even.Set(r, k, 0.5f, 0.5f);
     RecordingCanvas flat(335, 335);
-    const GridRange range = DrawFarFieldPlot(flat, even.Input(), true, grid.rows, grid.count);
+    const GridRange range = DrawFarFieldPlot(flat, even.Input(), true, grid);
     EXPECT_EQ(range.min, -255.0);
     EXPECT_EQ(range.max, -255.0);
     ASSERT_EQ(flat.texts.size(), 1u);
@@ -266,19 +260,17 @@ TEST(AllPictures, DrawOnCanvasesOfAnySize) {
     m.Diameter_m = 0.015;
     m.Separation_m = 30e-6;
     m.actuators.push_back({true, 0.002, 0.001, 0, 0, 0.001, 0});
-    PlotGrid plot;
-    double** view = nullptr;
-    std::int32_t viewRows = 0;
+    Grid<double> plot;
+    Grid<double> view;
     const int sizes[][2] = {{1, 1}, {2, 3}, {5, 500}, {500, 4}, {640, 480}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + " x " + std::to_string(size[1]));
         ImageCanvas c(size[0], size[1]);
         DrawSurfaceImage(c, {g.Rows(), 100}, m);
         DrawInterferogram(c, {g.Rows(), 100}, m);
-        DrawThreeDImage(c, g.Rows(), 100, ThreeDOptions{}, view, viewRows);
+        DrawThreeDImage(c, g.Rows(), 100, ThreeDOptions{}, view);
         DrawFarFieldImage(c, f.Input(3), 47.5, false, "Far Field Intensity");
-        DrawFarFieldPlot(c, f.Input(3), true, plot.rows, plot.count);
-        EXPECT_EQ(plot.count, std::min(size[0], size[1]));
+        DrawFarFieldPlot(c, f.Input(3), true, plot);
+        EXPECT_EQ(plot.Rows(), std::min(size[0], size[1]));
     }
-    FreeRowGrid(view, viewRows);
 }

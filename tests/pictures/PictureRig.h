@@ -16,7 +16,9 @@
 #include "toolkit/qt/ImageCanvas.h"
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace ostrander {
 

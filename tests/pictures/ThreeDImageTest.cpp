@@ -1,7 +1,7 @@
 #include "model/pictures/ThreeDImage.h"
 #include "model/pictures/WireFrame.h"
 
-#include "model/RowGrid.h"
+#include "model/Grid.h"
 #include "pictures/RecordingCanvas.h"
 #include "pictures/TestGrid.h"
 
@@ -20,13 +20,6 @@ int CountPixels(const ImageCanvas& c, TColor color) {
             n += c.GetPixel(x, y) == color;
     return n;
 }
-
-// The working grid a caller keeps between draws.
-struct ViewGrid {
-    ~ViewGrid() { FreeRowGrid(rows, count); }
-    double** rows = nullptr;
-    std::int32_t count = 0;
-};
 
 } // namespace
 
@@ -118,11 +111,11 @@ TEST(ThreeDImage, ViewValueShrinksLogarithmicallyWithRemoveFocus) {
 TEST(ThreeDImage, SingleRaisedSampleIsDrawnWithRedZerosAndABlueMaximum) {
     TestGrid g(100, 0.0);
     g[50][40] = 1e-6;
-    ViewGrid view;
+    Grid<double> view;
     RecordingCanvas c(309, 335);
     ThreeDOptions options;
     options.Separation_m = 30e-6;
-    const GridRange r = DrawThreeDImage(c, g.Rows(), 100, options, view.rows, view.count);
+    const GridRange r = DrawThreeDImage(c, g.Rows(), 100, options, view);
     EXPECT_TRUE(r.finite);
     EXPECT_EQ(r.max, 1e-6);
     EXPECT_EQ(c.Find("Nothing"), nullptr);
@@ -143,11 +136,11 @@ TEST(ThreeDImage, SingleRaisedSampleIsDrawnWithRedZerosAndABlueMaximum) {
 TEST(ThreeDImage, SnapDownIsMarkedAboveAThirdOfTheGap) {
     TestGrid g(100, 0.0);
     g[50][50] = -2.5e-6;
-    ViewGrid view;
+    Grid<double> view;
     RecordingCanvas c(309, 335);
     ThreeDOptions options;
     options.Separation_m = 7e-6;
-    DrawThreeDImage(c, g.Rows(), 100, options, view.rows, view.count);
+    DrawThreeDImage(c, g.Rows(), 100, options, view);
     ASSERT_NE(c.Find("PV(um):"), nullptr);
     EXPECT_EQ(c.Find("PV(um):")->text, "PV(um):2.500E00 (snap-down)");
 }
@@ -168,9 +161,9 @@ TEST(ThreeDImage, MissingFlatOrNonFiniteSurfacesShowNothingToDisplay) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        ViewGrid view;
+        Grid<double> view;
         RecordingCanvas c(309, 335);
-        DrawThreeDImage(c, k.rows, k.n, ThreeDOptions{}, view.rows, view.count);
+        DrawThreeDImage(c, k.rows, k.n, ThreeDOptions{}, view);
         ASSERT_EQ(c.texts.size(), 1u);
         EXPECT_EQ(c.texts[0].text, "Nothing to display.");
     }
@@ -180,23 +173,23 @@ TEST(ThreeDImage, ViewGridIsKeptBetweenDrawsAndRemadeForAnotherSize) {
     TestGrid g(100, 0.0);
     g[20][30] = -1e-6;
     g[60][70] = -1e-7;
-    ViewGrid view;
+    Grid<double> view;
     ImageCanvas c(309, 335);
     ThreeDOptions options;
     options.RemoveFocus = true;
     options.PeakVoltageFraction = 1.0;
-    DrawThreeDImage(c, g.Rows(), 100, options, view.rows, view.count);
-    ASSERT_EQ(view.count, 100);
-    double** first = view.rows;
-    EXPECT_DOUBLE_EQ(view.rows[20][30], -1e-6);
-    EXPECT_DOUBLE_EQ(view.rows[60][70], -1e-7 * std::log10(1.9));
-    DrawThreeDImage(c, g.Rows(), 100, options, view.rows, view.count);
-    EXPECT_EQ(view.rows, first);
+    DrawThreeDImage(c, g.Rows(), 100, options, view);
+    ASSERT_EQ(view.Rows(), 100);
+    const double* first = view.data();
+    EXPECT_DOUBLE_EQ(view[20][30], -1e-6);
+    EXPECT_DOUBLE_EQ(view[60][70], -1e-7 * std::log10(1.9));
+    DrawThreeDImage(c, g.Rows(), 100, options, view);
+    EXPECT_EQ(view.data(), first);
 
     TestGrid small(10, 0.0);
     small[1][1] = 1e-6;
-    DrawThreeDImage(c, small.Rows(), 10, options, view.rows, view.count);
-    EXPECT_EQ(view.count, 10);
-    EXPECT_DOUBLE_EQ(view.rows[1][1], 1e-6);
-    EXPECT_EQ(view.rows[0][0], 0.0);
+    DrawThreeDImage(c, small.Rows(), 10, options, view);
+    EXPECT_EQ(view.Rows(), 10);
+    EXPECT_DOUBLE_EQ(view[1][1], 1e-6);
+    EXPECT_EQ(view[0][0], 0.0);
 }
