@@ -18,7 +18,7 @@ std::string FormatNumber(double value) {
 
 namespace {
 
-std::string Grid(const std::vector<double>& values, int n) {
+std::string GridCsv(const std::vector<double>& values, int n) {
     std::string text;
     text.reserve(values.size() * 24);
     for (int i = 0; i < n; ++i) {
@@ -39,11 +39,11 @@ const char* Bool(bool value) {
 } // namespace
 
 std::string SurfaceCsv(const SimulationResult& result) {
-    return Grid(result.surface, result.n);
+    return GridCsv(result.surface, result.n);
 }
 
 std::string FarFieldCsv(const SimulationResult& result) {
-    return Grid(result.farField, result.farFieldSize);
+    return GridCsv(result.farField, result.farFieldSize);
 }
 
 std::string JsonString(const std::string& text) {

@@ -201,7 +201,7 @@ TEST_F(OstranderFormTest, ZoomEntriesAreHeldBetweenOneAndAHundred) {
 
 TEST_F(OstranderFormTest, IdlePassKeepsTheVoltageFloorAndThePeak) {
     LoadAndRun();
-    MirrorClass* mirror = local.Mirror;
+    MirrorClass* mirror = local.Mirror.get();
     mirror->SetAllChannels(0.0);
     form->ApplicationIdle();
     for (int k = 1; k <= 7; ++k)

@@ -151,11 +151,11 @@ TEST_F(MirrorSetupFormTest, LoadMakesTheMirrorSetsActuatorOneAndStartsTheRun) {
         ASSERT_TRUE(local.Mirror->IsValid());
         EXPECT_EQ(local.MirrorIndex, form->EntryOfRow(c.row));
         EXPECT_EQ(local.MirrorInfo->DeviceName, c.name);
-        EXPECT_EQ(form->PreviewedMirrorInfo(), local.MirrorInfo);
+        EXPECT_EQ(form->PreviewedMirrorInfo(), local.MirrorInfo.get());
         EXPECT_EQ(Lines(form->MirrorCurrentDisplayBox)[0], std::string("Name: ") + c.name);
         EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox)[0], std::string("Name: ") + c.name);
-        EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
-        EXPECT_EQ(form->MirrorCurrentDisplayFrame->GetMirror(), local.Mirror);
+        EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror.get());
+        EXPECT_EQ(form->MirrorCurrentDisplayFrame->GetMirror(), local.Mirror.get());
         EXPECT_TRUE(stressEdit.isEnabled());
         EXPECT_TRUE(separationEdit.isEnabled());
         EXPECT_DOUBLE_EQ(separationEdit.GetValue(), 35.0);
@@ -186,14 +186,14 @@ TEST_F(MirrorSetupFormTest, LoadingTheLoadedEntryAgainDoesNothing) {
     ASSERT_NE(local.Mirror, nullptr);
     session->Tick();
     session->Tick();
-    MirrorClass* mirror = local.Mirror;
-    MirrorInfoClass* info = local.MirrorInfo;
+    MirrorClass* mirror = local.Mirror.get();
+    MirrorInfoClass* info = local.MirrorInfo.get();
     const int actuator = data.IFCurrentActuator;
 
     DoubleClickRow(0);
     form->LoadButton->click();
-    EXPECT_EQ(local.Mirror, mirror);
-    EXPECT_EQ(local.MirrorInfo, info);
+    EXPECT_EQ(local.Mirror.get(), mirror);
+    EXPECT_EQ(local.MirrorInfo.get(), info);
     EXPECT_EQ(data.IFCurrentActuator, actuator);
     EXPECT_FALSE(data.IFCancelRequested);
     EXPECT_TRUE(dialogs.messages.empty());
@@ -205,7 +205,7 @@ TEST_F(MirrorSetupFormTest, LoadingAnotherEntryDuringARunCancelsIt) {
     session->Tick();
     DoubleClickRow(1);
     EXPECT_EQ(local.MirrorInfo->DeviceName, "Delta");
-    EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
+    EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror.get());
 
     // The setup window only asked; the tick reports the cancel (the main
     // window shows its box).
@@ -214,7 +214,7 @@ TEST_F(MirrorSetupFormTest, LoadingAnotherEntryDuringARunCancelsIt) {
               (std::vector<std::string>{"Calculating Influence Functions.", "Please wait."}));
     EXPECT_EQ(session->Tick(), RunTick::Cancelled);
     EXPECT_FALSE(host.IsRunTimerEnabled());
-    EXPECT_EQ(data.InfluenceFunctions, nullptr);
+    EXPECT_TRUE(data.InfluenceFunctions.empty());
     EXPECT_FALSE(local.DisplaysValid);
 }
 
@@ -255,24 +255,24 @@ TEST_F(MirrorSetupFormTest, LoadingAfterAFinishedRunInvalidatesTheResultsUntilTh
 TEST_F(MirrorSetupFormTest, PreviewDuringALoadLeavesTheLoadedMirrorAlone) {
     MakeForm();
     DoubleClickRow(0);
-    MirrorInfoClass* loaded = local.MirrorInfo;
+    MirrorInfoClass* loaded = local.MirrorInfo.get();
     ClickRow(1);
     EXPECT_NE(form->PreviewedMirrorInfo(), loaded);
     EXPECT_EQ(form->PreviewedMirrorInfo()->DeviceName, "Delta");
-    EXPECT_EQ(local.MirrorInfo, loaded);
+    EXPECT_EQ(local.MirrorInfo.get(), loaded);
     EXPECT_EQ(Lines(form->MirrorCurrentDisplayBox)[0], "Name: Alpha");
     EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox)[0], "Name: Delta");
     // Clicking the loaded entry again previews without freeing the loaded info.
     ClickRow(0);
     ClickRow(1);
-    EXPECT_EQ(local.MirrorInfo, loaded);
+    EXPECT_EQ(local.MirrorInfo.get(), loaded);
     EXPECT_EQ(local.MirrorInfo->DeviceName, "Alpha");
 }
 
 TEST_F(MirrorSetupFormTest, AnInvalidEntryLoadsNoMirror) {
     MakeForm();
     DoubleClickRow(0);
-    ASSERT_EQ(mainDisplay.GetMirror(), local.Mirror);
+    ASSERT_EQ(mainDisplay.GetMirror(), local.Mirror.get());
     RunToEnd();
 
     DoubleClickRow(2);

@@ -69,7 +69,7 @@ TEST(EngineSession, StartingPutsActuatorOneAtTheLimitAsTheRunVoltage) {
         EXPECT_DOUBLE_EQ(h.local.Mirror->GetVoltage(1), c.applied);
         EXPECT_DOUBLE_EQ(h.local.ActuatorVoltages[0], c.applied);
         EXPECT_DOUBLE_EQ(h.data.IFMaxVoltage, c.applied);
-        ASSERT_NE(h.data.Surface, nullptr); // the grid is prepared
+        ASSERT_FALSE(h.data.Surface.empty()); // the grid is prepared
         EXPECT_EQ(h.data.GridSize, DMModelMain::kGridSize);
     }
 }
@@ -102,8 +102,8 @@ TEST(EngineSession, RefusedRunsSayWhyAndChangeNothing) {
         h.Select(c.layout);
         EXPECT_EQ(h.session.StartInfluenceRun(), c.status);
         EXPECT_FALSE(h.session.IsRunning());
-        EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
-        EXPECT_EQ(h.data.IFSavedVoltages, nullptr);
+        EXPECT_TRUE(h.data.InfluenceFunctions.empty());
+        EXPECT_TRUE(h.data.IFSavedVoltages.empty());
         EXPECT_EQ(h.session.Tick(), RunTick::Idle);
         EXPECT_EQ(h.session.RunToEnd(), RunTick::Idle);
         EXPECT_FALSE(h.local.DisplaysValid);
@@ -149,7 +149,7 @@ TEST(EngineSession, CancelEndsTheRunAtTheNextTick) {
     EXPECT_TRUE(h.session.IsRunning());
     EXPECT_EQ(h.session.Tick(), RunTick::Cancelled);
     EXPECT_FALSE(h.session.IsRunning());
-    EXPECT_EQ(h.data.InfluenceFunctions, nullptr);
+    EXPECT_TRUE(h.data.InfluenceFunctions.empty());
     EXPECT_FALSE(h.local.DisplaysValid);
     EXPECT_EQ(h.session.Cancel(), CancelRequest::NoRun);
 

@@ -1,13 +1,24 @@
 #include "model/MainData.h"
 #include "model/DMModelLocal.h"
 
+#include "tests/model/ModelFixture.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "driver/DriverClass.h"
+#include "driver/DriverInterfaceClass.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
 namespace ostrander {
 namespace {
+
+using testing::EngineHarness;
+using testing::ModelLayout;
 
 TEST(MainData, StartsEmptyAndResetsToStartState) {
     MainData data;
@@ -140,6 +151,60 @@ TEST(DMModelLocal, DefaultsAndArrays) {
     local.ResetActuatorVoltages(-2);
     EXPECT_TRUE(local.ActuatorVoltages.empty());
     EXPECT_EQ(local.ActuatorVoltageCount, 0);
+}
+
+// Records, for every bank the driver sends, its largest channel magnitude.
+class BankPeakPort : public DriverInterfaceClass {
+public:
+    BankPeakPort(DriverClass& driver, std::vector<double>& peaks)
+        : driver_(driver), peaks_(peaks) {}
+    bool SendChannel(int, int) override { return true; }
+    bool SendBank(int bank) override {
+        double peak = 0.0;
+        for (int c = 0; c < driver_.GetChannelCount(); ++c)
+            peak = std::max(peak, std::fabs(driver_.Get(c, bank)));
+        peaks_.push_back(peak);
+        return true;
+    }
+    void Update() override {}
+
+private:
+    DriverClass& driver_;
+    std::vector<double>& peaks_;
+};
+
+TEST(DMModelLocal, TheMirrorLeavesItsChannelsAtZeroWhenReplacedOrDestroyed) {
+    enum class Ending { Replaced, Released, Destroyed };
+    for (Ending ending : {Ending::Replaced, Ending::Released, Ending::Destroyed}) {
+        SCOPED_TRACE(static_cast<int>(ending));
+        std::vector<double> peaks;
+        {
+            EngineHarness h;
+            ModelLayout layout;
+            layout.pads = {{0, 0, 1.5e-3}, {3e-3, 0, 1.5e-3}};
+            ASSERT_TRUE(h.Select(layout));
+            MirrorClass& mirror = *h.local.Mirror;
+            ASSERT_TRUE(mirror.SetVoltage(1, 80.0));
+            ASSERT_TRUE(mirror.SetVoltage(2, 40.0));
+            mirror.GetDriver()->SetInterface(
+                std::make_unique<BankPeakPort>(*mirror.GetDriver(), peaks));
+            mirror.SetOutputHold(false);
+            peaks.clear();
+            if (ending == Ending::Replaced) {
+                const uint64_t generation = h.local.MirrorGeneration;
+                h.local.SelectMirror(5, nullptr, nullptr, 0);
+                EXPECT_EQ(h.local.MirrorGeneration, generation + 1);
+            } else if (ending == Ending::Released) {
+                h.local.ReleaseMirror();
+            }
+            if (ending != Ending::Destroyed) {
+                EXPECT_EQ(h.local.Mirror, nullptr);
+                EXPECT_EQ(h.local.MirrorInfo, nullptr);
+            }
+        }
+        ASSERT_FALSE(peaks.empty()) << "the mirror sent nothing as it went";
+        EXPECT_EQ(peaks.back(), 0.0);
+    }
 }
 
 } // namespace

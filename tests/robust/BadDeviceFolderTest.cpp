@@ -150,7 +150,7 @@ protected:
         ASSERT_NE(local.Mirror, nullptr);
         ASSERT_TRUE(local.Mirror->IsValid());
         EXPECT_EQ(local.Mirror->GetInfo()->DeviceName, "Good");
-        EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
+        EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror.get());
         EXPECT_TRUE(local.Mirror->SetVoltage(2, 50.0));
         EXPECT_DOUBLE_EQ(local.Mirror->GetVoltage(2), 50.0);
         EXPECT_TRUE(local.Mirror->SetVoltage(2, 0.0));
@@ -211,7 +211,7 @@ TEST_F(BadDeviceFolderTest, BrokenMirrorsLoadWithoutHarmAndTheGoodOneLoadsAgain)
         SCOPED_TRACE(name);
         DoubleClickRow(RowOf(name));
         ASSERT_NE(local.MirrorInfo, nullptr);
-        MirrorClass* mirror = local.Mirror;
+        MirrorClass* mirror = local.Mirror.get();
         if (mirror != nullptr && mirror->IsValid()) {
             // A mirror that could be made runs to its end and keeps its rules.
             EXPECT_LE(RunToEnd(mirror->GetChannelCount() + 5), mirror->GetChannelCount() + 3);
