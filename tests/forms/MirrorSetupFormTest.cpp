@@ -233,7 +233,7 @@ TEST_F(MirrorSetupFormTest, ARefusedRunIsToldInABoxAndTheInformationBoxSaysSo) {
     EXPECT_FALSE(host.IsRunTimerEnabled());
     EXPECT_EQ(host.information, std::vector<std::string>{TMirrorSetupForm::kNotCalculated});
     // The mirror itself is loaded and shown.
-    EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror);
+    EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror.get());
     EXPECT_TRUE(stressEdit.isEnabled());
 }
 
