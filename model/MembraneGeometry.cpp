@@ -43,18 +43,18 @@ MembraneGeometry MembraneGeometryFromModel(const DMInfoClass& dm) {
         p.x = a->X;
         p.y = a->Y;
         switch (a->Shape) {
-        case 0:
+        case ActuatorShape::Circular:
             p.shape = PadShape::Disc;
             p.width = a->Dpad_m;
             break;
-        case 1:
+        case ActuatorShape::Rectangular:
             p.shape = PadShape::Rectangle;
             p.width = a->Dpad_m;
             p.height = a->DpadY_m > 0 ? a->DpadY_m : a->Dpad_m;
             break;
-        case 2:
-        case 3:
-            p.shape = a->Shape == 2 ? PadShape::Ring : PadShape::QuarterRing;
+        case ActuatorShape::Ring:
+        case ActuatorShape::QuarterRing:
+            p.shape = a->Shape == ActuatorShape::Ring ? PadShape::Ring : PadShape::QuarterRing;
             p.innerRadius = a->Rinner > 0 ? a->Rinner : 0.0;
             p.outerRadius = a->Router;
             break;

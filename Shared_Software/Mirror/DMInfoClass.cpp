@@ -57,6 +57,12 @@ std::optional<int> NextInteger(std::string_view text, std::size_t& pos) {
     return static_cast<int>(value);
 }
 
+// Key "Shape": the file's integer kept as one signed byte (300 reads as 44).
+ActuatorShape ReadShape(const IniFile& ini, std::string_view section, int fallback) {
+    return static_cast<ActuatorShape>(
+        static_cast<std::int8_t>(ini.ReadInteger(section, "Shape", fallback)));
+}
+
 } // namespace
 
 std::string DevicePath(const std::string& name) {
@@ -69,7 +75,7 @@ std::string DevicePath(const std::string& name) {
 // ---------------------------------------------------------------------------
 
 DmActuatorInfoClass::DmActuatorInfoClass(const std::string& sectionName, const IniFile& ini,
-                                         std::int8_t modelShape)
+                                         ActuatorShape modelShape)
     : SectionName(sectionName) {
     const std::string& s = SectionName;
     Index = ini.ReadInteger(s, "Index", -1);
@@ -82,7 +88,7 @@ DmActuatorInfoClass::DmActuatorInfoClass(const std::string& sectionName, const I
     DpadY_m = ini.ReadFloat(s, "DpadY_m", 0);
     DcontactY_m = ini.ReadFloat(s, "DcontactY_m", DpadY_m);
     InterstitialDiameter_m = ini.ReadFloat(s, "InterstitialDiameter_m", 0);
-    Shape = static_cast<std::int8_t>(ini.ReadInteger(s, "Shape", modelShape));
+    Shape = ReadShape(ini, s, static_cast<int>(modelShape));
     DisplayIndex = ini.ReadInteger(s, "DisplayIndex", PlusOne(Index));
     Label = ini.ReadString(s, "Label", std::to_string(DisplayIndex));
     Auxilary = ini.ReadBool(s, "Auxilary", false);
@@ -147,7 +153,7 @@ bool DMInfoClass::Load(const IniFile& ini) {
     InterstitialDensity_kg_m3 = ini.ReadFloat(M, "InterstitialDensity_kg_m3", 0);
     InterstitialSpringConstant_N_m = ini.ReadFloat(M, "InterstitialSpringConstant_N_m", 0);
     ActuatorType_circ_rect_ring = ini.ReadInteger(M, "ActuatorType_circ_rect_ring", 0);
-    Shape = static_cast<std::int8_t>(ini.ReadInteger(M, "Shape", ActuatorType_circ_rect_ring));
+    Shape = ReadShape(ini, M, ActuatorType_circ_rect_ring);
     QuarterRingGap_m = ini.ReadFloat(M, "QuarterRingGap_m", 0);
     PullUpVoltage_v = ini.ReadFloat(M, "PullUpVoltage_v", 0);
     PullUpSep_m = ini.ReadFloat(M, "PullUpSep_m", 0);

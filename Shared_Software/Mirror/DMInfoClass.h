@@ -3,6 +3,7 @@
 // materials, actuator shape) and one section per actuator, kept in a checked
 // list. Lengths in metres, stresses and moduli in pascals.
 #include "Shared_Software/Lists/tl_list.h"
+#include "Shared_Software/Mirror/ActuatorShape.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/TColor.h"
 
@@ -24,7 +25,8 @@ public:
     DmActuatorInfoClass* prev = nullptr;
 
     // Reads section `sectionName` of `ini`; `modelShape` is the default of Shape.
-    DmActuatorInfoClass(const std::string& sectionName, const IniFile& ini, std::int8_t modelShape);
+    DmActuatorInfoClass(const std::string& sectionName, const IniFile& ini,
+                        ActuatorShape modelShape);
     DmActuatorInfoClass(const DmActuatorInfoClass&) = delete;
     DmActuatorInfoClass& operator=(const DmActuatorInfoClass&) = delete;
 
@@ -43,7 +45,7 @@ public:
     double DpadY_m = 0;
     double DcontactY_m = 0;
     double InterstitialDiameter_m = 0;
-    std::int8_t Shape = 0;
+    ActuatorShape Shape = ActuatorShape::Circular;
     int DisplayIndex = -1; // 1-based number the user sees
     std::string Label;
     bool Auxilary = false; // drawn in the auxiliary box, not on the map
@@ -107,7 +109,7 @@ public:
     double InterstitialDensity_kg_m3 = 0;
     double InterstitialSpringConstant_N_m = 0;
     int ActuatorType_circ_rect_ring = 0; // 0 circular, 1 rectangular, 2 ring, 3 quarter ring
-    std::int8_t Shape = 0;
+    ActuatorShape Shape = ActuatorShape::Circular;
     double QuarterRingGap_m = 0;
     double PullUpVoltage_v = 0;
     double PullUpSep_m = 0;

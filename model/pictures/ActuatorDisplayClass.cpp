@@ -110,7 +110,7 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
     VoltageY = Pixel(y0 + k * Y - 0.5 - vh);
 
     switch (Shape) {
-    case 0: {
+    case ActuatorShape::Circular: {
         const double h = b * 0.5 / std::tan(M_PI / 6);
         Points = {{px(X - a / 2), py(Y - h)}, {px(X + a / 2), py(Y - h)}, {px(X + a), py(Y)},
                   {px(X + a / 2), py(Y + h)}, {px(X - a / 2), py(Y + h)}, {px(X - a), py(Y)}};
@@ -119,10 +119,10 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
         VoltageY = Pixel(CentreY + 1 - vh);
         break;
     }
-    case 1:
+    case ActuatorShape::Rectangular:
         Points = {{px(X + a), py(Y - b)}, {px(X - a), py(Y + b)}};
         break;
-    case 2: {
+    case ActuatorShape::Ring: {
         const double ro = actuator->Router, ri = actuator->Rinner;
         Points = {{px(X + ro), py(Y - ro)},
                   {px(X - ro), py(Y + ro)},
@@ -130,7 +130,7 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
                   {px(X - ri), py(Y + ri)}};
         break;
     }
-    case 3: {
+    case ActuatorShape::QuarterRing: {
         const double ro = actuator->Router, ri = actuator->Rinner;
         const double m = (ri + ro) / 2, s = std::sin(M_PI / 4);
         // Quadrant on the screen: right (sx 1) or left, below (sy 1) or above.
@@ -229,18 +229,18 @@ void ActuatorDisplayClass::PaintOnMap(Canvas& canvas, TColor colour) {
     canvas.SetBrushStyle(BrushStyle::Solid);
     canvas.SetBrushColor(colour);
     switch (Shape) {
-    case 0:
+    case ActuatorShape::Circular:
         canvas.Polygon(p, 6);
         break;
-    case 1:
+    case ActuatorShape::Rectangular:
         canvas.Rectangle(p[0].x, p[0].y, p[1].x, p[1].y);
         break;
-    case 2:
+    case ActuatorShape::Ring:
         canvas.Ellipse(p[0].x, p[0].y, p[1].x, p[1].y);
         canvas.SetBrushColor(clWhite);
         canvas.Ellipse(p[2].x, p[2].y, p[3].x, p[3].y);
         break;
-    case 3: {
+    case ActuatorShape::QuarterRing: {
         // The arcs and edges as one closed polygon: a flood fill from the
         // fill point would leak wherever the rasterised arcs and edges fail
         // to meet, and would stop at any black already on the map.

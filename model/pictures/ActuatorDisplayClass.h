@@ -6,6 +6,7 @@
 //
 // Auxiliary actuators are not placed on the map: each is a horizontal bar in
 // its row (28 pixels a row; the actuator's Y is the row) of the auxiliary box.
+#include "Shared_Software/Mirror/ActuatorShape.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/TColor.h"
 
@@ -48,7 +49,7 @@ public:
     std::string Label;
     double LabelX = 0; // top-left of the label text
     double LabelY = 0;
-    int Shape = 0;
+    ActuatorShape Shape = ActuatorShape::Circular;
     int PointCount = 0;
     const TColor* Colour = nullptr; // the description's VoltageColour
     int VoltageX = 0;               // top-left of the voltage text

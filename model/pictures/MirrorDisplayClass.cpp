@@ -38,7 +38,10 @@ void MirrorDisplayClass::Layout(const DMInfoClass* model, double lowest, double 
         Scale = std::min(Bounds.Width(), Bounds.Height()) / extent;
 
     const int h = TruncToInt(model->Diameter_m * 0.5 * Scale + 0.5);
-    const int v = ModelShape > 1 ? TruncToInt(model->Y_Distance_m * 0.5 * Scale + 0.5) : h;
+    // Rings, quarter rings (and codes beyond) take their height from Y_Distance_m.
+    const int v = ModelShape > ActuatorShape::Rectangular
+                      ? TruncToInt(model->Y_Distance_m * 0.5 * Scale + 0.5)
+                      : h;
     Outline = {Centre.x - h, Centre.y - v, Centre.x + h, Centre.y + v};
 
     FreeActuators();
@@ -66,9 +69,9 @@ void MirrorDisplayClass::Paint(bool background) {
         map.SetBrushColor(Cream);
         map.Rectangle(Bounds);
         map.SetBrushColor(clWhite);
-        if (ModelShape == 1 || ModelShape == 3)
+        if (ModelShape == ActuatorShape::Rectangular || ModelShape == ActuatorShape::QuarterRing)
             map.Rectangle(Outline);
-        else if (ModelShape == 0 || ModelShape == 2)
+        else if (ModelShape == ActuatorShape::Circular || ModelShape == ActuatorShape::Ring)
             map.Ellipse(Outline.left, Outline.top, Outline.right, Outline.bottom);
     }
     for (ActuatorDisplayClass* a = ListOfActuators.first; a; a = a->next)

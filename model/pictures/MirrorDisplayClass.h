@@ -47,7 +47,7 @@ public:
     Rect Bounds;        // of the mirror box at the last layout
     Point Centre;       // of Bounds
     double Scale = 1.0; // pixels per metre
-    int ModelShape = 0;
+    ActuatorShape ModelShape = ActuatorShape::Circular;
     Rect Outline; // the mirror outline in pixels
     // One entry per model index, in that order; the entries are owned by
     // `entries_`, the list only links them.

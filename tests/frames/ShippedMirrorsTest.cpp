@@ -1,9 +1,9 @@
 // Every shipped mirror on the mirror display frame at the main window's size,
 // with a spread of voltages; the frames are also written as PNG files under
 // build/frames/ for anyone to look at.
-#include "model/pictures/MirrorDisplayClass.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
 #include "toolkit/Paths.h"
 #include "toolkit/qt/PaintBox.h"
 
@@ -32,7 +32,9 @@ std::vector<std::string> ShippedMirrors() {
 
 // Pixels of a colour inside the bounding box of an actuator's outline.
 int PixelsOfColour(const ImageCanvas& c, const ActuatorDisplayClass& a, TColor colour) {
-    const int corners = a.Shape == 0 ? 6 : a.Shape == 1 ? 2 : 4;
+    const int corners = a.Shape == ActuatorShape::Circular      ? 6
+                        : a.Shape == ActuatorShape::Rectangular ? 2
+                                                                : 4;
     int x1 = a.Points[0].x, x2 = x1, y1 = a.Points[0].y, y2 = y1;
     for (int i = 1; i < corners; ++i) {
         x1 = std::min(x1, a.Points[i].x);

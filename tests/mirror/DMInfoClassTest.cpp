@@ -53,7 +53,7 @@ TEST(DMInfoClass, ModelKeysAndTheirDefaults) {
     EXPECT_DOUBLE_EQ(m.Stress_Pa, 1.2e8);
     EXPECT_TRUE(m.Square);
     EXPECT_EQ(m.ActuatorType_circ_rect_ring, 3);
-    EXPECT_EQ(m.Shape, 3); // defaults to the actuator type
+    EXPECT_EQ(m.Shape, ActuatorShape::QuarterRing); // defaults to the actuator type
     EXPECT_DOUBLE_EQ(m.PullType, 2.5);
     EXPECT_EQ(m.InterstitialType, 16);
     EXPECT_EQ(m.Youngs_Pa, 0); // malformed: default
@@ -64,7 +64,7 @@ TEST(DMInfoClass, ModelKeysAndTheirDefaults) {
     ASSERT_TRUE(LoadText(m, "[DM Model]\nDiameter_m=0.02\nY_Distance_m=0.01\n"
                             "ActuatorType_circ_rect_ring=1\nShape=300\n"));
     EXPECT_DOUBLE_EQ(m.Y_Distance_m, 0.01);
-    EXPECT_EQ(m.Shape, static_cast<std::int8_t>(300 - 256)); // one signed byte
+    EXPECT_EQ(static_cast<int>(m.Shape), 300 - 256); // one signed byte
 }
 
 TEST(DMInfoClass, NoModelSectionIsRejected) {
@@ -96,9 +96,9 @@ TEST(DMInfoClass, ActuatorKeysAndDefaults) {
     EXPECT_EQ(pad->SectionName, "Pad");
     EXPECT_DOUBLE_EQ(pad->X, 0.001);
     EXPECT_DOUBLE_EQ(pad->Y, -0.002);
-    EXPECT_DOUBLE_EQ(pad->Dcontact_m, 0.002);  // defaults to Dpad_m
-    EXPECT_DOUBLE_EQ(pad->DcontactY_m, 0.003); // defaults to DpadY_m
-    EXPECT_EQ(pad->Shape, 1);                  // the model's shape
+    EXPECT_DOUBLE_EQ(pad->Dcontact_m, 0.002);          // defaults to Dpad_m
+    EXPECT_DOUBLE_EQ(pad->DcontactY_m, 0.003);         // defaults to DpadY_m
+    EXPECT_EQ(pad->Shape, ActuatorShape::Rectangular); // the model's shape
     EXPECT_EQ(pad->DisplayIndex, 5);
     EXPECT_EQ(pad->Channel, 4);
     EXPECT_EQ(pad->Label, "5");
@@ -111,7 +111,7 @@ TEST(DMInfoClass, ActuatorKeysAndDefaults) {
     EXPECT_EQ(named->DisplayIndex, 9);
     EXPECT_EQ(named->Channel, 8);
     EXPECT_EQ(named->Label, "Focus");
-    EXPECT_EQ(named->Shape, 2);
+    EXPECT_EQ(named->Shape, ActuatorShape::Ring);
     EXPECT_DOUBLE_EQ(named->Dcontact_m, 0.001);
     EXPECT_DOUBLE_EQ(named->DcontactY_m, 0.0015);
     EXPECT_DOUBLE_EQ(named->Rinner, 0.001);

@@ -151,19 +151,19 @@ TEST_F(ShippedDevices, SpecialMirrors) {
     EXPECT_TRUE(square.Model->Square);
     for (auto* a = square.Model->ActuatorList.first; a != nullptr; a = a->next) {
         EXPECT_EQ(a->Dcontact_m, a->DcontactY_m);
-        EXPECT_EQ(a->Shape, 1);
+        EXPECT_EQ(a->Shape, ActuatorShape::Rectangular);
     }
 
     MirrorInfoClass quarters("..\\Devices\\QuarterRing16.ini");
     ASSERT_TRUE(quarters.IsValid());
     EXPECT_GT(quarters.Model->QuarterRingGap_m, 0);
     for (auto* a = quarters.Model->ActuatorList.first; a != nullptr; a = a->next) {
-        EXPECT_EQ(a->Shape, 3);
+        EXPECT_EQ(a->Shape, ActuatorShape::QuarterRing);
         EXPECT_LT(a->Rinner, a->Router);
     }
     MirrorInfoClass rings("..\\Devices\\Ring7.ini");
     ASSERT_TRUE(rings.IsValid());
-    EXPECT_EQ(rings.Model->FindByIndex(0)->Shape, 2);
+    EXPECT_EQ(rings.Model->FindByIndex(0)->Shape, ActuatorShape::Ring);
 }
 
 } // namespace

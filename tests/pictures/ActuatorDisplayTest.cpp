@@ -17,7 +17,7 @@ namespace {
 std::unique_ptr<DmActuatorInfoClass> Actuator(const std::string& keys, TColor colour = clLime,
                                               const std::string& text = "12V") {
     const IniFile ini = IniFile::FromText("[A]\nIndex=0\n" + keys);
-    auto a = std::make_unique<DmActuatorInfoClass>("A", ini, std::int8_t{0});
+    auto a = std::make_unique<DmActuatorInfoClass>("A", ini, ActuatorShape::Circular);
     a->VoltageColour = colour;
     a->VoltageText = text;
     return a;
