@@ -1,21 +1,16 @@
 #include "toolkit/IniFile.h"
 
+#include "toolkit/AtomicFile.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ostrander {
 
 namespace {
-IniFile::SaveHook g_saveHook = nullptr;
 
 std::string Lower(std::string_view text) {
     std::string out(text);
@@ -35,7 +30,7 @@ std::string OneLine(std::string_view text) {
 } // namespace
 
 void IniFile::SetSaveHookForTesting(SaveHook hook) {
-    g_saveHook = hook;
+    atomic_file_testing::SetSaveHook(hook);
 }
 
 IniFile::IniFile(const std::string& fileName) {
@@ -261,61 +256,6 @@ bool IniFile::UpdateFile() const {
 
 bool IniFile::SaveAs(const std::string& fileName) const {
     return AtomicWriteFile(NormalizePath(fileName), ToText());
-}
-
-bool AtomicWriteFile(const std::string& fileName, std::string_view text) {
-    if (fileName.empty())
-        return false;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    // Save through a symbolic link into the file it names.
-    std::string target = fileName;
-    if (fs::is_symlink(target, ec)) {
-        fs::path resolved = fs::weakly_canonical(target, ec);
-        if (ec)
-            return false;
-        target = resolved.string();
-    }
-    struct stat old {};
-    bool hadOld = ::stat(target.c_str(), &old) == 0;
-    if (hadOld && !S_ISREG(old.st_mode))
-        return false;
-
-    std::string tmp = target + ".tmp~";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (ok && left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok) {
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-    }
-    if (ok && hadOld)
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && g_saveHook && !g_saveHook(tmp))
-        ok = false;
-    if (!ok || std::rename(tmp.c_str(), target.c_str()) != 0) {
-        std::remove(tmp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    std::string folder = fs::path(target).parent_path().string();
-    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
 }
 
 } // namespace ostrander

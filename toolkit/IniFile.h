@@ -20,11 +20,14 @@
 //  - Written names and values are kept on one line: line breaks in them are
 //    written as spaces. A lone CR inside a line is read as a space too, so
 //    that what is read is what will be written.
-//  - Saving writes a temporary file beside the target (target name + ".tmp~")
-//    and renames it over the target, so a failed save leaves the old file as it
-//    was. The saved file keeps the old file's permissions; a symbolic link is
-//    followed, not replaced.
+//  - Saving goes through AtomicWriteFile (AtomicFile.h): a new temporary file
+//    with a unique name beside the target, renamed over it, so a failed save
+//    leaves the old file as it was. The saved file keeps the old file's
+//    permissions; a symbolic link is followed, not replaced (a dangling one
+//    gets the file it names).
 //  - A file larger than MaxFileBytes is refused (nothing is read).
+#include "toolkit/AtomicFile.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -111,8 +114,5 @@ private:
     std::string fileName_;
     bool loaded_ = false;
 };
-
-// Writes text to fileName through a temporary file and a rename.
-bool AtomicWriteFile(const std::string& fileName, std::string_view text);
 
 } // namespace ostrander

@@ -211,18 +211,24 @@ TEST_F(TempFolder, FailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(fs::path(seenTemporary).parent_path(), dir_); // written beside the target
     EXPECT_FALSE(fs::exists(seenTemporary));
 
-    // The temporary name is taken by a folder: the save cannot even start.
+    // A folder at the name the last save used is left alone: the next save
+    // takes a name of its own.
     fs::create_directory(seenTemporary);
-    EXPECT_FALSE(f.UpdateFile());
-    EXPECT_EQ(ReadWhole(target), old);
+    fs::create_directory(fs::path(target.string() + ".tmp~"));
+    ASSERT_TRUE(f.UpdateFile());
+    EXPECT_TRUE(fs::is_directory(seenTemporary));
+    EXPECT_TRUE(fs::is_directory(target.string() + ".tmp~"));
+    EXPECT_EQ(IniFile(target.string()).ReadInteger("General", "PatternCount", 0), 6);
     fs::remove(seenTemporary);
+    fs::remove(target.string() + ".tmp~");
+    f.WriteInteger("General", "PatternCount", 7);
 
     // A folder in place of the target is not replaced.
     EXPECT_FALSE(f.SaveAs(dir_.string()));
     EXPECT_TRUE(fs::is_directory(dir_));
 
     ASSERT_TRUE(f.UpdateFile());
-    EXPECT_EQ(IniFile(target.string()).ReadInteger("General", "PatternCount", 0), 6);
+    EXPECT_EQ(IniFile(target.string()).ReadInteger("General", "PatternCount", 0), 7);
 }
 
 TEST_F(TempFolder, SaveKeepsPermissionsAndFollowsLinks) {
