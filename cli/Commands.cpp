@@ -9,6 +9,10 @@
 #include "cli/ResultFiles.h"
 #include "toolkit/Format.h"
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -178,6 +182,19 @@ std::string AbsoluteMirrorFile(const std::string& infoFile) {
     return ec ? DevicePath(infoFile) : path.string();
 }
 
+// A picture as PNG bytes, encoded in memory: only the output folder writes
+// to disk, so a full disk is reported once, in its words.
+bool WritePng(OutputFolder& out, const std::string& relative, const QImage& image,
+              std::string& error) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        error = "cannot encode " + Quoted(relative) + " as PNG";
+        return false;
+    }
+    return out.WriteFile(relative, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), error);
+}
+
 // The pictures, grids and figures of one simulation into a folder of the output.
 bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationResult& result,
                  const SummaryContext& context, const DisplayOptions& options, bool grids,
@@ -193,12 +210,12 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
         {"farfieldplot.png", &result.farFieldPlot},
         {"mirror.png", &result.mirrorMap}};
     for (const auto& [name, image] : pictures)
-        if (!out.WritePng(prefix + name, *image, error))
+        if (!WritePng(out, prefix + name, *image, error))
             return false;
-    if (grids && (!out.WriteText(prefix + "surface.csv", SurfaceCsv(result), error) ||
-                  !out.WriteText(prefix + "farfield.csv", FarFieldCsv(result), error)))
+    if (grids && (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
+                  !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error)))
         return false;
-    return out.WriteText(prefix + "summary.json", SummaryJson(result, context, options), error);
+    return out.WriteFile(prefix + "summary.json", SummaryJson(result, context, options), error);
 }
 
 // A folder name for a pattern: its index, then its name with anything but
@@ -307,6 +324,8 @@ int RunSimulate(const SimulateCommand& command) {
     if (!out.Begin(error) || !WriteResult(out, "", result, context, options, true, error) ||
         !out.Commit(error))
         return Fail(error);
+    if (!out.Note().empty())
+        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     std::printf("%s: PV %.4g m%s, pupil RMS %.4g m, Strehl %.4f\n", simulation.DeviceName().c_str(),
                 result.pv, result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
     return kExitOk;
@@ -357,8 +376,10 @@ int RunSweep(const SweepCommand& command) {
     progress.Finish();
     if (interrupted)
         return Fail(kInterrupted);
-    if (!out.WriteText("summary.csv", table, error) || !out.Commit(error))
+    if (!out.WriteFile("summary.csv", table, error) || !out.Commit(error))
         return Fail(error);
+    if (!out.Note().empty())
+        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,
                 set->GetPatternSetName().c_str());
     return kExitOk;

@@ -1,8 +1,16 @@
 #include "cli/OutputFolder.h"
 
-#include <QImage>
+#include "toolkit/AtomicFile.h"
 
-#include <fstream>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -12,17 +20,251 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr std::size_t kMaxManifestBytes = 4u * 1024u * 1024u;
+
 std::string Quoted(const fs::path& path) {
     return "\"" + path.string() + "\"";
 }
 
-// A hidden sibling of the target, unique to this process.
-fs::path Sibling(const fs::path& target, const char* tag) {
-    return target.parent_path() /
-           ("." + target.filename().string() + tag + std::to_string(::getpid()));
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+// True when inner is outer or lies below it (both absolute and normal).
+bool IsWithin(const fs::path& inner, const fs::path& outer) {
+    auto i = inner.begin();
+    for (auto o = outer.begin(); o != outer.end(); ++o, ++i) {
+        if (o->empty() && std::next(o) == outer.end())
+            break; // a trailing separator
+        if (i == inner.end() || *i != *o)
+            return false;
+    }
+    return true;
+}
+
+fs::path Canonical(const fs::path& path) {
+    std::error_code ec;
+    fs::path out = fs::weakly_canonical(path, ec);
+    return ec ? path : out;
+}
+
+// Why the folder must never be replaced, or empty when it may be.
+std::string ProtectedReason(const fs::path& target) {
+    if (target == target.root_path())
+        return "it is the root folder";
+    std::error_code ec;
+    const fs::path cwd = fs::current_path(ec);
+    if (!ec && IsWithin(Canonical(cwd), target))
+        return "it holds the working folder";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        if (IsWithin(Canonical(home), target))
+            return "it is the home folder or holds it";
+    return {};
+}
+
+bool ReadSmallFile(const fs::path& path, std::string& text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<std::size_t>(st.st_size) <= kMaxManifestBytes;
+    text.clear();
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || text.size() + static_cast<std::size_t>(n) > kMaxManifestBytes)
+            ok = false;
+        else if (n == 0)
+            break;
+        else
+            text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+// A recorded path: relative, '/'-separated, no empty, "." or ".." parts.
+bool PlainRelative(std::string_view path) {
+    if (path.empty() || path.front() == '/')
+        return false;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+// Deletes one recorded entry below the folder open as rootFd, never
+// following a link on the way (a folder swapped for a link is not entered).
+bool RemoveBelow(int rootFd, const std::string& relative) {
+    const bool folder = !relative.empty() && relative.back() == '/';
+    const std::string path = folder ? relative.substr(0, relative.size() - 1) : relative;
+    int dirFd = ::dup(rootFd);
+    if (dirFd < 0)
+        return false;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            break;
+        const std::string part = path.substr(start, slash - start);
+        const int next =
+            ::openat(dirFd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(dirFd);
+        if (next < 0)
+            return errno == ENOENT;
+        dirFd = next;
+        start = slash + 1;
+    }
+    const std::string last = path.substr(start);
+    const bool ok = ::unlinkat(dirFd, last.c_str(), folder ? AT_REMOVEDIR : 0) == 0 ||
+                    errno == ENOENT;
+    ::close(dirFd);
+    return ok;
+}
+
+// Deletes the recorded entries (files first, then folders from the deepest),
+// the record and the folder itself. False when anything is left.
+bool RemoveRecorded(const fs::path& folder, std::vector<std::string> recorded) {
+    const int rootFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (rootFd < 0)
+        return errno == ENOENT;
+    std::stable_sort(recorded.begin(), recorded.end(), [](const std::string& a, const std::string& b) {
+        const bool fa = a.back() == '/', fb = b.back() == '/';
+        if (fa != fb)
+            return !fa; // files first
+        return std::count(a.begin(), a.end(), '/') > std::count(b.begin(), b.end(), '/');
+    });
+    bool ok = true;
+    for (const std::string& entry : recorded)
+        ok = RemoveBelow(rootFd, entry) && ok;
+    ok = RemoveBelow(rootFd, OutputFolder::ManifestName) && ok;
+    ::close(rootFd);
+    return ok && (::rmdir(folder.c_str()) == 0 || errno == ENOENT);
+}
+
+// Renames without replacing anything at the new name.
+bool RenameNoReplace(const fs::path& from, const fs::path& to, int& error) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    error = errno;
+    return false;
+}
+
+// A hidden sibling of the target: ".<name><tag><pid>", with "-<n>" after it
+// for n > 0.
+fs::path Sibling(const fs::path& target, const char* tag, int n) {
+    std::string name = "." + target.filename().string() + tag + std::to_string(::getpid());
+    if (n > 0)
+        name += "-" + std::to_string(n);
+    return target.parent_path() / name;
+}
+
+// The process id in a staging folder's name ".<name>.partial-<pid>[-<n>]",
+// or 0 when the name is not one.
+long StagingOwner(const std::string& entry, const std::string& prefix) {
+    if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    const std::string rest = entry.substr(prefix.size());
+    const std::size_t dash = rest.find('-');
+    const std::string pid = rest.substr(0, dash);
+    const std::string suffix = dash == std::string::npos ? std::string() : rest.substr(dash + 1);
+    auto digits = [](const std::string& s) {
+        return !s.empty() && s.size() <= 9 &&
+               std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    if (!digits(pid) || (dash != std::string::npos && !digits(suffix)))
+        return 0;
+    return std::strtol(pid.c_str(), nullptr, 10);
+}
+
+bool ProcessAlive(long pid) {
+    if (pid == ::getpid())
+        return false; // a leftover of an earlier process with our number
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 } // namespace
+
+bool HoldsOnlyRecordedOutput(const fs::path& folder, std::vector<std::string>& recorded,
+                             std::string& problem) {
+    recorded.clear();
+    std::string text;
+    if (!ReadSmallFile(folder / OutputFolder::ManifestName, text)) {
+        problem = std::string("it has no readable ") + OutputFolder::ManifestName + " record";
+        return false;
+    }
+    std::set<std::string> listed;
+    std::size_t pos = 0;
+    bool header = true;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        if (header) {
+            if (line != OutputFolder::ManifestHeader) {
+                problem = std::string("its ") + OutputFolder::ManifestName + " record is not ours";
+                return false;
+            }
+            header = false;
+            continue;
+        }
+        if (line.empty())
+            continue;
+        const bool folderLine = line.back() == '/';
+        if (!PlainRelative(folderLine ? std::string_view(line).substr(0, line.size() - 1) : line)) {
+            problem = "its record lists " + Quoted(line);
+            return false;
+        }
+        if (listed.insert(line).second)
+            recorded.push_back(line);
+    }
+    if (header) {
+        problem = std::string("its ") + OutputFolder::ManifestName + " record is empty";
+        return false;
+    }
+
+    std::error_code ec;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        // Lexically: a link must not be resolved to find its name.
+        const std::string relative = it->path().lexically_relative(folder).generic_string();
+        const fs::file_status status = it->symlink_status(ec);
+        if (ec)
+            break;
+        bool known;
+        if (fs::is_directory(status))
+            known = listed.count(relative + "/") > 0;
+        else if (fs::is_regular_file(status))
+            known = listed.count(relative) > 0 || relative == OutputFolder::ManifestName;
+        else
+            known = false;
+        if (!known) {
+            problem = "it holds " + Quoted(relative) + ", which this program did not write";
+            return false;
+        }
+    }
+    if (ec) {
+        problem = "it cannot be read: " + ec.message();
+        return false;
+    }
+    return true;
+}
 
 OutputFolder::~OutputFolder() {
     if (!committed_)
@@ -32,8 +274,11 @@ OutputFolder::~OutputFolder() {
 void OutputFolder::Discard() {
     if (staging_.empty())
         return;
-    std::error_code ignored;
-    fs::remove_all(staging_, ignored);
+    std::vector<std::string> recorded;
+    std::string problem;
+    // Only what this run wrote goes; anything else that appeared stays.
+    if (HoldsOnlyRecordedOutput(staging_, recorded, problem))
+        RemoveRecorded(staging_, recorded);
     staging_.clear();
 }
 
@@ -63,101 +308,191 @@ bool OutputFolder::Check(const std::string& target, bool replace, std::string& e
         error = "output " + Quoted(target_) + " exists and is not a folder";
         return false;
     }
-    if (fs::is_empty(target_, ec))
-        return true;
-    if (!replace) {
-        error = "output folder " + Quoted(target_) + " is not empty (--force replaces it)";
+    const std::string protectedReason = ProtectedReason(target_);
+    if (!protectedReason.empty()) {
+        error = "will not write the output into " + Quoted(target_) + ": " + protectedReason;
         return false;
     }
-    // Only an earlier output of this program is replaced, never any folder.
-    if (!fs::exists(target_ / "summary.json", ec) && !fs::exists(target_ / "summary.csv", ec)) {
+    if (fs::is_empty(target_, ec) && !ec)
+        return true;
+    if (!replace) {
         error = "output folder " + Quoted(target_) +
-                " holds no earlier results (no summary.json or summary.csv); not replacing it";
+                " is not empty (--force replaces an earlier output of this program)";
+        return false;
+    }
+    // Only an earlier output of this program, holding nothing else, is replaced.
+    std::vector<std::string> recorded;
+    std::string problem;
+    if (!HoldsOnlyRecordedOutput(target_, recorded, problem)) {
+        error = "output folder " + Quoted(target_) + " is not an earlier output of ostrander-cli (" +
+                problem + "); not replacing it";
         return false;
     }
     return true;
 }
 
 bool OutputFolder::Begin(std::string& error) {
-    staging_ = Sibling(target_, ".partial-");
+    // Staging folders of runs that were killed: removed when they hold only
+    // what they recorded. Those of running processes stay.
+    const std::string prefix = "." + target_.filename().string() + ".partial-";
     std::error_code ec;
-    fs::remove_all(staging_, ec);
-    if (!fs::create_directory(staging_, ec)) {
-        error = "cannot create " + Quoted(staging_) + ": " + ec.message();
+    for (fs::directory_iterator it(target_.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const long pid = StagingOwner(it->path().filename().string(), prefix);
+        if (pid <= 0 || ProcessAlive(pid))
+            continue;
+        std::error_code statusError;
+        if (!it->is_directory(statusError) || it->is_symlink(statusError))
+            continue;
+        std::vector<std::string> recorded;
+        std::string problem;
+        if (HoldsOnlyRecordedOutput(it->path(), recorded, problem))
+            RemoveRecorded(it->path(), recorded);
+    }
+
+    // mkdir never reuses or follows an existing entry: a taken name (a
+    // leftover that was kept, or anything planted) moves on to the next.
+    for (int n = 0; n < 100; ++n) {
+        const fs::path candidate = Sibling(target_, ".partial-", n);
+        if (::mkdir(candidate.c_str(), 0777) == 0) {
+            staging_ = candidate;
+            break;
+        }
+        if (errno != EEXIST) {
+            error = "cannot create " + Quoted(candidate) + ": " + ErrnoText(errno);
+            return false;
+        }
+    }
+    if (staging_.empty()) {
+        error = "cannot create a staging folder beside " + Quoted(target_);
+        return false;
+    }
+    const fs::path manifest = staging_ / ManifestName;
+    const int fd =
+        ::open(manifest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int saved = errno;
+    const bool ok = fd >= 0 && WriteAll(fd, std::string(ManifestHeader) + "\n");
+    const bool closed = fd >= 0 && ::close(fd) == 0;
+    if (!ok || !closed) {
+        error = "cannot write " + Quoted(target_ / ManifestName) + ": " +
+                ErrnoText(fd < 0 ? saved : errno);
+        ::unlink(manifest.c_str());
+        ::rmdir(staging_.c_str());
         staging_.clear();
         return false;
     }
     return true;
 }
 
+bool OutputFolder::Record(const std::string& line, std::string& error) {
+    const fs::path manifest = staging_ / ManifestName;
+    const int fd = ::open(manifest.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    const bool ok = fd >= 0 && WriteAll(fd, line + "\n");
+    const int saved = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        error = "cannot write " + Quoted(target_ / ManifestName) + ": " + ErrnoText(saved);
+    return ok;
+}
+
 bool OutputFolder::MakeFolder(const std::string& relative, std::string& error) {
-    std::error_code ec;
-    if (!fs::create_directory(staging_ / relative, ec)) {
-        error = "cannot create folder " + Quoted(target_ / relative) + ": " +
-                (ec ? ec.message() : "it exists");
+    if (staging_.empty() || !PlainRelative(relative) ||
+        relative.find('\n') != std::string::npos) {
+        error = "cannot create folder " + Quoted(target_ / relative);
+        return false;
+    }
+    if (!Record(relative + "/", error))
+        return false;
+    if (::mkdir((staging_ / relative).c_str(), 0777) != 0) {
+        error = "cannot create folder " + Quoted(target_ / relative) + ": " + ErrnoText(errno);
         return false;
     }
     return true;
 }
 
-bool OutputFolder::WriteText(const std::string& relative, const std::string& text,
+bool OutputFolder::WriteFile(const std::string& relative, std::string_view bytes,
                              std::string& error) {
-    const fs::path path = staging_ / relative;
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    out.close();
-    if (!out) {
+    if (staging_.empty() || !PlainRelative(relative) ||
+        relative.find('\n') != std::string::npos || relative == ManifestName) {
         error = "cannot write " + Quoted(target_ / relative);
         return false;
     }
-    return true;
-}
-
-bool OutputFolder::WritePng(const std::string& relative, const QImage& image, std::string& error) {
+    // Recorded before it exists, so that a half-written file is cleaned up too.
+    if (!Record(relative, error))
+        return false;
     const fs::path path = staging_ / relative;
-    if (image.isNull() || !image.save(QString::fromStdString(path.string()), "PNG")) {
-        error = "cannot write " + Quoted(target_ / relative);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = "cannot write " + Quoted(target_ / relative) + ": " + ErrnoText(errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, bytes);
+    int saved = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        error = "cannot write " + Quoted(target_ / relative) + ": " + ErrnoText(saved);
         return false;
     }
     return true;
 }
 
 bool OutputFolder::Commit(std::string& error) {
-    std::error_code ec;
     if (staging_.empty()) {
         error = "nothing to write";
         return false;
     }
     // rename() replaces an absent target or an empty folder in one step.
-    fs::rename(staging_, target_, ec);
-    if (!ec) {
+    if (std::rename(staging_.c_str(), target_.c_str()) == 0) {
         committed_ = true;
         staging_.clear();
         return true;
     }
-    if (!replace_ || !fs::is_directory(target_)) {
-        error = "cannot create " + Quoted(target_) + ": " + ec.message();
+    const int renameError = errno;
+    std::error_code ec;
+    if (!replace_ || !fs::is_directory(fs::symlink_status(target_, ec))) {
+        error = "cannot create " + Quoted(target_) + ": " + ErrnoText(renameError);
         return false;
     }
-    // Replacing a folder with contents: move it aside, move the new one in,
-    // then remove the old one; put it back if the second move fails.
-    const fs::path old = Sibling(target_, ".old-");
-    fs::remove_all(old, ec);
-    fs::rename(target_, old, ec);
-    if (ec) {
-        error = "cannot replace " + Quoted(target_) + ": " + ec.message();
+    // The folder is checked again: it may have changed during the run.
+    std::vector<std::string> recorded;
+    std::string problem;
+    if (!ProtectedReason(target_).empty() ||
+        !HoldsOnlyRecordedOutput(target_, recorded, problem)) {
+        error = "output folder " + Quoted(target_) +
+                " changed during the run and is no longer only an earlier output (" + problem +
+                "); not replacing it";
         return false;
     }
-    fs::rename(staging_, target_, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::rename(old, target_, ignored);
-        error = "cannot replace " + Quoted(target_) + ": " + ec.message();
+    // Move the old folder aside, move the new one in, then remove from the
+    // old one what its record lists; put it back if the second move fails.
+    fs::path old;
+    int moveError = 0;
+    for (int n = 0; n < 100 && old.empty(); ++n) {
+        const fs::path candidate = Sibling(target_, ".old-", n);
+        if (RenameNoReplace(target_, candidate, moveError))
+            old = candidate;
+        else if (moveError != EEXIST && moveError != ENOTEMPTY)
+            break;
+    }
+    if (old.empty()) {
+        error = "cannot replace " + Quoted(target_) + ": " + ErrnoText(moveError);
+        return false;
+    }
+    if (!RenameNoReplace(staging_, target_, moveError)) {
+        int ignored = 0;
+        RenameNoReplace(old, target_, ignored);
+        error = "cannot replace " + Quoted(target_) + ": " + ErrnoText(moveError);
         return false;
     }
     committed_ = true;
     staging_.clear();
-    fs::remove_all(old, ec);
+    if (!HoldsOnlyRecordedOutput(old, recorded, problem) || !RemoveRecorded(old, recorded))
+        note_ = "the earlier output was kept in " + Quoted(old) + ": " +
+                (problem.empty() ? "it could not be removed completely" : problem);
     return true;
 }
 

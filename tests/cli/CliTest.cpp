@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 #include <charconv>
@@ -39,8 +40,17 @@ struct CliRun {
     std::string err;
 };
 
-CliRun RunCli(const QStringList& arguments) {
+// Runs the program; a working folder and a HOME of its own when given.
+CliRun RunCli(const QStringList& arguments, const std::string& workingFolder = {},
+              const std::string& home = {}) {
     QProcess process;
+    if (!workingFolder.empty())
+        process.setWorkingDirectory(QString::fromStdString(workingFolder));
+    if (!home.empty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", QString::fromStdString(home));
+        process.setProcessEnvironment(environment);
+    }
     process.start(QString::fromUtf8(OSTRANDER_CLI), arguments);
     CliRun run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -456,6 +466,44 @@ TEST(CliOutput, ForceReplacesAnEarlierResult) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.Path()))
         ++entries;
     EXPECT_EQ(entries, 1); // no staging or old folder left beside it
+}
+
+// --force from a project folder with "--out .." once removed the whole home
+// folder because it held a summary.csv. Such a folder is never replaced.
+TEST(CliOutput, ForceNeverRemovesTheHomeFolderAroundTheWorkingFolder) {
+    TempFolder temp;
+    fs::create_directories(temp.Path() / "home" / "project");
+    temp.Write("home/summary.csv", "a,b\n");
+    temp.Write("home/thesis.tex", "years of work\n");
+    temp.Write("home/project/notes.txt", "notes\n");
+    const CliRun run =
+        RunCli({"simulate", "Small9", "--all", "100", "--out", "..", "--force"},
+               (temp.Path() / "home" / "project").string(), (temp.Path() / "home").string());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("the working folder"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadText(temp.Path() / "home" / "thesis.tex"), "years of work\n");
+    EXPECT_EQ(ReadText(temp.Path() / "home" / "summary.csv"), "a,b\n");
+    EXPECT_EQ(ReadText(temp.Path() / "home" / "project" / "notes.txt"), "notes\n");
+}
+
+// A folder that holds summary files beside the user's own files is not an
+// earlier output: --force refuses it and every file stays.
+TEST(CliOutput, ForceKeepsAFolderWithSummaryFilesAndOtherFiles) {
+    TempFolder temp;
+    fs::create_directory(temp.Path() / "data");
+    temp.Write("data/summary.json", "{}");
+    temp.Write("data/summary.csv", "x\n");
+    temp.Write("data/notes.txt", "mine\n");
+    const CliRun run =
+        RunCli({"simulate", "Small9", "--force", "--out", temp.Q("data")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("not replacing it"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadText(temp.Path() / "data" / "notes.txt"), "mine\n");
+    EXPECT_EQ(ReadText(temp.Path() / "data" / "summary.json"), "{}");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.Path() / "data"))
+        ++entries;
+    EXPECT_EQ(entries, 3);
 }
 
 TEST(CliMirrors, ListsTheDeviceFolder) {
