@@ -1,6 +1,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 
 #include "Shared_Software/Lists/tl_list.h"
+#include "toolkit/AtomicFile.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Format.h"
 #include "toolkit/IniFile.h"
@@ -15,7 +16,7 @@ namespace {
 
 // Section and key names: "1.0" files pad numbers to three digits (Pattern007,
 // Voltage012); every other version uses plain decimal (Pattern7, Voltage12).
-std::string NumberedName(const char* stem, int number, bool padded) {
+std::string NumberedName(const char* stem, long long number, bool padded) {
     return std::string(stem) + FormatInt(padded ? "%03d" : "%d", number);
 }
 
@@ -249,15 +250,43 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
     return true;
 }
 
-bool PatternClass::Write(const std::string& name, const std::string& version) const {
-    if (!valid)
+std::string PatternClass::WriteRefusal(std::size_t fileBytes) const {
+    if (PatternCount > 0) {
+        if (VoltageCount < 1 || VoltageCount > MaxVoltageCount)
+            return "a pattern-set file holds 1 to " + std::to_string(MaxVoltageCount) +
+                   " voltages per pattern, and this set has " + std::to_string(VoltageCount);
+        const long long total = static_cast<long long>(PatternCount) * VoltageCount;
+        if (total > MaxVoltagesInFile)
+            return "a pattern-set file holds at most " + std::to_string(MaxVoltagesInFile) +
+                   " voltages, and this set has " + std::to_string(total) + " (" +
+                   std::to_string(PatternCount) + " patterns of " + std::to_string(VoltageCount) +
+                   ")";
+    }
+    if (fileBytes > IniFile::MaxFileBytes)
+        return "the file would be " + std::to_string(fileBytes) + " bytes, and a pattern-set file " +
+               "may have at most " + std::to_string(IniFile::MaxFileBytes) + " bytes";
+    return {};
+}
+
+bool PatternClass::Write(const std::string& name, const std::string& version,
+                         std::string* reason) const {
+    auto refuse = [reason](const std::string& why) {
+        if (reason != nullptr)
+            *reason = why;
         return false;
+    };
+    if (!valid)
+        return refuse("the pattern set is not valid");
+    // What the reader would refuse is not written: the counts first, before
+    // building a text that may be very large.
+    if (std::string why = WriteRefusal(0); !why.empty())
+        return refuse(why);
 
     IniFile ini(name);
     // Keep what the file already holds; a file that exists but cannot be
     // read would otherwise be replaced by the set alone.
     if (FileExists(name) && !ini.Loaded())
-        return false;
+        return refuse("the existing file cannot be read, so its other contents cannot be kept");
 
     // A "1.0" file rewritten as "2.0" loses its padded pattern sections, so
     // that no patterns in the old numbering remain beside the new ones.
@@ -276,7 +305,7 @@ bool PatternClass::Write(const std::string& name, const std::string& version) co
         if (version != "1.0" && version != "2.0") {
             Dialogs::Instance().ShowMessage("Error: Pattern Class",
                                             "Invalid Version given to Write function");
-            return false;
+            return refuse("invalid version " + version);
         }
         const bool padded = version == "1.0";
         const std::string section = NumberedName("Pattern", e->index, padded);
@@ -284,9 +313,16 @@ bool PatternClass::Write(const std::string& name, const std::string& version) co
         if (e->HoldTime != 0.0)
             ini.WriteFloat(section, "HoldTime", e->HoldTime);
         for (const VoltageListEntry* v = e->Voltages.First(); v != nullptr; v = v->next)
-            ini.WriteFloat(section, NumberedName("Voltage", v->Actuator - 1, padded), v->Voltage);
+            ini.WriteFloat(section,
+                           NumberedName("Voltage", static_cast<long long>(v->Actuator) - 1, padded),
+                           v->Voltage);
     }
-    return ini.SaveAs(name);
+    const std::string text = ini.ToText();
+    if (std::string why = WriteRefusal(text.size()); !why.empty())
+        return refuse(why);
+    if (!AtomicWriteFile(NormalizePath(name), text))
+        return refuse("the file could not be written");
+    return true;
 }
 
 } // namespace ostrander

@@ -94,15 +94,22 @@ public:
               int mapLength = 0);
     // Writes a valid set to the file in version "1.0" or "2.0", keeping what
     // else the file holds. False when the set is invalid, the version unknown
-    // (after a message box), the file cannot be read to keep its contents, or
-    // the save fails (the old file then stays as it was).
-    bool Write(const std::string& name, const std::string& version) const;
+    // (after a message box), the file cannot be read to keep its contents,
+    // the file would be one the reader refuses (over MaxVoltageCount voltages
+    // a pattern, MaxVoltagesInFile in all, or the ini reader's size limit),
+    // or the save fails; the old file then stays as it was. reason, when
+    // given, receives why.
+    bool Write(const std::string& name, const std::string& version,
+               std::string* reason = nullptr) const;
 
     // List header for the checked list operations.
     PatternListEntry* first = nullptr;
     PatternListEntry* last = nullptr;
 
 private:
+    // Why the reader would refuse this set written as a file of fileBytes
+    // bytes (0: counts only), or empty.
+    std::string WriteRefusal(std::size_t fileBytes) const;
     PatternListEntry* Find(int index) const;
     PatternListEntry* FindByName(const std::string& name) const;
     void RemoveAll();

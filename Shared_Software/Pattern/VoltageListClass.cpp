@@ -57,8 +57,12 @@ bool VoltageListClass::Append(std::int32_t actuator, double voltage) {
 
 bool VoltageListClass::SetFromArray(const double* volts, int n) {
     bool ok = true;
+    // Into an empty list the numbers 1 ... n are distinct and rising, so the
+    // entry Insert would search for is always the last one: appending gives
+    // the same list without searching, linear in n.
+    const bool append = first == nullptr;
     for (int i = 0; volts != nullptr && i < n; ++i)
-        ok = Insert(i + 1, volts[i]) && ok;
+        ok = (append ? Append(i + 1, volts[i]) : Insert(i + 1, volts[i])) && ok;
     return ok;
 }
 

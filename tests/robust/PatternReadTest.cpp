@@ -1,11 +1,16 @@
-// Pattern-set files that claim more voltages than any mirror can use, and the
-// linear read path for files whose voltages come in order.
+// Pattern-set files that claim more voltages than any mirror can use, the
+// linear read path for files whose voltages come in order, and the writer
+// refusing exactly what the reader would refuse.
 #include "Shared_Software/Pattern/PatternClass.h"
+#include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -99,6 +104,118 @@ TEST_F(PatternReadTest, MappedReadsMatchOrderedInserts) {
             want.emplace_back(v->Actuator, v->Voltage);
         EXPECT_EQ(Voltages(set, 0), want) << "map starting " << map[0] << "," << map[1];
     }
+}
+
+std::string ReadWhole(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A set of the given shape, every voltage the same.
+std::unique_ptr<PatternClass> FilledSet(int patterns, int voltages, double value) {
+    auto set = std::make_unique<PatternClass>("Limits", voltages);
+    const std::vector<double> volts(static_cast<std::size_t>(voltages), value);
+    for (int i = 0; i < patterns; ++i)
+        EXPECT_TRUE(set->InsertPatternFromArray(i, "P" + std::to_string(i), volts.data(), voltages));
+    return set;
+}
+
+// What the writer writes, the reader reads: at each limit a set is written
+// and reads back whole, one step beyond it the writer refuses with a reason
+// and the file that was there stays byte for byte.
+TEST_F(PatternReadTest, WriterRefusesWhatTheReaderWouldRefuse) {
+    struct Case {
+        const char* name;
+        int patterns, voltages;
+        double volts; // 0 keeps the file small enough for the count limits
+        bool writes;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"voltages per pattern at the limit", 1, PatternClass::MaxVoltageCount, 0, true, ""},
+        {"one voltage a pattern too many", 1, PatternClass::MaxVoltageCount + 1, 0, false,
+         "1 to 4096 voltages per pattern"},
+        {"total just under the limit", 244, PatternClass::MaxVoltageCount, 0, true, ""},
+        {"total just over the limit", 245, PatternClass::MaxVoltageCount, 0, false,
+         "at most 1000000 voltages"},
+    };
+    const std::string file = (folder_ / "limits.pat").string();
+    const std::string old = Header(1, 1) + "[Pattern000]\nPatternName=Old\nVoltage000=5\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(file, std::ios::binary) << old;
+        std::string reason;
+        const bool written = FilledSet(c.patterns, c.voltages, c.volts)->Write(file, "1.0", &reason);
+        EXPECT_EQ(written, c.writes) << reason;
+        PatternClass back(file);
+        EXPECT_TRUE(back.IsValid());
+        if (c.writes) {
+            EXPECT_EQ(back.GetPatternCount(), c.patterns);
+            EXPECT_EQ(back.GetVoltageCount(), c.voltages);
+            EXPECT_EQ(Voltages(back, c.patterns - 1).back(),
+                      std::make_pair(c.voltages, c.volts));
+        } else {
+            EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+            EXPECT_EQ(ReadWhole(file), old);
+        }
+    }
+}
+
+// 16,000 patterns of 62 voltages (992,000, under the voltage limit): read
+// from a file of whole volts, then given voltages with more digits, the set
+// would be written as a file over the size limit, which the reader refuses.
+// The writer refuses it instead, and the file read stays as it was.
+TEST_F(PatternReadTest, WriterRefusesASetThatWouldOutgrowTheSizeLimit) {
+    std::string text = Header(16000, 62);
+    for (int i = 0; i < 16000; ++i) {
+        char section[32];
+        std::snprintf(section, sizeof section, "[Pattern%03d]\n", i);
+        text += section;
+        for (int j = 0; j < 62; ++j) {
+            char key[32];
+            std::snprintf(key, sizeof key, "Voltage%03d=1\n", j);
+            text += key;
+        }
+    }
+    const std::string file = Write(text);
+    PatternClass set(file);
+    ASSERT_TRUE(set.IsValid());
+    ASSERT_EQ(set.GetPatternCount(), 16000);
+    for (PatternListEntry* p = set.first; p != nullptr; p = p->next)
+        for (VoltageListEntry* v = p->Voltages.First(); v != nullptr; v = v->next)
+            v->Voltage = 123.456;
+    std::string reason;
+    EXPECT_FALSE(set.Write(file, "1.0", &reason));
+    EXPECT_NE(reason.find("bytes"), std::string::npos) << reason;
+    EXPECT_EQ(ReadWhole(file), text);
+    EXPECT_TRUE(PatternClass(file).IsValid());
+}
+
+// The size limit itself, from both sides: a long set name brings the file
+// to exactly the reader's limit (written and read back) or one byte over it
+// (refused, nothing created).
+TEST_F(PatternReadTest, WriterAndReaderAgreeOnTheSizeLimitToTheByte) {
+    const std::string file = (folder_ / "size.pat").string();
+    auto set = FilledSet(1, 3, 123.456);
+    ASSERT_TRUE(set->Write(file, "1.0"));
+    // The file without the set name's bytes.
+    const std::size_t base = fs::file_size(file) - set->GetPatternSetName().size();
+    fs::remove(file);
+
+    set->SetPatternSetName(std::string(IniFile::MaxFileBytes - base, 'n'));
+    ASSERT_TRUE(set->Write(file, "1.0"));
+    EXPECT_EQ(fs::file_size(file), IniFile::MaxFileBytes);
+    EXPECT_TRUE(PatternClass(file).IsValid());
+    fs::remove(file);
+
+    set->SetPatternSetName(std::string(IniFile::MaxFileBytes - base + 1, 'n'));
+    std::string reason;
+    EXPECT_FALSE(set->Write(file, "1.0", &reason));
+    EXPECT_NE(reason.find(std::to_string(IniFile::MaxFileBytes + 1) + " bytes"), std::string::npos)
+        << reason;
+    EXPECT_FALSE(fs::exists(file));
 }
 
 } // namespace
