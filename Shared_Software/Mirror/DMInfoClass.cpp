@@ -120,6 +120,9 @@ void DMInfoClass::Clear() {
         entry = following;
     }
     ActuatorList.first = ActuatorList.last = nullptr;
+    byIndex_.clear();
+    byDisplayIndex_.clear();
+    byChannel_.clear();
     ActuatorCount = 0;
     XMax = XMin = YMax = YMin = 0;
     Valid = false;
@@ -168,7 +171,14 @@ bool DMInfoClass::Load(const IniFile& ini) {
             }
     }
 
+    const int keep =
+        Actuators > 0 && Actuators < MaxActuatorSections ? Actuators : MaxActuatorSections;
     for (const std::string& section : sections) {
+        if (ActuatorCount >= keep)
+            break;
+        // A section without an index is dropped before anything else is read.
+        if (ini.ReadInteger(section, "Index", -1) < 0)
+            continue;
         auto* ActuatorEntry = new DmActuatorInfoClass(section, ini, Shape);
         if (ActuatorEntry->Index < 0) {
             delete ActuatorEntry;
@@ -190,29 +200,44 @@ bool DMInfoClass::Load(const IniFile& ini) {
             delete ActuatorEntry;
     }
 
+    IndexActuators();
     Valid = true;
     return true;
 }
 
-DmActuatorInfoClass* DMInfoClass::FindByDisplayIndex(int displayIndex) const {
+void DMInfoClass::IndexActuators() {
+    byIndex_.clear();
+    byChannel_.clear();
+    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next) {
+        byIndex_.emplace(e->Index, e); // keeps the first in list order
+        byChannel_.emplace(e->Channel, e);
+    }
+    IndexDisplayNumbers();
+}
+
+void DMInfoClass::IndexDisplayNumbers() {
+    byDisplayIndex_.clear();
     for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
-        if (e->DisplayIndex == displayIndex)
-            return e;
-    return nullptr;
+        byDisplayIndex_.emplace(e->DisplayIndex, e);
+}
+
+namespace {
+DmActuatorInfoClass* Lookup(const std::unordered_map<int, DmActuatorInfoClass*>& table, int key) {
+    const auto it = table.find(key);
+    return it == table.end() ? nullptr : it->second;
+}
+} // namespace
+
+DmActuatorInfoClass* DMInfoClass::FindByDisplayIndex(int displayIndex) const {
+    return Lookup(byDisplayIndex_, displayIndex);
 }
 
 DmActuatorInfoClass* DMInfoClass::FindByIndex(int index) const {
-    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
-        if (e->Index == index)
-            return e;
-    return nullptr;
+    return Lookup(byIndex_, index);
 }
 
 DmActuatorInfoClass* DMInfoClass::FindByChannel(int channel) const {
-    for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
-        if (e->Channel == channel)
-            return e;
-    return nullptr;
+    return Lookup(byChannel_, channel);
 }
 
 int DMInfoClass::SurfaceChannel() const {
@@ -261,6 +286,7 @@ void DMInfoClass::ApplyMapText(std::string_view text) {
         e->DisplayIndex = *position + 1;
         e->Label = std::to_string(e->DisplayIndex);
     }
+    IndexDisplayNumbers();
 }
 
 } // namespace ostrander

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace ostrander {
 
@@ -70,7 +71,9 @@ public:
     // The same from an ini file already read. Any previous contents are dropped.
     bool Load(const IniFile& ini);
 
-    // First entry in list order with the given number, or null.
+    // First entry in list order with the given number, or null. Constant
+    // time: the numbers are indexed by Load and ApplyMapText, the only
+    // places that change them.
     DmActuatorInfoClass* FindByDisplayIndex(int displayIndex) const;
     DmActuatorInfoClass* FindByIndex(int index) const;
     DmActuatorInfoClass* FindByChannel(int channel) const;
@@ -86,6 +89,11 @@ public:
 
     // Map files larger than this are not read.
     static constexpr std::size_t MaxMapFileBytes = 4u * 1024u * 1024u;
+    // At most this many actuator sections are kept: the model's Actuators
+    // when it lies from 1 to MaxActuatorSections, else MaxActuatorSections
+    // (the most channels a driver has). Sections beyond are skipped unread,
+    // so a file of a million tiny sections costs no more than its parse.
+    static constexpr int MaxActuatorSections = 4096;
 
     // The last Load succeeded.
     bool IsValid() const { return Valid; }
@@ -128,6 +136,13 @@ public:
 private:
     bool Valid = false;
     void Clear();
+    // Rebuilds the lookups by number; the first entry in list order wins.
+    void IndexActuators();
+    void IndexDisplayNumbers();
+
+    std::unordered_map<int, DmActuatorInfoClass*> byIndex_;
+    std::unordered_map<int, DmActuatorInfoClass*> byDisplayIndex_;
+    std::unordered_map<int, DmActuatorInfoClass*> byChannel_;
 };
 
 } // namespace ostrander

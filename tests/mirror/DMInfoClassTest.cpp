@@ -158,6 +158,31 @@ TEST(DMInfoClass, LookupsTakeTheLastMatchingSection) {
     EXPECT_EQ(m.FindByChannel(-1), nullptr);
 }
 
+// Sections beyond the declared actuator count are skipped unread (index-less
+// ones do not count); without a usable count at most MaxActuatorSections
+// are kept, so a file of a million tiny sections costs only its parse.
+TEST(DMInfoClass, SectionsBeyondTheDeclaredCountAreSkipped) {
+    DMInfoClass m;
+    ASSERT_TRUE(LoadText(m, "[DM Model]\nActuators=2\n[A]\nIndex=0\n[NoIndex]\nX=1\n"
+                            "[B]\nIndex=1\n[C]\nIndex=2\n[D]\nIndex=0\n"));
+    EXPECT_EQ(Sections(m), (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(m.ActuatorCount, 2);
+    EXPECT_EQ(m.FindByIndex(0)->SectionName, "A");
+    EXPECT_EQ(m.FindByIndex(2), nullptr);
+
+    for (const char* count : {"", "Actuators=0\n", "Actuators=-3\n", "Actuators=5000\n"}) {
+        SCOPED_TRACE(count);
+        std::string text = std::string("[DM Model]\n") + count;
+        for (int i = 0; i < DMInfoClass::MaxActuatorSections + 5; ++i)
+            text += "[S" + std::to_string(i) + "]\nIndex=" + std::to_string(i) + "\n";
+        ASSERT_TRUE(LoadText(m, text));
+        EXPECT_EQ(m.ActuatorCount, DMInfoClass::MaxActuatorSections);
+        EXPECT_NE(m.FindByIndex(DMInfoClass::MaxActuatorSections - 1), nullptr);
+        EXPECT_EQ(m.FindByIndex(DMInfoClass::MaxActuatorSections), nullptr);
+        EXPECT_EQ(m.FindByChannel(0)->SectionName, "S0");
+    }
+}
+
 TEST(DMInfoClass, AbsurdNumbersStayDefined) {
     DMInfoClass m;
     ASSERT_TRUE(LoadText(m, "[DM Model]\nActuators=99999999999999\nDiameter_m=1e999\n"
