@@ -114,8 +114,20 @@ std::unique_ptr<VoltageListClass> PatternClass::GetPatternVoltages(int index) co
     return copy;
 }
 
-bool PatternClass::InsertPattern(int index, const std::string& name,
+// A pattern name as a file holds it: one line (line breaks become spaces)
+// without blanks at either end. Names are kept in that form, so that two
+// names that would read back the same are the same name already.
+std::string PatternClass::StoredName(const std::string& name) {
+    std::string line = name;
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return Trim(line);
+}
+
+bool PatternClass::InsertPattern(int index, const std::string& givenName,
                                  const VoltageListClass& voltages) {
+    const std::string name = StoredName(givenName);
     // A set that could not be read becomes usable once it has a file and a
     // set name and patterns are added to it.
     if (!valid && !fileName.empty() && !PatternSetName.empty())
@@ -158,8 +170,9 @@ bool PatternClass::InsertPatternFromArray(int index, const std::string& name,
     return InsertPattern(index, name, list);
 }
 
-bool PatternClass::ReplacePattern(int index, const std::string& name,
+bool PatternClass::ReplacePattern(int index, const std::string& givenName,
                                   const VoltageListClass& voltages) {
+    const std::string name = StoredName(givenName);
     const PatternListEntry* named = FindByName(name);
     if (named != nullptr && named->index != index)
         return false;
@@ -222,6 +235,33 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
         return false;
     }
 
+    // Every pattern has the same actuator numbers, so the order in which
+    // inserting them one by one (each after the first entry numbered one
+    // less) leaves them is the same for all: it is worked out once and each
+    // pattern is appended in that order, linear in its voltages whatever the
+    // map. While the numbers rise one by one that order is the file's.
+    const auto count = static_cast<std::size_t>(VoltageCount);
+    std::vector<int> actuators(count);
+    std::vector<std::string> keys(count);
+    std::vector<int> order(count);
+    bool rising = true;
+    for (std::size_t j = 0; j < count; ++j) {
+        const int number = static_cast<int>(j);
+        actuators[j] = useMap && number < mapLength ? actuatorMap[j] : number + 1;
+        keys[j] = NumberedName("Voltage", number, padded);
+        order[j] = number;
+        rising = rising && actuators[j] != INT_MIN && (j == 0 || actuators[j - 1] == actuators[j] - 1);
+    }
+    if (!rising) {
+        VoltageListClass arranged;
+        for (std::size_t j = 0; j < count; ++j)
+            arranged.Insert(actuators[j], static_cast<double>(j));
+        std::size_t k = 0;
+        for (const VoltageListEntry* v = arranged.First(); v != nullptr && k < count; v = v->next)
+            order[k++] = static_cast<int>(v->Voltage);
+    }
+
+    std::vector<double> volts(count);
     for (int i = 0; i < patterns; ++i) {
         const std::string section = NumberedName("Pattern", i, padded);
         auto NewEntry = new PatternListEntry;
@@ -230,22 +270,11 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
         NewEntry->HoldTime = ini.ReadFloat(section, "HoldTime", 0.0);
         LLBACK(*this, NewEntry);
         ++PatternCount;
-        // While the numbers rise one by one, the entry Insert would search
-        // for is the last one: append instead of searching the list, so that
-        // reading stays linear in the number of voltages.
-        bool rising = true;
-        for (int j = 0; j < VoltageCount; ++j) {
-            const double volts = ini.ReadFloat(section, NumberedName("Voltage", j, padded), 0.0);
-            const int actuator = useMap && j < mapLength ? actuatorMap[j] : j + 1;
-            const VoltageListEntry* back = NewEntry->Voltages.Last();
-            if (rising && actuator != INT_MIN &&
-                (back == nullptr || back->Actuator == actuator - 1)) {
-                NewEntry->Voltages.Append(actuator, volts);
-            } else {
-                rising = false;
-                NewEntry->Voltages.Insert(actuator, volts);
-            }
-        }
+        for (std::size_t j = 0; j < count; ++j)
+            volts[j] = ini.ReadFloat(section, keys[j], 0.0);
+        for (const int j : order)
+            NewEntry->Voltages.Append(actuators[static_cast<std::size_t>(j)],
+                                      volts[static_cast<std::size_t>(j)]);
     }
     return true;
 }
@@ -287,13 +316,31 @@ bool PatternClass::Write(const std::string& name, const std::string& version,
     // read would otherwise be replaced by the set alone.
     if (FileExists(name) && !ini.Loaded())
         return refuse("the existing file cannot be read, so its other contents cannot be kept");
+    if (!WriteTo(ini, version, reason))
+        return false;
+    const std::string text = ini.ToText();
+    if (std::string why = WriteRefusal(text.size()); !why.empty())
+        return refuse(why);
+    if (!AtomicWriteFile(NormalizePath(name), text))
+        return refuse("the file could not be written");
+    return true;
+}
+
+bool PatternClass::WriteTo(IniFile& ini, const std::string& version, std::string* reason) const {
+    auto refuse = [reason](const std::string& why) {
+        if (reason != nullptr)
+            *reason = why;
+        return false;
+    };
+    if (!valid)
+        return refuse("the pattern set is not valid");
+    if (std::string why = WriteRefusal(0); !why.empty())
+        return refuse(why);
 
     // A "1.0" file rewritten as "2.0" loses its padded pattern sections, so
     // that no patterns in the old numbering remain beside the new ones.
     if (version == "2.0" && ini.ReadString("FileInformation", "FileVersion", "1.0") == "1.0")
-        for (const std::string& section : ini.ReadSections())
-            if (IsPatternSection(section))
-                ini.EraseSection(section);
+        ini.EraseSectionsIf(IsPatternSection);
 
     ini.WriteString("General", "FileType", FileType);
     ini.WriteString("General", "PatternSetName", PatternSetName);
@@ -317,11 +364,6 @@ bool PatternClass::Write(const std::string& name, const std::string& version,
                            NumberedName("Voltage", static_cast<long long>(v->Actuator) - 1, padded),
                            v->Voltage);
     }
-    const std::string text = ini.ToText();
-    if (std::string why = WriteRefusal(text.size()); !why.empty())
-        return refuse(why);
-    if (!AtomicWriteFile(NormalizePath(name), text))
-        return refuse("the file could not be written");
     return true;
 }
 

@@ -76,6 +76,10 @@ public:
     // The pattern with the index, or null (read-only view for callers).
     const PatternListEntry* FindPattern(int index) const;
 
+    // A name as the set keeps it: on one line, without blanks at the ends,
+    // as a file would give it back. Insert and Replace store names so.
+    static std::string StoredName(const std::string& name);
+
     // Inserts before the pattern with the index, or appends when none has it.
     // False (and nothing changed) when the name is taken.
     bool InsertPattern(int index, const std::string& name, const VoltageListClass& voltages);
@@ -101,6 +105,9 @@ public:
     // given, receives why.
     bool Write(const std::string& name, const std::string& version,
                std::string* reason = nullptr) const;
+    // Writes the set's sections into ini (what else it holds stays), as
+    // Write does before saving; the size limit is then the caller's to check.
+    bool WriteTo(IniFile& ini, const std::string& version, std::string* reason = nullptr) const;
 
     // List header for the checked list operations.
     PatternListEntry* first = nullptr;

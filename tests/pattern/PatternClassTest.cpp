@@ -358,9 +358,31 @@ TEST(PatternSet, NamesAreUniqueAndCaseSensitive) {
     EXPECT_FALSE(set.InsertPattern(0, "Tilt", volts));
     EXPECT_EQ(Names(set), (std::vector<std::string>{"Focus", "Tilt"}));
     EXPECT_TRUE(set.InsertPattern(2, "tilt", volts));
-    EXPECT_TRUE(set.InsertPattern(2, "Tilt ", volts));
-    EXPECT_EQ(set.GetPatternNames(),
-              (std::vector<std::string>{"Focus", "Tilt", "Tilt ", "tilt", "None"}));
+    // A trailing blank would not survive a save and a read: the same name.
+    EXPECT_FALSE(set.InsertPattern(2, "Tilt ", volts));
+    EXPECT_EQ(set.GetPatternNames(), (std::vector<std::string>{"Focus", "Tilt", "tilt", "None"}));
+}
+
+// Names are kept as a file keeps them (one line, no blanks at the ends), so
+// two names that would read back alike cannot both be in a set, and a save
+// and a read give the same names.
+TEST(PatternSet, NamesThatWouldReadBackAlikeAreOneName) {
+    TempFolder dir;
+    PatternClass set("Names", 2);
+    const double v[] = {1.0, 2.0};
+    ASSERT_TRUE(set.InsertPatternFromArray(0, "Focus", v, 2));
+    for (const char* same : {" Focus", "Focus ", "\tFocus\t", "Focus\r\n"})
+        EXPECT_FALSE(set.InsertPatternFromArray(1, same, v, 2)) << same;
+    ASSERT_TRUE(set.InsertPatternFromArray(1, "  Tilt  ", v, 2));
+    VoltageListClass list;
+    list.SetFromArray(v, 2);
+    EXPECT_FALSE(set.ReplacePattern(1, " Focus", list));
+    ASSERT_TRUE(set.ReplacePattern(1, "Two\nlines ", list));
+    EXPECT_EQ(set.GetPatternNames(), (std::vector<std::string>{"Focus", "Two lines", "None"}));
+
+    const std::string file = dir.File("names.pat");
+    ASSERT_TRUE(set.Write(file, "1.0"));
+    EXPECT_EQ(PatternClass(file).GetPatternNames(), set.GetPatternNames());
 }
 
 TEST(PatternSet, AnUnreadSetBecomesValidWhenItHasAFileAndAName) {
