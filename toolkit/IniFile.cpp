@@ -12,11 +12,8 @@ namespace ostrander {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
+char FoldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Names and values stay on their line when written.
@@ -27,7 +24,36 @@ std::string OneLine(std::string_view text) {
             c = ' ';
     return out;
 }
+
+// Spaces, tabs and line-end characters off both ends, without copying.
+std::string_view TrimView(std::string_view text) {
+    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t b = 0, e = text.size();
+    while (b < e && space(text[b]))
+        ++b;
+    while (e > b && space(text[e - 1]))
+        --e;
+    return text.substr(b, e - b);
+}
 } // namespace
+
+std::size_t IniFile::NameHash::operator()(std::string_view name) const noexcept {
+    std::size_t h = 14695981039346656037ull; // FNV-1a over the case-folded bytes
+    for (const char c : name) {
+        h ^= static_cast<unsigned char>(FoldCase(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+bool IniFile::NameEqual::operator()(std::string_view a, std::string_view b) const noexcept {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    return true;
+}
 
 void IniFile::SetSaveHookForTesting(SaveHook hook) {
     atomic_file_testing::SetSaveHook(hook);
@@ -80,14 +106,14 @@ void IniFile::Parse(std::string_view text) {
         std::size_t end = text.find('\n', pos);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string line = Trim(text.substr(pos, end - pos));
+        const std::string_view line = TrimView(text.substr(pos, end - pos));
         pos = end + 1;
         if (line.empty() || line[0] == ';' || line[0] == '#')
             continue;
         if (line[0] == '[') {
             auto close = line.find(']');
-            std::string name = OneLine(
-                Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+            std::string name = OneLine(TrimView(
+                line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
             current = FindSection(name);
             if (!current)
                 current = &AddSection(name);
@@ -96,32 +122,32 @@ void IniFile::Parse(std::string_view text) {
         if (!current)
             continue;
         auto eq = line.find('=');
-        if (eq == std::string::npos)
+        if (eq == std::string_view::npos)
             continue;
         // A lone CR inside a line is read as the space it is written as.
-        std::string key = OneLine(Trim(std::string_view(line).substr(0, eq)));
+        std::string key = OneLine(TrimView(line.substr(0, eq)));
         if (key.empty())
             continue;
         // A repeated key keeps its first value.
-        if (current->keyIndex.emplace(Lower(key), current->entries.size()).second)
+        if (current->keyIndex.try_emplace(key, current->entries.size()).second)
             current->entries.push_back(
-                Entry{key, OneLine(Trim(std::string_view(line).substr(eq + 1)))});
+                Entry{std::move(key), OneLine(TrimView(line.substr(eq + 1)))});
     }
 }
 
 IniFile::Section& IniFile::AddSection(std::string_view name) {
-    sectionIndex_.emplace(Lower(name), sections_.size());
+    sectionIndex_.emplace(std::string(name), sections_.size());
     sections_.push_back(Section{std::string(name), {}, {}});
     return sections_.back();
 }
 
 const IniFile::Section* IniFile::FindSection(std::string_view name) const {
-    auto it = sectionIndex_.find(Lower(name));
+    auto it = sectionIndex_.find(name);
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
 IniFile::Section* IniFile::FindSection(std::string_view name) {
-    auto it = sectionIndex_.find(Lower(name));
+    auto it = sectionIndex_.find(name);
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
 }
 
@@ -129,7 +155,7 @@ const IniFile::Entry* IniFile::FindEntry(std::string_view section, std::string_v
     const Section* s = FindSection(section);
     if (!s)
         return nullptr;
-    auto it = s->keyIndex.find(Lower(key));
+    auto it = s->keyIndex.find(key);
     return it == s->keyIndex.end() ? nullptr : &s->entries[it->second];
 }
 
@@ -183,15 +209,21 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    std::string sectionName = OneLine(section), keyName = OneLine(key);
-    Section* s = FindSection(sectionName);
+    // Names with a line break are written with a space in its place, and
+    // are looked up that way.
+    const bool plainSection = section.find_first_of("\r\n") == std::string_view::npos;
+    const bool plainKey = key.find_first_of("\r\n") == std::string_view::npos;
+    Section* s = plainSection ? FindSection(section) : FindSection(OneLine(section));
     if (!s)
-        s = &AddSection(sectionName);
-    auto [it, added] = s->keyIndex.emplace(Lower(keyName), s->entries.size());
-    if (added)
-        s->entries.push_back(Entry{keyName, OneLine(value)});
-    else
+        s = &AddSection(OneLine(section));
+    auto it = plainKey ? s->keyIndex.find(key) : s->keyIndex.find(OneLine(key));
+    if (it != s->keyIndex.end()) {
         s->entries[it->second].value = OneLine(value);
+        return;
+    }
+    std::string keyName = OneLine(key);
+    s->keyIndex.emplace(keyName, s->entries.size());
+    s->entries.push_back(Entry{std::move(keyName), OneLine(value)});
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
@@ -207,26 +239,38 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
 }
 
 void IniFile::EraseSection(std::string_view section) {
-    auto it = sectionIndex_.find(Lower(section));
+    auto it = sectionIndex_.find(section);
     if (it == sectionIndex_.end())
         return;
     sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(it->second));
     sectionIndex_.clear();
     for (std::size_t i = 0; i < sections_.size(); ++i)
-        sectionIndex_.emplace(Lower(sections_[i].name), i);
+        sectionIndex_.emplace(sections_[i].name, i);
+}
+
+void IniFile::EraseSectionsIf(const std::function<bool(const std::string&)>& erase) {
+    std::vector<Section> kept;
+    kept.reserve(sections_.size());
+    for (Section& s : sections_)
+        if (!erase(s.name))
+            kept.push_back(std::move(s));
+    sections_ = std::move(kept);
+    sectionIndex_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i)
+        sectionIndex_.emplace(sections_[i].name, i);
 }
 
 void IniFile::DeleteKey(std::string_view section, std::string_view key) {
     Section* s = FindSection(section);
     if (!s)
         return;
-    auto it = s->keyIndex.find(Lower(key));
+    auto it = s->keyIndex.find(key);
     if (it == s->keyIndex.end())
         return;
     s->entries.erase(s->entries.begin() + static_cast<std::ptrdiff_t>(it->second));
     s->keyIndex.clear();
     for (std::size_t i = 0; i < s->entries.size(); ++i)
-        s->keyIndex.emplace(Lower(s->entries[i].key), i);
+        s->keyIndex.emplace(s->entries[i].key, i);
 }
 
 void IniFile::Clear() {

@@ -29,6 +29,7 @@
 #include "toolkit/AtomicFile.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -78,6 +79,8 @@ public:
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
     void EraseSection(std::string_view section);
+    // Removes every section whose name erase accepts, in one pass.
+    void EraseSectionsIf(const std::function<bool(const std::string&)>& erase);
     void DeleteKey(std::string_view section, std::string_view key);
     void Clear();
 
@@ -95,6 +98,18 @@ public:
     static void SetSaveHookForTesting(SaveHook hook);
 
 private:
+    // Names compare without regard to ASCII case; lookups take a view and
+    // allocate nothing.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const noexcept;
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    };
+    using NameIndex = std::unordered_map<std::string, std::size_t, NameHash, NameEqual>;
+
     struct Entry {
         std::string key;
         std::string value;
@@ -102,7 +117,7 @@ private:
     struct Section {
         std::string name;
         std::vector<Entry> entries;
-        std::unordered_map<std::string, std::size_t> keyIndex; // lower-case key -> entry
+        NameIndex keyIndex; // key -> entry
     };
     const Section* FindSection(std::string_view name) const;
     Section* FindSection(std::string_view name);
@@ -110,7 +125,7 @@ private:
     const Entry* FindEntry(std::string_view section, std::string_view key) const;
 
     std::vector<Section> sections_;
-    std::unordered_map<std::string, std::size_t> sectionIndex_; // lower-case name -> section
+    NameIndex sectionIndex_; // name -> section
     std::string fileName_;
     bool loaded_ = false;
 };
