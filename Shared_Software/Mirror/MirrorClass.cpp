@@ -28,8 +28,18 @@ private:
 MirrorClass::MirrorClass(const std::string& infoFileName) {
     if (infoFileName.empty() || infoFileName == DriverDiagnosticName)
         return;
+    Build(std::make_unique<MirrorInfoClass>(infoFileName));
+}
+
+MirrorClass::MirrorClass(const std::string& infoFileName, const IniFile& ini) {
+    if (infoFileName.empty() || infoFileName == DriverDiagnosticName)
+        return;
+    Build(std::make_unique<MirrorInfoClass>(infoFileName, ini, std::nullopt));
+}
+
+void MirrorClass::Build(std::unique_ptr<MirrorInfoClass> info) {
     Guard guard(Lock, false);
-    Info = std::make_unique<MirrorInfoClass>(infoFileName);
+    Info = std::move(info);
     if (!Info->IsValid()) {
         Info.reset();
         return;
@@ -353,13 +363,49 @@ bool MirrorClass::SetMapFile(const std::string& path, bool locked) {
     if (!Info || !Info->ApplyMapFile(path))
         return false;
     MapFileName = path;
+    Renumbered();
+    return true;
+}
+
+void MirrorClass::SetMapText(std::string_view text, bool locked) {
+    Guard guard(Lock, locked);
+    if (!Info)
+        return;
+    Info->Model->ApplyMapText(text);
+    Renumbered();
+}
+
+void MirrorClass::Renumbered() {
     // Keep what is derived from the display numbers in step with them.
     for (int i = 0; i < static_cast<int>(Info->DisplayIndexByIndex.size()); ++i) {
         DmActuatorInfoClass* a = Info->Model->FindByIndex(i);
         Info->DisplayIndexByIndex[i] = a ? a->DisplayIndex : i + 1;
     }
     FillTables();
-    return true;
+    if (!Driver || !ByDisplayIndex)
+        return; // still being built: nothing is held yet
+    // The mean now counts other channels: request every voltage held again
+    // from 0 V, so that the rules cut what the new numbering puts over the
+    // limit. The surface electrode comes last, as it moves every difference.
+    const int channels = Driver->GetChannelCount();
+    for (int bank = 0; bank < BankCount; ++bank) {
+        std::vector<double> held(static_cast<std::size_t>(channels));
+        for (int c = 0; c < channels; ++c) {
+            held[static_cast<std::size_t>(c)] = Driver->Get(c, bank);
+            Driver->Set(c, bank, 0.0);
+        }
+        RecomputeMean(bank, true);
+        for (int c = 0; c < channels; ++c)
+            if (c != SurfaceChannel && held[static_cast<std::size_t>(c)] != 0.0)
+                SetChannelVoltage(c, held[static_cast<std::size_t>(c)], bank, true);
+        if (SurfaceChannel >= 0 && SurfaceChannel < channels &&
+            held[static_cast<std::size_t>(SurfaceChannel)] != 0.0)
+            SetChannelVoltage(SurfaceChannel, held[static_cast<std::size_t>(SurfaceChannel)], bank,
+                              true);
+        RecomputeMean(bank, true);
+    }
+    for (int c = 0; c < channels; ++c)
+        UpdateActuator(c, 0);
 }
 
 void MirrorClass::SetOutputHold(bool hold, bool locked) {

@@ -21,6 +21,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ostrander {
@@ -37,6 +38,8 @@ public:
     // Diagnostic", for a file that is not a mirror info file, and for a model
     // whose Actuators is negative or above DriverClass::MaxChannelCount.
     explicit MirrorClass(const std::string& infoFileName);
+    // The same from a mirror info file already read (tests, fuzzing).
+    MirrorClass(const std::string& infoFileName, const IniFile& ini);
     // Drives every channel to 0 V first.
     ~MirrorClass();
     MirrorClass(const MirrorClass&) = delete;
@@ -96,8 +99,13 @@ public:
     // False without a driver or while the output is held (always, here).
     bool SendBank(int bank, bool locked = false);
     // Applies an actuator map file to the description; on success remembers
-    // it and renumbers the lookup tables.
+    // it and renumbers the lookup tables. The display numbers decide which
+    // channels the mean counts, so every voltage held is then requested
+    // again under the rules (channel by channel, the surface electrode
+    // last), which lowers what the new numbering would put over the limit.
     bool SetMapFile(const std::string& path, bool locked = false);
+    // The same with the map file's text.
+    void SetMapText(std::string_view text, bool locked = false);
     void SetOutputHold(bool hold, bool locked = false);
     // n banks (clamped to 0 .. DriverClass::MaxBankCount), all at 0 V.
     void SetBankCount(int n, bool locked = false);
@@ -115,7 +123,10 @@ public:
 private:
     class Guard;
 
+    void Build(std::unique_ptr<MirrorInfoClass> info);
     void FillTables();
+    // After a renumbering: the tables, then every voltage through the rules.
+    void Renumbered();
     // Text and colour of the actuator on channel c from the driver's value on bank b.
     void UpdateActuator(int channel, int bank);
     // The driver's value of channel c on bank b; 0 V for a channel outside the driver.

@@ -302,6 +302,44 @@ TEST_F(MirrorTest, MapFileRenumbersTheDisplayNumbersButNotTheChannels) {
     EXPECT_EQ(m.GetMapFileName(), m.GetInfo()->MapFileName);
 }
 
+// The display numbers decide which channels the mean counts. A map that
+// brings a channel holding a voltage into the count re-applies the rules
+// (channel by channel), so the mean never ends over the limit; a map that
+// only moves counted channels around keeps every voltage.
+TEST_F(MirrorTest, MapFileOnALiveMirrorReappliesTheMeanLimit) {
+    MirrorLayout layout;
+    layout.actuators = 4;
+    layout.limitVoltage = 100;
+    layout.mapPrefix = "far";
+    // Actuator 1 (channel 0) is shown at display number 9: not counted.
+    std::ofstream(root_ / "Devices" / "DMmap_far.dat") << "1 8\n";
+    std::ofstream(root_ / "Devices" / "DMmap_plain.dat") << "1 0\n";
+    std::ofstream(root_ / "Devices" / "DMmap_turn.dat") << "1 1\n2 2\n3 3\n4 0\n";
+    MirrorClass m(WriteMirror("m.ini", layout));
+    ASSERT_TRUE(m.IsValid());
+    DriverClass* d = m.GetDriver();
+    EXPECT_TRUE(m.SetChannelVoltage(0, 300.0, 0)); // not counted: mean stays 0
+    EXPECT_TRUE(m.SetVoltage(2, 200.0));
+    EXPECT_TRUE(m.SetVoltage(3, 200.0));
+    EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 100.0);
+
+    // Channel 0 counts from now on: 300 V stays (first), channel 1 is cut to
+    // bring the mean to the limit, channel 2 can keep nothing.
+    ASSERT_TRUE(m.SetMapFile((root_ / "Devices" / "DMmap_plain.dat").string()));
+    EXPECT_EQ(d->Get(0, 0), 300.0);
+    EXPECT_DOUBLE_EQ(d->Get(1, 0), 100.0);
+    EXPECT_EQ(d->Get(2, 0), 0.0);
+    EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 100.0);
+    EXPECT_EQ(m.GetVoltageText(1), "300V");
+    EXPECT_EQ(m.GetVoltageText(3), "0V");
+
+    ASSERT_TRUE(m.SetMapFile((root_ / "Devices" / "DMmap_turn.dat").string()));
+    EXPECT_EQ(d->Get(0, 0), 300.0);
+    EXPECT_DOUBLE_EQ(d->Get(1, 0), 100.0);
+    EXPECT_EQ(m.GetVoltage(2), 300.0); // Index 0 is display number 2 now
+    EXPECT_DOUBLE_EQ(m.GetMeanVoltage(0), 100.0);
+}
+
 TEST_F(MirrorTest, ReadVoltagesFillsOrUpdatesAList) {
     MirrorClass m(WriteMirror("m.ini", MirrorLayout{}));
     ASSERT_TRUE(m.IsValid());
