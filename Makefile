@@ -6,7 +6,7 @@ BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 # make fuzz: seconds per harness, and which harnesses.
 FUZZ_SECONDS ?= 300
-FUZZ_HARNESSES ?= ini map mirror pattern
+FUZZ_HARNESSES ?= ini map mirror pattern rules cli
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 

@@ -2,6 +2,8 @@
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "cli/Arguments.h"
 #include "cli/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
 #include "cli/OutputFolder.h"
@@ -13,8 +15,10 @@
 #include <QByteArray>
 #include <QImage>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -22,12 +26,46 @@
 
 namespace ostrander {
 
+namespace {
+
+// Control characters as escapes: \n, \r, \t, otherwise \xNN.
+std::string Escaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c < 0x20 || c == 0x7f) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            out += escape;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string ShownName(const std::string& name, std::size_t maxBytes) {
+    if (name.size() <= maxBytes)
+        return Escaped(name);
+    // Cut before a UTF-8 continuation byte, never inside a character.
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return Escaped(std::string_view(name).substr(0, cut)) + "...";
+}
+
 int Fail(const std::string& message) {
-    std::string line = message;
-    for (char& c : line)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    std::fprintf(stderr, "ostrander-cli: %s\n", line.c_str());
+    const std::string line = "ostrander-cli: " + Escaped(message) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
     return kExitFailure;
 }
 
@@ -49,8 +87,42 @@ void CatchInterrupts() {
     std::signal(SIGHUP, NoteInterrupt);
 }
 
+// A name or path in a message: quoted, escaped and cut to a sane length.
 std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return "\"" + ShownName(text, 200) + "\"";
+}
+
+// Why a file cannot be read at all, or empty when it can: missing, not a
+// file, unreadable, or over the size limit of its reader.
+std::string FileProblem(const std::string& path, std::size_t limit, const char* kind) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status))
+        return "cannot read " + std::string(kind) + " " + Quoted(path) + ": no such file";
+    if (!std::filesystem::is_regular_file(status))
+        return "cannot read " + std::string(kind) + " " + Quoted(path) + ": it is not a file";
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > limit)
+        return std::string(kind) + " " + Quoted(path) + " is " + std::to_string(size) +
+               " bytes, over the limit of " + std::to_string(limit) + " bytes";
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return "cannot read " + std::string(kind) + " " + Quoted(path) + ": " +
+               std::strerror(errno);
+    std::fclose(f);
+    return {};
+}
+
+// What is wrong with a mirror info file that is readable but not usable.
+std::string MirrorFileContentProblem(const std::string& path) {
+    const IniFile ini(path);
+    if (!ini.SectionExists("General"))
+        return "it has no [General] section";
+    if (ini.ReadString("General", "FileType", "") != MirrorInfoClass::MirrorInfoFileType)
+        return "its FileType is not \"" + std::string(MirrorInfoClass::MirrorInfoFileType) + "\"";
+    if (!ini.SectionExists("DM Model"))
+        return "it has no [DM Model] section";
+    return {};
 }
 
 // ---- mirrors ----
@@ -58,14 +130,15 @@ std::string Quoted(const std::string& text) {
 void PrintTable(const std::vector<DeviceEntry>& devices) {
     std::size_t nameWidth = 6, fileWidth = 4;
     for (const DeviceEntry& d : devices) {
-        nameWidth = std::max(nameWidth, d.deviceName.size());
-        fileWidth = std::max(fileWidth, d.fileName.size());
+        nameWidth = std::max(nameWidth, ShownName(d.deviceName, 60).size());
+        fileWidth = std::max(fileWidth, ShownName(d.fileName, 60).size());
     }
     std::printf("%-*s  %-*s  %9s  %13s\n", static_cast<int>(nameWidth), "DEVICE",
                 static_cast<int>(fileWidth), "FILE", "ACTUATORS", "LIMIT VOLTAGE");
     for (const DeviceEntry& d : devices)
-        std::printf("%-*s  %-*s  %9d  %11s V\n", static_cast<int>(nameWidth), d.deviceName.c_str(),
-                    static_cast<int>(fileWidth), d.fileName.c_str(), d.actuators,
+        std::printf("%-*s  %-*s  %9d  %11s V\n", static_cast<int>(nameWidth),
+                    ShownName(d.deviceName, 60).c_str(), static_cast<int>(fileWidth),
+                    ShownName(d.fileName, 60).c_str(), d.actuators,
                     FormatFloat("0.0", d.limitVoltage).c_str());
 }
 
@@ -121,9 +194,9 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
 
 // A pattern set read from a file, refused when it is not one.
 std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::string& error) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-        error = "cannot read pattern set " + Quoted(file);
+    if (std::string problem = FileProblem(file, IniFile::MaxFileBytes, "pattern set");
+        !problem.empty()) {
+        error = problem;
         return nullptr;
     }
     auto set = std::make_unique<PatternClass>(file);
@@ -158,6 +231,18 @@ bool PrepareMirror(BatchSimulation& simulation, const std::string& mirror, std::
     std::string reason;
     if (!ResolveMirror(mirror, mirrorFile, reason)) {
         error = reason;
+        return false;
+    }
+    const std::string path = DevicePath(mirrorFile);
+    if (std::string problem = FileProblem(path, IniFile::MaxFileBytes, "mirror file");
+        !problem.empty()) {
+        mirrorFile.clear();
+        error = problem;
+        return false;
+    }
+    if (std::string problem = MirrorFileContentProblem(path); !problem.empty()) {
+        mirrorFile.clear();
+        error = Quoted(mirror) + " is not a mirror info file: " + problem;
         return false;
     }
     if (!simulation.Load(mirrorFile, reason)) {
@@ -251,21 +336,11 @@ int RunSimulate(const SimulateCommand& command) {
         return Fail(error);
 
     VoltageRequest request;
-    if (command.hasAll) {
-        if (!std::isfinite(command.all))
-            return Fail("--all needs a voltage");
-        request.all = command.all;
-    }
-    for (const std::string& item : command.set) {
-        const auto equals = item.find('=');
-        const auto number =
-            equals == std::string::npos ? std::nullopt : TryStrToInt(item.substr(0, equals));
-        const auto volts =
-            equals == std::string::npos ? std::nullopt : TryStrToFloat(item.substr(equals + 1));
-        if (!number || !volts || !std::isfinite(*volts))
-            return Fail("--set " + Quoted(item) + " is not ACTUATOR=VOLTS, such as 3=45.5");
-        request.single.emplace_back(*number, *volts);
-    }
+    std::optional<double> all;
+    if (!ParseVoltageRequests(command, all, request.single, error))
+        return Fail(error);
+    if (all)
+        request.all = *all;
 
     std::unique_ptr<PatternClass> set;
     const PatternListEntry* pattern = nullptr;

@@ -27,7 +27,7 @@ struct ResultOptions {
 struct SimulateCommand : ResultOptions {
     std::vector<std::string> set; // "N=V"
     bool hasAll = false;
-    double all = 0.0;
+    std::string all; // the --all text, read by ParseVoltageRequests
     std::string pattern;
     bool hasPatternIndex = false;
     int patternIndex = 0;
@@ -44,7 +44,13 @@ int RunSimulate(const SimulateCommand& command);
 int RunSweep(const SweepCommand& command);
 
 // Writes "ostrander-cli: " + message on one line of standard error and
-// returns kExitFailure.
+// returns kExitFailure. Control characters (a NUL included) are written as
+// escapes, so the line is whole and says what it holds.
 int Fail(const std::string& message);
+
+// A name from a file or the command line as it is shown in messages and
+// tables: control characters escaped, cut to maxBytes (at a character
+// boundary) with "..." after.
+std::string ShownName(const std::string& name, std::size_t maxBytes = 80);
 
 } // namespace ostrander

@@ -4,11 +4,12 @@
 // stays finite and within the driver's range.
 //
 // Input: the mirror info file, then optionally a line "#DMMAP" followed by
-// the map file's text. The map file is stored under the name the info file
-// asks for when that name is a plain file name.
+// the map file's text. Both stay in memory: the map text is applied as the
+// map file would be.
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Pattern/VoltageListClass.h"
 #include "fuzz/FuzzSupport.h"
+#include "toolkit/IniFile.h"
 
 #include <cmath>
 #include <limits>
@@ -20,16 +21,6 @@ using ostrander::fuzz::Check;
 namespace {
 
 constexpr std::string_view MapMarker = "#DMMAP";
-
-bool PlainFileName(const std::string& name) {
-    if (name.empty() || name.size() > 64)
-        return false;
-    for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-              c == '_' || c == '-'))
-            return false;
-    return true;
-}
 
 void CheckVoltages(MirrorClass& mirror) {
     DriverClass* driver = mirror.GetDriver();
@@ -63,21 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         hasMap = true;
     }
 
-    const std::string folder = fuzz::ScratchFolder() + "/";
-    const std::string infoPath = folder + "mirror.ini";
-    fuzz::WriteFile(infoPath, infoText);
-    std::string mapPath;
-    if (hasMap) {
-        const std::string prefix =
-            IniFile::FromText(infoText).ReadString("General", "MapPrefix", "NA");
-        if (PlainFileName(prefix)) {
-            mapPath = folder + "DMmap_" + prefix + ".dat";
-            fuzz::WriteFile(mapPath, mapText);
-        }
-    }
+    const IniFile ini = IniFile::FromText(infoText);
+    const std::string name = "fuzz-mirror.ini";
 
     {
-        MirrorInfoClass info(infoPath);
+        MirrorInfoClass info(name, ini, std::nullopt);
+        if (info.IsValid() && hasMap)
+            info.Model->ApplyMapText(mapText);
         if (info.IsValid()) {
             Check(info.DisplayIndexByIndex.size() ==
                       static_cast<std::size_t>(info.Model->ActuatorCount),
@@ -91,7 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     {
-        MirrorClass mirror(infoPath);
+        MirrorClass mirror(name, ini);
+        if (mirror.IsValid() && hasMap)
+            mirror.SetMapText(mapText);
         if (mirror.IsValid()) {
             const int n = mirror.GetModelActuators();
             Check(n >= 0 && n <= DriverClass::MaxChannelCount,
@@ -128,8 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 mirror.GetVoltageText(d);
                 mirror.GetVoltageColour(d);
             }
-            if (!mapPath.empty())
-                mirror.SetMapFile(mapPath);
+            if (hasMap)
+                mirror.SetMapText(mapText);
             mirror.SetBankCount(3);
             mirror.SetVoltageOnBank(1, 100.0, 2);
             mirror.SetBankCount(1);
@@ -138,9 +123,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CheckVoltages(mirror);
         }
     }
-
-    fuzz::RemoveFile(infoPath);
-    if (!mapPath.empty())
-        fuzz::RemoveFile(mapPath);
     return 0;
 }

@@ -1,9 +1,10 @@
 // The pattern-set reader: read any file, write the set to a new file in both
 // versions, read that again and check that the two sets are equal. The file is
 // also read with an actuator map, which must give each pattern as many
-// voltages as the file declares.
+// voltages as the file declares. Files are ini texts in memory throughout.
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "fuzz/FuzzSupport.h"
+#include "toolkit/IniFile.h"
 
 #include <string>
 
@@ -42,11 +43,9 @@ void CheckSameSets(const PatternClass& a, const PatternClass& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > fuzz::MaxInputBytes)
         return 0;
-    const std::string folder = fuzz::ScratchFolder() + "/";
-    const std::string input = folder + "input.pat";
-    fuzz::WriteFile(input, fuzz::AsText(data, size));
-
-    const PatternClass set(input);
+    const IniFile input = IniFile::FromText(fuzz::AsText(data, size));
+    PatternClass set("", 0);
+    set.Read("input.pat", input);
     if (set.IsValid()) {
         Check(set.GetPatternCount() >= 1 && set.GetVoltageCount() >= 1,
               "valid set without patterns");
@@ -59,23 +58,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(index == set.GetPatternCount(), "pattern count differs from the list");
 
         for (const char* version : {"1.0", "2.0"}) {
-            const std::string output = folder + "output.pat";
-            fuzz::RemoveFile(output);
-            Check(set.Write(output, version), "a valid set could not be written");
-            const PatternClass again(output);
+            IniFile output;
+            Check(set.WriteTo(output, version), "a valid set could not be written");
+            PatternClass again("", 0);
+            again.Read("output.pat", IniFile::FromText(output.ToText()));
             CheckSameSets(set, again);
-            fuzz::RemoveFile(output);
         }
     }
 
     // A short map that reverses the first voltages, as a mirror's map would.
     static const int map[] = {6, 5, 4, 3, 2, 1};
-    const PatternClass mapped(input, map, 6);
+    PatternClass mapped("", 0);
+    mapped.Read("input.pat", input, map, 6);
     Check(mapped.IsValid() == set.IsValid(), "the map changed the validity");
     for (const PatternListEntry* e = mapped.first; e != nullptr; e = e->next)
         Check(e->Voltages.Count() == mapped.GetVoltageCount(),
               "mapped pattern with the wrong voltage count");
-
-    fuzz::RemoveFile(input);
     return 0;
 }

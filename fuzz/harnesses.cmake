@@ -1,7 +1,7 @@
 # The fuzz harnesses: name, sources (in fuzz/) and libraries. The fuzz build
 # makes fuzz_<name> with libFuzzer; the ordinary build makes replay_<name>,
 # which runs the same harness on every file of fuzz/corpus/<name>.
-set(OSTRANDER_FUZZ_HARNESSES ini map mirror pattern)
+set(OSTRANDER_FUZZ_HARNESSES ini map mirror pattern rules cli)
 set(OSTRANDER_FUZZ_ini_SOURCES IniFileFuzz.cpp)
 set(OSTRANDER_FUZZ_ini_LIBS ostrander_toolkit)
 set(OSTRANDER_FUZZ_map_SOURCES MapFileFuzz.cpp)
@@ -10,6 +10,10 @@ set(OSTRANDER_FUZZ_mirror_SOURCES MirrorFuzz.cpp)
 set(OSTRANDER_FUZZ_mirror_LIBS ostrander_mirror ostrander_pattern ostrander_driver)
 set(OSTRANDER_FUZZ_pattern_SOURCES PatternFuzz.cpp)
 set(OSTRANDER_FUZZ_pattern_LIBS ostrander_pattern)
+set(OSTRANDER_FUZZ_rules_SOURCES VoltageRulesFuzz.cpp)
+set(OSTRANDER_FUZZ_rules_LIBS ostrander_mirror ostrander_pattern ostrander_driver)
+set(OSTRANDER_FUZZ_cli_SOURCES CliArgumentsFuzz.cpp)
+set(OSTRANDER_FUZZ_cli_LIBS ostrander_cli_core)
 
 # ostrander_fuzz_target(target harness [extra sources...])
 function(ostrander_fuzz_target target harness)

@@ -3,6 +3,7 @@
 // directly, and its refusals.
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "tests/model/ModelFixture.h"
+#include "support/SmallDisk.h"
 #include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +41,14 @@ struct CliRun {
     std::string err;
 };
 
-// Runs the program; a working folder and a HOME of its own when given.
+// Runs the program; a working folder and a HOME of its own when given, and
+// a file-size limit for the program when fileSizeLimit is not 0.
 CliRun RunCli(const QStringList& arguments, const std::string& workingFolder = {},
-              const std::string& home = {}) {
+              const std::string& home = {}, rlim_t fileSizeLimit = 0) {
     QProcess process;
+    if (fileSizeLimit != 0)
+        process.setChildProcessModifier(
+            [fileSizeLimit] { testing_support::FileSizeLimit::ApplyInChild(fileSizeLimit); });
     if (!workingFolder.empty())
         process.setWorkingDirectory(QString::fromStdString(workingFolder));
     if (!home.empty()) {
@@ -294,6 +299,15 @@ TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
                                   "Actuators=1\n[Pad 1]\nIndex=0\nX=0\nY=0\nDpad_m=0.002\n");
     fs::create_directory(temp.Path() / "full");
     temp.Write("full/notes.txt", "mine\n");
+    temp.Write("nomodel.ini", "[General]\nFileType=Mirror Info\nDeviceName=No model\n");
+    // Over the reader's size limit (sparse: no 16 MiB written).
+    temp.Write("huge.ini", "[General]\nFileType=Mirror Info\n");
+    fs::resize_file(temp.Path() / "huge.ini", IniFile::MaxFileBytes + 1);
+    // A pattern whose name holds a NUL, an escape and a line break, and is long.
+    temp.Write("names.pat", std::string("[General]\nFileType=Actuator Pattern Set\nPatternCount=1\n"
+                                        "VoltageCount=20\n[Pattern000]\nPatternName=A") +
+                                std::string(1, '\0') + "B\x1b[31mC\r" + std::string(300, 'x') +
+                                "\nVoltage019=5\n");
 
     QStringList arguments;
     for (QString a : GetParam().arguments)
@@ -312,8 +326,8 @@ TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
     for (const auto& entry : fs::directory_iterator(temp.Path()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left,
-              (std::vector<std::string>{"empty.ini", "full", "malformed.pat", "novolts.ini"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"empty.ini", "full", "huge.ini", "malformed.pat",
+                                              "names.pat", "nomodel.ini", "novolts.ini"}));
     EXPECT_EQ(ReadText(temp.Path() / "full" / "notes.txt"), "mine\n");
 }
 
@@ -356,7 +370,27 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"ForceKeepsForeignFolder",
                 {"simulate", "Hex19", "--force", "--out", "%T/full"},
                 "not replacing it"},
-        BadCase{"NoCommand", {}, "subcommand"}),
+        BadCase{"NoCommand", {}, "subcommand"},
+        // Voltages and actuator numbers are decimal only.
+        BadCase{"HexActuator", {"simulate", "Hex19", "--set", "$A=5"}, "in decimal"},
+        BadCase{"HexVolts", {"simulate", "Hex19", "--set", "3=0x10"}, "in decimal"},
+        BadCase{"HexAll", {"simulate", "Hex19", "--all", "0x10"}, "--all \"0x10\""},
+        BadCase{"InfiniteAll", {"simulate", "Hex19", "--all", "inf"}, "--all \"inf\""},
+        BadCase{"HexPatternIndex",
+                {"simulate", "Hex19", "--pattern",
+                 QString::fromStdString(kDevices + "Hex19_Patterns.pat"), "--pattern-index", "0x1"},
+                "--pattern-index \"0x1\""},
+        // The real reason, not "not a mirror info file".
+        BadCase{"MirrorFileTooLarge", {"simulate", "%T/huge.ini"}, "bytes, over the limit of"},
+        BadCase{"MirrorFileWithoutModel", {"simulate", "%T/nomodel.ini"},
+                "has no [DM Model] section"},
+        BadCase{"PatternFileTooLarge",
+                {"simulate", "Hex19", "--pattern", "%T/huge.ini", "--pattern-index", "0"},
+                "bytes, over the limit of"},
+        // A name with control characters: escaped, whole line, cut short.
+        BadCase{"NameWithControlCharacters",
+                {"simulate", "Hex19", "--pattern", "%T/names.pat", "--pattern-index", "0"},
+                "pattern \"A\\x00B\\x1b[31mC xxxxx"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 
 // Splits a line of summary.csv (no quoted fields in the shipped names).
@@ -468,6 +502,33 @@ TEST(CliOutput, ForceReplacesAnEarlierResult) {
     EXPECT_EQ(entries, 1); // no staging or old folder left beside it
 }
 
+// Out of room while writing the results (a small filesystem where this
+// process may mount one, and a file-size limit): one line saying what could
+// not be written and why, none of the PNG library's own lines, and nothing
+// left in the folder.
+TEST(CliOutput, FullDiskSaysCannotWriteAndLeavesNothing) {
+    for (const bool smallFilesystem : {true, false}) {
+        SCOPED_TRACE(smallFilesystem ? "small filesystem" : "file-size limit");
+        TempFolder temp;
+        std::unique_ptr<testing_support::SmallTmpfs> disk;
+        fs::path folder = temp.Path();
+        if (smallFilesystem) {
+            disk = std::make_unique<testing_support::SmallTmpfs>(64 * 1024);
+            if (!disk->Mounted())
+                continue; // no permission to mount here
+            folder = disk->Path();
+        }
+        const CliRun run = RunCli({"simulate", "Small9", "--all", "50", "--out",
+                                   QString::fromStdString((folder / "out").string())},
+                                  {}, {}, smallFilesystem ? 0 : 16 * 1024);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err.rfind("ostrander-cli: cannot write", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(run.err.find("libpng"), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::is_empty(folder)) << run.err;
+    }
+}
+
 // --force from a project folder with "--out .." once removed the whole home
 // folder because it held a summary.csv. Such a folder is never replaced.
 TEST(CliOutput, ForceNeverRemovesTheHomeFolderAroundTheWorkingFolder) {
@@ -504,6 +565,38 @@ TEST(CliOutput, ForceKeepsAFolderWithSummaryFilesAndOtherFiles) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.Path() / "data"))
         ++entries;
     EXPECT_EQ(entries, 3);
+}
+
+// A device name with control characters (a terminal escape, a line break)
+// and of any length is listed escaped and cut, one line per mirror; JSON
+// keeps the whole name in its own escapes.
+TEST(CliMirrors, NamesAreEscapedAndCutInTheTable) {
+    TempFolder temp;
+    fs::create_directories(temp.Path() / "bin");
+    fs::create_directories(temp.Path() / "Devices");
+    const fs::path program = temp.Path() / "bin" / "ostrander-cli";
+    fs::copy_file(OSTRANDER_CLI, program);
+    const std::string name = "Evil\x1b]0;title\x07" + std::string(200, 'n');
+    temp.Write("Devices/evil.ini", "[General]\nFileType=Mirror Info\nDeviceName=" + name +
+                                       "\nLimitVoltage=100\n[DM Model]\nActuators=1\n"
+                                       "[A]\nIndex=0\n");
+    QProcess process;
+    process.start(QString::fromStdString(program.string()), {"mirrors"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const std::string out = process.readAllStandardOutput().toStdString();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    EXPECT_EQ(out.find('\x07'), std::string::npos) << out;
+    EXPECT_NE(out.find("Evil\\x1b]0;title\\x07nnn"), std::string::npos) << out;
+    EXPECT_NE(out.find("n..."), std::string::npos) << out;
+    EXPECT_EQ(out.find(std::string(100, 'n')), std::string::npos) << out;
+
+    process.start(QString::fromStdString(program.string()), {"mirrors", "--json"});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QJsonArray list =
+        QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list[0].toObject()["device"].toString().toStdString(), name);
 }
 
 TEST(CliMirrors, ListsTheDeviceFolder) {

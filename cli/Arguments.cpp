@@ -1,0 +1,189 @@
+#include "cli/Arguments.h"
+
+#include "toolkit/Format.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <limits>
+
+namespace ostrander {
+
+namespace {
+
+void AddResultOptions(CLI::App& command, ResultOptions& options) {
+    command
+        .add_option("mirror", options.mirror,
+                    "Device name as listed by \"mirrors\", its file name, or the path of a "
+                    "mirror info file")
+        ->required();
+    command.add_option("--out", options.out, "Output folder (must not exist, or be empty)")
+        ->required()
+        ->type_name("DIR");
+    command.add_flag("--force", options.force,
+                     "Replace an earlier output folder of this program (one holding nothing "
+                     "else)");
+    CLI::Option* removeFocus =
+        command.add_flag("--remove-focus", options.removeFocus, "Remove piston and focus");
+    command
+        .add_option("--focus-adjust", options.focusAdjust,
+                    "Part of the focus kept with --remove-focus: 0 removes it, 1 keeps it "
+                    "(-1 to 2)")
+        ->check(CLI::Range(-1.0, 2.0))
+        ->needs(removeFocus)
+        ->type_name("F");
+    command.add_option("--zoom", options.zoom, "Far-field zoom factor (1 to 100)")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100))
+        ->type_name("Z");
+    command
+        .add_option("--size", options.size, "Size of the surface, interferogram and 3D pictures")
+        ->capture_default_str()
+        ->type_name("WxH");
+}
+
+// One line: the parser's messages may span several.
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
+} // namespace
+
+std::optional<int> ParseDecimalInteger(const std::string& text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i == text.size() || text.size() - i > 10)
+        return std::nullopt;
+    for (std::size_t j = i; j < text.size(); ++j)
+        if (text[j] < '0' || text[j] > '9')
+            return std::nullopt;
+    const long long magnitude = std::stoll(text.substr(i));
+    const long long value = text[0] == '-' ? -magnitude : magnitude;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::optional<double> ParseDecimalVolts(const std::string& text) {
+    // The toolkit's conversion takes digits, sign, point and exponent only.
+    const std::optional<double> volts = TryStrToFloat(text);
+    if (!volts || !std::isfinite(*volts) || text != Trim(text))
+        return std::nullopt;
+    return volts;
+}
+
+bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>& all,
+                          std::vector<std::pair<int, double>>& single, std::string& error) {
+    all.reset();
+    single.clear();
+    if (command.hasAll) {
+        all = ParseDecimalVolts(command.all);
+        if (!all) {
+            error = "--all \"" + command.all + "\" is not a voltage in decimal, such as 45.5";
+            return false;
+        }
+    }
+    for (const std::string& item : command.set) {
+        const auto equals = item.find('=');
+        const auto number = equals == std::string::npos
+                                ? std::nullopt
+                                : ParseDecimalInteger(item.substr(0, equals));
+        const auto volts = equals == std::string::npos
+                               ? std::nullopt
+                               : ParseDecimalVolts(item.substr(equals + 1));
+        if (!number || !volts) {
+            error = "--set \"" + item + "\" is not ACTUATOR=VOLTS in decimal, such as 3=45.5";
+            return false;
+        }
+        single.emplace_back(*number, *volts);
+    }
+    return true;
+}
+
+Arguments ParseArguments(const std::vector<std::string>& arguments) {
+    Arguments parsed;
+    CLI::App app{"Simulates electrostatic membrane deformable mirrors without a window.\n"
+                 "Mirrors come from the device folder ../Devices beside the program."};
+    app.name("ostrander-cli");
+    app.require_subcommand(1);
+
+    CLI::App* mirrorsApp = app.add_subcommand("mirrors", "List the mirrors of the device folder");
+    mirrorsApp->add_flag("--json", parsed.mirrors.json, "Print JSON instead of a table");
+
+    SimulateCommand& simulate = parsed.simulate;
+    CLI::App* simulateApp = app.add_subcommand(
+        "simulate",
+        "Simulate one set of voltages: pictures, surface.csv, farfield.csv, summary.json.\n"
+        "Voltages start from 0.1 V on every actuator (as after the influence functions), then "
+        "--all, --pattern and --set apply in that order under the mirror's rules.");
+    AddResultOptions(*simulateApp, simulate);
+    simulateApp
+        ->add_option("--set", simulate.set, "Actuator N (display number) to V volts; repeatable")
+        ->allow_extra_args(false)
+        ->type_name("N=V");
+    CLI::Option* all =
+        simulateApp->add_option("--all", simulate.all, "Every actuator to V volts")->type_name("V");
+    CLI::Option* pattern =
+        simulateApp
+            ->add_option("--pattern", simulate.pattern, "Pattern-set file to take a pattern from")
+            ->type_name("FILE");
+    std::string patternIndex;
+    CLI::Option* patternIndexOption =
+        simulateApp
+            ->add_option("--pattern-index", patternIndex, "Pattern by its index in the set, from 0")
+            ->needs(pattern)
+            ->type_name("K");
+    CLI::Option* patternName =
+        simulateApp->add_option("--pattern-name", simulate.patternName, "Pattern by its name")
+            ->needs(pattern)
+            ->excludes(patternIndexOption)
+            ->type_name("NAME");
+
+    CLI::App* sweepApp = app.add_subcommand(
+        "sweep", "Simulate every pattern of a set: summary.csv and a folder of pictures and "
+                 "summary.json per pattern");
+    AddResultOptions(*sweepApp, parsed.sweep);
+    sweepApp->add_option("--pattern", parsed.sweep.pattern, "Pattern-set file")
+        ->required()
+        ->type_name("FILE");
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        parsed.help = app.help();
+        return parsed;
+    } catch (const CLI::CallForAllHelp&) {
+        parsed.help = app.help("", CLI::AppFormatMode::All);
+        return parsed;
+    } catch (const CLI::ParseError& e) {
+        parsed.error = OneLine(std::string(e.what()) + " (see --help)");
+        return parsed;
+    }
+    simulate.hasAll = all->count() > 0;
+    simulate.hasPatternIndex = patternIndexOption->count() > 0;
+    simulate.hasPatternName = patternName->count() > 0;
+    if (simulate.hasPatternIndex) {
+        const std::optional<int> index = ParseDecimalInteger(patternIndex);
+        if (!index || *index < 0) {
+            parsed.error = "--pattern-index \"" + patternIndex +
+                           "\" is not a pattern index in decimal (0, 1, 2, ...)";
+            return parsed;
+        }
+        simulate.patternIndex = *index;
+    }
+    if (mirrorsApp->parsed())
+        parsed.command = Arguments::Command::Mirrors;
+    else if (simulateApp->parsed())
+        parsed.command = Arguments::Command::Simulate;
+    else if (sweepApp->parsed())
+        parsed.command = Arguments::Command::Sweep;
+    return parsed;
+}
+
+} // namespace ostrander

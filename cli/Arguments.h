@@ -1,0 +1,40 @@
+#pragma once
+// The command line of ostrander-cli, parsed without printing or exiting, and
+// the voltage requests of `simulate` (--all, --set N=V) read from it.
+// Voltages and actuator numbers are decimal only: "$A", "0x10", "inf" and
+// "nan" are refused.
+#include "cli/Commands.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ostrander {
+
+struct Arguments {
+    enum class Command { None, Mirrors, Simulate, Sweep };
+    Command command = Command::None;
+    MirrorsCommand mirrors;
+    SimulateCommand simulate;
+    SweepCommand sweep;
+    // Set when help was asked for: print it and stop with status 0.
+    std::string help;
+    // Set when the command line is refused (one line, for the error message).
+    std::string error;
+};
+
+// arguments: the command line without the program name.
+Arguments ParseArguments(const std::vector<std::string>& arguments);
+
+// A whole decimal number of an optional sign and digits; no other form.
+std::optional<int> ParseDecimalInteger(const std::string& text);
+// A finite decimal voltage (sign, digits, point, exponent).
+std::optional<double> ParseDecimalVolts(const std::string& text);
+
+// The --all voltage (when given) and the --set pairs of a simulate command,
+// in the order given. False, with the message, for a malformed one.
+bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>& all,
+                          std::vector<std::pair<int, double>>& single, std::string& error);
+
+} // namespace ostrander
