@@ -2,6 +2,7 @@
 // scripts. Lists the mirrors of the device folder, simulates one set of
 // voltages, or sweeps a pattern set, writing pictures, grids and figures.
 #include "cli/Commands.h"
+#include "toolkit/qt/DeviceFolders.h"
 #include "toolkit/qt/Fonts.h"
 
 #include <CLI/CLI.hpp>
@@ -55,9 +56,16 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Simulates electrostatic membrane deformable mirrors without a window.\n"
-                 "Mirrors come from the device folder ../Devices beside the program."};
+                 "Mirrors come from the first device folder that exists of: --devices DIR, "
+                 "$OSTRANDER_DEVICES,\n~/.local/share/ostrander/Devices, the installed "
+                 "share/ostrander/Devices, ../Devices beside the program."};
     app.name("ostrander-cli");
     app.require_subcommand(1);
+    // --devices is accepted before or after the command.
+    app.fallthrough();
+    std::string devices;
+    app.add_option("--devices", devices, "Device folder to read the mirrors from")
+        ->type_name("DIR");
 
     MirrorsCommand mirrors;
     CLI::App* mirrorsApp = app.add_subcommand("mirrors", "List the mirrors of the device folder");
@@ -110,6 +118,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return Fail(std::string(e.what()) + " (see --help)");
     }
+    std::string error;
+    if (!SetUpDeviceFolder(devices, error))
+        return Fail(error);
     simulate.hasAll = all->count() > 0;
     simulate.hasPatternIndex = patternIndex->count() > 0;
     simulate.hasPatternName = patternName->count() > 0;
