@@ -264,6 +264,14 @@ void TOstranderForm::BuildDisplays() {
     Splitter3->setStretchFactor(1, 1);
     Splitter3->setSizes({359, 382});
 
+    // A resized picture has lost its drawing: the next idle pass redraws.
+    for (PaintBox* box : {ThreeDimensionalImageDisplay, TwoDimensionalDisplayFrame,
+                          InterferogramDisplayFrame, FarFieldDisplayFrame, FarFieldPlotDisplay})
+        box->onResize = [this] { session_->MarkResultsStale(); };
+    // A voltage set on the map is recomputed and drawn at once.
+    connect(MainMirrorDisplay, &TMirrorDisplayFrame::voltagesChanged, this,
+            [this] { PassSoon(); });
+
     for (NumericEditFrame* edit : {static_cast<NumericEditFrame*>(FarFieldZoomEdit)}) {
         connect(edit, &NumericEditFrame::valueCommitted, this,
                 [this] { FarFieldZoomEditChanged(); });
@@ -278,6 +286,13 @@ bool TOstranderForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TOstranderForm::StartIdleHandler() {
     IdleTimer->start(kIdleIntervalMs);
+}
+
+void TOstranderForm::PassSoon() {
+    // Only while the passes run: the timer fires as soon as the event that
+    // changed something has been handled.
+    if (IdleTimer && IdleTimer->isActive())
+        IdleTimer->start(0);
 }
 
 void TOstranderForm::StopIdleHandler() {
@@ -322,6 +337,7 @@ void TOstranderForm::RemoveFocusCheckClick() {
         // The slider keeps its value; the far field ignores it while off.
         ShowFocusControls(false);
     }
+    PassSoon();
 }
 
 double TOstranderForm::FocusFromPosition(int position) {
@@ -331,6 +347,7 @@ double TOstranderForm::FocusFromPosition(int position) {
 
 void TOstranderForm::FocusScrollBarChange() {
     local_.FocusAdjust = FocusFromPosition(FocusScrollBar->value());
+    PassSoon();
 }
 
 void TOstranderForm::ResetFocusButtonClick() {
@@ -340,6 +357,7 @@ void TOstranderForm::ResetFocusButtonClick() {
 
 void TOstranderForm::FarFieldZoomEditChanged() {
     local_.FarFieldZoom = FarFieldZoomEdit->GetValue();
+    PassSoon();
 }
 
 void TOstranderForm::SeparationEditChanged() {

@@ -7,8 +7,10 @@
 // messages for its statuses.
 //
 // The idle pass (ApplicationIdle) runs from a timer: a pass about every
-// 100 ms keeps the voltage floor and refreshes the map; while results are
-// valid it recomputes and redraws them, no more often than every 130 ms.
+// 100 ms keeps the voltage floor; when what the map and the results are made
+// from changed, it refreshes the map and, while results are valid, recomputes
+// and redraws them, no more often than every 130 ms. A change made on the map
+// or the display controls runs a pass at once.
 #include "model/ModelHost.h"
 
 #include <QElapsedTimer>
@@ -50,6 +52,9 @@ public:
     // Starts the timer that runs ApplicationIdle.
     void StartIdleHandler();
     void StopIdleHandler();
+    // Runs the next idle pass as soon as the present event is handled
+    // (while the passes run).
+    void PassSoon();
 
     // Event handlers.
     void LoadMirrorButtonClick();

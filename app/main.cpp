@@ -1,24 +1,56 @@
-// Process entry: the working state, the application, the main window, the
-// pattern browser, the mirror setup window, the idle pass and the message
-// loop. At the end the working state is destroyed, which drives every channel
+// Process entry: the command line, the device folder, the working state, the
+// application, the main window, the pattern browser, the mirror setup window,
+// the mirror named on the command line, the idle pass and the message loop. At the end the working state is destroyed, which drives every channel
 // of the mirror to 0 V.
+#include "app/CommandLine.h"
 #include "app/OstranderForm.h"
 #include "app/ProgramWindows.h"
 #include "model/DMModelLocal.h"
 #include "model/MainData.h"
 #include "toolkit/Dialogs.h"
+#include "forms/MirrorSetupForm.h"
 #include "toolkit/qt/Application.h"
+#include "toolkit/qt/DeviceFolders.h"
 #include "toolkit/qt/QtDialogs.h"
 
+#include <QCoreApplication>
+
+#include <cstdio>
 #include <exception>
 #include <memory>
 
 namespace ostrander {
 namespace {
 
+// --help and --version print and end the program before any window (and
+// without a display); a bad command line ends it with status 2.
+int PrintText(int argc, char** argv) {
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName("Ostrander");
+    const CommandLine line = ParseCommandLine(QCoreApplication::arguments());
+    if (line.action == CommandLine::Action::Error) {
+        std::fprintf(stderr, "ostrander: %s (see --help)\n", line.text.c_str());
+        return 2;
+    }
+    std::fputs(line.text.c_str(), stdout);
+    return 0;
+}
+
 int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
+    if (AsksOnlyForText(argc, argv))
+        return PrintText(argc, argv);
     Application app(argc, argv);
     Application::setApplicationName("Ostrander");
+    const CommandLine line = ParseCommandLine(QCoreApplication::arguments());
+    if (line.action != CommandLine::Action::Run) {
+        std::fprintf(stderr, "ostrander: %s (see --help)\n", line.text.c_str());
+        return 2;
+    }
+    std::string error;
+    if (!SetUpDeviceFolder(line.devices, error)) {
+        std::fprintf(stderr, "ostrander: %s\n", error.c_str());
+        return 2;
+    }
     // Asked to stop (SIGTERM, SIGINT, SIGHUP), the program closes its windows
     // and ends the normal way.
     CloseWindowsOnTerminationSignals();
@@ -30,6 +62,10 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
         TOstranderForm& OstranderForm = *windows.OstranderForm;
         dialogs.SetParent(&OstranderForm);
         OstranderForm.show();
+        if (!line.mirrorFile.empty() && !windows.MirrorSetupForm->LoadFile(line.mirrorFile))
+            Dialogs::Instance().ShowMessage(
+                "Cannot load \"" + line.mirrorFile + "\": not a usable mirror info file.",
+                "Ostrander");
         OstranderForm.StartIdleHandler();
         result = app.exec();
         OstranderForm.StopIdleHandler();

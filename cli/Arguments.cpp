@@ -107,9 +107,15 @@ bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>&
 Arguments ParseArguments(const std::vector<std::string>& arguments) {
     Arguments parsed;
     CLI::App app{"Simulates electrostatic membrane deformable mirrors without a window.\n"
-                 "Mirrors come from the device folder ../Devices beside the program."};
+                 "Mirrors come from the first device folder that exists of: --devices DIR, "
+                 "$OSTRANDER_DEVICES,\n~/.local/share/ostrander/Devices, the installed "
+                 "share/ostrander/Devices, ../Devices beside the program."};
     app.name("ostrander-cli");
     app.require_subcommand(1);
+    // --devices is accepted before or after the command.
+    app.fallthrough();
+    app.add_option("--devices", parsed.devices, "Device folder to read the mirrors from")
+        ->type_name("DIR");
 
     CLI::App* mirrorsApp = app.add_subcommand("mirrors", "List the mirrors of the device folder");
     mirrorsApp->add_flag("--json", parsed.mirrors.json, "Print JSON instead of a table");

@@ -147,6 +147,8 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
         DrawFarFieldImage(farFieldImage, Engine(), kFarFieldTitle);
         DrawFarFieldPlot(farFieldPlot, Engine());
     };
+    // Every simulation computes afresh, even with the voltages of the last.
+    session_.MarkResultsStale();
     const IdlePassResult idle = session_.IdlePass();
     host_.drawFarField = nullptr;
     switch (idle.recalculation.status) {

@@ -10,6 +10,7 @@
 #include "cli/Progress.h"
 #include "cli/ResultFiles.h"
 #include "toolkit/Format.h"
+#include "toolkit/Paths.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -320,7 +321,12 @@ std::string PatternFolder(int index, const std::string& name) {
 } // namespace
 
 int RunMirrors(const MirrorsCommand& command) {
+    const DeviceFolderChoice folder = DeviceFolderInUse();
+    if (!folder.Found())
+        return Fail(folder.Describe());
     const std::vector<DeviceEntry> devices = ListDevices();
+    // The folder line goes where it does not spoil the JSON on standard output.
+    std::fprintf(command.json ? stderr : stdout, "%s\n", folder.Describe().c_str());
     if (command.json)
         PrintJson(devices);
     else

@@ -1,5 +1,6 @@
 #include "cli/DeviceLookup.h"
 
+#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/InfoFileListClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "toolkit/Format.h"
@@ -12,14 +13,14 @@ namespace ostrander {
 
 std::vector<DeviceEntry> ListDevices() {
     InfoFileListClass list(MirrorInfoClass::MirrorInfoFileType);
-    list.Scan(DeviceFolderRelative, ".ini");
+    list.Scan(DeviceFolder(), ".ini");
     std::vector<DeviceEntry> devices;
     for (int i = 0; i < list.Count(); ++i) {
         DeviceEntry entry;
         entry.deviceName = list.GetDeviceName(i);
         entry.programPath = list.GetPath(i);
         entry.fileName = ExtractFileName(NormalizePath(entry.programPath));
-        entry.absolutePath = ProgramPath(entry.programPath);
+        entry.absolutePath = DevicePath(entry.programPath);
         std::error_code ec;
         const auto canonical = std::filesystem::weakly_canonical(entry.absolutePath, ec);
         if (!ec)
@@ -91,6 +92,9 @@ bool ResolveMirror(const std::string& mirror, std::string& infoFile, std::string
     }
     error = "unknown mirror \"" + mirror +
             "\" (not a device name, not a file; see \"ostrander-cli mirrors\")";
+    const DeviceFolderChoice devices = DeviceFolderInUse();
+    if (!devices.Found())
+        error += "; " + devices.Describe();
     return false;
 }
 

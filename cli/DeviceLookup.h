@@ -1,6 +1,6 @@
 #pragma once
-// The mirrors of the device folder (../Devices beside the program) and the
-// lookup of the mirror a command names.
+// The mirrors of the device folder in use (DeviceFolder()) and the lookup of
+// the mirror a command names.
 #include <string>
 #include <vector>
 
@@ -9,7 +9,7 @@ namespace ostrander {
 struct DeviceEntry {
     std::string deviceName;
     std::string fileName;    // e.g. "Hex19.ini"
-    std::string programPath; // as the program opens it, e.g. "..\Devices\Hex19.ini"
+    std::string programPath; // as the program opens it, e.g. "/usr/share/ostrander/Devices/Hex19.ini"
     std::string absolutePath;
     int actuators = 0;
     double limitVoltage = 0.0; // V, the limit on the mean voltage

@@ -3,6 +3,7 @@
 // voltages, or sweeps a pattern set, writing pictures, grids and figures.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "toolkit/qt/DeviceFolders.h"
 #include "toolkit/qt/Fonts.h"
 
 #include <QGuiApplication>
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
     }
     if (!parsed.error.empty())
         return Fail(parsed.error);
+    std::string error;
+    if (!SetUpDeviceFolder(parsed.devices, error))
+        return Fail(error);
 
     if (parsed.command == Arguments::Command::Mirrors)
         return RunMirrors(parsed.mirrors);

@@ -17,6 +17,7 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -24,6 +25,7 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <memory>
 #include <utility>
 
@@ -55,8 +57,9 @@ TMirrorSetupForm::TMirrorSetupForm(EngineSession& session, const MainWindowParts
     if (Main.MainMirrorDisplay) {
         Main.MainMirrorDisplay->SetPatternForm(PatternForm);
     }
-    DeviceList->Scan(DeviceFolderRelative, ".ini");
+    DeviceList->Scan(DeviceFolder(), ".ini");
     FillList();
+    DeviceFolderLabel->setText(QString::fromStdString(DeviceFolderInUse().Describe()));
 }
 
 TMirrorSetupForm::~TMirrorSetupForm() {
@@ -115,7 +118,14 @@ void TMirrorSetupForm::BuildControls() {
     closeFont.setBold(true);
     CloseButton->setFont(closeFont);
 
+    // Which folder the list shows, or where the program looked for one.
+    DeviceFolderLabel = new QLabel(this);
+    DeviceFolderLabel->setWordWrap(true);
+    DeviceFolderLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    DeviceFolderLabel->setContentsMargins(4, 2, 4, 2);
+
     outer->addWidget(PageControl, 1);
+    outer->addWidget(DeviceFolderLabel);
     outer->addWidget(LoadButton);
     outer->addWidget(CloseButton);
 
@@ -209,9 +219,32 @@ void TMirrorSetupForm::FreeLoadedMirror() {
     ForgetPreview();
 }
 
+bool TMirrorSetupForm::LoadFile(const std::string& infoFile) {
+    std::error_code ec;
+    const auto wanted = std::filesystem::weakly_canonical(infoFile, ec);
+    if (ec)
+        return false;
+    for (std::size_t row = 0; row < RowEntries.size(); ++row) {
+        const int entry = RowEntries[row];
+        std::error_code e2;
+        if (std::filesystem::weakly_canonical(DevicePath(DeviceList->GetPath(entry)), e2) ==
+                wanted &&
+            !e2) {
+            MirrorSelectionListBox->setCurrentRow(static_cast<int>(row));
+            return LoadInfoFile(entry, DeviceList->GetPath(entry)) == MirrorSelection::Selected;
+        }
+    }
+    MirrorSelectionListBox->setCurrentRow(-1);
+    return LoadInfoFile(kOutsideList, wanted.string()) == MirrorSelection::Selected;
+}
+
 void TMirrorSetupForm::LoadEntry(int entry) {
+    LoadInfoFile(entry, DeviceList->GetPath(entry));
+}
+
+MirrorSelection TMirrorSetupForm::LoadInfoFile(int entry, const std::string& infoFile) {
     FreeLoadedMirror();
-    const MirrorSelection selection = Session.SelectMirror(entry, DeviceList->GetPath(entry));
+    const MirrorSelection selection = Session.SelectMirror(entry, infoFile);
     MirrorInfoClass* info = Local.MirrorInfo.get();
     MirrorClass* mirror = Local.Mirror.get();
     Preview = info;
@@ -225,7 +258,7 @@ void TMirrorSetupForm::LoadEntry(int entry) {
         for (TFloatEditFrame* edit : {Main.StressEdit, Main.SeparationEdit})
             if (edit)
                 edit->setEnabled(false);
-        return;
+        return selection;
     }
 
     for (TFloatEditFrame* edit : {Main.StressEdit, Main.SeparationEdit})
@@ -255,6 +288,7 @@ void TMirrorSetupForm::LoadEntry(int entry) {
             Main.Host->AddInformationLine(kNotCalculated);
         }
     }
+    return selection;
 }
 
 } // namespace ostrander

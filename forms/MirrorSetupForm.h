@@ -12,6 +12,7 @@
 #include <vector>
 
 class QGroupBox;
+class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -21,6 +22,7 @@ namespace ostrander {
 
 class DMModelLocal;
 class EngineSession;
+enum class MirrorSelection;
 class InfoFileListClass;
 class MirrorInfoClass;
 class ModelHost;
@@ -54,6 +56,13 @@ public:
     void MirrorSelectionListBoxClick();
     void MirrorSelectionListBoxDblClick();
 
+    // Loads a mirror info file as a double-click on its entry does: the
+    // entry of the device list when the file is one, else the file on its own
+    // (the list then shows no selection). True when the mirror was selected.
+    bool LoadFile(const std::string& infoFile);
+    // The entry index of a mirror loaded from outside the device list.
+    static constexpr int kOutsideList = -2;
+
     // The device entry shown by list row `row`; -1 when there is none.
     int EntryOfRow(int row) const;
     int EntryCount() const;
@@ -74,6 +83,7 @@ public:
     QGroupBox* CurrentMirrorGroup = nullptr;
     QPlainTextEdit* MirrorCurrentDisplayBox = nullptr;
     TMirrorDisplayFrame* MirrorCurrentDisplayFrame = nullptr;
+    QLabel* DeviceFolderLabel = nullptr;
     QPushButton* LoadButton = nullptr;
     QPushButton* CloseButton = nullptr;
 
@@ -86,6 +96,7 @@ private:
     // description (its channels go to 0 V).
     void FreeLoadedMirror();
     void LoadEntry(int entry);
+    MirrorSelection LoadInfoFile(int entry, const std::string& infoFile);
     static void ShowDetails(QPlainTextEdit* box, const MirrorInfoClass* info);
 
     EngineSession& Session;

@@ -162,13 +162,47 @@ VoltageFloor EngineSession::ApplyFloorRule() {
 IdlePassResult EngineSession::IdlePass() {
     IdlePassResult result;
     result.floor = ApplyFloorRule();
+    ResultInputs inputs = CurrentInputs();
+    if (lastInputs_ && inputs == *lastInputs_)
+        return result;
     result.pictures = kMirrorMap;
     if (local_.DisplaysValid) {
         result.recalculated = true;
         result.recalculation = Recalculate();
         result.pictures |= result.recalculation.pictures;
+        // A synthesis clears the parameter flag: the state after it is the
+        // one to compare with.
+        inputs.parameterChanged = data_.MirrorParameterChanged;
     }
+    lastInputs_ = std::move(inputs);
     return result;
+}
+
+void EngineSession::MarkResultsStale() {
+    lastInputs_.reset();
+}
+
+EngineSession::ResultInputs EngineSession::CurrentInputs() const {
+    ResultInputs inputs;
+    inputs.mirrorGeneration = local_.MirrorGeneration;
+    inputs.displaysValid = local_.DisplaysValid;
+    inputs.parameterChanged = data_.MirrorParameterChanged;
+    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    if (dm) {
+        inputs.separation = dm->Separation_m;
+        inputs.stress = dm->Stress_Pa;
+        if (local_.Mirror) {
+            inputs.voltages.reserve(static_cast<std::size_t>(std::max(dm->Actuators, 0)));
+            for (int k = 1; k <= dm->Actuators; ++k)
+                inputs.voltages.push_back(local_.Mirror->GetVoltage(k));
+        }
+    }
+    inputs.removeFocus = local_.RemoveFocus;
+    inputs.focusAdjust = local_.FocusAdjust;
+    inputs.farFieldZoom = local_.FarFieldZoom;
+    inputs.beamFraction = local_.BeamFraction;
+    inputs.model = std::string(MembraneModelName());
+    return inputs;
 }
 
 RecalculationResult EngineSession::Recalculate() {

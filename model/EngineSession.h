@@ -140,9 +140,16 @@ public:
     bool IsRunning() const;
     CancelRequest Cancel();
 
-    // The idle pass: the floor rule, then, while results are valid, the
-    // recalculation. The mirror map is always among the pictures to redraw.
+    // The idle pass: the floor rule, then, when what the results and the map
+    // are made from changed since the last pass (the voltages, the mirror,
+    // the model and its parameters, the display options, results becoming
+    // valid), the map and, while results are valid, the recalculation. A
+    // pass with nothing changed computes and redraws nothing.
     IdlePassResult IdlePass();
+    // The next idle pass recomputes and redraws even if nothing it watches
+    // changed (a caller that needs fresh results, or changed something else
+    // the results depend on).
+    void MarkResultsStale();
     // Notes the peak voltage (and it over the 350 V ceiling) and whether any
     // actuator is above 0.1 V; with ApplyFloorRule every channel is then set
     // to 0.1 V when none is.
@@ -165,11 +172,28 @@ public:
     bool SetStress(double pascals);
 
 private:
+    // What the idle pass compares between passes.
+    struct ResultInputs {
+        uint64_t mirrorGeneration = 0;
+        bool displaysValid = false;
+        bool parameterChanged = false;
+        std::vector<double> voltages;
+        double separation = 0.0, stress = 0.0;
+        bool removeFocus = false;
+        double focusAdjust = 0.0;
+        int32_t farFieldZoom = 0;
+        double beamFraction = 0.0;
+        std::string model;
+        bool operator==(const ResultInputs&) const = default;
+    };
+    ResultInputs CurrentInputs() const;
+
     MainData& data_;
     DMModelLocal& local_;
     ModelHost& host_;
     std::unique_ptr<DMModelMain> engine_;
     std::unique_ptr<MembraneModel> model_;
+    std::optional<ResultInputs> lastInputs_; // empty: the next pass recomputes
 };
 
 } // namespace ostrander

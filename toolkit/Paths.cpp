@@ -47,12 +47,80 @@ std::string ProgramPath(const std::string& relativeName) {
     return NormalizePath(ProgramFolder() + "\\" + relativeName);
 }
 
-std::string DeviceFolder() {
-    // "/opt/x/bin/../Devices/" is shown to the user as "/opt/x/Devices/".
-    std::string folder = fs::path(ProgramPath(DeviceFolderRelative)).lexically_normal().string();
+namespace {
+std::optional<DeviceFolderChoice> g_deviceChoice; // guarded by g_folderMutex
+
+std::string FolderWithSlash(std::string folder) {
     if (folder.empty() || folder.back() != '/')
         folder += '/';
     return folder;
+}
+} // namespace
+
+DeviceFolderCandidate DeviceFolderBesideProgram() {
+    // "/opt/x/bin/../Devices/" is shown to the user as "/opt/x/Devices/".
+    return {"beside the program",
+            FolderWithSlash(fs::path(ProgramPath(DeviceFolderRelative)).lexically_normal().string())};
+}
+
+DeviceFolderChoice ChooseDeviceFolder(const std::vector<DeviceFolderCandidate>& candidates) {
+    DeviceFolderChoice choice;
+    for (const DeviceFolderCandidate& candidate : candidates) {
+        if (candidate.folder.empty())
+            continue;
+        std::error_code ec;
+        fs::path folder = fs::absolute(NormalizePath(candidate.folder), ec);
+        if (ec)
+            folder = NormalizePath(candidate.folder);
+        const std::string shown = FolderWithSlash(folder.lexically_normal().string());
+        choice.searched.push_back({candidate.origin, shown});
+        if (!choice.Found() && DirectoryExists(shown)) {
+            choice.folder = shown;
+            choice.origin = candidate.origin;
+        }
+        if (choice.Found())
+            break;
+    }
+    return choice;
+}
+
+std::string DeviceFolderChoice::Describe() const {
+    if (Found())
+        return "Devices from " + folder + " (" + origin + ")";
+    std::string text = "No device folder; looked in: ";
+    for (std::size_t i = 0; i < searched.size(); ++i)
+        text += (i ? ", " : "") + searched[i].folder + " (" + searched[i].origin + ")";
+    if (searched.empty())
+        text += "nowhere";
+    return text;
+}
+
+void UseDeviceFolder(const DeviceFolderChoice& choice) {
+    std::lock_guard lock(g_folderMutex);
+    g_deviceChoice = choice;
+}
+
+void ClearDeviceFolderChoice() {
+    std::lock_guard lock(g_folderMutex);
+    g_deviceChoice.reset();
+}
+
+DeviceFolderChoice DeviceFolderInUse() {
+    {
+        std::lock_guard lock(g_folderMutex);
+        if (g_deviceChoice)
+            return *g_deviceChoice;
+    }
+    return ChooseDeviceFolder({DeviceFolderBesideProgram()});
+}
+
+std::string DeviceFolder() {
+    {
+        std::lock_guard lock(g_folderMutex);
+        if (g_deviceChoice && g_deviceChoice->Found())
+            return g_deviceChoice->folder;
+    }
+    return DeviceFolderBesideProgram().folder;
 }
 
 bool FileExists(const std::string& path) {

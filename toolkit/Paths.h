@@ -19,11 +19,43 @@ std::string NormalizePath(std::string path);
 // in a device file is opened.
 std::string ProgramPath(const std::string& relativeName);
 
-// The device folder prefix as the design uses it ("..\Devices\"), relative to
-// the program folder, and its absolute form ("/opt/x/Devices/" for the program
-// folder "/opt/x/bin": ".." resolved, a trailing '/').
+// The device folder prefix beside the program ("..\Devices\"), relative to
+// the program folder, as device files name their neighbours.
 inline constexpr const char* DeviceFolderRelative = "..\\Devices\\";
+
+// One place the device folder may be, named the way the user is told where
+// the program looked ("--devices", "OSTRANDER_DEVICES", ...).
+struct DeviceFolderCandidate {
+    std::string origin;
+    std::string folder;
+};
+
+// The device folder in use: the first candidate that is a folder (absolute,
+// with a trailing '/'), or none, and every place that was looked at.
+struct DeviceFolderChoice {
+    std::string folder; // empty when no candidate exists
+    std::string origin;
+    std::vector<DeviceFolderCandidate> searched;
+    bool Found() const { return !folder.empty(); }
+    // "Devices from /x/Devices/ (OSTRANDER_DEVICES)" or "No device folder;
+    // looked in: /a (--devices), /b (beside the program)".
+    std::string Describe() const;
+};
+
+// The build tree's folder: ../Devices beside the executable.
+DeviceFolderCandidate DeviceFolderBesideProgram();
+// Candidates with an empty folder (an unset variable) are skipped; relative
+// folders are taken from the working directory.
+DeviceFolderChoice ChooseDeviceFolder(const std::vector<DeviceFolderCandidate>& candidates);
+// Makes the choice the folder every scan and read of the process uses.
+// Cleared (tests), DeviceFolder() is ../Devices beside the program again.
+void UseDeviceFolder(const DeviceFolderChoice& choice);
+void ClearDeviceFolderChoice();
+// The folder in use, absolute with a trailing '/': the chosen one, else
+// ../Devices beside the program ("/opt/x/Devices/" for "/opt/x/bin").
 std::string DeviceFolder();
+// What UseDeviceFolder was given; before that, the build-tree folder alone.
+DeviceFolderChoice DeviceFolderInUse();
 
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);

@@ -369,6 +369,7 @@ void TMirrorDisplayFrame::ClickActuator(int displayIndex, Qt::MouseButton button
     Mirror->SetVoltageAndSend(displayIndex, requested);
     Refresh();
     SelectChannel(displayIndex);
+    emit voltagesChanged();
 }
 
 void TMirrorDisplayFrame::MirrorPaintBoxMouseUp(Qt::MouseButton button, int x, int y) {
@@ -388,6 +389,7 @@ void TMirrorDisplayFrame::AuxilaryPaintBoxMouseUp(Qt::MouseButton button, int x,
 void TMirrorDisplayFrame::ShowVoltages() {
     ui_.VoltageFloatBar->SetValue(Mirror->GetVoltage(CurrentChannel));
     Refresh();
+    emit voltagesChanged();
 }
 
 void TMirrorDisplayFrame::ApplyVoltageBar() {

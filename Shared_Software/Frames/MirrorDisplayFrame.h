@@ -101,6 +101,11 @@ public:
     };
     const Controls& Ui() const { return ui_; }
 
+signals:
+    // The user changed voltages through the frame (a click, the bar, Set
+    // All, Zero All), so that the results can be recomputed at once.
+    void voltagesChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -41,21 +41,29 @@ struct CliRun {
     std::string err;
 };
 
-// Runs the program; a working folder and a HOME of its own when given, and
-// a file-size limit for the program when fileSizeLimit is not 0.
-CliRun RunCli(const QStringList& arguments, const std::string& workingFolder = {},
-              const std::string& home = {}, rlim_t fileSizeLimit = 0) {
+// Runs the program with the environment's additions; a working folder and a
+// HOME of its own when given, and a file-size limit for the program when
+// fileSizeLimit is not 0. The user's own device folder and OSTRANDER_DEVICES
+// must not change what the program under test reads: both are pointed away
+// unless a test sets them.
+CliRun RunCli(const QStringList& arguments,
+              const QProcessEnvironment& environment = QProcessEnvironment(),
+              const std::string& workingFolder = {}, const std::string& home = {},
+              rlim_t fileSizeLimit = 0) {
     QProcess process;
     if (fileSizeLimit != 0)
         process.setChildProcessModifier(
             [fileSizeLimit] { testing_support::FileSizeLimit::ApplyInChild(fileSizeLimit); });
     if (!workingFolder.empty())
         process.setWorkingDirectory(QString::fromStdString(workingFolder));
-    if (!home.empty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", QString::fromStdString(home));
-        process.setProcessEnvironment(environment);
-    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("OSTRANDER_DEVICES");
+    env.insert("XDG_DATA_HOME", QString::fromStdString(
+                                    (fs::temp_directory_path() / "ostrander-cli-no-data").string()));
+    if (!home.empty())
+        env.insert("HOME", QString::fromStdString(home));
+    env.insert(environment);
+    process.setProcessEnvironment(env);
     process.start(QString::fromUtf8(OSTRANDER_CLI), arguments);
     CliRun run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -520,7 +528,7 @@ TEST(CliOutput, FullDiskSaysCannotWriteAndLeavesNothing) {
         }
         const CliRun run = RunCli({"simulate", "Small9", "--all", "50", "--out",
                                    QString::fromStdString((folder / "out").string())},
-                                  {}, {}, smallFilesystem ? 0 : 16 * 1024);
+                                  {}, {}, {}, smallFilesystem ? 0 : 16 * 1024);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err.rfind("ostrander-cli: cannot write", 0), 0u) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
@@ -539,7 +547,7 @@ TEST(CliOutput, ForceNeverRemovesTheHomeFolderAroundTheWorkingFolder) {
     temp.Write("home/project/notes.txt", "notes\n");
     const CliRun run =
         RunCli({"simulate", "Small9", "--all", "100", "--out", "..", "--force"},
-               (temp.Path() / "home" / "project").string(), (temp.Path() / "home").string());
+               {}, (temp.Path() / "home" / "project").string(), (temp.Path() / "home").string());
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("the working folder"), std::string::npos) << run.err;
     EXPECT_EQ(ReadText(temp.Path() / "home" / "thesis.tex"), "years of work\n");
@@ -623,6 +631,58 @@ TEST(CliMirrors, ListsTheDeviceFolder) {
     const CliRun table = RunCli({"mirrors"});
     ASSERT_EQ(table.exitCode, 0);
     EXPECT_NE(table.out.find("Square 36 (20 mm)"), std::string::npos);
+    // Which folder was read: first line of the table, on standard error with --json.
+    EXPECT_EQ(table.out.rfind("Devices from ", 0), 0u) << table.out;
+    EXPECT_NE(table.out.find("(beside the program)\n"), std::string::npos);
+    EXPECT_NE(run.err.find("(beside the program)"), std::string::npos);
+}
+
+TEST(CliMirrors, ReadsTheDeviceFolderTheOptionOrVariableNames) {
+    TempFolder devices;
+    for (const char* name : {"Hex19.ini", "DMmap_HEX19.dat", "Hex19_Zernike.pat"})
+        fs::copy_file(kDevices + name, devices.Path() / name);
+    const QString folder = QString::fromStdString(devices.Path().string());
+    const std::string said = "Devices from " + devices.Path().string() + "/";
+    QProcessEnvironment variable;
+    variable.insert("OSTRANDER_DEVICES", folder);
+    struct Case {
+        QStringList arguments;
+        QProcessEnvironment environment;
+        std::string origin;
+    };
+    const Case cases[] = {
+        {{"--devices", folder, "mirrors"}, {}, "(--devices)"},
+        {{"mirrors", "--devices", folder}, {}, "(--devices)"},
+        {{"mirrors"}, variable, "(OSTRANDER_DEVICES)"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = RunCli(c.arguments, c.environment);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.substr(0, run.out.find('\n')), said + " " + c.origin);
+        EXPECT_NE(run.out.find("Hex 19 (12 mm)"), std::string::npos);
+        EXPECT_EQ(run.out.find("Square 36"), std::string::npos) << run.out;
+    }
+
+    // A device name is looked up in that folder, and the run reads its map there.
+    TempFolder out;
+    const CliRun simulate = RunCli({"simulate", "hex19", "--devices", folder, "--out",
+                                    out.Q("run"), "--all", "20"});
+    ASSERT_EQ(simulate.exitCode, 0) << simulate.err;
+    EXPECT_TRUE(fs::exists(out.Path() / "run" / "summary.json"));
+    const CliRun unknown = RunCli({"simulate", "Square36", "--devices", folder, "--out",
+                                   out.Q("other")});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("unknown mirror"), std::string::npos) << unknown.err;
+}
+
+TEST(CliMirrors, ADevicesFolderThatIsNotThereIsRefused) {
+    TempFolder temp;
+    const CliRun run = RunCli({"mirrors", "--devices", temp.Q("typo")});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--devices " + (temp.Path() / "typo").string() + ": no such folder"),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(run.out.empty());
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -292,11 +293,63 @@ TEST_F(MirrorSetupFormTest, AnEmptyDeviceFolderGivesAnEmptyList) {
     std::filesystem::remove_all(root_ / "Devices");
     MakeForm();
     EXPECT_EQ(List()->count(), 0);
+    // The window says where it looked.
+    EXPECT_EQ(form->DeviceFolderLabel->text().toStdString(),
+              "No device folder; looked in: " + (root_ / "Devices").string() +
+                  "/ (beside the program)");
     form->LoadButton->click();
     form->MirrorSelectionListBoxClick();
     form->MirrorSelectionListBoxDblClick();
     EXPECT_EQ(local.Mirror, nullptr);
     EXPECT_EQ(local.MirrorIndex, -1);
+}
+
+TEST_F(MirrorSetupFormTest, ListsTheChosenDeviceFolderAndSaysWhichItIs) {
+    const std::filesystem::path other = root_ / "elsewhere";
+    std::filesystem::create_directories(other);
+    MirrorFile foxtrot;
+    foxtrot.deviceName = "Foxtrot";
+    std::ofstream(other / "f.ini") << MirrorText(foxtrot);
+    UseDeviceFolder(ChooseDeviceFolder({{"OSTRANDER_DEVICES", other.string()},
+                                        DeviceFolderBesideProgram()}));
+    MakeForm();
+    ClearDeviceFolderChoice();
+    ASSERT_EQ(List()->count(), 1);
+    EXPECT_EQ(List()->item(0)->text(), "Foxtrot");
+    EXPECT_EQ(form->DeviceFolderLabel->text().toStdString(),
+              "Devices from " + other.string() + "/ (OSTRANDER_DEVICES)");
+    DoubleClickRow(0);
+    ASSERT_NE(local.MirrorInfo, nullptr);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Foxtrot");
+}
+
+TEST_F(MirrorSetupFormTest, LoadFileLoadsAListedEntryOrAFileOfItsOwn) {
+    MakeForm();
+    // A file of the list, named by any path, loads its entry and selects its row.
+    EXPECT_TRUE(form->LoadFile((root_ / "bin" / ".." / "Devices" / "d.ini").string()));
+    EXPECT_EQ(local.MirrorIndex, form->EntryOfRow(1));
+    EXPECT_EQ(List()->currentRow(), 1);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Delta");
+    EXPECT_TRUE(host.IsRunTimerEnabled());
+    RunToEnd();
+
+    // A file outside the folder loads on its own; the list shows no selection.
+    MirrorFile golf;
+    golf.deviceName = "Golf";
+    std::ofstream(root_ / "golf.ini") << MirrorText(golf);
+    EXPECT_TRUE(form->LoadFile((root_ / "golf.ini").string()));
+    EXPECT_EQ(local.MirrorIndex, TMirrorSetupForm::kOutsideList);
+    EXPECT_EQ(List()->currentRow(), -1);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Golf");
+    EXPECT_EQ(mainDisplay.GetMirror(), local.Mirror.get());
+    RunToEnd();
+
+    // Not a mirror, or no file at all: false, and no usable mirror.
+    std::ofstream(root_ / "notes.txt") << "hello\n";
+    EXPECT_FALSE(form->LoadFile((root_ / "notes.txt").string()));
+    EXPECT_EQ(mainDisplay.GetMirror(), nullptr);
+    EXPECT_FALSE(form->LoadFile((root_ / "missing.ini").string()));
+    EXPECT_EQ(mainDisplay.GetMirror(), nullptr);
 }
 
 } // namespace

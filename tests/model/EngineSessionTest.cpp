@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace ostrander {
 namespace {
 
@@ -203,6 +205,59 @@ TEST(EngineSession, IdlePassKeepsTheFloorAndRedrawsWhileResultsAreValid) {
     EXPECT_DOUBLE_EQ(h.local.PeakVoltageFraction, 140 / kCeilingVoltage);
     EXPECT_DOUBLE_EQ(h.local.Mirror->GetVoltage(1), kFloorVoltage);
     EXPECT_EQ(idle.recalculation.status, Recalculation::Done);
+}
+
+TEST(EngineSession, IdlePassesComputeAndRedrawOnlyWhenSomethingChanged) {
+    EngineHarness h;
+    ASSERT_TRUE(h.LoadAndRun(ThreePads()));
+    h.local.Mirror->SetVoltage(1, 60);
+    ASSERT_TRUE(h.session.IdlePass().recalculated);
+
+    // Nothing changed: no recalculation, no picture, no far field.
+    int farFieldDraws = h.host.farFieldDraws;
+    for (int pass = 0; pass < 3; ++pass) {
+        const IdlePassResult idle = h.session.IdlePass();
+        EXPECT_FALSE(idle.recalculated);
+        EXPECT_EQ(idle.pictures, kNoPictures);
+    }
+    EXPECT_EQ(h.host.farFieldDraws, farFieldDraws);
+
+    // Each thing the results are made from brings one recalculation back.
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+    };
+    const Case cases[] = {
+        {"a voltage", [&] { h.local.Mirror->SetVoltage(2, 80); }},
+        {"another pad", [&] { h.local.Mirror->SetVoltage(3, 10); }},
+        {"remove focus", [&] { h.local.RemoveFocus = true; }},
+        {"the focus slider", [&] { h.local.FocusAdjust = 0.5; }},
+        {"the zoom", [&] { h.local.FarFieldZoom = 4; }},
+        {"the beam", [&] { h.local.BeamFraction = 0.5; }},
+        {"marked stale", [&] { h.session.MarkResultsStale(); }},
+        {"a voltage back to what it was", [&] { h.local.Mirror->SetVoltage(2, 0.1); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        farFieldDraws = h.host.farFieldDraws;
+        c.change();
+        const IdlePassResult changed = h.session.IdlePass();
+        EXPECT_TRUE(changed.recalculated);
+        EXPECT_EQ(changed.recalculation.status, Recalculation::Done);
+        EXPECT_EQ(changed.pictures, kMirrorMap | kResultPictures);
+        EXPECT_EQ(h.host.farFieldDraws, farFieldDraws + 1);
+        EXPECT_EQ(h.session.IdlePass().pictures, kNoPictures);
+    }
+
+    // A changed parameter invalidates the results: the map is redrawn once,
+    // then the passes are quiet until a new run makes the results valid.
+    ASSERT_TRUE(h.session.SetStress(h.local.MirrorInfo->Model->Stress_Pa * 2));
+    EXPECT_EQ(h.session.IdlePass().pictures, kMirrorMap);
+    EXPECT_EQ(h.session.IdlePass().pictures, kNoPictures);
+    ASSERT_EQ(h.session.StartInfluenceRun(), RunStart::Started);
+    ASSERT_EQ(h.session.RunToEnd(), RunTick::Finished);
+    EXPECT_TRUE(h.session.IdlePass().recalculated);
+    EXPECT_EQ(h.session.IdlePass().pictures, kNoPictures);
 }
 
 TEST(EngineSession, RecalculationNeedsAVoltageAboveZero) {

@@ -60,6 +60,7 @@ protected:
         SetProgramFolder((root_ / "bin").string());
     }
     void TearDown() override {
+        ClearDeviceFolderChoice();
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }

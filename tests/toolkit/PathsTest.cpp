@@ -20,6 +20,7 @@ protected:
         dir_ = templ;
     }
     void TearDown() override {
+        ClearDeviceFolderChoice();
         SetProgramFolder("");
         std::error_code ec;
         fs::remove_all(dir_, ec);
@@ -49,6 +50,80 @@ TEST_F(PathsFolder, ProgramPathJoinsWithBackslashesTurnedToSlashes) {
     EXPECT_FALSE(FileExists(ProgramPath("..\\Devices"))); // a folder is not a file
     EXPECT_TRUE(DirectoryExists(ProgramPath("..\\Devices\\")));
     EXPECT_EQ(DeviceFolder(), (dir_ / "Devices").string() + "/");
+}
+
+TEST_F(PathsFolder, TheDeviceFolderIsTheFirstCandidateThatExists) {
+    fs::create_directories(dir_ / "bin");
+    fs::create_directories(dir_ / "Devices");
+    fs::create_directories(dir_ / "user");
+    fs::create_directories(dir_ / "share");
+    Touch("plain-file");
+    SetProgramFolder((dir_ / "bin").string());
+    const std::string missing = (dir_ / "missing").string();
+    const std::string user = (dir_ / "user").string();
+    const std::string share = (dir_ / "share").string();
+    const std::string beside = (dir_ / "Devices").string() + "/";
+    struct Case {
+        std::vector<DeviceFolderCandidate> candidates;
+        std::string folder;
+        std::string origin;
+        std::size_t searched;
+    };
+    const Case cases[] = {
+        {{{"--devices", user}, {"installed", share}}, user + "/", "--devices", 1},
+        // Unset (empty) places are skipped and not reported; missing ones and
+        // plain files are passed over but reported.
+        {{{"--devices", ""}, {"OSTRANDER_DEVICES", missing}, {"user data folder", user}},
+         user + "/", "user data folder", 2},
+        {{{"installed", (dir_ / "plain-file").string()}, DeviceFolderBesideProgram()},
+         beside, "beside the program", 2},
+        // ".." and a trailing separator come out as one normal form.
+        {{{"OSTRANDER_DEVICES", (dir_ / "bin" / ".." / "share").string() + "//"}}, share + "/",
+         "OSTRANDER_DEVICES", 1},
+        {{{"--devices", missing}}, "", "", 1},
+        {{}, "", "", 0},
+    };
+    for (const Case& c : cases) {
+        const DeviceFolderChoice choice = ChooseDeviceFolder(c.candidates);
+        EXPECT_EQ(choice.folder, c.folder) << c.origin;
+        EXPECT_EQ(choice.origin, c.origin);
+        EXPECT_EQ(choice.Found(), !c.folder.empty());
+        EXPECT_EQ(choice.searched.size(), c.searched) << c.origin;
+    }
+
+    // A relative folder is taken from the working directory.
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir_);
+    const DeviceFolderChoice relative = ChooseDeviceFolder({{"--devices", "user"}});
+    fs::current_path(previous);
+    EXPECT_EQ(relative.folder, user + "/");
+}
+
+TEST_F(PathsFolder, TheChosenDeviceFolderIsUsedAndSaysWhereItLooked) {
+    fs::create_directories(dir_ / "bin");
+    fs::create_directories(dir_ / "mine");
+    SetProgramFolder((dir_ / "bin").string());
+    const std::string beside = (dir_ / "Devices").string() + "/";
+    // Before any choice: ../Devices beside the program, reported missing.
+    EXPECT_EQ(DeviceFolder(), beside);
+    EXPECT_EQ(DeviceFolderInUse().Describe(),
+              "No device folder; looked in: " + beside + " (beside the program)");
+
+    UseDeviceFolder(ChooseDeviceFolder({{"OSTRANDER_DEVICES", (dir_ / "mine").string()}}));
+    EXPECT_EQ(DeviceFolder(), (dir_ / "mine").string() + "/");
+    EXPECT_EQ(DeviceFolderInUse().Describe(),
+              "Devices from " + (dir_ / "mine").string() + "/ (OSTRANDER_DEVICES)");
+
+    // Nothing found: reads fall back to the build-tree folder, and the report
+    // names every place in order.
+    UseDeviceFolder(ChooseDeviceFolder(
+        {{"--devices", (dir_ / "a").string()}, {"installed", (dir_ / "b").string()}}));
+    EXPECT_EQ(DeviceFolder(), beside);
+    EXPECT_EQ(DeviceFolderInUse().Describe(),
+              "No device folder; looked in: " + (dir_ / "a").string() + "/ (--devices), " +
+                  (dir_ / "b").string() + "/ (installed)");
+    ClearDeviceFolderChoice();
+    EXPECT_EQ(DeviceFolder(), beside);
 }
 
 TEST_F(PathsFolder, ListFilesMatchesPatternsAndSkipsHiddenFilesAndFolders) {

@@ -1,0 +1,38 @@
+#include "toolkit/qt/DeviceFolders.h"
+
+#include <QStandardPaths>
+#include <QString>
+
+#include <cstdlib>
+
+#ifndef OSTRANDER_BIN_TO_DATA
+#define OSTRANDER_BIN_TO_DATA "../share"
+#endif
+
+namespace ostrander {
+
+std::vector<DeviceFolderCandidate> DeviceFolderCandidates(const std::string& commandLine) {
+    std::vector<DeviceFolderCandidate> candidates;
+    candidates.push_back({"--devices", commandLine});
+    const char* variable = std::getenv("OSTRANDER_DEVICES");
+    candidates.push_back({"OSTRANDER_DEVICES", variable ? variable : ""});
+    const QString userData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!userData.isEmpty())
+        candidates.push_back({"user data folder", userData.toStdString() + "/ostrander/Devices"});
+    candidates.push_back(
+        {"installed", ProgramFolder() + "/" + OSTRANDER_BIN_TO_DATA + "/ostrander/Devices"});
+    candidates.push_back(DeviceFolderBesideProgram());
+    return candidates;
+}
+
+bool SetUpDeviceFolder(const std::string& commandLine, std::string& error) {
+    const DeviceFolderChoice choice = ChooseDeviceFolder(DeviceFolderCandidates(commandLine));
+    if (!commandLine.empty() && choice.origin != "--devices") {
+        error = "--devices " + commandLine + ": no such folder";
+        return false;
+    }
+    UseDeviceFolder(choice);
+    return true;
+}
+
+} // namespace ostrander
