@@ -110,6 +110,11 @@ private:
     void SetSetNameColour(int colour);
     void RedrawMirror();
     void SelectOnly(int row);
+    // The highlighted row of the pattern list; -1 when none.
+    int HighlightedRow() const;
+    // Detaches the frame, makes the preview mirror of the active mirror anew
+    // and shows the current voltages on it.
+    void RebuildPreview();
 
     Controls ui_;
     PatternBrowserSession session_;
