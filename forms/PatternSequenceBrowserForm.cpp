@@ -132,6 +132,7 @@ void TPatternSequenceBrowserForm::BuildControls() {
     panel->setContentsMargins(0, 0, 0, 0);
     ui_.MirrorDisplayFrame = new TMirrorDisplayFrame(ui_.MirrorDisplayPanel);
     panel->addWidget(ui_.MirrorDisplayFrame);
+    ui_.MirrorDisplayFrame->SetPatternForm(&libraryButton_);
 
     ui_.Splitter->setStretchFactor(0, 0);
     ui_.Splitter->setStretchFactor(1, 1);
@@ -220,6 +221,9 @@ std::optional<std::string> TPatternSequenceBrowserForm::RunOpenDialog() {
     if (!OpenDialogFileName.empty()) {
         request.initialFolder = ExtractFilePath(OpenDialogFileName);
         request.initialName = ExtractFileName(OpenDialogFileName);
+    } else {
+        // The sample sets live beside the mirror files.
+        request.initialFolder = DeviceFolder();
     }
     auto chosen = Dialogs::Instance().OpenFile(request);
     if (chosen)
@@ -451,6 +455,8 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     if (own != PatternClass::NoFileName) {
         request.initialFolder = ExtractFilePath(own);
         request.initialName = ExtractFileName(own);
+    } else {
+        request.initialFolder = DeviceFolder();
     }
     auto chosen = Dialogs::Instance().SaveFile(request);
     if (!chosen)

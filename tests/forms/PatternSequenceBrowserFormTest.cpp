@@ -556,3 +556,15 @@ TEST_F(BrowserTest, PatternLibraryButtonHandsOverTheMirrorAndShowsTheBrowser) {
     EXPECT_EQ(dialogs_.openRequests.size(), 1u);
     main.SetMirror(nullptr);
 }
+
+TEST_F(BrowserTest, TheBrowsersOwnPatternLibraryButtonOpensASetFromTheDeviceFolder) {
+    Open(mirror_.get()); // cancelled: no set
+    ASSERT_EQ(dialogs_.openRequests.size(), 1u);
+    EXPECT_EQ(fs::path(dialogs_.openRequests[0].initialFolder), fs::path(DeviceFolder()));
+
+    dialogs_.openAnswers.push_back(setFile_);
+    Click(form_->Ui().MirrorDisplayFrame->Ui().PatternEditButton);
+    ASSERT_EQ(dialogs_.openRequests.size(), 2u);
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt"}));
+    EXPECT_EQ(form_->GetActiveMirror(), mirror_.get()) << "the preview is not handed on";
+}
