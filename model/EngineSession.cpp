@@ -116,21 +116,13 @@ RunStart EngineSession::StartInfluenceRun() {
 }
 
 void EngineSession::ClearResults() {
-    MirrorClass* mirror = local_.Mirror;
+    MirrorClass* mirror = local_.Mirror.get();
     if (mirror && mirror->IsValid())
         mirror->SetAllChannels(kFloorVoltage);
-    if (local_.ActuatorVoltages)
-        std::fill(local_.ActuatorVoltages, local_.ActuatorVoltages + local_.ActuatorVoltageCount,
-                  0.0);
-    const auto rows = static_cast<int32_t>(data_.GridRows);
-    if (data_.Surface)
-        for (int32_t i = 0; i < rows; ++i)
-            std::fill(data_.Surface[i], data_.Surface[i] + rows, 0.0);
+    std::fill(local_.ActuatorVoltages.begin(), local_.ActuatorVoltages.end(), 0.0);
+    data_.Surface.Fill(0.0);
     data_.SurfaceMin = data_.SurfaceMax = 0.0;
-    if (data_.FarField && data_.FarFieldSize > 0) {
-        const auto size = static_cast<std::size_t>(data_.FarFieldSize) + 1;
-        std::fill(data_.FarField, data_.FarField + 2 * size * size, 0.0f);
-    }
+    std::fill(data_.FarField.begin(), data_.FarField.end(), 0.0f);
     local_.DisplaysValid = false;
     lastInputs_.reset();
     picturesCleared_ = true;
@@ -156,7 +148,7 @@ bool EngineSession::HasInfluenceRun(int32_t index) const {
         return false;
     if (IsRunning() || runPending_)
         return true;
-    return data_.InfluenceFunctions != nullptr && data_.IFMirrorInfo == local_.MirrorInfo &&
+    return !data_.InfluenceFunctions.empty() && data_.IFMirrorInfo == local_.MirrorInfo.get() &&
            data_.IFMirrorGeneration == local_.MirrorGeneration;
 }
 

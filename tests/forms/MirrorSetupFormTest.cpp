@@ -219,7 +219,7 @@ TEST_F(MirrorSetupFormTest, LoadingAnotherEntryDuringARunCancelsIt) {
     // 400 V, is clipped to the 350 V ceiling).
     EXPECT_EQ(session->TakeRestartedRun(), RunStart::Started);
     EXPECT_TRUE(host.IsRunTimerEnabled());
-    EXPECT_EQ(data.IFMirrorInfo, local.MirrorInfo);
+    EXPECT_EQ(data.IFMirrorInfo, local.MirrorInfo.get());
     EXPECT_DOUBLE_EQ(data.IFMaxVoltage, 350.0);
     RunToEnd();
     EXPECT_TRUE(local.DisplaysValid);
