@@ -370,6 +370,9 @@ void TOstranderForm::StressEditChanged() {
 
 void TOstranderForm::RunFEATimerTimer() {
     ShowSessionMessage(session_->Tick());
+    // The tick that ended a cancelled run started the newly loaded mirror's.
+    if (const std::optional<RunStart> restarted = session_->TakeRestartedRun())
+        ReportRunStart(*restarted, this);
 }
 
 void TOstranderForm::ApplicationIdle() {
@@ -397,6 +400,8 @@ void TOstranderForm::DrawPictures(unsigned pictures) {
     }
     if (pictures & kThreeDImage)
         DrawThreeDImage();
+    if (pictures & kFarFieldPictures)
+        DrawFarFieldPictures();
 }
 
 void TOstranderForm::Show(PaintBox* box) {

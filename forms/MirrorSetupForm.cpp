@@ -201,7 +201,9 @@ void TMirrorSetupForm::MirrorSelectionListBoxClick() {
 
 void TMirrorSetupForm::MirrorSelectionListBoxDblClick() {
     const int entry = EntryOfRow(MirrorSelectionListBox->currentRow());
-    if (entry < 0 || entry == Local.MirrorIndex)
+    // The loaded mirror is loaded again only when its influence functions
+    // are missing (a refused or cancelled run).
+    if (entry < 0 || Session.HasInfluenceRun(entry))
         return;
     LoadEntry(entry);
 }
@@ -275,19 +277,7 @@ MirrorSelection TMirrorSetupForm::LoadInfoFile(int entry, const std::string& inf
     if (Main.StressEdit)
         Main.StressEdit->SetValue(model.Stress_Pa * 1e-6);
 
-    const RunStart start = Session.StartInfluenceRun();
-    ShowSessionMessage(start);
-    if (Main.Host) {
-        Main.Host->ClearInformation();
-        // A refused run (the box told the user why) must not leave the
-        // information box asking the user to wait for it.
-        if (start == RunStart::Started || start == RunStart::CancelRequested) {
-            Main.Host->AddInformationLine("Calculating Influence Functions.");
-            Main.Host->AddInformationLine("Please wait.");
-        } else {
-            Main.Host->AddInformationLine(kNotCalculated);
-        }
-    }
+    ReportRunStart(Session.StartInfluenceRun(), Main.Host);
     return selection;
 }
 

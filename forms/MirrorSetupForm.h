@@ -5,6 +5,8 @@
 //
 // Created once at start-up and shown on demand (not modal); closing it only
 // hides it.
+#include "forms/SessionMessages.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -70,7 +72,7 @@ public:
     MirrorInfoClass* PreviewedMirrorInfo() const { return Preview; }
 
     // The information box after a load whose influence-function run did not start.
-    static constexpr const char* kNotCalculated = "Influence functions were not calculated.";
+    static constexpr const char* kNotCalculated = ostrander::kNotCalculated;
 
     // The details text of a mirror info, one string per line.
     static std::vector<std::string> DetailLines(const MirrorInfoClass* info);

@@ -22,6 +22,9 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <string>
+
 namespace ostrander {
 
 namespace {
@@ -129,6 +132,7 @@ void TPatternSequenceBrowserForm::BuildControls() {
     panel->setContentsMargins(0, 0, 0, 0);
     ui_.MirrorDisplayFrame = new TMirrorDisplayFrame(ui_.MirrorDisplayPanel);
     panel->addWidget(ui_.MirrorDisplayFrame);
+    ui_.MirrorDisplayFrame->SetPatternForm(&libraryButton_);
 
     ui_.Splitter->setStretchFactor(0, 0);
     ui_.Splitter->setStretchFactor(1, 1);
@@ -182,6 +186,25 @@ void TPatternSequenceBrowserForm::showEvent(QShowEvent* event) {
 
 void TPatternSequenceBrowserForm::SetActiveMirror(MirrorClass* mirror) {
     session_.SetActiveMirror(mirror);
+    // The preview follows a newly loaded mirror while the window is open.
+    if (isVisible() && session_.ActiveMirrorValid() && session_.GetPreviewMirror() != nullptr &&
+        session_.GetPreviewMirror()->GetFileName() != mirror->GetFileName())
+        RebuildPreview();
+}
+
+void TPatternSequenceBrowserForm::RebuildPreview() {
+    // A fresh preview mirror; the frame lets go of the old one first.
+    ui_.MirrorDisplayFrame->SetMirror(nullptr);
+    if (MirrorClass* preview = session_.RebuildPreviewMirror()) {
+        ui_.MirrorDisplayFrame->SetMirror(preview);
+        session_.ShowCurrentVoltagesOnPreview();
+        RedrawMirror();
+    }
+}
+
+int TPatternSequenceBrowserForm::HighlightedRow() const {
+    const auto selected = ui_.PatternListBox->selectedItems();
+    return selected.isEmpty() ? -1 : ui_.PatternListBox->row(selected.first());
 }
 
 void TPatternSequenceBrowserForm::ShowBrowser() {
@@ -198,6 +221,9 @@ std::optional<std::string> TPatternSequenceBrowserForm::RunOpenDialog() {
     if (!OpenDialogFileName.empty()) {
         request.initialFolder = ExtractFilePath(OpenDialogFileName);
         request.initialName = ExtractFileName(OpenDialogFileName);
+    } else {
+        // The sample sets live beside the mirror files.
+        request.initialFolder = DeviceFolder();
     }
     auto chosen = Dialogs::Instance().OpenFile(request);
     if (chosen)
@@ -271,13 +297,8 @@ void TPatternSequenceBrowserForm::FormShow() {
         ShowSetName();
     }
 
-    // A fresh preview mirror each showing; the frame lets go of the old one first.
-    ui_.MirrorDisplayFrame->SetMirror(nullptr);
-    if (MirrorClass* preview = session_.RebuildPreviewMirror()) {
-        ui_.MirrorDisplayFrame->SetMirror(preview);
-        session_.ShowCurrentVoltagesOnPreview();
-        RedrawMirror();
-    }
+    // A fresh preview mirror each showing, of the active mirror.
+    RebuildPreview();
 }
 
 void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
@@ -340,6 +361,17 @@ void TPatternSequenceBrowserForm::InsertBeforeButtonClick() {
 
 void TPatternSequenceBrowserForm::ReplaceButtonClick() {
     const std::string name = S(ui_.NewPatternNameEdit->text());
+    // The buttons act on the highlighted pattern, and only on it.
+    const int row = HighlightedRow();
+    if (ui_.PatternListBox->count() == 0) {
+        Dialogs::Instance().ShowMessage("Cannot replace when list is empty", "Can't do that");
+        return;
+    }
+    if (row < 0) {
+        Dialogs::Instance().ShowMessage("Select the pattern to replace.", "Replace Failed");
+        return;
+    }
+    session_.SetSelectedIndex(row);
     switch (session_.ReplacePattern(name)) {
     case PatternBrowserSession::Status::NoPatternSet:
         Dialogs::Instance().ShowMessage("Cannot replace when list is empty", "Can't do that");
@@ -350,12 +382,21 @@ void TPatternSequenceBrowserForm::ReplaceButtonClick() {
         Dialogs::Instance().ShowMessage("Cannot replace: duplicate name", "Replace Failed");
         return;
     }
-    const int row = std::min(session_.GetSelectedIndex(), ui_.PatternListBox->count());
-    ui_.PatternListBox->insertItem(row, Q(name));
-    delete ui_.PatternListBox->takeItem(row + 1);
+    ui_.PatternListBox->item(row)->setText(Q(name));
+    SelectOnly(row);
 }
 
 void TPatternSequenceBrowserForm::DeleteButtonClick() {
+    const int row = HighlightedRow();
+    if (ui_.PatternListBox->count() == 0) {
+        Dialogs::Instance().ShowMessage("Cannot delete when list is empty", "Can't do that");
+        return;
+    }
+    if (row < 0) {
+        Dialogs::Instance().ShowMessage("Select the pattern to delete.", "Delete Failed");
+        return;
+    }
+    session_.SetSelectedIndex(row);
     switch (session_.DeletePattern()) {
     case PatternBrowserSession::Status::NoPatternSet:
         Dialogs::Instance().ShowMessage("Cannot delete when list is empty", "Can't do that");
@@ -366,16 +407,31 @@ void TPatternSequenceBrowserForm::DeleteButtonClick() {
         Dialogs::Instance().ShowMessage("Item not in list.", "Delete Failed");
         return;
     }
-    const int index = session_.GetSelectedIndex();
-    delete ui_.PatternListBox->takeItem(index);
-    ui_.PatternListBox->clearSelection();
-    if (index > 1)
-        SelectOnly(index - 1);
+    delete ui_.PatternListBox->takeItem(row);
+    // The highlight goes to the pattern above (the first one when the top
+    // one went), and the buttons act on it from now on.
+    const int next = std::min(std::max(row - 1, 0), ui_.PatternListBox->count() - 1);
+    SelectOnly(next);
+    if (next >= 0)
+        session_.SetSelectedIndex(next);
 }
 
 void TPatternSequenceBrowserForm::UpdateMirrorButtonClick() {
-    if (session_.SendToActiveMirror() == PatternBrowserSession::Status::NoActiveMirror)
+    switch (session_.SendToActiveMirror()) {
+    case PatternBrowserSession::Status::NoActiveMirror:
         Dialogs::Instance().ShowMessage("No mirror is loaded.", "Set Mirror Voltages");
+        break;
+    case PatternBrowserSession::Status::DoesNotFit:
+        Dialogs::Instance().ShowMessage(
+            "The pattern has " + std::to_string(session_.GetPatternSet()->GetVoltageCount()) +
+                " voltages, the loaded mirror " +
+                std::to_string(session_.GetActiveMirror()->GetModelActuators()) +
+                " actuators: it was made for another mirror.  No voltage was set.",
+            "Set Mirror Voltages");
+        break;
+    default:
+        break;
+    }
 }
 
 void TPatternSequenceBrowserForm::GrabMirrorButtonClick() {
@@ -399,6 +455,8 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     if (own != PatternClass::NoFileName) {
         request.initialFolder = ExtractFilePath(own);
         request.initialName = ExtractFileName(own);
+    } else {
+        request.initialFolder = DeviceFolder();
     }
     auto chosen = Dialogs::Instance().SaveFile(request);
     if (!chosen)

@@ -110,9 +110,27 @@ private:
     void SetSetNameColour(int colour);
     void RedrawMirror();
     void SelectOnly(int row);
+    // The highlighted row of the pattern list; -1 when none.
+    int HighlightedRow() const;
+    // Detaches the frame, makes the preview mirror of the active mirror anew
+    // and shows the current voltages on it.
+    void RebuildPreview();
+
+    // The "Pattern Library" button of the browser's own map opens a set, as
+    // Browse does; the map's preview mirror is not handed on.
+    class LibraryButton : public PatternBrowserInterface {
+    public:
+        explicit LibraryButton(TPatternSequenceBrowserForm& form) : form_(form) {}
+        void SetActiveMirror(MirrorClass*) override {}
+        void ShowBrowser() override { form_.PatternFileBrowseButtonClick(); }
+
+    private:
+        TPatternSequenceBrowserForm& form_;
+    };
 
     Controls ui_;
     PatternBrowserSession session_;
+    LibraryButton libraryButton_{*this};
     std::string OpenDialogFileName; // what the open dialog last returned
     std::string ShownFileName;      // what the file-name box last showed
     bool OpenedFromMirrorDisplay = false;

@@ -43,6 +43,21 @@ void ShowSessionMessage(RunTick status) {
     Show(SessionMessageText(status));
 }
 
+void ReportRunStart(RunStart status, ModelHost* host) {
+    ShowSessionMessage(status);
+    if (!host)
+        return;
+    host->ClearInformation();
+    // A refused run (the box told the user why) must not leave the
+    // information box asking the user to wait for it.
+    if (status == RunStart::Started || status == RunStart::CancelRequested) {
+        host->AddInformationLine("Calculating Influence Functions.");
+        host->AddInformationLine("Please wait.");
+    } else {
+        host->AddInformationLine(kNotCalculated);
+    }
+}
+
 void ShowSessionMessages(const RecalculationResult& result) {
     if (result.parameterChanged)
         Show("You changed a mirror parameter.  These influence functions may not be valid.");

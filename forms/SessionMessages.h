@@ -2,12 +2,14 @@
 // The message boxes the windows show for the engine session's statuses: the
 // texts and the caption the program has always shown.
 #include "model/EngineSession.h"
+#include "model/ModelHost.h"
 
 #include <string>
 
 namespace ostrander {
 
 inline constexpr char kSessionMessageCaption[] = "Ostrander";
+inline constexpr char kNotCalculated[] = "Influence functions were not calculated.";
 
 // The text of the box for a status; empty when the program shows none.
 std::string SessionMessageText(RunStart status);
@@ -16,6 +18,10 @@ std::string SessionMessageText(RunTick status);
 // Shows the box for a status, if the program shows one (modal).
 void ShowSessionMessage(RunStart status);
 void ShowSessionMessage(RunTick status);
+// A run start as the user sees it: its box, then the information box says
+// that the run goes or that the influence functions were not calculated.
+void ReportRunStart(RunStart status, ModelHost* host);
+
 // The boxes of a recalculation, in the order the steps ran: a changed mirror
 // parameter (synthesis), then a missing surface (far field).
 void ShowSessionMessages(const RecalculationResult& result);

@@ -96,16 +96,60 @@ RunStart EngineSession::StartInfluenceRun() {
     MirrorClass* mirror = local_.Mirror.get();
     if (!mirror || !mirror->IsValid() || !local_.MirrorInfo)
         return RunStart::NoMirror;
+    if (IsRunning()) {
+        // The running run stops on the next tick, which then starts this one;
+        // actuator 1 is set then, after the old run has put its voltages back.
+        data_.IFCancelRequested = true;
+        runPending_ = true;
+        return RunStart::CancelRequested;
+    }
+    runPending_ = false;
     engine_->PrepareGrid();
     mirror->SetVoltage(1, mirror->GetLimitVoltage());
     // The engine's copy holds what the mirror took (its rules may clip it).
     if (local_.ActuatorVoltageCount > 0)
         local_.ActuatorVoltages[0] = mirror->GetVoltage(1);
-    return engine_->CalculateInfluenceFunctions();
+    const RunStart start = engine_->CalculateInfluenceFunctions();
+    if (start != RunStart::Started && start != RunStart::CancelRequested)
+        ClearResults();
+    return start;
+}
+
+void EngineSession::ClearResults() {
+    MirrorClass* mirror = local_.Mirror.get();
+    if (mirror && mirror->IsValid())
+        mirror->SetAllChannels(kFloorVoltage);
+    std::fill(local_.ActuatorVoltages.begin(), local_.ActuatorVoltages.end(), 0.0);
+    data_.Surface.Fill(0.0);
+    data_.SurfaceMin = data_.SurfaceMax = 0.0;
+    std::fill(data_.FarField.begin(), data_.FarField.end(), 0.0f);
+    local_.DisplaysValid = false;
+    lastInputs_.reset();
+    picturesCleared_ = true;
 }
 
 RunTick EngineSession::Tick() {
-    return engine_->InfluenceFunctionStep();
+    const RunTick tick = engine_->InfluenceFunctionStep();
+    if (tick == RunTick::Cancelled && runPending_) {
+        runPending_ = false;
+        restarted_ = StartInfluenceRun();
+    }
+    return tick;
+}
+
+std::optional<RunStart> EngineSession::TakeRestartedRun() {
+    std::optional<RunStart> start = restarted_;
+    restarted_.reset();
+    return start;
+}
+
+bool EngineSession::HasInfluenceRun(int32_t index) const {
+    if (index < 0 || index != local_.MirrorIndex)
+        return false;
+    if (IsRunning() || runPending_)
+        return true;
+    return !data_.InfluenceFunctions.empty() && data_.IFMirrorInfo == local_.MirrorInfo.get() &&
+           data_.IFMirrorGeneration == local_.MirrorGeneration;
 }
 
 bool EngineSession::IsRunning() const {
@@ -166,6 +210,10 @@ IdlePassResult EngineSession::IdlePass() {
     if (lastInputs_ && inputs == *lastInputs_)
         return result;
     result.pictures = kMirrorMap;
+    if (picturesCleared_) {
+        picturesCleared_ = false;
+        result.pictures |= kResultPictures | kFarFieldPictures;
+    }
     if (local_.DisplaysValid) {
         result.recalculated = true;
         result.recalculation = Recalculate();

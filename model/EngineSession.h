@@ -60,8 +60,9 @@ enum class Recalculation {
 };
 
 // Pictures the caller draws after an operation, as a set of flags. The
-// far-field image and plot are not among them: the far-field step draws them
-// through the host as it computes them.
+// far-field image and plot are drawn by the far-field step through the host
+// as it computes them; they are among the flags only after the session
+// cleared the results (a refused run), when nothing else redraws them.
 enum Picture : unsigned {
     kNoPictures = 0,
     kMirrorMap = 1u << 0,
@@ -69,6 +70,7 @@ enum Picture : unsigned {
     kInterferogram = 1u << 2,
     kThreeDImage = 1u << 3,
     kResultPictures = kSurfaceImage | kInterferogram | kThreeDImage,
+    kFarFieldPictures = 1u << 4,
 };
 
 struct RecalculationResult {
@@ -130,10 +132,20 @@ public:
     MirrorSelection SelectMirror(int32_t index, const std::string& infoFile);
     // Starts the run as loading a mirror does: the grid is prepared and
     // actuator 1 set to the mirror's limit voltage, which (as the largest
-    // voltage) becomes the run voltage.
+    // voltage) becomes the run voltage. While a run goes, the call asks it to
+    // stop (CancelRequested) and the run of the selected mirror starts on
+    // the tick that ends the old one. A refused run clears the results (flat
+    // surface, empty far field: the pictures show nothing) and sets every
+    // channel to the 0.1 V floor; the next idle pass redraws every picture.
     RunStart StartInfluenceRun();
-    // One tick of the run timer.
+    // One tick of the run timer. When the tick ends a run that a new start
+    // asked to stop, the new run is started; TakeRestartedRun tells how.
     RunTick Tick();
+    std::optional<RunStart> TakeRestartedRun();
+    // The selected mirror (index of the device list) has its influence
+    // functions, or a run to compute them is going or waiting: loading it
+    // again has nothing to do.
+    bool HasInfluenceRun(int32_t index) const;
     // Ticks back to back until the run stops; progress(done, total) after
     // each tick. Finished, Cancelled, or Idle when no run was going.
     RunTick RunToEnd(const std::function<void(int done, int total)>& progress = {});
@@ -194,6 +206,11 @@ private:
     std::unique_ptr<DMModelMain> engine_;
     std::unique_ptr<MembraneModel> model_;
     std::optional<ResultInputs> lastInputs_; // empty: the next pass recomputes
+    // Sets the floor on every channel and flattens the surface and far field.
+    void ClearResults();
+    bool runPending_ = false;    // a start waits for the running run to stop
+    std::optional<RunStart> restarted_;
+    bool picturesCleared_ = false; // the next idle pass redraws every picture
 };
 
 } // namespace ostrander

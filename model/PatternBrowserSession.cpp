@@ -45,6 +45,7 @@ PatternBrowserSession::ShowSet(const std::optional<std::string>& chosenFile,
     if (PatternSet->IsValid()) {
         FileLoaded = true;
         CurrentVoltages = PatternSet->GetPatternVoltages(0);
+        PreviewFromSet = true;
         return ShowOutcome::Valid;
     }
     PatternSet->SetPatternSetName("Default Pattern");
@@ -54,7 +55,7 @@ PatternBrowserSession::ShowSet(const std::optional<std::string>& chosenFile,
 
 MirrorClass* PatternBrowserSession::RebuildPreviewMirror() {
     PreviewMirror.reset();
-    if (MirrorFileName.empty() && ActiveMirrorValid())
+    if (ActiveMirrorValid())
         MirrorFileName = ActiveMirror->GetFileName();
     PreviewMirror = std::make_unique<MirrorClass>(MirrorFileName);
     if (!PreviewMirrorValid())
@@ -68,6 +69,7 @@ void PatternBrowserSession::ShowCurrentVoltagesOnPreview() {
         CurrentVoltages = std::make_unique<VoltageListClass>();
         if (ActiveMirrorValid())
             ActiveMirror->ReadVoltages(*CurrentVoltages);
+        PreviewFromSet = false;
     }
     ApplyCurrentToPreview();
 }
@@ -81,6 +83,7 @@ PatternBrowserSession::OpenResult PatternBrowserSession::OpenSet(const std::stri
         FileLoaded = true;
         if (PatternSet->GetPatternCount() > 0) {
             CurrentVoltages = PatternSet->GetPatternVoltages(0);
+            PreviewFromSet = true;
             result.previewChanged = ApplyCurrentToPreview();
         }
     } else if (ActiveMirrorValid()) {
@@ -108,6 +111,7 @@ PatternBrowserSession::Status PatternBrowserSession::LoadZernikeSet() {
     SelectedIndex = 0;
     if (PatternSet->GetPatternCount() > 0) {
         CurrentVoltages = PatternSet->GetPatternVoltages(0);
+        PreviewFromSet = true;
         ApplyCurrentToPreview();
     }
     return Status::Done;
@@ -121,6 +125,7 @@ bool PatternBrowserSession::SelectPattern(int index) {
     if (voltages == nullptr)
         return false;
     PreviewMirror->ApplyVoltageList(voltages.get(), 0);
+    PreviewFromSet = true;
     return true;
 }
 
@@ -160,6 +165,11 @@ PatternBrowserSession::Status PatternBrowserSession::SendToActiveMirror() {
         return Status::NoActiveMirror;
     if (CurrentVoltages == nullptr)
         return Status::NothingToSend;
+    // A pattern made for another mirror would set some channels and leave
+    // the rest: it is not sent at all.
+    if (PreviewFromSet && PatternSet != nullptr &&
+        PatternSet->GetVoltageCount() != ActiveMirror->GetModelActuators())
+        return Status::DoesNotFit;
     CaptureCurrentVoltages();
     ActiveMirror->ApplyVoltageListAndSend(CurrentVoltages.get(), 0);
     return Status::Done;
@@ -170,6 +180,7 @@ PatternBrowserSession::Status PatternBrowserSession::GrabActiveMirror() {
         return Status::NoActiveMirror;
     CurrentVoltages = std::make_unique<VoltageListClass>();
     ActiveMirror->ReadVoltages(*CurrentVoltages);
+    PreviewFromSet = false;
     ApplyCurrentToPreview();
     return Status::Done;
 }

@@ -28,6 +28,8 @@ public:
         NoActiveMirror, // an operation that needs a valid active mirror
         NoZernikeSet,   // the active mirror has no usable Zernike set
         NothingToSend,  // "set mirror voltages" before any voltages were taken
+        DoesNotFit,     // the pattern's voltage count is not the active mirror's actuator count
+        NoPattern,      // no pattern is chosen for the operation
         WriteFailed,
     };
 
@@ -52,6 +54,8 @@ public:
     MirrorClass* GetPreviewMirror() const { return PreviewMirror.get(); }
     const VoltageListClass* GetCurrentVoltages() const { return CurrentVoltages.get(); }
     int GetSelectedIndex() const { return SelectedIndex; }
+    // The pattern the buttons act on, without touching the preview.
+    void SetSelectedIndex(int index) { SelectedIndex = index; }
     // A valid pattern set has been shown (later showings reuse it).
     bool IsFileLoaded() const { return FileLoaded; }
     // The file last chosen with Browse.
@@ -68,8 +72,8 @@ public:
                         const std::string& dialogFileName);
     // Showing the window, the mirror part: the old preview mirror is
     // destroyed (detach every view of it first) and a new one made from the
-    // file of the first valid active mirror seen. The new one when valid, its
-    // output held; else null.
+    // file of the active mirror (the last valid one seen). The new one when
+    // valid, its output held; else null.
     MirrorClass* RebuildPreviewMirror();
     // The current voltages (the active mirror's when there are none yet)
     // onto the preview mirror.
@@ -100,7 +104,8 @@ public:
     // names the pattern that moved up into its place.
     Status DeletePattern();
     // Sends the preview mirror's voltages (captured as the current voltages)
-    // to the active mirror.
+    // to the active mirror. A pattern of the set whose voltage count is not
+    // the active mirror's actuator count is refused (DoesNotFit), nothing sent.
     Status SendToActiveMirror();
     // The active mirror's voltages become the current voltages and go onto
     // the preview mirror.
@@ -125,6 +130,8 @@ private:
     std::unique_ptr<VoltageListClass> CurrentVoltages;
     int SelectedIndex = 0;
     bool FileLoaded = false;
+    // The preview shows a pattern of the set (not the active mirror's voltages).
+    bool PreviewFromSet = false;
 };
 
 } // namespace ostrander

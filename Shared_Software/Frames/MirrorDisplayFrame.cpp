@@ -1,5 +1,6 @@
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 
+#include "Shared_Software/Frames/EditFrameRules.h"
 #include "Shared_Software/Frames/FloatBarFrame.h"
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
@@ -20,6 +21,8 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace ostrander {
 
@@ -280,6 +283,10 @@ bool TMirrorDisplayFrame::PaintMap() {
 
 bool TMirrorDisplayFrame::Refresh() {
     const bool result = PaintMap();
+    // The voltage box follows what the mirror holds (others set voltages
+    // too: a pattern, the floor rule), unless the user is typing in it.
+    if (HasValidMirror() && ui_.VoltageFloatBar->EditColour() != PendingEditColour)
+        ui_.VoltageFloatBar->SetValue(Mirror->GetVoltage(CurrentChannel));
     ShowBoxes();
     return result;
 }
@@ -324,6 +331,9 @@ void TMirrorDisplayFrame::UpdateLimits() {
     const bool surface = current && current->Channel == Mirror->GetSurfaceChannel();
     ui_.VoltageFloatBar->SetMinimum(0);
     ui_.VoltageFloatBar->SetMaximum(surface ? limit : highest);
+    // Values chosen for an earlier mirror are brought within this one's limits.
+    ui_.SetAllFloatEdit->SetValue(std::clamp(ui_.SetAllFloatEdit->GetValue(), 0.0, limit));
+    ui_.StepSizeFloatEdit->SetValue(std::clamp(ui_.StepSizeFloatEdit->GetValue(), 0.0, highest));
 }
 
 void TMirrorDisplayFrame::ApplyStep(double step) {

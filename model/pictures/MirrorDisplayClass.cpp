@@ -82,6 +82,9 @@ ActuatorDisplayClass* MirrorDisplayClass::FindNearest(int x, int y) const {
     ActuatorDisplayClass* best = nullptr;
     double bestDistance = 0;
     for (ActuatorDisplayClass* a = ListOfActuators.first; a; a = a->next) {
+        // Auxiliary actuators are drawn in their own box, not on the map.
+        if (a->IsAuxiliary())
+            continue;
         const double d = a->DistanceTo(x, y);
         if (!best || d < bestDistance) {
             best = a;

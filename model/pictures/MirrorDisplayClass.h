@@ -34,8 +34,9 @@ public:
     void Layout(const DMInfoClass* model, double lowest, double highest);
     // Paints every actuator, after the background and outline when asked.
     void Paint(bool background);
-    // The actuator whose centre is nearest to (x, y), auxiliary ones (centre
-    // 0, 0) included; the earlier entry wins a tie; null for an empty map.
+    // The actuator drawn on the map whose centre is nearest to (x, y) (the
+    // auxiliary ones are drawn in their own box); the earlier entry wins a
+    // tie; null when the map shows none.
     ActuatorDisplayClass* FindNearest(int x, int y) const;
     // The auxiliary actuator whose bar's row lies under (x, y) in the
     // auxiliary box, or null.

@@ -13,6 +13,8 @@
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
+#include "model/pictures/PictureCommon.h"
+#include "toolkit/qt/ImageCanvas.h"
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
@@ -277,6 +279,95 @@ TEST_F(OstranderFormTest, TheIdleTimerRunsPassesWithoutBlocking) {
     EXPECT_TRUE(program_test::WaitFor(
         [&] { return local.VoltagesAtFloor && Colours(form->TwoDimensionalDisplayFrame) > 2; }));
     form->StopIdleHandler();
+}
+
+// Loading another mirror while a run goes cancels it; the tick that ends it
+// starts the new mirror's run, which finishes with the new mirror's results.
+TEST_F(OstranderFormTest, ALoadDuringARunCancelsItAndThenRunsTheNewMirror) {
+    MirrorFile other;
+    other.deviceName = "Other";
+    other.limitVoltage = 120;
+    WriteDevice("zz.ini", MirrorText(other));
+    form.reset();
+    ProgramWindows windows = MakeProgramWindows(data, local);
+    form = std::move(windows.OstranderForm);
+    setup = windows.MirrorSetupForm;
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    setup->MirrorSelectionListBox->setCurrentRow(0);
+    setup->LoadButtonClick();
+    form->RunFEATimerTimer();
+    form->RunFEATimerTimer();
+    ASSERT_EQ(setup->MirrorSelectionListBox->item(1)->text(), "Other");
+    setup->MirrorSelectionListBox->setCurrentRow(1);
+    setup->LoadButtonClick();
+    EXPECT_EQ(InformationLines(*form),
+              (std::vector<std::string>{"Calculating Influence Functions.", "Please wait."}));
+
+    form->RunFEATimerTimer();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Cancelled Influence Functions...");
+    // The new run goes, with the new mirror's limit as its voltage.
+    ASSERT_TRUE(form->IsRunTimerEnabled());
+    EXPECT_DOUBLE_EQ(data.IFMaxVoltage, 120.0);
+    for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
+        form->RunFEATimerTimer();
+    EXPECT_TRUE(local.DisplaysValid);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Other");
+    ASSERT_FALSE(InformationLines(*form).empty());
+    EXPECT_EQ(InformationLines(*form)[0], "Finished calculating Influence Functions.");
+
+    // A click is followed by the new mirror's pictures.
+    MirrorDisplayClass* map = form->MainMirrorDisplay->GetDisplay();
+    QTest::mouseClick(form->MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
+                      QPoint(map->Centre.x, map->Centre.y));
+    form->ApplicationIdle();
+    EXPECT_GT(Colours(form->TwoDimensionalDisplayFrame), 2);
+}
+
+// A run the engine refuses leaves no earlier mirror's results on show and no
+// channel above the floor; loading the mirror again tries the run again.
+TEST_F(OstranderFormTest, ARefusedRunClearsThePicturesAndPutsEveryChannelAtTheFloor) {
+    MirrorFile ring;
+    ring.deviceName = "Ring";
+    std::string text = MirrorText(ring);
+    const std::string round = "ActuatorType_circ_rect_ring=0";
+    text.replace(text.find(round), round.size(), "ActuatorType_circ_rect_ring=2");
+    WriteDevice("zz.ini", text); // ring pads: the engine refuses the run
+    form.reset();
+    ProgramWindows windows = MakeProgramWindows(data, local);
+    form = std::move(windows.OstranderForm);
+    setup = windows.MirrorSetupForm;
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    LoadAndRun();
+    local.Mirror->SetVoltage(1, 140.0);
+    form->ApplicationIdle();
+    form->DrawFarFieldPictures();
+    PaintBox* boxes[] = {form->ThreeDimensionalImageDisplay, form->TwoDimensionalDisplayFrame,
+                         form->InterferogramDisplayFrame, form->FarFieldDisplayFrame,
+                         form->FarFieldPlotDisplay};
+    for (PaintBox* box : boxes)
+        ASSERT_GT(Colours(box), 2);
+
+    ASSERT_EQ(setup->MirrorSelectionListBox->item(1)->text(), "Ring");
+    setup->MirrorSelectionListBox->setCurrentRow(1);
+    setup->LoadButtonClick();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Not ready for ring actuators yet.");
+    form->ApplicationIdle();
+    for (int k = 1; k <= 7; ++k)
+        EXPECT_DOUBLE_EQ(local.Mirror->GetVoltage(k), 0.1) << k;
+    for (PaintBox* box : boxes) {
+        ImageCanvas expected(box->Canvas().Image().width(), box->Canvas().Image().height());
+        DrawNothingToDisplay(expected);
+        EXPECT_EQ(box->Canvas().Image(), expected.Image())
+            << box->parentWidget()->metaObject()->className();
+    }
+
+    // The selected mirror has no influence functions: Load tries again.
+    setup->LoadButtonClick();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
 // Every shipped mirror, loaded one after the other through the setup window:

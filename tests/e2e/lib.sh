@@ -8,7 +8,7 @@
 #   e2e_wait_window NAME [SECS]    print the id of the window whose caption is NAME
 #   e2e_screenshot FILE            save the whole screen as PNG
 #   e2e_click WINDOW X Y [BUTTON]  click at (X, Y) inside a window (1 left, 2 middle, 3 right)
-#   e2e_key WINDOW KEYS...         send keys (xdotool names: Return, ctrl+s) to a window
+#   e2e_key WINDOW KEYS...         press and release keys (xdotool names: Return, ctrl+s) in a window
 #   e2e_close_program [SECS]       ask the program to close its windows, wait for it to
 #                                  end; returns its exit status (124 when it hung)
 
@@ -107,9 +107,16 @@ e2e_click() {
 }
 
 e2e_key() {
-    local window=$1
+    local window=$1 key
     shift
-    xdotool key --window "$window" "$@"
+    # Each key is pressed and released as two events: a key sent in one go
+    # to a window can stay down in Xvfb, and its repeat then closes every
+    # message box as it opens. The release is also sent to the server itself.
+    for key in "$@"; do
+        xdotool keydown --window "$window" "$key" || return 1
+        xdotool keyup --window "$window" "$key" || return 1
+        xdotool keyup "$key" 2>/dev/null
+    done
 }
 
 e2e_close_program() {

@@ -214,9 +214,18 @@ TEST_F(MirrorSetupFormTest, LoadingAnotherEntryDuringARunCancelsIt) {
     EXPECT_EQ(host.information,
               (std::vector<std::string>{"Calculating Influence Functions.", "Please wait."}));
     EXPECT_EQ(session->Tick(), RunTick::Cancelled);
-    EXPECT_FALSE(host.IsRunTimerEnabled());
-    EXPECT_TRUE(data.InfluenceFunctions.empty());
     EXPECT_FALSE(local.DisplaysValid);
+    // The cancel took effect; the same tick started Delta's run (its limit,
+    // 400 V, is clipped to the 350 V ceiling).
+    EXPECT_EQ(session->TakeRestartedRun(), RunStart::Started);
+    EXPECT_TRUE(host.IsRunTimerEnabled());
+    EXPECT_EQ(data.IFMirrorInfo, local.MirrorInfo.get());
+    EXPECT_DOUBLE_EQ(data.IFMaxVoltage, 350.0);
+    RunToEnd();
+    EXPECT_TRUE(local.DisplaysValid);
+    // Delta has its influence functions now: loading it again does nothing.
+    DoubleClickRow(1);
+    EXPECT_FALSE(host.IsRunTimerEnabled());
 }
 
 TEST_F(MirrorSetupFormTest, ARefusedRunIsToldInABoxAndTheInformationBoxSaysSo) {

@@ -324,32 +324,88 @@ TEST_F(BrowserTest, ReplaceRenamesTheSelectedPatternOrReportsWhy) {
     Click(form_->Ui().ReplaceButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"Cannot replace: duplicate name", "Replace Failed"}}));
     EXPECT_EQ(Names(), ListItems());
+
+    form_->Ui().PatternListBox->clearSelection();
+    Click(form_->Ui().ReplaceButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Select the pattern to replace.", "Replace Failed"}}));
 }
 
-TEST_F(BrowserTest, DeleteSelectsThePreviousItemAboveIndexOne) {
+TEST_F(BrowserTest, DeleteRemovesTheHighlightedPatternAndHighlightsTheOneAbove) {
     Open(mirror_.get()); // cancelled: no set
     Click(form_->Ui().DeleteButton);
     EXPECT_EQ(TakeMessages(), (Messages{{"Cannot delete when list is empty", "Can't do that"}}));
 
     dialogs_.openAnswers.push_back(setFile_);
     Click(form_->Ui().PatternFileBrowseButton);
+    Click(form_->Ui().DeleteButton); // nothing highlighted yet
+    EXPECT_EQ(TakeMessages(), (Messages{{"Select the pattern to delete.", "Delete Failed"}}));
+    EXPECT_EQ(Names().size(), 4u);
+
     ClickRow(3);
     Click(form_->Ui().DeleteButton);
     EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2"}));
     EXPECT_EQ(SelectedRows(), std::vector<int>{2});
+    // Each further delete removes what is highlighted.
+    Click(form_->Ui().DeleteButton);
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1"}));
+    EXPECT_EQ(SelectedRows(), std::vector<int>{1});
+    ClickRow(0);
+    Click(form_->Ui().DeleteButton);
+    EXPECT_EQ(ListItems(), std::vector<std::string>{"Step 1"});
+    EXPECT_EQ(SelectedRows(), std::vector<int>{0});
+    Click(form_->Ui().DeleteButton);
+    EXPECT_TRUE(ListItems().empty());
+    EXPECT_TRUE(Names().empty());
+    Click(form_->Ui().DeleteButton);
+    EXPECT_EQ(TakeMessages(), (Messages{{"Cannot delete when list is empty", "Can't do that"}}));
+}
 
+TEST_F(BrowserTest, AfterReplaceTheHighlightStaysAndDeleteRemovesTheReplacedPattern) {
+    OpenWith(setFile_);
     ClickRow(1);
+    form_->Ui().NewPatternNameEdit->setText("Step one");
+    Click(form_->Ui().ReplaceButton);
+    EXPECT_EQ(SelectedRows(), std::vector<int>{1});
     Click(form_->Ui().DeleteButton);
-    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 2"}));
-    EXPECT_TRUE(SelectedRows().empty());
-    // The selected index stays: a second delete removes the pattern that
-    // moved up into it.
-    Click(form_->Ui().DeleteButton);
-    EXPECT_EQ(ListItems(), std::vector<std::string>{"Flat"});
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 2", "Tilt"}));
     EXPECT_EQ(Names(), ListItems());
-    Click(form_->Ui().DeleteButton);
-    EXPECT_EQ(TakeMessages(), (Messages{{"Item not in list.", "Delete Failed"}}));
-    EXPECT_EQ(Names(), std::vector<std::string>{"Flat"});
+    EXPECT_TRUE(TakeMessages().empty());
+}
+
+// A mirror of seven pads, loaded while the browser shows the four-pad set.
+TEST_F(BrowserTest, APatternForAnotherMirrorIsRefusedAndThePreviewFollowsTheLoadedMirror) {
+    OpenWith(setFile_);
+    ClickRow(3);
+    std::string seven = MirrorText;
+    seven.replace(seven.find("Actuators=4"), 11, "Actuators=5");
+    seven += "[A4]\nIndex=4\nX=0.0\nY=0.003\nDpad_m=0.002\n";
+    std::ofstream(root_ / "Devices" / "five.ini") << seven;
+    MirrorClass five(std::string(DeviceFolderRelative) + "five.ini");
+    ASSERT_TRUE(five.IsValid());
+    ASSERT_EQ(five.GetModelActuators(), 5);
+    SetMirrorVolts(&five, {1, 2, 3, 4});
+
+    form_->SetActiveMirror(&five);
+    ASSERT_NE(form_->GetPreviewMirror(), nullptr);
+    EXPECT_EQ(form_->GetPreviewMirror()->GetModelActuators(), 5);
+    EXPECT_EQ(form_->Ui().MirrorDisplayFrame->GetMirror(), form_->GetPreviewMirror());
+
+    ClickRow(2);
+    Click(form_->Ui().UpdateMirrorButton);
+    const Messages shown = TakeMessages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].second, "Set Mirror Voltages");
+    EXPECT_NE(shown[0].first.find("4 voltages"), std::string::npos) << shown[0].first;
+    EXPECT_NE(shown[0].first.find("5 actuators"), std::string::npos) << shown[0].first;
+    EXPECT_EQ(MirrorVolts(&five), (Volts{1, 2, 3, 4}));
+    EXPECT_EQ(five.GetVoltage(5), 0.0);
+
+    // Voltages taken from the loaded mirror fit it and are sent.
+    Click(form_->Ui().GrabMirrorButton);
+    Click(form_->Ui().UpdateMirrorButton);
+    EXPECT_TRUE(TakeMessages().empty());
+    form_->SetActiveMirror(nullptr);
+    form_.reset();
 }
 
 TEST_F(BrowserTest, SetAndGetMirrorVoltagesMoveVoltagesBetweenPreviewAndLiveMirror) {
@@ -499,4 +555,16 @@ TEST_F(BrowserTest, PatternLibraryButtonHandsOverTheMirrorAndShowsTheBrowser) {
     Click(main.Ui().PatternEditButton);
     EXPECT_EQ(dialogs_.openRequests.size(), 1u);
     main.SetMirror(nullptr);
+}
+
+TEST_F(BrowserTest, TheBrowsersOwnPatternLibraryButtonOpensASetFromTheDeviceFolder) {
+    Open(mirror_.get()); // cancelled: no set
+    ASSERT_EQ(dialogs_.openRequests.size(), 1u);
+    EXPECT_EQ(fs::path(dialogs_.openRequests[0].initialFolder), fs::path(DeviceFolder()));
+
+    dialogs_.openAnswers.push_back(setFile_);
+    Click(form_->Ui().MirrorDisplayFrame->Ui().PatternEditButton);
+    ASSERT_EQ(dialogs_.openRequests.size(), 2u);
+    EXPECT_EQ(ListItems(), (std::vector<std::string>{"Flat", "Step 1", "Step 2", "Tilt"}));
+    EXPECT_EQ(form_->GetActiveMirror(), mirror_.get()) << "the preview is not handed on";
 }

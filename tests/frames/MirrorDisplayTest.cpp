@@ -134,6 +134,13 @@ TEST_F(MirrorFrame, AuxiliaryClickPicksTheBarUnderTheMouse) {
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(4), 10);
     QTest::mouseClick(frame.Ui().AuxilaryPaintBox, Qt::LeftButton, {}, QPoint(15, 100));
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(4) + mirror->GetVoltage(5), 20) << "no bar there";
+
+    // A click in the empty corner of the map goes to the nearest pad drawn
+    // there, never to an auxiliary one (whose centre is that corner).
+    QTest::mouseClick(frame.Ui().MirrorPaintBox, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(4), 10);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(5), 10);
+    EXPECT_DOUBLE_EQ(mirror->GetVoltage(1), 10);
 }
 
 TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
@@ -200,6 +207,36 @@ TEST_F(MirrorFrame, ControlPanelSetsAllZeroesAllStepsAndSlides) {
     frame.Ui().HideControlButton->trigger();
     EXPECT_FALSE(frame.Ui().ControlPanel->isVisible());
     EXPECT_FALSE(frame.Ui().ShowControlButton->isChecked());
+}
+
+TEST_F(MirrorFrame, TheBoxesShowWhatTheMirrorHoldsWithinTheLoadedMirrorsLimits) {
+    Attach(HexPads37());
+    frame.Ui().ShowControlButton->trigger();
+    Enter(frame.Ui().SetAllFloatEdit, "180");
+    Enter(frame.Ui().StepSizeFloatEdit, "190");
+    ASSERT_DOUBLE_EQ(frame.Ui().SetAllFloatEdit->GetValue(), 180);
+
+    // Voltages set elsewhere (a pattern, the floor rule) show on the next refresh.
+    mirror->SetVoltage(37, 64);
+    frame.Refresh();
+    EXPECT_DOUBLE_EQ(frame.Ui().VoltageFloatBar->GetValue(), 64);
+    // Not while the user is typing there.
+    frame.Ui().VoltageFloatBar->Edit()->clear();
+    QTest::keyClicks(frame.Ui().VoltageFloatBar->Edit(), "9");
+    mirror->SetVoltage(37, 65);
+    frame.Refresh();
+    EXPECT_EQ(frame.Ui().VoltageFloatBar->Edit()->text(), "9");
+
+    // A mirror whose limit is 140 V: Set All and the step stay within it.
+    auto low = std::make_unique<MirrorClass>(
+        WriteDevice("low.ini", MirrorText(HexPads37(), 0.01, 140)));
+    ASSERT_TRUE(low->IsValid());
+    ASSERT_TRUE(frame.SetMirror(low.get()));
+    EXPECT_LE(frame.Ui().SetAllFloatEdit->GetValue(), 140);
+    EXPECT_LE(frame.Ui().StepSizeFloatEdit->GetValue(), low->GetMaxVoltage());
+    QTest::mouseClick(frame.Ui().SetAllFloatEdit->Label(), Qt::LeftButton);
+    EXPECT_LE(low->GetVoltage(1), 140);
+    frame.SetMirror(nullptr);
 }
 
 TEST_F(MirrorFrame, ShrinkingTheFrameLaysTheMapOutAgain) {

@@ -155,14 +155,17 @@ TEST(EngineSession, CancelEndsTheRunAtTheNextTick) {
     EXPECT_FALSE(h.local.DisplaysValid);
     EXPECT_EQ(h.session.Cancel(), CancelRequest::NoRun);
 
-    // Loading during a run asks it to stop rather than starting another; the
-    // cancel shows at the next tick, and a fresh start then runs to the end.
+    // Loading during a run asks it to stop; the tick that cancels it starts
+    // the new run, which then runs to the end.
     ASSERT_EQ(h.session.StartInfluenceRun(), RunStart::Started);
     EXPECT_EQ(h.session.Tick(), RunTick::Stepped);
     EXPECT_EQ(h.session.StartInfluenceRun(), RunStart::CancelRequested);
-    EXPECT_EQ(h.session.RunToEnd(), RunTick::Cancelled);
-    ASSERT_EQ(h.session.StartInfluenceRun(), RunStart::Started);
+    EXPECT_EQ(h.session.Tick(), RunTick::Cancelled);
+    EXPECT_EQ(h.session.TakeRestartedRun(), RunStart::Started);
+    EXPECT_EQ(h.session.TakeRestartedRun(), std::nullopt);
+    EXPECT_TRUE(h.session.IsRunning());
     EXPECT_EQ(h.session.RunToEnd(), RunTick::Finished);
+    EXPECT_TRUE(h.local.DisplaysValid);
 }
 
 TEST(EngineSession, IdlePassKeepsTheFloorAndRedrawsWhileResultsAreValid) {

@@ -60,7 +60,7 @@ TEST(MirrorDisplay, UnknownModelShapeShowsTheBackgroundWithoutOutline) {
         EXPECT_EQ(c.mirror.GetPixel(x, 112), MirrorDisplayClass::Cream) << x;
 }
 
-TEST(MirrorDisplay, FindNearestKeepsTheEarlierOfTwoAndAuxiliaryGoesByRow) {
+TEST(MirrorDisplay, FindNearestKeepsTheEarlierOfTwoSkipsAuxiliaryWhichGoesByRow) {
     Canvases c;
     const auto model =
         Model(MirrorText({{0, 0}, {0, 0}, {0.003, 0}, {0, 0, true}, {0, 1, true}}, 0.01));
@@ -68,6 +68,9 @@ TEST(MirrorDisplay, FindNearestKeepsTheEarlierOfTwoAndAuxiliaryGoesByRow) {
     ASSERT_EQ(d.ActuatorCount, 5);
     EXPECT_EQ(d.FindNearest(112, 112)->DisplayIndex, 1) << "tie: the earlier entry";
     EXPECT_EQ(d.FindNearest(180, 110)->DisplayIndex, 3);
+    // The auxiliary ones have no place on the map: the corner is nearest to
+    // pad 1, not to the auxiliary centres at (0, 0).
+    EXPECT_EQ(d.FindNearest(0, 0)->DisplayIndex, 1);
     struct Case {
         int y;
         int displayIndex; // 0: none
