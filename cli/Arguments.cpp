@@ -36,6 +36,14 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->capture_default_str()
         ->check(CLI::Range(1, 100))
         ->type_name("Z");
+    CLI::Option* model =
+        command.add_option("--model", options.model, "Membrane model: classic or exact")
+            ->capture_default_str()
+            ->check(CLI::IsMember({"classic", "exact"}))
+            ->type_name("NAME");
+    command.add_flag("--nonlinear", options.nonlinear,
+                     "With --model exact: surface.csv holds the nonlinear equilibrium")
+        ->needs(model);
     command
         .add_option("--size", options.size, "Size of the surface, interferogram and 3D pictures")
         ->capture_default_str()

@@ -4,6 +4,8 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "cli/MirrorMapPicture.h"
+#include "model/ExactMembrane.h"
+#include "model/PullIn.h"
 #include "model/pictures/FarFieldPictures.h"
 #include "model/pictures/ResultPictures.h"
 #include "toolkit/qt/ImageCanvas.h"
@@ -105,6 +107,10 @@ bool BatchSimulation::RunInfluenceFunctions(const std::function<void(int, int)>&
         return false;
     }
     return true;
+}
+
+bool BatchSimulation::UseModel(const std::string& name) {
+    return session_.UseMembraneModel(name);
 }
 
 double BatchSimulation::FlatMirrorPeak() {
@@ -215,6 +221,36 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     result.surfaceImage = surfaceImage.Image();
     result.interferogram = interferogram.Image();
     result.threeD = threeD.Image();
+    result.model = std::string(session_.MembraneModelName());
+    if (const std::optional<PullInInputs> inputs = session_.PullInInputsNow()) {
+        PullInOptions pullIn;
+        pullIn.wantSurface = options.nonlinear;
+        const PullInResult solved = SolvePullIn(*inputs->membrane, inputs->volts, {}, pullIn);
+        if (solved.status == PullInResult::Status::Invalid ||
+            solved.status == PullInResult::Status::NotConverged) {
+            error = solved.status == PullInResult::Status::Invalid
+                        ? "the exact model cannot solve this mirror: " + inputs->membrane->Problem()
+                        : "the nonlinear equilibrium did not converge";
+            return false;
+        }
+        result.pullInFactor = solved.pullInFactor;
+        result.snapDown = solved.SnapDown();
+        if (options.nonlinear && solved.status == PullInResult::Status::Equilibrium &&
+            solved.surface.size() == result.surface.size()) {
+            result.surface = solved.surface;
+            result.nonlinearSurface = true;
+            result.maxDeflection = solved.peakDeflection_m;
+        } else {
+            for (const double w : inputs->membrane->LinearSurface(inputs->volts))
+                result.maxDeflection = std::max(result.maxDeflection, std::fabs(w));
+        }
+    } else {
+        // The synthesis again, without the far field's corrections.
+        session_.Engine().SynthesizeSurface();
+        const GridRange physical = ScanGrid(data_.Surface.RowPointers().data(), N);
+        result.maxDeflection = std::max(std::fabs(physical.min), std::fabs(physical.max));
+    }
+
     result.farFieldImage = farFieldImage.Image();
     result.farFieldPlot = farFieldPlot.Image();
     result.mirrorMap = DrawMirrorMapPicture(*mirror);

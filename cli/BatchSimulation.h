@@ -14,6 +14,7 @@
 #include <QImage>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct DisplayOptions {
     // Surface image, interferogram and three-dimensional image, pixels.
     int width = 309;
     int height = 335;
+    // Exact model: the surface of the result is the nonlinear equilibrium
+    // (when the voltages have one) instead of the corrected linear surface.
+    bool nonlinear = false;
 };
 
 struct SimulationResult {
@@ -41,7 +45,17 @@ struct SimulationResult {
     double peakVoltage = 0.0; // V, largest held voltage
     double meanVoltage = 0.0; // V, the mean that the mirror's limit applies to
     double pv = 0.0;          // m, peak-to-valley of the corrected surface
+    // The membrane model's own verdict: the classic model's PV over a third
+    // of the gap, the exact model's pull-in factor at or below 1.
     bool snapDown = false;
+    std::string model;
+    // Exact model: the largest scale of these voltages that still has an
+    // equilibrium (infinite when nothing pulls); NaN with the classic model.
+    double pullInFactor = std::numeric_limits<double>::quiet_NaN();
+    // Largest deflection of the physical surface (before tilt, piston and
+    // focus come off), m; the nonlinear one when `surface` holds it.
+    double maxDeflection = 0.0;
+    bool nonlinearSurface = false; // `surface` is the raw nonlinear equilibrium
     double pupilMin = 0.0, pupilMax = 0.0, pupilRms = 0.0; // m, over the beam
     double strehl = 0.0;
     // The corrected surface, n x n metres, row i at [i * n].
@@ -64,6 +78,8 @@ public:
     // Selects the mirror of an info file (a device-folder name such as
     // "..\Devices\Hex19.ini", or an absolute path).
     bool Load(const std::string& infoFile, std::string& error);
+    // The membrane model of the runs that follow; false for an unknown name.
+    bool UseModel(const std::string& name);
     // Computes the influence functions; progress(done, total) after each
     // actuator. False with the reason when the run is refused.
     bool RunInfluenceFunctions(const std::function<void(int, int)>& progress, std::string& error);

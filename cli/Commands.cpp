@@ -190,6 +190,11 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
     options.removeFocus = command.removeFocus;
     options.focusAdjust = command.focusAdjust;
     options.zoom = command.zoom;
+    if (command.nonlinear && command.model != "exact") {
+        error = "--nonlinear needs --model exact";
+        return false;
+    }
+    options.nonlinear = command.nonlinear;
     return ParseSize(command.size, options, error);
 }
 
@@ -227,9 +232,14 @@ bool CheckPattern(const PatternListEntry& pattern, int actuators, std::string& e
 }
 
 // Selects the mirror and runs its influence functions, with a progress bar.
-bool PrepareMirror(BatchSimulation& simulation, const std::string& mirror, std::string& mirrorFile,
-                   std::string& error) {
+bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
+                   std::string& mirrorFile, std::string& error) {
+    const std::string& mirror = command.mirror;
     std::string reason;
+    if (!simulation.UseModel(command.model)) {
+        error = "no membrane model " + Quoted(command.model) + " (classic or exact)";
+        return false;
+    }
     if (!ResolveMirror(mirror, mirrorFile, reason)) {
         error = reason;
         return false;
@@ -379,7 +389,7 @@ int RunSimulate(const SimulateCommand& command) {
 
     BatchSimulation simulation;
     std::string mirrorFile;
-    if (!PrepareMirror(simulation, command.mirror, mirrorFile, error))
+    if (!PrepareMirror(simulation, command, mirrorFile, error))
         return Fail(error);
     const int actuators = simulation.ActuatorCount();
     for (const auto& [number, volts] : request.single)
@@ -427,7 +437,7 @@ int RunSweep(const SweepCommand& command) {
 
     BatchSimulation simulation;
     std::string mirrorFile;
-    if (!PrepareMirror(simulation, command.mirror, mirrorFile, error))
+    if (!PrepareMirror(simulation, command, mirrorFile, error))
         return Fail(error);
     for (const PatternListEntry* p = set->first; p; p = p->next)
         if (!CheckPattern(*p, simulation.ActuatorCount(), error))

@@ -22,6 +22,8 @@ struct ResultOptions {
     double focusAdjust = 0.0;
     int zoom = 1;
     std::string size = "309x335";
+    std::string model = "classic"; // membrane model: "classic" or "exact"
+    bool nonlinear = false;        // exact model: write the nonlinear equilibrium
 };
 
 struct SimulateCommand : ResultOptions {

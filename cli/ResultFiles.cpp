@@ -98,8 +98,15 @@ std::string SummaryJson(const SimulationResult& result, const SummaryContext& co
     field("voltages", voltages + "}");
     field("voltages_at_floor", Bool(result.voltagesAtFloor));
     field("run_voltage", FormatNumber(result.runVoltage));
+    field("model", JsonString(result.model));
     field("pv_m", FormatNumber(result.pv));
+    field("max_deflection_m", FormatNumber(result.maxDeflection));
     field("snap_down", Bool(result.snapDown));
+    if (!std::isnan(result.pullInFactor))
+        field("pull_in_factor",
+              std::isfinite(result.pullInFactor) ? FormatNumber(result.pullInFactor) : "null");
+    if (result.nonlinearSurface)
+        field("surface", JsonString("nonlinear equilibrium"));
     field("pupil_min_m", FormatNumber(result.pupilMin));
     field("pupil_max_m", FormatNumber(result.pupilMax));
     field("pupil_rms_m", FormatNumber(result.pupilRms));

@@ -49,8 +49,12 @@ public:
     RunTick InfluenceFunctionStep();
     void StopInfluenceFunctions();
 
-    // Synthesis and the pupil tools.
-    SynthesisStatus SynthesizeSurface();
+    // Synthesis and the pupil tools. Each stored function is scaled by its
+    // voltage as the force law says: SignedSquare V |V| (the analytic model
+    // without a membrane electrode), Square V^2 (the force itself; always with
+    // a membrane electrode, where V is relative to it).
+    enum class ForceLaw { SignedSquare, Square };
+    SynthesisStatus SynthesizeSurface(ForceLaw law = ForceLaw::SignedSquare);
     static void ZernikeIndex(int term, int& n, int& m);
     static double ZernikeValue(int n, int m, double rho, double theta);
     double FitZernikeTerm(int term);

@@ -27,6 +27,14 @@ MembraneModel& SurfaceModel(MembraneModel* given) {
     return given ? *given : classic;
 }
 
+// The membrane's own electrode, or null when the mirror has none.
+const DmActuatorInfoClass* SurfaceElectrode(const DMInfoClass& dm) {
+    for (const DmActuatorInfoClass* a = dm.ActuatorList.first; a; a = a->next)
+        if (a->Surface)
+            return a;
+    return nullptr;
+}
+
 } // namespace
 
 double DMModelMain::Voltage(int32_t displayIndex) const {
@@ -52,13 +60,20 @@ void DMModelMain::ComputeAnalyticSurface() {
     const double dx = GridStep(*dm);
     z.Fill(0.0);
 
+    // Each pad pulls with its voltage relative to the membrane's own
+    // electrode; that electrode has no pad and pulls on nothing itself.
+    const DmActuatorInfoClass* surface = SurfaceElectrode(*dm);
+    const double surfaceVolts = surface ? Voltage(surface->DisplayIndex) : 0.0;
+
     // Actuators in file order (the list holds them in reverse), each with
     // its own voltage.
     DmActuatorInfoClass* last = dm->ActuatorList.first;
     while (last && last->next)
         last = last->next;
     for (DmActuatorInfoClass* a = last; a; a = a->prev) {
-        const double V = Voltage(a->DisplayIndex);
+        if (a->Surface)
+            continue;
+        const double V = Voltage(a->DisplayIndex) - surfaceVolts;
         const double Jc = a->Dcontact_m / 2;
         const double xa = a->X, ya = a->Y;
         const double rhoA = std::sqrt(xa * xa + ya * ya);
@@ -203,7 +218,15 @@ RunTick DMModelMain::InfluenceFunctionStep() {
             }
         SetVoltage(current + 1, data_.IFMaxVoltage);
         local_.ActuatorVoltages[current] = data_.IFMaxVoltage;
-        SurfaceModel(model_).ComputeSurface(*this);
+        // The membrane electrode alone pulls on nothing: its function is flat,
+        // and synthesis counts its voltage against every pad instead.
+        const DmActuatorInfoClass* surface = SurfaceElectrode(*dm);
+        if (surface && surface->DisplayIndex == current + 1) {
+            PrepareGrid();
+            data_.SurfaceMin = data_.SurfaceMax = 0.0;
+        } else {
+            SurfaceModel(model_).ComputeSurface(*this);
+        }
         host_.DrawThreeDImage();
         host_.RefreshMirrorDisplay();
         data_.IFStepReady = true;
@@ -292,7 +315,7 @@ void DMModelMain::FillFinishingLines() {
         host_.AddInformationLine(line);
 }
 
-SynthesisStatus DMModelMain::SynthesizeSurface() {
+SynthesisStatus DMModelMain::SynthesizeSurface(ForceLaw law) {
     DMInfoClass* dm = RefreshModel();
     if (!dm)
         return SynthesisStatus::NoMirror;
@@ -309,14 +332,24 @@ SynthesisStatus DMModelMain::SynthesizeSurface() {
     Grid<double>& z = data_.Surface;
     z.Fill(0.0);
     // Each influence function was computed with its own actuator's pad force
-    // at the run voltage, so only the voltage ratio scales it: V |V| / Vrun^2.
+    // at the run voltage, so only the voltage ratio scales it: V |V| / Vrun^2
+    // or V^2 / Vrun^2. With a membrane electrode V is relative to it, its own
+    // function is flat, and the force (V - Vs)^2 pulls whichever is higher,
+    // as the direct computation has it.
+    const DmActuatorInfoClass* surface = SurfaceElectrode(*dm);
+    if (surface)
+        law = ForceLaw::Square;
+    const int32_t surfaceIndex = surface ? surface->DisplayIndex : 0;
+    const double surfaceVolts = surface ? Voltage(surfaceIndex) : 0.0;
     const double runSquared = data_.IFMaxVoltage * data_.IFMaxVoltage;
     const int32_t count = data_.IFActuatorCount;
     for (int32_t k = 1; k <= count; ++k) {
-        const double V = Voltage(k);
+        if (k == surfaceIndex)
+            continue;
+        const double V = Voltage(k) - surfaceVolts;
         if (V == 0.0)
             continue;
-        const double scale = V * std::fabs(V) / runSquared;
+        const double scale = (law == ForceLaw::Square ? V * V : V * std::fabs(V)) / runSquared;
         const Grid<double>& plane = data_.InfluenceFunctions[k - 1];
         for (int32_t i = 0; i < n; ++i) {
             double* row = z[i];

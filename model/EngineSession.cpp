@@ -7,6 +7,7 @@
 #include "driver/VoltageLimits.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
+#include "model/ExactMembraneModel.h"
 #include "model/MainData.h"
 #include "model/MembraneModel.h"
 #include "model/ModelHost.h"
@@ -50,6 +51,8 @@ SynthesisStatus ClassicMembraneModel::Synthesize(DMModelMain& engine) {
 std::unique_ptr<MembraneModel> MakeMembraneModel(std::string_view name) {
     if (name == ClassicMembraneModel::kName)
         return std::make_unique<ClassicMembraneModel>();
+    if (name == ExactMembraneModel::kName)
+        return std::make_unique<ExactMembraneModel>();
     return nullptr;
 }
 
@@ -73,6 +76,21 @@ bool EngineSession::UseMembraneModel(std::string_view name) {
 
 std::string_view EngineSession::MembraneModelName() const {
     return model_->Name();
+}
+
+std::optional<PullInInputs> EngineSession::PullInInputsNow() {
+    auto* exact = dynamic_cast<ExactMembraneModel*>(model_.get());
+    MirrorClass* mirror = local_.Mirror.get();
+    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    if (!exact || !mirror || !mirror->IsValid() || !dm)
+        return std::nullopt;
+    PullInInputs inputs;
+    inputs.membrane = exact->Membrane(*engine_);
+    if (!inputs.membrane)
+        return std::nullopt;
+    inputs.volts = VoltagesByModelIndex(
+        *dm, [mirror](int displayIndex) { return mirror->GetVoltage(displayIndex); });
+    return inputs;
 }
 
 MirrorSelection EngineSession::SelectMirror(int32_t index, const std::string& infoFile) {

@@ -27,6 +27,7 @@ namespace ostrander {
 struct MainData;
 class DMModelLocal;
 class DMModelMain;
+class ExactMembrane;
 class MembraneModel;
 class ModelHost;
 class VoltageListClass;
@@ -98,6 +99,14 @@ struct VoltageRequest {
     std::vector<std::pair<int, double>> single;
 };
 
+// What the nonlinear equilibrium is computed from (SolvePullIn): the exact
+// model's solver, shareable with a worker, and the present voltages by model
+// index.
+struct PullInInputs {
+    std::shared_ptr<const ExactMembrane> membrane;
+    std::vector<double> volts;
+};
+
 struct AppliedVoltages {
     bool applied = false; // false: no usable mirror
     // Actuators asked for a voltage, and how many of them the mirror's rules
@@ -124,6 +133,9 @@ public:
     // for a name no model has.
     bool UseMembraneModel(std::string_view name);
     std::string_view MembraneModelName() const;
+    // The inputs of the pull-in computation for the present voltages; none
+    // unless the model is "exact" and a usable mirror is selected.
+    std::optional<PullInInputs> PullInInputsNow();
 
     // Replaces the selected mirror (the old one drives its channels to 0 V)
     // with the description and mirror object of an info file, at position

@@ -374,6 +374,10 @@ INSTANTIATE_TEST_SUITE_P(
                  QString::fromStdString(kDevices + "Hex19_Patterns.pat"), "--pattern-name", "Nope"},
                 "no pattern named"},
         BadCase{"BadSize", {"simulate", "Hex19", "--size", "0x300"}, "--size"},
+        BadCase{"UnknownModel", {"simulate", "Hex19", "--model", "fancy"}, "--model"},
+        BadCase{"NonlinearClassic",
+                {"simulate", "Hex19", "--model", "classic", "--nonlinear"},
+                "--nonlinear needs --model exact"},
         BadCase{"OutputNotEmpty", {"simulate", "Hex19", "--out", "%T/full"}, "is not empty"},
         BadCase{"ForceKeepsForeignFolder",
                 {"simulate", "Hex19", "--force", "--out", "%T/full"},
@@ -470,6 +474,82 @@ INSTANTIATE_TEST_SUITE_P(Shipped, CliSweep,
                          });
 
 // A sweep row is the simulation of that pattern alone.
+// The exact model's verdict is the membrane's pull-in: every pad of Hex61S
+// at one voltage with the membrane electrode at 0 V pulls in at about 144.8 V.
+TEST(CliExactModel, SnapDownFollowsThePullInWhateverTheCorrections) {
+    struct Case {
+        const char* volts;
+        bool removeFocus;
+        bool snapDown;
+    };
+    for (const Case c : {Case{"144", false, false}, Case{"145.6", false, true},
+                         Case{"145.6", true, true}, Case{"144", true, false}}) {
+        SCOPED_TRACE(std::string(c.volts) + (c.removeFocus ? " without focus" : ""));
+        TempFolder temp;
+        QStringList arguments{"simulate", "Hex61S", "--model", "exact", "--all",
+                              c.volts,    "--set",  "62=0",  "--out", temp.Q("out")};
+        if (c.removeFocus)
+            arguments << "--remove-focus";
+        const CliRun run = RunCli(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const QJsonObject summary = ReadJson(temp.Path() / "out" / "summary.json");
+        EXPECT_EQ(summary["model"].toString(), "exact");
+        EXPECT_EQ(summary["snap_down"].toBool(), c.snapDown);
+        const double factor = summary["pull_in_factor"].toDouble();
+        EXPECT_NEAR(factor * std::stod(c.volts), 144.8, 0.3);
+        // The physical surface, not the corrected one; far inside the gap.
+        EXPECT_GT(summary["max_deflection_m"].toDouble(), 5e-6);
+        EXPECT_LT(summary["max_deflection_m"].toDouble(), 50e-6 / 2);
+        if (c.removeFocus) {
+            EXPECT_LT(summary["pv_m"].toDouble(), 0.5 * summary["max_deflection_m"].toDouble());
+        }
+    }
+}
+
+TEST(CliExactModel, NonlinearSurfaceIsDeeperThanTheLinearOne) {
+    TempFolder temp;
+    for (const char* name : {"linear", "nonlinear"}) {
+        QStringList arguments{"simulate", "Hex61S", "--model", "exact", "--all", "140",
+                              "--set",    "62=0",   "--out",   temp.Q(name)};
+        if (std::string(name) == "nonlinear")
+            arguments << "--nonlinear";
+        ASSERT_EQ(RunCli(arguments).exitCode, 0) << name;
+    }
+    const QJsonObject linear = ReadJson(temp.Path() / "linear" / "summary.json");
+    const QJsonObject nonlinear = ReadJson(temp.Path() / "nonlinear" / "summary.json");
+    EXPECT_EQ(nonlinear["surface"].toString(), "nonlinear equilibrium");
+    EXPECT_FALSE(linear.contains("surface"));
+    // Near pull-in the gap's closing adds much to the linear deflection.
+    EXPECT_GT(nonlinear["max_deflection_m"].toDouble(), 1.2 * linear["max_deflection_m"].toDouble());
+    double deepest = 0;
+    for (const auto& row : ReadGrid(temp.Path() / "nonlinear" / "surface.csv"))
+        for (const double w : row)
+            deepest = std::min(deepest, w);
+    EXPECT_NEAR(-deepest, nonlinear["max_deflection_m"].toDouble(), 1e-12);
+}
+
+TEST(CliExactModel, RingMirrorsRunWithTheExactModel) {
+    for (const char* mirror : {"Ring7", "QuarterRing16"}) {
+        SCOPED_TRACE(mirror);
+        TempFolder temp;
+        const CliRun run = RunCli(
+            {"simulate", mirror, "--model", "exact", "--all", "60", "--out", temp.Q("out")});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const QJsonObject summary = ReadJson(temp.Path() / "out" / "summary.json");
+        EXPECT_GT(summary["max_deflection_m"].toDouble(), 0.0);
+        EXPECT_GT(summary["pull_in_factor"].toDouble(), 1.0);
+        EXPECT_FALSE(summary["snap_down"].toBool());
+        EXPECT_FALSE(QImage(temp.Q("out/surface.png")).isNull());
+    }
+    // The classic model: its own rule, no pull-in factor.
+    TempFolder temp;
+    ASSERT_EQ(RunCli({"simulate", "Hex19", "--all", "60", "--out", temp.Q("out")}).exitCode, 0);
+    const QJsonObject summary = ReadJson(temp.Path() / "out" / "summary.json");
+    EXPECT_EQ(summary["model"].toString(), "classic");
+    EXPECT_FALSE(summary.contains("pull_in_factor"));
+    EXPECT_GE(summary["max_deflection_m"].toDouble(), 0.5 * summary["pv_m"].toDouble());
+}
+
 TEST(CliSweep, RowMatchesTheSimulationOfItsPattern) {
     TempFolder temp;
     const QString patterns = QString::fromStdString(kDevices + "Hex19_Patterns.pat");
