@@ -669,10 +669,15 @@ TEST(CliMirrors, NamesAreEscapedAndCutInTheTable) {
                                        "\nLimitVoltage=100\n[DM Model]\nActuators=1\n"
                                        "[A]\nIndex=0\n");
     QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("OSTRANDER_DEVICES");
+    env.insert("XDG_DATA_HOME", temp.Q("no-data"));
+    process.setProcessEnvironment(env);
     process.start(QString::fromStdString(program.string()), {"mirrors"});
     ASSERT_TRUE(process.waitForFinished(60000));
     const std::string out = process.readAllStandardOutput().toStdString();
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+    // The folder line, the header and the one mirror.
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3) << out;
     EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
     EXPECT_EQ(out.find('\x07'), std::string::npos) << out;
     EXPECT_NE(out.find("Evil\\x1b]0;title\\x07nnn"), std::string::npos) << out;
