@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     std::string devices;
     app.add_option("--devices", devices, "Device folder to read the mirrors from")
         ->type_name("DIR");
+    app.set_version_flag("--version", "ostrander-cli " + ProgramVersion());
 
     MirrorsCommand mirrors;
     CLI::App* mirrorsApp = app.add_subcommand("mirrors", "List the mirrors of the device folder");
@@ -123,12 +124,15 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
         return Fail(std::string(e.what()) + " (see --help)");
     }
     std::string error;
     if (!SetUpDeviceFolder(devices, error))
         return Fail(error);
+    SetCommandLine(argc, argv);
     simulate.hasAll = all->count() > 0;
     simulate.hasPatternIndex = patternIndex->count() > 0;
     simulate.hasPatternName = patternName->count() > 0;
