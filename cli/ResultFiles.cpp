@@ -34,7 +34,7 @@ std::vector<double> RowsAlongY(const std::vector<double>& values, int n) {
     return out;
 }
 
-std::string Grid(const std::vector<double>& values, int n) {
+std::string GridCsv(const std::vector<double>& values, int n) {
     std::string text;
     text.reserve(values.size() * 24);
     for (int r = 0; r < n; ++r) {
@@ -75,11 +75,11 @@ void CommonKeys(FitsImage& image, const RunGeometry& geometry) {
 } // namespace
 
 std::string SurfaceCsv(const SimulationResult& result) {
-    return Grid(result.surface, result.n);
+    return GridCsv(result.surface, result.n);
 }
 
 std::string FarFieldCsv(const SimulationResult& result) {
-    return Grid(result.farField, result.farFieldSize);
+    return GridCsv(result.farField, result.farFieldSize);
 }
 
 std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry& geometry) {
