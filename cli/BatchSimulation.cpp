@@ -92,16 +92,9 @@ std::string BatchSimulation::RunRefusal(RunStart status) {
         return "an influence-function run is already going";
     case RunStart::NoMirror:
         return "no mirror selected";
-    case RunStart::RectangularPads:
-        return "Not ready for rectangular actuators.  Square only.";
-    case RunStart::RingPads:
-        return "Not ready for ring actuators yet.";
-    case RunStart::NoActuators:
-        return "Influence Functions: Cannot perform without actuators.";
-    case RunStart::ZeroRunVoltage:
-        return "Influence Functions: Cannot perform if max voltage is zero.";
+    default:
+        return RunRefusalText(status);
     }
-    return "the influence-function run did not start";
 }
 
 bool BatchSimulation::RunInfluenceFunctions(const std::function<void(int, int)>& progress,
