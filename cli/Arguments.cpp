@@ -124,6 +124,7 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
     app.fallthrough();
     app.add_option("--devices", parsed.devices, "Device folder to read the mirrors from")
         ->type_name("DIR");
+    app.set_version_flag("--version", std::string("ostrander-cli ") + OSTRANDER_VERSION);
 
     CLI::App* mirrorsApp = app.add_subcommand("mirrors", "List the mirrors of the device folder");
     mirrorsApp->add_flag("--json", parsed.mirrors.json, "Print JSON instead of a table");
@@ -174,6 +175,9 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         return parsed;
     } catch (const CLI::CallForAllHelp&) {
         parsed.help = app.help("", CLI::AppFormatMode::All);
+        return parsed;
+    } catch (const CLI::CallForVersion&) {
+        parsed.help = std::string("ostrander-cli ") + OSTRANDER_VERSION + "\n";
         return parsed;
     } catch (const CLI::ParseError& e) {
         parsed.error = OneLine(std::string(e.what()) + " (see --help)");

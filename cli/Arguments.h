@@ -20,7 +20,7 @@ struct Arguments {
     SweepCommand sweep;
     // --devices: the device folder to read, before or after the command.
     std::string devices;
-    // Set when help was asked for: print it and stop with status 0.
+    // Set when help or the version was asked for: print it and stop with status 0.
     std::string help;
     // Set when the command line is refused (one line, for the error message).
     std::string error;

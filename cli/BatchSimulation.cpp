@@ -50,6 +50,26 @@ double BatchSimulation::Separation() const {
                                                          : 0.0;
 }
 
+RunGeometry BatchSimulation::Geometry() const {
+    RunGeometry g;
+    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    g.n = data_.GridSize > 0 ? data_.GridSize : DMModelMain::kGridSize;
+    if (dm) {
+        // The engine's grid step and pupil.
+        g.dx = dm->Diameter_m / (g.n * data_.GridFill - 2);
+        g.membraneRadius = dm->Diameter_m / 2;
+        g.beamRadius = dm->Diameter_m * local_.BeamFraction / 2;
+    }
+    g.gaussianRadius = DMModelMain::kBeamRadius;
+    g.wavelength = DMModelMain::kWavelength;
+    g.farFieldSize = data_.FarFieldSize;
+    return g;
+}
+
+std::string BatchSimulation::MapFile() const {
+    return local_.MirrorInfo ? local_.MirrorInfo->MapFileName : std::string();
+}
+
 bool BatchSimulation::Load(const std::string& infoFile, std::string& error) {
     switch (session_.SelectMirror(0, infoFile)) {
     case MirrorSelection::Selected:
@@ -72,16 +92,9 @@ std::string BatchSimulation::RunRefusal(RunStart status) {
         return "an influence-function run is already going";
     case RunStart::NoMirror:
         return "no mirror selected";
-    case RunStart::RectangularPads:
-        return "Not ready for rectangular actuators.  Square only.";
-    case RunStart::RingPads:
-        return "Not ready for ring actuators yet.";
-    case RunStart::NoActuators:
-        return "Influence Functions: Cannot perform without actuators.";
-    case RunStart::ZeroRunVoltage:
-        return "Influence Functions: Cannot perform if max voltage is zero.";
+    default:
+        return RunRefusalText(status);
     }
-    return "the influence-function run did not start";
 }
 
 bool BatchSimulation::RunInfluenceFunctions(const std::function<void(int, int)>& progress,
@@ -140,6 +153,8 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     const AppliedVoltages applied = session_.ApplyVoltages(request);
     result.requested = applied.requested;
     result.changedByRules = applied.changedByRules;
+    for (const AppliedVoltages::Change& c : applied.changes)
+        result.changes.push_back({c.actuator, c.requested, c.applied});
     local_.RemoveFocus = options.removeFocus;
     local_.FocusAdjust = options.focusAdjust;
     local_.FarFieldZoom = options.zoom;

@@ -10,6 +10,8 @@
 #include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
+#include "cli/RunDescription.h"
+#include "cli/RunWarnings.h"
 
 #include <QImage>
 
@@ -41,6 +43,7 @@ struct SimulationResult {
     // Requested voltages that the mirror's rules changed, and how many were asked.
     int changedByRules = 0;
     int requested = 0;
+    std::vector<VoltageChange> changes; // by display number
     double runVoltage = 0.0;  // V
     double peakVoltage = 0.0; // V, largest held voltage
     double meanVoltage = 0.0; // V, the mean that the mirror's limit applies to
@@ -91,6 +94,10 @@ public:
     // The model's actuator count: display numbers run 1 .. this.
     int ActuatorCount() const;
     double Separation() const; // m
+    // The sampling, beam and far-field scale of the runs.
+    RunGeometry Geometry() const;
+    // The actuator map file the mirror info file names (empty before Load).
+    std::string MapFile() const;
 
     MainData& Data() { return data_; }
     DMModelLocal& Local() { return local_; }

@@ -6,6 +6,7 @@
 #include "cli/Arguments.h"
 #include "cli/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
+#include "cli/FitsFile.h"
 #include "cli/OutputFolder.h"
 #include "cli/Progress.h"
 #include "cli/ResultFiles.h"
@@ -14,7 +15,11 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QDateTime>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cerrno>
 #include <cmath>
@@ -52,6 +57,8 @@ std::string Escaped(std::string_view text) {
     return out;
 }
 
+std::string commandLine;
+
 } // namespace
 
 std::string ShownName(const std::string& name, std::size_t maxBytes) {
@@ -62,6 +69,28 @@ std::string ShownName(const std::string& name, std::size_t maxBytes) {
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
         --cut;
     return Escaped(std::string_view(name).substr(0, cut)) + "...";
+}
+
+std::string ProgramVersion() {
+    return OSTRANDER_VERSION;
+}
+
+void SetCommandLine(int argc, const char* const* argv) {
+    commandLine.clear();
+    for (int k = 0; k < argc; ++k) {
+        std::string arg = argv[k] ? argv[k] : "";
+        const bool plain = !arg.empty() && arg.find_first_of(" \t\n'\"\\$`*?;&|<>()") ==
+                                               std::string::npos;
+        if (!plain) {
+            std::string quoted = "'";
+            for (const char c : arg)
+                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+            arg = quoted + "'";
+        }
+        if (k)
+            commandLine += ' ';
+        commandLine += arg;
+    }
 }
 
 int Fail(const std::string& message) {
@@ -143,19 +172,22 @@ void PrintTable(const std::vector<DeviceEntry>& devices) {
                     FormatFloat("0.0", d.limitVoltage).c_str());
 }
 
+QString Utf8(const std::string& text) {
+    return QString::fromStdString(Utf8FromFileText(text));
+}
+
 void PrintJson(const std::vector<DeviceEntry>& devices) {
-    std::string json = "[";
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-        const DeviceEntry& d = devices[i];
-        json += (i ? ",\n  {" : "\n  {");
-        json += "\"device\": " + JsonString(d.deviceName) +
-                ", \"file\": " + JsonString(d.fileName) +
-                ", \"path\": " + JsonString(d.absolutePath) +
-                ", \"actuators\": " + std::to_string(d.actuators) +
-                ", \"limit_voltage\": " + FormatNumber(d.limitVoltage) + "}";
+    QJsonArray list;
+    for (const DeviceEntry& d : devices) {
+        QJsonObject entry;
+        entry["device"] = Utf8(d.deviceName);
+        entry["file"] = Utf8(d.fileName);
+        entry["path"] = Utf8(d.absolutePath);
+        entry["actuators"] = d.actuators;
+        entry["limit_voltage"] = d.limitVoltage;
+        list.append(entry);
     }
-    json += devices.empty() ? "]\n" : "\n]\n";
-    std::fputs(json.c_str(), stdout);
+    std::fputs(QJsonDocument(list).toJson(QJsonDocument::Indented).constData(), stdout);
 }
 
 // ---- shared by simulate and sweep ----
@@ -293,8 +325,8 @@ bool WritePng(OutputFolder& out, const std::string& relative, const QImage& imag
 
 // The pictures, grids and figures of one simulation into a folder of the output.
 bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationResult& result,
-                 const SummaryContext& context, const DisplayOptions& options, bool grids,
-                 std::string& error) {
+                 const ResultAnalysis& analysis, const SummaryContext& context,
+                 const DisplayOptions& options, bool grids, std::string& error) {
     const std::string prefix = folder.empty() ? std::string() : folder + "/";
     if (!folder.empty() && !out.MakeFolder(folder, error))
         return false;
@@ -308,10 +340,22 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
     for (const auto& [name, image] : pictures)
         if (!WritePng(out, prefix + name, *image, error))
             return false;
-    if (grids && (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
-                  !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error)))
+    if (grids) {
+        std::string surfaceFits, farFieldFits;
+        if (!FitsBytes(SurfaceFits(result, context.geometry), surfaceFits, error) ||
+            !FitsBytes(FarFieldFits(result, context.geometry), farFieldFits, error))
+            return false;
+        if (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
+            !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error) ||
+            !out.WriteFile(prefix + "surface.fits", surfaceFits, error) ||
+            !out.WriteFile(prefix + "farfield.fits", farFieldFits, error))
+            return false;
+    }
+    if (!out.WriteFile(prefix + "encircled_energy.csv",
+                       EncircledEnergyCsv(analysis, context.geometry), error))
         return false;
-    return out.WriteFile(prefix + "summary.json", SummaryJson(result, context, options), error);
+    return out.WriteFile(prefix + "summary.json",
+                         SummaryJson(result, analysis, context, options), error);
 }
 
 // A folder name for a pattern: its index, then its name with anything but
@@ -326,6 +370,46 @@ std::string PatternFolder(int index, const std::string& name) {
         folder += plain ? c : '_';
     }
     return folder;
+}
+
+// The run's description shared by every result of one command.
+SummaryContext BaseContext(const BatchSimulation& simulation, const std::string& mirrorFile) {
+    SummaryContext context;
+    context.device = simulation.DeviceName();
+    context.mirrorFile = AbsoluteMirrorFile(mirrorFile);
+    context.version = ProgramVersion();
+    context.commandLine = commandLine;
+    context.utcTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    context.geometry = simulation.Geometry();
+    return context;
+}
+
+// The warnings of one simulation: the pattern's size, the voltage rules and
+// the sampling, after those of the mirror.
+std::vector<RunWarning> ResultWarnings(const std::vector<RunWarning>& mirrorWarnings,
+                                       const PatternListEntry* pattern, int actuators,
+                                       const SimulationResult& result,
+                                       const ResultAnalysis& analysis) {
+    std::vector<RunWarning> warnings = mirrorWarnings;
+    if (pattern) {
+        int count = 0;
+        for (const VoltageListEntry* e = pattern->Voltages.First(); e; e = e->next)
+            ++count;
+        if (auto w = PatternSizeWarning(pattern->PatternName, count, actuators))
+            warnings.push_back(*w);
+    }
+    if (auto w = VoltageRulesWarning(result.changes, result.requested))
+        warnings.push_back(*w);
+    if (auto w = UndersampledWarning(analysis.largestPhaseStep))
+        warnings.push_back(*w);
+    return warnings;
+}
+
+std::vector<RunWarning> MirrorWarnings(const BatchSimulation& simulation) {
+    std::vector<RunWarning> warnings;
+    if (auto w = MapFileWarning(simulation.MapFile()))
+        warnings.push_back(*w);
+    return warnings;
 }
 
 } // namespace
@@ -402,17 +486,16 @@ int RunSimulate(const SimulateCommand& command) {
     SimulationResult result;
     if (!simulation.Simulate(request, options, result, error))
         return Fail("cannot simulate " + Quoted(simulation.DeviceName()) + ": " + error);
-    if (result.changedByRules > 0)
-        std::fprintf(stderr,
-                     "ostrander-cli: note: the mirror's voltage rules changed %d of %d requested "
-                     "voltages; summary.json holds the voltages used\n",
-                     result.changedByRules, result.requested);
-
-    const SummaryContext context{simulation.DeviceName(), AbsoluteMirrorFile(mirrorFile),
-                                 pattern ? pattern->PatternName : std::string()};
+    SummaryContext context = BaseContext(simulation, mirrorFile);
+    context.pattern = pattern ? pattern->PatternName : std::string();
+    const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
+    context.warnings =
+        ResultWarnings(MirrorWarnings(simulation), pattern, actuators, result, analysis);
+    PrintWarnings(context.warnings);
     if (interrupted)
         return Fail(kInterrupted);
-    if (!out.Begin(error) || !WriteResult(out, "", result, context, options, true, error) ||
+    if (!out.Begin(error) ||
+        !WriteResult(out, "", result, analysis, context, options, true, error) ||
         !out.Commit(error))
         return Fail(error);
     if (!out.Note().empty())
@@ -443,6 +526,8 @@ int RunSweep(const SweepCommand& command) {
         if (!CheckPattern(*p, simulation.ActuatorCount(), error))
             return Fail(error);
 
+    const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation);
+    PrintWarnings(mirrorWarnings);
     if (!out.Begin(error))
         return Fail(error);
     std::string table = SweepCsvHeader();
@@ -457,9 +542,19 @@ int RunSweep(const SweepCommand& command) {
         if (!simulation.Simulate(request, options, result, error))
             return Fail("pattern " + Quoted(p->PatternName) + ": " + error);
         const std::string folder = PatternFolder(p->index, p->PatternName);
-        const SummaryContext context{simulation.DeviceName(), AbsoluteMirrorFile(mirrorFile),
-                                     p->PatternName};
-        if (!WriteResult(out, folder, result, context, options, false, error))
+        SummaryContext context = BaseContext(simulation, mirrorFile);
+        context.pattern = p->PatternName;
+        const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
+        context.warnings = ResultWarnings(mirrorWarnings, p, simulation.ActuatorCount(), result,
+                                          analysis);
+        // The mirror's warnings were printed once; the pattern's name leads its own.
+        std::vector<RunWarning> own(context.warnings.begin() +
+                                        static_cast<std::ptrdiff_t>(mirrorWarnings.size()),
+                                    context.warnings.end());
+        for (RunWarning& w : own)
+            w.message = "pattern \"" + Utf8FromFileText(p->PatternName) + "\": " + w.message;
+        PrintWarnings(own);
+        if (!WriteResult(out, folder, result, analysis, context, options, false, error))
             return Fail(error);
         table += SweepCsvRow(p->index, p->PatternName, result, folder);
         progress.Update(++done);

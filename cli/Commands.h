@@ -45,6 +45,11 @@ int RunMirrors(const MirrorsCommand& command);
 int RunSimulate(const SimulateCommand& command);
 int RunSweep(const SweepCommand& command);
 
+// The program's version, and the command line that summaries record
+// (set once by main, arguments quoted where they need it).
+std::string ProgramVersion();
+void SetCommandLine(int argc, const char* const* argv);
+
 // Writes "ostrander-cli: " + message on one line of standard error and
 // returns kExitFailure. Control characters (a NUL included) are written as
 // escapes, so the line is whole and says what it holds.

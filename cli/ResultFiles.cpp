@@ -1,10 +1,16 @@
 #include "cli/ResultFiles.h"
 
 #include "cli/BatchSimulation.h"
+#include "cli/FitsFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 
 namespace ostrander {
 
@@ -18,14 +24,24 @@ std::string FormatNumber(double value) {
 
 namespace {
 
+// The engine keeps element (i, j) with i along x at [i * n + j]; files put
+// y along the rows, as the pictures do: row r, column c is [c * n + r].
+std::vector<double> RowsAlongY(const std::vector<double>& values, int n) {
+    std::vector<double> out(values.size());
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+            out[static_cast<std::size_t>(r) * n + c] = values[static_cast<std::size_t>(c) * n + r];
+    return out;
+}
+
 std::string GridCsv(const std::vector<double>& values, int n) {
     std::string text;
     text.reserve(values.size() * 24);
-    for (int i = 0; i < n; ++i) {
-        for (int j = 0; j < n; ++j) {
-            if (j)
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            if (c)
                 text += ',';
-            text += FormatNumber(values[static_cast<std::size_t>(i) * n + j]);
+            text += FormatNumber(values[static_cast<std::size_t>(c) * n + r]);
         }
         text += '\n';
     }
@@ -34,6 +50,26 @@ std::string GridCsv(const std::vector<double>& values, int n) {
 
 const char* Bool(bool value) {
     return value ? "true" : "false";
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(Utf8FromFileText(text));
+}
+
+// A JSON number, or null when it is not finite.
+QJsonValue Number(double value) {
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
+}
+
+constexpr double kArcsecondsPerRadian = 180.0 * 3600.0 / std::numbers::pi;
+
+void CommonKeys(FitsImage& image, const RunGeometry& geometry) {
+    image.keys.push_back({"WAVELEN", geometry.wavelength, "[m] wavelength"});
+    image.keys.push_back({"BEAMRAD", geometry.beamRadius, "[m] radius of the analysed beam"});
+    image.keys.push_back({"GAUSSRAD", geometry.gaussianRadius,
+                          "[m] 1/e amplitude radius of the Gaussian beam"});
+    image.keys.push_back({"MEMBRAD", geometry.membraneRadius, "[m] membrane radius"});
+    image.keys.push_back({"ORIGIN", std::string("ostrander-cli"), "program that wrote the file"});
 }
 
 } // namespace
@@ -46,77 +82,177 @@ std::string FarFieldCsv(const SimulationResult& result) {
     return GridCsv(result.farField, result.farFieldSize);
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                out += escape;
-            } else {
-                out += ch;
-            }
-        }
+std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry& geometry) {
+    std::string text = "radius_elements,radius_lambda_over_d,radius_rad,encircled_energy\n";
+    const double scale = geometry.PixelScale();
+    const double lambdaOverD = geometry.LambdaOverD();
+    for (std::size_t k = 0; k < analysis.encircledEnergy.size(); ++k) {
+        const double rad = static_cast<double>(k) * scale;
+        text += std::to_string(k) + "," + FormatNumber(lambdaOverD > 0 ? rad / lambdaOverD : 0.0) +
+                "," + FormatNumber(rad) + "," + FormatNumber(analysis.encircledEnergy[k]) + "\n";
     }
-    return out + "\"";
+    return text;
 }
 
-std::string SummaryJson(const SimulationResult& result, const SummaryContext& context,
-                        const DisplayOptions& options) {
-    std::string json = "{\n";
-    auto field = [&json](const char* key, const std::string& value, bool last = false) {
-        json += "  \"";
-        json += key;
-        json += "\": " + value + (last ? "\n" : ",\n");
-    };
-    field("device", JsonString(context.device));
-    field("mirror_file", JsonString(context.mirrorFile));
-    if (!context.pattern.empty())
-        field("pattern", JsonString(context.pattern));
-    std::string voltages = "{";
-    for (std::size_t k = 0; k < result.voltages.size(); ++k)
-        voltages +=
-            (k ? ", \"" : "\"") + std::to_string(k + 1) + "\": " + FormatNumber(result.voltages[k]);
-    field("voltages", voltages + "}");
-    field("voltages_at_floor", Bool(result.voltagesAtFloor));
-    field("run_voltage", FormatNumber(result.runVoltage));
-    field("model", JsonString(result.model));
-    field("pv_m", FormatNumber(result.pv));
-    field("max_deflection_m", FormatNumber(result.maxDeflection));
-    field("snap_down", Bool(result.snapDown));
+FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry) {
+    FitsImage image;
+    image.columns = image.rows = result.n;
+    image.values = RowsAlongY(result.surface, result.n);
+    image.keys.push_back({"BUNIT", std::string("m"), "membrane deflection, metres"});
+    image.keys.push_back({"PIXELSCL", geometry.dx, "[m] sample spacing"});
+    image.keys.push_back({"CTYPE1", std::string("x"), "column axis"});
+    image.keys.push_back({"CUNIT1", std::string("m"), ""});
+    image.keys.push_back({"CDELT1", geometry.dx, "[m] spacing along x"});
+    image.keys.push_back({"CRPIX1", static_cast<double>(result.n / 2 + 1), "pixel of x = 0"});
+    image.keys.push_back({"CRVAL1", 0.0, ""});
+    image.keys.push_back({"CTYPE2", std::string("y"), "row axis"});
+    image.keys.push_back({"CUNIT2", std::string("m"), ""});
+    image.keys.push_back({"CDELT2", geometry.dx, "[m] spacing along y"});
+    image.keys.push_back({"CRPIX2", static_cast<double>(result.n / 2 + 1), "pixel of y = 0"});
+    image.keys.push_back({"CRVAL2", 0.0, ""});
+    CommonKeys(image, geometry);
+    image.comments = {
+        "Corrected membrane surface (tilt removed) in metres.",
+        "Row r (0-based, first row first) is y = (r - n/2) dx, column c is x = (c - n/2) dx;",
+        "the first row is the top row of surface.png, as in surface.csv."};
+    return image;
+}
+
+FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry) {
+    FitsImage image;
+    const int size = result.farFieldSize;
+    image.columns = image.rows = size;
+    image.values = RowsAlongY(result.farField, size);
+    const double scale = geometry.PixelScale();
+    image.keys.push_back({"BUNIT", std::string("relative intensity"),
+                          "squared modulus of the beam's transform"});
+    image.keys.push_back({"PIXELSCL", scale * kArcsecondsPerRadian, "[arcsec/pixel]"});
+    image.keys.push_back({"PIXSCRAD", scale, "[rad/pixel]"});
+    image.keys.push_back({"DIFFLMT", geometry.LambdaOverD() * kArcsecondsPerRadian,
+                          "[arcsec] wavelength / beam 1/e^2 diameter"});
+    image.keys.push_back({"PIXLAMD", scale / std::max(geometry.LambdaOverD(), 1e-300),
+                          "[lambda/D per pixel]"});
+    for (const char* axis : {"1", "2"}) {
+        image.keys.push_back({std::string("CTYPE") + axis, std::string(*axis == '1' ? "ANGLE_X" : "ANGLE_Y"), ""});
+        image.keys.push_back({std::string("CUNIT") + axis, std::string("rad"), ""});
+        image.keys.push_back({std::string("CDELT") + axis, scale, "[rad/pixel]"});
+        image.keys.push_back({std::string("CRPIX") + axis, static_cast<double>(size / 2 + 1),
+                              "pixel of the optical axis"});
+        image.keys.push_back({std::string("CRVAL") + axis, 0.0, ""});
+    }
+    CommonKeys(image, geometry);
+    image.comments = {"Far-field intensity of the reflected Gaussian beam.",
+                      "Rows and columns as in farfield.csv; the optical axis is at",
+                      "row and column size/2 (0-based)."};
+    return image;
+}
+
+std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
+                        const SummaryContext& context, const DisplayOptions& options) {
+    const RunGeometry& g = context.geometry;
+    QJsonObject json;
+    json["program"] = "ostrander-cli";
+    json["version"] = Q(context.version);
+    json["command_line"] = Q(context.commandLine);
+    json["time_utc"] = Q(context.utcTime);
+    json["device"] = Q(context.device);
+    json["mirror_file"] = Q(context.mirrorFile);
+    json["model"] = Q(result.model);
+    json["max_deflection_m"] = Number(result.maxDeflection);
     if (!std::isnan(result.pullInFactor))
-        field("pull_in_factor",
-              std::isfinite(result.pullInFactor) ? FormatNumber(result.pullInFactor) : "null");
+        json["pull_in_factor"] = Number(result.pullInFactor);
     if (result.nonlinearSurface)
-        field("surface", JsonString("nonlinear equilibrium"));
-    field("pupil_min_m", FormatNumber(result.pupilMin));
-    field("pupil_max_m", FormatNumber(result.pupilMax));
-    field("pupil_rms_m", FormatNumber(result.pupilRms));
-    field("strehl", FormatNumber(result.strehl));
-    field("peak_voltage", FormatNumber(result.peakVoltage));
-    field("mean_voltage", FormatNumber(result.meanVoltage));
-    field("remove_focus", Bool(options.removeFocus));
-    field("focus_adjust", FormatNumber(options.focusAdjust));
-    field("zoom", std::to_string(options.zoom), true);
-    return json + "}\n";
+        json["surface"] = "nonlinear equilibrium";
+    if (!context.pattern.empty())
+        json["pattern"] = Q(context.pattern);
+
+    QJsonObject voltages;
+    for (std::size_t k = 0; k < result.voltages.size(); ++k)
+        voltages[QString::number(k + 1)] = Number(result.voltages[k]);
+    json["voltages"] = voltages;
+    json["voltages_at_floor"] = result.voltagesAtFloor;
+    json["run_voltage"] = Number(result.runVoltage);
+    json["peak_voltage"] = Number(result.peakVoltage);
+    json["mean_voltage"] = Number(result.meanVoltage);
+
+    json["pv_m"] = Number(result.pv);
+    json["snap_down"] = result.snapDown;
+    json["pupil_min_m"] = Number(result.pupilMin);
+    json["pupil_max_m"] = Number(result.pupilMax);
+    json["pupil_rms_m"] = Number(result.pupilRms);
+    json["rms_m"] = Number(analysis.beamRms);
+    json["strehl"] = Number(result.strehl);
+    json["largest_phase_step_rad"] = Number(analysis.largestPhaseStep);
+    json["undersampled"] = analysis.undersampled;
+    json["warnings"] = WarningsJson(context.warnings);
+
+    QJsonArray terms;
+    for (const double c : analysis.zernike)
+        terms.append(Number(c));
+    QJsonObject zernike;
+    zernike["coefficients_m"] = terms;
+    zernike["ordering"] = "Noll: element k is term j = k + 1 (1 piston, 2 tilt x, 3 tilt y, "
+                          "4 focus, 5 and 6 astigmatism, 7 and 8 coma, 11 spherical)";
+    zernike["normalisation"] =
+        "each term has unit RMS over the beam disc (Noll), so a coefficient is the RMS "
+        "of its term in metres of surface";
+    zernike["disc"] = "rho = r / beam_radius_m; theta from +x towards +y";
+    json["zernike"] = zernike;
+
+    json["remove_focus"] = options.removeFocus;
+    json["focus_adjust"] = options.focusAdjust;
+    json["zoom"] = options.zoom;
+
+    QJsonObject grid;
+    grid["samples"] = g.n;
+    grid["spacing_m"] = Number(g.dx);
+    grid["membrane_radius_m"] = Number(g.membraneRadius);
+    grid["beam_radius_m"] = Number(g.beamRadius);
+    grid["gaussian_beam_radius_m"] = Number(g.gaussianRadius);
+    json["grid"] = grid;
+    json["wavelength_m"] = Number(g.wavelength);
+    QJsonObject farField;
+    farField["samples"] = g.farFieldSize;
+    farField["pixel_scale_rad"] = Number(g.PixelScale());
+    farField["lambda_over_d_rad"] = Number(g.LambdaOverD());
+    farField["pixel_scale_lambda_over_d"] =
+        Number(g.LambdaOverD() > 0 ? g.PixelScale() / g.LambdaOverD() : 0.0);
+    farField["d"] = "D is the Gaussian beam's 1/e^2 intensity diameter, 2 gaussian_beam_radius_m";
+    farField["axis_row_column"] = g.farFieldSize / 2;
+    json["far_field"] = farField;
+    json["axes"] =
+        "grids are stored as the pictures show them: row r (0-based, first line or first "
+        "FITS row first) is y = (r - samples/2) spacing_m, column c is x = (c - samples/2) "
+        "spacing_m, so y grows downwards; far-field row and column r are angles "
+        "(r - axis_row_column) pixel_scale_rad along y and x";
+
+    QJsonObject units;
+    for (const char* volts : {"voltages", "run_voltage", "peak_voltage", "mean_voltage"})
+        units[volts] = "V";
+    for (const char* metres : {"pv_m", "pupil_min_m", "pupil_max_m", "pupil_rms_m", "rms_m",
+                               "wavelength_m", "zernike.coefficients_m"})
+        units[metres] = "m";
+    units["strehl"] = "peak far-field intensity over that of a flat mirror with the same beam";
+    units["largest_phase_step_rad"] = "rad of reflected phase (4 pi h / wavelength)";
+    units["focus_adjust"] = "fraction of the focus kept";
+    units["zoom"] = "far-field picture magnification";
+    json["units"] = units;
+
+    QJsonObject files;
+    files["surface.csv"] = "corrected surface (tilt removed), m, samples x samples, rows as in axes";
+    files["surface.fits"] = "the same surface as a FITS image, BUNIT m, spacing in CDELT1/2";
+    files["farfield.csv"] = "far-field intensity, relative, far_field.samples square, rows as in axes";
+    files["farfield.fits"] =
+        "the same far field as a FITS image, PIXELSCL arcsec/pixel, PIXSCRAD rad/pixel, "
+        "WAVELEN m, DIFFLMT arcsec";
+    files["encircled_energy.csv"] =
+        "fraction of the far-field energy within a radius, in elements, lambda/D and rad";
+    files["encircled_energy.png"] = "the encircled energy against the radius in lambda/D";
+    files["farfield_log.png"] = "far-field intensity on a log scale, colour bar in decades, axes in lambda/D";
+    files["summary.json"] = "this file";
+    json["files"] = files;
+
+    return QJsonDocument(json).toJson(QJsonDocument::Indented).toStdString();
 }
 
 std::string CsvField(const std::string& text) {
@@ -134,9 +270,10 @@ std::string SweepCsvHeader() {
 
 std::string SweepCsvRow(int index, const std::string& name, const SimulationResult& result,
                         const std::string& folder) {
-    return std::to_string(index) + "," + CsvField(name) + "," + FormatNumber(result.pv) + "," +
-           FormatNumber(result.pupilRms) + "," + FormatNumber(result.strehl) + "," +
-           Bool(result.snapDown) + "," + CsvField(folder) + "\n";
+    return std::to_string(index) + "," + CsvField(Utf8FromFileText(name)) + "," +
+           FormatNumber(result.pv) + "," + FormatNumber(result.pupilRms) + "," +
+           FormatNumber(result.strehl) + "," + Bool(result.snapDown) + "," + CsvField(folder) +
+           "\n";
 }
 
 } // namespace ostrander

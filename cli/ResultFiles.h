@@ -1,29 +1,50 @@
 #pragma once
-// The text files of a simulation: the corrected surface and the far-field
-// intensities as CSV grids, the figures as JSON, and the rows of a sweep.
-// Numbers are written in the shortest form that reads back to the same
+// The files of a simulation besides the pictures: the corrected surface and
+// the far-field intensities as CSV and FITS grids, the encircled energy, the
+// figures and the description of the run as JSON, and the rows of a sweep.
+// CSV numbers are written in the shortest form that reads back to the same
 // double, independent of the locale.
+//
+// Every grid is written as the pictures show it: row r from the top is
+// y = (r - n/2) dx, column c is x = (c - n/2) dx (y grows downwards).
+#include "cli/RunDescription.h"
+#include "cli/RunWarnings.h"
+
 #include <string>
+#include <vector>
 
 namespace ostrander {
 
 struct SimulationResult;
 struct DisplayOptions;
+struct FitsImage;
 
 std::string FormatNumber(double value);
 
-// n lines of n values, row i on line i + 1, metres.
+// n lines of n values, metres.
 std::string SurfaceCsv(const SimulationResult& result);
-// size lines of size values, element (r, c) at line r, column c.
+// size lines of size values, intensity; zero frequency at line and column
+// size/2 + 1 (1-based).
 std::string FarFieldCsv(const SimulationResult& result);
+// radius in elements, in lambda/D and in radians, and the energy fraction.
+std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry& geometry);
+
+FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry);
+FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry);
 
 struct SummaryContext {
     std::string device;
     std::string mirrorFile;
     std::string pattern; // pattern name, empty without one
+    std::string version;
+    std::string commandLine;
+    std::string utcTime; // ISO 8601
+    std::string model = "classic";
+    RunGeometry geometry;
+    std::vector<RunWarning> warnings;
 };
-std::string SummaryJson(const SimulationResult& result, const SummaryContext& context,
-                        const DisplayOptions& options);
+std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
+                        const SummaryContext& context, const DisplayOptions& options);
 
 // The header and one row of a sweep's summary.csv.
 std::string SweepCsvHeader();
@@ -32,7 +53,5 @@ std::string SweepCsvRow(int index, const std::string& name, const SimulationResu
 
 // A field quoted for CSV when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);
-// A JSON string literal.
-std::string JsonString(const std::string& text);
 
 } // namespace ostrander

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!SetUpDeviceFolder(parsed.devices, error))
         return Fail(error);
+    SetCommandLine(argc, argv);
 
     if (parsed.command == Arguments::Command::Mirrors)
         return RunMirrors(parsed.mirrors);

@@ -14,21 +14,7 @@ void Show(const std::string& text) {
 } // namespace
 
 std::string SessionMessageText(RunStart status) {
-    switch (status) {
-    case RunStart::Started:
-    case RunStart::CancelRequested:
-    case RunStart::NoMirror:
-        return {};
-    case RunStart::RectangularPads:
-        return "Not ready for rectangular actuators.  Square only.";
-    case RunStart::RingPads:
-        return "Not ready for ring actuators yet.";
-    case RunStart::NoActuators:
-        return "Influence Functions: Cannot perform without actuators.";
-    case RunStart::ZeroRunVoltage:
-        return "Influence Functions: Cannot perform if max voltage is zero.";
-    }
-    return {};
+    return RunRefusalText(status);
 }
 
 std::string SessionMessageText(RunTick status) {

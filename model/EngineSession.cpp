@@ -329,8 +329,11 @@ AppliedVoltages EngineSession::ApplyVoltages(const VoltageRequest& request) {
             continue;
         ++result.requested;
         const double want = *asked[k - 1];
-        if (std::fabs(mirror->GetVoltage(k) - want) > 1e-9 * std::max(1.0, std::fabs(want)))
+        const double held = mirror->GetVoltage(k);
+        if (std::fabs(held - want) > 1e-9 * std::max(1.0, std::fabs(want))) {
             ++result.changedByRules;
+            result.changes.push_back({k, want, held});
+        }
     }
     result.applied = true;
     return result;

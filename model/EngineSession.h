@@ -113,6 +113,13 @@ struct AppliedVoltages {
     // gave another one.
     int requested = 0;
     int changedByRules = 0;
+    // Each changed one: display number, volts asked for, volts held.
+    struct Change {
+        int actuator = 0;
+        double requested = 0.0;
+        double applied = 0.0;
+    };
+    std::vector<Change> changes;
 };
 
 class EngineSession {

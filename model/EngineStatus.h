@@ -15,6 +15,27 @@ enum class RunStart {
     ZeroRunVoltage,  // the largest actuator voltage is exactly 0 V (voltages put back)
 };
 
+// The program's own text for a run the mirror's model refuses (pads it cannot
+// compute, no actuators, no run voltage); empty for the other statuses. The
+// windows show it in a box and ostrander-cli prints it.
+inline const char* RunRefusalText(RunStart status) {
+    switch (status) {
+    case RunStart::RectangularPads:
+        return "Not ready for rectangular actuators.  Square only.";
+    case RunStart::RingPads:
+        return "Not ready for ring actuators yet.";
+    case RunStart::NoActuators:
+        return "Influence Functions: Cannot perform without actuators.";
+    case RunStart::ZeroRunVoltage:
+        return "Influence Functions: Cannot perform if max voltage is zero.";
+    case RunStart::Started:
+    case RunStart::CancelRequested:
+    case RunStart::NoMirror:
+        break;
+    }
+    return "";
+}
+
 // One tick of the run timer.
 enum class RunTick {
     Idle,      // no run, no mirror, or the previous step has not completed

@@ -6,6 +6,7 @@
 #include "support/SmallDisk.h"
 #include "toolkit/IniFile.h"
 
+#include <fitsio.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -188,6 +189,7 @@ TEST(CliSimulate, WritesEveryFileAndAgreesWithTheEngine) {
     h.engine.ComputeFarField();
     const int n = h.data.GridSize;
 
+    // Files hold rows along y (the engine's second index), as the pictures.
     const auto surface = ReadGrid(out / "surface.csv");
     ASSERT_EQ(surface.size(), 100u);
     double lo = h.data.Surface[0][0], hi = lo;
@@ -195,7 +197,7 @@ TEST(CliSimulate, WritesEveryFileAndAgreesWithTheEngine) {
     for (int i = 0; i < n; ++i) {
         ASSERT_EQ(surface[i].size(), 100u);
         for (int j = 0; j < n; ++j) {
-            differing += surface[i][j] != h.data.Surface[i][j];
+            differing += surface[j][i] != h.data.Surface[i][j];
             lo = std::min(lo, h.data.Surface[i][j]);
             hi = std::max(hi, h.data.Surface[i][j]);
         }
@@ -211,7 +213,7 @@ TEST(CliSimulate, WritesEveryFileAndAgreesWithTheEngine) {
         for (int c = 1; c <= 256; ++c) {
             const float* e = h.data.FarField.data() + h.data.FarFieldIndex(r, c);
             const double intensity = double(e[0]) * e[0] + double(e[1]) * e[1];
-            EXPECT_EQ(farField[r - 1][c - 1], intensity) << r << "," << c;
+            EXPECT_EQ(farField[c - 1][r - 1], intensity) << r << "," << c;
             if (intensity > peak) {
                 peak = intensity;
                 r0 = r;
@@ -768,6 +770,243 @@ TEST(CliMirrors, ADevicesFolderThatIsNotThereIsRefused) {
               std::string::npos)
         << run.err;
     EXPECT_TRUE(run.out.empty());
+}
+
+
+// ---- Trust: warnings, self-description, FITS ----
+
+bool HasWarning(const QJsonObject& summary, const char* kind) {
+    for (const QJsonValue& w : summary["warnings"].toArray())
+        if (w.toObject()["kind"].toString() == QLatin1String(kind))
+            return true;
+    return false;
+}
+
+QJsonObject Warning(const QJsonObject& summary, const char* kind) {
+    for (const QJsonValue& w : summary["warnings"].toArray())
+        if (w.toObject()["kind"].toString() == QLatin1String(kind))
+            return w.toObject();
+    return {};
+}
+
+struct SamplingCase {
+    const char* pattern;
+    bool undersampled;
+};
+
+class CliSampling : public ::testing::TestWithParam<SamplingCase> {};
+
+// The largest reflected phase step between neighbouring beam samples,
+// worked out again from surface.csv and the grid the summary states.
+TEST_P(CliSampling, WarnsExactlyWhenThePhaseStepsByMoreThanPi) {
+    TempFolder temp;
+    const CliRun run = RunCli({"simulate", "Hex37", "--pattern",
+                               QString::fromStdString(kDevices + "Hex37_Patterns.pat"),
+                               "--pattern-name", GetParam().pattern, "--out", temp.Q("out")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject summary = ReadJson(temp.Path() / "out" / "summary.json");
+    const QJsonObject grid = summary["grid"].toObject();
+    const int n = grid["samples"].toInt();
+    const double dx = grid["spacing_m"].toDouble();
+    const double beam = grid["beam_radius_m"].toDouble();
+    const double wavelength = summary["wavelength_m"].toDouble();
+    EXPECT_NEAR(dx, 0.015 / 95, 1e-15);
+    EXPECT_EQ(beam, 0.015 * 0.8 / 2);
+    EXPECT_EQ(wavelength, 1.064e-6);
+    const auto s = ReadGrid(temp.Path() / "out" / "surface.csv");
+    ASSERT_EQ(static_cast<int>(s.size()), n);
+    auto inBeam = [&](int r, int c) { return std::hypot((c - n / 2) * dx, (r - n / 2) * dx) < beam; };
+    double largest = 0;
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            if (!inBeam(r, c))
+                continue;
+            if (r + 1 < n && inBeam(r + 1, c))
+                largest = std::max(largest, std::fabs(s[r + 1][c] - s[r][c]));
+            if (c + 1 < n && inBeam(r, c + 1))
+                largest = std::max(largest, std::fabs(s[r][c + 1] - s[r][c]));
+        }
+    largest *= 4 * M_PI / wavelength;
+    EXPECT_NEAR(summary["largest_phase_step_rad"].toDouble(), largest, 1e-9 * largest);
+    EXPECT_EQ(largest > M_PI, GetParam().undersampled);
+    EXPECT_EQ(summary["undersampled"].toBool(), GetParam().undersampled);
+    EXPECT_EQ(HasWarning(summary, "undersampled"), GetParam().undersampled);
+    EXPECT_EQ(run.err.find("warning: the surface is undersampled") != std::string::npos,
+              GetParam().undersampled)
+        << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hex37, CliSampling,
+                         ::testing::Values(SamplingCase{"Focus 1", false},
+                                           SamplingCase{"Focus 3", true},
+                                           SamplingCase{"Focus 4", true}),
+                         [](const auto& info) {
+                             std::string name = info.param.pattern;
+                             name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+                             return name;
+                         });
+
+// A copy of the 19-pad mirror in a folder of its own: its map file is not
+// beside it, and its device name is written in Latin-1 as old files are.
+TEST(CliWarnings, MissingMapFileAndLatinOneName) {
+    TempFolder temp;
+    std::string ini = ReadText(kDevices + "Hex19.ini");
+    const std::string name = "DeviceName=Hex 19 (12 mm)";
+    ASSERT_NE(ini.find(name), std::string::npos);
+    ini.replace(ini.find(name), name.size(), "DeviceName=Miroir \xe9t\xe9 19 (12 \xb5m)");
+    const std::string file = temp.Write("Mine.ini", ini);
+    const CliRun run = RunCli({"simulate", QString::fromStdString(file), "--set", "1=100",
+                               "--out", temp.Q("out")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: the actuator map file"), std::string::npos) << run.err;
+    const QJsonObject summary = ReadJson(temp.Path() / "out" / "summary.json");
+    EXPECT_EQ(summary["device"].toString(), QString::fromUtf8("Miroir été 19 (12 µm)"));
+    EXPECT_TRUE(Warning(summary, "map_file")["map_file"].toString().endsWith("DMmap_HEX19.dat"));
+
+    // With the map beside it there is nothing to say.
+    fs::copy_file(kDevices + "DMmap_HEX19.dat", temp.Path() / "DMmap_HEX19.dat");
+    const CliRun mapped = RunCli({"simulate", QString::fromStdString(file), "--set", "1=100",
+                                  "--out", temp.Q("mapped")});
+    ASSERT_EQ(mapped.exitCode, 0) << mapped.err;
+    EXPECT_EQ(mapped.err, "");
+    EXPECT_TRUE(ReadJson(temp.Path() / "mapped" / "summary.json")["warnings"].toArray().isEmpty());
+}
+
+TEST(CliWarnings, ShortPatternAndVoltagesChangedByTheRules) {
+    TempFolder temp;
+    // A pattern of the 19-pad set on the 37-pad mirror.
+    const CliRun shortRun = RunCli({"simulate", "Hex37", "--pattern",
+                                    QString::fromStdString(kDevices + "Hex19_Patterns.pat"),
+                                    "--pattern-index", "1", "--out", temp.Q("short")});
+    ASSERT_EQ(shortRun.exitCode, 0) << shortRun.err;
+    const QJsonObject size = Warning(ReadJson(temp.Path() / "short" / "summary.json"), "pattern_size");
+    EXPECT_EQ(size["pattern_voltages"].toInt(), 19);
+    EXPECT_EQ(size["actuators"].toInt(), 37);
+    EXPECT_NE(shortRun.err.find("holds 19 voltages but the mirror has 37"), std::string::npos);
+
+    // 500 V, above what the mirror can take.
+    const CliRun high =
+        RunCli({"simulate", "Hex19", "--set", "1=500", "--set", "2=50", "--out", temp.Q("high")});
+    ASSERT_EQ(high.exitCode, 0) << high.err;
+    const QJsonObject summary = ReadJson(temp.Path() / "high" / "summary.json");
+    const QJsonArray changes = Warning(summary, "voltage_rules")["changes"].toArray();
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes[0].toObject()["actuator"].toInt(), 1);
+    EXPECT_EQ(changes[0].toObject()["requested_v"].toDouble(), 500);
+    const double applied = changes[0].toObject()["applied_v"].toDouble();
+    EXPECT_EQ(applied, summary["voltages"].toObject()["1"].toDouble());
+    EXPECT_LT(applied, 500);
+    EXPECT_NE(high.err.find("1: 500 V -> "), std::string::npos) << high.err;
+}
+
+// The header values and the data of a FITS image, read with cfitsio.
+struct FitsRead {
+    std::vector<long> axes;
+    std::vector<double> data;
+    std::map<std::string, std::string> keys;
+};
+
+FitsRead ReadFits(const fs::path& path) {
+    FitsRead read;
+    fitsfile* f = nullptr;
+    int status = 0;
+    if (fits_open_diskfile(&f, path.c_str(), READONLY, &status))
+        return read;
+    int naxis = 0;
+    fits_get_img_dim(f, &naxis, &status);
+    read.axes.assign(naxis, 0);
+    fits_get_img_size(f, naxis, read.axes.data(), &status);
+    long count = 1;
+    for (long a : read.axes)
+        count *= a;
+    read.data.assign(count, 0.0);
+    int anyNull = 0;
+    fits_read_img(f, TDOUBLE, 1, count, nullptr, read.data.data(), &anyNull, &status);
+    int cards = 0;
+    fits_get_hdrspace(f, &cards, nullptr, &status);
+    for (int k = 1; k <= cards; ++k) {
+        char name[FLEN_KEYWORD], value[FLEN_VALUE], comment[FLEN_COMMENT];
+        fits_read_keyn(f, k, name, value, comment, &status);
+        std::string v = value;
+        if (v.size() >= 2 && v.front() == '\'')
+            v = v.substr(1, v.find_last_not_of(' ', v.size() - 2)); // 'text   ' -> text
+        read.keys[name] = v;
+    }
+    fits_close_file(f, &status);
+    EXPECT_EQ(status, 0) << path;
+    return read;
+}
+
+TEST(CliFiles, FitsHoldTheCsvGridsAndTheirScales) {
+    TempFolder temp;
+    ASSERT_EQ(RunCli({"simulate", "Hex19", "--set", "3=90", "--out", temp.Q("out")}).exitCode, 0);
+    const fs::path out = temp.Path() / "out";
+    const QJsonObject summary = ReadJson(out / "summary.json");
+    const double dx = 0.012 / (100 * 0.97 - 2);
+
+    const FitsRead surface = ReadFits(out / "surface.fits");
+    ASSERT_EQ(surface.axes, (std::vector<long>{100, 100}));
+    const auto csv = ReadGrid(out / "surface.csv");
+    ASSERT_EQ(csv.size(), 100u);
+    for (int r = 0; r < 100; ++r)
+        for (int c = 0; c < 100; ++c)
+            ASSERT_EQ(surface.data[r * 100 + c], csv[r][c]) << r << "," << c;
+    EXPECT_EQ(surface.keys.at("BUNIT"), "m");
+    EXPECT_NEAR(std::stod(surface.keys.at("CDELT1")), dx, 1e-15);
+    EXPECT_NEAR(std::stod(surface.keys.at("CDELT2")), dx, 1e-15);
+    EXPECT_EQ(std::stod(surface.keys.at("CRPIX1")), 51);
+    EXPECT_EQ(std::stod(surface.keys.at("WAVELEN")), 1.064e-6);
+
+    const FitsRead far = ReadFits(out / "farfield.fits");
+    ASSERT_EQ(far.axes, (std::vector<long>{256, 256}));
+    const auto farCsv = ReadGrid(out / "farfield.csv");
+    for (int r = 0; r < 256; ++r)
+        for (int c = 0; c < 256; ++c)
+            ASSERT_EQ(far.data[r * 256 + c], farCsv[r][c]) << r << "," << c;
+    // The transform of 256 samples dx apart: wavelength / (256 dx) per element.
+    const double scale = 1.064e-6 / (256 * dx);
+    EXPECT_NEAR(std::stod(far.keys.at("PIXSCRAD")), scale, 1e-12 * scale);
+    EXPECT_NEAR(std::stod(far.keys.at("PIXELSCL")), scale * 206264.80624709636, 1e-9);
+    EXPECT_NEAR(std::stod(far.keys.at("DIFFLMT")), 1.064e-6 / 0.006 * 206264.80624709636, 1e-9);
+    EXPECT_FALSE(far.keys.at("BUNIT").empty());
+    EXPECT_NEAR(summary["far_field"].toObject()["pixel_scale_rad"].toDouble(), scale,
+                1e-12 * scale);
+    EXPECT_EQ(summary["version"].toString().isEmpty(), false);
+    EXPECT_TRUE(summary["command_line"].toString().contains("--set 3=90"));
+    EXPECT_TRUE(summary["time_utc"].toString().endsWith('Z'));
+}
+
+// A flat mirror's far field is that of the Gaussian beam: with the radius
+// rho in lambda/D (D the beam's 1/e^2 diameter 2w) the encircled energy is
+// 1 - exp(-pi^2 rho^2 / 2).
+TEST(CliFiles, EncircledEnergyOfAFlatMirrorIsTheGaussianBeams) {
+    TempFolder temp;
+    ASSERT_EQ(RunCli({"simulate", "Hex37", "--out", temp.Q("out")}).exitCode, 0);
+    std::istringstream in(ReadText(temp.Path() / "out" / "encircled_energy.csv"));
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "radius_elements,radius_lambda_over_d,radius_rad,encircled_energy");
+    int rows = 0;
+    double last = 0;
+    while (std::getline(in, line)) {
+        const std::vector<std::string> f = Fields(line);
+        ASSERT_EQ(f.size(), 4u);
+        const double rho = std::stod(f[1]), energy = std::stod(f[3]);
+        if (std::stoi(f[0]) >= 2) {
+            EXPECT_NEAR(energy, 1 - std::exp(-M_PI * M_PI * rho * rho / 2), 0.03) << line;
+        }
+        EXPECT_GE(energy, last);
+        last = energy;
+        ++rows;
+    }
+    EXPECT_GT(rows, 20);
+    EXPECT_NEAR(last, 1.0, 1e-3);
+}
+
+TEST(CliVersion, PrintsTheVersion) {
+    const CliRun run = RunCli({"--version"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("ostrander-cli ", 0), 0u) << run.out;
 }
 
 } // namespace

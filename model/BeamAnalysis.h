@@ -1,0 +1,54 @@
+#pragma once
+// Figures of a computed surface over the beam, and of its far field, that
+// optics tools report: the largest phase step between neighbouring beam
+// samples (the sampling check), RMS, Zernike coefficients in Noll order, and
+// the encircled energy of the far field. Plain C++ on plain grids.
+//
+// Surface grids are n x n metres with sample (i, j) at [i * n + j] lying at
+// x = (i - n/2) dx, y = (j - n/2) dx, as the engine keeps them. The beam is
+// the disc r < beamRadius.
+#include <vector>
+
+namespace ostrander {
+
+struct BeamGrid {
+    int n = 0;
+    double dx = 0.0;         // m, sample spacing
+    double beamRadius = 0.0; // m
+};
+
+// True when sample (i, j) lies in the beam.
+bool InBeam(const BeamGrid& grid, int i, int j);
+
+// Largest difference of the reflected phase 4 pi h / wavelength (radians)
+// between two beam samples next to each other along x or y. Above pi the
+// sampling cannot represent the wavefront and the far field is aliased.
+// 0 for an empty beam; a non-finite sample gives infinity.
+double LargestPhaseStep(const std::vector<double>& surface, const BeamGrid& grid,
+                        double wavelength_m);
+
+// Root mean square about the mean over the beam, metres; 0 for an empty beam.
+double BeamRms(const std::vector<double>& surface, const BeamGrid& grid);
+
+// Radial order n and azimuthal frequency m (negative for sine terms) of the
+// Noll index j >= 1: 1 piston, 2 and 3 tilt, 4 focus, 5 and 6 astigmatism...
+void NollIndex(int j, int& n, int& m);
+// The Noll-normalised Zernike polynomial j at (rho, theta) on the unit disc:
+// its RMS over the disc is 1, so a coefficient is the RMS of its term.
+double NollZernike(int j, double rho, double theta);
+
+// Least-squares coefficients of Noll terms 1 .. terms over the beam, with
+// rho = r / beamRadius and theta measured from +x towards +y; metres RMS.
+// Empty when the beam holds fewer samples than terms or a sample is not
+// finite.
+std::vector<double> NollZernikeCoefficients(const std::vector<double>& surface,
+                                            const BeamGrid& grid, int terms);
+
+// Fraction of the whole far-field intensity within a radius of r pixels of
+// the zero frequency (row and column size / 2, 0-based), for r = 0 ..
+// maxRadius; the intensity grid is size x size, element (r, c) at
+// [r * size + c]. Empty when there is no finite, positive total.
+std::vector<double> EncircledEnergy(const std::vector<double>& intensity, int size,
+                                    int maxRadius);
+
+} // namespace ostrander
