@@ -3,16 +3,19 @@
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
 #include "forms/SessionMessages.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/EngineSession.h"
 #include "model/MainData.h"
+#include "model/PullInWorker.h"
 #include "model/pictures/ResultPictures.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/PaintBox.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,6 +27,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ostrander {
 
@@ -68,9 +72,23 @@ TOstranderForm::TOstranderForm(MainData& data, DMModelLocal& local, QWidget* par
     ShowFocusControls(false);
     FocusScrollBar->setMaximum(200);
     FocusScrollBar->setValue(100);
+
+    // The worker's answers are handed to the window's thread; one that
+    // arrives after the window is gone is dropped with it.
+    PullInOptions pullInOptions;
+    pullInOptions.wantSurface = false;
+    pullIn_ = std::make_unique<PullInWorker>(
+        [this](uint64_t request, const PullInResult& result) {
+            QMetaObject::invokeMethod(
+                this, [this, request, result] { PullInAnswered(request, result); },
+                Qt::QueuedConnection);
+        },
+        pullInOptions);
 }
 
 TOstranderForm::~TOstranderForm() {
+    // The worker's thread ends first: it posts to this window.
+    pullIn_.reset();
     StopIdleHandler();
     RunFEATimer->stop();
     // The frames refer to the mirror that the working state owns.
@@ -152,6 +170,20 @@ void TOstranderForm::BuildControlPanel() {
         edit->setEnabled(false);
     }
 
+    // The membrane model, in the free space above "Load Mirror" (the hidden
+    // separation and stress edits share it), with the exact model's pull-in
+    // line under it.
+    ModelLabel = new QLabel("Model", ControlPanel);
+    ModelLabel->setGeometry(0, 4, 36, 21);
+    ModelChoice = new QComboBox(ControlPanel);
+    ModelChoice->addItem("Classic", QString("classic"));
+    ModelChoice->addItem("Exact membrane", QString("exact"));
+    ModelChoice->setGeometry(38, 2, 175, 24);
+    ModelLabel->setBuddy(ModelChoice);
+    PullInLabel = new QLabel(ControlPanel);
+    PullInLabel->setGeometry(0, 30, 213, 21);
+    PullInLabel->setVisible(false);
+
     LoadMirrorButton = new QPushButton("Load Mirror", ControlPanel);
     LoadMirrorButton->setGeometry(0, 56, 113, 25);
     RemoveFocusCheck = new QCheckBox("Remove Focus and Piston", ControlPanel);
@@ -187,6 +219,7 @@ void TOstranderForm::BuildControlPanel() {
     connect(SeparationEdit, &NumericEditFrame::valueCommitted, this,
             [this] { SeparationEditChanged(); });
     connect(StressEdit, &NumericEditFrame::valueCommitted, this, [this] { StressEditChanged(); });
+    connect(ModelChoice, &QComboBox::currentIndexChanged, this, [this] { ModelChoiceChange(); });
     connect(LoadMirrorButton, &QPushButton::clicked, this, [this] { LoadMirrorButtonClick(); });
     connect(RemoveFocusCheck, &QCheckBox::toggled, this, [this] { RemoveFocusCheckClick(); });
     connect(FocusScrollBar, &QScrollBar::valueChanged, this, [this] { FocusScrollBarChange(); });
@@ -323,6 +356,112 @@ void TOstranderForm::LoadMirrorButtonClick() {
     mirrorSetupForm_->activateWindow();
 }
 
+bool TOstranderForm::SetMembraneModel(const QString& name) {
+    const int row = ModelChoice->findData(name);
+    if (row < 0)
+        return false;
+    ModelChoice->setCurrentIndex(row); // ModelChoiceChange follows when it changed
+    return true;
+}
+
+QString TOstranderForm::MembraneModelName() const {
+    return QString::fromUtf8(session_->MembraneModelName().data(),
+                             static_cast<qsizetype>(session_->MembraneModelName().size()));
+}
+
+void TOstranderForm::ModelChoiceChange() {
+    const QString name = ModelChoice->currentData().toString();
+    if (name == MembraneModelName() || !session_->UseMembraneModel(name.toStdString()))
+        return;
+    pullIn_->Cancel();
+    pullInMembrane_.reset();
+    pullInVolts_.clear();
+    PullInLabel->clear();
+    PullInLabel->setVisible(name == "exact");
+    // The loaded mirror's influence functions belong to the other model.
+    if (local_.Mirror && local_.Mirror->IsValid())
+        ReportRunStart(session_->StartInfluenceRun(), this);
+    PassSoon();
+    emit membraneModelChanged(name);
+}
+
+bool TOstranderForm::PullInPending() const {
+    return pullInRequest_ != 0 && pullInAnswered_ != pullInRequest_;
+}
+
+QString TOstranderForm::PullInText(const PullInResult& result) {
+    switch (result.status) {
+    case PullInResult::Status::Equilibrium:
+    case PullInResult::Status::PulledIn: {
+        // Enough digits to tell which side of 1 the factor lies.
+        const double factor = result.pullInFactor;
+        int digits = 2;
+        while (digits < 6 && factor != 1.0 &&
+               QString::number(factor, 'f', digits) == QString::number(1.0, 'f', digits))
+            ++digits;
+        QString text = "Pull-in at " + QString::number(factor, 'f', digits) + " x these voltages";
+        if (result.SnapDown())
+            text += " (snap-down)";
+        return text;
+    }
+    case PullInResult::Status::NoForce:
+        return "No pull-in: no pad pulls";
+    case PullInResult::Status::Invalid:
+        return "Pull-in: not computable here";
+    case PullInResult::Status::Cancelled:
+    case PullInResult::Status::NotConverged:
+        break;
+    }
+    return "Pull-in: not found";
+}
+
+void TOstranderForm::UpdatePullIn() {
+    const bool exact = session_->MembraneModelName() == "exact";
+    PullInLabel->setVisible(exact);
+    if (!exact || !local_.DisplaysValid) {
+        if (pullInRequest_ != 0 || pullInMembrane_) {
+            pullIn_->Cancel();
+            pullInMembrane_.reset();
+            pullInVolts_.clear();
+            pullInRequest_ = pullInAnswered_ = 0;
+            PullInLabel->clear();
+        }
+        return;
+    }
+    std::optional<PullInInputs> inputs = session_->PullInInputsNow();
+    if (!inputs)
+        return;
+    if (inputs->membrane == pullInMembrane_ && inputs->volts == pullInVolts_)
+        return;
+    pullInMembrane_ = inputs->membrane;
+    pullInVolts_ = inputs->volts;
+    // Until the answer comes the line keeps the last one; the first time it
+    // says that it is being worked out.
+    if (PullInLabel->text().isEmpty())
+        PullInLabel->setText("Pull-in: computing...");
+    pullInRequest_ = pullIn_->Request(std::move(*inputs));
+}
+
+void TOstranderForm::PullInAnswered(uint64_t request, const PullInResult& result) {
+    // An answer to a request that a newer one replaced is stale.
+    if (request != pullInRequest_)
+        return;
+    pullInAnswered_ = request;
+    PullInLabel->setText(PullInText(result));
+    PullInLabel->setToolTip(PullInLabel->text());
+    const std::optional<bool> verdict =
+        result.status == PullInResult::Status::Invalid ||
+                result.status == PullInResult::Status::NotConverged
+            ? std::nullopt
+            : std::optional<bool>(result.SnapDown());
+    if (verdict == local_.SnapDownVerdict)
+        return;
+    local_.SnapDownVerdict = verdict;
+    // The pictures of the present surface carry the label: draw them again.
+    if (local_.DisplaysValid)
+        DrawPictures(kResultPictures);
+}
+
 void TOstranderForm::ExitButtonClick() {
     close();
 }
@@ -379,12 +518,14 @@ void TOstranderForm::ApplicationIdle() {
     const IdlePassResult pass = session_->IdlePass();
     ShowSessionMessages(pass.recalculation);
     DrawPictures(pass.pictures);
+    UpdatePullIn();
 }
 
 void TOstranderForm::RecalculateDisplaysButtonClick() {
     const RecalculationResult result = session_->Recalculate();
     ShowSessionMessages(result);
     DrawPictures(result.pictures);
+    UpdatePullIn();
 }
 
 void TOstranderForm::DrawPictures(unsigned pictures) {

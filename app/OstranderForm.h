@@ -15,10 +15,14 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QString>
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -32,7 +36,10 @@ struct MainData;
 class DMModelLocal;
 class DMModelMain;
 class EngineSession;
+class ExactMembrane;
 class PaintBox;
+class PullInWorker;
+struct PullInResult;
 class TFloatEditFrame;
 class TIntegerEditFrame;
 class TMirrorDisplayFrame;
@@ -56,8 +63,20 @@ public:
     // (while the passes run).
     void PassSoon();
 
+    // The membrane model ("classic" or "exact"), as the model choice shows
+    // it. Setting another one recomputes the influence functions of the
+    // loaded mirror; an unknown name changes nothing (false).
+    bool SetMembraneModel(const QString& name);
+    QString MembraneModelName() const;
+    // With the exact model: a pull-in computation for the present voltages
+    // has been asked for and not answered yet.
+    bool PullInPending() const;
+    // The pull-in line for a solve's answer.
+    static QString PullInText(const PullInResult& result);
+
     // Event handlers.
     void LoadMirrorButtonClick();
+    void ModelChoiceChange();
     void ExitButtonClick();
     void RemoveFocusCheckClick();
     void FocusScrollBarChange();
@@ -92,6 +111,9 @@ public:
     QWidget* ControlPanel = nullptr;
     TFloatEditFrame* SeparationEdit = nullptr;
     TFloatEditFrame* StressEdit = nullptr;
+    QLabel* ModelLabel = nullptr;
+    QComboBox* ModelChoice = nullptr; // data: the model's name
+    QLabel* PullInLabel = nullptr;    // the exact model's pull-in factor
     QPushButton* LoadMirrorButton = nullptr;
     QCheckBox* RemoveFocusCheck = nullptr;
     QPushButton* InfluenceFunctionButton = nullptr;
@@ -125,6 +147,10 @@ public:
     QTimer* RunFEATimer = nullptr;
     QTimer* IdleTimer = nullptr;
 
+signals:
+    // The user (or SetMembraneModel) chose another membrane model.
+    void membraneModelChanged(const QString& name);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -139,12 +165,24 @@ private:
     void DrawPictures(unsigned pictures);
     // Time until the next idle pass, given how long this one took.
     int NextIdleDelay(qint64 passMs) const;
+    // Asks for the pull-in factor of the present voltages when they (or the
+    // exact model's solver) changed; hides the line with the classic model.
+    void UpdatePullIn();
+    // The worker's answer, on the window's thread.
+    void PullInAnswered(uint64_t request, const PullInResult& result);
 
     MainData& data_;
     DMModelLocal& local_;
     std::unique_ptr<EngineSession> session_;
     QWidget* mirrorSetupForm_ = nullptr;
     QElapsedTimer lastRedraw_;
+    // What the last pull-in request was for, and its number (0: none).
+    std::shared_ptr<const ExactMembrane> pullInMembrane_;
+    std::vector<double> pullInVolts_;
+    uint64_t pullInRequest_ = 0;
+    uint64_t pullInAnswered_ = 0;
+    // Declared last: its thread stops before the rest of the window goes.
+    std::unique_ptr<PullInWorker> pullIn_;
 };
 
 } // namespace ostrander

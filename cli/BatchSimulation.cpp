@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace ostrander {
 
@@ -192,6 +193,26 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
         return false;
     }
 
+    // The exact model's own verdict, for the summary and the pictures' label.
+    std::optional<PullInResult> solved;
+    double linearPeak = 0.0;
+    local_.SnapDownVerdict.reset();
+    if (const std::optional<PullInInputs> inputs = session_.PullInInputsNow()) {
+        PullInOptions pullIn;
+        pullIn.wantSurface = options.nonlinear;
+        solved = SolvePullIn(*inputs->membrane, inputs->volts, {}, pullIn);
+        if (solved->status == PullInResult::Status::Invalid ||
+            solved->status == PullInResult::Status::NotConverged) {
+            error = solved->status == PullInResult::Status::Invalid
+                        ? "the exact model cannot solve this mirror: " + inputs->membrane->Problem()
+                        : "the nonlinear equilibrium did not converge";
+            return false;
+        }
+        local_.SnapDownVerdict = solved->SnapDown();
+        for (const double w : inputs->membrane->LinearSurface(inputs->volts))
+            linearPeak = std::max(linearPeak, std::fabs(w));
+    }
+
     ImageCanvas surfaceImage(options.width, options.height);
     ImageCanvas interferogram(options.width, options.height);
     ImageCanvas threeD(options.width, options.height);
@@ -237,27 +258,16 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     result.interferogram = interferogram.Image();
     result.threeD = threeD.Image();
     result.model = std::string(session_.MembraneModelName());
-    if (const std::optional<PullInInputs> inputs = session_.PullInInputsNow()) {
-        PullInOptions pullIn;
-        pullIn.wantSurface = options.nonlinear;
-        const PullInResult solved = SolvePullIn(*inputs->membrane, inputs->volts, {}, pullIn);
-        if (solved.status == PullInResult::Status::Invalid ||
-            solved.status == PullInResult::Status::NotConverged) {
-            error = solved.status == PullInResult::Status::Invalid
-                        ? "the exact model cannot solve this mirror: " + inputs->membrane->Problem()
-                        : "the nonlinear equilibrium did not converge";
-            return false;
-        }
-        result.pullInFactor = solved.pullInFactor;
-        result.snapDown = solved.SnapDown();
-        if (options.nonlinear && solved.status == PullInResult::Status::Equilibrium &&
-            solved.surface.size() == result.surface.size()) {
-            result.surface = solved.surface;
+    if (solved) {
+        result.pullInFactor = solved->pullInFactor;
+        result.snapDown = solved->SnapDown();
+        if (options.nonlinear && solved->status == PullInResult::Status::Equilibrium &&
+            solved->surface.size() == result.surface.size()) {
+            result.surface = solved->surface;
             result.nonlinearSurface = true;
-            result.maxDeflection = solved.peakDeflection_m;
+            result.maxDeflection = solved->peakDeflection_m;
         } else {
-            for (const double w : inputs->membrane->LinearSurface(inputs->volts))
-                result.maxDeflection = std::max(result.maxDeflection, std::fabs(w));
+            result.maxDeflection = linearPeak;
         }
     } else {
         // The synthesis again, without the far field's corrections.

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace ostrander {
@@ -65,6 +66,10 @@ public:
     double PeakVoltageFraction = 0.0;
     // Far-field focus slider value, -1.0 to +2.0.
     double FocusAdjust = 0.0;
+    // The membrane model's own snap-down verdict for the present voltages
+    // (the exact model's pull-in), judged on the physical surface; unset,
+    // the pictures mark a PV over a third of the gap.
+    std::optional<bool> SnapDownVerdict;
 };
 
 } // namespace ostrander

@@ -66,11 +66,19 @@ EngineSession::EngineSession(MainData& data, DMModelLocal& local, ModelHost& hos
 EngineSession::~EngineSession() = default;
 
 bool EngineSession::UseMembraneModel(std::string_view name) {
+    if (name == MembraneModelName())
+        return true;
     std::unique_ptr<MembraneModel> model = MakeMembraneModel(name);
     if (!model)
         return false;
     model_ = std::move(model);
     engine_->SetMembraneModel(model_.get());
+    // Influence functions of the other model no longer apply, nor does its
+    // snap-down verdict; a run going now stops at its next tick.
+    local_.DisplaysValid = false;
+    local_.SnapDownVerdict.reset();
+    if (IsRunning())
+        data_.IFCancelRequested = true;
     return true;
 }
 
@@ -103,6 +111,7 @@ MirrorSelection EngineSession::SelectMirror(int32_t index, const std::string& in
         status = MirrorSelection::MirrorNotUsable;
     const int32_t actuators = status == MirrorSelection::Selected ? info->Model->Actuators : 0;
     local_.SelectMirror(index, std::move(info), std::move(mirror), actuators);
+    local_.SnapDownVerdict.reset();
     // Results of an earlier mirror no longer apply; they become valid again
     // when the new run finishes. Until then the idle pass must not rebuild
     // Surface, which the run stores actuator by actuator.
@@ -130,6 +139,8 @@ RunStart EngineSession::StartInfluenceRun() {
     const RunStart start = engine_->CalculateInfluenceFunctions();
     if (start != RunStart::Started && start != RunStart::CancelRequested)
         ClearResults();
+    else
+        runModel_ = std::string(MembraneModelName());
     return start;
 }
 
@@ -148,7 +159,10 @@ void EngineSession::ClearResults() {
 
 RunTick EngineSession::Tick() {
     const RunTick tick = engine_->InfluenceFunctionStep();
-    if (tick == RunTick::Cancelled && runPending_) {
+    // A start that asked the run to stop waits for it; a run that finished
+    // anyway (its last tick does not look at the request) is followed by
+    // the new one all the same.
+    if ((tick == RunTick::Cancelled || tick == RunTick::Finished) && runPending_) {
         runPending_ = false;
         restarted_ = StartInfluenceRun();
     }
@@ -167,7 +181,8 @@ bool EngineSession::HasInfluenceRun(int32_t index) const {
     if (IsRunning() || runPending_)
         return true;
     return !data_.InfluenceFunctions.empty() && data_.IFMirrorInfo == local_.MirrorInfo.get() &&
-           data_.IFMirrorGeneration == local_.MirrorGeneration;
+           data_.IFMirrorGeneration == local_.MirrorGeneration &&
+           runModel_ == MembraneModelName();
 }
 
 bool EngineSession::IsRunning() const {

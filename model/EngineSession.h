@@ -137,7 +137,9 @@ public:
     ModelHost& Host() { return host_; }
 
     // The membrane model of later runs and syntheses; false (and no change)
-    // for a name no model has.
+    // for a name no model has. Another model than the present one makes the
+    // results invalid until a run with it finishes (a run going now stops at
+    // its next tick): StartInfluenceRun computes its influence functions.
     bool UseMembraneModel(std::string_view name);
     std::string_view MembraneModelName() const;
     // The inputs of the pull-in computation for the present voltages; none
@@ -228,6 +230,7 @@ private:
     // Sets the floor on every channel and flattens the surface and far field.
     void ClearResults();
     bool runPending_ = false;    // a start waits for the running run to stop
+    std::string runModel_;       // the model the last run started with
     std::optional<RunStart> restarted_;
     bool picturesCleared_ = false; // the next idle pass redraws every picture
 };

@@ -31,9 +31,10 @@ GridRange ScanGrid(const double* const* rows, int n) {
     return r;
 }
 
-std::string PeakToValleyText(double peakToValley_m, double separation_m) {
+std::string PeakToValleyText(double peakToValley_m, double separation_m,
+                             std::optional<bool> snapDown) {
     std::string text = "PV(um):" + FormatFloat("0.000E-00", peakToValley_m * 1000000.0);
-    if (peakToValley_m > separation_m / 3.0)
+    if (snapDown.value_or(peakToValley_m > separation_m / 3.0))
         text += " (snap-down)";
     return text;
 }

@@ -5,6 +5,7 @@
 #include "toolkit/Canvas.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 namespace ostrander {
@@ -34,8 +35,10 @@ struct GridRange {
 GridRange ScanGrid(const double* const* rows, int n);
 
 // "PV(um):" and the peak-to-valley in micrometres as "0.000E-00", with
-// " (snap-down)" when it exceeds a third of the separation (both in metres).
-std::string PeakToValleyText(double peakToValley_m, double separation_m);
+// " (snap-down)" when it exceeds a third of the separation (both in metres),
+// or, when the membrane model gives one, as its own verdict says.
+std::string PeakToValleyText(double peakToValley_m, double separation_m,
+                             std::optional<bool> snapDown = std::nullopt);
 
 // Black-framed white canvas reading "Nothing to display." in red at (1, 1).
 void DrawNothingToDisplay(Canvas& canvas);

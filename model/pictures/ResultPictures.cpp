@@ -67,7 +67,9 @@ void DrawSurfaceImage(Canvas& canvas, DMModelMain& engine) {
         return;
     MainData& data = engine.Data();
     const SurfaceView surface(data);
-    StoreExtremes(data, DrawSurfaceImage(canvas, surface.grid, MirrorDrawingFrom(*model)));
+    MirrorDrawing mirror = MirrorDrawingFrom(*model);
+    mirror.SnapDown = engine.Local().SnapDownVerdict;
+    StoreExtremes(data, DrawSurfaceImage(canvas, surface.grid, mirror));
 }
 
 void DrawInterferogram(Canvas& canvas, DMModelMain& engine) {
@@ -76,7 +78,9 @@ void DrawInterferogram(Canvas& canvas, DMModelMain& engine) {
         return;
     MainData& data = engine.Data();
     const SurfaceView surface(data);
-    StoreExtremes(data, DrawInterferogram(canvas, surface.grid, MirrorDrawingFrom(*model)));
+    MirrorDrawing mirror = MirrorDrawingFrom(*model);
+    mirror.SnapDown = engine.Local().SnapDownVerdict;
+    StoreExtremes(data, DrawInterferogram(canvas, surface.grid, mirror));
 }
 
 void DrawThreeDImage(Canvas& canvas, DMModelMain& engine) {
@@ -90,6 +94,7 @@ void DrawThreeDImage(Canvas& canvas, DMModelMain& engine) {
     options.VoltagesAtFloor = local.VoltagesAtFloor;
     options.PeakVoltageFraction = local.PeakVoltageFraction;
     options.Separation_m = model->Separation_m;
+    options.SnapDown = local.SnapDownVerdict;
     const SurfaceView surface(data);
     StoreExtremes(data, DrawThreeDImage(canvas, surface.grid.rows, surface.grid.n, options,
                                         local.ThreeDImageGrid));

@@ -174,7 +174,7 @@ GridRange DrawSurfacePicture(Canvas& canvas, const SurfaceGrid& g, const MirrorD
     canvas.SetFontHeight(16);
     canvas.SetFontSize(12);
     canvas.SetBrushStyle(BrushStyle::Clear);
-    canvas.TextOut(1, 1, PeakToValleyText(range.max - range.min, mirror.Separation_m));
+    canvas.TextOut(1, 1, PeakToValleyText(range.max - range.min, mirror.Separation_m, mirror.SnapDown));
     canvas.SetBrushStyle(BrushStyle::Solid);
 
     if (profiles)

@@ -4,6 +4,7 @@
 // mirror outline, the actuator outlines and numbers and the peak-to-valley.
 #include "model/pictures/PictureCommon.h"
 
+#include <optional>
 #include <vector>
 
 namespace ostrander {
@@ -23,6 +24,8 @@ struct MirrorDrawing {
     double Diameter_m = 0.0;
     bool Square = false;
     double Separation_m = 0.0;
+    // The membrane model's snap-down verdict; unset: PV over a third of the gap.
+    std::optional<bool> SnapDown;
     // 0 circular, 1 rectangular, 2 ring, 3 quarter ring.
     int ActuatorType = 0;
     double QuarterRingGap_m = 0.0;

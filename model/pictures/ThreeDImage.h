@@ -5,6 +5,7 @@
 #include "model/pictures/PictureCommon.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace ostrander {
 
@@ -19,6 +20,8 @@ struct ThreeDOptions {
     // Electrode gap in metres: a peak-to-valley above a third of it is
     // labelled " (snap-down)".
     double Separation_m = 0.0;
+    // The membrane model's snap-down verdict; unset: the rule above.
+    std::optional<bool> SnapDown;
 };
 
 // The height shown for a surface value v, A being the largest magnitude of

@@ -5,6 +5,7 @@
 
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
+#include "model/pictures/ActuatorDisplayClass.h"
 #include "model/pictures/MirrorDisplayClass.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
@@ -13,6 +14,8 @@
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
+#include "model/PullIn.h"
+#include "model/pictures/ResultPictures.h"
 #include "model/pictures/PictureCommon.h"
 #include "toolkit/qt/ImageCanvas.h"
 #include "support/ProgramFixture.h"
@@ -20,6 +23,7 @@
 #include "toolkit/qt/PaintBox.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -370,6 +374,152 @@ TEST_F(OstranderFormTest, ARefusedRunClearsThePicturesAndPutsEveryChannelAtTheFl
     EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
+// The pull-in answer for the present voltages has come (it is computed off
+// the window's thread, and handed back through the event loop).
+bool PullInAnswered(TOstranderForm& form) {
+    return QTest::qWaitFor([&] { return !form.PullInPending(); }, 20000);
+}
+
+// The pull-in factor the line shows.
+double ShownPullInFactor(const TOstranderForm& form) {
+    const QString text = form.PullInLabel->text();
+    const QString head = "Pull-in at ";
+    if (!text.startsWith(head))
+        return -1.0;
+    return text.mid(head.size()).section(' ', 0, 0).toDouble();
+}
+
+// The surface picture as the window drew it, against the same surface drawn
+// with a given snap-down verdict.
+bool SurfacePictureHasVerdict(TOstranderForm& form, DMModelLocal& local, bool snapDown) {
+    const QImage shown = form.TwoDimensionalDisplayFrame->Canvas().Image();
+    const std::optional<bool> kept = local.SnapDownVerdict;
+    local.SnapDownVerdict = snapDown;
+    ImageCanvas expected(shown.width(), shown.height());
+    DrawSurfaceImage(expected, form.Engine());
+    local.SnapDownVerdict = kept;
+    return expected.Image() == shown;
+}
+
+TEST_F(OstranderFormTest, TheModelChoiceStartsClassicAndTheExactModelRunsAgain) {
+    EXPECT_EQ(form->ModelChoice->currentText(), "Classic");
+    EXPECT_EQ(form->MembraneModelName(), "classic");
+    EXPECT_FALSE(form->PullInLabel->isVisible());
+    LoadAndRun();
+    QStringList changes;
+    QObject::connect(form.get(), &TOstranderForm::membraneModelChanged,
+                     [&](const QString& name) { changes << name; });
+
+    // The user picks the exact model: the mirror's influence functions are
+    // computed again, with it.
+    form->ModelChoice->setCurrentIndex(form->ModelChoice->findText("Exact membrane"));
+    EXPECT_EQ(form->MembraneModelName(), "exact");
+    EXPECT_EQ(changes, QStringList{"exact"});
+    EXPECT_FALSE(local.DisplaysValid);
+    ASSERT_TRUE(form->IsRunTimerEnabled());
+    EXPECT_EQ(InformationLines(*form),
+              (std::vector<std::string>{"Calculating Influence Functions.", "Please wait."}));
+    EXPECT_TRUE(form->PullInLabel->isVisible());
+    for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
+        form->RunFEATimerTimer();
+    ASSERT_TRUE(local.DisplaysValid);
+    // Loading the same mirror again has nothing to do now.
+    EXPECT_TRUE(form->Session().HasInfluenceRun(local.MirrorIndex));
+
+    // The setter the settings use: unknown names change nothing, the known
+    // one switches back (and runs again).
+    EXPECT_FALSE(form->SetMembraneModel("finite"));
+    EXPECT_EQ(form->MembraneModelName(), "exact");
+    EXPECT_TRUE(form->SetMembraneModel("classic"));
+    EXPECT_EQ(form->ModelChoice->currentText(), "Classic");
+    EXPECT_EQ(changes, (QStringList{"exact", "classic"}));
+    EXPECT_TRUE(form->IsRunTimerEnabled());
+    EXPECT_FALSE(form->PullInLabel->isVisible());
+}
+
+TEST_F(OstranderFormTest, AModelChangeDuringARunRunsAgainWithTheNewModel) {
+    setup->MirrorSelectionListBox->setCurrentRow(0);
+    setup->LoadButtonClick();
+    form->RunFEATimerTimer();
+    ASSERT_TRUE(form->IsRunTimerEnabled());
+    ASSERT_TRUE(form->SetMembraneModel("exact"));
+    for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
+        form->RunFEATimerTimer();
+    EXPECT_TRUE(local.DisplaysValid);
+    EXPECT_TRUE(form->Session().HasInfluenceRun(local.MirrorIndex));
+    // The run that finished is the exact model's: the pull-in line answers.
+    local.Mirror->SetAllActuators(100.0);
+    form->ApplicationIdle();
+    ASSERT_TRUE(PullInAnswered(*form));
+    EXPECT_GT(ShownPullInFactor(*form), 0.0);
+}
+
+// The pull-in factor is worked out off the window's thread; the line and the
+// pictures' snap-down mark follow the present voltages. The factor scales
+// the voltages: a little below it there is no snap-down, a little above it
+// there is, whatever the display corrections.
+TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMark) {
+    ASSERT_TRUE(form->SetMembraneModel("exact"));
+    LoadAndRun();
+    MirrorClass* mirror = local.Mirror.get();
+    mirror->SetAllActuators(20.0);
+    form->ApplicationIdle();
+    EXPECT_TRUE(form->PullInPending());
+    EXPECT_EQ(form->PullInLabel->text(), "Pull-in: computing...");
+    ASSERT_TRUE(PullInAnswered(*form));
+    const double factor = ShownPullInFactor(*form);
+    ASSERT_GT(factor, 1.0) << form->PullInLabel->text().toStdString();
+    EXPECT_EQ(local.SnapDownVerdict, std::optional<bool>(false));
+    EXPECT_TRUE(SurfacePictureHasVerdict(*form, local, false));
+
+    // Two changes in a row: only the newer one's answer is shown.
+    mirror->SetAllActuators(10.0);
+    form->ApplicationIdle();
+    mirror->SetAllActuators(20.0 * factor * 0.97);
+    form->ApplicationIdle();
+    ASSERT_TRUE(PullInAnswered(*form));
+    EXPECT_NEAR(ShownPullInFactor(*form), 1 / 0.97, 0.011);
+    EXPECT_FALSE(form->PullInLabel->text().contains("snap-down"));
+
+    // Past the factor: no equilibrium, and the pictures say so.
+    mirror->SetAllActuators(20.0 * factor * 1.03);
+    form->ApplicationIdle();
+    ASSERT_TRUE(PullInAnswered(*form));
+    EXPECT_NEAR(ShownPullInFactor(*form), 1 / 1.03, 0.011);
+    EXPECT_TRUE(form->PullInLabel->text().endsWith("(snap-down)"));
+    EXPECT_EQ(local.SnapDownVerdict, std::optional<bool>(true));
+    EXPECT_TRUE(SurfacePictureHasVerdict(*form, local, true));
+    EXPECT_FALSE(SurfacePictureHasVerdict(*form, local, false));
+
+    // "Remove Focus and Piston" takes the dish out of the display, not out
+    // of the physics: the mark stays.
+    QTest::mouseClick(form->RemoveFocusCheck, Qt::LeftButton);
+    ASSERT_TRUE(local.RemoveFocus);
+    form->ApplicationIdle();
+    EXPECT_FALSE(form->PullInPending());
+    EXPECT_TRUE(SurfacePictureHasVerdict(*form, local, true));
+    EXPECT_TRUE(data.SurfaceMax - data.SurfaceMin < local.MirrorInfo->Model->Separation_m / 3);
+
+    // Back to the classic model: its own rule, no pull-in line.
+    ASSERT_TRUE(form->SetMembraneModel("classic"));
+    EXPECT_FALSE(local.SnapDownVerdict.has_value());
+    EXPECT_FALSE(form->PullInLabel->isVisible());
+}
+
+TEST(PullInText, SaysWhichSideOfOneTheFactorLies) {
+    PullInResult r;
+    r.status = PullInResult::Status::Equilibrium;
+    r.pullInFactor = 1.2345;
+    EXPECT_EQ(TOstranderForm::PullInText(r), "Pull-in at 1.23 x these voltages");
+    r.pullInFactor = 1.004;
+    EXPECT_EQ(TOstranderForm::PullInText(r), "Pull-in at 1.004 x these voltages");
+    r.status = PullInResult::Status::PulledIn;
+    r.pullInFactor = 0.9996;
+    EXPECT_EQ(TOstranderForm::PullInText(r), "Pull-in at 0.9996 x these voltages (snap-down)");
+    r.status = PullInResult::Status::NoForce;
+    EXPECT_EQ(TOstranderForm::PullInText(r), "No pull-in: no pad pulls");
+}
+
 // Every shipped mirror, loaded one after the other through the setup window:
 // the run finishes (or the engine refuses the ring electrodes), and a click
 // on the map is followed by all five pictures.
@@ -424,6 +574,61 @@ TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
              {form.ThreeDimensionalImageDisplay, form.TwoDimensionalDisplayFrame,
               form.InterferogramDisplayFrame, form.FarFieldDisplayFrame, form.FarFieldPlotDisplay})
             EXPECT_GT(Colours(box), 2);
+    }
+}
+
+
+// With the exact model every shipped mirror runs, rings and quarter rings
+// included, and a click changes the pull-in factor shown.
+TEST_F(ShippedMirrorsTest, EachRunsWithTheExactModelAndShowsItsPullInFactor) {
+    std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
+                          root_ / "Devices",
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+    ScriptedDialogs dialogs;
+    ScopedDialogs installed{dialogs};
+    MainData data;
+    DMModelLocal local;
+    ProgramWindows windows = MakeProgramWindows(data, local);
+    TOstranderForm& form = *windows.OstranderForm;
+    TMirrorSetupForm* setup = windows.MirrorSetupForm;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(form.SetMembraneModel("exact"));
+
+    for (int row = 0; row < setup->MirrorSelectionListBox->count(); ++row) {
+        const std::string name = setup->MirrorSelectionListBox->item(row)->text().toStdString();
+        SCOPED_TRACE(name);
+        setup->MirrorSelectionListBox->setCurrentRow(row);
+        setup->LoadButtonClick();
+        for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 100; ++ticks)
+            form.RunFEATimerTimer();
+        ASSERT_TRUE(local.DisplaysValid);
+        EXPECT_TRUE(dialogs.messages.empty());
+
+        MirrorDisplayClass* map = form.MainMirrorDisplay->GetDisplay();
+        ASSERT_NE(map, nullptr);
+        const ActuatorDisplayClass* drawn = map->ListOfActuators.first;
+        while (drawn && drawn->IsAuxiliary())
+            drawn = drawn->next;
+        ASSERT_NE(drawn, nullptr);
+        const QPoint pad(static_cast<int>(drawn->CentreX), static_cast<int>(drawn->CentreY));
+        QWidget* box = form.MainMirrorDisplay->Ui().MirrorPaintBox;
+        for (int click = 0; click < 8; ++click)
+            QTest::mouseClick(box, Qt::LeftButton, {}, pad);
+        form.ApplicationIdle();
+        ASSERT_TRUE(PullInAnswered(form));
+        const double first = ShownPullInFactor(form);
+        EXPECT_GT(first, 1.0) << form.PullInLabel->text().toStdString();
+        for (int click = 0; click < 8; ++click)
+            QTest::mouseClick(box, Qt::LeftButton, {}, pad);
+        form.ApplicationIdle();
+        ASSERT_TRUE(PullInAnswered(form));
+        EXPECT_LT(ShownPullInFactor(form), first);
+        for (PaintBox* picture :
+             {form.ThreeDimensionalImageDisplay, form.TwoDimensionalDisplayFrame,
+              form.InterferogramDisplayFrame, form.FarFieldDisplayFrame, form.FarFieldPlotDisplay})
+            EXPECT_GT(Colours(picture), 2);
     }
 }
 

@@ -3,10 +3,15 @@
 // gets, and a cancel from another thread stops a solve.
 #include "model/ExactMembrane.h"
 #include "model/PullIn.h"
+#include "model/PullInWorker.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -63,6 +68,52 @@ TEST(PullInThreads, CancelFromAnotherThreadStopsTheSolve) {
     stop = true;
     worker.join();
     EXPECT_EQ(r.status, PullInResult::Status::Cancelled);
+}
+
+// The worker answers the newest request only: requests made while another
+// is waiting or being solved replace it, and the answer is the direct solve's.
+TEST(PullInThreads, TheWorkerAnswersTheNewestRequest) {
+    const MembraneGeometry g = TwoPads();
+    auto model = std::make_shared<const ExactMembrane>(g, EngineGrid::ForDiameter(g.diameter_m, 60));
+    std::mutex m;
+    std::condition_variable answered;
+    std::vector<std::pair<uint64_t, double>> answers;
+    PullInOptions options;
+    options.wantSurface = false;
+    PullInWorker worker(
+        [&](uint64_t request, const PullInResult& r) {
+            std::lock_guard lock(m);
+            answers.emplace_back(request, r.pullInFactor);
+            answered.notify_all();
+        },
+        options);
+    uint64_t last = 0;
+    for (int k = 1; k <= 5; ++k)
+        last = worker.Request({model, {60.0 * k, 40.0 * k}});
+    EXPECT_EQ(last, 5u);
+    std::unique_lock lock(m);
+    ASSERT_TRUE(answered.wait_for(lock, std::chrono::seconds(30), [&] {
+        return !answers.empty() && answers.back().first == last;
+    }));
+    const PullInResult direct = SolvePullIn(*model, {300, 200}, {}, options);
+    EXPECT_EQ(answers.back().second, direct.pullInFactor);
+    // Replaced requests are never answered after a newer one.
+    for (std::size_t i = 1; i < answers.size(); ++i)
+        EXPECT_LT(answers[i - 1].first, answers[i].first);
+}
+
+// A worker destroyed while it solves stops the solve and gives no answer.
+TEST(PullInThreads, TheWorkerStopsWhenDestroyedMidSolve) {
+    const MembraneGeometry g = TwoPads();
+    auto model = std::make_shared<const ExactMembrane>(g, EngineGrid::ForDiameter(g.diameter_m, 60));
+    std::atomic<int> answers{0};
+    {
+        PullInWorker worker([&](uint64_t, const PullInResult&) { ++answers; });
+        worker.Request({model, {300, 200}});
+        worker.Cancel();
+        worker.Request({model, {290, 210}});
+    }
+    EXPECT_LE(answers.load(), 1);
 }
 
 } // namespace
