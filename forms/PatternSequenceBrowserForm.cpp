@@ -306,10 +306,15 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
     if (!chosen)
         return;
     const auto result = session_.OpenSet(*chosen);
-    if (result.valid) {
-        FillPatternList();
-        ui_.NewPatternNameEdit->setEnabled(true);
+    if (!result.valid) {
+        Dialogs::Instance().ShowMessage("\"" + ExtractFileName(*chosen) +
+                                            "\" is not a usable pattern-set file. The patterns "
+                                            "on show are unchanged.",
+                                        "Browse");
+        return;
     }
+    FillPatternList();
+    ui_.NewPatternNameEdit->setEnabled(true);
     if (result.previewChanged)
         RedrawMirror();
     ShowPatternFileName(session_.GetPatternFileName());
@@ -461,8 +466,11 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     auto chosen = Dialogs::Instance().SaveFile(request);
     if (!chosen)
         return;
-    if (session_.Save(*chosen) != PatternBrowserSession::Status::Done) {
-        Dialogs::Instance().ShowMessage("Could not save the pattern file.", "Save Failed");
+    std::string reason;
+    if (session_.Save(*chosen, &reason) != PatternBrowserSession::Status::Done) {
+        Dialogs::Instance().ShowMessage(
+            "Could not save the pattern file" + (reason.empty() ? "" : ": " + reason) + ".",
+            "Save Failed");
         return;
     }
     ShowPatternFileName(*chosen);

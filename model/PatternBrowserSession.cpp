@@ -76,18 +76,19 @@ void PatternBrowserSession::ShowCurrentVoltagesOnPreview() {
 
 PatternBrowserSession::OpenResult PatternBrowserSession::OpenSet(const std::string& fileName) {
     OpenResult result;
+    auto chosen = std::make_unique<PatternClass>(fileName);
+    // An unusable file leaves the set on show, and so what Save would write,
+    // as it was.
+    if (!chosen->IsValid())
+        return result;
+    result.valid = true;
     PatternFileName = fileName;
-    PatternSet = std::make_unique<PatternClass>(PatternFileName);
-    if (PatternSet->IsValid()) {
-        result.valid = true;
-        FileLoaded = true;
-        if (PatternSet->GetPatternCount() > 0) {
-            CurrentVoltages = PatternSet->GetPatternVoltages(0);
-            PreviewFromSet = true;
-            result.previewChanged = ApplyCurrentToPreview();
-        }
-    } else if (ActiveMirrorValid()) {
-        PatternSet = std::make_unique<PatternClass>("", ActiveMirror->GetModelActuators());
+    PatternSet = std::move(chosen);
+    FileLoaded = true;
+    if (PatternSet->GetPatternCount() > 0) {
+        CurrentVoltages = PatternSet->GetPatternVoltages(0);
+        PreviewFromSet = true;
+        result.previewChanged = ApplyCurrentToPreview();
     }
     return result;
 }
@@ -189,10 +190,11 @@ bool PatternBrowserSession::CanSave() const {
     return PatternSet != nullptr && PatternSet->IsValid();
 }
 
-PatternBrowserSession::Status PatternBrowserSession::Save(const std::string& fileName) {
+PatternBrowserSession::Status PatternBrowserSession::Save(const std::string& fileName,
+                                                          std::string* reason) {
     if (!CanSave())
         return Status::NoPatternSet;
-    return PatternSet->Write(fileName, "1.0") ? Status::Done : Status::WriteFailed;
+    return PatternSet->Write(fileName, "1.0", reason) ? Status::Done : Status::WriteFailed;
 }
 
 void PatternBrowserSession::SetPatternSetName(const std::string& name) {

@@ -81,8 +81,8 @@ public:
 
     // Browse: reads `fileName` as the new set. A valid set with patterns
     // makes its first pattern the current voltages and puts it on the
-    // preview; a set that is not valid becomes an empty unnamed set sized for
-    // the active mirror, when there is a valid one.
+    // preview. A file that is not a valid set is refused (valid false): the
+    // set, its file name and the preview stay as they were.
     OpenResult OpenSet(const std::string& fileName);
     // A copy of the active mirror's Zernike set becomes the set, not yet
     // saved to any file; its first pattern becomes the current voltages and
@@ -111,8 +111,10 @@ public:
     // the preview mirror.
     Status GrabActiveMirror();
     // Writes the set (file version 1.0); the set's own file name stays.
+    // WriteFailed when the set would not read back or the write failed (the
+    // old file then stays as it was); reason, when given, receives why.
     bool CanSave() const;
-    Status Save(const std::string& fileName);
+    Status Save(const std::string& fileName, std::string* reason = nullptr);
     // Renames the set; nothing without a set.
     void SetPatternSetName(const std::string& name);
 

@@ -280,17 +280,19 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
 }
 
 std::string PatternClass::WriteRefusal(std::size_t fileBytes) const {
-    if (PatternCount > 0) {
-        if (VoltageCount < 1 || VoltageCount > MaxVoltageCount)
-            return "a pattern-set file holds 1 to " + std::to_string(MaxVoltageCount) +
-                   " voltages per pattern, and this set has " + std::to_string(VoltageCount);
-        const long long total = static_cast<long long>(PatternCount) * VoltageCount;
-        if (total > MaxVoltagesInFile)
-            return "a pattern-set file holds at most " + std::to_string(MaxVoltagesInFile) +
-                   " voltages, and this set has " + std::to_string(total) + " (" +
-                   std::to_string(PatternCount) + " patterns of " + std::to_string(VoltageCount) +
-                   ")";
-    }
+    // The reader refuses a set without patterns, so such a file could never
+    // be opened again.
+    if (PatternCount < 1)
+        return "the pattern set has no patterns";
+    if (VoltageCount < 1 || VoltageCount > MaxVoltageCount)
+        return "a pattern-set file holds 1 to " + std::to_string(MaxVoltageCount) +
+               " voltages per pattern, and this set has " + std::to_string(VoltageCount);
+    const long long total = static_cast<long long>(PatternCount) * VoltageCount;
+    if (total > MaxVoltagesInFile)
+        return "a pattern-set file holds at most " + std::to_string(MaxVoltagesInFile) +
+               " voltages, and this set has " + std::to_string(total) + " (" +
+               std::to_string(PatternCount) + " patterns of " + std::to_string(VoltageCount) +
+               ")";
     if (fileBytes > IniFile::MaxFileBytes)
         return "the file would be " + std::to_string(fileBytes) + " bytes, and a pattern-set file " +
                "may have at most " + std::to_string(IniFile::MaxFileBytes) + " bytes";

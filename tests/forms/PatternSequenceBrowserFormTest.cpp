@@ -478,7 +478,7 @@ TEST_F(BrowserTest, FailedSaveTellsTheUserAndKeepsTheOldFile) {
     IniFile::SetSaveHookForTesting(&FailingSave);
     Click(form_->Ui().UpdateFileButton);
     IniFile::SetSaveHookForTesting(nullptr);
-    EXPECT_EQ(TakeMessages(), (Messages{{"Could not save the pattern file.", "Save Failed"}}));
+    EXPECT_EQ(TakeMessages(), (Messages{{"Could not save the pattern file: the file could not be written.", "Save Failed"}}));
     std::ifstream again(setFile_, std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), before);
 }
@@ -496,7 +496,7 @@ TEST_F(BrowserTest, APatternNamedNoneIsNotListed) {
     EXPECT_EQ(MirrorVolts(form_->GetPreviewMirror()), (Volts{2, 2, 2, 2}));
 }
 
-TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileGivesANewEmptyOne) {
+TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileIsRefused) {
     Open(mirror_.get());
     const std::string other = Write("other.ini", PatternSetText("Other", {"Only"}, {{7, 7, 7, 7}}));
     dialogs_.openAnswers.push_back(other);
@@ -509,14 +509,23 @@ TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileGivesANewEmptyOne) {
     const std::string bad = Write("bad.ini", "not a pattern file");
     dialogs_.openAnswers.push_back(bad);
     Click(form_->Ui().PatternFileBrowseButton);
+    EXPECT_EQ(TakeMessages(),
+              (Messages{{"\"bad.ini\" is not a usable pattern-set file. The patterns on show are "
+                         "unchanged.",
+                         "Browse"}}));
     PatternClass* set = form_->GetPatternSet();
     ASSERT_NE(set, nullptr);
-    EXPECT_EQ(set->GetPatternSetName(), "");
-    EXPECT_EQ(set->GetVoltageCount(), 4);
-    EXPECT_EQ(set->GetPatternCount(), 0);
-    EXPECT_EQ(ListItems(), std::vector<std::string>{"Only"}); // the list keeps its items
-    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text().toStdString(), bad);
-    EXPECT_EQ(form_->windowTitle(), " Pattern Sequence Browser");
+    EXPECT_EQ(set->GetPatternSetName(), "Other");
+    EXPECT_EQ(Names(), ListItems());
+    EXPECT_EQ(ListItems(), std::vector<std::string>{"Only"});
+    EXPECT_EQ(form_->Ui().PatternFileNameEdit->text().toStdString(), other);
+    EXPECT_EQ(form_->windowTitle(), "Other Pattern Sequence Browser");
+
+    // Save then writes the set on show, so the good file stays good.
+    dialogs_.saveAnswers.push_back(other);
+    Click(form_->Ui().UpdateFileButton);
+    EXPECT_TRUE(TakeMessages().empty());
+    EXPECT_EQ(PatternClass(other).GetPatternNames(), set->GetPatternNames());
 }
 
 TEST_F(BrowserTest, SetNameBoxShowsPendingColourUntilEnter) {

@@ -276,7 +276,7 @@ TEST_F(SessionTest, ZernikeSetOfTheActiveMirrorBecomesANewUnsavedSet) {
     session_.SetActiveMirror(nullptr);
 }
 
-TEST_F(SessionTest, OpeningAFileReplacesTheSetOrStartsAnEmptyOne) {
+TEST_F(SessionTest, OpeningAFileReplacesTheSetAndAnUnusableOneIsRefused) {
     session_.SetActiveMirror(active_.get());
     ASSERT_NE(session_.RebuildPreviewMirror(), nullptr);
     const std::string other = Write("other.pat", PatternSetText("Other", {"Only"}, {{7, 7, 7, 7}}));
@@ -287,14 +287,22 @@ TEST_F(SessionTest, OpeningAFileReplacesTheSetOrStartsAnEmptyOne) {
     EXPECT_EQ(session_.GetPatternFileName(), other);
     EXPECT_EQ(MirrorVolts(session_.GetPreviewMirror()), (Volts{7, 7, 7, 7}));
 
-    result = session_.OpenSet(Write("bad.pat", "not a pattern file"));
-    EXPECT_FALSE(result.valid);
-    EXPECT_FALSE(result.previewChanged);
-    PatternClass* set = session_.GetPatternSet();
-    ASSERT_NE(set, nullptr);
-    EXPECT_EQ(set->GetPatternSetName(), "");
-    EXPECT_EQ(set->GetVoltageCount(), 4);
-    EXPECT_EQ(set->GetPatternCount(), 0);
+    // Neither a file that is not a set nor one with no patterns replaces it.
+    for (const std::string& bad :
+         {Write("bad.pat", "not a pattern file"),
+          Write("empty.pat", "[General]\nFileType=Actuator Pattern Set\nPatternCount=0\n"
+                             "VoltageCount=4\n")}) {
+        SCOPED_TRACE(bad);
+        result = session_.OpenSet(bad);
+        EXPECT_FALSE(result.valid);
+        EXPECT_FALSE(result.previewChanged);
+        PatternClass* set = session_.GetPatternSet();
+        ASSERT_NE(set, nullptr);
+        EXPECT_EQ(set->GetPatternSetName(), "Other");
+        EXPECT_EQ(set->GetPatternCount(), 1);
+        EXPECT_EQ(session_.GetPatternFileName(), other);
+        EXPECT_EQ(MirrorVolts(session_.GetPreviewMirror()), (Volts{7, 7, 7, 7}));
+    }
 }
 
 TEST_F(SessionTest, SaveWritesVersionOneAndReportsAFailedWrite) {
@@ -311,4 +319,12 @@ TEST_F(SessionTest, SaveWritesVersionOneAndReportsAFailedWrite) {
     EXPECT_EQ(session_.Save(out), Status::WriteFailed);
     IniFile::SetSaveHookForTesting(nullptr);
     EXPECT_EQ(PatternClass(out).GetPatternSetName(), "Focus steps");
+
+    // A set emptied by deletes would not read back: the good file stays.
+    while (session_.GetPatternSet()->GetPatternCount() > 0)
+        ASSERT_EQ(session_.DeletePattern(), Status::Done);
+    std::string reason;
+    EXPECT_EQ(session_.Save(out, &reason), Status::WriteFailed);
+    EXPECT_EQ(reason, "the pattern set has no patterns");
+    EXPECT_EQ(PatternClass(out).GetPatternCount(), 3);
 }

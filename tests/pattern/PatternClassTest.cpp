@@ -531,10 +531,15 @@ TEST(PatternFile, UnknownVersionShowsTheBoxAndSavesNothing) {
     EXPECT_EQ(dialogs.messages[0].caption, "Invalid Version given to Write function");
     EXPECT_EQ(ReadText(file), "[Notes]\nAuthor=lab\n");
 
-    // A set without patterns has nothing to refuse and is saved.
-    EXPECT_TRUE(PatternClass("empty", 2).Write(file, "1.5"));
+    // A set without patterns would not read back, so it is never written,
+    // whatever the version.
+    for (const char* version : {"1.0", "2.0", "1.5"}) {
+        std::string reason;
+        EXPECT_FALSE(PatternClass("empty", 2).Write(file, version, &reason)) << version;
+        EXPECT_EQ(reason, "the pattern set has no patterns");
+    }
     EXPECT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(IniFile(file).ReadString("FileInformation", "FileVersion", ""), "1.5");
+    EXPECT_EQ(ReadText(file), "[Notes]\nAuthor=lab\n");
 }
 
 namespace {
