@@ -3,6 +3,7 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "cli/AnalysisImages.h"
 #include "cli/Arguments.h"
 #include "cli/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
@@ -340,6 +341,11 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
     for (const auto& [name, image] : pictures)
         if (!WritePng(out, prefix + name, *image, error))
             return false;
+    if (!WritePng(out, prefix + "farfield_log.png",
+                  LogFarFieldPicture(result, analysis, context.geometry), error) ||
+        !WritePng(out, prefix + "encircled_energy.png",
+                  EncircledEnergyPicture(analysis, context.geometry), error))
+        return false;
     if (grids) {
         std::string surfaceFits, farFieldFits;
         if (!FitsBytes(SurfaceFits(result, context.geometry), surfaceFits, error) ||

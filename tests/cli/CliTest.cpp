@@ -139,8 +139,9 @@ std::vector<std::vector<double>> ReadGrid(const fs::path& path) {
     return rows;
 }
 
-const char* const kPictures[] = {"surface.png",  "interferogram.png", "threed.png",
-                                 "farfield.png", "farfieldplot.png",  "mirror.png"};
+const char* const kPictures[] = {"surface.png",      "interferogram.png", "threed.png",
+                                 "farfield.png",     "farfieldplot.png",  "mirror.png",
+                                 "farfield_log.png", "encircled_energy.png"};
 
 // Peak far-field intensity of a flat mirror in closed form: the transform's
 // zero-frequency element is the sum of the beam amplitudes over the grid.
@@ -172,6 +173,9 @@ TEST(CliSimulate, WritesEveryFileAndAgreesWithTheEngine) {
               QSize(200, 220));
     EXPECT_EQ(QImage(QString::fromStdString((out / "farfield.png").string())).size(),
               QSize(335, 335));
+    for (const char* analysis : {"farfield_log.png", "encircled_energy.png"})
+        EXPECT_EQ(QImage(QString::fromStdString((out / analysis).string())).size(),
+                  QSize(460, 400));
 
     // The same run through the engine directly.
     testing::EngineHarness h;

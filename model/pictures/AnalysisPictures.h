@@ -1,0 +1,52 @@
+#pragma once
+// Pictures of the analysis that optics tools show: the far field on a log
+// scale with a colour bar and angular axes, and the encircled-energy curve.
+// Both draw on the whole canvas; neither touches the five result pictures.
+#include "toolkit/Canvas.h"
+
+#include <string>
+#include <vector>
+
+namespace ostrander {
+
+// The far field in the engine's layout: size x size intensities, element
+// (i, j) at [i * size + j] with i along x and j along y, the optical axis at
+// (size/2, size/2). pixelScale and lambdaOverD in radians.
+struct LogFarFieldInput {
+    const std::vector<double>* intensity = nullptr;
+    int size = 0;
+    double pixelScale = 0.0;
+    double lambdaOverD = 0.0;
+    double reach = 10.0; // half-width shown, in lambda/D
+    int decades = 6;     // the colour scale runs from 10^-decades to 1 of the peak
+    std::string note;    // in red at the top right, such as why not to trust the picture
+};
+
+// The plot area, its centre and its scale, in canvas pixels.
+struct LogFarFieldLayout {
+    Rect plot;
+    double centreX = 0.0;
+    double centreY = 0.0;
+    double pixelsPerLambdaOverD = 0.0;
+    Rect colourBar;
+};
+LogFarFieldLayout LayoutLogFarField(const Canvas& canvas, const LogFarFieldInput& input);
+
+// The colour of a level from 0 (10^-decades of the peak and below) to 1 (the peak).
+TColor LogScaleColour(double level);
+
+// x grows to the right and y downwards, as in the other pictures. Shows
+// "Nothing to display." when the input has no finite, positive peak or no
+// scale.
+void DrawLogFarField(Canvas& canvas, const LogFarFieldInput& input);
+
+// The plot area of the encircled-energy curve: radius 0 at its left edge,
+// the last radius at its right edge less one pixel, fraction 1 on its top row.
+Rect EncircledEnergyPlotArea(const Canvas& canvas);
+
+// The fraction of the energy against the radius in lambda/D, fraction[k] at
+// k * lambdaOverDPerElement; "Nothing to display." for no points or no scale.
+void DrawEncircledEnergyPlot(Canvas& canvas, const std::vector<double>& fraction,
+                             double lambdaOverDPerElement);
+
+} // namespace ostrander
