@@ -166,6 +166,27 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         ->required()
         ->type_name("FILE");
 
+    InfluenceCommand& influence = parsed.influence;
+    CLI::App* influenceApp = app.add_subcommand(
+        "influence", "Export the influence functions for other simulations: influence.fits "
+                     "(metres per volt squared, one plane per actuator), actuators.csv, "
+                     "summary.json");
+    influenceApp
+        ->add_option("mirror", influence.mirror,
+                     "Device name as listed by \"mirrors\", its file name, or the path of a "
+                     "mirror info file")
+        ->required();
+    influenceApp->add_option("--out", influence.out, "Output folder (must not exist, or be empty)")
+        ->required()
+        ->type_name("DIR");
+    influenceApp->add_flag("--force", influence.force,
+                           "Replace an earlier output folder of this program (one holding "
+                           "nothing else)");
+    influenceApp->add_option("--model", influence.model, "Membrane model: classic or exact")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"classic", "exact"}))
+        ->type_name("NAME");
+
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -201,6 +222,8 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         parsed.command = Arguments::Command::Simulate;
     else if (sweepApp->parsed())
         parsed.command = Arguments::Command::Sweep;
+    else if (influenceApp->parsed())
+        parsed.command = Arguments::Command::Influence;
     return parsed;
 }
 

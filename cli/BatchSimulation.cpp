@@ -67,6 +67,44 @@ RunGeometry BatchSimulation::Geometry() const {
     return g;
 }
 
+const DMInfoClass* BatchSimulation::Model() const {
+    return local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+}
+
+int BatchSimulation::MembraneElectrode() const {
+    const DMInfoClass* dm = Model();
+    if (!dm)
+        return 0;
+    for (const DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
+        if (a->Surface)
+            return a->DisplayIndex;
+    return 0;
+}
+
+std::vector<double> BatchSimulation::InfluencePerVoltSquared() const {
+    const int n = data_.GridSize;
+    const int count = data_.IFActuatorCount;
+    const double run = data_.IFMaxVoltage;
+    if (!local_.DisplaysValid || n < 1 || count < 1 || data_.IFGridSize != n ||
+        static_cast<int>(data_.InfluenceFunctions.size()) < count || !(run > 0))
+        return {};
+    // Each function was computed with its own pad at the run voltage.
+    const double scale = 1.0 / (run * run);
+    const int electrode = MembraneElectrode();
+    const auto plane = static_cast<std::size_t>(n) * n;
+    std::vector<double> cube(plane * count, 0.0);
+    for (int k = 1; k <= count; ++k) {
+        if (k == electrode)
+            continue;
+        const Grid<double>& f = data_.InfluenceFunctions[k - 1];
+        double* out = cube.data() + plane * (k - 1);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                out[static_cast<std::size_t>(i) * n + j] = f[i][j] * scale;
+    }
+    return cube;
+}
+
 std::string BatchSimulation::MapFile() const {
     return local_.MirrorInfo ? local_.MirrorInfo->MapFileName : std::string();
 }

@@ -22,6 +22,7 @@
 
 namespace ostrander {
 
+class DMInfoClass;
 class MirrorClass;
 
 struct DisplayOptions {
@@ -89,6 +90,19 @@ public:
     // Applies the voltages and computes the results and pictures.
     bool Simulate(const VoltageRequest& request, const DisplayOptions& options,
                   SimulationResult& result, std::string& error);
+
+    // The influence functions per volt squared, as the synthesis weighs
+    // them: plane k - 1 (display number k) holds the deflection in metres of
+    // the membrane when pad k alone pulls with 1 V relative to the membrane
+    // electrode, element (i, j) with i along x at [((k - 1) n + i) n + j].
+    // Any voltages give the surface sum over k of (V_k - V_electrode)^2
+    // times plane k - 1. The electrode's own plane is zero: it acts through
+    // every pad's voltage. Empty before the influence functions.
+    std::vector<double> InfluencePerVoltSquared() const;
+    // The membrane electrode's display number, 0 when the mirror has none.
+    int MembraneElectrode() const;
+    // The mirror's model description (null before Load).
+    const DMInfoClass* Model() const;
 
     std::string DeviceName() const;
     // The model's actuator count: display numbers run 1 .. this.

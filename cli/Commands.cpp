@@ -8,6 +8,7 @@
 #include "cli/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
 #include "cli/FitsFile.h"
+#include "cli/InfluenceFiles.h"
 #include "cli/OutputFolder.h"
 #include "cli/Progress.h"
 #include "cli/ResultFiles.h"
@@ -574,6 +575,51 @@ int RunSweep(const SweepCommand& command) {
         std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,
                 set->GetPatternSetName().c_str());
+    return kExitOk;
+}
+
+int RunInfluence(const InfluenceCommand& command) {
+    CatchInterrupts();
+    std::string error;
+    OutputFolder out;
+    if (!out.Check(command.out, command.force, error))
+        return Fail(error);
+    BatchSimulation simulation;
+    std::string mirrorFile;
+    if (!PrepareMirror(simulation, command, mirrorFile, error))
+        return Fail(error);
+
+    InfluenceSet set;
+    const RunGeometry geometry = simulation.Geometry();
+    set.n = geometry.n;
+    set.actuators = simulation.ActuatorCount();
+    set.planes = simulation.InfluencePerVoltSquared();
+    set.runVoltage = simulation.Data().IFMaxVoltage;
+    set.electrode = simulation.MembraneElectrode();
+    set.model = std::string(simulation.Session().MembraneModelName());
+    if (set.planes.size() != static_cast<std::size_t>(set.n) * set.n * set.actuators ||
+        !simulation.Model())
+        return Fail("cannot export " + Quoted(simulation.DeviceName()) +
+                    ": no influence functions");
+    SummaryContext context = BaseContext(simulation, mirrorFile);
+    context.warnings = MirrorWarnings(simulation);
+    PrintWarnings(context.warnings);
+
+    std::string cube;
+    if (!FitsBytes(InfluenceFits(set, geometry), cube, error))
+        return Fail(error);
+    if (interrupted)
+        return Fail(kInterrupted);
+    if (!out.Begin(error) || !out.WriteFile("influence.fits", cube, error) ||
+        !out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
+                       error) ||
+        !out.WriteFile("summary.json", InfluenceSummaryJson(set, context), error) ||
+        !out.Commit(error))
+        return Fail(error);
+    if (!out.Note().empty())
+        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
+    std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
+                simulation.DeviceName().c_str(), set.actuators, set.n, set.n, set.model.c_str());
     return kExitOk;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The three commands of ostrander-cli. Each returns the exit status: 0 on
+// The commands of ostrander-cli. Each returns the exit status: 0 on
 // success, 2 after writing one line that says what went wrong to standard
 // error; nothing is left in the output folder on failure.
 #include <string>
@@ -41,9 +41,15 @@ struct SweepCommand : ResultOptions {
     std::string pattern;
 };
 
+// `influence`: the mirror's influence functions for other simulations. Of
+// the result options only the mirror, the output folder, --force and the
+// model apply.
+struct InfluenceCommand : ResultOptions {};
+
 int RunMirrors(const MirrorsCommand& command);
 int RunSimulate(const SimulateCommand& command);
 int RunSweep(const SweepCommand& command);
+int RunInfluence(const InfluenceCommand& command);
 
 // The program's version, and the command line that summaries record
 // (set once by main, arguments quoted where they need it).

@@ -57,5 +57,7 @@ int main(int argc, char** argv) {
 
     if (parsed.command == Arguments::Command::Simulate)
         return RunSimulate(parsed.simulate);
+    if (parsed.command == Arguments::Command::Influence)
+        return RunInfluence(parsed.influence);
     return RunSweep(parsed.sweep);
 }

@@ -388,6 +388,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"ForceKeepsForeignFolder",
                 {"simulate", "Hex19", "--force", "--out", "%T/full"},
                 "not replacing it"},
+        BadCase{"InfluenceUnknownMirror", {"influence", "No such mirror"}, "unknown mirror"},
+        BadCase{"InfluenceRingClassic", {"influence", "Ring7"}, "Not ready for ring actuators yet."},
+        BadCase{"InfluenceUnknownModel", {"influence", "Hex19", "--model", "fancy"}, "--model"},
+        BadCase{"InfluenceOutputNotEmpty",
+                {"influence", "Hex19", "--out", "%T/full"},
+                "is not empty"},
         BadCase{"NoCommand", {}, "subcommand"},
         // Voltages and actuator numbers are decimal only.
         BadCase{"HexActuator", {"simulate", "Hex19", "--set", "$A=5"}, "in decimal"},
@@ -1012,6 +1018,150 @@ TEST(CliVersion, PrintsTheVersion) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("ostrander-cli ", 0), 0u) << run.out;
 }
+
+// ---- Influence functions for other simulations ----
+
+// The rows of actuators.csv after its header, split at commas.
+std::vector<std::vector<std::string>> ReadRows(const fs::path& path, std::string& header) {
+    std::istringstream in(ReadText(path));
+    std::getline(in, header);
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    while (std::getline(in, line))
+        rows.push_back(Fields(line));
+    return rows;
+}
+
+struct InfluenceCase {
+    const char* name;
+    const char* mirror;
+    const char* model;
+    QStringList voltages; // simulate's voltage options
+};
+
+class CliInfluence : public ::testing::TestWithParam<InfluenceCase> {};
+
+// The cube weighted by the squared voltages (relative to the membrane
+// electrode) is the surface simulate computes; simulate's surface.csv has
+// the tilt over the beam removed, so the sum has it removed here too, by
+// least squares over the beam disc. Each pad's plane is deepest under the
+// pad that actuators.csv places.
+TEST_P(CliInfluence, WeightedCubeIsTheSimulatedSurface) {
+    const InfluenceCase& c = GetParam();
+    TempFolder temp;
+    const CliRun export_ = RunCli({"influence", c.mirror, "--model", c.model, "--out",
+                                   temp.Q("influence")});
+    ASSERT_EQ(export_.exitCode, 0) << export_.err;
+    QStringList arguments{"simulate", c.mirror, "--model", c.model, "--out", temp.Q("run")};
+    arguments << c.voltages;
+    const CliRun run = RunCli(arguments);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    const fs::path influence = temp.Path() / "influence";
+    const QJsonObject description = ReadJson(influence / "summary.json");
+    const QJsonObject summary = ReadJson(temp.Path() / "run" / "summary.json");
+    EXPECT_EQ(description["model"].toString(), c.model);
+    const QJsonObject grid = description["grid"].toObject();
+    const int n = grid["samples"].toInt();
+    const double dx = grid["spacing_m"].toDouble();
+    const double beam = grid["beam_radius_m"].toDouble();
+    EXPECT_EQ(summary["grid"].toObject()["samples"].toInt(), n);
+    EXPECT_EQ(dx, summary["grid"].toObject()["spacing_m"].toDouble());
+    const QJsonObject volts = summary["voltages"].toObject();
+    const int actuators = volts.size();
+    EXPECT_EQ(description["actuators"].toInt(), actuators);
+
+    const FitsRead cube = ReadFits(influence / "influence.fits");
+    ASSERT_EQ(cube.axes, (std::vector<long>{n, n, actuators}));
+    EXPECT_EQ(cube.keys.at("BUNIT"), "m V-2");
+    EXPECT_NEAR(std::stod(cube.keys.at("CDELT1")), dx, 1e-15);
+    EXPECT_NEAR(std::stod(cube.keys.at("CDELT2")), dx, 1e-15);
+    EXPECT_EQ(std::stod(cube.keys.at("CRPIX1")), n / 2 + 1);
+    const auto plane = static_cast<std::size_t>(n) * n;
+
+    const int electrode = description["membrane_electrode"].toInt();
+    const double electrodeVolts = electrode ? volts[QString::number(electrode)].toDouble() : 0.0;
+    std::vector<double> sum(plane, 0.0);
+    for (int k = 1; k <= actuators; ++k) {
+        const double v = volts[QString::number(k)].toDouble() - electrodeVolts;
+        for (std::size_t e = 0; e < plane; ++e)
+            sum[e] += v * v * cube.data[plane * (k - 1) + e];
+    }
+    auto x = [&](int col) { return (col - n / 2) * dx; };
+    auto inBeam = [&](int r, int col) { return std::hypot(x(col), x(r)) < beam; };
+    double sxw = 0, sxx = 0, syw = 0, syy = 0;
+    for (int r = 0; r < n; ++r)
+        for (int col = 0; col < n; ++col)
+            if (inBeam(r, col)) {
+                const double w = sum[r * n + col];
+                sxw += x(col) * w;
+                sxx += x(col) * x(col);
+                syw += x(r) * w;
+                syy += x(r) * x(r);
+            }
+    const auto surface = ReadGrid(temp.Path() / "run" / "surface.csv");
+    ASSERT_EQ(static_cast<int>(surface.size()), n);
+    double largest = 0, worst = 0;
+    for (int r = 0; r < n; ++r)
+        for (int col = 0; col < n; ++col) {
+            double w = sum[r * n + col];
+            if (inBeam(r, col))
+                w -= sxw / sxx * x(col) + syw / syy * x(r);
+            largest = std::max(largest, std::fabs(surface[r][col]));
+            worst = std::max(worst, std::fabs(w - surface[r][col]));
+        }
+    EXPECT_GT(largest, 1e-7);
+    EXPECT_LT(worst, 1e-9 * largest);
+
+    // actuators.csv: one row per display number, in order; each pad's plane
+    // is deepest within a pad radius of its centre.
+    std::string header;
+    const auto rows = ReadRows(influence / "actuators.csv", header);
+    EXPECT_EQ(header, "display_number,channel,x_m,y_m,pad_x_m,pad_y_m,inner_radius_m,"
+                      "outer_radius_m,shape,membrane_electrode,plane");
+    ASSERT_EQ(static_cast<int>(rows.size()), actuators);
+    int checked = 0, pads = 0;
+    for (int k = 1; k <= actuators; ++k) {
+        const std::vector<std::string>& row = rows[k - 1];
+        ASSERT_EQ(row.size(), 11u);
+        EXPECT_EQ(row[0], std::to_string(k));
+        EXPECT_EQ(row[10], std::to_string(k - 1));
+        EXPECT_EQ(row[9] == "true", k == electrode);
+        const double* p = cube.data.data() + plane * (k - 1);
+        if (k == electrode) {
+            EXPECT_EQ(*std::max_element(p, p + plane), 0.0);
+            EXPECT_EQ(*std::min_element(p, p + plane), 0.0);
+            continue;
+        }
+        if (row[8] != "circular" && row[8] != "rectangular")
+            continue; // a ring's deepest point is on its circle, not at its centre
+        ++pads;
+        const double padX = std::stod(row[2]), padY = std::stod(row[3]);
+        const double radius = std::stod(row[4]) / 2;
+        if (std::hypot(padX, padY) > 0.6 * grid["membrane_radius_m"].toDouble())
+            continue; // near the rim the pinned edge pulls the deepest point inwards
+        const auto deepest = std::min_element(p, p + plane) - p;
+        EXPECT_LT(p[deepest], 0.0) << k;
+        const int r = static_cast<int>(deepest / n), col = static_cast<int>(deepest % n);
+        EXPECT_LT(std::hypot(x(col) - padX, x(r) - padY), radius) << "pad " << k;
+        ++checked;
+    }
+    EXPECT_GE(checked, std::min(pads, 4));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Mirrors, CliInfluence,
+    ::testing::Values(
+        InfluenceCase{"Hex19Classic", "Hex19", "classic",
+                      {"--set", "1=100", "--set", "5=120", "--set", "12=60"}},
+        InfluenceCase{"Square36Classic", "Square36", "classic", {"--all", "40", "--set", "3=120"}},
+        // The membrane electrode at 30 V: every pad pulls with its voltage less 30 V.
+        InfluenceCase{"Hex61SElectrodeClassic", "Hex61S", "classic",
+                      {"--all", "80", "--set", "62=30", "--set", "20=150"}},
+        InfluenceCase{"Hex61SElectrodeExact", "Hex61S", "exact",
+                      {"--all", "80", "--set", "62=30", "--set", "20=150"}},
+        InfluenceCase{"Ring7Exact", "Ring7", "exact", {"--set", "1=90", "--set", "3=60"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace ostrander
