@@ -452,6 +452,13 @@ void TPatternSequenceBrowserForm::GrabMirrorButtonClick() {
 void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     if (!session_.CanSave())
         return;
+    // A file without patterns could not be opened again: say so before
+    // asking where to save.
+    if (session_.GetPatternSet()->GetPatternCount() < 1) {
+        Dialogs::Instance().ShowMessage("The pattern set has no patterns. Add one before saving.",
+                                        "Save Failed");
+        return;
+    }
     FileDialogRequest request;
     request.title = "Save Pattern Set";
     request.filter = Filter;
@@ -466,11 +473,8 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     auto chosen = Dialogs::Instance().SaveFile(request);
     if (!chosen)
         return;
-    std::string reason;
-    if (session_.Save(*chosen, &reason) != PatternBrowserSession::Status::Done) {
-        Dialogs::Instance().ShowMessage(
-            "Could not save the pattern file" + (reason.empty() ? "" : ": " + reason) + ".",
-            "Save Failed");
+    if (session_.Save(*chosen) != PatternBrowserSession::Status::Done) {
+        Dialogs::Instance().ShowMessage("Could not save the pattern file.", "Save Failed");
         return;
     }
     ShowPatternFileName(*chosen);

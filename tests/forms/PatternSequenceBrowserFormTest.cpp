@@ -478,7 +478,7 @@ TEST_F(BrowserTest, FailedSaveTellsTheUserAndKeepsTheOldFile) {
     IniFile::SetSaveHookForTesting(&FailingSave);
     Click(form_->Ui().UpdateFileButton);
     IniFile::SetSaveHookForTesting(nullptr);
-    EXPECT_EQ(TakeMessages(), (Messages{{"Could not save the pattern file: the file could not be written.", "Save Failed"}}));
+    EXPECT_EQ(TakeMessages(), (Messages{{"Could not save the pattern file.", "Save Failed"}}));
     std::ifstream again(setFile_, std::ios::binary);
     EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), before);
 }
@@ -526,6 +526,16 @@ TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileIsRefused) {
     Click(form_->Ui().UpdateFileButton);
     EXPECT_TRUE(TakeMessages().empty());
     EXPECT_EQ(PatternClass(other).GetPatternNames(), set->GetPatternNames());
+
+    // Emptied by Delete, the set is not saved and the file keeps its pattern.
+    ClickRow(0);
+    Click(form_->Ui().DeleteButton);
+    ASSERT_TRUE(ListItems().empty());
+    dialogs_.saveAnswers.push_back(other);
+    Click(form_->Ui().UpdateFileButton);
+    EXPECT_EQ(TakeMessages(),
+              (Messages{{"The pattern set has no patterns. Add one before saving.", "Save Failed"}}));
+    EXPECT_EQ(PatternClass(other).GetPatternNames(), (std::vector<std::string>{"Only", "None"}));
 }
 
 TEST_F(BrowserTest, SetNameBoxShowsPendingColourUntilEnter) {
