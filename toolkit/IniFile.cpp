@@ -37,7 +37,7 @@ std::string_view TrimView(std::string_view text) {
 }
 } // namespace
 
-std::size_t IniFile::NameHash::operator()(std::string_view name) const noexcept {
+std::size_t IniFile::NameHash::operator()(std::string_view name) const {
     std::size_t h = 14695981039346656037ull; // FNV-1a over the case-folded bytes
     for (const char c : name) {
         h ^= static_cast<unsigned char>(FoldCase(c));

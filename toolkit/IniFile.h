@@ -102,7 +102,9 @@ private:
     // allocate nothing.
     struct NameHash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view name) const noexcept;
+        // Not noexcept, so that the tables keep each name's hash and a lookup
+        // never hashes again the names it walks past.
+        std::size_t operator()(std::string_view name) const;
     };
     struct NameEqual {
         using is_transparent = void;
