@@ -1,0 +1,361 @@
+#include "model/SessionFit.h"
+
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "driver/VoltageLimits.h"
+#include "model/DMModelLocal.h"
+#include "model/EngineSession.h"
+#include "model/MainData.h"
+#include "model/PullIn.h"
+
+#include <Eigen/Dense>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace ostrander {
+
+std::optional<FitMirror> FitMirrorOf(EngineSession& session) {
+    const MainData& data = session.Data();
+    DMModelLocal& local = session.Local();
+    MirrorClass* mirror = local.Mirror.get();
+    const DMInfoClass* dm = local.MirrorInfo ? local.MirrorInfo->Model.get() : nullptr;
+    if (!mirror || !mirror->IsValid() || !dm || !local.DisplaysValid || session.IsRunning() ||
+        data.InfluenceFunctions.empty() || data.IFActuatorCount != dm->Actuators ||
+        data.GridSize != data.IFGridSize || data.GridSize <= 0 || !(data.IFMaxVoltage > 0.0))
+        return std::nullopt;
+
+    FitMirror fit;
+    const int n = data.GridSize;
+    fit.beam.n = n;
+    fit.beam.dx = dm->Diameter_m / (n * data.GridFill - 2);
+    fit.beam.beamRadius = dm->Diameter_m * local.BeamFraction / 2;
+    int surface = 0;
+    for (const DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
+        if (a->Surface)
+            surface = a->DisplayIndex;
+    fit.surfaceVolts = surface > 0 ? mirror->GetVoltage(surface) : 0.0;
+    const double runSquared = data.IFMaxVoltage * data.IFMaxVoltage;
+    fit.response.resize(data.IFActuatorCount);
+    for (int k = 1; k <= data.IFActuatorCount; ++k) {
+        if (k == surface || static_cast<std::size_t>(k - 1) >= data.InfluenceFunctions.size())
+            continue;
+        const Grid<double>& plane = data.InfluenceFunctions[k - 1];
+        if (plane.Rows() < n || plane.Cols() < n)
+            return std::nullopt;
+        std::vector<double>& r = fit.response[k - 1];
+        r.resize(static_cast<std::size_t>(n) * n);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                r[static_cast<std::size_t>(i) * n + j] = plane[i][j] / runSquared;
+    }
+    const DriverClass* driver = mirror->GetDriver();
+    fit.floorVolts = std::max(kFloorVoltage, driver ? double(driver->GetMinVoltage()) : 0.0);
+    fit.maxVolts = std::min(mirror->GetLimitVoltage(), mirror->GetMaxVoltage());
+    fit.meanLimit = std::max(0.0, mirror->GetLimitVoltage());
+    return fit;
+}
+
+std::string SessionFitStatusText(const SessionFit& result) {
+    char text[256];
+    switch (result.status) {
+    case SessionFit::Status::Fitted:
+        return "fitted";
+    case SessionFit::Status::NoInfluenceFunctions:
+        return "the mirror has no influence functions yet";
+    case SessionFit::Status::NotFitted:
+        return FitStatusText(result.fit.status);
+    case SessionFit::Status::BeyondPullIn:
+        std::snprintf(text, sizeof text,
+                      "the fitted voltages pull the membrane in (pull-in factor %.3g); at most "
+                      "%.3g of the requested amplitude is reachable",
+                      result.pullInFactor, result.largestScale);
+        return text;
+    case SessionFit::Status::PullInFailed:
+        return "the membrane's equilibrium could not be computed for the fitted voltages";
+    case SessionFit::Status::Cancelled:
+        return "cancelled";
+    }
+    return "unknown";
+}
+
+namespace {
+
+// The pull-in factor of voltages by display number - 1; NaN when it cannot
+// be computed, -1 when cancelled.
+double PullInFactor(const ExactMembrane& membrane, const DMInfoClass& dm,
+                    const std::vector<double>& volts, const CancelCheck& cancelled) {
+    const std::vector<double> byIndex = VoltagesByModelIndex(dm, [&](int d) {
+        return d >= 1 && d <= static_cast<int>(volts.size()) ? volts[d - 1] : 0.0;
+    });
+    PullInOptions options;
+    options.wantSurface = false;
+    options.tolerance = 1e-4;
+    const PullInResult r = SolvePullIn(membrane, byIndex, cancelled, options);
+    switch (r.status) {
+    case PullInResult::Status::Equilibrium:
+    case PullInResult::Status::PulledIn:
+    case PullInResult::Status::NoForce:
+        return r.pullInFactor;
+    case PullInResult::Status::Cancelled:
+        return -1.0;
+    default:
+        return std::nan("");
+    }
+}
+
+// The equilibrium surface for voltages by display number - 1; empty when
+// there is none (pulled in, cancelled or not converged).
+std::vector<double> Equilibrium(const ExactMembrane& membrane, const DMInfoClass& dm,
+                                const std::vector<double>& volts, const CancelCheck& cancelled) {
+    const std::vector<double> byIndex = VoltagesByModelIndex(dm, [&](int d) {
+        return d >= 1 && d <= static_cast<int>(volts.size()) ? volts[d - 1] : 0.0;
+    });
+    PullInResult r = SolvePullIn(membrane, byIndex, cancelled, {1e-4, true});
+    if (r.status == PullInResult::Status::NoForce)
+        return std::vector<double>(membrane.Grid().Points(), 0.0);
+    if (r.status != PullInResult::Status::Equilibrium)
+        return {};
+    return std::move(r.surface);
+}
+
+// The target on the engine grid, NaN where it is not given (outside the
+// beam, or a missing sample of a target surface).
+std::vector<double> TargetGrid(const FitMirror& mirror, const FitRequest& request) {
+    const BeamGrid& beam = mirror.beam;
+    const int n = beam.n;
+    std::vector<double> t(static_cast<std::size_t>(n) * n, std::nan(""));
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            if (!InBeam(beam, i, j))
+                continue;
+            const std::size_t p = static_cast<std::size_t>(i) * n + j;
+            if (!request.surface.empty()) {
+                t[p] = request.surface[p] * request.scale;
+                continue;
+            }
+            const double x = (i - n / 2) * beam.dx, y = (j - n / 2) * beam.dx;
+            const double rho = std::sqrt(x * x + y * y) / beam.beamRadius;
+            const double theta = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x);
+            double v = 0.0;
+            for (std::size_t c = 0; c < request.zernike.size(); ++c)
+                if (request.zernike[c] != 0.0)
+                    v += request.zernike[c] * NollZernike(static_cast<int>(c) + 1, rho, theta);
+            t[p] = v * request.scale;
+        }
+    return t;
+}
+
+// RMS of surface - target over the target's samples, after the least-squares
+// piston (and tilt) of the difference.
+double ResidualRms(const std::vector<double>& surface, const std::vector<double>& target,
+                   const BeamGrid& beam, bool freeTilt) {
+    const int n = beam.n;
+    std::vector<std::size_t> at;
+    for (std::size_t p = 0; p < target.size(); ++p)
+        if (std::isfinite(target[p]))
+            at.push_back(p);
+    const int terms = freeTilt ? 3 : 1;
+    if (static_cast<int>(at.size()) <= terms)
+        return std::nan("");
+    Eigen::MatrixXd a(at.size(), terms);
+    Eigen::VectorXd b(at.size());
+    for (std::size_t s = 0; s < at.size(); ++s) {
+        const int i = static_cast<int>(at[s]) / n, j = static_cast<int>(at[s]) % n;
+        a(s, 0) = 1.0;
+        if (freeTilt) {
+            a(s, 1) = (i - n / 2) * beam.dx;
+            a(s, 2) = (j - n / 2) * beam.dx;
+        }
+        b[s] = surface[at[s]] - target[at[s]];
+    }
+    const Eigen::VectorXd c = a.colPivHouseholderQr().solve(b);
+    return (b - a * c).norm() / std::sqrt(static_cast<double>(at.size()));
+}
+
+// Refines `result` until the equilibrium matches the target (see
+// SessionFitOptions); false when cancelled.
+bool MatchEquilibrium(const FitMirror& mirror, const FitRequest& request,
+                      const ExactMembrane& membrane, const DMInfoClass& dm,
+                      const SessionFitOptions& options, const CancelCheck& cancelled,
+                      SessionFit& result) {
+    const std::size_t points = static_cast<std::size_t>(mirror.beam.n) * mirror.beam.n;
+    const std::vector<double> target = TargetGrid(mirror, request);
+    // The zero of the target: every pad at the bias, or at its lowest voltage.
+    std::vector<double> start(mirror.response.size(), mirror.surfaceVolts);
+    for (std::size_t k = 0; k < start.size(); ++k)
+        if (!mirror.response[k].empty())
+            start[k] = request.bias ? *request.bias : std::max(mirror.floorVolts, mirror.surfaceVolts);
+    const std::vector<double> base = Equilibrium(membrane, dm, start, cancelled);
+    if (base.size() != points)
+        return !(cancelled && cancelled());
+
+    FitRequest adjusted = request;
+    adjusted.zernike.clear();
+    adjusted.scale = 1.0;
+    VoltageFit current = result.fit;
+    double best = HUGE_VAL;
+    std::vector<double> previousChange, previousLinear;
+    for (int round = 0; round <= options.maxRounds; ++round) {
+        if (cancelled && cancelled())
+            return false;
+        const std::vector<double> eq = Equilibrium(membrane, dm, current.volts, cancelled);
+        if (eq.size() != points)
+            break; // past pull-in or not solved: keep the best so far
+        std::vector<double> change(points);
+        for (std::size_t p = 0; p < points; ++p)
+            change[p] = eq[p] - base[p];
+        const double rms = ResidualRms(change, target, mirror.beam, request.freeTilt);
+        if (!(rms < best))
+            break;
+        best = rms;
+        result.fit = current;
+        result.equilibriumResidualRms = rms;
+        result.equilibriumRounds = round;
+        if (round == options.maxRounds || rms <= 1e-4 * result.fit.targetRms)
+            break;
+        // The linear surface of these forces. The equilibrium answers a
+        // change of the linear surface with about `gain` times that change
+        // (the pull stiffens as the gap closes), so the next linear target
+        // is this linear surface plus the shortfall over the gain: a
+        // Newton step with the gain for the slope, measured between rounds
+        // (at first, the equilibrium over the linear surface itself).
+        std::vector<double> linear(points, 0.0);
+        for (std::size_t k = 0; k < mirror.response.size(); ++k) {
+            if (mirror.response[k].empty())
+                continue;
+            const double w = current.forces[k] - (start[k] - mirror.surfaceVolts) *
+                                                     (start[k] - mirror.surfaceVolts);
+            for (std::size_t p = 0; p < points; ++p)
+                linear[p] += w * mirror.response[k][p];
+        }
+        const auto gainOf = [&](const std::vector<double>& c, const std::vector<double>& l) {
+            double cl = 0.0, ll = 0.0, cm = 0.0, lm = 0.0;
+            int count = 0;
+            for (std::size_t p = 0; p < points; ++p)
+                if (std::isfinite(target[p])) {
+                    cm += c[p];
+                    lm += l[p];
+                    ++count;
+                }
+            if (count == 0)
+                return 1.0;
+            cm /= count;
+            lm /= count;
+            for (std::size_t p = 0; p < points; ++p)
+                if (std::isfinite(target[p])) {
+                    cl += (c[p] - cm) * (l[p] - lm);
+                    ll += (l[p] - lm) * (l[p] - lm);
+                }
+            return ll > 0.0 ? std::clamp(cl / ll, 0.5, 10.0) : 1.0;
+        };
+        double gain = gainOf(change, linear);
+        if (!previousChange.empty()) {
+            std::vector<double> dc(points), dl(points);
+            for (std::size_t p = 0; p < points; ++p) {
+                dc[p] = change[p] - previousChange[p];
+                dl[p] = linear[p] - previousLinear[p];
+            }
+            gain = gainOf(dc, dl);
+        }
+        previousChange = change;
+        previousLinear = linear;
+        adjusted.surface.assign(points, std::nan(""));
+        for (std::size_t p = 0; p < points; ++p)
+            if (std::isfinite(target[p]))
+                adjusted.surface[p] = linear[p] + (target[p] - change[p]) / gain;
+        VoltageFit next = FitVoltages(mirror, adjusted);
+        if (next.status != VoltageFit::Status::Fitted)
+            break;
+        // The figures of the original target stay with the fit.
+        next.target = result.fit.target;
+        next.targetRms = result.fit.targetRms;
+        current = std::move(next);
+    }
+    return true;
+}
+
+} // namespace
+
+SessionFit FitOnSession(EngineSession& session, const FitRequest& request,
+                        const CancelCheck& cancelled, const SessionFitOptions& options) {
+    SessionFit result;
+    result.model = std::string(session.MembraneModelName());
+    const std::optional<FitMirror> mirror = FitMirrorOf(session);
+    if (!mirror)
+        return result;
+    result.fit = FitVoltages(*mirror, request);
+    if (result.fit.status != VoltageFit::Status::Fitted) {
+        result.status = SessionFit::Status::NotFitted;
+        return result;
+    }
+    result.status = SessionFit::Status::Fitted;
+    const std::optional<PullInInputs> inputs = session.PullInInputsNow();
+    if (!inputs)
+        return result; // the classic model has no equilibrium to check
+    const DMInfoClass& dm = *session.Local().MirrorInfo->Model;
+    const double factor = PullInFactor(*inputs->membrane, dm, result.fit.volts, cancelled);
+    if (factor < 0) {
+        result.status = SessionFit::Status::Cancelled;
+        return result;
+    }
+    if (std::isnan(factor)) {
+        result.status = SessionFit::Status::PullInFailed;
+        return result;
+    }
+    result.pullInFactor = factor;
+    if (factor > 1.0) {
+        // The equilibrium's residual is reported for every exact fit; the
+        // refinement runs only when asked for.
+        SessionFitOptions measure = options;
+        if (!options.matchEquilibrium)
+            measure.maxRounds = 0;
+        if (!MatchEquilibrium(*mirror, request, *inputs->membrane, dm, measure, cancelled,
+                              result)) {
+            result.status = SessionFit::Status::Cancelled;
+            return result;
+        }
+        if (result.equilibriumRounds > 0) {
+            const double refined = PullInFactor(*inputs->membrane, dm, result.fit.volts, cancelled);
+            if (refined < 0) {
+                result.status = SessionFit::Status::Cancelled;
+                return result;
+            }
+            result.pullInFactor = refined;
+        }
+        return result;
+    }
+
+    // Past pull-in: bisect on the target's scale for the largest fit that
+    // still has an equilibrium. Without bias and active bounds the forces
+    // scale with the target and the factor with its inverse square root, so
+    // factor^2 is the first guess.
+    result.status = SessionFit::Status::BeyondPullIn;
+    double low = 0.0, high = 1.0;
+    double guess = std::clamp(factor * factor, 0.05, 0.95);
+    for (int round = 0; round < 14 && high - low > 2e-3 * high; ++round) {
+        FitRequest scaled = request;
+        scaled.scale = request.scale * guess;
+        VoltageFit f = FitVoltages(*mirror, scaled);
+        const double lambda = f.status == VoltageFit::Status::Fitted
+                                  ? PullInFactor(*inputs->membrane, dm, f.volts, cancelled)
+                                  : std::nan("");
+        if (lambda < 0) {
+            result.status = SessionFit::Status::Cancelled;
+            return result;
+        }
+        if (lambda > 1.0) {
+            low = guess;
+            result.largest = std::move(f);
+            result.largestPullInFactor = lambda;
+        } else {
+            high = guess;
+        }
+        guess = 0.5 * (low + high);
+    }
+    result.largestScale = low;
+    return result;
+}
+
+} // namespace ostrander
