@@ -187,6 +187,28 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         ->check(CLI::IsMember({"classic", "exact"}))
         ->type_name("NAME");
 
+    FitCommand& fit = parsed.fit;
+    CLI::App* fitApp = app.add_subcommand(
+        "fit", "Fit voltages to a target shape over the beam and simulate them: fit.pat, "
+               "voltages.csv, the pictures and grids of simulate, summary.json with the fit.\n"
+               "Piston is free; pads only pull, so shapes of both signs need a --bias.");
+    AddResultOptions(*fitApp, fit);
+    CLI::Option* zernike =
+        fitApp
+            ->add_option("--zernike", fit.zernike,
+                         "Noll Zernike terms in metres RMS over the beam, e.g. \"4=0.5um,6=-0.2um\"")
+            ->type_name("TERMS");
+    fitApp
+        ->add_option("--surface", fit.surface,
+                     "Target surface: a CSV or FITS grid laid out as simulate's surface.csv")
+        ->excludes(zernike)
+        ->type_name("FILE");
+    CLI::Option* bias =
+        fitApp->add_option("--bias", fit.bias, "Every pad starts at V volts; the target is the "
+                                               "change from that surface")
+            ->type_name("V");
+    fitApp->add_flag("--free-tilt", fit.freeTilt, "Leave tilt out of the fit as well as piston");
+
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -205,6 +227,7 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         return parsed;
     }
     simulate.hasAll = all->count() > 0;
+    fit.hasBias = bias->count() > 0;
     simulate.hasPatternIndex = patternIndexOption->count() > 0;
     simulate.hasPatternName = patternName->count() > 0;
     if (simulate.hasPatternIndex) {
@@ -222,6 +245,8 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         parsed.command = Arguments::Command::Simulate;
     else if (sweepApp->parsed())
         parsed.command = Arguments::Command::Sweep;
+    else if (fitApp->parsed())
+        parsed.command = Arguments::Command::Fit;
     else if (influenceApp->parsed())
         parsed.command = Arguments::Command::Influence;
     return parsed;

@@ -7,11 +7,13 @@
 #include "cli/Arguments.h"
 #include "cli/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
+#include "cli/FitFiles.h"
 #include "cli/FitsFile.h"
 #include "cli/InfluenceFiles.h"
 #include "cli/OutputFolder.h"
 #include "cli/Progress.h"
 #include "cli/ResultFiles.h"
+#include "model/SessionFit.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
@@ -328,7 +330,8 @@ bool WritePng(OutputFolder& out, const std::string& relative, const QImage& imag
 // The pictures, grids and figures of one simulation into a folder of the output.
 bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationResult& result,
                  const ResultAnalysis& analysis, const SummaryContext& context,
-                 const DisplayOptions& options, bool grids, std::string& error) {
+                 const DisplayOptions& options, bool grids, std::string& error,
+                 const QJsonObject& extraSummary = {}) {
     const std::string prefix = folder.empty() ? std::string() : folder + "/";
     if (!folder.empty() && !out.MakeFolder(folder, error))
         return false;
@@ -361,8 +364,14 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
     if (!out.WriteFile(prefix + "encircled_energy.csv",
                        EncircledEnergyCsv(analysis, context.geometry), error))
         return false;
-    return out.WriteFile(prefix + "summary.json",
-                         SummaryJson(result, analysis, context, options), error);
+    std::string summary = SummaryJson(result, analysis, context, options);
+    if (!extraSummary.isEmpty()) {
+        QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(summary)).object();
+        for (auto it = extraSummary.begin(); it != extraSummary.end(); ++it)
+            json[it.key()] = it.value();
+        summary = QJsonDocument(json).toJson(QJsonDocument::Indented).toStdString();
+    }
+    return out.WriteFile(prefix + "summary.json", summary, error);
 }
 
 // A folder name for a pattern: its index, then its name with anything but
@@ -620,6 +629,111 @@ int RunInfluence(const InfluenceCommand& command) {
         std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
                 simulation.DeviceName().c_str(), set.actuators, set.n, set.n, set.model.c_str());
+    return kExitOk;
+}
+
+int RunFit(const FitCommand& command) {
+    CatchInterrupts();
+    std::string error;
+    DisplayOptions options;
+    if (!MakeDisplayOptions(command, options, error))
+        return Fail(error);
+    if (command.zernike.empty() == command.surface.empty())
+        return Fail("fit needs one target: --zernike TERMS or --surface FILE");
+    FitRequest request;
+    request.freeTilt = command.freeTilt;
+    if (command.hasBias) {
+        const std::optional<double> bias = ParseDecimalVolts(command.bias);
+        if (!bias)
+            return Fail("--bias " + Quoted(command.bias) + " is not a voltage in decimal, such as 120");
+        request.bias = *bias;
+    }
+    if (!command.zernike.empty() && !ParseZernikeTerms(command.zernike, request.zernike, error))
+        return Fail("--zernike: " + error);
+
+    OutputFolder out;
+    if (!out.Check(command.out, command.force, error))
+        return Fail(error);
+    BatchSimulation simulation;
+    std::string mirrorFile;
+    if (!PrepareMirror(simulation, command, mirrorFile, error))
+        return Fail(error);
+    if (!command.surface.empty() &&
+        !ReadSurfaceGrid(command.surface, simulation.Geometry().n, request.surface, error))
+        return Fail(error);
+
+    // With --nonlinear the equilibrium, which the files then show, is what
+    // matches the target.
+    SessionFitOptions fitOptions;
+    fitOptions.matchEquilibrium = command.nonlinear;
+    const SessionFit fitted = FitOnSession(
+        simulation.Session(), request, [] { return interrupted != 0; }, fitOptions);
+    if (fitted.status == SessionFit::Status::Cancelled)
+        return Fail(kInterrupted);
+    if (fitted.status != SessionFit::Status::Fitted)
+        return Fail("cannot fit " + Quoted(simulation.DeviceName()) + ": " +
+                    SessionFitStatusText(fitted));
+    const VoltageFit& fit = fitted.fit;
+
+    // The fitted voltages on every pad; the membrane electrode stays where it is.
+    const int membrane = simulation.MembraneElectrode();
+    VoltageRequest voltages;
+    for (std::size_t k = 0; k < fit.volts.size(); ++k)
+        if (static_cast<int>(k) + 1 != membrane)
+            voltages.single.emplace_back(static_cast<int>(k) + 1, fit.volts[k]);
+    SimulationResult result;
+    if (!simulation.Simulate(voltages, options, result, error))
+        return Fail("cannot simulate " + Quoted(simulation.DeviceName()) + ": " + error);
+
+    const std::string patternName = FitPatternName(request, command.surface);
+    SummaryContext context = BaseContext(simulation, mirrorFile);
+    context.pattern = patternName;
+    const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
+    context.warnings = ResultWarnings(MirrorWarnings(simulation), nullptr,
+                                      simulation.ActuatorCount(), result, analysis);
+    // Below 1.2 a small error in the mirror's tension or gap snaps it down.
+    if (fitted.pullInFactor < 1.2) {
+        char message[160];
+        std::snprintf(message, sizeof message,
+                      "the fitted voltages are close to pull-in (pull-in factor %.3g, below 1.2)",
+                      fitted.pullInFactor);
+        QJsonObject details;
+        details["pull_in_factor"] = fitted.pullInFactor;
+        context.warnings.push_back({"pull_in_margin", message, details});
+    }
+    if (!fit.converged)
+        context.warnings.push_back(
+            {"fit", "the bounded fit stopped before its optimality conditions held", {}});
+    PrintWarnings(context.warnings);
+    std::string pattern;
+    if (!FitPatternBytes(simulation.DeviceName() + " fit", patternName, result.voltages, pattern,
+                         error))
+        return Fail(error);
+    QJsonObject extra;
+    extra["fit"] = FitSummary(fitted, request,
+                              command.surface.empty() ? command.zernike : command.surface);
+    if (interrupted)
+        return Fail(kInterrupted);
+    if (!out.Begin(error) ||
+        !WriteResult(out, "", result, analysis, context, options, true, error, extra) ||
+        !out.WriteFile("fit.pat", pattern, error) ||
+        !out.WriteFile("voltages.csv", FitVoltagesCsv(fit, membrane), error) || !out.Commit(error))
+        return Fail(error);
+    if (!out.Note().empty())
+        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
+    std::string bounds = "no bound active";
+    if (fit.AnyBoundActive())
+        bounds = std::to_string(fit.atFloor.size()) + " pads at the floor, " +
+                 std::to_string(fit.atCeiling.size()) + " at the ceiling" +
+                 (fit.meanRuleActive ? ", mean limit binding" : "");
+    std::printf("%s: fit residual RMS %.4g m of target RMS %.4g m, residual PV %.4g m, %s",
+                simulation.DeviceName().c_str(), fit.residualRms, fit.targetRms, fit.residualPv,
+                bounds.c_str());
+    if (!std::isnan(fitted.pullInFactor))
+        std::printf(", pull-in factor %.4g", fitted.pullInFactor);
+    if (!std::isnan(fitted.equilibriumResidualRms))
+        std::printf(", equilibrium residual RMS %.4g m", fitted.equilibriumResidualRms);
+    std::printf("\n");
     return kExitOk;
 }
 

@@ -46,9 +46,18 @@ struct SweepCommand : ResultOptions {
 // model apply.
 struct InfluenceCommand : ResultOptions {};
 
+struct FitCommand : ResultOptions {
+    std::string zernike; // "4=0.5um,6=-0.2um"
+    std::string surface; // CSV or FITS grid, as simulate writes surface.csv/.fits
+    bool hasBias = false;
+    std::string bias; // volts, read by the command
+    bool freeTilt = false;
+};
+
 int RunMirrors(const MirrorsCommand& command);
 int RunSimulate(const SimulateCommand& command);
 int RunSweep(const SweepCommand& command);
+int RunFit(const FitCommand& command);
 int RunInfluence(const InfluenceCommand& command);
 
 // The program's version, and the command line that summaries record

@@ -1,6 +1,7 @@
 // ostrander-cli: the membrane-mirror simulation without a window, for
 // scripts. Lists the mirrors of the device folder, simulates one set of
-// voltages, or sweeps a pattern set, writing pictures, grids and figures.
+// voltages, sweeps a pattern set, or fits voltages to a target shape,
+// writing pictures, grids and figures.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "toolkit/qt/DeviceFolders.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
 
     if (parsed.command == Arguments::Command::Simulate)
         return RunSimulate(parsed.simulate);
+    if (parsed.command == Arguments::Command::Fit)
+        return RunFit(parsed.fit);
     if (parsed.command == Arguments::Command::Influence)
         return RunInfluence(parsed.influence);
     return RunSweep(parsed.sweep);

@@ -411,6 +411,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"PatternFileTooLarge",
                 {"simulate", "Hex19", "--pattern", "%T/huge.ini", "--pattern-index", "0"},
                 "bytes, over the limit of"},
+        // Fitting voltages to a shape.
+        BadCase{"FitWithoutTarget", {"fit", "Hex19"}, "fit needs one target"},
+        BadCase{"FitTwoTargets",
+                {"fit", "Hex19", "--zernike", "4=1um", "--surface", "%T/none.csv"},
+                "excludes"},
+        BadCase{"FitTermOutOfRange", {"fit", "Hex19", "--zernike", "40=1um"}, "Noll index"},
+        BadCase{"FitValueWithoutNumber", {"fit", "Hex19", "--zernike", "4=um"}, "not a number"},
+        BadCase{"FitBadBias", {"fit", "Hex19", "--zernike", "4=0.1um", "--bias", "0x10"},
+                "--bias \"0x10\""},
+        BadCase{"FitBiasOverTheLimit", {"fit", "Hex19", "--zernike", "4=0.1um", "--bias", "900"},
+                "bias voltage"},
+        BadCase{"FitMissingSurface", {"fit", "Hex19", "--surface", "%T/none.csv"},
+                "cannot read surface"},
+        BadCase{"FitSurfaceNotAGrid", {"fit", "Hex19", "--surface", "%T/malformed.pat"},
+                "is not a number"},
+        BadCase{"FitPastPullIn", {"fit", "Hex61S", "--model", "exact", "--zernike", "4=3um"},
+                "pull the membrane in"},
         // A name with control characters: escaped, whole line, cut short.
         BadCase{"NameWithControlCharacters",
                 {"simulate", "Hex19", "--pattern", "%T/names.pat", "--pattern-index", "0"},
@@ -1162,6 +1179,117 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--all", "80", "--set", "62=30", "--set", "20=150"}},
         InfluenceCase{"Ring7Exact", "Ring7", "exact", {"--set", "1=90", "--set", "3=60"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Voltages by display number from a fit's voltages.csv.
+std::vector<double> FittedVolts(const fs::path& file) {
+    std::vector<double> volts;
+    std::istringstream in(ReadText(file));
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "actuator,volts,force_v2,bound");
+    while (std::getline(in, line)) {
+        const std::vector<std::string> f = Fields(line);
+        EXPECT_EQ(f.size(), 4u) << line;
+        if (f.size() == 4)
+            volts.push_back(std::stod(f[1]));
+    }
+    return volts;
+}
+
+// A surface that simulate wrote (tilt removed, as every result) comes back
+// as its voltages from the CSV and the FITS grid, with free tilt; the
+// pattern-set file holds the same voltages.
+TEST(CliFit, RecoversTheVoltagesOfASimulatedSurface) {
+    TempFolder temp;
+    ASSERT_EQ(RunCli({"simulate", "Hex37", "--all", "50", "--set", "5=150", "--set", "12=100",
+                      "--out", temp.Q("sim")})
+                  .exitCode,
+              0);
+    for (const char* grid : {"surface.csv", "surface.fits"}) {
+        const std::string out = std::string("fit-") + grid;
+        const CliRun run =
+            RunCli({"fit", "Hex37", "--surface", temp.Q("sim/" + std::string(grid)), "--free-tilt",
+                    "--out", temp.Q(out)});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::vector<double> volts = FittedVolts(temp.Path() / out / "voltages.csv");
+        ASSERT_EQ(volts.size(), 37u);
+        for (int k = 1; k <= 37; ++k)
+            EXPECT_NEAR(volts[k - 1], k == 5 ? 150.0 : k == 12 ? 100.0 : 50.0, 1e-6)
+                << grid << " actuator " << k;
+        const QJsonObject fit = ReadJson(temp.Path() / out / "summary.json")["fit"].toObject();
+        EXPECT_LT(fit["residual_rms_m"].toDouble(), 1e-12 * fit["target_rms_m"].toDouble() + 1e-15);
+        EXPECT_FALSE(fit["bounds"].toObject()["any_active"].toBool());
+        EXPECT_TRUE(fit["pull_in_factor"].isNull()); // classic model
+
+        PatternClass set((temp.Path() / out / "fit.pat").string());
+        ASSERT_TRUE(set.IsValid());
+        ASSERT_EQ(set.GetPatternCount(), 1);
+        for (const VoltageListEntry* e = set.first->Voltages.First(); e; e = e->next)
+            EXPECT_NEAR(e->Voltage, volts[e->Actuator - 1], 1e-9);
+        for (const char* picture : kPictures)
+            EXPECT_TRUE(fs::exists(temp.Path() / out / picture)) << picture;
+    }
+}
+
+// A Zernike request: the achieved focus is the one asked for, and the
+// results are what simulate gives for the written pattern.
+TEST(CliFit, ZernikeFitIsWhatSimulateShowsForItsPattern) {
+    TempFolder temp;
+    const CliRun run = RunCli(
+        {"fit", "Hex37", "--zernike", "4=0.3um,5=50nm", "--bias", "120", "--out", temp.Q("fit")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("fit residual RMS"), std::string::npos) << run.out;
+    const QJsonObject summary = ReadJson(temp.Path() / "fit" / "summary.json");
+    const QJsonObject fit = summary["fit"].toObject();
+    const QJsonArray achieved = fit["achieved_zernike_m"].toArray();
+    ASSERT_EQ(achieved.size(), 21);
+    EXPECT_NEAR(achieved[3].toDouble(), 0.3e-6, 0.01e-6);
+    EXPECT_NEAR(achieved[4].toDouble(), 50e-9, 5e-9);
+    EXPECT_LT(fit["residual_rms_m"].toDouble(), 0.05 * fit["target_rms_m"].toDouble());
+    EXPECT_EQ(fit["bias_v"].toDouble(), 120.0);
+
+    ASSERT_EQ(RunCli({"simulate", "Hex37", "--pattern", temp.Q("fit/fit.pat"), "--pattern-index",
+                      "0", "--out", temp.Q("sim")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(ReadText(temp.Path() / "fit" / "surface.csv"),
+              ReadText(temp.Path() / "sim" / "surface.csv"));
+    EXPECT_EQ(summary["pattern"], ReadJson(temp.Path() / "sim" / "summary.json")["pattern"]);
+}
+
+// With the exact model the summary gives the pull-in factor, and a fit near
+// pull-in is flagged.
+TEST(CliFit, ExactModelReportsThePullInFactor) {
+    TempFolder temp;
+    const CliRun run = RunCli({"fit", "Hex61S", "--model", "exact", "--zernike", "4=0.5um",
+                               "--bias", "120", "--out", temp.Q("near")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject summary = ReadJson(temp.Path() / "near" / "summary.json");
+    const double factor = summary["fit"].toObject()["pull_in_factor"].toDouble();
+    EXPECT_GT(factor, 1.0);
+    EXPECT_LT(factor, 1.2);
+    EXPECT_NE(run.err.find("close to pull-in"), std::string::npos) << run.err;
+
+    const CliRun calm = RunCli({"fit", "Hex61S", "--model", "exact", "--zernike", "4=0.2um",
+                                "--bias", "60", "--out", temp.Q("calm")});
+    ASSERT_EQ(calm.exitCode, 0) << calm.err;
+    EXPECT_GT(ReadJson(temp.Path() / "calm" / "summary.json")["fit"].toObject()["pull_in_factor"]
+                  .toDouble(),
+              1.2);
+    EXPECT_EQ(calm.err.find("close to pull-in"), std::string::npos) << calm.err;
+
+    // --nonlinear: the equilibrium, which surface.csv then holds, is fitted.
+    const QJsonObject linear = ReadJson(temp.Path() / "calm" / "summary.json")["fit"].toObject();
+    const CliRun matched = RunCli({"fit", "Hex61S", "--model", "exact", "--nonlinear", "--zernike",
+                                   "4=0.2um", "--bias", "60", "--out", temp.Q("matched")});
+    ASSERT_EQ(matched.exitCode, 0) << matched.err;
+    const QJsonObject summary2 = ReadJson(temp.Path() / "matched" / "summary.json");
+    const QJsonObject fit = summary2["fit"].toObject();
+    EXPECT_EQ(summary2["surface"].toString(), "nonlinear equilibrium");
+    EXPECT_GT(fit["equilibrium_rounds"].toInt(), 0);
+    EXPECT_LT(fit["equilibrium_residual_rms_m"].toDouble(),
+              0.5 * linear["equilibrium_residual_rms_m"].toDouble());
+}
 
 } // namespace
 } // namespace ostrander

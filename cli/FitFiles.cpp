@@ -1,0 +1,279 @@
+#include "cli/FitFiles.h"
+
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "cli/ResultFiles.h"
+#include "toolkit/IniFile.h"
+
+#include <QJsonArray>
+
+#include <fitsio.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace ostrander {
+
+namespace {
+
+// A grid file of a few megabytes at most: 100 x 100 doubles as text is ~250 kB.
+constexpr std::uintmax_t kMaxGridBytes = 64u << 20;
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    if (text.size() < end.size())
+        return false;
+    for (std::size_t k = 0; k < end.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + k])) != end[k])
+            return false;
+    return true;
+}
+
+std::string Trimmed(const std::string& text) {
+    const auto a = text.find_first_not_of(" \t\r");
+    if (a == std::string::npos)
+        return {};
+    return text.substr(a, text.find_last_not_of(" \t\r") - a + 1);
+}
+
+bool ReadCsvGrid(const std::string& path, int n, std::vector<double>& rowsAlongY,
+                 std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read surface \"" + path + "\"";
+        return false;
+    }
+    std::string line;
+    int row = 0;
+    while (std::getline(in, line)) {
+        if (Trimmed(line).empty())
+            continue;
+        if (row >= n) {
+            error = "surface \"" + path + "\" has more than " + std::to_string(n) + " rows";
+            return false;
+        }
+        std::stringstream fields(line);
+        std::string field;
+        int column = 0;
+        while (std::getline(fields, field, ',')) {
+            if (column >= n) {
+                error = "surface \"" + path + "\" row " + std::to_string(row + 1) +
+                        " has more than " + std::to_string(n) + " values";
+                return false;
+            }
+            const std::string t = Trimmed(field);
+            double v = std::numeric_limits<double>::quiet_NaN();
+            if (!t.empty() && t != "null" && t != "nan" && t != "NaN") {
+                char* end = nullptr;
+                v = std::strtod(t.c_str(), &end);
+                if (*end != '\0' || std::isinf(v)) {
+                    error = "surface \"" + path + "\" row " + std::to_string(row + 1) +
+                            " column " + std::to_string(column + 1) + ": \"" + t.substr(0, 40) +
+                            "\" is not a number";
+                    return false;
+                }
+            }
+            rowsAlongY[static_cast<std::size_t>(row) * n + column] = v;
+            ++column;
+        }
+        if (column != n) {
+            error = "surface \"" + path + "\" row " + std::to_string(row + 1) + " has " +
+                    std::to_string(column) + " values, not " + std::to_string(n);
+            return false;
+        }
+        ++row;
+    }
+    if (row != n) {
+        error = "surface \"" + path + "\" has " + std::to_string(row) + " rows, not " +
+                std::to_string(n);
+        return false;
+    }
+    return true;
+}
+
+bool ReadFitsGrid(const std::string& path, int n, std::vector<double>& rowsAlongY,
+                  std::string& error) {
+    fitsfile* f = nullptr;
+    int status = 0;
+    // The disk-file opener takes the name as it stands (no extended syntax).
+    if (fits_open_diskfile(&f, path.c_str(), READONLY, &status) != 0) {
+        char text[FLEN_STATUS] = {};
+        fits_get_errstatus(status, text);
+        error = "cannot read FITS surface \"" + path + "\": " + text;
+        return false;
+    }
+    int naxis = 0;
+    long axes[3] = {0, 0, 0};
+    fits_get_img_dim(f, &naxis, &status);
+    fits_get_img_size(f, 3, axes, &status);
+    bool ok = status == 0;
+    if (ok && (naxis != 2 || axes[0] != n || axes[1] != n)) {
+        error = "FITS surface \"" + path + "\" is not a " + std::to_string(n) + " x " +
+                std::to_string(n) + " image";
+        ok = false;
+    } else if (ok) {
+        double nullValue = std::numeric_limits<double>::quiet_NaN();
+        int anyNull = 0;
+        fits_read_img(f, TDOUBLE, 1, static_cast<LONGLONG>(n) * n, &nullValue, rowsAlongY.data(),
+                      &anyNull, &status);
+        if (status != 0) {
+            char text[FLEN_STATUS] = {};
+            fits_get_errstatus(status, text);
+            error = "cannot read FITS surface \"" + path + "\": " + text;
+            ok = false;
+        }
+    } else {
+        error = "FITS surface \"" + path + "\" has no readable image";
+    }
+    int closeStatus = 0;
+    fits_close_file(f, &closeStatus);
+    return ok;
+}
+
+const char* BoundName(const VoltageFit& fit, int display, int membraneElectrode) {
+    if (display == membraneElectrode)
+        return "membrane";
+    for (int d : fit.atFloor)
+        if (d == display)
+            return "floor";
+    for (int d : fit.atCeiling)
+        if (d == display)
+            return "ceiling";
+    return "free";
+}
+
+QJsonValue Number(double value) {
+    return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
+}
+
+QJsonArray Numbers(const std::vector<double>& values) {
+    QJsonArray out;
+    for (double v : values)
+        out.append(Number(v));
+    return out;
+}
+
+QJsonArray Integers(const std::vector<int>& values) {
+    QJsonArray out;
+    for (int v : values)
+        out.append(v);
+    return out;
+}
+
+} // namespace
+
+bool ReadSurfaceGrid(const std::string& path, int n, std::vector<double>& grid,
+                     std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = "cannot read surface \"" + path + "\": no such file";
+        return false;
+    }
+    if (std::filesystem::file_size(path, ec) > kMaxGridBytes) {
+        error = "surface \"" + path + "\" is over the limit of " + std::to_string(kMaxGridBytes) +
+                " bytes";
+        return false;
+    }
+    std::vector<double> rows(static_cast<std::size_t>(n) * n);
+    const bool fits = EndsWith(path, ".fits") || EndsWith(path, ".fit") || EndsWith(path, ".fts");
+    if (!(fits ? ReadFitsGrid(path, n, rows, error) : ReadCsvGrid(path, n, rows, error)))
+        return false;
+    grid.assign(rows.size(), 0.0);
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c)
+            grid[static_cast<std::size_t>(c) * n + r] = rows[static_cast<std::size_t>(r) * n + c];
+    return true;
+}
+
+bool FitPatternBytes(const std::string& setName, const std::string& patternName,
+                     const std::vector<double>& volts, std::string& bytes, std::string& error) {
+    PatternClass set(setName, static_cast<int>(volts.size()));
+    if (!set.InsertPatternFromArray(0, patternName, volts.data(), static_cast<int>(volts.size()))) {
+        error = "cannot make the pattern set";
+        return false;
+    }
+    IniFile ini;
+    std::string reason;
+    if (!set.WriteTo(ini, "2.0", &reason)) {
+        error = "cannot write the pattern set: " + reason;
+        return false;
+    }
+    bytes = ini.ToText();
+    return true;
+}
+
+std::string FitVoltagesCsv(const VoltageFit& fit, int membraneElectrode) {
+    std::string text = "actuator,volts,force_v2,bound\n";
+    for (std::size_t k = 0; k < fit.volts.size(); ++k) {
+        const int display = static_cast<int>(k) + 1;
+        text += std::to_string(display) + "," + FormatNumber(fit.volts[k]) + "," +
+                FormatNumber(k < fit.forces.size() ? fit.forces[k] : 0.0) + "," +
+                BoundName(fit, display, membraneElectrode) + "\n";
+    }
+    return text;
+}
+
+QJsonObject FitSummary(const SessionFit& result, const FitRequest& request,
+                       const std::string& targetText) {
+    const VoltageFit& fit = result.fit;
+    QJsonObject json;
+    json["target"] = QString::fromStdString(targetText);
+    if (request.surface.empty())
+        json["target_zernike_m"] = Numbers(request.zernike);
+    json["free_tilt"] = request.freeTilt;
+    json["bias_v"] = request.bias ? QJsonValue(*request.bias) : QJsonValue();
+    json["model"] = QString::fromStdString(result.model);
+    json["target_rms_m"] = Number(fit.targetRms);
+    json["residual_rms_m"] = Number(fit.residualRms);
+    json["residual_pv_m"] = Number(fit.residualPv);
+    json["achieved_zernike_m"] = Numbers(fit.achieved);
+    json["pull_in_factor"] = Number(result.pullInFactor);
+    json["equilibrium_residual_rms_m"] = Number(result.equilibriumResidualRms);
+    json["equilibrium_rounds"] = result.equilibriumRounds;
+    QJsonObject bounds;
+    bounds["any_active"] = fit.AnyBoundActive();
+    bounds["at_floor"] = Integers(fit.atFloor);
+    bounds["at_ceiling"] = Integers(fit.atCeiling);
+    bounds["mean_rule_active"] = fit.meanRuleActive;
+    bounds["highest_volts_used"] = Number(fit.maxVoltsUsed);
+    bounds["mean_volts"] = Number(fit.meanVolts);
+    json["bounds"] = bounds;
+    json["converged"] = fit.converged;
+    QJsonObject units;
+    units["target_rms_m"] = "m, over the beam, after piston (and tilt when free)";
+    units["residual_rms_m"] = "m, predicted - target over the beam";
+    units["achieved_zernike_m"] = "m RMS, Noll order from term 1, of the predicted change";
+    units["pull_in_factor"] = "largest scale of the fitted voltages with an equilibrium "
+                              "(exact model; null with classic)";
+    units["equilibrium_residual_rms_m"] =
+        "m, the nonlinear equilibrium's change from the bias equilibrium - target over the "
+        "beam (exact model; null with classic); with --nonlinear the fit matches the "
+        "equilibrium, in equilibrium_rounds rounds";
+    json["units"] = units;
+    return json;
+}
+
+std::string FitPatternName(const FitRequest& request, const std::string& surfaceFile) {
+    std::string name;
+    if (!request.surface.empty()) {
+        name = "Fit " + std::filesystem::path(surfaceFile).filename().string();
+    } else {
+        name = "Fit";
+        for (std::size_t k = 0; k < request.zernike.size(); ++k)
+            if (request.zernike[k] != 0.0) {
+                char term[48];
+                std::snprintf(term, sizeof term, " Z%zu=%.4gum", k + 1, request.zernike[k] * 1e6);
+                name += term;
+            }
+    }
+    if (request.bias) {
+        char bias[32];
+        std::snprintf(bias, sizeof bias, " @%.4gV", *request.bias);
+        name += bias;
+    }
+    return name;
+}
+
+} // namespace ostrander
