@@ -69,36 +69,36 @@ Voltage008=120
 
 [Pattern005]
 PatternName=Tilt X
-Voltage000=133.1
-Voltage001=133.1
-Voltage002=72
+Voltage000=124.6
+Voltage001=124.6
+Voltage002=67.4
 Voltage003=0
-Voltage004=72
-Voltage005=133.1
-Voltage006=173.9
-Voltage007=188.3
-Voltage008=173.9
+Voltage004=67.4
+Voltage005=124.6
+Voltage006=162.8
+Voltage007=176.2
+Voltage008=162.8
 
 [Pattern006]
 PatternName=Tilt Y
-Voltage000=133.1
+Voltage000=124.6
 Voltage001=0
-Voltage002=72
-Voltage003=133.1
-Voltage004=173.9
-Voltage005=188.3
-Voltage006=173.9
-Voltage007=133.1
-Voltage008=72
+Voltage002=67.4
+Voltage003=124.6
+Voltage004=162.8
+Voltage005=176.2
+Voltage006=162.8
+Voltage007=124.6
+Voltage008=67.4
 
 [Pattern007]
 PatternName=Astigmatism
-Voltage000=137.9
+Voltage000=130.8
 Voltage001=0.1
-Voltage002=137.9
-Voltage003=195
-Voltage004=137.9
+Voltage002=130.8
+Voltage003=185.1
+Voltage004=130.8
 Voltage005=0.1
-Voltage006=137.9
-Voltage007=195
-Voltage008=137.9
+Voltage006=130.8
+Voltage007=185.1
+Voltage008=130.8

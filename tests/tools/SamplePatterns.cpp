@@ -2,6 +2,9 @@
 
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "driver/VoltageLimits.h"
+#include "model/ExactMembrane.h"
+#include "model/MembraneGeometry.h"
+#include "model/PullIn.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
 
@@ -42,7 +45,33 @@ std::vector<double> Shape(const std::vector<Actuator>& actuators, double r, doub
     return volts;
 }
 
+// The exact membrane's pull-in factor for voltages by display number - 1:
+// how far the voltages could be scaled before the membrane snaps down
+// (infinite when nothing pulls or the membrane cannot be solved).
+double PullInFactor(const ExactMembrane& membrane, const DMInfoClass& model,
+                    const std::vector<double>& volts) {
+    if (!membrane.IsValid())
+        return HUGE_VAL;
+    const std::vector<double> byIndex = VoltagesByModelIndex(model, [&](int d) {
+        // The driver holds nothing below the floor.
+        return d >= 1 && d <= int(volts.size()) ? std::max(volts[d - 1], kFloorVoltage)
+                                               : kFloorVoltage;
+    });
+    const PullInResult r = SolvePullIn(membrane, byIndex, {}, {1e-6, false});
+    return r.status == PullInResult::Status::Equilibrium ||
+                   r.status == PullInResult::Status::PulledIn
+               ? r.pullInFactor
+               : HUGE_VAL;
+}
+
 } // namespace
+
+double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts) {
+    const DMInfoClass& model = *info.Model;
+    const ExactMembrane membrane(MembraneGeometryFromModel(model),
+                                 EngineGrid::ForDiameter(model.Diameter_m));
+    return PullInFactor(membrane, model, volts);
+}
 
 std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info) {
     const DMInfoClass& model = *info.Model;
@@ -66,14 +95,31 @@ std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info) {
         set->InsertPatternFromArray(set->GetPatternCount(), name, volts.data(), int(volts.size()));
     };
     const double limit = info.LimitVoltage;
+    // A shape at the peak the voltage rules allow may have no equilibrium:
+    // the membrane would snap down. Such a shape is scaled down until its
+    // pull-in factor is kPullInMargin (voltages scale inversely with it); the
+    // focus steps stay quarters of the largest focus that keeps the margin.
+    const ExactMembrane membrane(MembraneGeometryFromModel(model),
+                                 EngineGrid::ForDiameter(model.Diameter_m));
+    const auto safe = [&](const std::function<double(double, double)>& w) {
+        const double factor = PullInFactor(membrane, model, Shape(actuators, r, limit, 1.0, w));
+        if (factor >= kSamplePullInFactor)
+            return 1.0;
+        // Rounded down to 1/1000, so that the last bits of the solve do not
+        // change the file.
+        return std::floor(factor / kPullInMargin * 1000.0) / 1000.0;
+    };
+    const auto focus = [](double, double) { return 1.0; };
+    const auto tiltX = [](double x, double) { return (1 + x) / 2; };
+    const auto tiltY = [](double, double y) { return (1 + y) / 2; };
+    const auto astigmatism = [](double x, double y) { return (1 + x * x - y * y) / 2; };
     add("Flat", std::vector<double>(actuators.size(), 0.0));
+    const double focusScale = safe(focus);
     for (int k = 1; k <= 4; ++k)
-        add("Focus " + std::to_string(k),
-            Shape(actuators, r, limit, k / 4.0, [](double, double) { return 1.0; }));
-    add("Tilt X", Shape(actuators, r, limit, 1.0, [](double x, double) { return (1 + x) / 2; }));
-    add("Tilt Y", Shape(actuators, r, limit, 1.0, [](double, double y) { return (1 + y) / 2; }));
-    add("Astigmatism", Shape(actuators, r, limit, 1.0,
-                             [](double x, double y) { return (1 + x * x - y * y) / 2; }));
+        add("Focus " + std::to_string(k), Shape(actuators, r, limit, focusScale * k / 4.0, focus));
+    add("Tilt X", Shape(actuators, r, limit, safe(tiltX), tiltX));
+    add("Tilt Y", Shape(actuators, r, limit, safe(tiltY), tiltY));
+    add("Astigmatism", Shape(actuators, r, limit, safe(astigmatism), astigmatism));
     return set;
 }
 

@@ -115,3 +115,25 @@ TEST(SamplePatterns, EachSetSuitsItsMirrorAndTheMirrorTakesItUnchanged) {
     }
     EXPECT_GE(versionTwo, 1);
 }
+
+// Every shipped pattern has an equilibrium on the exact membrane with room
+// to spare: scaled up by 1.2 it still does not snap down.
+TEST(SamplePatterns, EveryShippedPatternStaysClearOfPullIn) {
+    SetProgramFolder(Devices);
+    for (const std::string& name : ShippedSets()) {
+        SCOPED_TRACE(name);
+        PatternClass set(Devices + "/" + name);
+        ASSERT_TRUE(set.IsValid());
+        MirrorInfoClass info(MirrorFileOf(name));
+        ASSERT_TRUE(info.IsValid());
+        for (int p = 0; p < set.GetPatternCount(); ++p) {
+            auto list = set.GetPatternVoltages(p);
+            std::vector<double> volts(info.Model->Actuators, 0.0);
+            for (const VoltageListEntry* e = list->First(); e != nullptr; e = e->next)
+                if (e->Actuator >= 1 && e->Actuator <= int(volts.size()))
+                    volts[e->Actuator - 1] = e->Voltage;
+            EXPECT_GT(SamplePullInFactor(info, volts), kSamplePullInFactor)
+                << set.FindPattern(p)->PatternName;
+        }
+    }
+}
