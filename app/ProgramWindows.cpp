@@ -3,6 +3,8 @@
 #include "app/OstranderForm.h"
 #include "forms/MirrorSetupForm.h"
 #include "forms/PatternSequenceBrowserForm.h"
+#include "model/EngineSession.h"
+#include "model/SessionFit.h"
 
 namespace ostrander {
 
@@ -16,6 +18,10 @@ ProgramWindows MakeProgramWindows(MainData& data, DMModelLocal& local) {
     windows.OstranderForm = std::make_unique<TOstranderForm>(data, local);
     TOstranderForm& main = *windows.OstranderForm;
     windows.PatternSequenceBrowserForm = new TPatternSequenceBrowserForm(&main);
+    // The browser's Fit dialog fits on the main window's mirror and model.
+    windows.PatternSequenceBrowserForm->SetVoltageFitter(
+        [&main](const FitRequest& request) { return FitOnSession(main.Session(), request); },
+        [&main] { return std::string(main.Session().MembraneModelName()); });
     TMirrorSetupForm::MainWindowParts parts;
     parts.MainMirrorDisplay = main.MainMirrorDisplay;
     parts.StressEdit = main.StressEdit;

@@ -3,6 +3,8 @@
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
+#include "driver/VoltageLimits.h"
+#include "forms/PatternFitDialog.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Paths.h"
 #include "toolkit/TColor.h"
@@ -94,6 +96,8 @@ void TPatternSequenceBrowserForm::BuildControls() {
     column->addWidget(ui_.PatternFileBrowseButton);
     ui_.ZernikeSetButton = new QPushButton("Zernike Set", ui_.ControlPanel);
     column->addWidget(ui_.ZernikeSetButton);
+    ui_.FitButton = new QPushButton("Fit...", ui_.ControlPanel);
+    column->addWidget(ui_.FitButton);
 
     ui_.PatternSetNameLabel = new QLabel(" Pattern Set Name = ", ui_.ControlPanel);
     ui_.PatternSetNameEdit = new QLineEdit("No Pattern File", ui_.ControlPanel);
@@ -141,6 +145,7 @@ void TPatternSequenceBrowserForm::BuildControls() {
     connect(ui_.PatternFileBrowseButton, &QPushButton::clicked, this,
             [this] { PatternFileBrowseButtonClick(); });
     connect(ui_.ZernikeSetButton, &QPushButton::clicked, this, [this] { ZernikeSetButtonClick(); });
+    connect(ui_.FitButton, &QPushButton::clicked, this, [this] { FitButtonClick(); });
     connect(ui_.UpdateMirrorButton, &QPushButton::clicked, this, [this] { UpdateMirrorButtonClick(); });
     connect(ui_.GrabMirrorButton, &QPushButton::clicked, this, [this] { GrabMirrorButtonClick(); });
     connect(ui_.UpdateFileButton, &QPushButton::clicked, this, [this] { UpdateFileButtonClick(); });
@@ -341,6 +346,39 @@ void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {
         if (session_.PreviewMirrorValid())
             RedrawMirror();
     }
+}
+
+void TPatternSequenceBrowserForm::FitButtonClick() {
+    TPatternFitDialog::Callbacks callbacks;
+    if (fitter_ && session_.ActiveMirrorValid())
+        callbacks.fit = fitter_;
+    callbacks.modelName = fitModel_;
+    callbacks.preview = [this](const std::vector<double>& volts) {
+        MirrorClass* preview = session_.GetPreviewMirror();
+        if (preview == nullptr || !preview->IsValid())
+            return;
+        // From the floor up, so the mean rule sees only the fitted pattern.
+        preview->SetAllChannels(kFloorVoltage);
+        for (std::size_t k = 0; k < volts.size(); ++k)
+            preview->SetVoltage(static_cast<int>(k) + 1, volts[k]);
+        RedrawMirror();
+    };
+    callbacks.add = [this](const std::string& name, std::string& reason) {
+        // As Add Pattern does, with the refusal told in the dialog.
+        ui_.NewPatternNameEdit->setText(Q(name));
+        if (session_.AddPattern(name, S(ui_.PatternSetNameEdit->text())) !=
+            PatternBrowserSession::Status::Done) {
+            reason = "another pattern has that name";
+            ui_.PatternListBox->clearSelection();
+            return false;
+        }
+        ui_.PatternListBox->addItem(Q(name));
+        SelectOnly(session_.GetSelectedIndex());
+        AfterListFilled();
+        return true;
+    };
+    TPatternFitDialog dialog(std::move(callbacks), this);
+    dialog.exec();
 }
 
 void TPatternSequenceBrowserForm::PatternListBoxClick() {

@@ -11,9 +11,11 @@
 // (SetActiveMirror) and shows it (ShowBrowser).
 #include "Shared_Software/Frames/PatternBrowserInterface.h"
 #include "model/PatternBrowserSession.h"
+#include "model/SessionFit.h"
 
 #include <QMainWindow>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -57,6 +59,15 @@ public:
     // Makes a copy of the active mirror's Zernike set the set being edited,
     // as a new set not yet saved to any file.
     void ZernikeSetButtonClick();
+    // Opens the Fit dialog: voltages for Zernike terms from the fitter,
+    // previewed on the preview mirror and added to the set as a pattern.
+    void FitButtonClick();
+    // What "Fit..." fits with: the main window's engine and its model name.
+    void SetVoltageFitter(std::function<SessionFit(const FitRequest&)> fit,
+                          std::function<std::string()> modelName) {
+        fitter_ = std::move(fit);
+        fitModel_ = std::move(modelName);
+    }
     void PatternListBoxClick();
     void InsertBeforeButtonClick();
     void ReplaceButtonClick();
@@ -79,6 +90,7 @@ public:
         QLineEdit* PatternFileNameEdit = nullptr;
         QPushButton* PatternFileBrowseButton = nullptr;
         QPushButton* ZernikeSetButton = nullptr;
+        QPushButton* FitButton = nullptr;
         QLabel* PatternSetNameLabel = nullptr;
         QLineEdit* PatternSetNameEdit = nullptr;
         QPushButton* UpdateMirrorButton = nullptr;
@@ -130,6 +142,8 @@ private:
 
     Controls ui_;
     PatternBrowserSession session_;
+    std::function<SessionFit(const FitRequest&)> fitter_;
+    std::function<std::string()> fitModel_;
     LibraryButton libraryButton_{*this};
     std::string OpenDialogFileName; // what the open dialog last returned
     std::string ShownFileName;      // what the file-name box last showed

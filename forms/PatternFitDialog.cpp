@@ -1,0 +1,161 @@
+#include "forms/PatternFitDialog.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <cstdio>
+
+namespace ostrander {
+
+std::string FitPatternTitle(const FitRequest& request) {
+    std::string name = "Fit";
+    for (std::size_t k = 0; k < request.zernike.size(); ++k)
+        if (request.zernike[k] != 0.0) {
+            char term[48];
+            std::snprintf(term, sizeof term, " Z%zu=%.4gum", k + 1, request.zernike[k] * 1e6);
+            name += term;
+        }
+    if (request.bias) {
+        char bias[32];
+        std::snprintf(bias, sizeof bias, " @%.4gV", *request.bias);
+        name += bias;
+    }
+    return name;
+}
+
+TPatternFitDialog::TPatternFitDialog(Callbacks callbacks, QWidget* parent)
+    : QDialog(parent), callbacks_(std::move(callbacks)) {
+    setWindowTitle("Fit Pattern");
+    auto* column = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    ui_.TermsEdit = new QLineEdit("4=0.5um", this);
+    ui_.TermsEdit->setToolTip("Noll Zernike terms, RMS over the beam: 4=0.5um,6=-0.2um "
+                              "(units m, mm, um, nm)");
+    form->addRow("Zernike terms", ui_.TermsEdit);
+    auto* biasRow = new QHBoxLayout;
+    ui_.BiasCheck = new QCheckBox("Bias", this);
+    ui_.BiasEdit = new QDoubleSpinBox(this);
+    ui_.BiasEdit->setRange(0.0, 350.0);
+    ui_.BiasEdit->setDecimals(1);
+    ui_.BiasEdit->setSuffix(" V");
+    ui_.BiasEdit->setValue(100.0);
+    ui_.BiasEdit->setEnabled(false);
+    biasRow->addWidget(ui_.BiasCheck);
+    biasRow->addWidget(ui_.BiasEdit, 1);
+    form->addRow("Every pad at", biasRow);
+    ui_.FreeTiltCheck = new QCheckBox("Leave tilt free", this);
+    form->addRow("", ui_.FreeTiltCheck);
+    ui_.ModelLabel = new QLabel(this);
+    form->addRow("Model", ui_.ModelLabel);
+    column->addLayout(form);
+
+    ui_.FitButton = new QPushButton("Fit", this);
+    column->addWidget(ui_.FitButton);
+    ui_.ResultLabel = new QLabel("Nothing fitted yet.", this);
+    ui_.ResultLabel->setWordWrap(true);
+    ui_.ResultLabel->setMinimumWidth(320);
+    column->addWidget(ui_.ResultLabel);
+    auto* nameRow = new QHBoxLayout;
+    ui_.NameEdit = new QLineEdit(this);
+    ui_.AddButton = new QPushButton("Add to Set", this);
+    ui_.AddButton->setEnabled(false);
+    nameRow->addWidget(ui_.NameEdit, 1);
+    nameRow->addWidget(ui_.AddButton);
+    column->addLayout(nameRow);
+    ui_.CloseButton = new QPushButton("Close", this);
+    column->addWidget(ui_.CloseButton);
+
+    connect(ui_.BiasCheck, &QCheckBox::toggled, ui_.BiasEdit, &QWidget::setEnabled);
+    connect(ui_.FitButton, &QPushButton::clicked, this, [this] { FitButtonClick(); });
+    connect(ui_.AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
+    connect(ui_.CloseButton, &QPushButton::clicked, this, &QDialog::accept);
+    // Any change of the request makes the shown fit stale.
+    const auto stale = [this] {
+        fitted_ = false;
+        ui_.AddButton->setEnabled(false);
+    };
+    connect(ui_.TermsEdit, &QLineEdit::textEdited, this, stale);
+    connect(ui_.BiasCheck, &QCheckBox::toggled, this, stale);
+    connect(ui_.BiasEdit, &QDoubleSpinBox::valueChanged, this, stale);
+    connect(ui_.FreeTiltCheck, &QCheckBox::toggled, this, stale);
+}
+
+void TPatternFitDialog::showEvent(QShowEvent* event) {
+    const std::string model = callbacks_.modelName ? callbacks_.modelName() : std::string();
+    ui_.ModelLabel->setText(QString::fromStdString(model.empty() ? "none" : model) +
+                            " (the main window's choice)");
+    QDialog::showEvent(event);
+}
+
+void TPatternFitDialog::FitButtonClick() {
+    fitted_ = false;
+    ui_.AddButton->setEnabled(false);
+    FitRequest request;
+    std::string error;
+    if (!ParseZernikeTerms(ui_.TermsEdit->text().toStdString(), request.zernike, error)) {
+        ui_.ResultLabel->setText(QString::fromStdString("Cannot fit: " + error + "."));
+        return;
+    }
+    if (ui_.BiasCheck->isChecked())
+        request.bias = ui_.BiasEdit->value();
+    request.freeTilt = ui_.FreeTiltCheck->isChecked();
+    if (!callbacks_.fit) {
+        ui_.ResultLabel->setText("Cannot fit: no mirror is loaded.");
+        return;
+    }
+    const SessionFit result = callbacks_.fit(request);
+    if (result.status != SessionFit::Status::Fitted) {
+        ui_.ResultLabel->setText(
+            QString::fromStdString("Cannot fit: " + SessionFitStatusText(result) + "."));
+        return;
+    }
+    const VoltageFit& fit = result.fit;
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Residual %.3g nm RMS, %.3g nm PV (target %.3g nm RMS).\nBounds: %s.", 
+                  fit.residualRms * 1e9, fit.residualPv * 1e9, fit.targetRms * 1e9,
+                  fit.AnyBoundActive()
+                      ? (std::to_string(fit.atFloor.size()) + " pads at the floor, " +
+                         std::to_string(fit.atCeiling.size()) + " at the limit" +
+                         (fit.meanRuleActive ? ", mean limit binding" : ""))
+                            .c_str()
+                      : "none active");
+    std::string shown = text;
+    if (!std::isnan(result.pullInFactor)) {
+        std::snprintf(text, sizeof text, "\nPull-in factor %.3g%s.", result.pullInFactor,
+                      result.pullInFactor < 1.2 ? " (close to snap-down)" : "");
+        shown += text;
+        if (!std::isnan(result.equilibriumResidualRms)) {
+            std::snprintf(text, sizeof text, "\nThe nonlinear equilibrium: residual %.3g nm RMS.",
+                          result.equilibriumResidualRms * 1e9);
+            shown += text;
+        }
+    }
+    ui_.ResultLabel->setText(QString::fromStdString(shown));
+    if (callbacks_.preview)
+        callbacks_.preview(fit.volts);
+    ui_.NameEdit->setText(QString::fromStdString(FitPatternTitle(request)));
+    fitted_ = true;
+    ui_.AddButton->setEnabled(static_cast<bool>(callbacks_.add));
+}
+
+void TPatternFitDialog::AddButtonClick() {
+    if (!fitted_ || !callbacks_.add)
+        return;
+    std::string reason;
+    if (callbacks_.add(ui_.NameEdit->text().toStdString(), reason))
+        ui_.ResultLabel->setText(ui_.ResultLabel->text() + "\nAdded as \"" + ui_.NameEdit->text() +
+                                 "\".");
+    else
+        ui_.ResultLabel->setText(ui_.ResultLabel->text() + "\nNot added: " +
+                                 QString::fromStdString(reason) + ".");
+}
+
+} // namespace ostrander

@@ -1,0 +1,186 @@
+// The Fit dialog of the pattern browser, driven through its controls: it
+// refuses malformed terms before fitting, passes the request on, shows a
+// refusal or the fit's figures, previews the voltages and adds them under
+// the suggested name. The fitter is a real engine session on a 19-pad mirror.
+#include "forms/PatternFitDialog.h"
+
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "Shared_Software/Pattern/VoltageListClass.h"
+#include "forms/PatternSequenceBrowserForm.h"
+#include "toolkit/Dialogs.h"
+
+#include "tests/model/ModelFixture.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace ostrander;
+
+namespace {
+
+struct Rig {
+    ostrander::testing::EngineHarness h;
+    std::vector<FitRequest> requests;
+    std::vector<std::vector<double>> previews;
+    std::vector<std::string> added;
+    std::unique_ptr<TPatternFitDialog> dialog;
+
+    explicit Rig(const char* model) {
+        ostrander::testing::ModelLayout layout;
+        layout.pads = ostrander::testing::HexPads(2, 2.6e-3, 2.4e-3);
+        EXPECT_TRUE(h.session.UseMembraneModel(model));
+        EXPECT_TRUE(h.LoadAndRun(layout));
+        TPatternFitDialog::Callbacks c;
+        c.fit = [this](const FitRequest& r) {
+            requests.push_back(r);
+            return FitOnSession(h.session, r);
+        };
+        c.modelName = [this] { return std::string(h.session.MembraneModelName()); };
+        c.preview = [this](const std::vector<double>& v) { previews.push_back(v); };
+        c.add = [this](const std::string& name, std::string& reason) {
+            for (const std::string& a : added)
+                if (a == name) {
+                    reason = "another pattern has that name";
+                    return false;
+                }
+            added.push_back(name);
+            return true;
+        };
+        dialog = std::make_unique<TPatternFitDialog>(std::move(c));
+        dialog->show();
+    }
+    std::string Result() const { return dialog->Ui().ResultLabel->text().toStdString(); }
+};
+
+TEST(PatternFitDialog, FitsPreviewsAndAddsUnderTheSuggestedName) {
+    Rig rig("classic");
+    const auto& ui = rig.dialog->Ui();
+    EXPECT_NE(ui.ModelLabel->text().toStdString().find("classic"), std::string::npos);
+    ui.TermsEdit->setText("4=0.3um,5=50nm");
+    ui.BiasCheck->setChecked(true);
+    ui.BiasEdit->setValue(150);
+    ui.FitButton->click();
+    ASSERT_EQ(rig.requests.size(), 1u);
+    const FitRequest& r = rig.requests[0];
+    ASSERT_EQ(r.zernike.size(), 5u);
+    EXPECT_DOUBLE_EQ(r.zernike[3], 0.3e-6);
+    EXPECT_DOUBLE_EQ(r.zernike[4], 50e-9);
+    ASSERT_TRUE(r.bias.has_value());
+    EXPECT_EQ(*r.bias, 150.0);
+    EXPECT_FALSE(r.freeTilt);
+    EXPECT_NE(rig.Result().find("Residual"), std::string::npos) << rig.Result();
+    EXPECT_EQ(rig.Result().find("Pull-in"), std::string::npos) << rig.Result();
+
+    // The preview got the fitted voltages, the same the engine gives.
+    ASSERT_EQ(rig.previews.size(), 1u);
+    const SessionFit direct = FitOnSession(rig.h.session, r);
+    ASSERT_EQ(rig.previews[0].size(), direct.fit.volts.size());
+    for (std::size_t k = 0; k < direct.fit.volts.size(); ++k)
+        EXPECT_DOUBLE_EQ(rig.previews[0][k], direct.fit.volts[k]);
+
+    ASSERT_TRUE(ui.AddButton->isEnabled());
+    EXPECT_EQ(ui.NameEdit->text().toStdString(), "Fit Z4=0.3um Z5=0.05um @150V");
+    ui.AddButton->click();
+    EXPECT_EQ(rig.added, (std::vector<std::string>{"Fit Z4=0.3um Z5=0.05um @150V"}));
+    ui.AddButton->click(); // the same name again: refused, and said so
+    EXPECT_EQ(rig.added.size(), 1u);
+    EXPECT_NE(rig.Result().find("Not added"), std::string::npos) << rig.Result();
+
+    // A changed request makes the shown fit stale: nothing to add until Fit.
+    ui.FreeTiltCheck->setChecked(true);
+    EXPECT_FALSE(ui.AddButton->isEnabled());
+}
+
+TEST(PatternFitDialog, RefusalsAreShownAndLeaveNothingToAdd) {
+    Rig rig("exact");
+    const auto& ui = rig.dialog->Ui();
+    struct Case {
+        const char* terms;
+        bool bias;
+        const char* shown;
+        std::size_t fits; // requests that reached the fitter so far
+    };
+    const Case cases[] = {{"4=", false, "not a number", 0},
+                          {"99=1um", false, "Noll index", 0},
+                          {"4=3um", false, "pull the membrane in", 1},
+                          {"4=0.1um", true, "Pull-in factor", 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.terms);
+        ui.TermsEdit->setText(c.terms);
+        ui.BiasCheck->setChecked(c.bias);
+        ui.BiasEdit->setValue(60);
+        ui.FitButton->click();
+        EXPECT_EQ(rig.requests.size(), c.fits);
+        EXPECT_NE(rig.Result().find(c.shown), std::string::npos) << rig.Result();
+        const bool fitted = std::string(c.shown) == "Pull-in factor";
+        EXPECT_EQ(ui.AddButton->isEnabled(), fitted);
+        EXPECT_EQ(rig.previews.size(), fitted ? 1u : 0u);
+    }
+}
+
+TEST(PatternFitDialog, WithoutAMirrorItSaysSo) {
+    TPatternFitDialog dialog({});
+    dialog.Ui().FitButton->click();
+    EXPECT_NE(dialog.Ui().ResultLabel->text().toStdString().find("no mirror"), std::string::npos);
+    EXPECT_FALSE(dialog.Ui().AddButton->isEnabled());
+}
+
+// The browser's Fit... button: the dialog fits on the engine it was given,
+// and Add to Set puts the fitted voltages into the set as a new pattern.
+TEST(PatternFitDialog, TheBrowserAddsTheFittedPatternToItsSet) {
+    ostrander::testing::EngineHarness h;
+    ostrander::testing::ModelLayout layout;
+    layout.pads = ostrander::testing::HexPads(2, 2.6e-3, 2.4e-3);
+    ASSERT_TRUE(h.LoadAndRun(layout));
+    ScriptedDialogs dialogs; // the first showing's open dialog is cancelled
+    ScopedDialogs scope(dialogs);
+    TPatternSequenceBrowserForm browser;
+    browser.SetVoltageFitter([&h](const FitRequest& r) { return FitOnSession(h.session, r); },
+                             [&h] { return std::string(h.session.MembraneModelName()); });
+    browser.SetActiveMirror(h.local.Mirror.get());
+    browser.ShowBrowser();
+    ASSERT_NE(browser.GetPreviewMirror(), nullptr);
+
+    QTimer::singleShot(0, &browser, [&browser] {
+        auto* dialog = browser.findChild<TPatternFitDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->Ui().TermsEdit->setText("4=0.2um");
+        dialog->Ui().BiasCheck->setChecked(true);
+        dialog->Ui().BiasEdit->setValue(150);
+        dialog->Ui().FitButton->click();
+        dialog->Ui().AddButton->click();
+        dialog->accept();
+    });
+    browser.Ui().FitButton->click();
+
+    ASSERT_NE(browser.GetPatternSet(), nullptr);
+    ASSERT_EQ(browser.GetPatternSet()->GetPatternCount(), 1);
+    EXPECT_EQ(browser.GetPatternSet()->FindPattern(0)->PatternName, "Fit Z4=0.2um @150V");
+    ASSERT_EQ(browser.Ui().PatternListBox->count(), 1);
+    FitRequest request;
+    request.zernike = {0, 0, 0, 0.2e-6};
+    request.bias = 150;
+    const SessionFit direct = FitOnSession(h.session, request);
+    ASSERT_EQ(direct.status, SessionFit::Status::Fitted);
+    auto volts = browser.GetPatternSet()->GetPatternVoltages(0);
+    int count = 0;
+    for (const VoltageListEntry* e = volts->First(); e != nullptr; e = e->next, ++count)
+        EXPECT_NEAR(e->Voltage, direct.fit.volts[e->Actuator - 1], 1e-9) << e->Actuator;
+    EXPECT_EQ(count, 19);
+    // Fitting never touched the main window's mirror.
+    EXPECT_EQ(h.local.Mirror->GetVoltage(1), 0.1);
+}
+
+} // namespace
