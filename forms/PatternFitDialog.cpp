@@ -1,21 +1,30 @@
 #include "forms/PatternFitDialog.h"
 
+#include "model/DMModelMain.h"
+#include "model/SurfaceGridFile.h"
+#include "toolkit/Dialogs.h"
+
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QButtonGroup>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 namespace ostrander {
 
-std::string FitPatternTitle(const FitRequest& request) {
+std::string FitPatternTitle(const FitRequest& request, const std::string& surfaceFile) {
     std::string name = "Fit";
+    if (!surfaceFile.empty())
+        name += " " + std::filesystem::path(surfaceFile).filename().string();
     for (std::size_t k = 0; k < request.zernike.size(); ++k)
         if (request.zernike[k] != 0.0) {
             char term[48];
@@ -35,10 +44,24 @@ TPatternFitDialog::TPatternFitDialog(Callbacks callbacks, QWidget* parent)
     setWindowTitle("Fit Pattern");
     auto* column = new QVBoxLayout(this);
     auto* form = new QFormLayout;
+    ui_.TermsRadio = new QRadioButton("Zernike terms", this);
+    ui_.TermsRadio->setChecked(true);
     ui_.TermsEdit = new QLineEdit("4=0.5um", this);
     ui_.TermsEdit->setToolTip("Noll Zernike terms, RMS over the beam: 4=0.5um,6=-0.2um "
                               "(units m, mm, um, nm)");
-    form->addRow("Zernike terms", ui_.TermsEdit);
+    form->addRow(ui_.TermsRadio, ui_.TermsEdit);
+    ui_.SurfaceRadio = new QRadioButton("Surface file", this);
+    auto* surfaceRow = new QHBoxLayout;
+    ui_.SurfaceEdit = new QLineEdit(this);
+    ui_.SurfaceEdit->setToolTip("A 100 x 100 CSV grid in metres, laid out as ostrander-cli's "
+                                "surface.csv");
+    ui_.SurfaceBrowseButton = new QPushButton("Browse...", this);
+    surfaceRow->addWidget(ui_.SurfaceEdit, 1);
+    surfaceRow->addWidget(ui_.SurfaceBrowseButton);
+    form->addRow(ui_.SurfaceRadio, surfaceRow);
+    auto* target = new QButtonGroup(this);
+    target->addButton(ui_.TermsRadio);
+    target->addButton(ui_.SurfaceRadio);
     auto* biasRow = new QHBoxLayout;
     ui_.BiasCheck = new QCheckBox("Bias", this);
     ui_.BiasEdit = new QDoubleSpinBox(this);
@@ -74,6 +97,8 @@ TPatternFitDialog::TPatternFitDialog(Callbacks callbacks, QWidget* parent)
 
     connect(ui_.BiasCheck, &QCheckBox::toggled, ui_.BiasEdit, &QWidget::setEnabled);
     connect(ui_.FitButton, &QPushButton::clicked, this, [this] { FitButtonClick(); });
+    connect(ui_.SurfaceBrowseButton, &QPushButton::clicked, this,
+            [this] { SurfaceBrowseButtonClick(); });
     connect(ui_.AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
     connect(ui_.CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     // Any change of the request makes the shown fit stale.
@@ -82,6 +107,8 @@ TPatternFitDialog::TPatternFitDialog(Callbacks callbacks, QWidget* parent)
         ui_.AddButton->setEnabled(false);
     };
     connect(ui_.TermsEdit, &QLineEdit::textEdited, this, stale);
+    connect(ui_.SurfaceEdit, &QLineEdit::textEdited, this, stale);
+    connect(ui_.TermsRadio, &QRadioButton::toggled, this, stale);
     connect(ui_.BiasCheck, &QCheckBox::toggled, this, stale);
     connect(ui_.BiasEdit, &QDoubleSpinBox::valueChanged, this, stale);
     connect(ui_.FreeTiltCheck, &QCheckBox::toggled, this, stale);
@@ -94,12 +121,28 @@ void TPatternFitDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
+void TPatternFitDialog::SurfaceBrowseButtonClick() {
+    FileDialogRequest request;
+    request.title = "Surface to fit";
+    request.filter = "CSV grids (*.csv);;All files (*)";
+    if (const std::optional<std::string> file = Dialogs::Instance().OpenFile(request)) {
+        ui_.SurfaceEdit->setText(QString::fromStdString(*file));
+        ui_.SurfaceRadio->setChecked(true);
+        fitted_ = false;
+        ui_.AddButton->setEnabled(false);
+    }
+}
+
 void TPatternFitDialog::FitButtonClick() {
     fitted_ = false;
     ui_.AddButton->setEnabled(false);
     FitRequest request;
     std::string error;
-    if (!ParseZernikeTerms(ui_.TermsEdit->text().toStdString(), request.zernike, error)) {
+    const bool surface = ui_.SurfaceRadio->isChecked();
+    const std::string surfaceFile = surface ? ui_.SurfaceEdit->text().toStdString() : std::string();
+    if (surface ? !ReadSurfaceCsv(surfaceFile, DMModelMain::kGridSize, request.surface, error)
+                : !ParseZernikeTerms(ui_.TermsEdit->text().toStdString(), request.zernike,
+                                     error)) {
         ui_.ResultLabel->setText(QString::fromStdString("Cannot fit: " + error + "."));
         return;
     }
@@ -141,7 +184,7 @@ void TPatternFitDialog::FitButtonClick() {
     ui_.ResultLabel->setText(QString::fromStdString(shown));
     if (callbacks_.preview)
         callbacks_.preview(fit.volts);
-    ui_.NameEdit->setText(QString::fromStdString(FitPatternTitle(request)));
+    ui_.NameEdit->setText(QString::fromStdString(FitPatternTitle(request, surfaceFile)));
     fitted_ = true;
     ui_.AddButton->setEnabled(static_cast<bool>(callbacks_.add));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The pattern browser's "Fit..." dialog: Zernike terms and amplitudes (Noll
-// order, RMS over the beam), an optional bias and free tilt; Fit asks the
+// order, RMS over the beam) or a surface file (CSV laid out as
+// ostrander-cli's surface.csv), an optional bias and free tilt; Fit asks the
 // main window's engine for the voltages (with its membrane model), shows the
 // residual, the bounds that bound and the pull-in factor, and puts the
 // voltages on the browser's preview mirror; Add to Set appends them to the
@@ -21,6 +22,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 
 namespace ostrander {
 
@@ -43,9 +45,14 @@ public:
 
     void FitButtonClick();
     void AddButtonClick();
+    void SurfaceBrowseButtonClick();
 
     struct Controls {
+        QRadioButton* TermsRadio = nullptr;
         QLineEdit* TermsEdit = nullptr;
+        QRadioButton* SurfaceRadio = nullptr;
+        QLineEdit* SurfaceEdit = nullptr;
+        QPushButton* SurfaceBrowseButton = nullptr;
         QCheckBox* BiasCheck = nullptr;
         QDoubleSpinBox* BiasEdit = nullptr;
         QCheckBox* FreeTiltCheck = nullptr;
@@ -67,7 +74,8 @@ private:
     bool fitted_ = false;
 };
 
-// The pattern name a fit suggests: "Fit Z4=0.5um Z6=-0.2um @100V".
-std::string FitPatternTitle(const FitRequest& request);
+// The pattern name a fit suggests: "Fit Z4=0.5um Z6=-0.2um @100V", or
+// "Fit <file name> @100V" for a surface file.
+std::string FitPatternTitle(const FitRequest& request, const std::string& surfaceFile = {});
 
 } // namespace ostrander

@@ -18,13 +18,18 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 using namespace ostrander;
 
@@ -128,6 +133,51 @@ TEST(PatternFitDialog, RefusalsAreShownAndLeaveNothingToAdd) {
         EXPECT_EQ(ui.AddButton->isEnabled(), fitted);
         EXPECT_EQ(rig.previews.size(), fitted ? 1u : 0u);
     }
+}
+
+// A surface file made from known voltages (as surface.csv lays it out:
+// rows along y) gives them back; a missing or malformed file is refused.
+TEST(PatternFitDialog, FitsASurfaceFile) {
+    Rig rig("classic");
+    const auto& ui = rig.dialog->Ui();
+    MirrorClass& mirror = *rig.h.local.Mirror;
+    std::vector<double> known(19);
+    for (int k = 0; k < 19; ++k) {
+        known[k] = 60.0 + 7.0 * k;
+        mirror.SetVoltage(k + 1, known[k]);
+    }
+    ASSERT_EQ(rig.h.engine.SynthesizeSurface(), SynthesisStatus::Done);
+    const int n = rig.h.data.GridSize;
+    const std::string file = (std::filesystem::temp_directory_path() /
+                              ("ostrander-fit-surface-" + std::to_string(::getpid()) + ".csv"))
+                                 .string();
+    {
+        std::ofstream out(file);
+        out.precision(17);
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c)
+                out << rig.h.data.Surface[c][r] << (c + 1 < n ? "," : "\n");
+    }
+    ScriptedDialogs dialogs;
+    ScopedDialogs scope(dialogs);
+    dialogs.openAnswers.push_back(file);
+    ui.SurfaceBrowseButton->click();
+    EXPECT_TRUE(ui.SurfaceRadio->isChecked());
+    ui.FitButton->click();
+    ASSERT_EQ(rig.previews.size(), 1u) << rig.Result();
+    for (int k = 0; k < 19; ++k)
+        EXPECT_NEAR(rig.previews[0][k], known[k], 1e-6) << k + 1;
+    EXPECT_EQ(ui.NameEdit->text().toStdString(),
+              "Fit " + std::filesystem::path(file).filename().string());
+
+    std::ofstream(file) << "1,2,3\n";
+    ui.FitButton->click();
+    EXPECT_NE(rig.Result().find("Cannot fit"), std::string::npos) << rig.Result();
+    EXPECT_FALSE(ui.AddButton->isEnabled());
+    std::filesystem::remove(file);
+    ui.FitButton->click();
+    EXPECT_NE(rig.Result().find("no such file"), std::string::npos) << rig.Result();
+    EXPECT_EQ(rig.previews.size(), 1u);
 }
 
 TEST(PatternFitDialog, WithoutAMirrorItSaysSo) {
