@@ -13,6 +13,7 @@
 #include "model/pictures/ResultPictures.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/PaintBox.h"
+#include "toolkit/qt/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -351,9 +352,7 @@ void TOstranderForm::ShowFocusControls(bool show) {
 void TOstranderForm::LoadMirrorButtonClick() {
     if (!mirrorSetupForm_)
         return;
-    mirrorSetupForm_->show();
-    mirrorSetupForm_->raise();
-    mirrorSetupForm_->activateWindow();
+    ShowBeside(mirrorSetupForm_, this);
 }
 
 bool TOstranderForm::SetMembraneModel(const QString& name) {

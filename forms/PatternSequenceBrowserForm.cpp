@@ -9,6 +9,7 @@
 #include "toolkit/Paths.h"
 #include "toolkit/TColor.h"
 #include "toolkit/qt/ImageCanvas.h"
+#include "toolkit/qt/WindowPlacement.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -214,9 +215,7 @@ int TPatternSequenceBrowserForm::HighlightedRow() const {
 
 void TPatternSequenceBrowserForm::ShowBrowser() {
     OpenedFromMirrorDisplay = true;
-    show();
-    raise();
-    activateWindow();
+    ShowBeside(this, parentWidget() ? parentWidget()->window() : nullptr);
 }
 
 std::optional<std::string> TPatternSequenceBrowserForm::RunOpenDialog() {
@@ -327,6 +326,13 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
 }
 
 void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {
+    // The Zernike set takes the place of the set being edited.
+    if (session_.HasUnsavedEdits() && session_.ActiveMirrorValid() &&
+        !Dialogs::Instance().Confirm(
+            "The pattern set has changes that are not saved. Discard them and load the "
+            "mirror's Zernike set?",
+            "Zernike Set"))
+        return;
     switch (session_.LoadZernikeSet()) {
     case PatternBrowserSession::Status::NoActiveMirror:
         Dialogs::Instance().ShowMessage("No mirror is loaded.", "Zernike Set");

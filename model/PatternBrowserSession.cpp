@@ -39,6 +39,7 @@ PatternBrowserSession::ShowSet(const std::optional<std::string>& chosenFile,
         if (!chosenFile)
             return ShowOutcome::NoSet;
         PatternSet = std::make_unique<PatternClass>(*chosenFile);
+        Edited = false;
     }
     if (PatternSet == nullptr)
         return ShowOutcome::NoSet;
@@ -84,6 +85,7 @@ PatternBrowserSession::OpenResult PatternBrowserSession::OpenSet(const std::stri
     result.valid = true;
     PatternFileName = fileName;
     PatternSet = std::move(chosen);
+    Edited = false;
     FileLoaded = true;
     if (PatternSet->GetPatternCount() > 0) {
         CurrentVoltages = PatternSet->GetPatternVoltages(0);
@@ -108,6 +110,7 @@ PatternBrowserSession::Status PatternBrowserSession::LoadZernikeSet() {
         if (const PatternListEntry* pattern = zernike->FindPattern(k))
             copy->InsertPattern(k, pattern->PatternName, pattern->Voltages);
     PatternSet = std::move(copy);
+    Edited = false;
     FileLoaded = true;
     SelectedIndex = 0;
     if (PatternSet->GetPatternCount() > 0) {
@@ -142,7 +145,10 @@ PatternBrowserSession::Status PatternBrowserSession::AddPattern(const std::strin
     else
         position = PatternSet->GetPatternCount();
     SelectedIndex = position;
-    return PatternSet->InsertPattern(position, name, copy) ? Status::Done : Status::DuplicateName;
+    if (!PatternSet->InsertPattern(position, name, copy))
+        return Status::DuplicateName;
+    Edited = true;
+    return Status::Done;
 }
 
 PatternBrowserSession::Status PatternBrowserSession::ReplacePattern(const std::string& name) {
@@ -151,14 +157,19 @@ PatternBrowserSession::Status PatternBrowserSession::ReplacePattern(const std::s
     CurrentVoltages->CopyTo(&copy);
     if (PatternSet == nullptr)
         return Status::NoPatternSet;
-    return PatternSet->ReplacePattern(SelectedIndex, name, copy) ? Status::Done
-                                                                 : Status::DuplicateName;
+    if (!PatternSet->ReplacePattern(SelectedIndex, name, copy))
+        return Status::DuplicateName;
+    Edited = true;
+    return Status::Done;
 }
 
 PatternBrowserSession::Status PatternBrowserSession::DeletePattern() {
     if (PatternSet == nullptr)
         return Status::NoPatternSet;
-    return PatternSet->DeletePattern(SelectedIndex) ? Status::Done : Status::NotInList;
+    if (!PatternSet->DeletePattern(SelectedIndex))
+        return Status::NotInList;
+    Edited = true;
+    return Status::Done;
 }
 
 PatternBrowserSession::Status PatternBrowserSession::SendToActiveMirror() {
@@ -194,12 +205,17 @@ PatternBrowserSession::Status PatternBrowserSession::Save(const std::string& fil
                                                           std::string* reason) {
     if (!CanSave())
         return Status::NoPatternSet;
-    return PatternSet->Write(fileName, "1.0", reason) ? Status::Done : Status::WriteFailed;
+    if (!PatternSet->Write(fileName, "1.0", reason))
+        return Status::WriteFailed;
+    Edited = false;
+    return Status::Done;
 }
 
 void PatternBrowserSession::SetPatternSetName(const std::string& name) {
-    if (PatternSet != nullptr)
+    if (PatternSet != nullptr && PatternSet->GetPatternSetName() != name) {
         PatternSet->SetPatternSetName(name);
+        Edited = true;
+    }
 }
 
 } // namespace ostrander

@@ -117,6 +117,9 @@ public:
     Status Save(const std::string& fileName, std::string* reason = nullptr);
     // Renames the set; nothing without a set.
     void SetPatternSetName(const std::string& name);
+    // The set was changed (a pattern added, replaced or deleted, the set
+    // renamed) since it was opened, made or last saved.
+    bool HasUnsavedEdits() const { return Edited && PatternSet != nullptr; }
 
 private:
     // The preview mirror's voltages into the current voltages (made when missing).
@@ -132,6 +135,7 @@ private:
     std::unique_ptr<VoltageListClass> CurrentVoltages;
     int SelectedIndex = 0;
     bool FileLoaded = false;
+    bool Edited = false;
     // The preview shows a pattern of the set (not the active mirror's voltages).
     bool PreviewFromSet = false;
 };

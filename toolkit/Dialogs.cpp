@@ -9,6 +9,8 @@ class SilentDialogs : public Dialogs {
 public:
     void ShowMessage(const std::string&, const std::string&) override {}
     void ShowException(const std::string&) override {}
+    // Nobody to ask: nothing is given up.
+    bool Confirm(const std::string&, const std::string&) override { return false; }
     std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
     std::optional<std::string> SaveFile(const FileDialogRequest&) override { return std::nullopt; }
 };
@@ -32,6 +34,15 @@ void ScriptedDialogs::ShowMessage(const std::string& text, const std::string& ca
 
 void ScriptedDialogs::ShowException(const std::string& text) {
     exceptions.push_back(text);
+}
+
+bool ScriptedDialogs::Confirm(const std::string& text, const std::string& caption) {
+    questions.push_back({text, caption});
+    if (confirmAnswers.empty())
+        return false;
+    const bool answer = confirmAnswers.front();
+    confirmAnswers.pop_front();
+    return answer;
 }
 
 std::optional<std::string> ScriptedDialogs::OpenFile(const FileDialogRequest& request) {

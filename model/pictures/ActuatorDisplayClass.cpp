@@ -202,9 +202,21 @@ void ActuatorDisplayClass::PaintTexts(Canvas& canvas, TColor background, int lab
     canvas.SetFontHeight(FontHeight);
     if (canvas.FontSize() <= 2)
         return;
-    canvas.SetFontColor(TextColourOver(background));
+    const TColor ink = TextColourOver(background);
     const BrushStyle style = canvas.GetBrushStyle();
     canvas.SetBrushStyle(BrushStyle::Clear);
+    if (Shape == ActuatorShape::Ring) {
+        // A ring's texts sit over its white hole as well as over the ring:
+        // a one-pixel edge of the other colour keeps them readable on both.
+        canvas.SetFontColor(ink == clWhite ? clBlack : clWhite);
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                if (dx != 0 || dy != 0) {
+                    canvas.TextOut(labelX + dx, labelY + dy, Label);
+                    canvas.TextOut(voltageX + dx, voltageY + dy, LastText);
+                }
+    }
+    canvas.SetFontColor(ink);
     canvas.TextOut(labelX, labelY, Label);
     canvas.TextOut(voltageX, voltageY, LastText);
     canvas.SetBrushStyle(style);

@@ -11,6 +11,7 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "forms/MirrorSetupForm.h"
+#include "forms/PatternSequenceBrowserForm.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
@@ -21,6 +22,7 @@
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
+#include "toolkit/qt/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,6 +30,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -518,6 +521,65 @@ TEST(PullInText, SaysWhichSideOfOneTheFactorLies) {
     EXPECT_EQ(TOstranderForm::PullInText(r), "Pull-in at 0.9996 x these voltages (snap-down)");
     r.status = PullInResult::Status::NoForce;
     EXPECT_EQ(TOstranderForm::PullInText(r), "No pull-in: no pad pulls");
+}
+
+TEST(WindowPlacement, BesideTheMainWindowWhenTheScreenHasRoom) {
+    const QRect screen(0, 0, 1920, 1080);
+    const QSize setup(513, 679);
+    struct Case {
+        const char* what;
+        QRect main;
+        std::optional<QPoint> last;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"room on the right", QRect(16, 114, 1195, 782), std::nullopt, QPoint(1211, 114)},
+        {"room on the left only", QRect(700, 114, 1195, 782), QPoint(5, 5), QPoint(187, 114)},
+        {"kept on the screen vertically", QRect(16, 600, 1195, 400), std::nullopt,
+         QPoint(1211, 401)},
+        {"no room, shown before", QRect(300, 0, 1500, 1000), QPoint(40, 50), QPoint(40, 50)},
+        {"no room, first time: the right edge", QRect(300, 20, 1500, 1000), std::nullopt,
+         QPoint(1920 - 513, 20)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PlaceBeside(c.main, setup, screen, c.last), c.expected) << c.what;
+    // At the design screen the main window leaves no room: first time the
+    // right edge, afterwards where the user left it.
+    EXPECT_EQ(PlaceBeside(QRect(16, 114, 1195, 782), QSize(831, 694), QRect(0, 0, 1280, 1024),
+                          std::nullopt),
+              QPoint(1280 - 831, 114));
+}
+
+// The setup window and the pattern browser open beside the main window, not
+// over it, when the screen has room; else where the user last left them.
+TEST_F(OstranderFormTest, SetupWindowAndBrowserOpenBesideTheMainWindow) {
+    // The main window hangs off the screen's left edge, leaving room on its
+    // right (the offscreen screen is smaller than the window's design size).
+    const QRect screen = form->screen()->availableGeometry();
+    form->move(screen.left() + 260 - form->frameGeometry().width(), screen.top());
+    QTest::mouseClick(form->LoadMirrorButton, Qt::LeftButton);
+    ASSERT_TRUE(setup->isVisible());
+    EXPECT_FALSE(setup->frameGeometry().intersects(form->frameGeometry()))
+        << setup->frameGeometry().x() << "," << setup->frameGeometry().y();
+    EXPECT_GE(setup->frameGeometry().left(), form->frameGeometry().right());
+
+    LoadAndRun();
+    auto* browser = form->findChild<TPatternSequenceBrowserForm*>();
+    ASSERT_NE(browser, nullptr);
+    setup->hide();
+    browser->resize(300, 250);
+    QTest::mouseClick(form->MainMirrorDisplay->Ui().PatternEditButton, Qt::LeftButton);
+    ASSERT_TRUE(browser->isVisible());
+    EXPECT_FALSE(browser->frameGeometry().intersects(form->frameGeometry()));
+    browser->hide();
+
+    // The main window fills the screen: no room beside it. The setup window
+    // opens where the user left it.
+    form->setGeometry(screen);
+    setup->move(screen.left() + 30, screen.top() + 40);
+    const QPoint left = setup->pos();
+    QTest::mouseClick(form->LoadMirrorButton, Qt::LeftButton);
+    EXPECT_EQ(setup->pos(), left);
 }
 
 // Every shipped mirror, loaded one after the other through the setup window:

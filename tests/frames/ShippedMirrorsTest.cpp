@@ -2,6 +2,7 @@
 // with a spread of voltages; the frames are also written as PNG files under
 // build/frames/ for anyone to look at.
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/ColorScale.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "model/pictures/MirrorDisplayClass.h"
 #include "toolkit/Paths.h"
@@ -95,4 +96,47 @@ TEST(ShippedMirrors, EveryActuatorShowsInItsVoltageColour) {
         frame.grab().save(QString::fromStdString(stem + "-controls.png"));
         frame.SetMirror(nullptr);
     }
+}
+
+// The numbers of a ring pad sit over its white centre hole: at a voltage
+// whose colour takes white text they must still show there.
+TEST(ShippedMirrors, RingNumbersCanBeReadOverTheWhiteHole) {
+    SetProgramFolder(OSTRANDER_BINARY_DIR "/bin");
+    MirrorClass mirror(std::string(DeviceFolderRelative) + "Ring7.ini");
+    ASSERT_TRUE(mirror.IsValid());
+    TMirrorDisplayFrame frame;
+    frame.resize(286, 376);
+    frame.show();
+    ASSERT_TRUE(frame.SetMirror(&mirror));
+    const ActuatorDisplayClass* ring = frame.GetDisplay()->ListOfActuators.first;
+    ASSERT_NE(ring, nullptr);
+    ASSERT_EQ(ring->Shape, ActuatorShape::Ring);
+    // The first voltage up from the floor whose colour is dark.
+    double volts = 0.1;
+    for (; volts < mirror.GetLimitVoltage(); volts += 1) {
+        mirror.SetAllActuators(volts);
+        if (ring->Colour && ColorBrightness(*ring->Colour) <= 140)
+            break;
+    }
+    ASSERT_LT(volts, mirror.GetLimitVoltage()) << "no dark colour below the limit";
+    frame.Refresh();
+    QApplication::processEvents();
+
+    // Inside the hole (the square inscribed in it, off its outline) the
+    // text must differ from the hole's white.
+    const ImageCanvas& map = frame.Ui().MirrorPaintBox->Canvas();
+    const int cx = (ring->Points[2].x + ring->Points[3].x) / 2;
+    const int cy = (ring->Points[2].y + ring->Points[3].y) / 2;
+    const int half = static_cast<int>(std::abs(ring->Points[2].x - ring->Points[3].x) / 2 / 1.42) - 1;
+    ASSERT_GT(half, 2);
+    int white = 0, dark = 0;
+    for (int y = cy - half; y <= cy + half; ++y)
+        for (int x = cx - half; x <= cx + half; ++x) {
+            const TColor c = map.GetPixel(x, y);
+            white += c == clWhite;
+            dark += ColorBrightness(c) < 100;
+        }
+    EXPECT_GT(white, 0);
+    EXPECT_GT(dark, 3) << "at " << volts << " V the number is white on white";
+    frame.SetMirror(nullptr);
 }

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -327,4 +328,45 @@ TEST_F(SessionTest, SaveWritesVersionOneAndReportsAFailedWrite) {
     EXPECT_EQ(session_.Save(out, &reason), Status::WriteFailed);
     EXPECT_EQ(reason, "the pattern set has no patterns");
     EXPECT_EQ(PatternClass(out).GetPatternCount(), 3);
+}
+
+// What counts as an unsaved edit: changes to the set, not looking at it; a
+// save, or a set opened anew, starts clean again; a failed save does not.
+TEST_F(SessionTest, UnsavedEditsAreTheSetsChangesSinceItWasOpenedOrSaved) {
+    ShowWith(setFile_);
+    EXPECT_FALSE(session_.HasUnsavedEdits());
+    session_.SelectPattern(2);
+    session_.SetPatternSetName("Focus steps");
+    EXPECT_FALSE(session_.HasUnsavedEdits()) << "choosing and an unchanged name edit nothing";
+    EXPECT_EQ(session_.DeletePattern(), Status::Done);
+    EXPECT_TRUE(session_.HasUnsavedEdits());
+
+    const std::string out = (root_ / "saved.pat").string();
+    IniFile::SetSaveHookForTesting(&FailingSave);
+    EXPECT_EQ(session_.Save(out), Status::WriteFailed);
+    IniFile::SetSaveHookForTesting(nullptr);
+    EXPECT_TRUE(session_.HasUnsavedEdits());
+    ASSERT_EQ(session_.Save(out), Status::Done);
+    EXPECT_FALSE(session_.HasUnsavedEdits());
+
+    const struct {
+        const char* what;
+        std::function<Status()> edit;
+    } edits[] = {
+        {"add", [&] { return session_.AddPattern("Added", ""); }},
+        {"replace", [&] { return session_.ReplacePattern("Replaced"); }},
+        {"rename", [&] { session_.SetPatternSetName("Other name"); return Status::Done; }},
+    };
+    for (const auto& e : edits) {
+        SCOPED_TRACE(e.what);
+        ASSERT_TRUE(session_.OpenSet(setFile_).valid);
+        EXPECT_FALSE(session_.HasUnsavedEdits());
+        session_.SelectPattern(0);
+        ASSERT_EQ(e.edit(), Status::Done);
+        EXPECT_TRUE(session_.HasUnsavedEdits());
+    }
+    // A refused edit changes nothing.
+    ASSERT_TRUE(session_.OpenSet(setFile_).valid);
+    EXPECT_EQ(session_.AddPattern("Flat", ""), Status::DuplicateName);
+    EXPECT_FALSE(session_.HasUnsavedEdits());
 }

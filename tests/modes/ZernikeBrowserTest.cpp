@@ -96,6 +96,34 @@ TEST_F(ZernikeBrowser, MirrorSetBecomesANewUnsavedSetShownPatternByPattern) {
     EXPECT_DOUBLE_EQ(mirror.GetVoltage(1), 0);
 }
 
+// Loading the Zernike set replaces the set being edited: with unsaved
+// changes the user is asked first, and Cancel keeps them.
+TEST_F(ZernikeBrowser, ZernikeSetAsksBeforeDiscardingUnsavedEdits) {
+    MirrorClass mirror("..\\Devices\\Hex37.ini");
+    ASSERT_TRUE(mirror.IsValid());
+    Open(&mirror);
+    QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
+    // Nothing edited yet: no question.
+    QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    ClickRow(2);
+    QTest::mouseClick(form->Ui().DeleteButton, Qt::LeftButton);
+    ASSERT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount - 1);
+    dialogs.confirmAnswers = {false};
+    QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].caption, "Zernike Set");
+    EXPECT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount - 1);
+    EXPECT_EQ(form->Ui().PatternListBox->count(), ZernikeTermCount - 1);
+
+    dialogs.confirmAnswers = {true};
+    QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount);
+    EXPECT_EQ(form->Ui().PatternListBox->count(), ZernikeTermCount);
+}
+
 TEST_F(ZernikeBrowser, WithoutAMirrorNothingChanges) {
     Open(nullptr);
     QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);

@@ -15,6 +15,13 @@ void QtDialogs::ShowException(const std::string& text) {
     QMessageBox::critical(parent_, QApplication::applicationName(), QString::fromStdString(text));
 }
 
+bool QtDialogs::Confirm(const std::string& text, const std::string& caption) {
+    return QMessageBox::question(parent_, QString::fromStdString(caption),
+                                 QString::fromStdString(text),
+                                 QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& r) {
     QString dir = QString::fromStdString(r.initialFolder);
     if (!r.initialName.empty())

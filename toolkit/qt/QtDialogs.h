@@ -14,6 +14,7 @@ public:
 
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowException(const std::string& text) override;
+    bool Confirm(const std::string& text, const std::string& caption) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
 
