@@ -32,7 +32,10 @@
 // Two shipped mirrors without a built-in table, Devices/Hex19.ini and
 // Devices/Square36.ini, get the same fit written as pattern-set files beside
 // them (peak voltage half the mirror's limit), which their "Patterns"
-// sections name.
+// sections name; a term that the pads cannot make lead all but defocus is
+// left out of such a file. So do two whose pads are numbered otherwise than the table
+// of their size assumes, Devices/Hex61S.ini and Devices/Small9.ini (the
+// tables stay as they are for the mirrors they were made for).
 //
 // A report on standard error gives, for each row after rounding, the named
 // term's share of the surface over the pupil, the strongest other term with
@@ -429,6 +432,8 @@ Vector DominantFit(const Matrix& response, const Vector& z, const TermFit& fit,
 struct DerivedTable {
     const Geometry* geometry;
     std::vector<Vector> rows; // by term; empty where the published row stands
+    // By term: the named term leads every other but defocus.
+    std::vector<bool> dominant;
 };
 
 // A version 1.0 pattern-set file with the fourteen rows, one voltage per
@@ -439,11 +444,16 @@ bool WritePatternFile(const std::string& path, const MirrorInfoClass& info,
     const std::vector<int>& display = info.DisplayIndexByIndex;
     const int n = static_cast<int>(display.size());
     PatternClass set(info.DeviceName + " Zernike", n);
+    int position = 0;
     for (int k = 0; k < ZernikeTermCount; ++k) {
+        // A term the pads cannot make is left out rather than offered as
+        // another term under its name.
+        if (!table.dominant[k])
+            continue;
         Vector byIndex(n);
         for (int j = 0; j < n; ++j)
             byIndex[j] = table.rows[k][display[j] - 1];
-        set.InsertPatternFromArray(k, ZernikeTermNames[k], byIndex.data(), n);
+        set.InsertPatternFromArray(position++, ZernikeTermNames[k], byIndex.data(), n);
     }
     if (!set.Write(path, "1.0"))
         return false;
@@ -484,6 +494,7 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
         columnCoefficients.push_back(Coefficients(fit, r));
     out.geometry = &geometry;
     out.rows.assign(ZernikeTermCount, Vector());
+    out.dominant.assign(ZernikeTermCount, true);
 
     // Defocus first: its completed row sets the peak voltage of the others.
     std::vector<int> order{ZernikeDefocusTerm};
@@ -534,6 +545,7 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
         const int named = k + 1;
         const int other = StrongestOther(share, named);
         const int besidesDefocus = StrongestOther(share, named, false);
+        out.dominant[k] = share[named] > share[besidesDefocus];
         double total = 0;
         for (int t = 1; t < FitTerms; ++t)
             total += share[t] * share[t];
@@ -613,6 +625,10 @@ int main(int argc, char** argv) {
         // their "Patterns" section names.
         {nullptr, "Devices/Hex19.ini", 20, nullptr, 0, "Devices/Hex19_Zernike.pat"},
         {nullptr, "Devices/Square36.ini", 37, nullptr, 0, "Devices/Square36_Zernike.pat"},
+        // Shipped mirrors numbered otherwise than the table of their size
+        // assumes get their own fit too.
+        {nullptr, "Devices/Hex61S.ini", 62, nullptr, 0, "Devices/Hex61S_Zernike.pat"},
+        {nullptr, "Devices/Small9.ini", 10, nullptr, 0, "Devices/Small9_Zernike.pat"},
     };
     std::vector<DerivedTable> tables;
     for (const Geometry& g : geometries) {
