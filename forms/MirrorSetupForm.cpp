@@ -38,11 +38,16 @@ bool IsListed(const std::string& deviceName) {
     return deviceName != "No mirror installed" && deviceName != MirrorClass::DriverDiagnosticName;
 }
 
-QPlainTextEdit* Memo(QWidget* parent, int height) {
+// A details box as high as `lines` lines of its font, so that the six lines
+// of the details show whole; `wrap`: long lines wrap instead of being cut.
+QPlainTextEdit* Memo(QWidget* parent, int lines, bool wrap) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setReadOnly(true);
-    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo->setFixedHeight(height);
+    memo->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    memo->document()->setDocumentMargin(2);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int margins = 2 * (memo->frameWidth() + 2) + 4;
+    memo->setFixedHeight(lines * memo->fontMetrics().lineSpacing() + margins);
     return memo;
 }
 
@@ -86,16 +91,18 @@ void TMirrorSetupForm::BuildControls() {
     columns->setContentsMargins(2, 2, 2, 2);
 
     MirrorListGroup = new QGroupBox("Mirror List", page);
-    MirrorListGroup->setFixedWidth(175);
+    // Wide enough for the longest sample mirror name.
+    MirrorListGroup->setFixedWidth(190);
     auto* left = new QVBoxLayout(MirrorListGroup);
     MirrorSelectionListBox = new QListWidget(MirrorListGroup);
-    MirrorSelectionDisplayBox = Memo(MirrorListGroup, 60);
+    // Narrow: the voltage line wraps.
+    MirrorSelectionDisplayBox = Memo(MirrorListGroup, 8, true);
     left->addWidget(MirrorSelectionListBox, 1);
     left->addWidget(MirrorSelectionDisplayBox);
 
     CurrentMirrorGroup = new QGroupBox("Current Mirror", page);
     auto* right = new QVBoxLayout(CurrentMirrorGroup);
-    MirrorCurrentDisplayBox = Memo(CurrentMirrorGroup, 66);
+    MirrorCurrentDisplayBox = Memo(CurrentMirrorGroup, 6, false);
     auto* framePanel = new QWidget(CurrentMirrorGroup);
     framePanel->setFixedHeight(300);
     auto* frameLayout = new QVBoxLayout(framePanel);

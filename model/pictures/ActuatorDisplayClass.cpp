@@ -99,6 +99,17 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
     FontHeight = TruncToInt(-(k * g + 0.45 - 4));
     if (FontHeight >= 0)
         FontHeight = -1;
+    // The widest voltage text must still fit across the pad: the face that
+    // stands in for the design's may have wider digits, for its "X", than
+    // the original, and the texts would run into the neighbours.
+    if (Shape == ActuatorShape::Circular || Shape == ActuatorShape::Rectangular) {
+        const double across = 2 * k * a - 2;
+        for (; FontHeight < -1; ++FontHeight) {
+            canvas.SetFontHeight(FontHeight);
+            if (canvas.TextWidth("350V") <= across)
+                break;
+        }
+    }
     canvas.SetFontHeight(FontHeight);
 
     const std::string voltage = *VoltageText;
@@ -177,6 +188,7 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
     default:
         break; // unknown shape: nothing to draw
     }
+    VoltageCentreX = VoltageX + vw / 2.0;
     PointCount = static_cast<int>(Points.size());
 }
 
@@ -264,6 +276,9 @@ void ActuatorDisplayClass::PaintOnMap(Canvas& canvas, TColor colour) {
     default:
         return;
     }
+    // The voltage text changes: centre it as it is now.
+    canvas.SetFontHeight(FontHeight);
+    VoltageX = Pixel(VoltageCentreX - canvas.TextWidth(LastText) / 2.0);
     PaintTexts(canvas, colour, Pixel(LabelX), Pixel(LabelY), VoltageX, VoltageY);
 }
 

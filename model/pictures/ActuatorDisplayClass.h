@@ -52,8 +52,9 @@ public:
     ActuatorShape Shape = ActuatorShape::Circular;
     int PointCount = 0;
     const TColor* Colour = nullptr; // the description's VoltageColour
-    int VoltageX = 0;               // top-left of the voltage text
+    int VoltageX = 0;               // top-left of the voltage text (as last painted)
     int VoltageY = 0;
+    double VoltageCentreX = 0;      // the voltage text is centred on it
     const std::string* VoltageText = nullptr; // the description's VoltageText
     std::string LastText;                     // voltage text at the last paint
     bool Auxiliary = false;

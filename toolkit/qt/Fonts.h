@@ -3,7 +3,8 @@
 
 namespace ostrander {
 
-// "MS Sans Serif", "MS Serif", "Impact" and friends to DejaVu/Liberation.
+// "MS Sans Serif" (to DejaVu Sans Condensed), "MS Serif", "Impact" and
+// friends to DejaVu/Liberation.
 void InstallFontSubstitutions();
 
 } // namespace ostrander
