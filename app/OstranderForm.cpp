@@ -585,7 +585,7 @@ void TOstranderForm::AddInformationLine(const std::string& line) {
     auto* item = new QListWidgetItem(text, UserInfoBox);
     // Rows 13 pixels high; a line wider than the box scrolls rather than
     // being cut short.
-    item->setSizeHint(QSize(UserInfoBox->fontMetrics().horizontalAdvance(text) + 8, 13));
+    item->setSizeHint(QSize(UserInfoBox->fontMetrics().horizontalAdvance(text) + 4, 13));
 }
 
 } // namespace ostrander
