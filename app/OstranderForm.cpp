@@ -376,6 +376,7 @@ void TOstranderForm::ModelChoiceChange() {
     pullInMembrane_.reset();
     pullInVolts_.clear();
     PullInLabel->clear();
+    PullInLabel->setStyleSheet(QString());
     PullInLabel->setVisible(name == "exact");
     // The loaded mirror's influence functions belong to the other model.
     if (local_.Mirror && local_.Mirror->IsValid())
@@ -398,10 +399,7 @@ QString TOstranderForm::PullInText(const PullInResult& result) {
         while (digits < 6 && factor != 1.0 &&
                QString::number(factor, 'f', digits) == QString::number(1.0, 'f', digits))
             ++digits;
-        QString text = "Pull-in at " + QString::number(factor, 'f', digits) + " x these voltages";
-        if (result.SnapDown())
-            text += " (snap-down)";
-        return text;
+        return "Pull-in at " + QString::number(factor, 'f', digits) + " x these voltages";
     }
     case PullInResult::Status::NoForce:
         return "No pull-in: no pad pulls";
@@ -447,7 +445,11 @@ void TOstranderForm::PullInAnswered(uint64_t request, const PullInResult& result
         return;
     pullInAnswered_ = request;
     PullInLabel->setText(PullInText(result));
-    PullInLabel->setToolTip(PullInLabel->text());
+    // Past pull-in the line turns red; the pictures' labels say snap-down.
+    PullInLabel->setStyleSheet(result.SnapDown() ? "color: #c00000;" : QString());
+    PullInLabel->setToolTip(result.SnapDown()
+                                ? "Snap-down: these voltages have no equilibrium."
+                                : "The membrane snaps down past this scale of the voltages.");
     const std::optional<bool> verdict =
         result.status == PullInResult::Status::Invalid ||
                 result.status == PullInResult::Status::NotConverged

@@ -19,6 +19,7 @@
 #include "toolkit/qt/ImageCanvas.h"
 #include "toolkit/qt/PaintBox.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -164,6 +165,21 @@ TEST_F(DesignSize, EveryWindowShowsItsTextsWhole) {
     browser.grab().save(QString::fromStdString((screens / "browser.png").string()));
     EXPECT_EQ(Overlaps(VoltageTextRects(*browser.Ui().MirrorDisplayFrame)), 0);
     EXPECT_EQ(TextsPastTheirPad(*browser.Ui().MirrorDisplayFrame), 0);
+    browser.hide();
+
+    // The exact model's pull-in line fits under the model choice.
+    ASSERT_TRUE(form.SetMembraneModel("exact"));
+    for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 100; ++ticks)
+        form.RunFEATimerTimer();
+    ASSERT_TRUE(form.Session().ApplyVoltages(request).applied);
+    form.ApplicationIdle();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.PullInPending(); }, 20000));
+    QApplication::processEvents();
+    form.grab().save(QString::fromStdString((screens / "main-exact.png").string()));
+    const QString pullIn = form.PullInLabel->text();
+    EXPECT_TRUE(pullIn.startsWith("Pull-in at ")) << pullIn.toStdString();
+    EXPECT_LE(form.PullInLabel->fontMetrics().horizontalAdvance(pullIn),
+              form.PullInLabel->width());
 }
 
 } // namespace

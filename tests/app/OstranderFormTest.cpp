@@ -482,14 +482,14 @@ TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMa
     form->ApplicationIdle();
     ASSERT_TRUE(PullInAnswered(*form));
     EXPECT_NEAR(ShownPullInFactor(*form), 1 / 0.97, 0.011);
-    EXPECT_FALSE(form->PullInLabel->text().contains("snap-down"));
+    EXPECT_FALSE(form->PullInLabel->toolTip().startsWith("Snap-down"));
 
     // Past the factor: no equilibrium, and the pictures say so.
     mirror->SetAllActuators(20.0 * factor * 1.03);
     form->ApplicationIdle();
     ASSERT_TRUE(PullInAnswered(*form));
     EXPECT_NEAR(ShownPullInFactor(*form), 1 / 1.03, 0.011);
-    EXPECT_TRUE(form->PullInLabel->text().endsWith("(snap-down)"));
+    EXPECT_TRUE(form->PullInLabel->toolTip().startsWith("Snap-down"));
     EXPECT_EQ(local.SnapDownVerdict, std::optional<bool>(true));
     EXPECT_TRUE(SurfacePictureHasVerdict(*form, local, true));
     EXPECT_FALSE(SurfacePictureHasVerdict(*form, local, false));
@@ -518,7 +518,7 @@ TEST(PullInText, SaysWhichSideOfOneTheFactorLies) {
     EXPECT_EQ(TOstranderForm::PullInText(r), "Pull-in at 1.004 x these voltages");
     r.status = PullInResult::Status::PulledIn;
     r.pullInFactor = 0.9996;
-    EXPECT_EQ(TOstranderForm::PullInText(r), "Pull-in at 0.9996 x these voltages (snap-down)");
+    EXPECT_EQ(TOstranderForm::PullInText(r), "Pull-in at 0.9996 x these voltages");
     r.status = PullInResult::Status::NoForce;
     EXPECT_EQ(TOstranderForm::PullInText(r), "No pull-in: no pad pulls");
 }
