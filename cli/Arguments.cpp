@@ -45,6 +45,12 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
                      "With --model exact: surface.csv holds the nonlinear equilibrium")
         ->needs(model);
     command
+        .add_option("--wavelength", options.wavelengthNm,
+                    "Wavelength of the far field and the interferogram, nm (100 to 20000)")
+        ->capture_default_str()
+        ->check(CLI::Range(100.0, 20000.0))
+        ->type_name("NM");
+    command
         .add_option("--size", options.size, "Size of the surface, interferogram and 3D pictures")
         ->capture_default_str()
         ->type_name("WxH");

@@ -62,7 +62,7 @@ RunGeometry BatchSimulation::Geometry() const {
         g.beamRadius = dm->Diameter_m * local_.BeamFraction / 2;
     }
     g.gaussianRadius = DMModelMain::kBeamRadius;
-    g.wavelength = DMModelMain::kWavelength;
+    g.wavelength = local_.Wavelength;
     g.farFieldSize = data_.FarFieldSize;
     return g;
 }
@@ -197,6 +197,7 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     local_.RemoveFocus = options.removeFocus;
     local_.FocusAdjust = options.focusAdjust;
     local_.FarFieldZoom = options.zoom;
+    local_.Wavelength = options.wavelength;
 
     // The idle pass: the 0.1 V floor when no actuator is above it, then
     // synthesis and the far field (which corrects the surface in place and

@@ -35,6 +35,7 @@ struct DisplayOptions {
     // Exact model: the surface of the result is the nonlinear equilibrium
     // (when the voltages have one) instead of the corrected linear surface.
     bool nonlinear = false;
+    double wavelength = DMModelMain::kWavelength; // m, far field and interferogram
 };
 
 struct SimulationResult {

@@ -231,6 +231,12 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
         return false;
     }
     options.nonlinear = command.nonlinear;
+    if (!std::isfinite(command.wavelengthNm) || command.wavelengthNm < 100.0 ||
+        command.wavelengthNm > 20000.0) {
+        error = "--wavelength must lie from 100 to 20000 nm";
+        return false;
+    }
+    options.wavelength = command.wavelengthNm * 1e-9;
     return ParseSize(command.size, options, error);
 }
 

@@ -24,6 +24,7 @@ struct ResultOptions {
     std::string size = "309x335";
     std::string model = "classic"; // membrane model: "classic" or "exact"
     bool nonlinear = false;        // exact model: write the nonlinear equilibrium
+    double wavelengthNm = 1064.0;  // far field and interferogram
 };
 
 struct SimulateCommand : ResultOptions {

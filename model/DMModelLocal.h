@@ -70,6 +70,9 @@ public:
     // (the exact model's pull-in), judged on the physical surface; unset,
     // the pictures mark a PV over a third of the gap.
     std::optional<bool> SnapDownVerdict;
+    // Wavelength of the far field and the interferogram, metres. The window
+    // keeps the default; the command-line tool may choose another.
+    double Wavelength = 1.064e-6;
 };
 
 } // namespace ostrander

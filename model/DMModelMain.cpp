@@ -285,7 +285,9 @@ FarFieldStatus DMModelMain::ComputeFarField() {
         amplitudeDiameter_ = dm->Diameter_m;
     }
 
-    const double k = 6.283185307179586 / kWavelength;
+    const double wavelength =
+        std::isfinite(local_.Wavelength) && local_.Wavelength > 0 ? local_.Wavelength : kWavelength;
+    const double k = 6.283185307179586 / wavelength;
     const int32_t off = (size - n) / 2;
     for (int32_t i = 0; i < n; ++i) {
         const double* row = data_.Surface[i];

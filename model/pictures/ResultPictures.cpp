@@ -77,7 +77,8 @@ void DrawInterferogram(Canvas& canvas, DMModelMain& engine) {
     if (!model)
         return;
     MainData& data = engine.Data();
-    const SurfaceView surface(data);
+    SurfaceView surface(data);
+    surface.grid.wavelength = engine.Local().Wavelength;
     MirrorDrawing mirror = MirrorDrawingFrom(*model);
     mirror.SnapDown = engine.Local().SnapDownVerdict;
     StoreExtremes(data, DrawInterferogram(canvas, surface.grid, mirror));

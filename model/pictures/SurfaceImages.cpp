@@ -237,7 +237,10 @@ GridRange DrawInterferogram(Canvas& canvas, const SurfaceGrid& surface,
     return DrawSurfacePicture(
         canvas, surface, mirror, false, [&](const Layout& L, const GridRange&) {
             static const LevelTable grey(0);
-            const double k = 2.0 * M_PI / kInterferogramWavelength;
+            const double wavelength = std::isfinite(surface.wavelength) && surface.wavelength > 0
+                                          ? surface.wavelength
+                                          : kInterferogramWavelength;
+            const double k = 2.0 * M_PI / wavelength;
             for (int i = 0; i < surface.n; ++i)
                 for (int j = 0; j < surface.n; ++j) {
                     const double s = std::sin(surface.rows[i][j] * k);

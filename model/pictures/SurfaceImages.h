@@ -39,12 +39,16 @@ struct MirrorDrawing {
 // membrane's own) have no place on the membrane and are left out.
 MirrorDrawing MirrorDrawingFrom(const DMInfoClass& model);
 
+// Wavelength of the interferogram unless the grid gives another, metres.
+inline constexpr double kInterferogramWavelength = 1.064e-6;
+
 // An n x n surface grid (metres, rows[i][j], i along x, j along y) whose
 // mirror diameter spans n x fill - 2 samples.
 struct SurfaceGrid {
     const double* const* rows = nullptr;
     int n = 0;
     double fill = 0.97;
+    double wavelength = kInterferogramWavelength; // metres, of the interferogram
 };
 
 // Each draws on the whole canvas and returns the extremes of the surface;
@@ -53,8 +57,5 @@ struct SurfaceGrid {
 GridRange DrawSurfaceImage(Canvas& canvas, const SurfaceGrid& surface, const MirrorDrawing& mirror);
 GridRange DrawInterferogram(Canvas& canvas, const SurfaceGrid& surface,
                             const MirrorDrawing& mirror);
-
-// Wavelength of the interferogram, metres.
-inline constexpr double kInterferogramWavelength = 1.064e-6;
 
 } // namespace ostrander

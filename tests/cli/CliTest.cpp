@@ -394,6 +394,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"InfluenceOutputNotEmpty",
                 {"influence", "Hex19", "--out", "%T/full"},
                 "is not empty"},
+        BadCase{"WavelengthTooShort", {"simulate", "Hex19", "--wavelength", "50"}, "--wavelength"},
+        BadCase{"WavelengthNotANumber",
+                {"sweep", "Hex19", "--pattern",
+                 QString::fromStdString(kDevices + "Hex19_Patterns.pat"), "--wavelength", "nan"},
+                "--wavelength"},
         BadCase{"NoCommand", {}, "subcommand"},
         // Voltages and actuator numbers are decimal only.
         BadCase{"HexActuator", {"simulate", "Hex19", "--set", "$A=5"}, "in decimal"},
@@ -1034,6 +1039,62 @@ TEST(CliVersion, PrintsTheVersion) {
     const CliRun run = RunCli({"--version"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("ostrander-cli ", 0), 0u) << run.out;
+}
+
+// The far field's zero-frequency element is the sum over the grid of the
+// beam's amplitude times the reflected phase factor, worked out here from
+// surface.csv for the wavelength asked for. The default is 1064 nm, and
+// asking for it changes nothing.
+TEST(CliWavelength, FarFieldAndInterferogramFollowTheWavelength) {
+    TempFolder temp;
+    const QStringList voltages{"simulate", "Hex19", "--set", "3=90", "--set", "7=110"};
+    for (const auto& [name, extra] :
+         {std::pair<const char*, QStringList>{"default", {}},
+          {"1064", {"--wavelength", "1064"}},
+          {"532", {"--wavelength", "532"}}}) {
+        const CliRun run = RunCli(QStringList(voltages) << extra << "--out" << temp.Q(name));
+        ASSERT_EQ(run.exitCode, 0) << name << ": " << run.err;
+    }
+    const fs::path out = temp.Path();
+    for (const char* file : {"farfield.csv", "surface.csv", "interferogram.png", "farfield.png",
+                             "farfield_log.png"})
+        EXPECT_EQ(ReadText(out / "default" / file), ReadText(out / "1064" / file)) << file;
+    EXPECT_NE(ReadText(out / "532" / "interferogram.png"),
+              ReadText(out / "1064" / "interferogram.png"));
+
+    for (const double nm : {1064.0, 532.0}) {
+        SCOPED_TRACE(nm);
+        const fs::path folder = out / (nm == 532.0 ? "532" : "1064");
+        const QJsonObject summary = ReadJson(folder / "summary.json");
+        const double wavelength = nm * 1e-9;
+        EXPECT_NEAR(summary["wavelength_m"].toDouble(), wavelength, 1e-18);
+        const QJsonObject grid = summary["grid"].toObject();
+        const int n = grid["samples"].toInt();
+        const double dx = grid["spacing_m"].toDouble();
+        EXPECT_NEAR(summary["far_field"].toObject()["pixel_scale_rad"].toDouble(),
+                    wavelength / (256 * dx), 1e-12 * wavelength / dx);
+        EXPECT_NEAR(std::stod(ReadFits(folder / "farfield.fits").keys.at("WAVELEN")), wavelength,
+                    1e-18);
+
+        const auto surface = ReadGrid(folder / "surface.csv");
+        ASSERT_EQ(static_cast<int>(surface.size()), n);
+        double re = 0, im = 0;
+        for (int r = 0; r < n; ++r)
+            for (int c = 0; c < n; ++c) {
+                const double x = (c - n / 2) * dx, y = (r - n / 2) * dx;
+                const double amplitude = std::exp(-(x * x + y * y) / (0.003 * 0.003));
+                const double phase = 4 * M_PI * surface[r][c] / wavelength;
+                re += amplitude * std::cos(phase);
+                im -= amplitude * std::sin(phase);
+            }
+        const auto farField = ReadGrid(folder / "farfield.csv");
+        ASSERT_EQ(farField.size(), 256u);
+        EXPECT_NEAR(farField[128][128], re * re + im * im, 1e-4 * (re * re + im * im));
+    }
+    // The reflected phase scales as 1 / wavelength.
+    EXPECT_NEAR(ReadJson(out / "532" / "summary.json")["largest_phase_step_rad"].toDouble(),
+                2 * ReadJson(out / "1064" / "summary.json")["largest_phase_step_rad"].toDouble(),
+                1e-9);
 }
 
 // ---- Influence functions for other simulations ----
