@@ -101,7 +101,16 @@ bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>&
             return false;
         }
     }
-    for (const std::string& item : command.set) {
+    std::vector<std::string> items;
+    for (const std::string& text : command.set) {
+        // "1=100,5=120" holds two pairs.
+        std::size_t start = 0;
+        for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos;
+             start = comma + 1)
+            items.push_back(text.substr(start, comma - start));
+        items.push_back(text.substr(start));
+    }
+    for (const std::string& item : items) {
         const auto equals = item.find('=');
         const auto number = equals == std::string::npos
                                 ? std::nullopt
@@ -140,12 +149,18 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         "simulate",
         "Simulate one set of voltages: pictures, surface.csv, farfield.csv, summary.json.\n"
         "Voltages start from 0.1 V on every actuator (as after the influence functions), then "
-        "--all, --pattern and --set apply in that order under the mirror's rules.");
+        "--all, --pattern, --voltages and --set apply in that order under the mirror's rules.");
     AddResultOptions(*simulateApp, simulate);
     simulateApp
-        ->add_option("--set", simulate.set, "Actuator N (display number) to V volts; repeatable")
-        ->allow_extra_args(false)
+        ->add_option("--set", simulate.set,
+                     "Actuator N (display number) to V volts; several pairs after one --set "
+                     "or separated by commas, and repeatable")
+        ->allow_extra_args(true)
         ->type_name("N=V");
+    simulateApp
+        ->add_option("--voltages", simulate.voltages,
+                     "CSV file of NUMBER,VOLTS lines (display numbers); - reads standard input")
+        ->type_name("FILE");
     CLI::Option* all =
         simulateApp->add_option("--all", simulate.all, "Every actuator to V volts")->type_name("V");
     CLI::Option* pattern =

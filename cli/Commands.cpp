@@ -13,6 +13,7 @@
 #include "cli/OutputFolder.h"
 #include "cli/Progress.h"
 #include "cli/ResultFiles.h"
+#include "cli/VoltageFile.h"
 #include "model/SessionFit.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
@@ -463,6 +464,19 @@ int RunSimulate(const SimulateCommand& command) {
         return Fail(error);
     if (all)
         request.all = *all;
+    // The file's voltages apply before the --set pairs.
+    std::vector<VoltageLine> fileVoltages;
+    if (!command.voltages.empty()) {
+        std::string text;
+        if (!ReadVoltageFile(command.voltages, text, error) ||
+            !ParseVoltageLines(text, command.voltages, fileVoltages, error))
+            return Fail(error);
+        std::vector<std::pair<int, double>> single;
+        for (const VoltageLine& v : fileVoltages)
+            single.emplace_back(v.number, v.volts);
+        single.insert(single.end(), request.single.begin(), request.single.end());
+        request.single = std::move(single);
+    }
 
     std::unique_ptr<PatternClass> set;
     const PatternListEntry* pattern = nullptr;
@@ -498,6 +512,11 @@ int RunSimulate(const SimulateCommand& command) {
     if (!PrepareMirror(simulation, command, mirrorFile, error))
         return Fail(error);
     const int actuators = simulation.ActuatorCount();
+    for (const VoltageLine& v : fileVoltages)
+        if (v.number < 1 || v.number > actuators)
+            return Fail("--voltages " + Quoted(command.voltages) + " line " +
+                        std::to_string(v.line) + " sets actuator " + std::to_string(v.number) +
+                        ", but the mirror has actuators 1 to " + std::to_string(actuators));
     for (const auto& [number, volts] : request.single)
         if (number < 1 || number > actuators)
             return Fail("--set " + std::to_string(number) + "=...: the mirror has actuators 1 to " +

@@ -28,7 +28,8 @@ struct ResultOptions {
 };
 
 struct SimulateCommand : ResultOptions {
-    std::vector<std::string> set; // "N=V"
+    std::vector<std::string> set; // "N=V", or several "N=V,N=V"
+    std::string voltages;         // --voltages: a CSV file of NUMBER,VOLTS lines, "-" stdin
     bool hasAll = false;
     std::string all; // the --all text, read by ParseVoltageRequests
     std::string pattern;

@@ -50,7 +50,7 @@ struct CliRun {
 CliRun RunCli(const QStringList& arguments,
               const QProcessEnvironment& environment = QProcessEnvironment(),
               const std::string& workingFolder = {}, const std::string& home = {},
-              rlim_t fileSizeLimit = 0) {
+              rlim_t fileSizeLimit = 0, const QByteArray& input = {}) {
     QProcess process;
     if (fileSizeLimit != 0)
         process.setChildProcessModifier(
@@ -66,6 +66,11 @@ CliRun RunCli(const QStringList& arguments,
     env.insert(environment);
     process.setProcessEnvironment(env);
     process.start(QString::fromUtf8(OSTRANDER_CLI), arguments);
+    // Standard input holds input and then ends.
+    if (process.waitForStarted()) {
+        process.write(input);
+        process.closeWriteChannel();
+    }
     CliRun run;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return run;
@@ -73,6 +78,10 @@ CliRun RunCli(const QStringList& arguments,
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+}
+
+CliRun RunCliWithInput(const QStringList& arguments, const QByteArray& input) {
+    return RunCli(arguments, QProcessEnvironment(), {}, {}, 0, input);
 }
 
 // A temporary folder removed with everything in it.
@@ -311,6 +320,8 @@ TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
                               "LimitVoltage=0\n" +
                                   model +
                                   "Actuators=1\n[Pad 1]\nIndex=0\nX=0\nY=0\nDpad_m=0.002\n");
+    temp.Write("volts.csv", "number,volts\n1,10\n40,5\n");
+    temp.Write("badvolts.csv", "1,10\n2:5\n");
     fs::create_directory(temp.Path() / "full");
     temp.Write("full/notes.txt", "mine\n");
     temp.Write("nomodel.ini", "[General]\nFileType=Mirror Info\nDeviceName=No model\n");
@@ -340,8 +351,9 @@ TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
     for (const auto& entry : fs::directory_iterator(temp.Path()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"empty.ini", "full", "huge.ini", "malformed.pat",
-                                              "names.pat", "nomodel.ini", "novolts.ini"}));
+    EXPECT_EQ(left, (std::vector<std::string>{"badvolts.csv", "empty.ini", "full", "huge.ini",
+                                              "malformed.pat", "names.pat", "nomodel.ini",
+                                              "novolts.ini", "volts.csv"}));
     EXPECT_EQ(ReadText(temp.Path() / "full" / "notes.txt"), "mine\n");
 }
 
@@ -394,6 +406,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"InfluenceOutputNotEmpty",
                 {"influence", "Hex19", "--out", "%T/full"},
                 "is not empty"},
+        BadCase{"VoltagesForAnotherMirror",
+                {"simulate", "Hex19", "--voltages", "%T/volts.csv"},
+                "line 3 sets actuator 40, but the mirror has actuators 1 to 19"},
+        BadCase{"VoltagesLineNotAPair",
+                {"simulate", "Hex19", "--voltages", "%T/badvolts.csv"},
+                "line 2: \"2:5\" is not NUMBER,VOLTS"},
+        BadCase{"VoltagesMissing", {"simulate", "Hex19", "--voltages", "%T/none.csv"}, "no such file"},
+        BadCase{"VoltagesFromEmptyInput",
+                {"simulate", "Hex19", "--voltages", "-"},
+                "standard input holds no NUMBER,VOLTS lines"},
         BadCase{"WavelengthTooShort", {"simulate", "Hex19", "--wavelength", "50"}, "--wavelength"},
         BadCase{"WavelengthNotANumber",
                 {"sweep", "Hex19", "--pattern",
@@ -1095,6 +1117,31 @@ TEST(CliWavelength, FarFieldAndInterferogramFollowTheWavelength) {
     EXPECT_NEAR(ReadJson(out / "532" / "summary.json")["largest_phase_step_rad"].toDouble(),
                 2 * ReadJson(out / "1064" / "summary.json")["largest_phase_step_rad"].toDouble(),
                 1e-9);
+}
+
+// --all, then the file (or standard input), then --set, each over the last.
+TEST(CliVoltages, FileAndStandardInputApplyBetweenAllAndSet) {
+    TempFolder temp;
+    const std::string text = "number,volts\n1,100\n5,120\n9,30\n";
+    const std::string file = temp.Write("volts.csv", text);
+    const CliRun fromFile =
+        RunCli({"simulate", "Hex19", "--all", "20", "--voltages", QString::fromStdString(file),
+                "--set", "5=60", "7=70,8=80", "--out", temp.Q("file")});
+    ASSERT_EQ(fromFile.exitCode, 0) << fromFile.err;
+    const QJsonObject volts = ReadJson(temp.Path() / "file" / "summary.json")["voltages"].toObject();
+    const std::map<int, double> expected{{1, 100}, {5, 60}, {7, 70}, {8, 80}, {9, 30}};
+    for (int k = 1; k <= 19; ++k) {
+        const auto it = expected.find(k);
+        EXPECT_EQ(volts[QString::number(k)].toDouble(), it == expected.end() ? 20.0 : it->second)
+            << k;
+    }
+    const CliRun fromInput =
+        RunCliWithInput({"simulate", "Hex19", "--all", "20", "--voltages", "-", "--set", "5=60",
+                         "7=70,8=80", "--out", temp.Q("stdin")},
+                        QByteArray::fromStdString(text));
+    ASSERT_EQ(fromInput.exitCode, 0) << fromInput.err;
+    EXPECT_EQ(ReadText(temp.Path() / "stdin" / "surface.csv"),
+              ReadText(temp.Path() / "file" / "surface.csv"));
 }
 
 // ---- Influence functions for other simulations ----
