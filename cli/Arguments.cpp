@@ -50,6 +50,11 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->capture_default_str()
         ->check(CLI::Range(100.0, 20000.0))
         ->type_name("NM");
+    command.add_flag("--no-pictures", options.noPictures,
+                     "Write the grids and figures but no pictures");
+    command.add_flag("--json", options.json,
+                     "Print the summary as JSON on standard output (an array of the patterns' "
+                     "summaries for sweep)");
     command
         .add_option("--size", options.size, "Size of the surface, interferogram and 3D pictures")
         ->capture_default_str()
@@ -203,6 +208,8 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
     influenceApp->add_flag("--force", influence.force,
                            "Replace an earlier output folder of this program (one holding "
                            "nothing else)");
+    influenceApp->add_flag("--json", influence.json,
+                           "Print the summary as JSON on standard output");
     influenceApp->add_option("--model", influence.model, "Membrane model: classic or exact")
         ->capture_default_str()
         ->check(CLI::IsMember({"classic", "exact"}))

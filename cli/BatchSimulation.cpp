@@ -202,9 +202,12 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     // The idle pass: the 0.1 V floor when no actuator is above it, then
     // synthesis and the far field (which corrects the surface in place and
     // draws its two pictures); the pictures of the corrected surface follow.
-    ImageCanvas farFieldImage(kFarFieldPictureSize, kFarFieldPictureSize);
-    ImageCanvas farFieldPlot(kFarFieldPictureSize, kFarFieldPictureSize);
+    const int farFieldSide = options.pictures ? kFarFieldPictureSize : 1;
+    ImageCanvas farFieldImage(farFieldSide, farFieldSide);
+    ImageCanvas farFieldPlot(farFieldSide, farFieldSide);
     host_.drawFarField = [&] {
+        if (!options.pictures)
+            return;
         DrawFarFieldImage(farFieldImage, Engine(), kFarFieldTitle);
         DrawFarFieldPlot(farFieldPlot, Engine());
     };
@@ -252,12 +255,16 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
             linearPeak = std::max(linearPeak, std::fabs(w));
     }
 
-    ImageCanvas surfaceImage(options.width, options.height);
-    ImageCanvas interferogram(options.width, options.height);
-    ImageCanvas threeD(options.width, options.height);
-    DrawSurfaceImage(surfaceImage, Engine());
-    DrawInterferogram(interferogram, Engine());
-    DrawThreeDImage(threeD, Engine());
+    const int width = options.pictures ? options.width : 1;
+    const int height = options.pictures ? options.height : 1;
+    ImageCanvas surfaceImage(width, height);
+    ImageCanvas interferogram(width, height);
+    ImageCanvas threeD(width, height);
+    if (options.pictures) {
+        DrawSurfaceImage(surfaceImage, Engine());
+        DrawInterferogram(interferogram, Engine());
+        DrawThreeDImage(threeD, Engine());
+    }
     const int N = data_.GridSize;
     const GridRange range = ScanGrid(data_.Surface.RowPointers().data(), N);
     if (!range.finite) {
@@ -293,9 +300,11 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
         }
     result.strehl = peakIntensity / flatPeak_;
 
-    result.surfaceImage = surfaceImage.Image();
-    result.interferogram = interferogram.Image();
-    result.threeD = threeD.Image();
+    if (options.pictures) {
+        result.surfaceImage = surfaceImage.Image();
+        result.interferogram = interferogram.Image();
+        result.threeD = threeD.Image();
+    }
     result.model = std::string(session_.MembraneModelName());
     if (solved) {
         result.pullInFactor = solved->pullInFactor;
@@ -315,9 +324,11 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
         result.maxDeflection = std::max(std::fabs(physical.min), std::fabs(physical.max));
     }
 
-    result.farFieldImage = farFieldImage.Image();
-    result.farFieldPlot = farFieldPlot.Image();
-    result.mirrorMap = DrawMirrorMapPicture(*mirror);
+    if (options.pictures) {
+        result.farFieldImage = farFieldImage.Image();
+        result.farFieldPlot = farFieldPlot.Image();
+        result.mirrorMap = DrawMirrorMapPicture(*mirror);
+    }
     return true;
 }
 

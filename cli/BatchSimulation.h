@@ -36,6 +36,8 @@ struct DisplayOptions {
     // (when the voltages have one) instead of the corrected linear surface.
     bool nonlinear = false;
     double wavelength = DMModelMain::kWavelength; // m, far field and interferogram
+    // Draw the pictures; without them only the grids and figures are made.
+    bool pictures = true;
 };
 
 struct SimulationResult {

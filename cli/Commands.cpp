@@ -232,6 +232,7 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
         return false;
     }
     options.nonlinear = command.nonlinear;
+    options.pictures = !command.noPictures;
     if (!std::isfinite(command.wavelengthNm) || command.wavelengthNm < 100.0 ||
         command.wavelengthNm > 20000.0) {
         error = "--wavelength must lie from 100 to 20000 nm";
@@ -334,51 +335,63 @@ bool WritePng(OutputFolder& out, const std::string& relative, const QImage& imag
     return out.WriteFile(relative, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), error);
 }
 
+// The summary of one simulation, with what the command adds (such as its fit).
+QJsonObject ResultSummary(const SimulationResult& result, const ResultAnalysis& analysis,
+                          const SummaryContext& context, const DisplayOptions& options,
+                          const QJsonObject& extra = {}) {
+    QJsonObject json = SummaryObject(result, analysis, context, options);
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        json[it.key()] = it.value();
+    return json;
+}
+
 // The pictures, grids and figures of one simulation into a folder of the output.
 bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationResult& result,
                  const ResultAnalysis& analysis, const SummaryContext& context,
-                 const DisplayOptions& options, bool grids, std::string& error,
+                 const DisplayOptions& options, std::string& error,
                  const QJsonObject& extraSummary = {}) {
     const std::string prefix = folder.empty() ? std::string() : folder + "/";
     if (!folder.empty() && !out.MakeFolder(folder, error))
         return false;
-    const std::pair<const char*, const QImage*> pictures[] = {
-        {"surface.png", &result.surfaceImage},
-        {"interferogram.png", &result.interferogram},
-        {"threed.png", &result.threeD},
-        {"farfield.png", &result.farFieldImage},
-        {"farfieldplot.png", &result.farFieldPlot},
-        {"mirror.png", &result.mirrorMap}};
-    for (const auto& [name, image] : pictures)
-        if (!WritePng(out, prefix + name, *image, error))
-            return false;
-    if (!WritePng(out, prefix + "farfield_log.png",
-                  LogFarFieldPicture(result, analysis, context.geometry), error) ||
-        !WritePng(out, prefix + "encircled_energy.png",
-                  EncircledEnergyPicture(analysis, context.geometry), error))
-        return false;
-    if (grids) {
-        std::string surfaceFits, farFieldFits;
-        if (!FitsBytes(SurfaceFits(result, context.geometry), surfaceFits, error) ||
-            !FitsBytes(FarFieldFits(result, context.geometry), farFieldFits, error))
-            return false;
-        if (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
-            !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error) ||
-            !out.WriteFile(prefix + "surface.fits", surfaceFits, error) ||
-            !out.WriteFile(prefix + "farfield.fits", farFieldFits, error))
+    if (options.pictures) {
+        const std::pair<const char*, const QImage*> pictures[] = {
+            {"surface.png", &result.surfaceImage},
+            {"interferogram.png", &result.interferogram},
+            {"threed.png", &result.threeD},
+            {"farfield.png", &result.farFieldImage},
+            {"farfieldplot.png", &result.farFieldPlot},
+            {"mirror.png", &result.mirrorMap}};
+        for (const auto& [name, image] : pictures)
+            if (!WritePng(out, prefix + name, *image, error))
+                return false;
+        if (!WritePng(out, prefix + "farfield_log.png",
+                      LogFarFieldPicture(result, analysis, context.geometry), error) ||
+            !WritePng(out, prefix + "encircled_energy.png",
+                      EncircledEnergyPicture(analysis, context.geometry), error))
             return false;
     }
+    std::string surfaceFits, farFieldFits;
+    if (!FitsBytes(SurfaceFits(result, context.geometry), surfaceFits, error) ||
+        !FitsBytes(FarFieldFits(result, context.geometry), farFieldFits, error))
+        return false;
+    if (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
+        !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error) ||
+        !out.WriteFile(prefix + "surface.fits", surfaceFits, error) ||
+        !out.WriteFile(prefix + "farfield.fits", farFieldFits, error))
+        return false;
     if (!out.WriteFile(prefix + "encircled_energy.csv",
                        EncircledEnergyCsv(analysis, context.geometry), error))
         return false;
-    std::string summary = SummaryJson(result, analysis, context, options);
-    if (!extraSummary.isEmpty()) {
-        QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(summary)).object();
-        for (auto it = extraSummary.begin(); it != extraSummary.end(); ++it)
-            json[it.key()] = it.value();
-        summary = QJsonDocument(json).toJson(QJsonDocument::Indented).toStdString();
-    }
-    return out.WriteFile(prefix + "summary.json", summary, error);
+    const QJsonObject summary = ResultSummary(result, analysis, context, options, extraSummary);
+    return out.WriteFile(prefix + "summary.json",
+                         QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString(),
+                         error);
+}
+
+// A JSON document on standard output, for --json.
+void PrintJsonDocument(const QJsonDocument& document) {
+    const QByteArray text = document.toJson(QJsonDocument::Indented);
+    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
 }
 
 // A folder name for a pattern: its index, then its name with anything but
@@ -536,13 +549,17 @@ int RunSimulate(const SimulateCommand& command) {
     if (interrupted)
         return Fail(kInterrupted);
     if (!out.Begin(error) ||
-        !WriteResult(out, "", result, analysis, context, options, true, error) ||
+        !WriteResult(out, "", result, analysis, context, options, error) ||
         !out.Commit(error))
         return Fail(error);
     if (!out.Note().empty())
         std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
-    std::printf("%s: PV %.4g m%s, pupil RMS %.4g m, Strehl %.4f\n", simulation.DeviceName().c_str(),
-                result.pv, result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
+    if (command.json)
+        PrintJsonDocument(QJsonDocument(SummaryObject(result, analysis, context, options)));
+    else
+        std::printf("%s: PV %.4g m%s, pupil RMS %.4g m, Strehl %.4f\n",
+                    simulation.DeviceName().c_str(), result.pv,
+                    result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
     return kExitOk;
 }
 
@@ -571,7 +588,7 @@ int RunSweep(const SweepCommand& command) {
     PrintWarnings(mirrorWarnings);
     if (!out.Begin(error))
         return Fail(error);
-    std::string table = SweepCsvHeader();
+    std::vector<SweepRow> rows;
     Progress progress("Patterns", set->GetPatternCount());
     int done = 0;
     for (const PatternListEntry* p = set->first; p; p = p->next) {
@@ -595,20 +612,31 @@ int RunSweep(const SweepCommand& command) {
         for (RunWarning& w : own)
             w.message = "pattern \"" + Utf8FromFileText(p->PatternName) + "\": " + w.message;
         PrintWarnings(own);
-        if (!WriteResult(out, folder, result, analysis, context, options, false, error))
+        if (!WriteResult(out, folder, result, analysis, context, options, error))
             return Fail(error);
-        table += SweepCsvRow(p->index, p->PatternName, result, folder);
+        rows.push_back({p->index, p->PatternName, folder,
+                        SummaryObject(result, analysis, context, options)});
         progress.Update(++done);
     }
     progress.Finish();
     if (interrupted)
         return Fail(kInterrupted);
-    if (!out.WriteFile("summary.csv", table, error) || !out.Commit(error))
+    if (!out.WriteFile("summary.csv", SweepCsv(rows), error) || !out.Commit(error))
         return Fail(error);
     if (!out.Note().empty())
         std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
-    std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,
-                set->GetPatternSetName().c_str());
+    if (command.json) {
+        QJsonArray summaries;
+        for (const SweepRow& row : rows) {
+            QJsonObject summary = row.summary;
+            summary["folder"] = QString::fromStdString(row.folder);
+            summaries.append(summary);
+        }
+        PrintJsonDocument(QJsonDocument(summaries));
+    } else {
+        std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,
+                    set->GetPatternSetName().c_str());
+    }
     return kExitOk;
 }
 
@@ -652,8 +680,12 @@ int RunInfluence(const InfluenceCommand& command) {
         return Fail(error);
     if (!out.Note().empty())
         std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
-    std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
-                simulation.DeviceName().c_str(), set.actuators, set.n, set.n, set.model.c_str());
+    if (command.json)
+        std::fputs(InfluenceSummaryJson(set, context).c_str(), stdout);
+    else
+        std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
+                    simulation.DeviceName().c_str(), set.actuators, set.n, set.n,
+                    set.model.c_str());
     return kExitOk;
 }
 
@@ -740,12 +772,16 @@ int RunFit(const FitCommand& command) {
     if (interrupted)
         return Fail(kInterrupted);
     if (!out.Begin(error) ||
-        !WriteResult(out, "", result, analysis, context, options, true, error, extra) ||
+        !WriteResult(out, "", result, analysis, context, options, error, extra) ||
         !out.WriteFile("fit.pat", pattern, error) ||
         !out.WriteFile("voltages.csv", FitVoltagesCsv(fit, membrane), error) || !out.Commit(error))
         return Fail(error);
     if (!out.Note().empty())
         std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
+    if (command.json) {
+        PrintJsonDocument(QJsonDocument(ResultSummary(result, analysis, context, options, extra)));
+        return kExitOk;
+    }
     std::string bounds = "no bound active";
     if (fit.AnyBoundActive())
         bounds = std::to_string(fit.atFloor.size()) + " pads at the floor, " +

@@ -25,6 +25,8 @@ struct ResultOptions {
     std::string model = "classic"; // membrane model: "classic" or "exact"
     bool nonlinear = false;        // exact model: write the nonlinear equilibrium
     double wavelengthNm = 1064.0;  // far field and interferogram
+    bool json = false;             // print the summary to standard output
+    bool noPictures = false;       // write the grids and figures only
 };
 
 struct SimulateCommand : ResultOptions {

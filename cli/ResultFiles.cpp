@@ -7,9 +7,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <numbers>
 
 namespace ostrander {
@@ -149,6 +151,13 @@ FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geomet
 
 std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
                         const SummaryContext& context, const DisplayOptions& options) {
+    return QJsonDocument(SummaryObject(result, analysis, context, options))
+        .toJson(QJsonDocument::Indented)
+        .toStdString();
+}
+
+QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& analysis,
+                          const SummaryContext& context, const DisplayOptions& options) {
     const RunGeometry& g = context.geometry;
     QJsonObject json;
     json["program"] = "ostrander-cli";
@@ -202,6 +211,7 @@ std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& an
     json["remove_focus"] = options.removeFocus;
     json["focus_adjust"] = options.focusAdjust;
     json["zoom"] = options.zoom;
+    json["pictures"] = options.pictures;
 
     QJsonObject grid;
     grid["samples"] = g.n;
@@ -247,12 +257,20 @@ std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& an
         "WAVELEN m, DIFFLMT arcsec";
     files["encircled_energy.csv"] =
         "fraction of the far-field energy within a radius, in elements, lambda/D and rad";
-    files["encircled_energy.png"] = "the encircled energy against the radius in lambda/D";
-    files["farfield_log.png"] = "far-field intensity on a log scale, colour bar in decades, axes in lambda/D";
+    if (options.pictures) {
+        files["encircled_energy.png"] = "the encircled energy against the radius in lambda/D";
+        files["farfield_log.png"] =
+            "far-field intensity on a log scale, colour bar in decades, axes in lambda/D";
+        files["surface.png"] = "the corrected surface on a colour scale";
+        files["interferogram.png"] = "the interferogram of the corrected surface at wavelength_m";
+        files["threed.png"] = "the corrected surface in three dimensions";
+        files["farfield.png"] = "the far-field intensity as the window shows it";
+        files["farfieldplot.png"] = "the far-field intensity in three dimensions";
+        files["mirror.png"] = "the actuator map with the voltages";
+    }
     files["summary.json"] = "this file";
     json["files"] = files;
-
-    return QJsonDocument(json).toJson(QJsonDocument::Indented).toStdString();
+    return json;
 }
 
 std::string CsvField(const std::string& text) {
@@ -264,16 +282,96 @@ std::string CsvField(const std::string& text) {
     return out + "\"";
 }
 
-std::string SweepCsvHeader() {
-    return "index,name,pv_m,pupil_rms_m,strehl,snap_down,folder\n";
+namespace {
+
+// Cells of a value below path: numbers and booleans; texts only at the top.
+void AddCells(const QString& path, const QJsonValue& value, bool top,
+              std::vector<std::pair<std::string, std::string>>& cells) {
+    if (value.isDouble()) {
+        cells.emplace_back(path.toStdString(), FormatNumber(value.toDouble()));
+    } else if (value.isBool()) {
+        cells.emplace_back(path.toStdString(), Bool(value.toBool()));
+    } else if (value.isNull()) {
+        cells.emplace_back(path.toStdString(), std::string());
+    } else if (value.isString()) {
+        if (top)
+            cells.emplace_back(path.toStdString(), value.toString().toStdString());
+    } else if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        for (qsizetype k = 0; k < array.size(); ++k)
+            AddCells(path + "." + QString::number(k + 1), array[k], false, cells);
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        QStringList keys = object.keys();
+        // Numbered keys (the voltages) in the order of their numbers.
+        bool numbered = !keys.isEmpty();
+        for (const QString& key : keys) {
+            bool isNumber = false;
+            key.toInt(&isNumber);
+            numbered = numbered && isNumber;
+        }
+        if (numbered)
+            std::sort(keys.begin(), keys.end(),
+                      [](const QString& a, const QString& b) { return a.toInt() < b.toInt(); });
+        for (const QString& key : keys)
+            AddCells(path + "." + key, object[key], false, cells);
+    }
 }
 
-std::string SweepCsvRow(int index, const std::string& name, const SimulationResult& result,
-                        const std::string& folder) {
-    return std::to_string(index) + "," + CsvField(Utf8FromFileText(name)) + "," +
-           FormatNumber(result.pv) + "," + FormatNumber(result.pupilRms) + "," +
-           FormatNumber(result.strehl) + "," + Bool(result.snapDown) + "," + CsvField(folder) +
-           "\n";
+// The columns written before the others, from the row itself.
+constexpr const char* kLeadingColumns[] = {"index",  "name",      "pv_m", "pupil_rms_m",
+                                           "strehl", "snap_down", "folder"};
+
+} // namespace
+
+std::vector<std::pair<std::string, std::string>> SummaryCells(const QJsonObject& summary) {
+    std::vector<std::pair<std::string, std::string>> cells;
+    for (auto it = summary.begin(); it != summary.end(); ++it) {
+        const QString key = it.key();
+        // Descriptions, not figures.
+        if (key == "units" || key == "files" || key == "axes")
+            continue;
+        if (key == "warnings") {
+            std::string kinds;
+            for (const QJsonValue& w : it.value().toArray())
+                kinds += (kinds.empty() ? "" : ";") + w.toObject()["kind"].toString().toStdString();
+            cells.emplace_back("warnings", kinds);
+            continue;
+        }
+        AddCells(key, it.value(), true, cells);
+    }
+    return cells;
+}
+
+std::string SweepCsv(const std::vector<SweepRow>& rows) {
+    std::vector<std::string> columns(std::begin(kLeadingColumns), std::end(kLeadingColumns));
+    std::vector<std::map<std::string, std::string>> values;
+    for (const SweepRow& row : rows) {
+        std::map<std::string, std::string> cells;
+        for (auto& [name, value] : SummaryCells(row.summary)) {
+            if (name == "pattern")
+                continue; // the name column
+            if (std::find(columns.begin(), columns.end(), name) == columns.end())
+                columns.push_back(name);
+            cells[name] = std::move(value);
+        }
+        cells["index"] = std::to_string(row.index);
+        cells["name"] = Utf8FromFileText(row.name);
+        cells["folder"] = row.folder;
+        values.push_back(std::move(cells));
+    }
+    std::string text;
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        text += (c ? "," : "") + CsvField(columns[c]);
+    text += "\n";
+    for (const auto& cells : values) {
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const auto it = cells.find(columns[c]);
+            text += (c ? "," : "") + (it == cells.end() ? std::string() : CsvField(it->second));
+        }
+        text += "\n";
+    }
+    return text;
 }
 
 } // namespace ostrander

@@ -10,7 +10,10 @@
 #include "cli/RunDescription.h"
 #include "cli/RunWarnings.h"
 
+#include <QJsonObject>
+
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ostrander {
@@ -43,13 +46,29 @@ struct SummaryContext {
     RunGeometry geometry;
     std::vector<RunWarning> warnings;
 };
+QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& analysis,
+                          const SummaryContext& context, const DisplayOptions& options);
 std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
                         const SummaryContext& context, const DisplayOptions& options);
 
-// The header and one row of a sweep's summary.csv.
-std::string SweepCsvHeader();
-std::string SweepCsvRow(int index, const std::string& name, const SimulationResult& result,
-                        const std::string& folder);
+// The scalars of a summary as named CSV cells: every number and boolean by
+// its dotted path ("far_field.pixel_scale_rad", "voltages.3",
+// "zernike.coefficients_m.4" for Noll term 4), the texts at its top level
+// (device, model, command line, ...), and "warnings" as the kinds of its
+// warnings separated by ';'. A null number is an empty cell.
+std::vector<std::pair<std::string, std::string>> SummaryCells(const QJsonObject& summary);
+
+// One pattern of a sweep.
+struct SweepRow {
+    int index = 0;
+    std::string name;
+    std::string folder;
+    QJsonObject summary;
+};
+// A sweep's summary.csv: index, name, pv_m, pupil_rms_m, strehl, snap_down,
+// folder, then the other cells of each pattern's summary (SummaryCells), a
+// column for every name any pattern has.
+std::string SweepCsv(const std::vector<SweepRow>& rows);
 
 // A field quoted for CSV when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);

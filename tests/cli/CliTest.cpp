@@ -471,6 +471,61 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
+// The records of a CSV text: fields split at commas, quoted fields ("a,b",
+// "say ""x""") taken whole.
+std::vector<std::vector<std::string>> CsvRecords(const std::string& text) {
+    std::vector<std::vector<std::string>> records;
+    std::vector<std::string> record;
+    std::string field;
+    bool quoted = false;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (quoted) {
+            if (c == '"' && k + 1 < text.size() && text[k + 1] == '"')
+                field += text[++k];
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            record.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\n') {
+            record.push_back(std::move(field));
+            field.clear();
+            records.push_back(std::move(record));
+            record.clear();
+        } else {
+            field += c;
+        }
+    }
+    if (!field.empty() || !record.empty()) {
+        record.push_back(field);
+        records.push_back(record);
+    }
+    return records;
+}
+
+// The numbers, yes/no values and nulls of a JSON value by dotted path, array
+// elements numbered from 1.
+void Leaves(const QJsonValue& value, const std::string& path,
+            std::map<std::string, QJsonValue>& leaves) {
+    const std::string prefix = path.empty() ? path : path + ".";
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            Leaves(it.value(), prefix + it.key().toStdString(), leaves);
+    } else if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        for (qsizetype k = 0; k < array.size(); ++k)
+            Leaves(array[k], prefix + std::to_string(k + 1), leaves);
+    } else if (value.isDouble() || value.isBool() || value.isNull()) {
+        leaves[path] = value;
+    }
+}
+
 struct ShippedSet {
     const char* mirror;
     const char* patterns;
@@ -488,31 +543,57 @@ TEST_P(CliSweep, WritesOneRowAndOneFolderPerPattern) {
     const PatternClass set(patterns);
     ASSERT_TRUE(set.IsValid());
 
-    std::istringstream table(ReadText(temp.Path() / "out" / "summary.csv"));
-    std::string line;
-    std::getline(table, line);
-    EXPECT_EQ(line, "index,name,pv_m,pupil_rms_m,strehl,snap_down,folder");
-    int rows = 0;
-    for (const PatternListEntry* p = set.first; p; p = p->next, ++rows) {
-        ASSERT_TRUE(std::getline(table, line));
-        const std::vector<std::string> f = Fields(line);
-        ASSERT_EQ(f.size(), 7u) << line;
-        EXPECT_EQ(f[0], std::to_string(p->index));
-        EXPECT_EQ(f[1], p->PatternName);
-        const fs::path folder = temp.Path() / "out" / f[6];
-        for (const char* picture : kPictures)
-            EXPECT_TRUE(fs::is_regular_file(folder / picture)) << folder / picture;
+    const auto table = CsvRecords(ReadText(temp.Path() / "out" / "summary.csv"));
+    ASSERT_FALSE(table.empty());
+    const std::vector<std::string>& header = table[0];
+    ASSERT_GE(header.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(header.begin(), header.begin() + 7),
+              (std::vector<std::string>{"index", "name", "pv_m", "pupil_rms_m", "strehl",
+                                        "snap_down", "folder"}));
+    ASSERT_EQ(static_cast<int>(table.size()), set.GetPatternCount() + 1);
+    int row = 1;
+    for (const PatternListEntry* p = set.first; p; p = p->next, ++row) {
+        ASSERT_EQ(table[row].size(), header.size()) << row;
+        std::map<std::string, std::string> f;
+        for (std::size_t c = 0; c < header.size(); ++c)
+            f[header[c]] = table[row][c];
+        EXPECT_EQ(f["index"], std::to_string(p->index));
+        EXPECT_EQ(f["name"], p->PatternName);
+        const fs::path folder = temp.Path() / "out" / f["folder"];
+        for (const char* file : kPictures)
+            EXPECT_TRUE(fs::is_regular_file(folder / file)) << folder / file;
+        for (const char* file : {"surface.csv", "surface.fits", "farfield.csv", "farfield.fits",
+                                 "encircled_energy.csv"})
+            EXPECT_TRUE(fs::is_regular_file(folder / file)) << folder / file;
         const QJsonObject summary = ReadJson(folder / "summary.json");
         EXPECT_EQ(summary["pattern"].toString().toStdString(), p->PatternName);
-        EXPECT_EQ(std::stod(f[2]), summary["pv_m"].toDouble());
-        EXPECT_EQ(std::stod(f[4]), summary["strehl"].toDouble());
-        EXPECT_EQ(f[5], summary["snap_down"].toBool() ? "true" : "false");
+        // Every number and yes/no of the summary is in the row, under its
+        // path; the warnings by their kinds.
+        QJsonObject figures = summary;
+        figures.remove("warnings");
+        std::map<std::string, QJsonValue> leaves;
+        Leaves(figures, "", leaves);
+        std::string kinds;
+        for (const QJsonValue& w : summary["warnings"].toArray())
+            kinds += (kinds.empty() ? "" : ";") + w["kind"].toString().toStdString();
+        EXPECT_EQ(f["warnings"], kinds);
+        const int actuators = summary["voltages"].toObject().size();
+        EXPECT_GT(leaves.size(), 40u + actuators); // figures, grid, Zernike terms, voltages
+        for (const auto& [path, value] : leaves) {
+            ASSERT_TRUE(f.count(path)) << "no column " << path;
+            if (value.isBool())
+                EXPECT_EQ(f[path], value.toBool() ? "true" : "false") << path;
+            else if (value.isNull())
+                EXPECT_EQ(f[path], "") << path;
+            else
+                EXPECT_EQ(std::stod(f[path]), value.toDouble()) << path;
+        }
+        EXPECT_TRUE(f.count("voltages." + std::to_string(actuators)));
+        EXPECT_EQ(f["model"], "classic");
         if (p->PatternName == "Flat") {
             EXPECT_NEAR(summary["strehl"].toDouble(), 1.0, 1e-5);
         }
     }
-    EXPECT_EQ(rows, set.GetPatternCount());
-    EXPECT_FALSE(std::getline(table, line)) << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, CliSweep,
@@ -529,7 +610,63 @@ INSTANTIATE_TEST_SUITE_P(Shipped, CliSweep,
                              return name;
                          });
 
-// A sweep row is the simulation of that pattern alone.
+// --no-pictures leaves the pictures out and changes no figure or grid;
+// --json puts on standard output what summary.json holds (an array of the
+// patterns' summaries, each with its folder, for a sweep), and nothing else.
+TEST(CliSweep, NoPicturesAndJsonOnStandardOutput) {
+    TempFolder temp;
+    const QString patterns = QString::fromStdString(kDevices + "Hex19_Patterns.pat");
+    const CliRun sweep = RunCli({"sweep", "Hex19", "--pattern", patterns, "--no-pictures",
+                                 "--json", "--out", temp.Q("sweep")});
+    ASSERT_EQ(sweep.exitCode, 0) << sweep.err;
+    int pngs = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(temp.Path() / "sweep"))
+        pngs += entry.path().extension() == ".png";
+    EXPECT_EQ(pngs, 0);
+    QJsonParseError parse;
+    const QJsonArray summaries =
+        QJsonDocument::fromJson(QByteArray::fromStdString(sweep.out), &parse).array();
+    ASSERT_EQ(parse.error, QJsonParseError::NoError) << sweep.out;
+    ASSERT_EQ(summaries.size(), PatternClass(kDevices + "Hex19_Patterns.pat").GetPatternCount());
+    for (const QJsonValue& value : summaries) {
+        QJsonObject summary = value.toObject();
+        const std::string folder = summary["folder"].toString().toStdString();
+        summary.remove("folder");
+        EXPECT_EQ(summary, ReadJson(temp.Path() / "sweep" / folder / "summary.json")) << folder;
+    }
+    EXPECT_FALSE(summaries[3].toObject()["pictures"].toBool());
+
+    const CliRun one = RunCli({"simulate", "Hex19", "--pattern", patterns, "--pattern-index", "3",
+                               "--json", "--out", temp.Q("one")});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    const QJsonObject printed = QJsonDocument::fromJson(QByteArray::fromStdString(one.out)).object();
+    EXPECT_EQ(printed, ReadJson(temp.Path() / "one" / "summary.json"));
+    EXPECT_TRUE(printed["pictures"].toBool());
+    for (const char* picture : kPictures)
+        EXPECT_TRUE(fs::is_regular_file(temp.Path() / "one" / picture)) << picture;
+    const std::string folder = summaries[3].toObject()["folder"].toString().toStdString();
+    for (const char* grid : {"surface.csv", "farfield.csv", "encircled_energy.csv"})
+        EXPECT_EQ(ReadText(temp.Path() / "sweep" / folder / grid),
+                  ReadText(temp.Path() / "one" / grid))
+            << grid;
+    for (const char* figure : {"pv_m", "strehl", "rms_m", "zernike", "voltages"})
+        EXPECT_EQ(printed[figure], summaries[3].toObject()[figure]) << figure;
+
+    const CliRun influence = RunCli({"influence", "Hex19", "--json", "--out", temp.Q("if")});
+    ASSERT_EQ(influence.exitCode, 0) << influence.err;
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(influence.out)).object(),
+              ReadJson(temp.Path() / "if" / "summary.json"));
+
+    const CliRun fit = RunCli({"fit", "Hex19", "--zernike", "4=0.1um", "--no-pictures", "--json",
+                               "--out", temp.Q("fit")});
+    ASSERT_EQ(fit.exitCode, 0) << fit.err;
+    const QJsonObject fitSummary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(fit.out)).object();
+    EXPECT_TRUE(fitSummary.contains("fit"));
+    EXPECT_EQ(fitSummary, ReadJson(temp.Path() / "fit" / "summary.json"));
+    EXPECT_FALSE(fs::exists(temp.Path() / "fit" / "surface.png"));
+}
+
 // The exact model's verdict is the membrane's pull-in: every pad of Hex61S
 // at one voltage with the membrane electrode at 0 V pulls in at about 144.8 V.
 TEST(CliExactModel, SnapDownFollowsThePullInWhateverTheCorrections) {
@@ -606,6 +743,7 @@ TEST(CliExactModel, RingMirrorsRunWithTheExactModel) {
     EXPECT_GE(summary["max_deflection_m"].toDouble(), 0.5 * summary["pv_m"].toDouble());
 }
 
+// A sweep row is the simulation of that pattern alone.
 TEST(CliSweep, RowMatchesTheSimulationOfItsPattern) {
     TempFolder temp;
     const QString patterns = QString::fromStdString(kDevices + "Hex19_Patterns.pat");
@@ -615,12 +753,10 @@ TEST(CliSweep, RowMatchesTheSimulationOfItsPattern) {
                       temp.Q("one")})
                   .exitCode,
               0);
-    std::istringstream table(ReadText(temp.Path() / "sweep" / "summary.csv"));
-    std::string line;
-    for (int k = 0; k <= 4; ++k)
-        std::getline(table, line);
-    const std::vector<std::string> f = Fields(line);
-    ASSERT_EQ(f.size(), 7u);
+    const auto table = CsvRecords(ReadText(temp.Path() / "sweep" / "summary.csv"));
+    ASSERT_GE(table.size(), 5u);
+    const std::vector<std::string>& f = table[4];
+    ASSERT_EQ(f.size(), table[0].size());
     EXPECT_EQ(f[0], "3");
     const QJsonObject one = ReadJson(temp.Path() / "one" / "summary.json");
     EXPECT_EQ(std::stod(f[2]), one["pv_m"].toDouble());
