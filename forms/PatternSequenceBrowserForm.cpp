@@ -328,7 +328,7 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
 void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {
     // The Zernike set takes the place of the set being edited.
     if (session_.HasUnsavedEdits() && session_.ActiveMirrorValid() &&
-        !Dialogs::Instance().Confirm(
+        !Dialogs::Instance().Ask(
             "The pattern set has changes that are not saved. Discard them and load the "
             "mirror's Zernike set?",
             "Zernike Set"))

@@ -9,10 +9,9 @@ class SilentDialogs : public Dialogs {
 public:
     void ShowMessage(const std::string&, const std::string&) override {}
     void ShowException(const std::string&) override {}
-    // Nobody to ask: nothing is given up.
-    bool Confirm(const std::string&, const std::string&) override { return false; }
     std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
     std::optional<std::string> SaveFile(const FileDialogRequest&) override { return std::nullopt; }
+    bool Ask(const std::string&, const std::string&) override { return false; }
 };
 
 SilentDialogs g_silent;
@@ -36,15 +35,6 @@ void ScriptedDialogs::ShowException(const std::string& text) {
     exceptions.push_back(text);
 }
 
-bool ScriptedDialogs::Confirm(const std::string& text, const std::string& caption) {
-    questions.push_back({text, caption});
-    if (confirmAnswers.empty())
-        return false;
-    const bool answer = confirmAnswers.front();
-    confirmAnswers.pop_front();
-    return answer;
-}
-
 std::optional<std::string> ScriptedDialogs::OpenFile(const FileDialogRequest& request) {
     openRequests.push_back(request);
     if (openAnswers.empty())
@@ -61,6 +51,15 @@ std::optional<std::string> ScriptedDialogs::SaveFile(const FileDialogRequest& re
     auto a = saveAnswers.front();
     saveAnswers.pop_front();
     return a;
+}
+
+bool ScriptedDialogs::Ask(const std::string& text, const std::string& caption) {
+    questions.push_back({text, caption});
+    if (askAnswers.empty())
+        return false;
+    const bool answer = askAnswers.front();
+    askAnswers.pop_front();
+    return answer;
 }
 
 } // namespace ostrander

@@ -23,11 +23,11 @@ public:
     virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
     // The exception box: an error that reached the event loop.
     virtual void ShowException(const std::string& text) = 0;
-    // A question with OK and Cancel; true when the user chose OK.
-    virtual bool Confirm(const std::string& text, const std::string& caption) = 0;
     // Chosen file name, or nothing when the user cancelled.
     virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
+    // A question with Yes and No buttons; true for Yes.
+    virtual bool Ask(const std::string& text, const std::string& caption) = 0;
 
     // The process-wide service. Until one is installed, a silent one that
     // records nothing and cancels every file dialog is used.
@@ -44,14 +44,14 @@ public:
     };
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowException(const std::string& text) override;
-    bool Confirm(const std::string& text, const std::string& caption) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+    bool Ask(const std::string& text, const std::string& caption) override;
 
     std::vector<Message> messages;
-    // Questions asked, and the answers in order; an empty queue cancels.
     std::vector<Message> questions;
-    std::deque<bool> confirmAnswers;
+    // Answers to questions in order; an empty queue answers No.
+    std::deque<bool> askAnswers;
     std::vector<std::string> exceptions;
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;

@@ -110,14 +110,14 @@ TEST_F(ZernikeBrowser, ZernikeSetAsksBeforeDiscardingUnsavedEdits) {
     ClickRow(2);
     QTest::mouseClick(form->Ui().DeleteButton, Qt::LeftButton);
     ASSERT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount - 1);
-    dialogs.confirmAnswers = {false};
+    dialogs.askAnswers = {false};
     QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].caption, "Zernike Set");
     EXPECT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount - 1);
     EXPECT_EQ(form->Ui().PatternListBox->count(), ZernikeTermCount - 1);
 
-    dialogs.confirmAnswers = {true};
+    dialogs.askAnswers = {true};
     QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
     EXPECT_EQ(dialogs.questions.size(), 2u);
     EXPECT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount);

@@ -15,13 +15,6 @@ void QtDialogs::ShowException(const std::string& text) {
     QMessageBox::critical(parent_, QApplication::applicationName(), QString::fromStdString(text));
 }
 
-bool QtDialogs::Confirm(const std::string& text, const std::string& caption) {
-    return QMessageBox::question(parent_, QString::fromStdString(caption),
-                                 QString::fromStdString(text),
-                                 QMessageBox::Ok | QMessageBox::Cancel,
-                                 QMessageBox::Cancel) == QMessageBox::Ok;
-}
-
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& r) {
     QString dir = QString::fromStdString(r.initialFolder);
     if (!r.initialName.empty())
@@ -44,6 +37,12 @@ std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& r) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
+}
+
+bool QtDialogs::Ask(const std::string& text, const std::string& caption) {
+    return QMessageBox::question(parent_, QString::fromStdString(caption),
+                                 QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
 }
 
 } // namespace ostrander

@@ -14,9 +14,9 @@ public:
 
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowException(const std::string& text) override;
-    bool Confirm(const std::string& text, const std::string& caption) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+    bool Ask(const std::string& text, const std::string& caption) override;
 
 private:
     QWidget* parent_;

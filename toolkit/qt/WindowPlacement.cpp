@@ -33,6 +33,10 @@ QPoint PlaceBeside(const QRect& anchor, const QSize& size, const QRect& availabl
     return {std::max(available.left(), available.right() + 1 - size.width()), top};
 }
 
+void MarkPlacedByUser(QWidget* window) {
+    window->setProperty(kShownBefore, true);
+}
+
 void ShowBeside(QWidget* window, const QWidget* anchor) {
     if (!window->isVisible() && anchor != nullptr) {
         const QScreen* screen = anchor->screen();

@@ -23,5 +23,8 @@ QPoint PlaceBeside(const QRect& anchor, const QSize& size, const QRect& availabl
 // Shows `window` (raised and active), placed by PlaceBeside against
 // `anchor` when it was hidden. Without an anchor it opens where it is.
 void ShowBeside(QWidget* window, const QWidget* anchor);
+// The window's present place counts as where the user left it (a place
+// restored from an earlier run).
+void MarkPlacedByUser(QWidget* window);
 
 } // namespace ostrander
