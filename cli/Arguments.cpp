@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -251,7 +252,12 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         parsed.help = std::string("ostrander-cli ") + OSTRANDER_VERSION + "\n";
         return parsed;
     } catch (const CLI::ParseError& e) {
-        parsed.error = OneLine(std::string(e.what()) + " (see --help)");
+        std::string message = e.what();
+        // --set takes every value that follows it, a mirror named after it too.
+        if (message.find("mirror is required") != std::string::npos &&
+            std::find(arguments.begin(), arguments.end(), "--set") != arguments.end())
+            message += "; name MIRROR before --set, which takes every value after it";
+        parsed.error = OneLine(message + " (see --help)");
         return parsed;
     }
     simulate.hasAll = all->count() > 0;
