@@ -11,6 +11,7 @@
 #include "model/MainData.h"
 #include "model/PullInWorker.h"
 #include "model/pictures/ResultPictures.h"
+#include "toolkit/Format.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -131,6 +133,7 @@ void TOstranderForm::BuildControls() {
     Splitter1->setSizes({248, 500});
 
     BuildDisplays();
+    BuildStatusLine();
     Splitter2->setStretchFactor(0, 0);
     Splitter2->setStretchFactor(1, 1);
     Splitter2->setSizes({217, 969});
@@ -310,6 +313,18 @@ void TOstranderForm::BuildDisplays() {
         connect(edit, &NumericEditFrame::valueCommitted, this,
                 [this] { FarFieldZoomEditChanged(); });
     }
+}
+
+void TOstranderForm::BuildStatusLine() {
+    ResultFiguresLabel = new QLabel(this);
+    SamplingWarningLabel = new QLabel(this);
+    SamplingWarningLabel->setStyleSheet("QLabel { color: #c00000; font-weight: bold; }");
+    SamplingWarningLabel->setVisible(false);
+    statusBar()->addWidget(ResultFiguresLabel);
+    statusBar()->addWidget(SamplingWarningLabel, 1);
+    statusBar()->setSizeGripEnabled(true);
+    // The line is added below the design's window, which keeps its height.
+    resize(width(), height() + statusBar()->sizeHint().height());
 }
 
 bool TOstranderForm::eventFilter(QObject* watched, QEvent* event) {
@@ -530,6 +545,11 @@ void TOstranderForm::RecalculateDisplaysButtonClick() {
 }
 
 void TOstranderForm::DrawPictures(unsigned pictures) {
+    // The figures follow the surface they describe; with the results gone
+    // (a new mirror, a changed parameter) the line is cleared.
+    if ((pictures & kSurfaceImage) ||
+        (!local_.DisplaysValid && !ResultFiguresLabel->text().isEmpty()))
+        UpdateResultStatus();
     if (pictures & kMirrorMap)
         MainMirrorDisplay->Refresh();
     if (pictures & kSurfaceImage) {
@@ -544,6 +564,33 @@ void TOstranderForm::DrawPictures(unsigned pictures) {
         DrawThreeDImage();
     if (pictures & kFarFieldPictures)
         DrawFarFieldPictures();
+}
+
+TOstranderForm::ResultStatus
+TOstranderForm::ResultStatusText(const std::optional<ResultFigures>& figures) {
+    ResultStatus status;
+    if (!figures)
+        return status;
+    // Micrometres written as the pictures write the peak-to-valley.
+    status.figures = "RMS over the beam (um): " +
+                     FormatFloat("0.000E-00", figures->beamRms * 1e6) +
+                     "    Strehl ratio: " + FormatFloat("0.000", figures->strehl);
+    if (figures->undersampled)
+        status.warning = "Surface too steep for the grid: the phase steps " +
+                         FormatFloat("0.0", figures->largestPhaseStep) +
+                         " rad (over pi) between neighbouring samples, so the "
+                         "interferogram and far field are aliased.";
+    return status;
+}
+
+void TOstranderForm::UpdateResultStatus() {
+    std::optional<ResultFigures> figures;
+    if (local_.DisplaysValid)
+        figures = MeasureResults(data_, local_);
+    const ResultStatus status = ResultStatusText(figures);
+    ResultFiguresLabel->setText(QString::fromStdString(status.figures));
+    SamplingWarningLabel->setText(QString::fromStdString(status.warning));
+    SamplingWarningLabel->setVisible(!status.warning.empty());
 }
 
 void TOstranderForm::Show(PaintBox* box) {

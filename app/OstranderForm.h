@@ -12,6 +12,7 @@
 // and redraws them, no more often than every 130 ms. A change made on the map
 // or the display controls runs a pass at once.
 #include "model/ModelHost.h"
+#include "model/ResultFigures.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -19,6 +20,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class QCheckBox;
@@ -94,6 +97,14 @@ public:
     // The focus adjustment for a scroll position (0..200): -1.0 .. +2.0.
     static double FocusFromPosition(int position);
 
+    // The status line's figures and its sampling warning (empty when the
+    // surface is sampled finely enough); both empty without results.
+    struct ResultStatus {
+        std::string figures;
+        std::string warning;
+    };
+    static ResultStatus ResultStatusText(const std::optional<ResultFigures>& figures);
+
     // ModelHost.
     void EnableRunTimer() override;
     void DisableRunTimer() override;
@@ -144,6 +155,10 @@ public:
     TIntegerEditFrame* FarFieldZoomEdit = nullptr;
     QWidget* FarFieldPlotPanel = nullptr;
     PaintBox* FarFieldPlotDisplay = nullptr;
+    // The status line under the pictures: RMS over the beam, Strehl ratio,
+    // and the warning when the surface is too steep for the grid.
+    QLabel* ResultFiguresLabel = nullptr;
+    QLabel* SamplingWarningLabel = nullptr;
     QTimer* RunFEATimer = nullptr;
     QTimer* IdleTimer = nullptr;
 
@@ -158,11 +173,15 @@ private:
     void BuildControls();
     void BuildControlPanel();
     void BuildDisplays();
+    void BuildStatusLine();
     void ShowFocusControls(bool show);
     // Repaints a picture control after drawing into its canvas.
     static void Show(PaintBox* box);
     // Draws the pictures of a set of Picture flags (model/EngineSession.h).
     void DrawPictures(unsigned pictures);
+    // Measures the present results for the status line (clears it while
+    // there are none).
+    void UpdateResultStatus();
     // Time until the next idle pass, given how long this one took.
     int NextIdleDelay(qint64 passMs) const;
     // Asks for the pull-in factor of the present voltages when they (or the

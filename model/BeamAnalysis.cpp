@@ -17,11 +17,11 @@ bool InBeam(const BeamGrid& grid, int i, int j) {
 
 namespace {
 
-bool Fits(const std::vector<double>& surface, const BeamGrid& grid) {
+bool Fits(std::span<const double> surface, const BeamGrid& grid) {
     return grid.n > 0 && surface.size() >= static_cast<std::size_t>(grid.n) * grid.n;
 }
 
-double At(const std::vector<double>& surface, int n, int i, int j) {
+double At(std::span<const double> surface, int n, int i, int j) {
     return surface[static_cast<std::size_t>(i) * n + j];
 }
 
@@ -41,7 +41,7 @@ double Radial(int n, int m, double rho) {
 
 } // namespace
 
-double LargestPhaseStep(const std::vector<double>& surface, const BeamGrid& grid,
+double LargestPhaseStep(std::span<const double> surface, const BeamGrid& grid,
                         double wavelength_m) {
     if (!Fits(surface, grid) || !(wavelength_m > 0.0))
         return 0.0;
@@ -63,7 +63,7 @@ double LargestPhaseStep(const std::vector<double>& surface, const BeamGrid& grid
     return std::isfinite(largest) ? largest : std::numeric_limits<double>::infinity();
 }
 
-double BeamRms(const std::vector<double>& surface, const BeamGrid& grid) {
+double BeamRms(std::span<const double> surface, const BeamGrid& grid) {
     if (!Fits(surface, grid))
         return 0.0;
     double sum = 0.0;
@@ -107,7 +107,7 @@ double NollZernike(int j, double rho, double theta) {
     return norm * radial * (m > 0 ? std::cos(m * theta) : std::sin(-m * theta));
 }
 
-std::vector<double> NollZernikeCoefficients(const std::vector<double>& surface,
+std::vector<double> NollZernikeCoefficients(std::span<const double> surface,
                                             const BeamGrid& grid, int terms) {
     if (!Fits(surface, grid) || terms < 1 || !(grid.beamRadius > 0.0))
         return {};
@@ -137,7 +137,7 @@ std::vector<double> NollZernikeCoefficients(const std::vector<double>& surface,
     return std::vector<double>(c.data(), c.data() + c.size());
 }
 
-std::vector<double> EncircledEnergy(const std::vector<double>& intensity, int size,
+std::vector<double> EncircledEnergy(std::span<const double> intensity, int size,
                                     int maxRadius) {
     if (size <= 0 || maxRadius < 0 ||
         intensity.size() < static_cast<std::size_t>(size) * size)
@@ -165,6 +165,31 @@ std::vector<double> EncircledEnergy(const std::vector<double>& intensity, int si
         fraction[k] = sum / total;
     }
     return fraction;
+}
+
+double FlatMirrorPeak(const BeamGrid& grid, double gaussianRadius) {
+    if (grid.n <= 0 || !(grid.dx > 0.0) || !(gaussianRadius > 0.0))
+        return 0.0;
+    double sum = 0.0;
+    for (int i = 0; i < grid.n; ++i)
+        for (int j = 0; j < grid.n; ++j) {
+            const double x = (i - grid.n / 2) * grid.dx;
+            const double y = (j - grid.n / 2) * grid.dx;
+            sum += std::exp(-(x * x + y * y) / (gaussianRadius * gaussianRadius));
+        }
+    return sum * sum;
+}
+
+double StrehlRatio(std::span<const double> intensity, double flatPeak) {
+    if (intensity.empty() || !std::isfinite(flatPeak) || !(flatPeak > 0.0))
+        return 0.0;
+    double peak = 0.0;
+    for (const double value : intensity) {
+        if (!std::isfinite(value))
+            return 0.0;
+        peak = std::max(peak, value);
+    }
+    return peak / flatPeak;
 }
 
 } // namespace ostrander

@@ -16,6 +16,7 @@
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
 #include "model/PullIn.h"
+#include "model/ResultFigures.h"
 #include "model/pictures/ResultPictures.h"
 #include "model/pictures/PictureCommon.h"
 #include "toolkit/qt/ImageCanvas.h"
@@ -250,6 +251,47 @@ TEST_F(OstranderFormTest, AClickOnTheMapIsFollowedByAllFivePictures) {
          {form->ThreeDimensionalImageDisplay, form->TwoDimensionalDisplayFrame,
           form->InterferogramDisplayFrame, form->FarFieldDisplayFrame, form->FarFieldPlotDisplay})
         EXPECT_GT(Colours(box), 2) << box->parentWidget()->metaObject()->className();
+}
+
+// The status line under the pictures shows the figures of the results on
+// show, and nothing once they are gone.
+TEST_F(OstranderFormTest, TheStatusLineFollowsTheResultsOnShow) {
+    EXPECT_TRUE(form->ResultFiguresLabel->text().isEmpty());
+    LoadAndRun();
+    MirrorDisplayClass* map = form->MainMirrorDisplay->GetDisplay();
+    ASSERT_NE(map, nullptr);
+    QTest::mouseClick(form->MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
+                      QPoint(map->Centre.x, map->Centre.y));
+    form->ApplicationIdle();
+    const std::optional<ResultFigures> figures = MeasureResults(data, local);
+    ASSERT_TRUE(figures);
+    EXPECT_GT(figures->beamRms, 0.0);
+    EXPECT_LT(figures->strehl, 1.0);
+    const TOstranderForm::ResultStatus expected = TOstranderForm::ResultStatusText(figures);
+    EXPECT_EQ(form->ResultFiguresLabel->text().toStdString(), expected.figures);
+    EXPECT_EQ(form->SamplingWarningLabel->isVisible(), !expected.warning.empty());
+
+    // A changed stress makes the results invalid: the figures go with them.
+    form->StressEdit->SetValue(3);
+    form->StressEditChanged();
+    ASSERT_FALSE(local.DisplaysValid);
+    form->ApplicationIdle();
+    EXPECT_TRUE(form->ResultFiguresLabel->text().isEmpty());
+    EXPECT_FALSE(form->SamplingWarningLabel->isVisible());
+}
+
+TEST(ResultStatusText, FiguresInMicrometresAndTheSamplingWarning) {
+    EXPECT_EQ(TOstranderForm::ResultStatusText(std::nullopt).figures, "");
+    ResultFigures gentle{1.234e-7, 0.8764, 1.0, false};
+    const TOstranderForm::ResultStatus fine = TOstranderForm::ResultStatusText(gentle);
+    EXPECT_EQ(fine.figures, "RMS over the beam (um): 1.234E-01    Strehl ratio: 0.876");
+    EXPECT_EQ(fine.warning, "");
+    ResultFigures steep{2.5e-6, 0.0123, 4.24, true};
+    const TOstranderForm::ResultStatus aliased = TOstranderForm::ResultStatusText(steep);
+    EXPECT_EQ(aliased.figures, "RMS over the beam (um): 2.500E00    Strehl ratio: 0.012");
+    EXPECT_NE(aliased.warning.find("too steep"), std::string::npos);
+    EXPECT_NE(aliased.warning.find("4.2 rad"), std::string::npos);
+    EXPECT_NE(aliased.warning.find("aliased"), std::string::npos);
 }
 
 TEST_F(OstranderFormTest, AChangedStressInvalidatesTheResults) {

@@ -162,5 +162,16 @@ TEST(EncircledEnergy, GaussianBeamFarFieldMatchesTheClosedForm) {
     EXPECT_TRUE(EncircledEnergy({}, 4, 3).empty());
 }
 
+TEST(Strehl, RatioOfThePeakToTheFlatMirrorsAndBadInput) {
+    const std::vector<double> intensity{1.0, 4.0, 2.5};
+    EXPECT_DOUBLE_EQ(StrehlRatio(intensity, 5.0), 0.8);
+    EXPECT_EQ(StrehlRatio({}, 5.0), 0.0);
+    EXPECT_EQ(StrehlRatio(intensity, 0.0), 0.0);
+    EXPECT_EQ(StrehlRatio(intensity, std::nan("")), 0.0);
+    EXPECT_EQ(StrehlRatio(std::vector<double>{1.0, std::nan("")}, 5.0), 0.0);
+    EXPECT_EQ(FlatMirrorPeak(BeamGrid{0, 1e-4, 1e-3}, 3e-3), 0.0);
+    EXPECT_EQ(FlatMirrorPeak(kGrid, 0.0), 0.0);
+}
+
 } // namespace
 } // namespace ostrander
