@@ -4,6 +4,7 @@
 // of the mirror to 0 V.
 #include "app/CommandLine.h"
 #include "app/OstranderForm.h"
+#include "app/ProgramSettings.h"
 #include "app/ProgramWindows.h"
 #include "model/DMModelLocal.h"
 #include "model/MainData.h"
@@ -14,6 +15,7 @@
 #include "toolkit/qt/QtDialogs.h"
 
 #include <QCoreApplication>
+#include <QSettings>
 
 #include <cstdio>
 #include <exception>
@@ -41,13 +43,16 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
         return PrintText(argc, argv);
     Application app(argc, argv);
     Application::setApplicationName("Ostrander");
+    // The remembered choices: ~/.config/Ostrander/Ostrander.conf.
+    Application::setOrganizationName("Ostrander");
+    QSettings settings;
     const CommandLine line = ParseCommandLine(QCoreApplication::arguments());
     if (line.action != CommandLine::Action::Run) {
         std::fprintf(stderr, "ostrander: %s (see --help)\n", line.text.c_str());
         return 2;
     }
     std::string error;
-    if (!SetUpDeviceFolder(line.devices, error)) {
+    if (!SetUpDeviceFolder(line.devices, error, RememberedDeviceFolder(settings))) {
         std::fprintf(stderr, "ostrander: %s\n", error.c_str());
         return 2;
     }
@@ -61,14 +66,20 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
         ProgramWindows windows = MakeProgramWindows(mainData, modelLocal);
         TOstranderForm& OstranderForm = *windows.OstranderForm;
         dialogs.SetParent(&OstranderForm);
+        RestoreChoices(windows, settings);
         OstranderForm.show();
-        if (!line.mirrorFile.empty() && !windows.MirrorSetupForm->LoadFile(line.mirrorFile))
-            Dialogs::Instance().ShowMessage(
-                "Cannot load \"" + line.mirrorFile + "\": not a usable mirror info file.",
-                "Ostrander");
+        if (!line.mirrorFile.empty()) {
+            if (!windows.MirrorSetupForm->LoadFile(line.mirrorFile))
+                Dialogs::Instance().ShowMessage(
+                    "Cannot load \"" + line.mirrorFile + "\": not a usable mirror info file.",
+                    "Ostrander");
+        } else {
+            OfferRememberedMirror(windows, settings);
+        }
         OstranderForm.StartIdleHandler();
         result = app.exec();
         OstranderForm.StopIdleHandler();
+        SaveChoices(windows, settings);
         dialogs.SetParent(nullptr);
     } catch (...) {
         // An exception that escapes start-up or the loop is shown and ends the

@@ -218,6 +218,16 @@ void TPatternSequenceBrowserForm::ShowBrowser() {
     ShowBeside(this, parentWidget() ? parentWidget()->window() : nullptr);
 }
 
+std::string TPatternSequenceBrowserForm::PatternFolder() const {
+    return ExtractFilePath(OpenDialogFileName);
+}
+
+void TPatternSequenceBrowserForm::SetPatternFolder(const std::string& folder) {
+    if (folder.empty())
+        return;
+    OpenDialogFileName = folder.back() == '/' ? folder : folder + "/";
+}
+
 std::optional<std::string> TPatternSequenceBrowserForm::RunOpenDialog() {
     FileDialogRequest request;
     request.title = "Open Pattern Set";
@@ -522,6 +532,8 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
         return;
     }
     ShowPatternFileName(*chosen);
+    // The next open dialog starts where the set was saved.
+    OpenDialogFileName = *chosen;
 }
 
 void TPatternSequenceBrowserForm::PatternSetNameEditKeyUp(int key) {

@@ -44,6 +44,11 @@ public:
     // modeless window (brought to the front when already shown).
     void ShowBrowser() override;
     void SetOpenedFromMirrorDisplay(bool opened) { OpenedFromMirrorDisplay = opened; }
+    // The folder the open dialog starts in: that of the pattern file last
+    // opened or saved; empty until one was (the dialog then starts in the
+    // device folder).
+    std::string PatternFolder() const;
+    void SetPatternFolder(const std::string& folder);
 
     // The editing session the window shows, and read access to it.
     PatternBrowserSession& Session() { return session_; }

@@ -12,6 +12,9 @@ public:
     std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
     std::optional<std::string> SaveFile(const FileDialogRequest&) override { return std::nullopt; }
     bool Ask(const std::string&, const std::string&) override { return false; }
+    std::optional<std::string> ChooseFolder(const FileDialogRequest&) override {
+        return std::nullopt;
+    }
 };
 
 SilentDialogs g_silent;
@@ -60,6 +63,15 @@ bool ScriptedDialogs::Ask(const std::string& text, const std::string& caption) {
     const bool answer = askAnswers.front();
     askAnswers.pop_front();
     return answer;
+}
+
+std::optional<std::string> ScriptedDialogs::ChooseFolder(const FileDialogRequest& request) {
+    folderRequests.push_back(request);
+    if (folderAnswers.empty())
+        return std::nullopt;
+    auto a = folderAnswers.front();
+    folderAnswers.pop_front();
+    return a;
 }
 
 } // namespace ostrander

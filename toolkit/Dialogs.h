@@ -28,6 +28,9 @@ public:
     virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
     // A question with Yes and No buttons; true for Yes.
     virtual bool Ask(const std::string& text, const std::string& caption) = 0;
+    // A chosen folder (request.initialFolder to start in; filter and name
+    // unused), or nothing when the user cancelled.
+    virtual std::optional<std::string> ChooseFolder(const FileDialogRequest& request) = 0;
 
     // The process-wide service. Until one is installed, a silent one that
     // records nothing and cancels every file dialog is used.
@@ -47,11 +50,15 @@ public:
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
     bool Ask(const std::string& text, const std::string& caption) override;
+    std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
 
     std::vector<Message> messages;
     std::vector<Message> questions;
     // Answers to questions in order; an empty queue answers No.
     std::deque<bool> askAnswers;
+    std::vector<FileDialogRequest> folderRequests;
+    // Chosen folders in order; an empty optional or an empty queue cancels.
+    std::deque<std::optional<std::string>> folderAnswers;
     std::vector<std::string> exceptions;
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;

@@ -1,5 +1,7 @@
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 
+#include "driver/VoltageLimits.h"
+
 #include "Shared_Software/Frames/EditFrameRules.h"
 #include "Shared_Software/Frames/FloatBarFrame.h"
 #include "Shared_Software/Frames/FloatEditFrame.h"
@@ -246,6 +248,8 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
     ui_.ChannelIntegerEdit->SetValue(ui_.ChannelIntegerEdit->GetMaximum());
     ui_.SetAllFloatEdit->SetWrap(false);
     SelectChannel(ui_.ChannelIntegerEdit->GetMaximum());
+    if (preferredStep_)
+        Mirror->SetStepSize(std::clamp(*preferredStep_, 0.0, Mirror->GetMaxVoltage()));
     ApplyStep(Mirror->GetStepSize());
     MirrorCaption =
         QString::fromStdString(Mirror->GetInfo()->DeviceName + " | " + driver->GetName());
@@ -429,6 +433,38 @@ void TMirrorDisplayFrame::ApplyStepEdit() {
     const double step = ui_.StepSizeFloatEdit->GetValue();
     ApplyStep(step);
     Mirror->SetStepSize(step);
+    preferredStep_ = step;
+}
+
+void TMirrorDisplayFrame::SetPreferredStep(double volts) {
+    if (!std::isfinite(volts) || volts < 0)
+        return;
+    preferredStep_ = volts;
+    if (HasValidMirror()) {
+        Mirror->SetStepSize(std::clamp(volts, 0.0, Mirror->GetMaxVoltage()));
+        ApplyStep(Mirror->GetStepSize());
+    } else {
+        Step = volts;
+        ui_.StepSizeFloatEdit->SetMaximum(kCeilingVoltage);
+        ui_.StepSizeFloatEdit->SetValue(std::min(volts, kCeilingVoltage));
+    }
+}
+
+double TMirrorDisplayFrame::GetSetAllValue() const {
+    return ui_.SetAllFloatEdit->GetValue();
+}
+
+void TMirrorDisplayFrame::SetSetAllValue(double volts) {
+    if (!std::isfinite(volts))
+        return;
+    // Without a mirror the box takes anything up to the driver's ceiling; a
+    // mirror set later brings it within its own limit.
+    if (!HasValidMirror()) {
+        ui_.SetAllFloatEdit->SetMaximum(kCeilingVoltage);
+        ui_.SetAllFloatEdit->SetWrap(false);
+    }
+    ui_.SetAllFloatEdit->SetValue(
+        std::clamp(volts, ui_.SetAllFloatEdit->GetMinimum(), ui_.SetAllFloatEdit->GetMaximum()));
 }
 
 void TMirrorDisplayFrame::PatternEditButtonClick() {

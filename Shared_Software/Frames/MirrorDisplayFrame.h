@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -59,6 +60,13 @@ public:
     MirrorDisplayClass* GetDisplay() const { return Display.get(); }
     int GetCurrentChannel() const { return CurrentChannel; }
     double GetStep() const { return Step; }
+    // The step the user chose, given to every mirror the frame is set to
+    // (within its limits) instead of the mirror's own; none: the mirror's.
+    void SetPreferredStep(double volts);
+    std::optional<double> PreferredStep() const { return preferredStep_; }
+    // The "Set All" value, kept within the mirror's limit when one is set.
+    double GetSetAllValue() const;
+    void SetSetAllValue(double volts);
 
     // Event handlers.
     void MirrorPaintBoxMouseUp(Qt::MouseButton button, int x, int y);
@@ -135,6 +143,7 @@ private:
     std::unique_ptr<MirrorDisplayClass> Display;
     int CurrentChannel = 0;
     double Step = 10.0;
+    std::optional<double> preferredStep_;
     int LastWidth = 0;
     int LastHeight = 0;
     PatternBrowserInterface* PatternForm = nullptr; // not owned

@@ -14,6 +14,7 @@
 
 E2E_XVFB_PID=""
 E2E_PID=""
+E2E_CONFIG_HOME=""
 
 e2e_log() { echo "e2e: $*" >&2; }
 
@@ -31,6 +32,10 @@ e2e_start_xvfb() {
             rm -f "$fdfile"
             # Qt picks the X11 platform; an inherited offscreen setting would hide the window.
             export QT_QPA_PLATFORM=xcb
+            # Remembered choices go to a folder of this run's own: every check
+            # starts from the defaults and the user's settings stay untouched.
+            E2E_CONFIG_HOME=$(mktemp -d)
+            export XDG_CONFIG_HOME="$E2E_CONFIG_HOME"
             e2e_log "Xvfb on $DISPLAY"
             return 0
         fi
@@ -58,6 +63,10 @@ e2e_cleanup() {
         wait "$E2E_PID" 2>/dev/null
     fi
     e2e_stop_xvfb
+    if [ -n "${E2E_CONFIG_HOME:-}" ]; then
+        rm -rf "$E2E_CONFIG_HOME"
+        E2E_CONFIG_HOME=""
+    fi
 }
 
 e2e_start_program() {

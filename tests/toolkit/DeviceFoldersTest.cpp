@@ -43,12 +43,14 @@ protected:
 
 TEST_F(DeviceFolders, CandidatesComeInTheDocumentedOrder) {
     setenv("OSTRANDER_DEVICES", "/from/variable", 1);
-    const std::vector<DeviceFolderCandidate> candidates = DeviceFolderCandidates("/from/option");
-    ASSERT_EQ(candidates.size(), 5u);
+    const std::vector<DeviceFolderCandidate> candidates =
+        DeviceFolderCandidates("/from/option", "/from/choice");
+    ASSERT_EQ(candidates.size(), 6u);
     const std::string prefix = (dir_ / "prefix").string();
     const std::pair<std::string, std::string> expected[] = {
         {"--devices", "/from/option"},
         {"OSTRANDER_DEVICES", "/from/variable"},
+        {"chosen in the program", "/from/choice"},
         {"user data folder", (dir_ / "data/ostrander/Devices").string()},
         {"installed", prefix + "/bin/../share/ostrander/Devices"},
         {"beside the program", prefix + "/Devices/"},
@@ -72,17 +74,26 @@ TEST_F(DeviceFolders, SetUpPicksTheFirstThatExists) {
     EXPECT_TRUE(SetUpDeviceFolder("", error_));
     EXPECT_EQ(DeviceFolder(), user + "/");
 
+    // A folder chosen in the program comes before the user's data folder;
+    // one that has gone is passed over.
+    EXPECT_TRUE(SetUpDeviceFolder("", error_, (dir_ / "gone").string()));
+    EXPECT_EQ(DeviceFolder(), user + "/");
+    const std::string chosen = Make("chosen");
+    EXPECT_TRUE(SetUpDeviceFolder("", error_, chosen));
+    EXPECT_EQ(DeviceFolder(), chosen + "/");
+    EXPECT_EQ(DeviceFolderInUse().origin, "chosen in the program");
+
     // A variable naming no folder is passed over, one naming a folder wins.
     setenv("OSTRANDER_DEVICES", (dir_ / "nothing").c_str(), 1);
-    EXPECT_TRUE(SetUpDeviceFolder("", error_));
-    EXPECT_EQ(DeviceFolder(), user + "/");
+    EXPECT_TRUE(SetUpDeviceFolder("", error_, chosen));
+    EXPECT_EQ(DeviceFolder(), chosen + "/");
     const std::string variable = Make("variable");
     setenv("OSTRANDER_DEVICES", variable.c_str(), 1);
-    EXPECT_TRUE(SetUpDeviceFolder("", error_));
+    EXPECT_TRUE(SetUpDeviceFolder("", error_, chosen));
     EXPECT_EQ(DeviceFolder(), variable + "/");
 
     const std::string option = Make("option");
-    EXPECT_TRUE(SetUpDeviceFolder(option, error_));
+    EXPECT_TRUE(SetUpDeviceFolder(option, error_, chosen));
     EXPECT_EQ(DeviceFolder(), option + "/");
     EXPECT_EQ(DeviceFolderInUse().origin, "--devices");
 }

@@ -11,11 +11,13 @@
 
 namespace ostrander {
 
-std::vector<DeviceFolderCandidate> DeviceFolderCandidates(const std::string& commandLine) {
+std::vector<DeviceFolderCandidate> DeviceFolderCandidates(const std::string& commandLine,
+                                                          const std::string& chosen) {
     std::vector<DeviceFolderCandidate> candidates;
     candidates.push_back({"--devices", commandLine});
     const char* variable = std::getenv("OSTRANDER_DEVICES");
     candidates.push_back({"OSTRANDER_DEVICES", variable ? variable : ""});
+    candidates.push_back({"chosen in the program", chosen});
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (!userData.isEmpty())
         candidates.push_back({"user data folder", userData.toStdString() + "/ostrander/Devices"});
@@ -25,8 +27,10 @@ std::vector<DeviceFolderCandidate> DeviceFolderCandidates(const std::string& com
     return candidates;
 }
 
-bool SetUpDeviceFolder(const std::string& commandLine, std::string& error) {
-    const DeviceFolderChoice choice = ChooseDeviceFolder(DeviceFolderCandidates(commandLine));
+bool SetUpDeviceFolder(const std::string& commandLine, std::string& error,
+                       const std::string& chosen) {
+    const DeviceFolderChoice choice =
+        ChooseDeviceFolder(DeviceFolderCandidates(commandLine, chosen));
     if (!commandLine.empty() && choice.origin != "--devices") {
         error = "--devices " + commandLine + ": no such folder";
         return false;

@@ -45,4 +45,12 @@ bool QtDialogs::Ask(const std::string& text, const std::string& caption) {
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
 
+std::optional<std::string> QtDialogs::ChooseFolder(const FileDialogRequest& r) {
+    const QString folder = QFileDialog::getExistingDirectory(
+        parent_, QString::fromStdString(r.title), QString::fromStdString(r.initialFolder));
+    if (folder.isEmpty())
+        return std::nullopt;
+    return folder.toStdString();
+}
+
 } // namespace ostrander

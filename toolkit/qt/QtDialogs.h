@@ -17,6 +17,7 @@ public:
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
     bool Ask(const std::string& text, const std::string& caption) override;
+    std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
 
 private:
     QWidget* parent_;

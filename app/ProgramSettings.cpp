@@ -1,0 +1,180 @@
+#include "app/ProgramSettings.h"
+
+#include "Shared_Software/Frames/IntegerEditFrame.h"
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "app/OstranderForm.h"
+#include "app/ProgramWindows.h"
+#include "forms/MirrorSetupForm.h"
+#include "forms/PatternSequenceBrowserForm.h"
+#include "model/DMModelLocal.h"
+#include "toolkit/Dialogs.h"
+
+#include <QCheckBox>
+#include <QSettings>
+#include <QSplitter>
+
+#include <cmath>
+#include <filesystem>
+
+namespace ostrander {
+
+namespace {
+
+constexpr const char* kLastMirror = "Choices/LastMirror";
+constexpr const char* kStep = "Choices/Step";
+constexpr const char* kSetAll = "Choices/SetAll";
+constexpr const char* kRemoveFocus = "Choices/RemoveFocusAndPiston";
+constexpr const char* kZoom = "Choices/FarFieldZoom";
+constexpr const char* kModel = "Choices/MembraneModel";
+constexpr const char* kPatternFolder = "Folders/Patterns";
+constexpr const char* kDeviceFolder = "Folders/Devices";
+
+// A number stored under key, when there is one and it is finite.
+std::optional<double> Number(QSettings& settings, const char* key) {
+    if (!settings.contains(key))
+        return std::nullopt;
+    bool ok = false;
+    const double value = settings.value(key).toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::string Text(QSettings& settings, const char* key) {
+    return settings.value(key).toString().toStdString();
+}
+
+// The splitters of a window, each under its own key.
+struct NamedSplitter {
+    const char* key;
+    QSplitter* splitter;
+};
+
+std::vector<NamedSplitter> Splitters(const ProgramWindows& w) {
+    const TOstranderForm& main = *w.OstranderForm;
+    std::vector<NamedSplitter> all{{"MainWindow/Splitter1", main.Splitter1},
+                                   {"MainWindow/Splitter2", main.Splitter2},
+                                   {"MainWindow/Splitter3", main.Splitter3},
+                                   {"MainWindow/UpperSplitter", main.UpperDisplayPanel},
+                                   {"MainWindow/LowerSplitter", main.LowerDisplayPanel}};
+    if (w.PatternSequenceBrowserForm)
+        all.push_back({"PatternBrowser/Splitter", w.PatternSequenceBrowserForm->Ui().Splitter});
+    return all;
+}
+
+struct NamedWindow {
+    const char* key;
+    QWidget* window;
+};
+
+std::vector<NamedWindow> Windows(const ProgramWindows& w) {
+    std::vector<NamedWindow> all{{"MainWindow/Geometry", w.OstranderForm.get()}};
+    if (w.MirrorSetupForm)
+        all.push_back({"MirrorSetup/Geometry", w.MirrorSetupForm});
+    if (w.PatternSequenceBrowserForm)
+        all.push_back({"PatternBrowser/Geometry", w.PatternSequenceBrowserForm});
+    return all;
+}
+
+// The absolute, normalised path of the loaded mirror's info file.
+std::string LoadedMirrorFile(const DMModelLocal& local) {
+    if (!local.MirrorInfo || !local.Mirror || !local.Mirror->IsValid())
+        return {};
+    std::error_code ec;
+    const auto path = std::filesystem::weakly_canonical(DevicePath(local.MirrorInfo->FileName), ec);
+    return ec ? std::string() : path.string();
+}
+
+} // namespace
+
+void RestoreChoices(ProgramWindows& windows, QSettings& settings) {
+    TOstranderForm& main = *windows.OstranderForm;
+    for (const NamedWindow& w : Windows(windows))
+        if (settings.contains(w.key))
+            w.window->restoreGeometry(settings.value(w.key).toByteArray());
+    for (const NamedSplitter& s : Splitters(windows))
+        if (s.splitter && settings.contains(s.key))
+            s.splitter->restoreState(settings.value(s.key).toByteArray());
+
+    if (const auto step = Number(settings, kStep); step && *step >= 0)
+        main.MainMirrorDisplay->SetPreferredStep(*step);
+    if (const auto setAll = Number(settings, kSetAll); setAll && *setAll >= 0)
+        main.MainMirrorDisplay->SetSetAllValue(*setAll);
+    if (settings.contains(kRemoveFocus))
+        main.RemoveFocusCheck->setChecked(settings.value(kRemoveFocus).toBool());
+    if (const auto zoom = Number(settings, kZoom); zoom && *zoom >= 1 && *zoom <= 100) {
+        main.FarFieldZoomEdit->SetValue(static_cast<int>(std::lround(*zoom)));
+        main.FarFieldZoomEditChanged();
+    }
+    if (settings.contains(kModel))
+        main.SetMembraneModel(settings.value(kModel).toString());
+    if (windows.PatternSequenceBrowserForm) {
+        const std::string folder = Text(settings, kPatternFolder);
+        if (!folder.empty() && std::filesystem::is_directory(folder))
+            windows.PatternSequenceBrowserForm->SetPatternFolder(folder);
+    }
+}
+
+void SaveChoices(const ProgramWindows& windows, QSettings& settings) {
+    TOstranderForm& main = *windows.OstranderForm;
+    // A window never shown this time has no place of its own to keep.
+    for (const NamedWindow& w : Windows(windows))
+        if (w.window->testAttribute(Qt::WA_WState_Created))
+            settings.setValue(w.key, w.window->saveGeometry());
+    for (const NamedSplitter& s : Splitters(windows))
+        if (s.splitter)
+            settings.setValue(s.key, s.splitter->saveState());
+
+    const std::string mirror = LoadedMirrorFile(main.Session().Local());
+    if (!mirror.empty())
+        settings.setValue(kLastMirror, QString::fromStdString(mirror));
+    if (const std::optional<double> step = main.MainMirrorDisplay->PreferredStep())
+        settings.setValue(kStep, *step);
+    settings.setValue(kSetAll, main.MainMirrorDisplay->GetSetAllValue());
+    settings.setValue(kRemoveFocus, main.RemoveFocusCheck->isChecked());
+    settings.setValue(kZoom, main.FarFieldZoomEdit->GetValue());
+    settings.setValue(kModel, main.MembraneModelName());
+    if (windows.PatternSequenceBrowserForm) {
+        const std::string folder = windows.PatternSequenceBrowserForm->PatternFolder();
+        if (!folder.empty())
+            settings.setValue(kPatternFolder, QString::fromStdString(folder));
+    }
+    settings.sync();
+}
+
+std::string RememberedMirror(QSettings& settings) {
+    const std::string file = Text(settings, kLastMirror);
+    std::error_code ec;
+    if (file.empty() || !std::filesystem::is_regular_file(file, ec))
+        return {};
+    return file;
+}
+
+bool OfferRememberedMirror(ProgramWindows& windows, QSettings& settings) {
+    const std::string file = RememberedMirror(settings);
+    if (file.empty() || !windows.MirrorSetupForm)
+        return false;
+    MirrorInfoClass info(file);
+    const std::string name =
+        info.IsValid() ? info.DeviceName : std::filesystem::path(file).filename().string();
+    if (!Dialogs::Instance().Confirm("Load the mirror you used last time, " + name + "?\n\n" + file,
+                                 "Ostrander"))
+        return false;
+    return windows.MirrorSetupForm->LoadFile(file);
+}
+
+std::string RememberedDeviceFolder(QSettings& settings) {
+    return Text(settings, kDeviceFolder);
+}
+
+void RememberDeviceFolder(QSettings& settings, const std::string& folder) {
+    if (folder.empty())
+        settings.remove(kDeviceFolder);
+    else
+        settings.setValue(kDeviceFolder, QString::fromStdString(folder));
+}
+
+} // namespace ostrander
