@@ -11,7 +11,10 @@
 #include "model/MainData.h"
 #include "model/PullInWorker.h"
 #include "model/pictures/ResultPictures.h"
+#include "forms/MirrorSetupForm.h"
+#include "toolkit/Dialogs.h"
 #include "toolkit/Format.h"
+#include "toolkit/Paths.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
@@ -22,6 +25,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
@@ -134,6 +139,7 @@ void TOstranderForm::BuildControls() {
 
     BuildDisplays();
     BuildStatusLine();
+    BuildMenus();
     Splitter2->setStretchFactor(0, 0);
     Splitter2->setStretchFactor(1, 1);
     Splitter2->setSizes({217, 969});
@@ -177,7 +183,7 @@ void TOstranderForm::BuildControlPanel() {
     // The membrane model, in the free space above "Load Mirror" (the hidden
     // separation and stress edits share it), with the exact model's pull-in
     // line under it.
-    ModelLabel = new QLabel("Model", ControlPanel);
+    ModelLabel = new QLabel("&Model", ControlPanel);
     ModelLabel->setGeometry(0, 4, 36, 21);
     ModelChoice = new QComboBox(ControlPanel);
     ModelChoice->addItem("Classic", QString("classic"));
@@ -188,9 +194,9 @@ void TOstranderForm::BuildControlPanel() {
     PullInLabel->setGeometry(0, 30, 213, 21);
     PullInLabel->setVisible(false);
 
-    LoadMirrorButton = new QPushButton("Load Mirror", ControlPanel);
+    LoadMirrorButton = new QPushButton("&Load Mirror", ControlPanel);
     LoadMirrorButton->setGeometry(0, 56, 113, 25);
-    RemoveFocusCheck = new QCheckBox("Remove Focus and Piston", ControlPanel);
+    RemoveFocusCheck = new QCheckBox("&Remove Focus and Piston", ControlPanel);
     RemoveFocusCheck->setGeometry(0, 88, std::max(153, RemoveFocusCheck->sizeHint().width()), 17);
     InfluenceFunctionButton = new QPushButton("Calculate Influence Function", ControlPanel);
     InfluenceFunctionButton->setGeometry(0, 104, 153, 25);
@@ -213,11 +219,11 @@ void TOstranderForm::BuildControlPanel() {
     FocusScrollBar->setRange(0, 200);
     FocusScrollBar->setPageStep(0);
     FocusScrollBar->setValue(100);
-    ResetFocusButton = new QPushButton("Reset Focus", ControlPanel);
+    ResetFocusButton = new QPushButton("R&eset Focus", ControlPanel);
     ResetFocusButton->setGeometry(8, 192, 75, 17);
 
     ExitButtonPanel = new QWidget(ControlPanel);
-    ExitButton = new QPushButton("Exit", ExitButtonPanel);
+    ExitButton = new QPushButton("E&xit", ExitButtonPanel);
     Column(ExitButtonPanel)->addWidget(ExitButton);
 
     connect(SeparationEdit, &NumericEditFrame::valueCommitted, this,
@@ -313,6 +319,24 @@ void TOstranderForm::BuildDisplays() {
         connect(edit, &NumericEditFrame::valueCommitted, this,
                 [this] { FarFieldZoomEditChanged(); });
     }
+}
+
+void TOstranderForm::BuildMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    LoadMirrorAction = file->addAction("&Load Mirror...", this, [this] { LoadMirrorButtonClick(); });
+    OpenMirrorFileAction =
+        file->addAction("&Open Mirror File...", this, [this] { OpenMirrorFileClick(); });
+    OpenMirrorFileAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    DeviceFolderAction = file->addAction("&Device Folder...", this, [this] { DeviceFolderClick(); });
+    file->addSeparator();
+    QuitAction = file->addAction("&Quit", this, [this] { close(); });
+    QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu* help = menuBar()->addMenu("&Help");
+    HelpAction = help->addAction("Ostrander &Help", this, [this] { HelpClick(); });
+    HelpAction->setShortcut(QKeySequence(Qt::Key_F1));
+    AboutAction = help->addAction("&About Ostrander", this, [this] { AboutClick(); });
+    // The bar is added above the design's window, which keeps its height.
+    resize(width(), height() + menuBar()->sizeHint().height());
 }
 
 void TOstranderForm::BuildStatusLine() {
@@ -476,6 +500,74 @@ void TOstranderForm::PullInAnswered(uint64_t request, const PullInResult& result
     // The pictures of the present surface carry the label: draw them again.
     if (local_.DisplaysValid)
         DrawPictures(kResultPictures);
+}
+
+void TOstranderForm::OpenMirrorFileClick() {
+    if (!mirrorSetupForm_)
+        return;
+    FileDialogRequest request;
+    request.title = "Open Mirror File";
+    request.filter = "Mirror info files (*.ini);;All files (*)";
+    request.initialFolder = DeviceFolder();
+    const std::optional<std::string> chosen = Dialogs::Instance().OpenFile(request);
+    if (!chosen)
+        return;
+    if (!mirrorSetupForm_->LoadFile(*chosen))
+        Dialogs::Instance().ShowMessage(
+            "Cannot load \"" + *chosen + "\": not a usable mirror info file.", "Open Mirror File");
+}
+
+void TOstranderForm::DeviceFolderClick() {
+    FileDialogRequest request;
+    request.title = "Device Folder";
+    request.initialFolder = DeviceFolder();
+    const std::optional<std::string> chosen = Dialogs::Instance().ChooseFolder(request);
+    if (!chosen)
+        return;
+    const DeviceFolderChoice choice = ChooseDeviceFolder({{"chosen in the program", *chosen}});
+    if (!choice.Found()) {
+        Dialogs::Instance().ShowMessage("\"" + *chosen + "\" is not a folder.", "Device Folder");
+        return;
+    }
+    UseDeviceFolder(choice);
+    if (mirrorSetupForm_)
+        mirrorSetupForm_->Rescan();
+    emit deviceFolderChosen(QString::fromStdString(choice.folder));
+}
+
+std::string TOstranderForm::HelpText() {
+    // Each "-- " item becomes a paragraph; its continuation lines join it.
+    std::string text;
+    for (const std::string& line : DMModelMain::HelpLines()) {
+        std::string_view rest = line;
+        const bool item = rest.starts_with("-- ");
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '-'))
+            rest.remove_prefix(1);
+        while (!rest.empty() && rest.back() == ' ')
+            rest.remove_suffix(1);
+        if (item && !text.empty())
+            text += "\n\n";
+        else if (!item && !text.empty())
+            text += ' ';
+        text += rest;
+    }
+    return text;
+}
+
+std::string TOstranderForm::AboutText() {
+    return std::string("Ostrander ") + OSTRANDER_VERSION +
+           "\n\nA simulator of electrostatic membrane deformable mirrors: the membrane "
+           "surface, its interferogram and the far field of a laser beam reflected by it, "
+           "for the voltages set on the actuators.\n\nLicence: proprietary; all rights "
+           "reserved.";
+}
+
+void TOstranderForm::HelpClick() {
+    Dialogs::Instance().ShowMessage(HelpText(), "Ostrander Help");
+}
+
+void TOstranderForm::AboutClick() {
+    Dialogs::Instance().ShowMessage(AboutText(), "About Ostrander");
 }
 
 void TOstranderForm::ExitButtonClick() {

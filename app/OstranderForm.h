@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -46,6 +47,7 @@ struct PullInResult;
 class TFloatEditFrame;
 class TIntegerEditFrame;
 class TMirrorDisplayFrame;
+class TMirrorSetupForm;
 
 class TOstranderForm : public QMainWindow, public ModelHost {
     Q_OBJECT
@@ -58,7 +60,7 @@ public:
     EngineSession& Session() { return *session_; }
     DMModelMain& Engine();
     // The window "Load Mirror" shows (not owned; Qt parenting keeps it).
-    void SetMirrorSetupForm(QWidget* form) { mirrorSetupForm_ = form; }
+    void SetMirrorSetupForm(TMirrorSetupForm* form) { mirrorSetupForm_ = form; }
     // Starts the timer that runs ApplicationIdle.
     void StartIdleHandler();
     void StopIdleHandler();
@@ -79,6 +81,12 @@ public:
 
     // Event handlers.
     void LoadMirrorButtonClick();
+    // File menu: a mirror info file from anywhere, another device folder.
+    void OpenMirrorFileClick();
+    void DeviceFolderClick();
+    // Help menu.
+    void HelpClick();
+    void AboutClick();
     void ModelChoiceChange();
     void ExitButtonClick();
     void RemoveFocusCheckClick();
@@ -96,6 +104,11 @@ public:
 
     // The focus adjustment for a scroll position (0..200): -1.0 .. +2.0.
     static double FocusFromPosition(int position);
+
+    // The Help menu's texts: how to use the program (the information box's
+    // help lines as paragraphs), and the program's name, version and licence.
+    static std::string HelpText();
+    static std::string AboutText();
 
     // The status line's figures and its sampling warning (empty when the
     // surface is sampled finely enough); both empty without results.
@@ -161,8 +174,17 @@ public:
     QLabel* SamplingWarningLabel = nullptr;
     QTimer* RunFEATimer = nullptr;
     QTimer* IdleTimer = nullptr;
+    // The menu bar's commands.
+    QAction* LoadMirrorAction = nullptr;
+    QAction* OpenMirrorFileAction = nullptr;
+    QAction* DeviceFolderAction = nullptr;
+    QAction* QuitAction = nullptr;
+    QAction* HelpAction = nullptr;
+    QAction* AboutAction = nullptr;
 
 signals:
+    // The user chose another device folder (to be remembered).
+    void deviceFolderChosen(const QString& folder);
     // The user (or SetMembraneModel) chose another membrane model.
     void membraneModelChanged(const QString& name);
 
@@ -174,6 +196,7 @@ private:
     void BuildControlPanel();
     void BuildDisplays();
     void BuildStatusLine();
+    void BuildMenus();
     void ShowFocusControls(bool show);
     // Repaints a picture control after drawing into its canvas.
     static void Show(PaintBox* box);
@@ -193,7 +216,7 @@ private:
     MainData& data_;
     DMModelLocal& local_;
     std::unique_ptr<EngineSession> session_;
-    QWidget* mirrorSetupForm_ = nullptr;
+    TMirrorSetupForm* mirrorSetupForm_ = nullptr;
     QElapsedTimer lastRedraw_;
     // What the last pull-in request was for, and its number (0: none).
     std::shared_ptr<const ExactMembrane> pullInMembrane_;

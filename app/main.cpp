@@ -67,6 +67,10 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
         TOstranderForm& OstranderForm = *windows.OstranderForm;
         dialogs.SetParent(&OstranderForm);
         RestoreChoices(windows, settings);
+        QObject::connect(&OstranderForm, &TOstranderForm::deviceFolderChosen, &OstranderForm,
+                         [&settings](const QString& folder) {
+                             RememberDeviceFolder(settings, folder.toStdString());
+                         });
         OstranderForm.show();
         if (!line.mirrorFile.empty()) {
             if (!windows.MirrorSetupForm->LoadFile(line.mirrorFile))

@@ -17,6 +17,7 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -116,9 +117,9 @@ void TMirrorSetupForm::BuildControls() {
     columns->addWidget(MirrorListGroup);
     columns->addWidget(CurrentMirrorGroup, 1);
 
-    LoadButton = new QPushButton("Load", this);
+    LoadButton = new QPushButton("&Load", this);
     LoadButton->setFixedHeight(25);
-    CloseButton = new QPushButton("Close", this);
+    CloseButton = new QPushButton("&Close", this);
     CloseButton->setFixedHeight(30);
     QFont closeFont = font;
     closeFont.setPointSize(10);
@@ -142,6 +143,39 @@ void TMirrorSetupForm::BuildControls() {
             [this] { MirrorSelectionListBoxClick(); });
     connect(MirrorSelectionListBox, &QListWidget::itemDoubleClicked, this,
             [this] { MirrorSelectionListBoxDblClick(); });
+    // Moving through the list with the keys previews as a click does; Enter
+    // loads as a double-click does.
+    connect(MirrorSelectionListBox, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            MirrorSelectionListBoxClick();
+    });
+    MirrorSelectionListBox->installEventFilter(this);
+}
+
+bool TMirrorSetupForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == MirrorSelectionListBox && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            MirrorSelectionListBoxDblClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMirrorSetupForm::Rescan() {
+    ForgetPreview();
+    MirrorSelectionListBox->clear();
+    RowEntries.clear();
+    DeviceList = std::make_unique<InfoFileListClass>(MirrorInfoClass::MirrorInfoFileType);
+    DeviceList->Scan(DeviceFolder(), ".ini");
+    FillList();
+    DeviceFolderLabel->setText(QString::fromStdString(DeviceFolderInUse().Describe()));
+    MirrorSelectionDisplayBox->clear();
+    // The loaded mirror stays, but no entry of the new list is it: loading
+    // any of them loads it.
+    if (Local.MirrorIndex >= 0)
+        Local.MirrorIndex = kOutsideList;
 }
 
 void TMirrorSetupForm::FillList() {

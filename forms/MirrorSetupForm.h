@@ -62,6 +62,9 @@ public:
     // entry of the device list when the file is one, else the file on its own
     // (the list then shows no selection). True when the mirror was selected.
     bool LoadFile(const std::string& infoFile);
+    // Lists the mirrors of the device folder in use again (after it
+    // changed); the loaded mirror stays loaded.
+    void Rescan();
     // The entry index of a mirror loaded from outside the device list.
     static constexpr int kOutsideList = -2;
 
@@ -88,6 +91,9 @@ public:
     QLabel* DeviceFolderLabel = nullptr;
     QPushButton* LoadButton = nullptr;
     QPushButton* CloseButton = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();

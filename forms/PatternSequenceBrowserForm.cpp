@@ -93,11 +93,11 @@ void TPatternSequenceBrowserForm::BuildControls() {
     ShownFileName = "No File";
     row(ui_.PatternFileNameLabel, ui_.PatternFileNameEdit);
 
-    ui_.PatternFileBrowseButton = new QPushButton("Browse", ui_.ControlPanel);
+    ui_.PatternFileBrowseButton = new QPushButton("&Browse", ui_.ControlPanel);
     column->addWidget(ui_.PatternFileBrowseButton);
-    ui_.ZernikeSetButton = new QPushButton("Zernike Set", ui_.ControlPanel);
+    ui_.ZernikeSetButton = new QPushButton("Zer&nike Set", ui_.ControlPanel);
     column->addWidget(ui_.ZernikeSetButton);
-    ui_.FitButton = new QPushButton("Fit...", ui_.ControlPanel);
+    ui_.FitButton = new QPushButton("F&it...", ui_.ControlPanel);
     column->addWidget(ui_.FitButton);
 
     ui_.PatternSetNameLabel = new QLabel(" Pattern Set Name = ", ui_.ControlPanel);
@@ -105,9 +105,9 @@ void TPatternSequenceBrowserForm::BuildControls() {
     ui_.PatternSetNameEdit->setAutoFillBackground(true);
     row(ui_.PatternSetNameLabel, ui_.PatternSetNameEdit);
 
-    ui_.UpdateMirrorButton = new QPushButton("Set Mirror Voltages", ui_.ControlPanel);
-    ui_.GrabMirrorButton = new QPushButton("Get Mirror Voltages", ui_.ControlPanel);
-    ui_.UpdateFileButton = new QPushButton("Save File", ui_.ControlPanel);
+    ui_.UpdateMirrorButton = new QPushButton("Set Mirror &Voltages", ui_.ControlPanel);
+    ui_.GrabMirrorButton = new QPushButton("&Get Mirror Voltages", ui_.ControlPanel);
+    ui_.UpdateFileButton = new QPushButton("&Save File", ui_.ControlPanel);
     column->addWidget(ui_.UpdateMirrorButton);
     column->addWidget(ui_.GrabMirrorButton);
     column->addWidget(ui_.UpdateFileButton);
@@ -121,10 +121,10 @@ void TPatternSequenceBrowserForm::BuildControls() {
 
     ui_.NewPatternNameEdit = new QLineEdit("Pattern 0", ui_.ControlPanel);
     column->addWidget(ui_.NewPatternNameEdit);
-    ui_.InsertBeforeButton = new QPushButton("Add Pattern", ui_.ControlPanel);
+    ui_.InsertBeforeButton = new QPushButton("&Add Pattern", ui_.ControlPanel);
     column->addWidget(ui_.InsertBeforeButton);
-    ui_.ReplaceButton = new QPushButton("Replace Pattern", ui_.ControlPanel);
-    ui_.DeleteButton = new QPushButton("Delete Pattern", ui_.ControlPanel);
+    ui_.ReplaceButton = new QPushButton("&Replace Pattern", ui_.ControlPanel);
+    ui_.DeleteButton = new QPushButton("&Delete Pattern", ui_.ControlPanel);
     auto* bottom = new QHBoxLayout;
     bottom->setSpacing(2);
     bottom->addWidget(ui_.ReplaceButton, 1);

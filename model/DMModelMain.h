@@ -65,6 +65,10 @@ public:
     // far-field pictures are drawn through the host.
     FarFieldStatus ComputeFarField();
 
+    // How to use the program, as the information box shows it after a run
+    // (an item starts with "-- ", its continuation lines with five blanks).
+    static const std::vector<std::string>& HelpLines();
+
     // Fixed values of the model.
     static constexpr int32_t kGridSize = 100;
     static constexpr double kWavelength = 1.064e-6; // m

@@ -280,6 +280,15 @@ void DMModelMain::FillFinishingLines() {
         "Wavelength: " + FormatFloat("0", 1064) + " nm",
         "Tension: " + FormatFloat("0", tension) + " MPa",
         "",
+    };
+    for (const std::string& line : lines)
+        host_.AddInformationLine(line);
+    for (const std::string& line : HelpLines())
+        host_.AddInformationLine(line);
+}
+
+const std::vector<std::string>& DMModelMain::HelpLines() {
+    static const std::vector<std::string> lines{
         "-- Use the mirror actuator display",
         "     (the lower-left image) to alter",
         "     the voltages on the mirror.",
@@ -311,8 +320,7 @@ void DMModelMain::FillFinishingLines() {
         "     may vary.",
         "-- See the Brendimor web site for updates.",
     };
-    for (const std::string& line : lines)
-        host_.AddInformationLine(line);
+    return lines;
 }
 
 SynthesisStatus DMModelMain::SynthesizeSurface(ForceLaw law) {

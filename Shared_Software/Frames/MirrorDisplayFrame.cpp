@@ -94,7 +94,7 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     ui_.MirrorLabel->installEventFilter(this);
     Row(ui_.MirrorLabelPanel)->addWidget(ui_.MirrorLabel);
     Holder(ui_.TopControlPanel, ui_.PatternEditButtonPanel, 75);
-    ui_.PatternEditButton = new QPushButton("Pattern Library", ui_.PatternEditButtonPanel);
+    ui_.PatternEditButton = new QPushButton("&Pattern Library", ui_.PatternEditButtonPanel);
     ui_.PatternEditButtonPanel->layout()->addWidget(ui_.PatternEditButton);
     // 75 pixels, or what the caption needs in the installed font.
     ui_.PatternEditButtonPanel->setFixedWidth(std::max(75, ui_.PatternEditButton->sizeHint().width()));
@@ -112,7 +112,7 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     ui_.BottomControlPanel->setFixedHeight(30);
     auto* bottom = Row(ui_.BottomControlPanel);
     Holder(ui_.BottomControlPanel, ui_.ZeroAllButonPanel, 60);
-    ui_.ZeroAllButon = new QPushButton("Zero All", ui_.ZeroAllButonPanel);
+    ui_.ZeroAllButon = new QPushButton("&Zero All", ui_.ZeroAllButonPanel);
     ui_.ZeroAllButonPanel->layout()->addWidget(ui_.ZeroAllButon);
     Holder(ui_.BottomControlPanel, ui_.StepSizeEditPanel, 80);
     ui_.StepSizeFloatEdit = new TFloatEditFrame(ui_.StepSizeEditPanel);

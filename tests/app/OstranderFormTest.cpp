@@ -25,17 +25,22 @@
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -104,9 +109,9 @@ protected:
 
 TEST_F(OstranderFormTest, StartsWithTheDesignedControlsAndNothingDrawn) {
     EXPECT_EQ(form->windowTitle(), "Varnex");
-    EXPECT_EQ(form->LoadMirrorButton->text(), "Load Mirror");
-    EXPECT_EQ(form->RemoveFocusCheck->text(), "Remove Focus and Piston");
-    EXPECT_EQ(form->ExitButton->text(), "Exit");
+    EXPECT_EQ(form->LoadMirrorButton->text(), "&Load Mirror");
+    EXPECT_EQ(form->RemoveFocusCheck->text(), "&Remove Focus and Piston");
+    EXPECT_EQ(form->ExitButton->text(), "E&xit");
     for (QWidget* hidden :
          {static_cast<QWidget*>(form->SeparationEdit), static_cast<QWidget*>(form->StressEdit),
           static_cast<QWidget*>(form->InfluenceFunctionButton)}) {
@@ -292,6 +297,91 @@ TEST(ResultStatusText, FiguresInMicrometresAndTheSamplingWarning) {
     EXPECT_NE(aliased.warning.find("too steep"), std::string::npos);
     EXPECT_NE(aliased.warning.find("4.2 rad"), std::string::npos);
     EXPECT_NE(aliased.warning.find("aliased"), std::string::npos);
+}
+
+TEST_F(OstranderFormTest, TheMenuBarHoldsTheProgramsCommands) {
+    const QList<QAction*> menus = form->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->text(), "&File");
+    EXPECT_EQ(menus[1]->text(), "&Help");
+    QStringList file;
+    for (QAction* a : menus[0]->menu()->actions())
+        if (!a->isSeparator())
+            file << a->text();
+    EXPECT_EQ(file.mid(0, 3),
+              (QStringList{"&Load Mirror...", "&Open Mirror File...", "&Device Folder..."}));
+    EXPECT_EQ(file.last(), "&Quit");
+    EXPECT_EQ(form->QuitAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    form->LoadMirrorAction->trigger();
+    EXPECT_TRUE(setup->isVisible());
+
+    form->HelpAction->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    const std::string help = dialogs.messages[0].text;
+    EXPECT_NE(help.find("Left-click on an actuator to increase its voltage by the voltage step "
+                        "size."),
+              std::string::npos)
+        << help;
+    form->AboutAction->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].caption, "About Ostrander");
+    EXPECT_NE(dialogs.messages[1].text.find(std::string("Ostrander ") + OSTRANDER_VERSION),
+              std::string::npos);
+    EXPECT_NE(dialogs.messages[1].text.find("Licence"), std::string::npos);
+
+    // Ctrl+Q ends the program as Exit does.
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(OstranderFormTest, OpenMirrorFileLoadsAFileFromAnywhere) {
+    MirrorFile elsewhere;
+    elsewhere.deviceName = "Elsewhere";
+    std::filesystem::create_directories(root_ / "mine");
+    const std::string file = (root_ / "mine" / "mine.ini").string();
+    std::ofstream(file) << MirrorText(elsewhere);
+    dialogs.openAnswers = {file, (root_ / "mine" / "missing.ini").string(), std::nullopt};
+
+    form->OpenMirrorFileAction->trigger();
+    ASSERT_EQ(dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(dialogs.openRequests[0].initialFolder, DeviceFolder());
+    ASSERT_NE(local.MirrorInfo, nullptr);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Elsewhere");
+    EXPECT_TRUE(form->IsRunTimerEnabled());
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    form->OpenMirrorFileAction->trigger(); // not a mirror file
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].text.find("missing.ini"), std::string::npos);
+    form->OpenMirrorFileAction->trigger(); // cancelled: nothing more
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(OstranderFormTest, DeviceFolderListsAnotherFolderAndIsRemembered) {
+    const std::filesystem::path other = root_ / "Other";
+    std::filesystem::create_directories(other);
+    MirrorFile zeta;
+    zeta.deviceName = "Zeta";
+    std::ofstream(other / "z.ini") << MirrorText(zeta);
+    QStringList chosen;
+    QObject::connect(form.get(), &TOstranderForm::deviceFolderChosen,
+                     [&](const QString& folder) { chosen << folder; });
+    dialogs.folderAnswers = {(root_ / "nowhere").string(), other.string()};
+
+    form->DeviceFolderAction->trigger(); // a folder that does not exist
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(chosen.isEmpty());
+    EXPECT_EQ(setup->MirrorSelectionListBox->item(0)->text(), "Seven");
+
+    form->DeviceFolderAction->trigger();
+    EXPECT_EQ(DeviceFolder(), other.string() + "/");
+    ASSERT_EQ(setup->MirrorSelectionListBox->count(), 1);
+    EXPECT_EQ(setup->MirrorSelectionListBox->item(0)->text(), "Zeta");
+    EXPECT_EQ(chosen, QStringList{QString::fromStdString(other.string() + "/")});
+    EXPECT_EQ(dialogs.folderRequests.size(), 2u);
 }
 
 TEST_F(OstranderFormTest, AChangedStressInvalidatesTheResults) {

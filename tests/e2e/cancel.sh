@@ -21,7 +21,7 @@ alive() {
 }
 
 # The surface picture's inner part in the main window at its design size.
-surface="250x250+585+50"
+surface="250x250+585+$((50 + E2E_MENU))"
 spread() {
     convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:standard_deviation]' info:
 }
@@ -30,7 +30,7 @@ e2e_start_xvfb || exit 1
 e2e_start_program "$build/bin/ostrander" || exit 1
 window=$(e2e_wait_window "Varnex" 30) || exit 1
 sleep 0.5
-e2e_click "$window" 56 68
+e2e_click "$window" 56 $((68 + E2E_MENU))
 setup=$(e2e_wait_window "Mirror Setup" 10) || exit 1
 sleep 0.5
 

@@ -14,6 +14,9 @@
 
 E2E_XVFB_PID=""
 E2E_PID=""
+# The main window's menu bar, in pixels: the design's coordinates of the
+# main window's controls start below it.
+E2E_MENU=18
 E2E_CONFIG_HOME=""
 
 e2e_log() { echo "e2e: $*" >&2; }

@@ -30,11 +30,11 @@ spread() {
 # The five pictures in the main window at its design size, as WxH+X+Y of
 # their inner parts (captions and frames left out).
 declare -A pictures=(
-    [3d]="250x250+257+50"
-    [surface]="250x250+585+50"
-    [interferogram]="250x250+913+50"
-    [farfield]="250x250+570+420"
-    [farfieldplot]="250x250+915+420"
+    [3d]="250x250+257+$((50 + E2E_MENU))"
+    [surface]="250x250+585+$((50 + E2E_MENU))"
+    [interferogram]="250x250+913+$((50 + E2E_MENU))"
+    [farfield]="250x250+570+$((420 + E2E_MENU))"
+    [farfieldplot]="250x250+915+$((420 + E2E_MENU))"
 )
 
 empty_pictures() {
@@ -56,8 +56,8 @@ shown=$(date +%s%N)
 e2e_log "start-up to the shown main window: $(((shown - start) / 1000000)) ms"
 sleep 0.5
 
-# "Load Mirror" at (0, 56), 113 x 25.
-e2e_click "$window" 56 68
+# "Load Mirror" at (0, 56) below the menu bar, 113 x 25.
+e2e_click "$window" 56 $((68 + E2E_MENU))
 setup=$(e2e_wait_window "Mirror Setup" 10) || exit 1
 sleep 0.5
 alive "opening the setup window"
@@ -93,7 +93,7 @@ rss=$(awk '/^VmRSS/ { print $2, $3 }' "/proc/$E2E_PID/status")
 e2e_log "resident memory with the 61-pad mirror loaded: $rss"
 
 # The centre actuator of the map (the lower-left panel, below its control panel).
-e2e_click "$window" 395 618 1
+e2e_click "$window" 395 $((618 + E2E_MENU)) 1
 sleep 1
 alive "the click on the map"
 import -window "$window" "png:$out/program.png" || exit 1

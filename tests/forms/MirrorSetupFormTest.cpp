@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace ostrander {
@@ -130,6 +132,63 @@ TEST_F(MirrorSetupFormTest, ListsTheMirrorsAndShowsTheDetailsOfTheClickedOne) {
     // A preview loads nothing.
     EXPECT_EQ(local.MirrorInfo, nullptr);
     EXPECT_EQ(local.MirrorIndex, -1);
+}
+
+// The list driven from the keyboard: the arrow keys show the details of the
+// entry they reach, Enter loads it.
+TEST_F(MirrorSetupFormTest, ArrowKeysShowTheDetailsAndEnterLoads) {
+    MakeForm();
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Home);
+    EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox)[0], "Name: Alpha");
+    QTest::keyClick(List(), Qt::Key_Down);
+    EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox)[0], "Name: Delta");
+    QTest::keyClick(List(), Qt::Key_Down);
+    EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox),
+              std::vector<std::string>{"Driver Diagnostic"});
+    QTest::keyClick(List(), Qt::Key_Up);
+    EXPECT_EQ(Lines(form->MirrorSelectionDisplayBox)[0], "Name: Delta");
+    EXPECT_EQ(local.MirrorInfo, nullptr); // previews load nothing
+
+    QTest::keyClick(List(), Qt::Key_Return);
+    ASSERT_NE(local.MirrorInfo, nullptr);
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Delta");
+    EXPECT_TRUE(host.IsRunTimerEnabled());
+
+    QTest::keyClick(List(), Qt::Key_Up);
+    QTest::keyClick(List(), Qt::Key_Enter); // the keypad's
+    EXPECT_EQ(local.MirrorInfo->DeviceName, "Alpha");
+
+    EXPECT_EQ(form->LoadButton->text(), "&Load");
+    EXPECT_EQ(form->CloseButton->text(), "&Close");
+}
+
+// Another device folder: the list is made anew from it, and the loaded
+// mirror stays loaded but is no entry of the new list.
+TEST_F(MirrorSetupFormTest, RescanListsTheNewDeviceFolder) {
+    MakeForm();
+    DoubleClickRow(0);
+    ASSERT_NE(local.Mirror, nullptr);
+    MirrorClass* loaded = local.Mirror.get();
+    const std::filesystem::path other = root_ / "Other";
+    std::filesystem::create_directories(other);
+    MirrorFile zeta;
+    zeta.deviceName = "Zeta";
+    std::ofstream(other / "z.ini") << MirrorText(zeta);
+    MirrorFile alpha;
+    alpha.deviceName = "Alpha";
+    std::ofstream(other / "a.ini") << MirrorText(alpha);
+    UseDeviceFolder(ChooseDeviceFolder({{"chosen in the program", other.string()}}));
+    form->Rescan();
+    ASSERT_EQ(List()->count(), 2);
+    EXPECT_EQ(List()->item(0)->text(), "Alpha");
+    EXPECT_EQ(List()->item(1)->text(), "Zeta");
+    EXPECT_NE(form->DeviceFolderLabel->text().indexOf(QString::fromStdString(other.string())), -1);
+    EXPECT_EQ(local.Mirror.get(), loaded);
+    // The new folder's Alpha is another file: loading it is a new load.
+    DoubleClickRow(0);
+    EXPECT_NE(local.Mirror.get(), loaded);
+    EXPECT_EQ(local.MirrorInfo->FileName, (other / "a.ini").string());
 }
 
 TEST_F(MirrorSetupFormTest, LoadMakesTheMirrorSetsActuatorOneAndStartsTheRun) {

@@ -178,13 +178,13 @@ TEST_F(BrowserTest, StartsWithTheDesignedControls) {
     EXPECT_FALSE(form_->Ui().PatternListBox->isEnabled());
     EXPECT_EQ(form_->Ui().PatternListBox->count(), 0);
     const std::pair<QPushButton*, const char*> captions[] = {
-        {form_->Ui().PatternFileBrowseButton, "Browse"},
-        {form_->Ui().UpdateMirrorButton, "Set Mirror Voltages"},
-        {form_->Ui().GrabMirrorButton, "Get Mirror Voltages"},
-        {form_->Ui().UpdateFileButton, "Save File"},
-        {form_->Ui().InsertBeforeButton, "Add Pattern"},
-        {form_->Ui().ReplaceButton, "Replace Pattern"},
-        {form_->Ui().DeleteButton, "Delete Pattern"},
+        {form_->Ui().PatternFileBrowseButton, "&Browse"},
+        {form_->Ui().UpdateMirrorButton, "Set Mirror &Voltages"},
+        {form_->Ui().GrabMirrorButton, "&Get Mirror Voltages"},
+        {form_->Ui().UpdateFileButton, "&Save File"},
+        {form_->Ui().InsertBeforeButton, "&Add Pattern"},
+        {form_->Ui().ReplaceButton, "&Replace Pattern"},
+        {form_->Ui().DeleteButton, "&Delete Pattern"},
     };
     for (const auto& [button, caption] : captions)
         EXPECT_EQ(button->text().toStdString(), caption);

@@ -69,7 +69,7 @@ TEST_F(ZernikeBrowser, MirrorSetBecomesANewUnsavedSetShownPatternByPattern) {
     MirrorClass mirror("..\\Devices\\Hex37.ini");
     ASSERT_TRUE(mirror.IsValid());
     Open(&mirror);
-    EXPECT_EQ(form->Ui().ZernikeSetButton->text(), "Zernike Set");
+    EXPECT_EQ(form->Ui().ZernikeSetButton->text(), "Zer&nike Set");
     QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
     EXPECT_TRUE(Messages().empty());
 
