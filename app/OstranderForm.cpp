@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -355,6 +356,34 @@ bool TOstranderForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ControlPanel && event->type() == QEvent::Resize)
         ExitButtonPanel->setGeometry(0, ControlPanel->height() - 32, ControlPanel->width(), 32);
     return QMainWindow::eventFilter(watched, event);
+}
+
+QRect TOstranderForm::FittedGeometry(const QRect& wanted, const QRect& available,
+                                     const QMargins& frame) {
+    // The room for the window itself, inside its frame.
+    const QRect room = available.marginsRemoved(frame);
+    if (room.width() <= 0 || room.height() <= 0)
+        return wanted;
+    QRect fitted(wanted.topLeft(), wanted.size().boundedTo(room.size()));
+    if (fitted.right() > room.right())
+        fitted.moveRight(room.right());
+    if (fitted.bottom() > room.bottom())
+        fitted.moveBottom(room.bottom());
+    if (fitted.left() < room.left())
+        fitted.moveLeft(room.left());
+    if (fitted.top() < room.top())
+        fitted.moveTop(room.top());
+    return fitted;
+}
+
+void TOstranderForm::FitToScreen() {
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    // Before the window is shown its frame is unknown: allow for a title bar
+    // and thin borders.
+    const QMargins frame(4, 30, 4, 4);
+    setGeometry(FittedGeometry(geometry(), screen->availableGeometry(), frame));
 }
 
 void TOstranderForm::StartIdleHandler() {

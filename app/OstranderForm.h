@@ -16,6 +16,8 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QMargins>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
@@ -61,6 +63,15 @@ public:
     DMModelMain& Engine();
     // The window "Load Mirror" shows (not owned; Qt parenting keeps it).
     void SetMirrorSetupForm(TMirrorSetupForm* form) { mirrorSetupForm_ = form; }
+    // Where the window opens on a screen whose free area is `available`:
+    // at the design's place and size (`wanted`, its top-left `place`) when
+    // that fits, moved onto the area when only the size fits, and the whole
+    // free area on a smaller screen. `frame` is what the window manager adds
+    // around the window (title bar and borders).
+    static QRect FittedGeometry(const QRect& wanted, const QRect& available,
+                                const QMargins& frame = {});
+    // Fits the window to the screen it is on (before it is shown).
+    void FitToScreen();
     // Starts the timer that runs ApplicationIdle.
     void StartIdleHandler();
     void StopIdleHandler();

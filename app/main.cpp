@@ -67,6 +67,8 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
         TOstranderForm& OstranderForm = *windows.OstranderForm;
         dialogs.SetParent(&OstranderForm);
         RestoreChoices(windows, settings);
+        // A screen smaller than the design's window gets a window that fits.
+        OstranderForm.FitToScreen();
         QObject::connect(&OstranderForm, &TOstranderForm::deviceFolderChosen, &OstranderForm,
                          [&settings](const QString& folder) {
                              RememberDeviceFolder(settings, folder.toStdString());

@@ -285,6 +285,28 @@ TEST_F(OstranderFormTest, TheStatusLineFollowsTheResultsOnShow) {
     EXPECT_FALSE(form->SamplingWarningLabel->isVisible());
 }
 
+TEST(FittedGeometry, TheDesignPlaceWhenItFitsElseTheScreensFreeArea) {
+    const QRect design(16, 114, 1195, 820);
+    const QMargins frame(4, 30, 4, 4);
+    struct Case {
+        const char* name;
+        QRect available;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {"1280 x 1024 holds it", QRect(0, 0, 1280, 1024), design},
+        {"1280 x 900: moved up", QRect(0, 0, 1280, 900), QRect(16, 900 - 4 - 820, 1195, 820)},
+        {"1024 x 768: the free area", QRect(0, 0, 1024, 768), QRect(4, 30, 1016, 734)},
+        {"a panel on the left", QRect(64, 0, 1216, 1024), QRect(68, 114, 1195, 820)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRect fitted = TOstranderForm::FittedGeometry(design, c.available, frame);
+        EXPECT_EQ(fitted, c.expected);
+        EXPECT_TRUE(c.available.marginsRemoved(frame).contains(fitted));
+    }
+}
+
 TEST(ResultStatusText, FiguresInMicrometresAndTheSamplingWarning) {
     EXPECT_EQ(TOstranderForm::ResultStatusText(std::nullopt).figures, "");
     ResultFigures gentle{1.234e-7, 0.8764, 1.0, false};
