@@ -308,6 +308,13 @@ void TOstranderForm::BuildDisplays() {
     Splitter3->setStretchFactor(1, 1);
     Splitter3->setSizes({359, 382});
 
+    // The pictures keep the design's shapes, so that the pupil stays round
+    // in a window of any size.
+    for (PaintBox* box : {ThreeDimensionalImageDisplay, TwoDimensionalDisplayFrame,
+                          InterferogramDisplayFrame})
+        box->KeepAspect(QSize(309, 335));
+    for (PaintBox* box : {FarFieldDisplayFrame, FarFieldPlotDisplay})
+        box->KeepAspect(QSize(335, 335));
     // A resized picture has lost its drawing: the next idle pass redraws.
     for (PaintBox* box : {ThreeDimensionalImageDisplay, TwoDimensionalDisplayFrame,
                           InterferogramDisplayFrame, FarFieldDisplayFrame, FarFieldPlotDisplay})

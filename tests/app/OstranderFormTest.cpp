@@ -26,6 +26,7 @@
 #include "toolkit/qt/WindowPlacement.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -304,6 +305,34 @@ TEST(FittedGeometry, TheDesignPlaceWhenItFitsElseTheScreensFreeArea) {
         const QRect fitted = TOstranderForm::FittedGeometry(design, c.available, frame);
         EXPECT_EQ(fitted, c.expected);
         EXPECT_TRUE(c.available.marginsRemoved(frame).contains(fitted));
+    }
+}
+
+TEST(FitAspect, TheLargestRectangleOfTheShapeCentredInTheArea) {
+    EXPECT_EQ(PaintBox::FitAspect(QSize(309, 335), QSize(309, 339)), QRect(0, 2, 309, 335));
+    EXPECT_EQ(PaintBox::FitAspect(QSize(335, 335), QSize(600, 300)), QRect(150, 0, 300, 300));
+    EXPECT_EQ(PaintBox::FitAspect(QSize(335, 335), QSize(200, 500)), QRect(0, 150, 200, 200));
+    EXPECT_EQ(PaintBox::FitAspect(QSize(), QSize(200, 500)), QRect(0, 0, 200, 500));
+}
+
+TEST_F(OstranderFormTest, PicturesKeepTheirShapeInAResizedWindow) {
+    LoadAndRun();
+    for (const QSize size : {QSize(1600, 800), QSize(1000, 1000)}) {
+        form->resize(size);
+        QApplication::processEvents();
+        for (PaintBox* box : {form->ThreeDimensionalImageDisplay, form->TwoDimensionalDisplayFrame,
+                              form->InterferogramDisplayFrame, form->FarFieldDisplayFrame,
+                              form->FarFieldPlotDisplay}) {
+            const double wanted = box == form->FarFieldDisplayFrame ||
+                                          box == form->FarFieldPlotDisplay
+                                      ? 1.0
+                                      : 309.0 / 335.0;
+            const QRect canvas = box->CanvasRect();
+            EXPECT_EQ(canvas.size(), QSize(box->Canvas().Width(), box->Canvas().Height()));
+            EXPECT_NEAR(canvas.width(), wanted * canvas.height(), 1.0);
+            EXPECT_TRUE(box->rect().contains(canvas));
+            EXPECT_TRUE(canvas.width() == box->width() || canvas.height() == box->height());
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 
 namespace ostrander {
 
@@ -13,30 +14,57 @@ void PaintBox::paintEvent(QPaintEvent*) {
     if (onPaint)
         onPaint();
     QPainter p(this);
-    p.drawImage(0, 0, canvas_.Image());
+    if (canvasRect_.size() != size()) {
+        // The margins beside a canvas that keeps its shape.
+        const QRegion margins = QRegion(rect()).subtracted(QRegion(canvasRect_));
+        for (const QRect& r : margins)
+            p.fillRect(r, palette().window());
+    }
+    p.drawImage(canvasRect_.topLeft(), canvas_.Image());
+}
+
+QRect PaintBox::FitAspect(const QSize& shape, const QSize& area) {
+    if (shape.isEmpty() || area.isEmpty())
+        return QRect(QPoint(0, 0), area);
+    // The larger side that fits, in whole pixels, and the other from it.
+    QSize fitted = shape.scaled(area, Qt::KeepAspectRatio);
+    fitted = fitted.boundedTo(area).expandedTo(QSize(1, 1));
+    return QRect(QPoint((area.width() - fitted.width()) / 2, (area.height() - fitted.height()) / 2),
+                 fitted);
+}
+
+void PaintBox::KeepAspect(const QSize& shape) {
+    shape_ = shape;
+    FitCanvas();
+}
+
+void PaintBox::FitCanvas() {
+    canvasRect_ = FitAspect(shape_, size());
+    if (canvasRect_.width() != canvas_.Width() || canvasRect_.height() != canvas_.Height()) {
+        canvas_.Resize(canvasRect_.width(), canvasRect_.height());
+        if (onResize)
+            onResize();
+    }
+    update();
 }
 
 void PaintBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (width() != canvas_.Width() || height() != canvas_.Height()) {
-        canvas_.Resize(width(), height());
-        if (onResize)
-            onResize();
-    }
+    FitCanvas();
 }
 
 void PaintBox::mousePressEvent(QMouseEvent* e) {
-    QPoint p = e->position().toPoint();
+    const QPoint p = e->position().toPoint() - canvasRect_.topLeft();
     emit mousePressed(p.x(), p.y(), e->button(), e->modifiers());
 }
 
 void PaintBox::mouseReleaseEvent(QMouseEvent* e) {
-    QPoint p = e->position().toPoint();
+    const QPoint p = e->position().toPoint() - canvasRect_.topLeft();
     emit mouseReleased(p.x(), p.y(), e->button(), e->modifiers());
 }
 
 void PaintBox::mouseDoubleClickEvent(QMouseEvent* e) {
-    QPoint p = e->position().toPoint();
+    const QPoint p = e->position().toPoint() - canvasRect_.topLeft();
     emit mouseDoubleClicked(p.x(), p.y(), e->button());
 }
 

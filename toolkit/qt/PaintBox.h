@@ -16,6 +16,15 @@ public:
     explicit PaintBox(QWidget* parent = nullptr);
 
     ImageCanvas& Canvas() { return canvas_; }
+    // Keeps the canvas at the shape of `shape` (width to height), the
+    // largest such rectangle the widget holds, centred in it; an empty size
+    // (the default) lets the canvas fill the widget. Mouse positions are
+    // given on the canvas.
+    void KeepAspect(const QSize& shape);
+    // Where the canvas lies in the widget.
+    QRect CanvasRect() const { return canvasRect_; }
+    // The largest rectangle of shape's proportions within area, centred.
+    static QRect FitAspect(const QSize& shape, const QSize& area);
     // Called after the backing store was resized, so the owner can redraw.
     std::function<void()> onResize;
     // Called from paintEvent before the image is shown (the design's OnPaint).
@@ -34,7 +43,11 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void FitCanvas();
+
     ImageCanvas canvas_;
+    QSize shape_;
+    QRect canvasRect_{0, 0, 1, 1};
 };
 
 } // namespace ostrander
