@@ -1,7 +1,9 @@
 // The engine's hot paths on the shipped 61-pad membrane (62 channels, the
 // last one the membrane's own electrode): one actuator's analytic surface, a
-// whole influence run without the timer's pacing, the synthesis and the
-// session's recalculation (synthesis, corrections, far field).
+// whole influence run without the timer's pacing, the synthesis, the
+// session's recalculation (synthesis, corrections, far field) and the figures
+// the status line shows.
+#include "model/ResultFigures.h"
 #include "tests/model/ModelFixture.h"
 
 #include <benchmark/benchmark.h>
@@ -88,6 +90,21 @@ void BM_EnginePass(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EnginePass)->ArgName("RemoveFocus")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The main window's status line after each redraw: RMS over the beam,
+// Strehl ratio and the sampling check of the present results.
+void BM_MeasureResults(benchmark::State& state) {
+    RunMirror m;
+    if (!m.ok || m.h.session.Recalculate().status != Recalculation::Done) {
+        state.SkipWithError("no results");
+        return;
+    }
+    for (auto _ : state) {
+        const std::optional<ResultFigures> figures = MeasureResults(m.h.data, m.h.local);
+        benchmark::DoNotOptimize(figures);
+    }
+}
+BENCHMARK(BM_MeasureResults)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace ostrander
