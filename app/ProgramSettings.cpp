@@ -11,6 +11,7 @@
 #include "forms/PatternSequenceBrowserForm.h"
 #include "model/DMModelLocal.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/qt/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QSettings>
@@ -93,8 +94,11 @@ std::string LoadedMirrorFile(const DMModelLocal& local) {
 void RestoreChoices(ProgramWindows& windows, QSettings& settings) {
     TOstranderForm& main = *windows.OstranderForm;
     for (const NamedWindow& w : Windows(windows))
-        if (settings.contains(w.key))
-            w.window->restoreGeometry(settings.value(w.key).toByteArray());
+        if (settings.contains(w.key) &&
+            w.window->restoreGeometry(settings.value(w.key).toByteArray()) &&
+            w.window != windows.OstranderForm.get())
+            // Where the user left it last time counts when it opens.
+            MarkPlacedByUser(w.window);
     for (const NamedSplitter& s : Splitters(windows))
         if (s.splitter && settings.contains(s.key))
             s.splitter->restoreState(settings.value(s.key).toByteArray());
@@ -160,7 +164,7 @@ bool OfferRememberedMirror(ProgramWindows& windows, QSettings& settings) {
     MirrorInfoClass info(file);
     const std::string name =
         info.IsValid() ? info.DeviceName : std::filesystem::path(file).filename().string();
-    if (!Dialogs::Instance().Confirm("Load the mirror you used last time, " + name + "?\n\n" + file,
+    if (!Dialogs::Instance().Ask("Load the mirror you used last time, " + name + "?\n\n" + file,
                                  "Ostrander"))
         return false;
     return windows.MirrorSetupForm->LoadFile(file);

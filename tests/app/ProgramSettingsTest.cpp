@@ -134,13 +134,13 @@ TEST_F(ProgramSettingsTest, TheLastMirrorIsLoadedOnlyWhenTheUserSaysYes) {
     SaveChoices(windows, *settings);
 
     Start();
-    dialogs.confirmAnswers = {false};
+    dialogs.askAnswers = {false};
     EXPECT_FALSE(OfferRememberedMirror(windows, *settings));
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_NE(dialogs.questions[0].text.find("Other"), std::string::npos);
     EXPECT_EQ(local->Mirror, nullptr);
 
-    dialogs.confirmAnswers = {true};
+    dialogs.askAnswers = {true};
     EXPECT_TRUE(OfferRememberedMirror(windows, *settings));
     ASSERT_NE(local->MirrorInfo, nullptr);
     EXPECT_EQ(local->MirrorInfo->DeviceName, "Other");
