@@ -185,25 +185,4 @@ QJsonObject FitSummary(const SessionFit& result, const FitRequest& request,
     return json;
 }
 
-std::string FitPatternName(const FitRequest& request, const std::string& surfaceFile) {
-    std::string name;
-    if (!request.surface.empty()) {
-        name = "Fit " + std::filesystem::path(surfaceFile).filename().string();
-    } else {
-        name = "Fit";
-        for (std::size_t k = 0; k < request.zernike.size(); ++k)
-            if (request.zernike[k] != 0.0) {
-                char term[48];
-                std::snprintf(term, sizeof term, " Z%zu=%.4gum", k + 1, request.zernike[k] * 1e6);
-                name += term;
-            }
-    }
-    if (request.bias) {
-        char bias[32];
-        std::snprintf(bias, sizeof bias, " @%.4gV", *request.bias);
-        name += bias;
-    }
-    return name;
-}
-
 } // namespace ostrander

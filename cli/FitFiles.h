@@ -34,7 +34,4 @@ std::string FitVoltagesCsv(const VoltageFit& fit, int membraneElectrode);
 QJsonObject FitSummary(const SessionFit& result, const FitRequest& request,
                        const std::string& targetText);
 
-// A short name for the fitted pattern from its target.
-std::string FitPatternName(const FitRequest& request, const std::string& surfaceFile);
-
 } // namespace ostrander

@@ -21,24 +21,6 @@
 
 namespace ostrander {
 
-std::string FitPatternTitle(const FitRequest& request, const std::string& surfaceFile) {
-    std::string name = "Fit";
-    if (!surfaceFile.empty())
-        name += " " + std::filesystem::path(surfaceFile).filename().string();
-    for (std::size_t k = 0; k < request.zernike.size(); ++k)
-        if (request.zernike[k] != 0.0) {
-            char term[48];
-            std::snprintf(term, sizeof term, " Z%zu=%.4gum", k + 1, request.zernike[k] * 1e6);
-            name += term;
-        }
-    if (request.bias) {
-        char bias[32];
-        std::snprintf(bias, sizeof bias, " @%.4gV", *request.bias);
-        name += bias;
-    }
-    return name;
-}
-
 TPatternFitDialog::TPatternFitDialog(Callbacks callbacks, QWidget* parent)
     : QDialog(parent), callbacks_(std::move(callbacks)) {
     setWindowTitle("Fit Pattern");
@@ -184,7 +166,7 @@ void TPatternFitDialog::FitButtonClick() {
     ui_.ResultLabel->setText(QString::fromStdString(shown));
     if (callbacks_.preview)
         callbacks_.preview(fit.volts);
-    ui_.NameEdit->setText(QString::fromStdString(FitPatternTitle(request, surfaceFile)));
+    ui_.NameEdit->setText(QString::fromStdString(FitPatternName(request, surfaceFile)));
     fitted_ = true;
     ui_.AddButton->setEnabled(static_cast<bool>(callbacks_.add));
 }

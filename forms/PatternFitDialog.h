@@ -74,8 +74,4 @@ private:
     bool fitted_ = false;
 };
 
-// The pattern name a fit suggests: "Fit Z4=0.5um Z6=-0.2um @100V", or
-// "Fit <file name> @100V" for a surface file.
-std::string FitPatternTitle(const FitRequest& request, const std::string& surfaceFile = {});
-
 } // namespace ostrander

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <sstream>
 
@@ -339,6 +341,24 @@ bool ParseZernikeTerms(const std::string& text, std::vector<double>& coefficient
     }
     coefficients = std::move(out);
     return true;
+}
+
+std::string FitPatternName(const FitRequest& request, const std::string& surfaceFile) {
+    std::string name = "Fit";
+    if (!surfaceFile.empty())
+        name += " " + std::filesystem::path(surfaceFile).filename().string();
+    for (std::size_t k = 0; k < request.zernike.size(); ++k)
+        if (request.zernike[k] != 0.0) {
+            char term[48];
+            std::snprintf(term, sizeof term, " Z%zu=%.4gum", k + 1, request.zernike[k] * 1e6);
+            name += term;
+        }
+    if (request.bias) {
+        char bias[32];
+        std::snprintf(bias, sizeof bias, " @%.4gV", *request.bias);
+        name += bias;
+    }
+    return name;
 }
 
 } // namespace ostrander

@@ -99,4 +99,8 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request);
 bool ParseZernikeTerms(const std::string& text, std::vector<double>& coefficients,
                        std::string& error);
 
+// The pattern name a fit suggests: "Fit Z4=0.5um Z6=-0.2um @100V", or
+// "Fit <file name> @100V" for a surface file.
+std::string FitPatternName(const FitRequest& request, const std::string& surfaceFile = {});
+
 } // namespace ostrander
