@@ -114,6 +114,16 @@ void NoteInterrupt(int) {
 
 constexpr const char* kInterrupted = "interrupted; nothing was written";
 
+// Makes the output folder's contents final and tells what the folder said
+// on the way (a replaced earlier result, for instance).
+bool CommitOutput(OutputFolder& out, std::string& error) {
+    if (!out.Commit(error))
+        return false;
+    if (!out.Note().empty())
+        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
+    return true;
+}
+
 // An interrupt lets the command stop between steps and remove its staging
 // folder instead of dying with half the output in it.
 void CatchInterrupts() {
@@ -550,10 +560,8 @@ int RunSimulate(const SimulateCommand& command) {
         return Fail(kInterrupted);
     if (!out.Begin(error) ||
         !WriteResult(out, "", result, analysis, context, options, error) ||
-        !out.Commit(error))
+        !CommitOutput(out, error))
         return Fail(error);
-    if (!out.Note().empty())
-        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     if (command.json)
         PrintJsonDocument(QJsonDocument(SummaryObject(result, analysis, context, options)));
     else
@@ -621,10 +629,8 @@ int RunSweep(const SweepCommand& command) {
     progress.Finish();
     if (interrupted)
         return Fail(kInterrupted);
-    if (!out.WriteFile("summary.csv", SweepCsv(rows), error) || !out.Commit(error))
+    if (!out.WriteFile("summary.csv", SweepCsv(rows), error) || !CommitOutput(out, error))
         return Fail(error);
-    if (!out.Note().empty())
-        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     if (command.json) {
         QJsonArray summaries;
         for (const SweepRow& row : rows) {
@@ -676,10 +682,8 @@ int RunInfluence(const InfluenceCommand& command) {
         !out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
                        error) ||
         !out.WriteFile("summary.json", InfluenceSummaryJson(set, context), error) ||
-        !out.Commit(error))
+        !CommitOutput(out, error))
         return Fail(error);
-    if (!out.Note().empty())
-        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     if (command.json)
         std::fputs(InfluenceSummaryJson(set, context).c_str(), stdout);
     else
@@ -774,10 +778,9 @@ int RunFit(const FitCommand& command) {
     if (!out.Begin(error) ||
         !WriteResult(out, "", result, analysis, context, options, error, extra) ||
         !out.WriteFile("fit.pat", pattern, error) ||
-        !out.WriteFile("voltages.csv", FitVoltagesCsv(fit, membrane), error) || !out.Commit(error))
+        !out.WriteFile("voltages.csv", FitVoltagesCsv(fit, membrane), error) ||
+        !CommitOutput(out, error))
         return Fail(error);
-    if (!out.Note().empty())
-        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
     if (command.json) {
         PrintJsonDocument(QJsonDocument(ResultSummary(result, analysis, context, options, extra)));
         return kExitOk;

@@ -108,14 +108,7 @@ std::string ActuatorsCsv(const DMInfoClass& model, int actuators) {
 
 std::string InfluenceSummaryJson(const InfluenceSet& set, const SummaryContext& context) {
     const RunGeometry& g = context.geometry;
-    QJsonObject json;
-    json["program"] = "ostrander-cli";
-    json["version"] = Q(context.version);
-    json["command_line"] = Q(context.commandLine);
-    json["time_utc"] = Q(context.utcTime);
-    json["device"] = Q(context.device);
-    json["mirror_file"] = Q(context.mirrorFile);
-    json["model"] = Q(set.model);
+    QJsonObject json = RunHeaderJson(context, set.model);
     json["actuators"] = set.actuators;
     json["membrane_electrode"] = set.electrode;
     json["run_voltage"] = Number(set.runVoltage);

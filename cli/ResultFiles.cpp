@@ -149,6 +149,18 @@ FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geomet
     return image;
 }
 
+QJsonObject RunHeaderJson(const SummaryContext& context, const std::string& model) {
+    QJsonObject json;
+    json["program"] = "ostrander-cli";
+    json["version"] = Q(context.version);
+    json["command_line"] = Q(context.commandLine);
+    json["time_utc"] = Q(context.utcTime);
+    json["device"] = Q(context.device);
+    json["mirror_file"] = Q(context.mirrorFile);
+    json["model"] = Q(model);
+    return json;
+}
+
 std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
                         const SummaryContext& context, const DisplayOptions& options) {
     return QJsonDocument(SummaryObject(result, analysis, context, options))
@@ -159,14 +171,7 @@ std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& an
 QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& analysis,
                           const SummaryContext& context, const DisplayOptions& options) {
     const RunGeometry& g = context.geometry;
-    QJsonObject json;
-    json["program"] = "ostrander-cli";
-    json["version"] = Q(context.version);
-    json["command_line"] = Q(context.commandLine);
-    json["time_utc"] = Q(context.utcTime);
-    json["device"] = Q(context.device);
-    json["mirror_file"] = Q(context.mirrorFile);
-    json["model"] = Q(result.model);
+    QJsonObject json = RunHeaderJson(context, result.model);
     json["max_deflection_m"] = Number(result.maxDeflection);
     if (!std::isnan(result.pullInFactor))
         json["pull_in_factor"] = Number(result.pullInFactor);

@@ -46,6 +46,9 @@ struct SummaryContext {
     RunGeometry geometry;
     std::vector<RunWarning> warnings;
 };
+// The fields every summary.json starts with: program, version, command line,
+// time, device, mirror file and model.
+QJsonObject RunHeaderJson(const SummaryContext& context, const std::string& model);
 QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& analysis,
                           const SummaryContext& context, const DisplayOptions& options);
 std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
