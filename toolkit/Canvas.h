@@ -39,6 +39,17 @@ public:
     virtual int Width() const = 0;
     virtual int Height() const = 0;
 
+    // Device pixels per logical pixel: above 1 on a high-density screen,
+    // where the canvas keeps its logical coordinates and draws each shape at
+    // device resolution. A logical edge x lies on device edge DeviceEdge(x),
+    // so the cell x1..x2-1 covers the device pixels DeviceEdge(x1) to
+    // DeviceEdge(x2) - 1 and neighbouring cells neither gap nor overlap.
+    virtual double PixelRatio() const { return 1.0; }
+    int DeviceEdge(int x) const { return DeviceEdgeAt(x, PixelRatio()); }
+    int DeviceWidth() const { return DeviceEdge(Width()); }
+    int DeviceHeight() const { return DeviceEdge(Height()); }
+    static int DeviceEdgeAt(int x, double ratio);
+
     // Pen.
     TColor PenColor() const { return penColor_; }
     void SetPenColor(TColor c) { penColor_ = c; }
@@ -93,6 +104,12 @@ public:
     virtual void SetPixels(int x, int y, const TColor* colors, int count) {
         for (int k = 0; k < count; ++k)
             SetPixel(x + k, y, colors[k]);
+    }
+    // count device pixels from device pixel (x, y) rightwards: pictures of a
+    // sampled field sample it once per device pixel. At ratio 1 the same as
+    // SetPixels.
+    virtual void SetDevicePixels(int x, int y, const TColor* colors, int count) {
+        SetPixels(x, y, colors, count);
     }
     // Text with its top-left at (x, y) in the font colour; with a solid brush
     // the text box is first filled with the brush colour.

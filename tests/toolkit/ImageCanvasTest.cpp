@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
+#include <string>
+#include <vector>
 
 using namespace ostrander;
 
@@ -373,4 +376,307 @@ TEST(ImageCanvas, LockCounts) {
     EXPECT_EQ(canvas.LockCount(), 0);
     canvas.Unlock(); // unbalanced: stays at 0
     EXPECT_EQ(canvas.LockCount(), 0);
+}
+
+// At a pixel ratio above 1 the coordinates stay logical and every shape is
+// drawn on the device pixels.
+namespace {
+
+constexpr double kRatios[] = {1.0, 1.5, 2.0};
+
+// Device edge of logical edge x, rounded to the nearest.
+int Edge(int x, double ratio) {
+    return static_cast<int>(std::floor(x * ratio + 0.5));
+}
+
+TColor Device(const ImageCanvas& c, int x, int y) {
+    return ImageCanvas::FromQRgb(c.Image().pixel(x, y));
+}
+
+int DeviceCount(const ImageCanvas& c, TColor colour) {
+    int n = 0;
+    for (int y = 0; y < c.Image().height(); ++y)
+        for (int x = 0; x < c.Image().width(); ++x)
+            n += Device(c, x, y) == colour;
+    return n;
+}
+
+// True when the ratio-2 image is made of uniform 2 x 2 blocks, as an image
+// drawn at logical size and doubled would be.
+bool PixelDoubled(const QImage& image) {
+    for (int y = 0; y + 1 < image.height(); y += 2)
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const QRgb p = image.pixel(x, y);
+            if (image.pixel(x + 1, y) != p || image.pixel(x, y + 1) != p ||
+                image.pixel(x + 1, y + 1) != p)
+                return false;
+        }
+    return true;
+}
+
+} // namespace
+
+TEST(ImageCanvasRatio, LogicalSizeOverDevicePixels) {
+    for (const double r : kRatios) {
+        SCOPED_TRACE(r);
+        ImageCanvas c(21, 10, r);
+        EXPECT_EQ(c.Width(), 21);
+        EXPECT_EQ(c.Height(), 10);
+        EXPECT_EQ(c.PixelRatio(), r);
+        EXPECT_EQ(c.Image().width(), Edge(21, r));
+        EXPECT_EQ(c.Image().height(), Edge(10, r));
+        EXPECT_EQ(c.Image().devicePixelRatio(), r);
+        EXPECT_EQ(c.DeviceWidth(), Edge(21, r));
+        c.Resize(7, 3); // keeps the ratio
+        EXPECT_EQ(c.Image().width(), Edge(7, r));
+        EXPECT_EQ(c.Width(), 7);
+    }
+    // Ratios that cannot be drawn at are taken as 1 (or held at 8).
+    for (const double bad : {0.0, -2.0, 0.5, std::nan(""), HUGE_VAL, 100.0}) {
+        ImageCanvas c(5, 5, bad);
+        EXPECT_EQ(c.Image().width(), bad == 100.0 ? 40 : 5) << bad;
+    }
+}
+
+TEST(ImageCanvasRatio, AdjacentCellsCoverTheirDevicePixelsWithoutGapsOrOverlaps) {
+    // Cells of uneven widths side by side, drawn as fills and as the
+    // surface pictures draw them (a rectangle with pen and brush alike).
+    const int edges[] = {0, 1, 2, 3, 5, 8, 9, 13, 17, 18, 23};
+    const int n = static_cast<int>(std::size(edges)) - 1;
+    auto colour = [](int i, int j) { return RGBColor(10 * i + 1, 10 * j + 1, (i + j) % 2 * 200); };
+    for (const double r : kRatios)
+        for (const bool rectangles : {false, true}) {
+            SCOPED_TRACE(std::to_string(r) + (rectangles ? " rectangles" : " fills"));
+            ImageCanvas c(24, 24, r);
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    c.SetBrushColor(colour(i, j));
+                    c.SetPenColor(colour(i, j));
+                    if (rectangles)
+                        c.Rectangle(edges[i], edges[j], edges[i + 1], edges[j + 1]);
+                    else
+                        c.FillRect({edges[i], edges[j], edges[i + 1], edges[j + 1]});
+                }
+            int wrong = 0;
+            for (int Y = 0; Y < c.Image().height(); ++Y)
+                for (int X = 0; X < c.Image().width(); ++X) {
+                    TColor expected = clWhite;
+                    for (int i = 0; i < n; ++i)
+                        for (int j = 0; j < n; ++j)
+                            if (X >= Edge(edges[i], r) && X < Edge(edges[i + 1], r) &&
+                                Y >= Edge(edges[j], r) && Y < Edge(edges[j + 1], r))
+                                expected = colour(i, j);
+                    wrong += Device(c, X, Y) != expected;
+                }
+            EXPECT_EQ(wrong, 0);
+        }
+
+    // A framed rectangle: the outline is the device pixels of its logical
+    // border, the brush fills the rest.
+    for (const double r : kRatios) {
+        SCOPED_TRACE(r);
+        ImageCanvas c(12, 12, r);
+        c.SetPenColor(clBlack);
+        c.SetBrushColor(clRed);
+        c.Rectangle(2, 3, 9, 10);
+        const int l = Edge(2, r), t = Edge(3, r), right = Edge(9, r), b = Edge(10, r);
+        const int inner = (Edge(8, r) - Edge(3, r)) * (Edge(9, r) - Edge(4, r));
+        EXPECT_EQ(DeviceCount(c, clRed), inner);
+        EXPECT_EQ(DeviceCount(c, clBlack), (right - l) * (b - t) - inner);
+        EXPECT_EQ(c.GetPixel(2, 3), clBlack);
+        EXPECT_EQ(c.GetPixel(3, 4), clRed);
+        EXPECT_EQ(c.GetPixel(9, 9), clWhite);
+    }
+}
+
+TEST(ImageCanvasRatio, LinesAreDrawnAtDeviceResolution) {
+    for (const double r : kRatios) {
+        SCOPED_TRACE(r);
+        // Level and upright lines cover the device pixels of their logical
+        // pixels, end pixel left out, for a 1- and a 2-pixel pen.
+        for (const int pen : {1, 2}) {
+            ImageCanvas c(30, 30, r);
+            c.SetPenWidth(pen);
+            c.MoveTo(3, 5);
+            c.LineTo(20, 5);
+            EXPECT_EQ(DeviceCount(c, clBlack),
+                      (Edge(20 + pen / 2, r) - Edge(3 - (pen - 1) / 2, r)) *
+                          (Edge(6 + pen / 2, r) - Edge(5 - (pen - 1) / 2, r)));
+            EXPECT_EQ(c.GetPixel(19, 5), clBlack);
+            EXPECT_EQ(c.GetPixel(20 + pen / 2, 5), clWhite);
+            ImageCanvas v(30, 30, r);
+            v.MoveTo(7, 25);
+            v.LineTo(7, 4);
+            EXPECT_EQ(DeviceCount(v, clBlack), (Edge(8, r) - Edge(7, r)) * (Edge(26, r) - Edge(5, r)));
+            EXPECT_EQ(v.GetPixel(7, 4), clWhite);
+        }
+
+        // A slanted line is a device-resolution staircase a pen wide: it
+        // stays within a pixel of the logical line, and at ratio 2 it is
+        // not made of 2 x 2 blocks.
+        ImageCanvas logical(30, 30), c(30, 30, r);
+        for (ImageCanvas* k : {&logical, &c}) {
+            k->MoveTo(2, 3);
+            k->LineTo(25, 14);
+        }
+        int black = 0;
+        for (int Y = 0; Y < c.Image().height(); ++Y)
+            for (int X = 0; X < c.Image().width(); ++X) {
+                if (Device(c, X, Y) != clBlack)
+                    continue;
+                ++black;
+                const int x = static_cast<int>(X / r), y = static_cast<int>(Y / r);
+                bool near = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        near = near || logical.GetPixel(x + dx, y + dy) == clBlack;
+                EXPECT_TRUE(near) << X << "," << Y;
+            }
+        // About a pen's width of device pixels per device column.
+        const int columns = Edge(25, r) - Edge(2, r);
+        EXPECT_GE(black, columns * std::lround(r));
+        EXPECT_LE(black, columns * (std::lround(r) + 1));
+        if (r == 2.0) {
+            EXPECT_FALSE(PixelDoubled(c.Image()));
+        }
+    }
+}
+
+TEST(ImageCanvasRatio, ShapesAndTextAreDrawnAtDeviceResolution) {
+    for (const double r : {1.5, 2.0}) {
+        SCOPED_TRACE(r);
+        ImageCanvas c(40, 40, r);
+        c.SetPenColor(clRed);
+        c.SetBrushColor(clBlue);
+        c.Ellipse(2, 4, 33, 31);
+        const Point triangle[] = {{20, 32}, {38, 32}, {20, 39}};
+        c.Polygon(triangle, 3);
+        // Within the device box of the logical box, touching its edges.
+        int left = 1 << 20, right = -1, top = 1 << 20, bottom = -1;
+        for (int Y = 0; Y < Edge(32, r); ++Y)
+            for (int X = 0; X < c.Image().width(); ++X)
+                if (Device(c, X, Y) != clWhite) {
+                    left = std::min(left, X), right = std::max(right, X);
+                    top = std::min(top, Y), bottom = std::max(bottom, Y);
+                }
+        EXPECT_EQ(left, Edge(2, r));
+        EXPECT_EQ(top, Edge(4, r));
+        EXPECT_GE(right, Edge(33, r) - 2);
+        EXPECT_LT(right, Edge(33, r));
+        EXPECT_GE(bottom, Edge(31, r) - 2);
+        EXPECT_LT(bottom, Edge(31, r));
+        EXPECT_EQ(c.GetPixel(17, 17), clBlue);
+        for (const Point& p : triangle)
+            EXPECT_EQ(c.GetPixel(p.x, p.y), clRed);
+        EXPECT_EQ(c.GetPixel(24, 34), clBlue);
+        EXPECT_EQ(Colours(c), (std::set<TColor>{clWhite, clRed, clBlue}));
+
+        // Text keeps its logical measures and is drawn in a font of device
+        // size, inside its device box.
+        ImageCanvas plain(200, 40), t(200, 40, r);
+        for (ImageCanvas* k : {&plain, &t}) {
+            k->SetFontHeight(-16);
+            k->SetFontColor(clBlack);
+            k->SetBrushStyle(BrushStyle::Clear);
+            k->TextOut(10, 5, "Brendimor 0.123");
+        }
+        EXPECT_EQ(t.TextWidth("Brendimor 0.123"), plain.TextWidth("Brendimor 0.123"));
+        EXPECT_EQ(t.TextHeight("X"), plain.TextHeight("X"));
+        EXPECT_EQ(t.PenPos().x, plain.PenPos().x);
+        const int w = t.TextWidth("Brendimor 0.123"), h = t.TextHeight("X");
+        int inside = 0, outside = 0;
+        for (int Y = 0; Y < t.Image().height(); ++Y)
+            for (int X = 0; X < t.Image().width(); ++X)
+                if (Device(t, X, Y) == clBlack)
+                    (X >= Edge(10, r) && X < Edge(10 + w, r) + 2 && Y >= Edge(5, r) &&
+                             Y < Edge(5 + h, r) + 2
+                         ? inside
+                         : outside)++;
+        EXPECT_GT(inside, DeviceCount(plain, clBlack) * r * r / 2);
+        EXPECT_EQ(outside, 0);
+        if (r == 2.0) {
+            EXPECT_FALSE(PixelDoubled(t.Image()));
+            ImageCanvas e(40, 40, r);
+            e.SetBrushStyle(BrushStyle::Clear);
+            e.Ellipse(2, 4, 33, 31);
+            EXPECT_FALSE(PixelDoubled(e.Image()));
+        }
+    }
+}
+
+TEST(ImageCanvasRatio, FloodFillStopsAtDeviceResolutionBorders) {
+    for (const double r : kRatios) {
+        SCOPED_TRACE(r);
+        // A box cut in two by a slanted line: the fill stays on its side.
+        ImageCanvas c(30, 30, r);
+        c.SetBrushStyle(BrushStyle::Clear);
+        c.Rectangle(5, 5, 25, 25);
+        c.MoveTo(5, 22);
+        c.LineTo(24, 7);
+        c.SetBrushStyle(BrushStyle::Solid);
+        c.SetBrushColor(clRed);
+        c.FloodFill(8, 8, clBlack);
+        EXPECT_EQ(c.GetPixel(8, 8), clRed);
+        EXPECT_EQ(c.GetPixel(10, 12), clRed);
+        EXPECT_EQ(c.GetPixel(20, 20), clWhite);
+        EXPECT_EQ(c.GetPixel(2, 2), clWhite);
+        // Every device pixel of the upper part is filled, none of the lower.
+        int red = 0;
+        for (int Y = Edge(6, r); Y < Edge(24, r); ++Y)
+            for (int X = Edge(6, r); X < Edge(24, r); ++X)
+                if (Device(c, X, Y) == clRed)
+                    ++red;
+        const int area = (Edge(24, r) - Edge(6, r)) * (Edge(24, r) - Edge(6, r));
+        EXPECT_EQ(DeviceCount(c, clRed), red);
+        EXPECT_GT(red, area / 3);
+        EXPECT_LT(red, area * 2 / 3);
+
+        // A ring between two circles.
+        ImageCanvas ring(41, 41, r);
+        ring.SetBrushStyle(BrushStyle::Clear);
+        ring.Ellipse(0, 0, 41, 41);
+        ring.Ellipse(10, 10, 31, 31);
+        ring.SetBrushStyle(BrushStyle::Solid);
+        ring.SetBrushColor(clRed);
+        ring.FloodFill(20, 4, clBlack);
+        EXPECT_EQ(ring.GetPixel(20, 20), clWhite);
+        EXPECT_EQ(ring.GetPixel(0, 0), clWhite);
+        EXPECT_EQ(ring.GetPixel(20, 35), clRed);
+        EXPECT_EQ(ring.GetPixel(35, 20), clRed);
+    }
+}
+
+TEST(ImageCanvasRatio, PixelsAtLogicalCoordinates) {
+    const std::vector<TColor> run = {clRed, clBlue, clLime, clYellow, 0x123456, clBlack};
+    for (const double r : kRatios) {
+        SCOPED_TRACE(r);
+        ImageCanvas c(10, 10, r);
+        c.SetPixel(3, 4, clBlue);
+        EXPECT_EQ(c.GetPixel(3, 4), clBlue);
+        EXPECT_EQ(c.GetPixel(4, 4), clWhite);
+        EXPECT_EQ(DeviceCount(c, clBlue), (Edge(4, r) - Edge(3, r)) * (Edge(5, r) - Edge(4, r)));
+        c.SetPixel(9, 9, clRed);
+        c.SetPixel(10, 9, clLime); // outside: nothing
+        EXPECT_EQ(Device(c, c.Image().width() - 1, c.Image().height() - 1), clRed);
+        EXPECT_EQ(DeviceCount(c, clLime), 0);
+        EXPECT_EQ(c.GetPixel(10, 0), -1);
+        EXPECT_EQ(c.GetPixel(0, -1), -1);
+
+        // A run sets what single pixels would, clipped at the edges.
+        for (const int x : {-2, 0, 6}) {
+            ImageCanvas row(10, 10, r), single(10, 10, r);
+            row.SetPixels(x, 3, run.data(), static_cast<int>(run.size()));
+            for (int n = 0; n < static_cast<int>(run.size()); ++n)
+                single.SetPixel(x + n, 3, run[n]);
+            EXPECT_EQ(row.Image(), single.Image()) << x;
+        }
+        // Device pixels are written one by one.
+        ImageCanvas d(10, 10, r);
+        d.SetDevicePixels(d.Image().width() - 3, 1, run.data(), static_cast<int>(run.size()));
+        EXPECT_EQ(Device(d, d.Image().width() - 1, 1), clLime);
+        EXPECT_EQ(DeviceCount(d, clRed) + DeviceCount(d, clBlue) + DeviceCount(d, clLime), 3);
+        d.SetDevicePixels(0, d.Image().height(), run.data(), 6);
+        d.SetDevicePixels(2147483600, 1, run.data(), 2000000000);
+        EXPECT_EQ(DeviceCount(d, clWhite), d.Image().width() * d.Image().height() - 3);
+    }
 }

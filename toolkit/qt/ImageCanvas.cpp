@@ -20,24 +20,25 @@ TColor ImageCanvas::FromQRgb(unsigned int rgb) {
     return RGBColor(qRed(rgb), qGreen(rgb), qBlue(rgb));
 }
 
-ImageCanvas::ImageCanvas(int width, int height) {
-    Resize(width, height);
+ImageCanvas::ImageCanvas(int width, int height, double ratio) {
+    Resize(width, height, ratio);
 }
 
 void ImageCanvas::Resize(int width, int height) {
-    image_ = QImage(std::max(1, width), std::max(1, height), QImage::Format_RGB32);
+    Resize(width, height, ratio_);
+}
+
+void ImageCanvas::Resize(int width, int height, double ratio) {
+    ratio_ = std::isfinite(ratio) ? std::clamp(ratio, 1.0, 8.0) : 1.0;
+    width_ = std::max(1, width);
+    height_ = std::max(1, height);
+    image_ = QImage(Dev(width_), Dev(height_), QImage::Format_RGB32);
+    image_.setDevicePixelRatio(ratio_);
     image_.fill(Qt::white);
 }
 
-void ImageCanvas::FillSpan(int x1, int x2, int y, unsigned int rgb) {
-    if (y < 0 || y >= image_.height())
-        return;
-    x1 = std::max(x1, 0);
-    x2 = std::min(x2, image_.width());
-    if (x1 >= x2)
-        return;
-    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
-    std::fill(line + x1, line + x2, rgb);
+int ImageCanvas::DevicePenWidth() const {
+    return ratio_ == 1.0 ? penWidth_ : std::max(1, DeviceEdgeAt(penWidth_, ratio_));
 }
 
 namespace {
@@ -56,21 +57,27 @@ struct Spans {
         if (x1 < x2)
             std::fill(bits + y * stride + x1, bits + y * stride + x2, rgb);
     }
+    // x1..x2-1 of rows y1..y2-1, clipped.
+    void Fill(int x1, int y1, int x2, int y2, QRgb rgb) const {
+        for (int y = std::max(y1, 0); y < std::min(y2, H); ++y)
+            Fill(x1, x2, y, rgb);
+    }
     QRgb* bits;
     qsizetype stride;
     int W, H;
 };
 } // namespace
 
+void ImageCanvas::FillDevice(int x1, int y1, int x2, int y2, unsigned int rgb) {
+    if (x1 >= x2 || y1 >= y2)
+        return;
+    Spans(image_).Fill(x1, y1, x2, y2, rgb);
+}
+
 void ImageCanvas::FillRect(const Rect& r) {
     int l = std::min(r.left, r.right), rr = std::max(r.left, r.right);
     int t = std::min(r.top, r.bottom), b = std::max(r.top, r.bottom);
-    if (l >= rr || t >= b)
-        return;
-    const Spans spans(image_);
-    const unsigned int rgb = ToQRgb(brushColor_);
-    for (int y = std::max(t, 0); y < std::min(b, spans.H); ++y)
-        spans.Fill(l, rr, y, rgb);
+    FillBlock(l, t, rr, b, ToQRgb(brushColor_));
 }
 
 void ImageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
@@ -80,26 +87,50 @@ void ImageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
         return;
     if (brushStyle_ == BrushStyle::Solid)
         FillRect({l + 1, t + 1, r - 1, b - 1});
-    const Spans spans(image_);
+    // The outline: bands of the pen width along each edge, inside the box.
     const unsigned int pen = ToQRgb(penColor_);
     const int w = penWidth_;
-    for (int k = 0; k < w; ++k) {
-        spans.Fill(l, r, t + k, pen);
-        spans.Fill(l, r, b - 1 - k, pen);
-    }
-    for (int y = std::max(t, 0); y < std::min(b, spans.H); ++y) {
-        spans.Fill(l, l + w, y, pen);
-        spans.Fill(r - w, r, y, pen);
-    }
+    FillBlock(l, t, r, t + w, pen);
+    FillBlock(l, b - w, r, b, pen);
+    FillBlock(l, t, l + w, b, pen);
+    FillBlock(r - w, t, r, b, pen);
 }
 
 void ImageCanvas::SetPixel(int x, int y, TColor c) {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
         return;
-    reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToQRgb(c);
+    if (ratio_ == 1.0)
+        reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToQRgb(c);
+    else
+        FillBlock(x, y, x + 1, y + 1, ToQRgb(c));
 }
 
 void ImageCanvas::SetPixels(int x, int y, const TColor* colors, int count) {
+    if (y < 0 || y >= height_ || !colors)
+        return;
+    const int first = std::max(x, 0);
+    const int end = static_cast<int>(
+        std::min<long long>(static_cast<long long>(x) + std::max(count, 0), width_));
+    if (first >= end)
+        return;
+    if (ratio_ == 1.0) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        for (int k = first; k < end; ++k)
+            line[k] = ToQRgb(colors[k - x]);
+        return;
+    }
+    // Each logical pixel a block: the first device row is written, the
+    // others copied from it.
+    const int y1 = Dev(y), y2 = std::min(Dev(y + 1), image_.height());
+    auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y1));
+    for (int k = first; k < end; ++k)
+        std::fill(line + Dev(k), line + std::min(Dev(k + 1), image_.width()), ToQRgb(colors[k - x]));
+    const int d1 = Dev(first), d2 = std::min(Dev(end), image_.width());
+    for (int yy = y1 + 1; yy < y2; ++yy)
+        std::copy(line + d1, line + d2, reinterpret_cast<QRgb*>(image_.scanLine(yy)) + d1);
+}
+
+void ImageCanvas::SetDevicePixels(int x, int y, const TColor* colors, int count) {
     if (y < 0 || y >= image_.height() || !colors)
         return;
     const int first = std::max(x, 0);
@@ -113,28 +144,47 @@ void ImageCanvas::SetPixels(int x, int y, const TColor* colors, int count) {
 }
 
 TColor ImageCanvas::GetPixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height())
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
         return -1;
-    return FromQRgb(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
+    return FromQRgb(reinterpret_cast<const QRgb*>(image_.constScanLine(Dev(y)))[Dev(x)]);
 }
 
 void ImageCanvas::LineTo(int x, int y) {
-    // Bresenham from the pen position, end pixel excluded.
     int x0 = penPos_.x, y0 = penPos_.y;
+    penPos_ = {x, y};
     unsigned int pen = ToQRgb(penColor_);
+    // Wider pens stamp a square of the pen width on each pixel, this much
+    // before and after it.
+    const int before = (penWidth_ - 1) / 2, after = penWidth_ / 2;
+    if (ratio_ != 1.0 && (x0 == x) != (y0 == y)) {
+        // Level and upright lines cover the device pixels of their logical
+        // pixels exactly, so they meet cells and rectangles without a seam.
+        int a = x0 < x ? x0 : x + 1, b = x0 < x ? x : x0 + 1; // pixels a..b-1 along x
+        int c = y0 < y ? y0 : y + 1, d = y0 < y ? y : y0 + 1;
+        if (y0 == y)
+            c = y, d = y + 1;
+        else
+            a = x, b = x + 1;
+        FillBlock(a - before, c - before, b + after, d + after, pen);
+        return;
+    }
+    // Bresenham from the pen position, end pixel excluded; at a ratio above
+    // 1 it runs over device pixels with the pen's device width.
+    const int sb = ratio_ == 1.0 ? -before : -DeviceEdgeAt(before, ratio_);
+    const int sa = ratio_ == 1.0 ? after + 1 : DeviceEdgeAt(after + 1, ratio_);
+    const bool single = sa - sb == 1;
+    x0 = Dev(x0), y0 = Dev(y0), x = Dev(x), y = Dev(y);
     int dx = std::abs(x - x0), sx = x0 < x ? 1 : -1;
     int dy = -std::abs(y - y0), sy = y0 < y ? 1 : -1;
     int err = dx + dy;
     const int W = image_.width(), H = image_.height();
-    // Wider pens stamp a square of the pen width centred on each pixel.
-    const int before = (penWidth_ - 1) / 2, after = penWidth_ / 2;
+    const Spans spans(image_);
     while (!(x0 == x && y0 == y)) {
-        if (penWidth_ == 1) {
+        if (single) {
             if (x0 >= 0 && y0 >= 0 && x0 < W && y0 < H)
-                reinterpret_cast<QRgb*>(image_.scanLine(y0))[x0] = pen;
+                spans.bits[y0 * spans.stride + x0] = pen;
         } else {
-            for (int yy = y0 - before; yy <= y0 + after; ++yy)
-                FillSpan(x0 - before, x0 + after + 1, yy, pen);
+            spans.Fill(x0 + sb, y0 + sb, x0 + sa, y0 + sa, pen);
         }
         int e2 = 2 * err;
         if (e2 >= dy) {
@@ -146,7 +196,6 @@ void ImageCanvas::LineTo(int x, int y) {
             y0 += sy;
         }
     }
-    penPos_ = {x, y};
 }
 
 namespace {
@@ -159,17 +208,44 @@ void SetupPainter(QPainter& p, TColor pen, int penWidth, TColor brush, BrushStyl
     else
         p.setBrush(Qt::NoBrush);
 }
+
+// A painter in device pixels: while it paints, the image's pixel ratio is 1,
+// so that QPainter takes the coordinates as they are given.
+class DevicePainter : public QPainter {
+public:
+    explicit DevicePainter(QImage& image) : image_(image), ratio_(image.devicePixelRatio()) {
+        image_.setDevicePixelRatio(1.0);
+        begin(&image_);
+    }
+    ~DevicePainter() {
+        end();
+        image_.setDevicePixelRatio(ratio_);
+    }
+
+private:
+    QImage& image_;
+    qreal ratio_;
+};
 } // namespace
+
+int ImageCanvas::PenPath(int x) const {
+    if (ratio_ == 1.0)
+        return x;
+    // Qt centres a pen of width w on the path, covering w / 2 pixels before
+    // it: put the device pen over the device pixels of the logical one.
+    return Dev(x - penWidth_ / 2) + DevicePenWidth() / 2;
+}
 
 void ImageCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     int l = std::min(x1, x2), r = std::max(x1, x2);
     int t = std::min(y1, y2), b = std::max(y1, y2);
     if (r - l < 1 || b - t < 1)
         return;
-    QPainter p(&image_);
-    SetupPainter(p, penColor_, penWidth_, brushColor_, brushStyle_);
+    DevicePainter p(image_);
+    SetupPainter(p, penColor_, DevicePenWidth(), brushColor_, brushStyle_);
     // A 1-pixel pen outlines x..x+w inclusive, so the box loses one pixel each way.
-    p.drawEllipse(QRect(l, t, r - l - 1, b - t - 1));
+    const int L = PenPath(l), T = PenPath(t);
+    p.drawEllipse(QRect(L, T, PenPath(r - 1) - L, PenPath(b - 1) - T));
 }
 
 void ImageCanvas::Polygon(const Point* points, int count) {
@@ -178,9 +254,9 @@ void ImageCanvas::Polygon(const Point* points, int count) {
     QPolygon poly;
     poly.reserve(count);
     for (int i = 0; i < count; ++i)
-        poly << QPoint(points[i].x, points[i].y);
-    QPainter p(&image_);
-    SetupPainter(p, penColor_, penWidth_, brushColor_, brushStyle_);
+        poly << QPoint(PenPath(points[i].x), PenPath(points[i].y));
+    DevicePainter p(image_);
+    SetupPainter(p, penColor_, DevicePenWidth(), brushColor_, brushStyle_);
     p.drawPolygon(poly, Qt::OddEvenFill);
 }
 
@@ -202,16 +278,21 @@ void ImageCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, in
     double span = a2 - a1;
     while (span <= 0)
         span += 360.0;
-    QPainter p(&image_);
-    SetupPainter(p, penColor_, penWidth_, brushColor_, BrushStyle::Clear);
-    p.drawArc(QRect(l, t, r - l - 1, b - t - 1), static_cast<int>(std::lround(a1 * 16)),
-              static_cast<int>(std::lround(span * 16)));
+    DevicePainter p(image_);
+    SetupPainter(p, penColor_, DevicePenWidth(), brushColor_, BrushStyle::Clear);
+    const int L = PenPath(l), T = PenPath(t);
+    p.drawArc(QRect(L, T, PenPath(r - 1) - L, PenPath(b - 1) - T),
+              static_cast<int>(std::lround(a1 * 16)), static_cast<int>(std::lround(span * 16)));
 }
 
 void ImageCanvas::FloodFill(int x, int y, TColor border) {
-    const int W = image_.width(), H = image_.height();
-    if (x < 0 || y < 0 || x >= W || y >= H)
+    if (x < 0 || y < 0 || x >= width_ || y >= height_)
         return;
+    // The fill runs over device pixels, so it stops at borders drawn at
+    // device resolution.
+    x = Dev(x);
+    y = Dev(y);
+    const int W = image_.width(), H = image_.height();
     const QRgb borderRgb = ToQRgb(border) | 0xFF000000u;
     const QRgb fill = ToQRgb(brushColor_) | 0xFF000000u;
     auto px = [&](int xx, int yy) -> QRgb& {
@@ -250,9 +331,10 @@ void ImageCanvas::FloodFill(int x, int y, TColor border) {
     }
 }
 
-QFont ImageCanvas::MakeFont() const {
+QFont ImageCanvas::MakeFont(double scale) const {
     QFont f(QString::fromStdString(fontName_));
-    int h = fontHeight_;
+    const int h =
+        scale == 1.0 ? fontHeight_ : static_cast<int>(std::lround(fontHeight_ * scale));
     if (h < 0) {
         f.setPixelSize(-h);
     } else if (h > 0) {
@@ -275,18 +357,24 @@ QFont ImageCanvas::MakeFont() const {
 
 void ImageCanvas::TextOut(int x, int y, std::string_view text) {
     QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    QFont f = MakeFont();
-    QFontMetrics m(f);
-    QPainter p(&image_);
+    // Placed and measured in the logical font; drawn in the font scaled to
+    // device pixels.
+    const QFont f = MakeFont(ratio_);
+    const QFontMetrics md(f);
+    const QFontMetrics m = ratio_ == 1.0 ? md : QFontMetrics(MakeFont());
+    const int advance = m.horizontalAdvance(s);
+    DevicePainter p(image_);
     p.setRenderHint(QPainter::Antialiasing, false);
     p.setRenderHint(QPainter::TextAntialiasing, false);
+    const int X = Dev(x), Y = Dev(y);
     if (brushStyle_ == BrushStyle::Solid)
-        p.fillRect(QRect(x, y, m.horizontalAdvance(s), m.height()),
+        p.fillRect(QRect(X, Y, std::max(md.horizontalAdvance(s), Dev(x + advance) - X),
+                         std::max(md.height(), Dev(y + m.height()) - Y)),
                    QColor::fromRgb(ToQRgb(brushColor_)));
     p.setFont(f);
     p.setPen(QColor::fromRgb(ToQRgb(fontColor_)));
-    p.drawText(x, y + m.ascent(), s);
-    penPos_ = {x + m.horizontalAdvance(s), y};
+    p.drawText(X, Y + md.ascent(), s);
+    penPos_ = {x + advance, y};
 }
 
 int ImageCanvas::TextWidth(std::string_view text) {

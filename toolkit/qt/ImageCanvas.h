@@ -3,6 +3,12 @@
 // Rectangles, fills, pixels and lines write the image directly (the pictures
 // draw ten thousand cells and a hundred thousand pixels per redraw); ellipses,
 // polygons, arcs and text go through QPainter with antialiasing off.
+//
+// With a pixel ratio above 1 the image has that many device pixels per
+// logical pixel (QImage::devicePixelRatio): the coordinates, Width() and
+// Height() stay logical while every shape, line and letter is drawn at device
+// resolution, so a widget on a high-density screen shows it 1:1. Pens keep
+// their logical width (a 1-pixel pen is two device pixels wide at ratio 2).
 #include "toolkit/Canvas.h"
 
 #include <QImage>
@@ -11,12 +17,16 @@ namespace ostrander {
 
 class ImageCanvas : public Canvas {
 public:
-    ImageCanvas(int width = 1, int height = 1);
+    // A ratio that is not finite or below 1 is taken as 1, above 8 as 8.
+    ImageCanvas(int width = 1, int height = 1, double ratio = 1.0);
 
-    int Width() const override { return image_.width(); }
-    int Height() const override { return image_.height(); }
-    // Resizes the image; the contents are cleared to white.
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    double PixelRatio() const override { return ratio_; }
+    // Resizes the image; the contents are cleared to white. Without a ratio
+    // the present one is kept.
     void Resize(int width, int height);
+    void Resize(int width, int height, double ratio);
 
     void Rectangle(int x1, int y1, int x2, int y2) override;
     using Canvas::Rectangle;
@@ -29,10 +39,12 @@ public:
     TColor GetPixel(int x, int y) const override;
     void SetPixel(int x, int y, TColor c) override;
     void SetPixels(int x, int y, const TColor* colors, int count) override;
+    void SetDevicePixels(int x, int y, const TColor* colors, int count) override;
     void TextOut(int x, int y, std::string_view text) override;
     int TextWidth(std::string_view text) override;
     int TextHeight(std::string_view text) override;
 
+    // The image in device pixels, its devicePixelRatio the canvas's ratio.
     const QImage& Image() const { return image_; }
     QImage& Image() { return image_; }
     bool SavePng(const std::string& fileName) const;
@@ -42,10 +54,26 @@ public:
     static TColor FromQRgb(unsigned int rgb);
 
 private:
-    void FillSpan(int x1, int x2, int y, unsigned int rgb); // x1..x2-1, clipped
-    class QFont MakeFont() const;
+    // Device edge of a logical edge.
+    int Dev(int x) const { return ratio_ == 1.0 ? x : DeviceEdgeAt(x, ratio_); }
+    // Fills device pixels x1..x2-1, y1..y2-1, clipped.
+    void FillDevice(int x1, int y1, int x2, int y2, unsigned int rgb);
+    // The logical block x1..x2-1, y1..y2-1 in device pixels.
+    void FillBlock(int x1, int y1, int x2, int y2, unsigned int rgb) {
+        FillDevice(Dev(x1), Dev(y1), Dev(x2), Dev(y2), rgb);
+    }
+    // The pen's width in device pixels.
+    int DevicePenWidth() const;
+    // Device coordinate of a QPainter path through logical pixel x, so that
+    // the device pen covers the device pixels the logical pen would.
+    int PenPath(int x) const;
+    // The font at the given scale (1: logical, the ratio: device).
+    class QFont MakeFont(double scale = 1.0) const;
 
     QImage image_;
+    int width_ = 1;
+    int height_ = 1;
+    double ratio_ = 1.0;
 };
 
 } // namespace ostrander
