@@ -22,9 +22,6 @@ alive() {
 
 # The surface picture's inner part in the main window at its design size.
 surface="250x250+585+$((50 + E2E_MENU))"
-spread() {
-    convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:standard_deviation]' info:
-}
 
 e2e_start_xvfb || exit 1
 e2e_start_program "$build/bin/ostrander" || exit 1
@@ -63,7 +60,7 @@ for ((i = 0; i < 60; i++)); do
     sleep 0.5
     alive "the run of the 37-pad mirror"
     import -window "$window" "png:$out/cancel.png" 2>/dev/null || continue
-    s=$(spread "$out/cancel.png" "$surface") || continue
+    s=$(e2e_spread "$out/cancel.png" "$surface") || continue
     if awk -v s="$s" 'BEGIN { exit !(s >= 0.01) }'; then
         finished=yes
         break

@@ -9,6 +9,14 @@
 #   e2e_screenshot FILE            save the whole screen as PNG
 #   e2e_click WINDOW X Y [BUTTON]  click at (X, Y) inside a window (1 left, 2 middle, 3 right)
 #   e2e_key WINDOW KEYS...         press and release keys (xdotool names: Return, ctrl+s) in a window
+#   e2e_spread FILE WxH+X+Y        standard deviation (0..1) of the grey levels in a region
+#   e2e_empty_pictures FILE        the names of the main window's pictures left blank in a
+#                                  screenshot of it (empty output: all five drawn)
+#   e2e_wait_pictures WINDOW run|all
+#                                  wait (up to 60 s) until the influence run is done (the
+#                                  far field image is drawn; at 0 V the surface pictures stay
+#                                  blank) or until all five pictures are drawn
+#   e2e_cpu_ticks PID              CPU time the process has used, in clock ticks
 #   e2e_close_program [SECS]       ask the program to close its windows, wait for it to
 #                                  end; returns its exit status (124 when it hung)
 
@@ -151,4 +159,59 @@ e2e_close_program() {
     wait "$E2E_PID" 2>/dev/null
     E2E_PID=""
     return 124
+}
+
+e2e_spread() {
+    local file=$1 geometry=$2
+    convert "$file" -crop "$geometry" +repage -colorspace Gray -format '%[fx:standard_deviation]' info:
+}
+
+# The five pictures in the main window at its design size, as WxH+X+Y of
+# their inner parts (captions and frames left out).
+declare -A E2E_PICTURES=(
+    [3d]="250x250+257+$((50 + E2E_MENU))"
+    [surface]="250x250+585+$((50 + E2E_MENU))"
+    [interferogram]="250x250+913+$((50 + E2E_MENU))"
+    [farfield]="250x250+570+$((420 + E2E_MENU))"
+    [farfieldplot]="250x250+915+$((420 + E2E_MENU))"
+)
+
+e2e_empty_pictures() {
+    local file=$1 name s empty=""
+    for name in "${!E2E_PICTURES[@]}"; do
+        s=$(e2e_spread "$file" "${E2E_PICTURES[$name]}") || return 2
+        if awk -v s="$s" 'BEGIN { exit !(s < 0.01) }'; then
+            empty="$empty $name"
+        fi
+    done
+    echo "$empty"
+}
+
+e2e_cpu_ticks() {
+    # utime and stime, fields 14 and 15 of /proc/PID/stat; the command name
+    # (field 2, in parentheses) may hold spaces, so count after its ')'.
+    sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'
+}
+
+e2e_wait_pictures() {
+    local window=$1 what=$2 i blank shot
+    shot=$(mktemp --suffix=.png)
+    for ((i = 0; i < 120; i++)); do
+        sleep 0.5
+        if [ -n "$E2E_PID" ] && ! kill -0 "$E2E_PID" 2>/dev/null; then
+            e2e_log "the program ended while its pictures were awaited"
+            rm -f "$shot"
+            return 1
+        fi
+        import -window "$window" "png:$shot" 2>/dev/null || continue
+        blank=" $(e2e_empty_pictures "$shot") "
+        if [[ "$what" == all && "$blank" == "  " ]] ||
+            [[ "$what" != all && "$blank" != *" farfield "* ]]; then
+            rm -f "$shot"
+            return 0
+        fi
+    done
+    e2e_log "pictures still blank after 60 s:$blank"
+    rm -f "$shot"
+    return 1
 }
