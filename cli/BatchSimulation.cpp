@@ -3,12 +3,7 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
-#include "cli/MirrorMapPicture.h"
-#include "model/ExactMembrane.h"
-#include "model/PullIn.h"
 #include "model/pictures/FarFieldPictures.h"
-#include "model/pictures/ResultPictures.h"
-#include "toolkit/qt/ImageCanvas.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,9 +13,6 @@
 namespace ostrander {
 
 namespace {
-
-// Sizes of the far-field pictures in the main window.
-constexpr int kFarFieldPictureSize = 335;
 
 double LargestIntensity(const MainData& data) {
     double peak = 0.0;
@@ -52,19 +44,7 @@ double BatchSimulation::Separation() const {
 }
 
 RunGeometry BatchSimulation::Geometry() const {
-    RunGeometry g;
-    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
-    g.n = data_.GridSize > 0 ? data_.GridSize : DMModelMain::kGridSize;
-    if (dm) {
-        // The engine's grid step and pupil.
-        g.dx = dm->Diameter_m / (g.n * data_.GridFill - 2);
-        g.membraneRadius = dm->Diameter_m / 2;
-        g.beamRadius = dm->Diameter_m * local_.BeamFraction / 2;
-    }
-    g.gaussianRadius = DMModelMain::kBeamRadius;
-    g.wavelength = local_.Wavelength;
-    g.farFieldSize = data_.FarFieldSize;
-    return g;
+    return SessionGeometry(data_, local_);
 }
 
 const DMInfoClass* BatchSimulation::Model() const {
@@ -178,157 +158,19 @@ double BatchSimulation::FlatMirrorPeak() {
 
 bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptions& options,
                                SimulationResult& result, std::string& error) {
-    MirrorClass* mirror = local_.Mirror.get();
-    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
-    if (!mirror || !dm || !local_.DisplaysValid) {
+    if (!local_.Mirror || !Model() || !local_.DisplaysValid) {
         error = "no influence functions";
         return false;
     }
-    result = SimulationResult{};
-    const int n = ActuatorCount();
-
     // The mirror as the run leaves it, then the requests in order; the
     // mirror's rules decide what each actuator holds.
     const AppliedVoltages applied = session_.ApplyVoltages(request);
+    if (!CollectSessionResult(session_, options, flatPeak_, result, error))
+        return false;
     result.requested = applied.requested;
     result.changedByRules = applied.changedByRules;
     for (const AppliedVoltages::Change& c : applied.changes)
         result.changes.push_back({c.actuator, c.requested, c.applied});
-    local_.RemoveFocus = options.removeFocus;
-    local_.FocusAdjust = options.focusAdjust;
-    local_.FarFieldZoom = options.zoom;
-    local_.Wavelength = options.wavelength;
-
-    // The idle pass: the 0.1 V floor when no actuator is above it, then
-    // synthesis and the far field (which corrects the surface in place and
-    // draws its two pictures); the pictures of the corrected surface follow.
-    const int farFieldSide = options.pictures ? kFarFieldPictureSize : 1;
-    ImageCanvas farFieldImage(farFieldSide, farFieldSide);
-    ImageCanvas farFieldPlot(farFieldSide, farFieldSide);
-    host_.drawFarField = [&] {
-        if (!options.pictures)
-            return;
-        DrawFarFieldImage(farFieldImage, Engine(), kFarFieldTitle);
-        DrawFarFieldPlot(farFieldPlot, Engine());
-    };
-    // Every simulation computes afresh, even with the voltages of the last.
-    session_.MarkResultsStale();
-    const IdlePassResult idle = session_.IdlePass();
-    host_.drawFarField = nullptr;
-    switch (idle.recalculation.status) {
-    case Recalculation::Done:
-        break;
-    case Recalculation::NoVoltage:
-        error = "no actuator voltage is above 0 V, so there is nothing to compute";
-        return false;
-    case Recalculation::NoMirror:
-    case Recalculation::NoSurface:
-        error = "the engine produced no surface";
-        return false;
-    }
-    if (idle.recalculation.parameterChanged) {
-        error = "a mirror parameter changed after the influence functions were computed";
-        return false;
-    }
-    if (data_.Surface.empty() || data_.FarField.empty()) {
-        error = "the engine produced no surface";
-        return false;
-    }
-
-    // The exact model's own verdict, for the summary and the pictures' label.
-    std::optional<PullInResult> solved;
-    double linearPeak = 0.0;
-    local_.SnapDownVerdict.reset();
-    if (const std::optional<PullInInputs> inputs = session_.PullInInputsNow()) {
-        PullInOptions pullIn;
-        pullIn.wantSurface = options.nonlinear;
-        solved = SolvePullIn(*inputs->membrane, inputs->volts, {}, pullIn);
-        if (solved->status == PullInResult::Status::Invalid ||
-            solved->status == PullInResult::Status::NotConverged) {
-            error = solved->status == PullInResult::Status::Invalid
-                        ? "the exact model cannot solve this mirror: " + inputs->membrane->Problem()
-                        : "the nonlinear equilibrium did not converge";
-            return false;
-        }
-        local_.SnapDownVerdict = solved->SnapDown();
-        for (const double w : inputs->membrane->LinearSurface(inputs->volts))
-            linearPeak = std::max(linearPeak, std::fabs(w));
-    }
-
-    const int width = options.pictures ? options.width : 1;
-    const int height = options.pictures ? options.height : 1;
-    ImageCanvas surfaceImage(width, height);
-    ImageCanvas interferogram(width, height);
-    ImageCanvas threeD(width, height);
-    if (options.pictures) {
-        DrawSurfaceImage(surfaceImage, Engine());
-        DrawInterferogram(interferogram, Engine());
-        DrawThreeDImage(threeD, Engine());
-    }
-    const int N = data_.GridSize;
-    const GridRange range = ScanGrid(data_.Surface.RowPointers().data(), N);
-    if (!range.finite) {
-        error = "the computed surface is not finite";
-        return false;
-    }
-
-    // The figures.
-    result.runVoltage = data_.IFMaxVoltage;
-    result.voltagesAtFloor = local_.VoltagesAtFloor;
-    for (int k = 1; k <= n; ++k)
-        result.voltages.push_back(mirror->GetVoltage(k));
-    result.peakVoltage = result.voltages.empty()
-                             ? 0.0
-                             : *std::max_element(result.voltages.begin(), result.voltages.end());
-    result.meanVoltage = mirror->GetMeanVoltage(0);
-    result.pv = range.max - range.min;
-    result.snapDown = result.pv > dm->Separation_m / 3;
-    Engine().PupilStatistics(result.pupilMin, result.pupilMax, result.pupilRms);
-    result.n = N;
-    result.surface.reserve(static_cast<std::size_t>(N) * N);
-    for (int i = 0; i < N; ++i)
-        result.surface.insert(result.surface.end(), data_.Surface[i], data_.Surface[i] + N);
-    const int size = data_.FarFieldSize;
-    result.farFieldSize = size;
-    result.farField.reserve(static_cast<std::size_t>(size) * size);
-    double peakIntensity = 0.0;
-    for (int r = 1; r <= size; ++r)
-        for (int c = 1; c <= size; ++c) {
-            const double intensity = FarFieldIntensity(data_.FarField.data(), size, r, c);
-            result.farField.push_back(intensity);
-            peakIntensity = std::max(peakIntensity, intensity);
-        }
-    result.strehl = peakIntensity / flatPeak_;
-
-    if (options.pictures) {
-        result.surfaceImage = surfaceImage.Image();
-        result.interferogram = interferogram.Image();
-        result.threeD = threeD.Image();
-    }
-    result.model = std::string(session_.MembraneModelName());
-    if (solved) {
-        result.pullInFactor = solved->pullInFactor;
-        result.snapDown = solved->SnapDown();
-        if (options.nonlinear && solved->status == PullInResult::Status::Equilibrium &&
-            solved->surface.size() == result.surface.size()) {
-            result.surface = solved->surface;
-            result.nonlinearSurface = true;
-            result.maxDeflection = solved->peakDeflection_m;
-        } else {
-            result.maxDeflection = linearPeak;
-        }
-    } else {
-        // The synthesis again, without the far field's corrections.
-        session_.Engine().SynthesizeSurface();
-        const GridRange physical = ScanGrid(data_.Surface.RowPointers().data(), N);
-        result.maxDeflection = std::max(std::fabs(physical.min), std::fabs(physical.max));
-    }
-
-    if (options.pictures) {
-        result.farFieldImage = farFieldImage.Image();
-        result.farFieldPlot = farFieldPlot.Image();
-        result.mirrorMap = DrawMirrorMapPicture(*mirror);
-    }
     return true;
 }
 

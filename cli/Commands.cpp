@@ -3,25 +3,23 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
-#include "cli/AnalysisImages.h"
 #include "cli/Arguments.h"
 #include "cli/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
 #include "cli/FitFiles.h"
-#include "cli/FitsFile.h"
 #include "cli/InfluenceFiles.h"
-#include "cli/OutputFolder.h"
 #include "cli/Progress.h"
-#include "cli/ResultFiles.h"
 #include "cli/VoltageFile.h"
 #include "model/SessionFit.h"
+#include "results/FitsFile.h"
+#include "results/OutputFolder.h"
+#include "results/ResultFiles.h"
+#include "results/ResultWriter.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QDateTime>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -325,79 +323,6 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
     return true;
 }
 
-// The mirror info file as a plain absolute path, for the summaries.
-std::string AbsoluteMirrorFile(const std::string& infoFile) {
-    std::error_code ec;
-    const auto path = std::filesystem::weakly_canonical(DevicePath(infoFile), ec);
-    return ec ? DevicePath(infoFile) : path.string();
-}
-
-// A picture as PNG bytes, encoded in memory: only the output folder writes
-// to disk, so a full disk is reported once, in its words.
-bool WritePng(OutputFolder& out, const std::string& relative, const QImage& image,
-              std::string& error) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-        error = "cannot encode " + Quoted(relative) + " as PNG";
-        return false;
-    }
-    return out.WriteFile(relative, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), error);
-}
-
-// The summary of one simulation, with what the command adds (such as its fit).
-QJsonObject ResultSummary(const SimulationResult& result, const ResultAnalysis& analysis,
-                          const SummaryContext& context, const DisplayOptions& options,
-                          const QJsonObject& extra = {}) {
-    QJsonObject json = SummaryObject(result, analysis, context, options);
-    for (auto it = extra.begin(); it != extra.end(); ++it)
-        json[it.key()] = it.value();
-    return json;
-}
-
-// The pictures, grids and figures of one simulation into a folder of the output.
-bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationResult& result,
-                 const ResultAnalysis& analysis, const SummaryContext& context,
-                 const DisplayOptions& options, std::string& error,
-                 const QJsonObject& extraSummary = {}) {
-    const std::string prefix = folder.empty() ? std::string() : folder + "/";
-    if (!folder.empty() && !out.MakeFolder(folder, error))
-        return false;
-    if (options.pictures) {
-        const std::pair<const char*, const QImage*> pictures[] = {
-            {"surface.png", &result.surfaceImage},
-            {"interferogram.png", &result.interferogram},
-            {"threed.png", &result.threeD},
-            {"farfield.png", &result.farFieldImage},
-            {"farfieldplot.png", &result.farFieldPlot},
-            {"mirror.png", &result.mirrorMap}};
-        for (const auto& [name, image] : pictures)
-            if (!WritePng(out, prefix + name, *image, error))
-                return false;
-        if (!WritePng(out, prefix + "farfield_log.png",
-                      LogFarFieldPicture(result, analysis, context.geometry), error) ||
-            !WritePng(out, prefix + "encircled_energy.png",
-                      EncircledEnergyPicture(analysis, context.geometry), error))
-            return false;
-    }
-    std::string surfaceFits, farFieldFits;
-    if (!FitsBytes(SurfaceFits(result, context.geometry), surfaceFits, error) ||
-        !FitsBytes(FarFieldFits(result, context.geometry), farFieldFits, error))
-        return false;
-    if (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
-        !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error) ||
-        !out.WriteFile(prefix + "surface.fits", surfaceFits, error) ||
-        !out.WriteFile(prefix + "farfield.fits", farFieldFits, error))
-        return false;
-    if (!out.WriteFile(prefix + "encircled_energy.csv",
-                       EncircledEnergyCsv(analysis, context.geometry), error))
-        return false;
-    const QJsonObject summary = ResultSummary(result, analysis, context, options, extraSummary);
-    return out.WriteFile(prefix + "summary.json",
-                         QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString(),
-                         error);
-}
-
 // A JSON document on standard output, for --json.
 void PrintJsonDocument(const QJsonDocument& document) {
     const QByteArray text = document.toJson(QJsonDocument::Indented);
@@ -428,34 +353,6 @@ SummaryContext BaseContext(const BatchSimulation& simulation, const std::string&
     context.utcTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     context.geometry = simulation.Geometry();
     return context;
-}
-
-// The warnings of one simulation: the pattern's size, the voltage rules and
-// the sampling, after those of the mirror.
-std::vector<RunWarning> ResultWarnings(const std::vector<RunWarning>& mirrorWarnings,
-                                       const PatternListEntry* pattern, int actuators,
-                                       const SimulationResult& result,
-                                       const ResultAnalysis& analysis) {
-    std::vector<RunWarning> warnings = mirrorWarnings;
-    if (pattern) {
-        int count = 0;
-        for (const VoltageListEntry* e = pattern->Voltages.First(); e; e = e->next)
-            ++count;
-        if (auto w = PatternSizeWarning(pattern->PatternName, count, actuators))
-            warnings.push_back(*w);
-    }
-    if (auto w = VoltageRulesWarning(result.changes, result.requested))
-        warnings.push_back(*w);
-    if (auto w = UndersampledWarning(analysis.largestPhaseStep))
-        warnings.push_back(*w);
-    return warnings;
-}
-
-std::vector<RunWarning> MirrorWarnings(const BatchSimulation& simulation) {
-    std::vector<RunWarning> warnings;
-    if (auto w = MapFileWarning(simulation.MapFile()))
-        warnings.push_back(*w);
-    return warnings;
 }
 
 } // namespace
@@ -554,7 +451,7 @@ int RunSimulate(const SimulateCommand& command) {
     context.pattern = pattern ? pattern->PatternName : std::string();
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings =
-        ResultWarnings(MirrorWarnings(simulation), pattern, actuators, result, analysis);
+        ResultWarnings(MirrorWarnings(simulation.MapFile()), pattern, actuators, result, analysis);
     PrintWarnings(context.warnings);
     if (interrupted)
         return Fail(kInterrupted);
@@ -592,7 +489,7 @@ int RunSweep(const SweepCommand& command) {
         if (!CheckPattern(*p, simulation.ActuatorCount(), error))
             return Fail(error);
 
-    const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation);
+    const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation.MapFile());
     PrintWarnings(mirrorWarnings);
     if (!out.Begin(error))
         return Fail(error);
@@ -670,7 +567,7 @@ int RunInfluence(const InfluenceCommand& command) {
         return Fail("cannot export " + Quoted(simulation.DeviceName()) +
                     ": no influence functions");
     SummaryContext context = BaseContext(simulation, mirrorFile);
-    context.warnings = MirrorWarnings(simulation);
+    context.warnings = MirrorWarnings(simulation.MapFile());
     PrintWarnings(context.warnings);
 
     std::string cube;
@@ -750,7 +647,7 @@ int RunFit(const FitCommand& command) {
     SummaryContext context = BaseContext(simulation, mirrorFile);
     context.pattern = patternName;
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
-    context.warnings = ResultWarnings(MirrorWarnings(simulation), nullptr,
+    context.warnings = ResultWarnings(MirrorWarnings(simulation.MapFile()), nullptr,
                                       simulation.ActuatorCount(), result, analysis);
     // Below 1.2 a small error in the mirror's tension or gap snaps it down.
     if (fitted.pullInFactor < 1.2) {

@@ -1,7 +1,7 @@
 #include "cli/FitFiles.h"
 
 #include "Shared_Software/Pattern/PatternClass.h"
-#include "cli/ResultFiles.h"
+#include "results/ResultFiles.h"
 #include "model/SurfaceGridFile.h"
 #include "toolkit/IniFile.h"
 

@@ -1,7 +1,7 @@
 #include "cli/InfluenceFiles.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
-#include "cli/FitsFile.h"
+#include "results/FitsFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -4,7 +4,7 @@
 // another simulation can build the mirror from them. Grids are stored as the
 // result files store them: row r is y = (r - n/2) dx, column c is
 // x = (c - n/2) dx, in the frame of the actuator coordinates.
-#include "cli/ResultFiles.h"
+#include "results/ResultFiles.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
 // FITS images and warnings of ostrander-cli, without running the program.
-#include "cli/FitsFile.h"
-#include "cli/RunWarnings.h"
+#include "results/FitsFile.h"
+#include "results/RunWarnings.h"
 
 #include <fitsio.h>
 #include <gtest/gtest.h>

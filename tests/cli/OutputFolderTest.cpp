@@ -1,6 +1,6 @@
 // The output folder of ostrander-cli: what --force may replace, what a new
 // run may clean up, and that nothing else is ever removed or written through.
-#include "cli/OutputFolder.h"
+#include "results/OutputFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/FitsFile.h"
+#include "results/FitsFile.h"
 
 #include <fitsio.h>
 

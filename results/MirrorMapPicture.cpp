@@ -1,4 +1,4 @@
-#include "cli/MirrorMapPicture.h"
+#include "results/MirrorMapPicture.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"

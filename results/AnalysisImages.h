@@ -2,7 +2,7 @@
 // The analysis pictures of a result, beside the five of the design: the far
 // field on a log scale with a colour bar and axes in lambda/D, and the
 // encircled-energy curve against the radius in lambda/D.
-#include "cli/RunDescription.h"
+#include "results/RunDescription.h"
 
 #include <QImage>
 

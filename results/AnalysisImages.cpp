@@ -1,6 +1,6 @@
-#include "cli/AnalysisImages.h"
+#include "results/AnalysisImages.h"
 
-#include "cli/BatchSimulation.h"
+#include "results/SessionResult.h"
 #include "model/pictures/AnalysisPictures.h"
 #include "toolkit/qt/ImageCanvas.h"
 

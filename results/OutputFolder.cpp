@@ -1,4 +1,4 @@
-#include "cli/OutputFolder.h"
+#include "results/OutputFolder.h"
 
 #include "toolkit/AtomicFile.h"
 

@@ -7,8 +7,8 @@
 //
 // Every grid is written as the pictures show it: row r from the top is
 // y = (r - n/2) dx, column c is x = (c - n/2) dx (y grows downwards).
-#include "cli/RunDescription.h"
-#include "cli/RunWarnings.h"
+#include "results/RunDescription.h"
+#include "results/RunWarnings.h"
 
 #include <QJsonObject>
 
@@ -32,14 +32,20 @@ std::string FarFieldCsv(const SimulationResult& result);
 // radius in elements, in lambda/D and in radians, and the energy fraction.
 std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry& geometry);
 
-FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry);
-FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry);
+// program: the one that writes the file (its ORIGIN card).
+FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry,
+                      const std::string& program);
+FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry,
+                       const std::string& program);
 
 struct SummaryContext {
+    std::string program = "ostrander-cli"; // the program that writes the files
     std::string device;
     std::string mirrorFile;
     std::string pattern; // pattern name, empty without one
     std::string version;
+    // The command line of the run; for the window's export, the
+    // ostrander-cli command that writes the same result.
     std::string commandLine;
     std::string utcTime; // ISO 8601
     std::string model = "classic";

@@ -1,4 +1,4 @@
-#include "cli/RunWarnings.h"
+#include "results/RunWarnings.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
 

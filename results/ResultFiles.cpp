@@ -1,7 +1,7 @@
-#include "cli/ResultFiles.h"
+#include "results/ResultFiles.h"
 
-#include "cli/BatchSimulation.h"
-#include "cli/FitsFile.h"
+#include "results/SessionResult.h"
+#include "results/FitsFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -65,13 +65,13 @@ QJsonValue Number(double value) {
 
 constexpr double kArcsecondsPerRadian = 180.0 * 3600.0 / std::numbers::pi;
 
-void CommonKeys(FitsImage& image, const RunGeometry& geometry) {
+void CommonKeys(FitsImage& image, const RunGeometry& geometry, const std::string& program) {
     image.keys.push_back({"WAVELEN", geometry.wavelength, "[m] wavelength"});
     image.keys.push_back({"BEAMRAD", geometry.beamRadius, "[m] radius of the analysed beam"});
     image.keys.push_back({"GAUSSRAD", geometry.gaussianRadius,
                           "[m] 1/e amplitude radius of the Gaussian beam"});
     image.keys.push_back({"MEMBRAD", geometry.membraneRadius, "[m] membrane radius"});
-    image.keys.push_back({"ORIGIN", std::string("ostrander-cli"), "program that wrote the file"});
+    image.keys.push_back({"ORIGIN", program, "program that wrote the file"});
 }
 
 } // namespace
@@ -96,7 +96,8 @@ std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry
     return text;
 }
 
-FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry) {
+FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry,
+                      const std::string& program) {
     FitsImage image;
     image.columns = image.rows = result.n;
     image.values = RowsAlongY(result.surface, result.n);
@@ -112,7 +113,7 @@ FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometr
     image.keys.push_back({"CDELT2", geometry.dx, "[m] spacing along y"});
     image.keys.push_back({"CRPIX2", static_cast<double>(result.n / 2 + 1), "pixel of y = 0"});
     image.keys.push_back({"CRVAL2", 0.0, ""});
-    CommonKeys(image, geometry);
+    CommonKeys(image, geometry, program);
     image.comments = {
         "Corrected membrane surface (tilt removed) in metres.",
         "Row r (0-based, first row first) is y = (r - n/2) dx, column c is x = (c - n/2) dx;",
@@ -120,7 +121,8 @@ FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometr
     return image;
 }
 
-FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry) {
+FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry,
+                       const std::string& program) {
     FitsImage image;
     const int size = result.farFieldSize;
     image.columns = image.rows = size;
@@ -142,7 +144,7 @@ FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geomet
                               "pixel of the optical axis"});
         image.keys.push_back({std::string("CRVAL") + axis, 0.0, ""});
     }
-    CommonKeys(image, geometry);
+    CommonKeys(image, geometry, program);
     image.comments = {"Far-field intensity of the reflected Gaussian beam.",
                       "Rows and columns as in farfield.csv; the optical axis is at",
                       "row and column size/2 (0-based)."};
@@ -151,7 +153,7 @@ FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geomet
 
 QJsonObject RunHeaderJson(const SummaryContext& context, const std::string& model) {
     QJsonObject json;
-    json["program"] = "ostrander-cli";
+    json["program"] = Q(context.program);
     json["version"] = Q(context.version);
     json["command_line"] = Q(context.commandLine);
     json["time_utc"] = Q(context.utcTime);

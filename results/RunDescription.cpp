@@ -1,6 +1,6 @@
-#include "cli/RunDescription.h"
+#include "results/RunDescription.h"
 
-#include "cli/BatchSimulation.h"
+#include "results/SessionResult.h"
 #include "model/BeamAnalysis.h"
 
 #include <algorithm>

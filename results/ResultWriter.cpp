@@ -1,0 +1,114 @@
+#include "results/ResultWriter.h"
+
+#include "Shared_Software/Mirror/DMInfoClass.h"
+#include "Shared_Software/Pattern/PatternClass.h"
+#include "results/AnalysisImages.h"
+#include "results/FitsFile.h"
+#include "results/OutputFolder.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QJsonDocument>
+
+#include <filesystem>
+#include <utility>
+
+namespace ostrander {
+
+bool WritePng(OutputFolder& out, const std::string& relative, const QImage& image,
+              std::string& error) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        error = "cannot encode \"" + relative + "\" as PNG";
+        return false;
+    }
+    return out.WriteFile(
+        relative, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        error);
+}
+
+QJsonObject ResultSummary(const SimulationResult& result, const ResultAnalysis& analysis,
+                          const SummaryContext& context, const DisplayOptions& options,
+                          const QJsonObject& extra) {
+    QJsonObject json = SummaryObject(result, analysis, context, options);
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        json[it.key()] = it.value();
+    return json;
+}
+
+bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationResult& result,
+                 const ResultAnalysis& analysis, const SummaryContext& context,
+                 const DisplayOptions& options, std::string& error,
+                 const QJsonObject& extraSummary) {
+    const std::string prefix = folder.empty() ? std::string() : folder + "/";
+    if (!folder.empty() && !out.MakeFolder(folder, error))
+        return false;
+    if (options.pictures) {
+        const std::pair<const char*, const QImage*> pictures[] = {
+            {"surface.png", &result.surfaceImage},
+            {"interferogram.png", &result.interferogram},
+            {"threed.png", &result.threeD},
+            {"farfield.png", &result.farFieldImage},
+            {"farfieldplot.png", &result.farFieldPlot},
+            {"mirror.png", &result.mirrorMap}};
+        for (const auto& [name, image] : pictures)
+            if (!WritePng(out, prefix + name, *image, error))
+                return false;
+        if (!WritePng(out, prefix + "farfield_log.png",
+                      LogFarFieldPicture(result, analysis, context.geometry), error) ||
+            !WritePng(out, prefix + "encircled_energy.png",
+                      EncircledEnergyPicture(analysis, context.geometry), error))
+            return false;
+    }
+    std::string surfaceFits, farFieldFits;
+    if (!FitsBytes(SurfaceFits(result, context.geometry, context.program), surfaceFits, error) ||
+        !FitsBytes(FarFieldFits(result, context.geometry, context.program), farFieldFits, error))
+        return false;
+    if (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
+        !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error) ||
+        !out.WriteFile(prefix + "surface.fits", surfaceFits, error) ||
+        !out.WriteFile(prefix + "farfield.fits", farFieldFits, error))
+        return false;
+    if (!out.WriteFile(prefix + "encircled_energy.csv",
+                       EncircledEnergyCsv(analysis, context.geometry), error))
+        return false;
+    const QJsonObject summary = ResultSummary(result, analysis, context, options, extraSummary);
+    return out.WriteFile(prefix + "summary.json",
+                         QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString(),
+                         error);
+}
+
+std::vector<RunWarning> MirrorWarnings(const std::string& mapFile) {
+    std::vector<RunWarning> warnings;
+    if (auto w = MapFileWarning(mapFile))
+        warnings.push_back(*w);
+    return warnings;
+}
+
+std::vector<RunWarning> ResultWarnings(const std::vector<RunWarning>& mirrorWarnings,
+                                       const PatternListEntry* pattern, int actuators,
+                                       const SimulationResult& result,
+                                       const ResultAnalysis& analysis) {
+    std::vector<RunWarning> warnings = mirrorWarnings;
+    if (pattern) {
+        int count = 0;
+        for (const VoltageListEntry* e = pattern->Voltages.First(); e; e = e->next)
+            ++count;
+        if (auto w = PatternSizeWarning(pattern->PatternName, count, actuators))
+            warnings.push_back(*w);
+    }
+    if (auto w = VoltageRulesWarning(result.changes, result.requested))
+        warnings.push_back(*w);
+    if (auto w = UndersampledWarning(analysis.largestPhaseStep))
+        warnings.push_back(*w);
+    return warnings;
+}
+
+std::string AbsoluteMirrorFile(const std::string& infoFile) {
+    std::error_code ec;
+    const auto path = std::filesystem::weakly_canonical(DevicePath(infoFile), ec);
+    return ec ? DevicePath(infoFile) : path.string();
+}
+
+} // namespace ostrander
