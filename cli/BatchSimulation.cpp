@@ -3,7 +3,6 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
-#include "model/pictures/FarFieldPictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,21 +10,6 @@
 #include <optional>
 
 namespace ostrander {
-
-namespace {
-
-double LargestIntensity(const MainData& data) {
-    double peak = 0.0;
-    if (data.FarField.empty())
-        return peak;
-    const int size = data.FarFieldSize;
-    for (int r = 1; r <= size; ++r)
-        for (int c = 1; c <= size; ++c)
-            peak = std::max(peak, FarFieldIntensity(data.FarField.data(), size, r, c));
-    return peak;
-}
-
-} // namespace
 
 BatchSimulation::BatchSimulation() = default;
 BatchSimulation::~BatchSimulation() = default;
@@ -133,27 +117,11 @@ bool BatchSimulation::RunInfluenceFunctions(const std::function<void(int, int)>&
         error = "the influence-function run did not finish";
         return false;
     }
-    flatPeak_ = FlatMirrorPeak();
-    if (!(flatPeak_ > 0.0) || !std::isfinite(flatPeak_)) {
-        error = "the far field of a flat mirror has no peak";
-        return false;
-    }
     return true;
 }
 
 bool BatchSimulation::UseModel(const std::string& name) {
     return session_.UseMembraneModel(name);
-}
-
-double BatchSimulation::FlatMirrorPeak() {
-    // A zero surface through the engine's own far field: same beam, grid and
-    // transform as every simulation.
-    const bool removeFocus = local_.RemoveFocus;
-    local_.RemoveFocus = false;
-    Engine().PrepareGrid();
-    Engine().ComputeFarField();
-    local_.RemoveFocus = removeFocus;
-    return LargestIntensity(data_);
 }
 
 bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptions& options,
@@ -165,7 +133,7 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
     // The mirror as the run leaves it, then the requests in order; the
     // mirror's rules decide what each actuator holds.
     const AppliedVoltages applied = session_.ApplyVoltages(request);
-    if (!CollectSessionResult(session_, options, flatPeak_, result, error))
+    if (!CollectSessionResult(session_, options, result, error))
         return false;
     result.requested = applied.requested;
     result.changedByRules = applied.changedByRules;

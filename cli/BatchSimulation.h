@@ -71,14 +71,10 @@ public:
     static std::string RunRefusal(RunStart status);
 
 private:
-    // Largest far-field intensity of a flat surface with this beam and grid.
-    double FlatMirrorPeak();
-
     MainData data_;
     DMModelLocal local_;
     RecordingModelHost host_;
     EngineSession session_{data_, local_, host_};
-    double flatPeak_ = 0.0;
 };
 
 } // namespace ostrander

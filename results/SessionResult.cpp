@@ -7,7 +7,7 @@
 #include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/PullIn.h"
-#include "model/pictures/FarFieldPictures.h"
+#include "model/ResultFigures.h"
 #include "model/pictures/ResultPictures.h"
 #include "results/MirrorMapPicture.h"
 #include "toolkit/qt/ImageCanvas.h"
@@ -51,7 +51,7 @@ RunGeometry SessionGeometry(const MainData& data, const DMModelLocal& local) {
 }
 
 bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
-                          double flatPeak, SimulationResult& result, std::string& error) {
+                          SimulationResult& result, std::string& error) {
     MainData& data = session.Data();
     DMModelLocal& local = session.Local();
     DMModelMain& engine = session.Engine();
@@ -157,15 +157,12 @@ bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
         result.surface.insert(result.surface.end(), data.Surface[i], data.Surface[i] + N);
     const int size = data.FarFieldSize;
     result.farFieldSize = size;
-    result.farField.reserve(static_cast<std::size_t>(size) * size);
-    double peakIntensity = 0.0;
-    for (int r = 1; r <= size; ++r)
-        for (int c = 1; c <= size; ++c) {
-            const double intensity = FarFieldIntensity(data.FarField.data(), size, r, c);
-            result.farField.push_back(intensity);
-            peakIntensity = std::max(peakIntensity, intensity);
-        }
-    result.strehl = peakIntensity / flatPeak;
+    result.farField = FarFieldIntensities(data);
+    // The peak over a flat mirror's with the same beam and grid, as the
+    // window's status line measures it.
+    const std::optional<BeamGrid> grid = EngineBeamGrid(data, local);
+    result.strehl =
+        grid ? StrehlRatio(result.farField, FlatMirrorPeak(*grid, DMModelMain::kBeamRadius)) : 0.0;
 
     if (options.pictures) {
         result.surfaceImage = surfaceImage.Image();

@@ -81,12 +81,11 @@ RunGeometry SessionGeometry(const MainData& data, const DMModelLocal& local);
 
 // Computes the results of the voltages the session's mirror holds, under the
 // options (which the working state then keeps), and fills result with them
-// (the requested-voltage fields stay empty: they are the caller's). flatPeak: the largest
-// far-field intensity of a flat mirror with this beam and grid, for the
-// Strehl ratio. False with the reason when there is nothing to compute.
+// (the requested-voltage fields stay empty: they are the caller's). False
+// with the reason when there is nothing to compute.
 // The engine's surface may be left uncorrected afterwards: a window marks its
 // results stale so that its next pass computes them again.
 bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
-                          double flatPeak, SimulationResult& result, std::string& error);
+                          SimulationResult& result, std::string& error);
 
 } // namespace ostrander
