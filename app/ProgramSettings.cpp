@@ -165,7 +165,7 @@ bool OfferRememberedMirror(ProgramWindows& windows, QSettings& settings) {
     const std::string name =
         info.IsValid() ? info.DeviceName : std::filesystem::path(file).filename().string();
     if (!Dialogs::Instance().Ask("Load the mirror you used last time, " + name + "?\n\n" + file,
-                                 "Ostrander"))
+                                 "Ostrander", Dialogs::Preselect::Yes))
         return false;
     return windows.MirrorSetupForm->LoadFile(file);
 }

@@ -341,7 +341,7 @@ void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {
         !Dialogs::Instance().Ask(
             "The pattern set has changes that are not saved. Discard them and load the "
             "mirror's Zernike set?",
-            "Zernike Set"))
+            "Zernike Set", Dialogs::Preselect::No))
         return;
     switch (session_.LoadZernikeSet()) {
     case PatternBrowserSession::Status::NoActiveMirror:

@@ -11,7 +11,7 @@ public:
     void ShowException(const std::string&) override {}
     std::optional<std::string> OpenFile(const FileDialogRequest&) override { return std::nullopt; }
     std::optional<std::string> SaveFile(const FileDialogRequest&) override { return std::nullopt; }
-    bool Ask(const std::string&, const std::string&) override { return false; }
+    bool Ask(const std::string&, const std::string&, Preselect) override { return false; }
     std::optional<std::string> ChooseFolder(const FileDialogRequest&) override {
         return std::nullopt;
     }
@@ -56,8 +56,9 @@ std::optional<std::string> ScriptedDialogs::SaveFile(const FileDialogRequest& re
     return a;
 }
 
-bool ScriptedDialogs::Ask(const std::string& text, const std::string& caption) {
-    questions.push_back({text, caption});
+bool ScriptedDialogs::Ask(const std::string& text, const std::string& caption,
+                          Preselect preselected) {
+    questions.push_back({text, caption, preselected});
     if (askAnswers.empty())
         return false;
     const bool answer = askAnswers.front();

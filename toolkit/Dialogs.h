@@ -26,8 +26,11 @@ public:
     // Chosen file name, or nothing when the user cancelled.
     virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
-    // A question with Yes and No buttons; true for Yes.
-    virtual bool Ask(const std::string& text, const std::string& caption) = 0;
+    // A question with Yes and No buttons; true for Yes. preselected is the
+    // button Enter presses: No for a question whose Yes throws work away.
+    enum class Preselect { Yes, No };
+    virtual bool Ask(const std::string& text, const std::string& caption,
+                     Preselect preselected) = 0;
     // A chosen folder (request.initialFolder to start in; filter and name
     // unused), or nothing when the user cancelled.
     virtual std::optional<std::string> ChooseFolder(const FileDialogRequest& request) = 0;
@@ -45,15 +48,20 @@ public:
         std::string text;
         std::string caption;
     };
+    struct Question {
+        std::string text;
+        std::string caption;
+        Preselect preselected;
+    };
     void ShowMessage(const std::string& text, const std::string& caption) override;
     void ShowException(const std::string& text) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
-    bool Ask(const std::string& text, const std::string& caption) override;
+    bool Ask(const std::string& text, const std::string& caption, Preselect preselected) override;
     std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
 
     std::vector<Message> messages;
-    std::vector<Message> questions;
+    std::vector<Question> questions;
     // Answers to questions in order; an empty queue answers No.
     std::deque<bool> askAnswers;
     std::vector<FileDialogRequest> folderRequests;

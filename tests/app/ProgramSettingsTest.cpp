@@ -138,6 +138,7 @@ TEST_F(ProgramSettingsTest, TheLastMirrorIsLoadedOnlyWhenTheUserSaysYes) {
     EXPECT_FALSE(OfferRememberedMirror(windows, *settings));
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_NE(dialogs.questions[0].text.find("Other"), std::string::npos);
+    EXPECT_EQ(dialogs.questions[0].preselected, Dialogs::Preselect::Yes);
     EXPECT_EQ(local->Mirror, nullptr);
 
     dialogs.askAnswers = {true};

@@ -114,6 +114,8 @@ TEST_F(ZernikeBrowser, ZernikeSetAsksBeforeDiscardingUnsavedEdits) {
     QTest::mouseClick(form->Ui().ZernikeSetButton, Qt::LeftButton);
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0].caption, "Zernike Set");
+    // Enter keeps the edits: discarding them takes a deliberate Yes.
+    EXPECT_EQ(dialogs.questions[0].preselected, Dialogs::Preselect::No);
     EXPECT_EQ(form->GetPatternSet()->GetPatternCount(), ZernikeTermCount - 1);
     EXPECT_EQ(form->Ui().PatternListBox->count(), ZernikeTermCount - 1);
 

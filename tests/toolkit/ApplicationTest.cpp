@@ -1,8 +1,10 @@
 #include "toolkit/qt/Application.h"
+#include "toolkit/qt/QtDialogs.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Format.h"
 
 #include <QFontInfo>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -105,4 +107,24 @@ TEST(Application, TerminationSignalClosesTheWindows) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     std::raise(SIGTERM);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }, 10000));
+}
+
+// Enter in the real question box presses the preselected button.
+TEST(QtDialogsAsk, EnterPressesThePreselectedButton) {
+    QtDialogs dialogs;
+    for (const auto preselected : {Dialogs::Preselect::Yes, Dialogs::Preselect::No}) {
+        bool pressed = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || pressed)
+                return;
+            pressed = true;
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        poll.start(10);
+        const bool yes = dialogs.Ask("Discard the changes?", "Question", preselected);
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(yes, preselected == Dialogs::Preselect::Yes);
+    }
 }

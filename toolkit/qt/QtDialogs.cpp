@@ -39,10 +39,13 @@ std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& r) {
     return dialog.selectedFiles().first().toStdString();
 }
 
-bool QtDialogs::Ask(const std::string& text, const std::string& caption) {
+bool QtDialogs::Ask(const std::string& text, const std::string& caption,
+                    Preselect preselected) {
     return QMessageBox::question(parent_, QString::fromStdString(caption),
                                  QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+                                 preselected == Preselect::Yes ? QMessageBox::Yes
+                                                               : QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 std::optional<std::string> QtDialogs::ChooseFolder(const FileDialogRequest& r) {

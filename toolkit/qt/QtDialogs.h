@@ -16,7 +16,7 @@ public:
     void ShowException(const std::string& text) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
-    bool Ask(const std::string& text, const std::string& caption) override;
+    bool Ask(const std::string& text, const std::string& caption, Preselect preselected) override;
     std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
 
 private:
