@@ -128,7 +128,7 @@ void BM_FarFieldPlot(benchmark::State& state) {
 BENCHMARK(BM_FarFieldPlot)->Unit(benchmark::kMillisecond);
 
 // The whole redraw of an idle pass on the shipped 61-pad mirror: synthesis,
-// far field, and the five pictures.
+// far field, and the five pictures, at a device pixel ratio of RatioPercent / 100.
 void BM_RedrawChain61(benchmark::State& state) {
     EnsureApplication();
     SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/tests");
@@ -140,9 +140,13 @@ void BM_RedrawChain61(benchmark::State& state) {
     const double R = SelectedModel(rig.local)->Diameter_m / 2;
     rig.SetPattern([R](double x, double) { return 100.0 + 50.0 * x / R; });
     rig.local.RemoveFocus = state.range(0) != 0;
+    rig.SetPixelRatio(state.range(1) / 100.0);
     for (auto _ : state)
         rig.Redraw();
 }
-BENCHMARK(BM_RedrawChain61)->ArgName("RemoveFocus")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedrawChain61)
+    ->ArgNames({"RemoveFocus", "RatioPercent"})
+    ->ArgsProduct({{0, 1}, {100, 150, 200}})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -107,23 +107,26 @@ void DrawLogFarField(Canvas& canvas, const LogFarFieldInput& input) {
     }
     Prepare(canvas);
 
-    // Each plot pixel shows the element nearest its angle.
+    // Each plot pixel shows the element nearest its angle; on a high-density
+    // screen each device pixel does.
     const double elementsPerPixel = input.lambdaOverD / input.pixelScale / l.pixelsPerLambdaOverD;
-    std::vector<TColor> row(static_cast<std::size_t>(l.plot.Width()));
-    for (int py = l.plot.top; py < l.plot.bottom; ++py) {
-        const double ey = (py + 0.5 - l.centreY) * elementsPerPixel;
+    const double ratio = canvas.PixelRatio();
+    const int left = canvas.DeviceEdge(l.plot.left), right = canvas.DeviceEdge(l.plot.right);
+    std::vector<TColor> row(static_cast<std::size_t>(right - left));
+    for (int py = canvas.DeviceEdge(l.plot.top); py < canvas.DeviceEdge(l.plot.bottom); ++py) {
+        const double ey = ((py + 0.5) / ratio - l.centreY) * elementsPerPixel;
         const long j = std::lround(ey) + size / 2;
-        for (int px = l.plot.left; px < l.plot.right; ++px) {
-            const double ex = (px + 0.5 - l.centreX) * elementsPerPixel;
+        for (int px = left; px < right; ++px) {
+            const double ex = ((px + 0.5) / ratio - l.centreX) * elementsPerPixel;
             const long i = std::lround(ex) + size / 2;
             double level = 0.0;
             if (i >= 0 && i < size && j >= 0 && j < size) {
                 const double v = (*values)[static_cast<std::size_t>(i) * size + j];
                 level = v > 0 ? 1.0 + std::log10(v / peak) / decades : 0.0;
             }
-            row[static_cast<std::size_t>(px - l.plot.left)] = LogScaleColour(level);
+            row[static_cast<std::size_t>(px - left)] = LogScaleColour(level);
         }
-        canvas.SetPixels(l.plot.left, py, row.data(), l.plot.Width());
+        canvas.SetDevicePixels(left, py, row.data(), right - left);
     }
     canvas.Rectangle(l.plot.left - 1, l.plot.top - 1, l.plot.right + 1, l.plot.bottom + 1);
 
@@ -151,13 +154,15 @@ void DrawLogFarField(Canvas& canvas, const LogFarFieldInput& input) {
 
     // The colour bar, peak at the top, one label per decade.
     const int barHeight = l.colourBar.Height();
-    for (int y = l.colourBar.top; y < l.colourBar.bottom; ++y) {
-        const double level = 1.0 - (y + 0.5 - l.colourBar.top) / barHeight;
-        canvas.SetBrushStyle(BrushStyle::Solid);
-        canvas.SetBrushColor(LogScaleColour(level));
-        canvas.FillRect({l.colourBar.left, y, l.colourBar.right, y + 1});
+    const int barLeft = canvas.DeviceEdge(l.colourBar.left);
+    std::vector<TColor> bar(
+        static_cast<std::size_t>(std::max(0, canvas.DeviceEdge(l.colourBar.right) - barLeft)));
+    for (int y = canvas.DeviceEdge(l.colourBar.top); y < canvas.DeviceEdge(l.colourBar.bottom);
+         ++y) {
+        const double level = 1.0 - ((y + 0.5) / ratio - l.colourBar.top) / barHeight;
+        std::fill(bar.begin(), bar.end(), LogScaleColour(level));
+        canvas.SetDevicePixels(barLeft, y, bar.data(), static_cast<int>(bar.size()));
     }
-    canvas.SetBrushStyle(BrushStyle::Clear);
     canvas.Rectangle(l.colourBar.left - 1, l.colourBar.top - 1, l.colourBar.right + 1,
                      l.colourBar.bottom + 1);
     for (int d = 0; d <= decades; ++d) {

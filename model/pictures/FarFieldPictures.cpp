@@ -13,7 +13,7 @@ FarFieldSampling::FarFieldSampling(int size, int S, int zoom) : size(size) {
     offset = size / 2.0 - (size / 2.0) / z;
 }
 
-int FarFieldSampling::Element(int pixel) const {
+int FarFieldSampling::ElementAt(double pixel) const {
     return std::clamp(PixelOf(pixel * step + 1.0 + offset), 1, std::max(size, 1));
 }
 
@@ -45,12 +45,13 @@ bool Showable(double largest) {
 
 // Grey level 0..255 of every sampled element, row by row: levels[d S + c]
 // for picture column c (the first index of the transform) and row d (the
-// second).
+// second). Sample p lies at logical pixel p * pixelsPerSample: 1 samples
+// every logical pixel, 1 / ratio every device pixel.
 std::vector<int> SampledLevels(const FarFieldInput& in, const FarFieldSampling& s, int S,
-                               double largest) {
+                               double largest, double pixelsPerSample = 1.0) {
     std::vector<int> element(S);
     for (int p = 0; p < S; ++p)
-        element[p] = s.Element(p);
+        element[p] = s.ElementAt(p * pixelsPerSample);
     std::vector<int> levels(static_cast<std::size_t>(S) * S);
     const double scale = 255.0 / largest;
     for (int d = 0; d < S; ++d)
@@ -73,18 +74,22 @@ void DrawFarFieldImage(Canvas& canvas, const FarFieldInput& input, double outlin
     }
     const int z = std::max(input.zoom, 1);
     const FarFieldSampling s(input.size, S, z);
-    const std::vector<int> levels = SampledLevels(input, s, S, largest);
+    // The transform is sampled once per device pixel, so that on a
+    // high-density screen its elements keep their own edges.
+    const int SD = canvas.DeviceEdge(S);
+    const std::vector<int> levels =
+        SampledLevels(input, s, SD, largest, 1.0 / canvas.PixelRatio());
     // A canvas that is not square keeps a white strip beside the picture.
     canvas.SetBrushColor(clWhite);
     canvas.FillRect({S, 0, W, H});
     canvas.FillRect({0, S, W, H});
-    std::vector<TColor> row(S);
-    for (int d = 0; d < S; ++d) {
-        for (int c = 0; c < S; ++c) {
-            const int g = levels[static_cast<std::size_t>(d) * S + c];
+    std::vector<TColor> row(SD);
+    for (int d = 0; d < SD; ++d) {
+        for (int c = 0; c < SD; ++c) {
+            const int g = levels[static_cast<std::size_t>(d) * SD + c];
             row[c] = RGBColor(g, g, g);
         }
-        canvas.SetPixels(0, d, row.data(), S);
+        canvas.SetDevicePixels(0, d, row.data(), SD);
     }
 
     canvas.SetFontColor(clRed);

@@ -28,8 +28,10 @@ struct FarFieldInput {
 // offset = T/2 - (T/2)/zoom.
 struct FarFieldSampling {
     FarFieldSampling(int size, int S, int zoom);
-    // 1-based element shown at picture column (or row) pixel.
-    int Element(int pixel) const;
+    // 1-based element shown at picture column (or row) pixel; ElementAt
+    // takes a logical position between pixels (a device pixel's left edge).
+    int Element(int pixel) const { return ElementAt(pixel); }
+    int ElementAt(double pixel) const;
     // Picture column (and row) of the zero frequency.
     int AxisPixel() const;
 

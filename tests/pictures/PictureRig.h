@@ -81,6 +81,13 @@ public:
             ostrander::DrawThreeDImage(threeD, engine);
     }
 
+    // Draws the pictures at this many device pixels per logical pixel from
+    // the next redraw on, at their design sizes.
+    void SetPixelRatio(double ratio) {
+        for (ImageCanvas* c : {&threeD, &surface, &interferogram, &farFieldImage, &farFieldPlot})
+            c->Resize(c->Width(), c->Height(), ratio);
+    }
+
     // Writes folder/prefix + "_threed.png" and the four others.
     bool SavePngs(const std::string& folder, const std::string& prefix) const {
         bool ok = true;

@@ -3,11 +3,12 @@
 // functions, sets a telling voltage pattern and redraws as an idle pass does;
 // then again with "Remove Focus and Piston" and the far field zoomed.
 //
-//   render_pictures [device.ini [output folder]]
+//   render_pictures [device.ini [output folder [pixel ratio]]]
 //
 // The device is looked up in the device folder beside the program's folder
 // (build/Devices for build/bin/render_pictures); the pictures go to the
-// output folder (default: build/pictures).
+// output folder (default: build/pictures), drawn at the pixel ratio of a
+// high-density screen when one is given (default 1).
 #include "pictures/PictureRig.h"
 #include "toolkit/qt/Application.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     Application app(argc, argv);
     const std::string device = argc > 1 ? argv[1] : "Hex61S.ini";
     const std::string folder = argc > 2 ? argv[2] : ProgramFolder() + "/../pictures";
+    const double ratio = argc > 3 ? std::atof(argv[3]) : 1.0;
     std::filesystem::create_directories(folder);
 
     PictureRig rig;
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
         return d < 0.12 ? 160.0 : 20.0 + 20.0 * (x / R + 1.0);
     });
     const std::string stem = std::filesystem::path(device).stem().string();
+    rig.SetPixelRatio(ratio);
     rig.Redraw();
     bool ok = rig.SavePngs(folder, stem);
 

@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 using namespace ostrander;
 
@@ -151,4 +155,104 @@ TEST_F(ResultPictures, ASurfaceOfAnotherSizeIsNotRead) {
         ASSERT_EQ(c.texts.size(), 1u);
         EXPECT_EQ(c.texts[0].text, "Nothing to display.");
     }
+}
+
+namespace {
+
+// True when the image is made of uniform 2 x 2 blocks, as a picture drawn at
+// logical size and doubled would be.
+bool PixelDoubled(const QImage& image) {
+    for (int y = 0; y + 1 < image.height(); y += 2)
+        for (int x = 0; x + 1 < image.width(); x += 2) {
+            const QRgb p = image.pixel(x, y);
+            if (image.pixel(x + 1, y) != p || image.pixel(x, y + 1) != p ||
+                image.pixel(x + 1, y + 1) != p)
+                return false;
+        }
+    return true;
+}
+
+// Mean red, green and blue of each block x block square of logical pixels.
+std::vector<double> BlockMeans(const ImageCanvas& c, int block) {
+    std::vector<double> means;
+    for (int by = 0; by + block <= c.Height(); by += block)
+        for (int bx = 0; bx + block <= c.Width(); bx += block) {
+            double sum[3] = {0, 0, 0};
+            int n = 0;
+            for (int y = c.DeviceEdge(by); y < c.DeviceEdge(by + block); ++y)
+                for (int x = c.DeviceEdge(bx); x < c.DeviceEdge(bx + block); ++x, ++n) {
+                    const QRgb p = c.Image().pixel(x, y);
+                    sum[0] += qRed(p), sum[1] += qGreen(p), sum[2] += qBlue(p);
+                }
+            for (const double s : sum)
+                means.push_back(s / n);
+        }
+    return means;
+}
+
+} // namespace
+
+// For a high-density screen each picture is drawn anew at device resolution:
+// not the logical picture doubled, but the same picture seen from afar.
+TEST_F(ResultPictures, AtAPixelRatioThePicturesAreSharpAndTheSameFromAfar) {
+    PictureRig rig;
+    ASSERT_TRUE(rig.LoadAndRun("Hex19.ini"));
+    const double R = SelectedModel(rig.local)->Diameter_m / 2;
+    rig.SetPattern([R](double x, double y) { return 60.0 + 50.0 * x / R + 30.0 * y / R; });
+    rig.local.FarFieldZoom = 2;
+    // Twice: a picture's texts take the font the one before left behind.
+    rig.Redraw();
+    rig.Redraw();
+    const ImageCanvas* pictures[] = {&rig.threeD, &rig.surface, &rig.interferogram,
+                                     &rig.farFieldImage, &rig.farFieldPlot};
+    std::vector<std::vector<double>> plain;
+    for (const ImageCanvas* c : pictures)
+        plain.push_back(BlockMeans(*c, 8));
+    const QImage farField = rig.farFieldImage.Image().copy();
+
+    for (const double ratio : {1.5, 2.0}) {
+        rig.SetPixelRatio(ratio);
+        rig.Redraw();
+        for (std::size_t k = 0; k < std::size(pictures); ++k) {
+            const ImageCanvas& c = *pictures[k];
+            SCOPED_TRACE(std::to_string(ratio) + " picture " + std::to_string(k));
+            EXPECT_EQ(c.Image().width(), std::lround(c.Width() * ratio));
+            if (ratio == 2.0) {
+                EXPECT_FALSE(PixelDoubled(c.Image()));
+            }
+            // Block by block the colours agree with the logical picture but
+            // for the finer drawing of lines and letters.
+            const std::vector<double> means = BlockMeans(c, 8);
+            ASSERT_EQ(means.size(), plain[k].size());
+            double total = 0, largest = 0;
+            for (std::size_t i = 0; i < means.size(); ++i) {
+                const double d = std::fabs(means[i] - plain[k][i]);
+                total += d;
+                largest = std::max(largest, d);
+            }
+            // Lines a device pen wide are a little bolder at 1.5 (2 device
+            // pixels for 1.5).
+            EXPECT_LT(total / means.size(), ratio == 2.0 ? 5.0 : 12.0);
+            EXPECT_LT(largest, ratio == 2.0 ? 80.0 : 100.0);
+        }
+    }
+    // The far field is sampled at every device pixel: at ratio 2 every other
+    // device pixel shows the element its logical pixel shows, the ones
+    // between the element half a pixel on.
+    const QImage& sharp = rig.farFieldImage.Image();
+    const auto grey = [](QRgb p) { return qRed(p) == qGreen(p) && qGreen(p) == qBlue(p); };
+    int compared = 0, differing = 0, between = 0;
+    for (int y = 40; y < 295; ++y)
+        for (int x = 40; x < 295; ++x) {
+            const QRgb a = farField.pixel(x, y), b = sharp.pixel(2 * x, 2 * y);
+            if (!grey(a) || !grey(b))
+                continue; // the cross, the outline
+            ++compared;
+            differing += a != b;
+            const QRgb next = sharp.pixel(2 * x + 1, 2 * y);
+            between += grey(next) && next != b;
+        }
+    EXPECT_GT(compared, 200 * 200);
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(between, 1000) << "the far field doubled, not sampled at device pixels";
 }

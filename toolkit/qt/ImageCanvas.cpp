@@ -29,7 +29,7 @@ void ImageCanvas::Resize(int width, int height) {
 }
 
 void ImageCanvas::Resize(int width, int height, double ratio) {
-    ratio_ = std::isfinite(ratio) ? std::clamp(ratio, 1.0, 8.0) : 1.0;
+    ratio_ = UsableRatio(ratio);
     width_ = std::max(1, width);
     height_ = std::max(1, height);
     image_ = QImage(Dev(width_), Dev(height_), QImage::Format_RGB32);
@@ -333,8 +333,7 @@ void ImageCanvas::FloodFill(int x, int y, TColor border) {
 
 QFont ImageCanvas::MakeFont(double scale) const {
     QFont f(QString::fromStdString(fontName_));
-    const int h =
-        scale == 1.0 ? fontHeight_ : static_cast<int>(std::lround(fontHeight_ * scale));
+    const int h = fontHeight_;
     if (h < 0) {
         f.setPixelSize(-h);
     } else if (h > 0) {
@@ -347,6 +346,9 @@ QFont ImageCanvas::MakeFont(double scale) const {
     } else {
         f.setPixelSize(1);
     }
+    // Scaled from the logical em, so that letters keep their logical sizes.
+    if (scale != 1.0)
+        f.setPixelSize(std::max(1, static_cast<int>(std::lround(f.pixelSize() * scale))));
     f.setBold(fontStyle_ & fsBold);
     f.setItalic(fontStyle_ & fsItalic);
     f.setUnderline(fontStyle_ & fsUnderline);

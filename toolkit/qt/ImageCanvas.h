@@ -17,8 +17,12 @@ namespace ostrander {
 
 class ImageCanvas : public Canvas {
 public:
-    // A ratio that is not finite or below 1 is taken as 1, above 8 as 8.
+    // A ratio that is not finite or below 1 is taken as 1, above 8 as 8
+    // (UsableRatio).
     ImageCanvas(int width = 1, int height = 1, double ratio = 1.0);
+    static double UsableRatio(double ratio) {
+        return ratio >= 1.0 ? (ratio <= 8.0 ? ratio : 8.0) : 1.0;
+    }
 
     int Width() const override { return width_; }
     int Height() const override { return height_; }

@@ -1,5 +1,6 @@
 #include "toolkit/qt/PaintBox.h"
 
+#include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -10,7 +11,25 @@ PaintBox::PaintBox(QWidget* parent) : QWidget(parent), canvas_(1, 1) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+bool PaintBox::event(QEvent* event) {
+    switch (event->type()) {
+    // Moved to a screen of another pixel ratio, or the ratio changed.
+    case QEvent::ScreenChangeInternal:
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    case QEvent::DevicePixelRatioChange:
+#endif
+        if (FitCanvas())
+            update();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
 void PaintBox::paintEvent(QPaintEvent*) {
+    // A ratio change that came without an event is caught here.
+    FitCanvas();
     if (onPaint)
         onPaint();
     QPainter p(this);
@@ -36,21 +55,25 @@ QRect PaintBox::FitAspect(const QSize& shape, const QSize& area) {
 void PaintBox::KeepAspect(const QSize& shape) {
     shape_ = shape;
     FitCanvas();
+    update();
 }
 
-void PaintBox::FitCanvas() {
+bool PaintBox::FitCanvas() {
     canvasRect_ = FitAspect(shape_, size());
-    if (canvasRect_.width() != canvas_.Width() || canvasRect_.height() != canvas_.Height()) {
-        canvas_.Resize(canvasRect_.width(), canvasRect_.height());
-        if (onResize)
-            onResize();
-    }
-    update();
+    const double ratio = ImageCanvas::UsableRatio(devicePixelRatioF());
+    if (canvasRect_.width() == canvas_.Width() && canvasRect_.height() == canvas_.Height() &&
+        ratio == canvas_.PixelRatio())
+        return false;
+    canvas_.Resize(canvasRect_.width(), canvasRect_.height(), ratio);
+    if (onResize)
+        onResize();
+    return true;
 }
 
 void PaintBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     FitCanvas();
+    update();
 }
 
 void PaintBox::mousePressEvent(QMouseEvent* e) {

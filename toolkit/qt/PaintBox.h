@@ -1,7 +1,9 @@
 #pragma once
 // A paint box / picture control: a widget that keeps an ImageCanvas as its
 // backing store. Drawing code paints into Canvas() whenever it likes; the
-// widget shows the image. The canvas follows the widget's size (cleared on resize).
+// widget shows the image. The canvas follows the widget's size and its
+// device pixel ratio (cleared when either changes), so on a high-density
+// screen the pictures are drawn at device resolution and shown 1:1.
 #include "toolkit/qt/ImageCanvas.h"
 
 #include <QWidget>
@@ -36,6 +38,7 @@ signals:
     void mouseDoubleClicked(int x, int y, Qt::MouseButton button);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -43,7 +46,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    void FitCanvas();
+    // Sizes the canvas to its place and the screen's pixel ratio; true when
+    // it changed (it is cleared and onResize has been called).
+    bool FitCanvas();
 
     ImageCanvas canvas_;
     QSize shape_;
