@@ -11,6 +11,8 @@
 #include "model/MainData.h"
 #include "model/PullInWorker.h"
 #include "model/pictures/ResultPictures.h"
+#include "results/OutputFolder.h"
+#include "results/SessionExport.h"
 #include "forms/MirrorSetupForm.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Format.h"
@@ -19,6 +21,7 @@
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -37,6 +40,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 namespace ostrander {
 
@@ -336,6 +340,10 @@ void TOstranderForm::BuildMenus() {
         file->addAction("&Open Mirror File...", this, [this] { OpenMirrorFileClick(); });
     OpenMirrorFileAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     DeviceFolderAction = file->addAction("&Device Folder...", this, [this] { DeviceFolderClick(); });
+    ExportAction =
+        file->addAction("&Export Pictures and Data...", this, [this] { ExportClick(); });
+    ExportAction->setEnabled(false);
+    connect(file, &QMenu::aboutToShow, this, [this] { UpdateExportAction(); });
     file->addSeparator();
     QuitAction = file->addAction("&Quit", this, [this] { close(); });
     QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -571,6 +579,78 @@ void TOstranderForm::DeviceFolderClick() {
     emit deviceFolderChosen(QString::fromStdString(choice.folder));
 }
 
+bool TOstranderForm::CanExport() const {
+    return local_.Mirror && local_.Mirror->IsValid() && local_.DisplaysValid &&
+           !session_->IsRunning();
+}
+
+void TOstranderForm::UpdateExportAction() {
+    ExportAction->setEnabled(CanExport());
+}
+
+void TOstranderForm::ExportClick() {
+    const std::string caption = "Export Pictures and Data";
+    if (!CanExport())
+        return;
+    FileDialogRequest request;
+    request.title = caption;
+    // The last export's folder, or the one it was made in when it has gone.
+    std::error_code ec;
+    const std::filesystem::path last(exportFolder_);
+    if (!exportFolder_.empty() && std::filesystem::is_directory(last, ec))
+        request.initialFolder = exportFolder_;
+    else if (!exportFolder_.empty() && std::filesystem::is_directory(last.parent_path(), ec))
+        request.initialFolder = last.parent_path().string();
+    const std::optional<std::string> chosen = Dialogs::Instance().ChooseFolder(request);
+    if (!chosen)
+        return;
+
+    // An earlier export there (and nothing else) is replaced when the user
+    // agrees; a folder holding anything else is never written into.
+    ExportRequest exportRequest;
+    exportRequest.folder = *chosen;
+    exportRequest.program = "ostrander";
+    exportRequest.version = OSTRANDER_VERSION;
+    if (std::filesystem::is_directory(*chosen, ec) && !std::filesystem::is_empty(*chosen, ec)) {
+        std::vector<std::string> recorded;
+        std::string problem;
+        if (!HoldsOnlyRecordedOutput(*chosen, recorded, problem)) {
+            Dialogs::Instance().ShowMessage(
+                "Nothing was exported: the folder \"" + *chosen +
+                    "\" already holds other files. Choose an empty folder or make a new one.",
+                caption);
+            return;
+        }
+        if (!Dialogs::Instance().Ask("\"" + *chosen +
+                                         "\" holds an earlier export. Replace it with this one?",
+                                     caption))
+            return;
+        exportRequest.replace = true;
+    }
+
+    ExportOutcome outcome;
+    std::string error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool exported = ExportSessionResult(*session_, exportRequest, outcome, error);
+    QApplication::restoreOverrideCursor();
+    // The export computed the results afresh (and may leave the engine's
+    // surface uncorrected): the next pass computes and draws them again.
+    session_->MarkResultsStale();
+    PassSoon();
+    if (!exported) {
+        Dialogs::Instance().ShowMessage("Nothing was exported: " + error + ".", caption);
+        return;
+    }
+    exportFolder_ = outcome.folder;
+    std::string text = "The pictures and data of " + outcome.device + " are in \"" +
+                       outcome.folder + "\".";
+    for (const RunWarning& warning : outcome.warnings)
+        text += "\n\nWarning: " + warning.message;
+    if (!outcome.note.empty())
+        text += "\n\nNote: " + outcome.note;
+    Dialogs::Instance().ShowMessage(text, caption);
+}
+
 std::string TOstranderForm::HelpText() {
     // Each "-- " item becomes a paragraph; its continuation lines join it.
     std::string text;
@@ -656,6 +736,7 @@ void TOstranderForm::RunFEATimerTimer() {
     // The tick that ended a cancelled run started the newly loaded mirror's.
     if (const std::optional<RunStart> restarted = session_->TakeRestartedRun())
         ReportRunStart(*restarted, this);
+    UpdateExportAction();
 }
 
 void TOstranderForm::ApplicationIdle() {
@@ -663,6 +744,7 @@ void TOstranderForm::ApplicationIdle() {
     ShowSessionMessages(pass.recalculation);
     DrawPictures(pass.pictures);
     UpdatePullIn();
+    UpdateExportAction();
 }
 
 void TOstranderForm::RecalculateDisplaysButtonClick() {

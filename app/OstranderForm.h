@@ -95,6 +95,15 @@ public:
     // File menu: a mirror info file from anywhere, another device folder.
     void OpenMirrorFileClick();
     void DeviceFolderClick();
+    // File menu: the present result's pictures, grids and summary into a
+    // folder the user chooses, as ostrander-cli simulate writes them.
+    void ExportClick();
+    // Export needs a mirror with its influence functions, and no run going.
+    bool CanExport() const;
+    // The folder last exported to (the export dialog starts there); empty
+    // when none. Remembered between runs.
+    const std::string& ExportFolder() const { return exportFolder_; }
+    void SetExportFolder(const std::string& folder) { exportFolder_ = folder; }
     // Help menu.
     void HelpClick();
     void AboutClick();
@@ -189,6 +198,7 @@ public:
     QAction* LoadMirrorAction = nullptr;
     QAction* OpenMirrorFileAction = nullptr;
     QAction* DeviceFolderAction = nullptr;
+    QAction* ExportAction = nullptr;
     QAction* QuitAction = nullptr;
     QAction* HelpAction = nullptr;
     QAction* AboutAction = nullptr;
@@ -209,6 +219,7 @@ private:
     void BuildStatusLine();
     void BuildMenus();
     void ShowFocusControls(bool show);
+    void UpdateExportAction();
     // Repaints a picture control after drawing into its canvas.
     static void Show(PaintBox* box);
     // Draws the pictures of a set of Picture flags (model/EngineSession.h).
@@ -228,6 +239,7 @@ private:
     DMModelLocal& local_;
     std::unique_ptr<EngineSession> session_;
     TMirrorSetupForm* mirrorSetupForm_ = nullptr;
+    std::string exportFolder_;
     QElapsedTimer lastRedraw_;
     // What the last pull-in request was for, and its number (0: none).
     std::shared_ptr<const ExactMembrane> pullInMembrane_;

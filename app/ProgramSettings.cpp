@@ -32,6 +32,7 @@ constexpr const char* kZoom = "Choices/FarFieldZoom";
 constexpr const char* kModel = "Choices/MembraneModel";
 constexpr const char* kPatternFolder = "Folders/Patterns";
 constexpr const char* kDeviceFolder = "Folders/Devices";
+constexpr const char* kExportFolder = "Folders/Export";
 
 // A number stored under key, when there is one and it is finite.
 std::optional<double> Number(QSettings& settings, const char* key) {
@@ -120,6 +121,8 @@ void RestoreChoices(ProgramWindows& windows, QSettings& settings) {
         if (!folder.empty() && std::filesystem::is_directory(folder))
             windows.PatternSequenceBrowserForm->SetPatternFolder(folder);
     }
+    // An export folder that has gone still shows where the export dialog starts.
+    main.SetExportFolder(Text(settings, kExportFolder));
 }
 
 void SaveChoices(const ProgramWindows& windows, QSettings& settings) {
@@ -141,6 +144,8 @@ void SaveChoices(const ProgramWindows& windows, QSettings& settings) {
     settings.setValue(kRemoveFocus, main.RemoveFocusCheck->isChecked());
     settings.setValue(kZoom, main.FarFieldZoomEdit->GetValue());
     settings.setValue(kModel, main.MembraneModelName());
+    if (!main.ExportFolder().empty())
+        settings.setValue(kExportFolder, QString::fromStdString(main.ExportFolder()));
     if (windows.PatternSequenceBrowserForm) {
         const std::string folder = windows.PatternSequenceBrowserForm->PatternFolder();
         if (!folder.empty())

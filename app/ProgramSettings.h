@@ -3,8 +3,8 @@
 // (~/.config/Ostrander/Ostrander.conf): the mirror last loaded (offered again
 // at start, never loaded without asking), the map's step and "Set All"
 // value, "Remove Focus and Piston", the far-field zoom, the membrane model,
-// the pattern folder, a device folder chosen in the program, and the
-// windows' places, sizes and splitters.
+// the pattern folder, a device folder chosen in the program, the folder last
+// exported to, and the windows' places, sizes and splitters.
 //
 // Restore runs on freshly made windows before they are shown; Save when the
 // program ends. Values that make no sense (a zoom of 0, a step of NaN, a

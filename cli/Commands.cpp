@@ -15,6 +15,7 @@
 #include "results/OutputFolder.h"
 #include "results/ResultFiles.h"
 #include "results/ResultWriter.h"
+#include "results/SessionExport.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
@@ -81,18 +82,9 @@ std::string ProgramVersion() {
 void SetCommandLine(int argc, const char* const* argv) {
     commandLine.clear();
     for (int k = 0; k < argc; ++k) {
-        std::string arg = argv[k] ? argv[k] : "";
-        const bool plain = !arg.empty() && arg.find_first_of(" \t\n'\"\\$`*?;&|<>()") ==
-                                               std::string::npos;
-        if (!plain) {
-            std::string quoted = "'";
-            for (const char c : arg)
-                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-            arg = quoted + "'";
-        }
         if (k)
             commandLine += ' ';
-        commandLine += arg;
+        commandLine += ShellQuoted(argv[k] ? argv[k] : "");
     }
 }
 

@@ -97,6 +97,7 @@ TEST_F(ProgramSettingsTest, ASecondStartHasTheChoicesOfTheFirst) {
     const std::filesystem::path patterns = root_ / "patterns";
     std::filesystem::create_directories(patterns);
     windows.PatternSequenceBrowserForm->SetPatternFolder(patterns.string());
+    Main().SetExportFolder((root_ / "exports" / "focus").string());
     Main().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
     Main().setGeometry(40, 60, 1000, 700);
@@ -113,6 +114,7 @@ TEST_F(ProgramSettingsTest, ASecondStartHasTheChoicesOfTheFirst) {
     EXPECT_EQ(local->FarFieldZoom, 7);
     EXPECT_EQ(Main().MembraneModelName(), "exact");
     EXPECT_EQ(windows.PatternSequenceBrowserForm->PatternFolder(), patterns.string() + "/");
+    EXPECT_EQ(Main().ExportFolder(), (root_ / "exports" / "focus").string());
     EXPECT_EQ(Main().MainMirrorDisplay->GetSetAllValue(), 42.5);
     Main().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));

@@ -1,11 +1,13 @@
 // FITS images and warnings of ostrander-cli, without running the program.
 #include "results/FitsFile.h"
 #include "results/RunWarnings.h"
+#include "results/SessionExport.h"
 
 #include <fitsio.h>
 #include <gtest/gtest.h>
 
 #include <QJsonDocument>
+#include <QProcess>
 
 #include <cstdio>
 #include <filesystem>
@@ -117,6 +119,27 @@ TEST(RunWarnings, EachSaysWhatAndOnlyWhenDue) {
     ASSERT_EQ(list.size(), 2);
     EXPECT_EQ(list[0].toObject()["kind"].toString(), "undersampled");
     EXPECT_EQ(list[1].toObject()["changes"].toArray().size(), 1);
+}
+
+// A summary's command line is run as it stands: every word, whatever it
+// holds, reaches the program as it was, through a POSIX shell.
+TEST(ShellQuoted, EveryWordReadsBackThroughTheShell) {
+    const std::vector<std::string> words{
+        "plain",     "two words",   "it's",        "#comment", "~/home",    "a[1]",
+        "{a,b}",     "bang!",       "$HOME",       "`date`",   "back\\slash", "tab\there",
+        "semi;colon", "*.png",      "\"quoted\"",  "x=1,2=0.1", "Grüße"};
+    std::string line = "printf '%s\\n'";
+    for (const std::string& word : words)
+        line += " " + ShellQuoted(word);
+    QProcess shell;
+    shell.start("/bin/sh", {"-c", QString::fromStdString(line)});
+    ASSERT_TRUE(shell.waitForFinished(10000));
+    std::string expected;
+    for (const std::string& word : words)
+        expected += word + "\n";
+    EXPECT_EQ(shell.readAllStandardOutput().toStdString(), expected);
+    EXPECT_EQ(ShellQuoted("x=1,2=0.1"), "x=1,2=0.1"); // the voltage pairs stay readable
+    EXPECT_EQ(ShellQuoted(""), "''");
 }
 
 } // namespace
