@@ -621,9 +621,10 @@ void TOstranderForm::ExportClick() {
                 caption);
             return;
         }
+        // Enter keeps the earlier export: Yes throws it away.
         if (!Dialogs::Instance().Ask("\"" + *chosen +
                                          "\" holds an earlier export. Replace it with this one?",
-                                     caption))
+                                     caption, Dialogs::Preselect::No))
             return;
         exportRequest.replace = true;
     }

@@ -219,6 +219,7 @@ TEST_P(ExportCases, WritesWhatTheCliWritesForTheSameState) {
     dialogs.askAnswers = {false, true};
     form->ExportAction->trigger();
     ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0].preselected, Dialogs::Preselect::No);
     EXPECT_EQ(ReadJson(out / "summary.json")["voltages"].toObject()["1"].toDouble(), 100);
     form->ExportAction->trigger();
     EXPECT_EQ(dialogs.folderRequests.back().initialFolder, out.string());
