@@ -8,6 +8,8 @@
 // implementations draw. ImageCanvas (toolkit/qt) draws into a QImage.
 #include "toolkit/TColor.h"
 
+#include <cmath>
+
 #include <string>
 #include <string_view>
 
@@ -48,7 +50,16 @@ public:
     int DeviceEdge(int x) const { return DeviceEdgeAt(x, PixelRatio()); }
     int DeviceWidth() const { return DeviceEdge(Width()); }
     int DeviceHeight() const { return DeviceEdge(Height()); }
-    static int DeviceEdgeAt(int x, double ratio);
+    static int DeviceEdgeAt(int x, double ratio) {
+        if (ratio == 1.0)
+            return x;
+        // Rounded to the nearest device edge, and held where no arithmetic
+        // on device coordinates can overflow.
+        constexpr double kLimit = 1 << 29;
+        const double d = std::floor(x * ratio + 0.5);
+        return d > kLimit ? static_cast<int>(kLimit)
+                          : (d < -kLimit ? -static_cast<int>(kLimit) : static_cast<int>(d));
+    }
 
     // Pen.
     TColor PenColor() const { return penColor_; }

@@ -54,10 +54,17 @@ std::vector<int> SampledLevels(const FarFieldInput& in, const FarFieldSampling& 
         element[p] = s.ElementAt(p * pixelsPerSample);
     std::vector<int> levels(static_cast<std::size_t>(S) * S);
     const double scale = 255.0 / largest;
-    for (int d = 0; d < S; ++d)
+    for (int d = 0; d < S; ++d) {
+        int* row = levels.data() + static_cast<std::size_t>(d) * S;
+        // Rows of the same element (most of them when zoomed or on a
+        // high-density screen) are copied.
+        if (d > 0 && element[d] == element[d - 1]) {
+            std::copy(row - S, row, row);
+            continue;
+        }
         for (int c = 0; c < S; ++c)
-            levels[static_cast<std::size_t>(d) * S + c] =
-                PixelOf(FarFieldIntensity(in.field, in.size, element[c], element[d]) * scale);
+            row[c] = PixelOf(FarFieldIntensity(in.field, in.size, element[c], element[d]) * scale);
+    }
     return levels;
 }
 

@@ -85,11 +85,17 @@ void ImageCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     int t = std::min(y1, y2), b = std::max(y1, y2);
     if (r - l < 1 || b - t < 1)
         return;
+    const unsigned int pen = ToQRgb(penColor_);
+    const int w = penWidth_;
+    // A cell outlined in its own colour (ten thousand per surface picture)
+    // is one fill.
+    if (brushStyle_ == BrushStyle::Solid && w == 1 && ToQRgb(brushColor_) == pen) {
+        FillBlock(l, t, r, b, pen);
+        return;
+    }
     if (brushStyle_ == BrushStyle::Solid)
         FillRect({l + 1, t + 1, r - 1, b - 1});
     // The outline: bands of the pen width along each edge, inside the box.
-    const unsigned int pen = ToQRgb(penColor_);
-    const int w = penWidth_;
     FillBlock(l, t, r, t + w, pen);
     FillBlock(l, b - w, r, b, pen);
     FillBlock(l, t, l + w, b, pen);
