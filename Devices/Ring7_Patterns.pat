@@ -1,34 +1,14 @@
 [General]
 FileType=Actuator Pattern Set
 PatternSetName=Ring 7 (12 mm) samples
-PatternCount=8
+PatternCount=5
 VoltageCount=7
 
 [FileInformation]
 FileVersion=1.0
 
 [Pattern000]
-PatternName=Flat
-Voltage000=0
-Voltage001=0
-Voltage002=0
-Voltage003=0
-Voltage004=0
-Voltage005=0
-Voltage006=0
-
-[Pattern001]
-PatternName=Focus 1
-Voltage000=50
-Voltage001=50
-Voltage002=50
-Voltage003=50
-Voltage004=50
-Voltage005=50
-Voltage006=50
-
-[Pattern002]
-PatternName=Focus 2
+PatternName=Flat at 100 V
 Voltage000=100
 Voltage001=100
 Voltage002=100
@@ -37,52 +17,42 @@ Voltage004=100
 Voltage005=100
 Voltage006=100
 
+[Pattern001]
+PatternName=Focus -0.10 um RMS
+Voltage000=58.8
+Voltage001=53.5
+Voltage002=53.5
+Voltage003=53.5
+Voltage004=53.5
+Voltage005=53.5
+Voltage006=53.5
+
+[Pattern002]
+PatternName=Focus -0.05 um RMS
+Voltage000=82.2
+Voltage001=80.3
+Voltage002=80.3
+Voltage003=80.3
+Voltage004=80.3
+Voltage005=80.3
+Voltage006=80.3
+
 [Pattern003]
-PatternName=Focus 3
-Voltage000=150
-Voltage001=150
-Voltage002=150
-Voltage003=150
-Voltage004=150
-Voltage005=150
-Voltage006=150
+PatternName=Focus +0.05 um RMS
+Voltage000=114.8
+Voltage001=116.2
+Voltage002=116.2
+Voltage003=116.2
+Voltage004=116.2
+Voltage005=116.2
+Voltage006=116.2
 
 [Pattern004]
-PatternName=Focus 4
-Voltage000=200
-Voltage001=200
-Voltage002=200
-Voltage003=200
-Voltage004=200
-Voltage005=200
-Voltage006=200
-
-[Pattern005]
-PatternName=Tilt X
-Voltage000=216.5
-Voltage001=216.5
-Voltage002=79.2
-Voltage003=79.2
-Voltage004=216.5
-Voltage005=295.8
-Voltage006=295.8
-
-[Pattern006]
-PatternName=Tilt Y
-Voltage000=223
-Voltage001=0
-Voltage002=157.6
-Voltage003=273.1
-Voltage004=315.3
-Voltage005=273.1
-Voltage006=157.6
-
-[Pattern007]
-PatternName=Astigmatism
-Voltage000=237.3
-Voltage001=0
-Voltage002=290.6
-Voltage003=290.6
-Voltage004=0
-Voltage005=290.6
-Voltage006=290.6
+PatternName=Focus +0.10 um RMS
+Voltage000=127.6
+Voltage001=130.2
+Voltage002=130.2
+Voltage003=130.2
+Voltage004=130.2
+Voltage005=130.2
+Voltage006=130.2

@@ -1,38 +1,14 @@
 [General]
 FileType=Actuator Pattern Set
 PatternSetName=Small 9 (10 mm) samples
-PatternCount=8
+PatternCount=5
 VoltageCount=9
 
 [FileInformation]
 FileVersion=1.0
 
 [Pattern000]
-PatternName=Flat
-Voltage000=0
-Voltage001=0
-Voltage002=0
-Voltage003=0
-Voltage004=0
-Voltage005=0
-Voltage006=0
-Voltage007=0
-Voltage008=0
-
-[Pattern001]
-PatternName=Focus 1
-Voltage000=30
-Voltage001=30
-Voltage002=30
-Voltage003=30
-Voltage004=30
-Voltage005=30
-Voltage006=30
-Voltage007=30
-Voltage008=30
-
-[Pattern002]
-PatternName=Focus 2
+PatternName=Flat at 60 V
 Voltage000=60
 Voltage001=60
 Voltage002=60
@@ -43,62 +19,50 @@ Voltage006=60
 Voltage007=60
 Voltage008=60
 
+[Pattern001]
+PatternName=Focus -0.10 um RMS
+Voltage000=21.2
+Voltage001=38.7
+Voltage002=38.7
+Voltage003=38.7
+Voltage004=38.7
+Voltage005=38.7
+Voltage006=38.7
+Voltage007=38.7
+Voltage008=38.7
+
+[Pattern002]
+PatternName=Focus -0.05 um RMS
+Voltage000=45.3
+Voltage001=50.6
+Voltage002=50.6
+Voltage003=50.6
+Voltage004=50.6
+Voltage005=50.6
+Voltage006=50.6
+Voltage007=50.6
+Voltage008=50.6
+
 [Pattern003]
-PatternName=Focus 3
-Voltage000=90
-Voltage001=90
-Voltage002=90
-Voltage003=90
-Voltage004=90
-Voltage005=90
-Voltage006=90
-Voltage007=90
-Voltage008=90
+PatternName=Focus +0.05 um RMS
+Voltage000=71.4
+Voltage001=67.9
+Voltage002=67.9
+Voltage003=67.9
+Voltage004=67.9
+Voltage005=67.9
+Voltage006=67.9
+Voltage007=67.9
+Voltage008=67.9
 
 [Pattern004]
-PatternName=Focus 4
-Voltage000=120
-Voltage001=120
-Voltage002=120
-Voltage003=120
-Voltage004=120
-Voltage005=120
-Voltage006=120
-Voltage007=120
-Voltage008=120
-
-[Pattern005]
-PatternName=Tilt X
-Voltage000=124.6
-Voltage001=124.6
-Voltage002=67.4
-Voltage003=0
-Voltage004=67.4
-Voltage005=124.6
-Voltage006=162.8
-Voltage007=176.2
-Voltage008=162.8
-
-[Pattern006]
-PatternName=Tilt Y
-Voltage000=124.6
-Voltage001=0
-Voltage002=67.4
-Voltage003=124.6
-Voltage004=162.8
-Voltage005=176.2
-Voltage006=162.8
-Voltage007=124.6
-Voltage008=67.4
-
-[Pattern007]
-PatternName=Astigmatism
-Voltage000=130.8
-Voltage001=0.1
-Voltage002=130.8
-Voltage003=185.1
-Voltage004=130.8
-Voltage005=0.1
-Voltage006=130.8
-Voltage007=185.1
-Voltage008=130.8
+PatternName=Focus +0.10 um RMS
+Voltage000=80.8
+Voltage001=74.9
+Voltage002=74.9
+Voltage003=74.9
+Voltage004=74.9
+Voltage005=74.9
+Voltage006=74.9
+Voltage007=74.9
+Voltage008=74.9

@@ -1,6 +1,7 @@
-// Writes the sample pattern sets of the mirrors in a device folder:
+// Writes the sample pattern sets of the mirrors in a device folder, with a
+// report of the shapes tried on standard error:
 //   make_sample_patterns <device folder> [<output folder>]
-#include "tests/tools/SamplePatterns.h"
+#include "tools/samples/SamplePatterns.h"
 
 #include <cstdio>
 
@@ -9,7 +10,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <device folder> [<output folder>]\n", argv[0]);
         return 2;
     }
-    const auto written = ostrander::WriteSamplePatterns(argv[1], argc == 3 ? argv[2] : argv[1]);
+    const auto written =
+        ostrander::WriteSamplePatterns(argv[1], argc == 3 ? argv[2] : argv[1], {}, stderr);
     if (written.empty()) {
         std::fprintf(stderr, "no pattern sets written\n");
         return 1;

@@ -1,0 +1,399 @@
+#include "tools/samples/SamplePatterns.h"
+
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "Shared_Software/Pattern/VoltageListClass.h"
+#include "driver/VoltageLimits.h"
+#include "model/BeamAnalysis.h"
+#include "model/DMModelLocal.h"
+#include "model/EngineSession.h"
+#include "model/ExactMembrane.h"
+#include "model/MainData.h"
+#include "model/MembraneGeometry.h"
+#include "model/ModelHost.h"
+#include "model/PullIn.h"
+#include "model/SessionFit.h"
+#include "toolkit/IniFile.h"
+#include "toolkit/Paths.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <tuple>
+
+namespace ostrander {
+
+namespace {
+
+// Amplitudes tried, largest first, m RMS: round values in micrometres.
+constexpr double kLadder[] = {1.0e-6, 0.5e-6, 0.25e-6, 0.1e-6, 0.05e-6};
+
+struct TermName {
+    int noll;
+    const char* name;
+};
+// Noll 2 and 3 tilt along x and y, 5 and 6 astigmatism at 45 and 0
+// degrees, 7 and 8 coma along y and x (theta from +x towards +y).
+constexpr TermName kTerms[] = {{4, "Focus"},
+                               {2, "Tilt X"},
+                               {3, "Tilt Y"},
+                               {6, "Astigmatism 0 deg"},
+                               {5, "Astigmatism 45 deg"},
+                               {8, "Coma X"},
+                               {7, "Coma Y"}};
+
+std::vector<double> ByModelIndex(const DMInfoClass& dm, const std::vector<double>& volts) {
+    return VoltagesByModelIndex(dm, [&](int d) {
+        // The driver holds nothing below the floor.
+        return d >= 1 && d <= static_cast<int>(volts.size()) ? std::max(volts[d - 1], kFloorVoltage)
+                                                             : kFloorVoltage;
+    });
+}
+
+double FactorOf(const ExactMembrane& membrane, const DMInfoClass& dm,
+                const std::vector<double>& volts) {
+    if (!membrane.IsValid())
+        return HUGE_VAL;
+    const PullInResult r = SolvePullIn(membrane, ByModelIndex(dm, volts), {}, {1e-6, false});
+    return r.status == PullInResult::Status::Equilibrium ||
+                   r.status == PullInResult::Status::PulledIn
+               ? r.pullInFactor
+               : HUGE_VAL;
+}
+
+} // namespace
+
+std::string SampleShapeName(const SampleShape& shape, double bias) {
+    char text[96];
+    if (shape.noll == 0) {
+        std::snprintf(text, sizeof text, "Flat at %g V", bias);
+        return text;
+    }
+    for (const TermName& t : kTerms)
+        if (t.noll == shape.noll) {
+            std::snprintf(text, sizeof text, "%s %+.2f um RMS", t.name, shape.amplitude * 1e6);
+            return text;
+        }
+    return {};
+}
+
+std::optional<SampleShape> ParseSampleShapeName(const std::string& name, double* bias) {
+    double number = 0;
+    char rest[8] = {};
+    if (std::sscanf(name.c_str(), "Flat at %lf V%7s", &number, rest) == 1 && number > 0) {
+        if (bias)
+            *bias = number;
+        const SampleShape flat;
+        return SampleShapeName(flat, number) == name ? std::optional(flat) : std::nullopt;
+    }
+    for (const TermName& t : kTerms) {
+        const std::string prefix = std::string(t.name) + " ";
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        if (std::sscanf(name.c_str() + prefix.size(), "%lf um RMS%7s", &number, rest) != 1)
+            return std::nullopt;
+        const SampleShape shape{t.noll, std::round(number * 100) / 100 * 1e-6};
+        // Only the name this shape is written as, so names map one to one.
+        if (shape.amplitude == 0 || SampleShapeName(shape, 0) != name)
+            return std::nullopt;
+        return shape;
+    }
+    return std::nullopt;
+}
+
+struct SampleMirror::Impl {
+    MainData data;
+    DMModelLocal local;
+    RecordingModelHost host;
+    EngineSession session{data, local, host};
+    FitMirror mirror;
+    std::shared_ptr<const ExactMembrane> membrane;
+    const DMInfoClass* dm = nullptr;
+    // The equilibrium with every pad at flatBias.
+    std::vector<double> flat;
+    double flatBias = 0;
+    // Answers of Volts by (term, amplitude, bias): planning and making ask twice.
+    std::map<std::tuple<int, double, double>, std::pair<std::optional<std::vector<double>>, std::string>>
+        answers;
+};
+
+SampleMirror::SampleMirror() : impl_(std::make_unique<Impl>()) {}
+SampleMirror::~SampleMirror() = default;
+
+bool SampleMirror::Load(const std::string& infoFile, std::string& error) {
+    Impl& m = *impl_;
+    if (!m.session.UseMembraneModel("exact")) {
+        error = "no exact membrane model";
+        return false;
+    }
+    if (m.session.SelectMirror(0, infoFile) != MirrorSelection::Selected) {
+        error = "not a usable mirror";
+        return false;
+    }
+    if (m.session.StartInfluenceRun() != RunStart::Started ||
+        m.session.RunToEnd() != RunTick::Finished) {
+        error = "the influence functions could not be computed";
+        return false;
+    }
+    std::optional<FitMirror> mirror = FitMirrorOf(m.session);
+    std::optional<PullInInputs> inputs = m.session.PullInInputsNow();
+    if (!mirror || !inputs || !inputs->membrane) {
+        error = "the mirror cannot be fitted on the exact model";
+        return false;
+    }
+    m.mirror = std::move(*mirror);
+    m.membrane = inputs->membrane;
+    m.dm = m.local.MirrorInfo->Model.get();
+    return true;
+}
+
+double SampleMirror::PullInFactor(const std::vector<double>& volts) const {
+    return FactorOf(*impl_->membrane, *impl_->dm, volts);
+}
+
+std::vector<double> SampleMirror::Equilibrium(const std::vector<double>& volts) const {
+    PullInResult r = SolvePullIn(*impl_->membrane, ByModelIndex(*impl_->dm, volts), {}, {1e-4, true});
+    if (r.status != PullInResult::Status::Equilibrium)
+        return {};
+    return std::move(r.surface);
+}
+
+double SampleMirror::ChosenBias() const {
+    const FitMirror& m = impl_->mirror;
+    std::vector<double> all(m.response.size(), 0.0);
+    for (std::size_t k = 0; k < all.size(); ++k)
+        if (!m.response[k].empty())
+            all[k] = m.maxVolts;
+    const double factor = PullInFactor(all);
+    const double highest = std::min(m.maxVolts, m.maxVolts * factor);
+    return 10.0 * std::round(highest / 20.0);
+}
+
+std::optional<std::vector<double>> SampleMirror::Volts(const SampleShape& shape, double bias,
+                                                       std::string* why) {
+    const auto key = std::make_tuple(shape.noll, shape.amplitude, bias);
+    auto known = impl_->answers.find(key);
+    if (known == impl_->answers.end()) {
+        std::string reason;
+        auto volts = Fit(shape, bias, reason);
+        known = impl_->answers.emplace(key, std::make_pair(std::move(volts), reason)).first;
+    }
+    if (why)
+        *why = known->second.second;
+    return known->second.first;
+}
+
+std::optional<std::vector<double>> SampleMirror::Fit(const SampleShape& shape, double bias,
+                                                     std::string& why) {
+    const FitMirror& m = impl_->mirror;
+    const auto refuse = [&](const std::string& reason) -> std::optional<std::vector<double>> {
+        why = reason;
+        return std::nullopt;
+    };
+    std::vector<double> volts(m.response.size(), 0.0);
+    if (shape.noll == 0) {
+        for (std::size_t k = 0; k < volts.size(); ++k)
+            if (!m.response[k].empty())
+                volts[k] = bias;
+    } else {
+        FitRequest request;
+        request.zernike.assign(static_cast<std::size_t>(shape.noll), 0.0);
+        request.zernike[shape.noll - 1] = shape.amplitude;
+        request.bias = bias;
+        SessionFitOptions options;
+        options.matchEquilibrium = true;
+        const SessionFit fitted = FitOnSession(impl_->session, request, {}, options);
+        if (fitted.status != SessionFit::Status::Fitted)
+            return refuse(SessionFitStatusText(fitted));
+        char text[96];
+        if (!(fitted.equilibriumResidualRms <= kSampleResidual * std::fabs(shape.amplitude))) {
+            std::snprintf(text, sizeof text, "equilibrium residual %.3g um RMS",
+                          fitted.equilibriumResidualRms * 1e6);
+            return refuse(text);
+        }
+        for (std::size_t k = 0; k < volts.size(); ++k)
+            if (!m.response[k].empty())
+                volts[k] = std::clamp(std::round(fitted.fit.volts[k] * 10.0) / 10.0,
+                                      m.floorVolts, m.maxVolts);
+    }
+    // The mean rule after rounding: the highest voltage comes down by 0.1 V
+    // at a time until it holds.
+    const auto mean = [&] {
+        double sum = 0;
+        for (std::size_t k = 0; k < volts.size(); ++k)
+            sum += (m.response[k].empty() ? std::max(volts[k], kFloorVoltage) : volts[k]) -
+                   m.surfaceVolts;
+        return volts.empty() ? 0.0 : sum / static_cast<double>(volts.size());
+    };
+    for (int guard = 0; mean() > m.meanLimit && guard < 100000; ++guard) {
+        auto highest = std::max_element(volts.begin(), volts.end());
+        *highest = std::round((*highest - 0.1) * 10.0) / 10.0;
+    }
+    if (mean() > m.meanLimit)
+        return refuse("the mean rule cannot be met");
+    const double factor = PullInFactor(volts);
+    if (factor < kPullInMargin) {
+        char text[64];
+        std::snprintf(text, sizeof text, "pull-in factor %.3g", factor);
+        return refuse(text);
+    }
+    if (shape.noll == 0)
+        return volts;
+    // The rounded voltages' equilibrium, against every pad at the bias,
+    // carries the named term at its amplitude.
+    if (impl_->flat.empty()) {
+        std::vector<double> flat(volts.size(), 0.0);
+        for (std::size_t k = 0; k < flat.size(); ++k)
+            if (!m.response[k].empty())
+                flat[k] = bias;
+        impl_->flat = Equilibrium(flat);
+        impl_->flatBias = bias;
+    }
+    const std::vector<double> eq = Equilibrium(volts);
+    if (eq.size() != impl_->flat.size() || impl_->flatBias != bias)
+        return refuse("no equilibrium");
+    std::vector<double> change(eq.size());
+    for (std::size_t p = 0; p < eq.size(); ++p)
+        change[p] = eq[p] - impl_->flat[p];
+    const std::vector<double> c = NollZernikeCoefficients(change, m.beam, shape.noll);
+    if (c.size() != static_cast<std::size_t>(shape.noll) ||
+        !(std::fabs(c[shape.noll - 1] - shape.amplitude) <=
+          kSampleAmplitudeTolerance * std::fabs(shape.amplitude))) {
+        char text[64];
+        std::snprintf(text, sizeof text, "achieved %.3g um RMS",
+                      c.size() == static_cast<std::size_t>(shape.noll) ? c[shape.noll - 1] * 1e6
+                                                                        : std::nan(""));
+        return refuse(text);
+    }
+    return volts;
+}
+
+SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log) {
+    SamplePlan plan;
+    plan.bias = mirror.ChosenBias();
+    plan.shapes.push_back({});
+    const auto fits = [&](const SampleShape& shape) {
+        std::string why;
+        const bool ok = mirror.Volts(shape, plan.bias, &why).has_value();
+        if (log)
+            std::fprintf(log, "  %-34s %s\n", SampleShapeName(shape, plan.bias).c_str(),
+                         ok ? "fits" : why.c_str());
+        return ok;
+    };
+    // Focus: the larger rung first in both signs, then the smaller.
+    const std::size_t rungs = std::size(kLadder);
+    for (std::size_t r = 0; r + 1 < rungs; ++r) {
+        const double a = kLadder[r], b = kLadder[r + 1];
+        if (fits({4, a}) && fits({4, -a}) && fits({4, b}) && fits({4, -b})) {
+            for (double amplitude : {-a, -b, b, a})
+                plan.shapes.push_back({4, amplitude});
+            break;
+        }
+    }
+    for (const TermName& t : kTerms) {
+        if (t.noll == 4)
+            continue;
+        for (double amplitude : kLadder)
+            if (fits({t.noll, amplitude})) {
+                plan.shapes.push_back({t.noll, amplitude});
+                break;
+            }
+    }
+    return plan;
+}
+
+std::unique_ptr<PatternClass> MakeSamplePatterns(SampleMirror& mirror, const MirrorInfoClass& info,
+                                                 const SamplePlan& plan) {
+    const DMInfoClass& model = *info.Model;
+    auto set = std::make_unique<PatternClass>(info.DeviceName + " samples", model.Actuators);
+    for (const SampleShape& shape : plan.shapes) {
+        const std::optional<std::vector<double>> volts = mirror.Volts(shape, plan.bias);
+        if (!volts || static_cast<int>(volts->size()) != model.Actuators)
+            return nullptr;
+        set->InsertPatternFromArray(set->GetPatternCount(), SampleShapeName(shape, plan.bias),
+                                    volts->data(), static_cast<int>(volts->size()));
+    }
+    return set;
+}
+
+double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts) {
+    const DMInfoClass& model = *info.Model;
+    const ExactMembrane membrane(MembraneGeometryFromModel(model),
+                                 EngineGrid::ForDiameter(model.Diameter_m));
+    return FactorOf(membrane, model, volts);
+}
+
+std::optional<SamplePlan> PlanOfSet(const PatternClass& set) {
+    SamplePlan plan;
+    bool flat = false;
+    for (int p = 0; p < set.GetPatternCount(); ++p) {
+        const PatternListEntry* entry = set.FindPattern(p);
+        double bias = 0;
+        const std::optional<SampleShape> shape =
+            entry ? ParseSampleShapeName(entry->PatternName, &bias) : std::nullopt;
+        if (!shape)
+            return std::nullopt;
+        if (shape->noll == 0) {
+            if (flat && bias != plan.bias)
+                return std::nullopt;
+            flat = true;
+            plan.bias = bias;
+        }
+        plan.shapes.push_back(*shape);
+    }
+    if (!flat)
+        return std::nullopt;
+    return plan;
+}
+
+std::vector<std::string> WriteSamplePatterns(const std::string& deviceFolder,
+                                             const std::string& outputFolder,
+                                             const PlanSource& planOf, std::FILE* log) {
+    SetProgramFolder(deviceFolder);
+    std::vector<std::string> written;
+    bool first = true;
+    for (const std::string& file : ListFiles(deviceFolder, "*.ini")) {
+        const std::string path = NormalizePath(deviceFolder + "/" + file);
+        if (IniFile(path).ReadString("General", "FileType", "") !=
+            MirrorInfoClass::MirrorInfoFileType)
+            continue;
+        MirrorInfoClass info(file);
+        if (!info.IsValid() || info.Model->Actuators < 1)
+            continue;
+        SampleMirror mirror;
+        std::string error;
+        if (!mirror.Load(file, error)) {
+            if (log)
+                std::fprintf(log, "%s: %s\n", file.c_str(), error.c_str());
+            return {};
+        }
+        if (log)
+            std::fprintf(log, "%s: bias %g V\n", file.c_str(), mirror.ChosenBias());
+        const std::optional<SamplePlan> plan =
+            planOf ? planOf(file, mirror) : std::optional(PlanSamples(mirror, log));
+        if (!plan)
+            return {};
+        auto set = MakeSamplePatterns(mirror, info, *plan);
+        if (!set) {
+            if (log)
+                std::fprintf(log, "%s: a planned shape no longer fits\n", file.c_str());
+            return {};
+        }
+        const std::string stem = file.substr(0, file.size() - 4);
+        std::vector<std::pair<std::string, std::string>> outputs{{stem + "_Patterns.pat", "1.0"}};
+        if (first)
+            outputs.emplace_back(stem + "_Patterns_v2.pat", "2.0");
+        first = false;
+        for (const auto& [name, version] : outputs) {
+            const std::string target = NormalizePath(outputFolder + "/" + name);
+            std::error_code ec;
+            std::filesystem::remove(target, ec); // a fresh file, nothing kept
+            if (!set->Write(target, version))
+                return {};
+            written.push_back(name);
+        }
+    }
+    return written;
+}
+
+} // namespace ostrander

@@ -1,0 +1,134 @@
+#pragma once
+// The sample pattern sets shipped in Devices/. Each mirror gets a bias (every
+// pad at one voltage, the zero of the shapes) and, about it, focus of both
+// signs, the two tilts, the two astigmatisms and the two comas, each fitted
+// with the voltage fit on the exact membrane model so that the equilibrium
+// (not only the linear surface) has the named shape and amplitude, and each
+// kept clear of pull-in. A shape the mirror cannot make well, or not at any
+// amplitude of the ladder with the pull-in margin, is left out.
+#include "Shared_Software/Pattern/PatternClass.h"
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ostrander {
+
+class MirrorInfoClass;
+
+// Every shipped pattern keeps at least this pull-in factor; the generator
+// takes a shape only when its rounded voltages keep kPullInMargin.
+inline constexpr double kSamplePullInFactor = 1.2;
+inline constexpr double kPullInMargin = 1.25;
+
+// A sample shape: a Noll term (0 for the flat at the bias) and its
+// amplitude in metres RMS over the beam.
+struct SampleShape {
+    int noll = 0;
+    double amplitude = 0.0;
+    bool operator==(const SampleShape&) const = default;
+};
+
+// What a mirror's set is made of: the bias and the shapes in set order.
+struct SamplePlan {
+    double bias = 0.0; // V
+    std::vector<SampleShape> shapes;
+};
+
+// "Flat at 60 V", "Focus -0.50 um RMS", "Tilt X +0.25 um RMS",
+// "Astigmatism 0 deg +0.25 um RMS", "Coma Y +0.10 um RMS".
+std::string SampleShapeName(const SampleShape& shape, double bias);
+// The shape (and for the flat the bias) a name of SampleShapeName stands
+// for; none for any other name.
+std::optional<SampleShape> ParseSampleShapeName(const std::string& name, double* bias = nullptr);
+
+// A mirror loaded on the exact membrane model with its influence functions,
+// ready to fit sample shapes.
+class SampleMirror {
+public:
+    SampleMirror();
+    ~SampleMirror();
+    SampleMirror(const SampleMirror&) = delete;
+    SampleMirror& operator=(const SampleMirror&) = delete;
+
+    // infoFile as the device folder names it (the program folder must be
+    // set); false with the reason when the mirror cannot be fitted.
+    bool Load(const std::string& infoFile, std::string& error);
+
+    // Half of the highest common voltage the pads can hold (the limit, and
+    // the voltage at which the membrane pulls in with every pad at it),
+    // rounded to 10 V.
+    double ChosenBias() const;
+
+    // Volts by display number - 1, rounded to 0.1 V, for a shape about the
+    // bias: the fit on the exact model, refined so that the equilibrium
+    // matches the shape; none when the fit fails, the equilibrium's residual
+    // exceeds kSampleResidual of the amplitude, a rounded voltage breaks the
+    // mirror's rules, the pull-in factor is below kPullInMargin, or the
+    // rounded voltages' equilibrium misses the amplitude of the named term
+    // by more than kSampleAmplitudeTolerance. Pads
+    // that the fit does not drive (the membrane electrode) hold 0.
+    std::optional<std::vector<double>> Volts(const SampleShape& shape, double bias,
+                                             std::string* why = nullptr);
+
+    // The exact membrane's pull-in factor of volts by display number - 1
+    // (each held at no less than the 0.1 V floor); infinite when nothing
+    // pulls or the membrane cannot be solved.
+    double PullInFactor(const std::vector<double>& volts) const;
+
+    // The equilibrium surface (engine grid, m) of volts by display number -
+    // 1, each held at no less than the floor; empty past pull-in.
+    std::vector<double> Equilibrium(const std::vector<double>& volts) const;
+
+    struct Impl;
+
+private:
+    std::optional<std::vector<double>> Fit(const SampleShape& shape, double bias, std::string& why);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Largest equilibrium residual RMS over the beam, as a fraction of the
+// amplitude, of a shipped shape.
+// At 0.6 the named term carries at least 70 % of the shape's variance.
+inline constexpr double kSampleResidual = 0.6;
+// Largest departure of the named term's coefficient in the equilibrium of
+// the rounded voltages from the amplitude, as a fraction of it.
+inline constexpr double kSampleAmplitudeTolerance = 0.1;
+
+// The plan of a mirror: its chosen bias, the flat, focus at -a, -b, +b, +a
+// (a and b the two largest neighbouring rungs of the ladder 1, 0.5, 0.25,
+// 0.1, 0.05 um that all four fit), then tilt X and Y, astigmatism at 0 and
+// 45 degrees and coma X and Y, each at the largest rung that fits (or left
+// out). Progress lines on `log` when given.
+SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log = nullptr);
+
+// The set of a plan; null when a shape of it no longer fits.
+std::unique_ptr<PatternClass> MakeSamplePatterns(SampleMirror& mirror, const MirrorInfoClass& info,
+                                                 const SamplePlan& plan);
+
+// The exact membrane's pull-in factor of a pattern on a mirror (volts by
+// display number - 1); as SampleMirror::PullInFactor without the influence
+// functions.
+double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts);
+
+// Writes the sample sets of every mirror info file in deviceFolder into
+// outputFolder: "<file stem>_Patterns.pat" in version "1.0", and for the first
+// mirror (by file name) also "<file stem>_Patterns_v2.pat" in version "2.0".
+// planOf gives each mirror's plan (by file name); none plans it afresh.
+// Returns the names written (without folder), or nothing when a write or a
+// fit failed. Sets the program folder to deviceFolder.
+using PlanSource = std::function<std::optional<SamplePlan>(const std::string& infoFile,
+                                                           SampleMirror& mirror)>;
+std::vector<std::string> WriteSamplePatterns(const std::string& deviceFolder,
+                                             const std::string& outputFolder,
+                                             const PlanSource& planOf = {},
+                                             std::FILE* log = nullptr);
+
+// The plan a shipped set was made from, read back from its pattern names;
+// none when a name is not a sample shape's or the flats disagree.
+std::optional<SamplePlan> PlanOfSet(const PatternClass& set);
+
+} // namespace ostrander
