@@ -3,6 +3,8 @@
 //   make_sample_patterns <device folder> [<output folder>]
 #include "tools/samples/SamplePatterns.h"
 
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+
 #include <cstdio>
 
 int main(int argc, char** argv) {
@@ -10,8 +12,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <device folder> [<output folder>]\n", argv[0]);
         return 2;
     }
-    const auto written =
-        ostrander::WriteSamplePatterns(argv[1], argc == 3 ? argv[2] : argv[1], {}, stderr);
+    const auto written = ostrander::WriteSamplePatterns(
+        argv[1], argc == 3 ? argv[2] : argv[1],
+        [](const std::string& infoFile, const ostrander::MirrorInfoClass& info) {
+            return ostrander::FitSampleSet(infoFile, info, stderr);
+        });
     if (written.empty()) {
         std::fprintf(stderr, "no pattern sets written\n");
         return 1;

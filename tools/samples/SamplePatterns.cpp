@@ -51,10 +51,10 @@ std::vector<double> ByModelIndex(const DMInfoClass& dm, const std::vector<double
 }
 
 double FactorOf(const ExactMembrane& membrane, const DMInfoClass& dm,
-                const std::vector<double>& volts) {
+                const std::vector<double>& volts, double tolerance) {
     if (!membrane.IsValid())
         return HUGE_VAL;
-    const PullInResult r = SolvePullIn(membrane, ByModelIndex(dm, volts), {}, {1e-6, false});
+    const PullInResult r = SolvePullIn(membrane, ByModelIndex(dm, volts), {}, {tolerance, false});
     return r.status == PullInResult::Status::Equilibrium ||
                    r.status == PullInResult::Status::PulledIn
                ? r.pullInFactor
@@ -148,7 +148,7 @@ bool SampleMirror::Load(const std::string& infoFile, std::string& error) {
 }
 
 double SampleMirror::PullInFactor(const std::vector<double>& volts) const {
-    return FactorOf(*impl_->membrane, *impl_->dm, volts);
+    return FactorOf(*impl_->membrane, *impl_->dm, volts, 1e-3);
 }
 
 std::vector<double> SampleMirror::Equilibrium(const std::vector<double>& volts) const {
@@ -185,37 +185,56 @@ std::optional<std::vector<double>> SampleMirror::Volts(const SampleShape& shape,
 
 std::optional<std::vector<double>> SampleMirror::Fit(const SampleShape& shape, double bias,
                                                      std::string& why) {
+    if (shape.noll == 0) {
+        std::vector<double> volts(impl_->mirror.response.size(), 0.0);
+        for (std::size_t k = 0; k < volts.size(); ++k)
+            if (!impl_->mirror.response[k].empty())
+                volts[k] = bias;
+        if (!(PullInFactor(volts) >= kPullInMargin)) {
+            why = "the bias is too close to pull-in";
+            return std::nullopt;
+        }
+        return volts;
+    }
+    // Where the pads cannot make the term alone, the least-squares fit gives
+    // less of it than asked: once, the request is scaled by the shortfall.
+    double request = shape.amplitude;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        double achieved = 0;
+        std::optional<std::vector<double>> volts = Attempt(shape, request, bias, why, achieved);
+        if (volts || achieved == 0)
+            return volts;
+        const double ratio = achieved / shape.amplitude;
+        if (!(ratio > 0.5 && ratio < 2))
+            return std::nullopt;
+        request /= ratio;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<double>> SampleMirror::Attempt(const SampleShape& shape, double request,
+                                                         double bias, std::string& why,
+                                                         double& achieved) {
     const FitMirror& m = impl_->mirror;
+    achieved = 0;
     const auto refuse = [&](const std::string& reason) -> std::optional<std::vector<double>> {
         why = reason;
         return std::nullopt;
     };
+    FitRequest target;
+    target.zernike.assign(static_cast<std::size_t>(shape.noll), 0.0);
+    target.zernike[shape.noll - 1] = request;
+    target.bias = bias;
+    SessionFitOptions options;
+    options.matchEquilibrium = true;
+    const SessionFit fitted = FitOnSession(impl_->session, target, {}, options);
+    if (fitted.status != SessionFit::Status::Fitted)
+        return refuse(SessionFitStatusText(fitted));
     std::vector<double> volts(m.response.size(), 0.0);
-    if (shape.noll == 0) {
-        for (std::size_t k = 0; k < volts.size(); ++k)
-            if (!m.response[k].empty())
-                volts[k] = bias;
-    } else {
-        FitRequest request;
-        request.zernike.assign(static_cast<std::size_t>(shape.noll), 0.0);
-        request.zernike[shape.noll - 1] = shape.amplitude;
-        request.bias = bias;
-        SessionFitOptions options;
-        options.matchEquilibrium = true;
-        const SessionFit fitted = FitOnSession(impl_->session, request, {}, options);
-        if (fitted.status != SessionFit::Status::Fitted)
-            return refuse(SessionFitStatusText(fitted));
-        char text[96];
-        if (!(fitted.equilibriumResidualRms <= kSampleResidual * std::fabs(shape.amplitude))) {
-            std::snprintf(text, sizeof text, "equilibrium residual %.3g um RMS",
-                          fitted.equilibriumResidualRms * 1e6);
-            return refuse(text);
-        }
-        for (std::size_t k = 0; k < volts.size(); ++k)
-            if (!m.response[k].empty())
-                volts[k] = std::clamp(std::round(fitted.fit.volts[k] * 10.0) / 10.0,
-                                      m.floorVolts, m.maxVolts);
-    }
+    for (std::size_t k = 0; k < volts.size(); ++k)
+        if (!m.response[k].empty())
+            volts[k] =
+                std::clamp(std::round(fitted.fit.volts[k] * 10.0) / 10.0, m.floorVolts, m.maxVolts);
     // The mean rule after rounding: the highest voltage comes down by 0.1 V
     // at a time until it holds.
     const auto mean = [&] {
@@ -231,17 +250,15 @@ std::optional<std::vector<double>> SampleMirror::Fit(const SampleShape& shape, d
     }
     if (mean() > m.meanLimit)
         return refuse("the mean rule cannot be met");
+    char text[96];
     const double factor = PullInFactor(volts);
-    if (factor < kPullInMargin) {
-        char text[64];
+    if (!(factor >= kPullInMargin)) {
         std::snprintf(text, sizeof text, "pull-in factor %.3g", factor);
         return refuse(text);
     }
-    if (shape.noll == 0)
-        return volts;
     // The rounded voltages' equilibrium, against every pad at the bias,
-    // carries the named term at its amplitude.
-    if (impl_->flat.empty()) {
+    // carries the named term at its amplitude and little else.
+    if (impl_->flat.empty() || impl_->flatBias != bias) {
         std::vector<double> flat(volts.size(), 0.0);
         for (std::size_t k = 0; k < flat.size(); ++k)
             if (!m.response[k].empty())
@@ -250,19 +267,26 @@ std::optional<std::vector<double>> SampleMirror::Fit(const SampleShape& shape, d
         impl_->flatBias = bias;
     }
     const std::vector<double> eq = Equilibrium(volts);
-    if (eq.size() != impl_->flat.size() || impl_->flatBias != bias)
+    if (eq.empty() || eq.size() != impl_->flat.size())
         return refuse("no equilibrium");
     std::vector<double> change(eq.size());
     for (std::size_t p = 0; p < eq.size(); ++p)
         change[p] = eq[p] - impl_->flat[p];
     const std::vector<double> c = NollZernikeCoefficients(change, m.beam, shape.noll);
-    if (c.size() != static_cast<std::size_t>(shape.noll) ||
-        !(std::fabs(c[shape.noll - 1] - shape.amplitude) <=
+    if (c.size() != static_cast<std::size_t>(shape.noll))
+        return refuse("no Zernike coefficients");
+    achieved = c[shape.noll - 1];
+    const double rms = BeamRms(change, m.beam);
+    const double others = std::sqrt(std::max(0.0, rms * rms - achieved * achieved));
+    if (!(others <= kSampleResidual * std::fabs(shape.amplitude))) {
+        std::snprintf(text, sizeof text, "%.3g um RMS of other terms", others * 1e6);
+        achieved = 0; // no use scaling
+        return refuse(text);
+    }
+    if (!(std::fabs(achieved - shape.amplitude) <=
           kSampleAmplitudeTolerance * std::fabs(shape.amplitude))) {
-        char text[64];
-        std::snprintf(text, sizeof text, "achieved %.3g um RMS",
-                      c.size() == static_cast<std::size_t>(shape.noll) ? c[shape.noll - 1] * 1e6
-                                                                        : std::nan(""));
+        std::snprintf(text, sizeof text, "achieved %.3g um RMS (asked %.3g)", achieved * 1e6,
+                      request * 1e6);
         return refuse(text);
     }
     return volts;
@@ -302,12 +326,12 @@ SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log) {
     return plan;
 }
 
-std::unique_ptr<PatternClass> MakeSamplePatterns(SampleMirror& mirror, const MirrorInfoClass& info,
-                                                 const SamplePlan& plan) {
+std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info, const SamplePlan& plan,
+                                                 const ShapeVolts& voltsOf) {
     const DMInfoClass& model = *info.Model;
     auto set = std::make_unique<PatternClass>(info.DeviceName + " samples", model.Actuators);
     for (const SampleShape& shape : plan.shapes) {
-        const std::optional<std::vector<double>> volts = mirror.Volts(shape, plan.bias);
+        const std::optional<std::vector<double>> volts = voltsOf(shape, plan.bias);
         if (!volts || static_cast<int>(volts->size()) != model.Actuators)
             return nullptr;
         set->InsertPatternFromArray(set->GetPatternCount(), SampleShapeName(shape, plan.bias),
@@ -316,11 +340,28 @@ std::unique_ptr<PatternClass> MakeSamplePatterns(SampleMirror& mirror, const Mir
     return set;
 }
 
+std::unique_ptr<PatternClass> FitSampleSet(const std::string& infoFile, const MirrorInfoClass& info,
+                                           std::FILE* log) {
+    SampleMirror mirror;
+    std::string error;
+    if (!mirror.Load(infoFile, error)) {
+        if (log)
+            std::fprintf(log, "%s: %s\n", infoFile.c_str(), error.c_str());
+        return nullptr;
+    }
+    if (log)
+        std::fprintf(log, "%s: bias %g V\n", infoFile.c_str(), mirror.ChosenBias());
+    const SamplePlan plan = PlanSamples(mirror, log);
+    return MakeSamplePatterns(info, plan, [&](const SampleShape& shape, double bias) {
+        return mirror.Volts(shape, bias);
+    });
+}
+
 double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts) {
     const DMInfoClass& model = *info.Model;
     const ExactMembrane membrane(MembraneGeometryFromModel(model),
                                  EngineGrid::ForDiameter(model.Diameter_m));
-    return FactorOf(membrane, model, volts);
+    return FactorOf(membrane, model, volts, 1e-6);
 }
 
 std::optional<SamplePlan> PlanOfSet(const PatternClass& set) {
@@ -348,7 +389,7 @@ std::optional<SamplePlan> PlanOfSet(const PatternClass& set) {
 
 std::vector<std::string> WriteSamplePatterns(const std::string& deviceFolder,
                                              const std::string& outputFolder,
-                                             const PlanSource& planOf, std::FILE* log) {
+                                             const SampleSetMaker& make) {
     SetProgramFolder(deviceFolder);
     std::vector<std::string> written;
     bool first = true;
@@ -360,25 +401,9 @@ std::vector<std::string> WriteSamplePatterns(const std::string& deviceFolder,
         MirrorInfoClass info(file);
         if (!info.IsValid() || info.Model->Actuators < 1)
             continue;
-        SampleMirror mirror;
-        std::string error;
-        if (!mirror.Load(file, error)) {
-            if (log)
-                std::fprintf(log, "%s: %s\n", file.c_str(), error.c_str());
+        const std::unique_ptr<PatternClass> set = make(file, info);
+        if (!set)
             return {};
-        }
-        if (log)
-            std::fprintf(log, "%s: bias %g V\n", file.c_str(), mirror.ChosenBias());
-        const std::optional<SamplePlan> plan =
-            planOf ? planOf(file, mirror) : std::optional(PlanSamples(mirror, log));
-        if (!plan)
-            return {};
-        auto set = MakeSamplePatterns(mirror, info, *plan);
-        if (!set) {
-            if (log)
-                std::fprintf(log, "%s: a planned shape no longer fits\n", file.c_str());
-            return {};
-        }
         const std::string stem = file.substr(0, file.size() - 4);
         std::vector<std::pair<std::string, std::string>> outputs{{stem + "_Patterns.pat", "1.0"}};
         if (first)

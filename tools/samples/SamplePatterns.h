@@ -65,11 +65,13 @@ public:
 
     // Volts by display number - 1, rounded to 0.1 V, for a shape about the
     // bias: the fit on the exact model, refined so that the equilibrium
-    // matches the shape; none when the fit fails, the equilibrium's residual
-    // exceeds kSampleResidual of the amplitude, a rounded voltage breaks the
-    // mirror's rules, the pull-in factor is below kPullInMargin, or the
-    // rounded voltages' equilibrium misses the amplitude of the named term
-    // by more than kSampleAmplitudeTolerance. Pads
+    // matches the shape (and once more with the request scaled by the
+    // shortfall when it falls short). None when the fit fails, a rounded
+    // voltage breaks the mirror's rules, the pull-in factor is below
+    // kPullInMargin, or the rounded voltages' equilibrium (against the flat
+    // at the bias) misses the named amplitude by more than
+    // kSampleAmplitudeTolerance or carries other terms of more than
+    // kSampleResidual of it. Pads
     // that the fit does not drive (the membrane electrode) hold 0.
     std::optional<std::vector<double>> Volts(const SampleShape& shape, double bias,
                                              std::string* why = nullptr);
@@ -87,12 +89,16 @@ public:
 
 private:
     std::optional<std::vector<double>> Fit(const SampleShape& shape, double bias, std::string& why);
+    // One fit of the shape's term at `request` m RMS; `achieved` the named
+    // term in the equilibrium of the rounded voltages (0 when not reached).
+    std::optional<std::vector<double>> Attempt(const SampleShape& shape, double request, double bias,
+                                               std::string& why, double& achieved);
     std::unique_ptr<Impl> impl_;
 };
 
-// Largest equilibrium residual RMS over the beam, as a fraction of the
-// amplitude, of a shipped shape.
-// At 0.6 the named term carries at least 70 % of the shape's variance.
+// Largest RMS over the beam of everything but the named term and piston in
+// a shipped shape, as a fraction of the amplitude: at 0.6 the named term
+// carries at least 70 % of the shape's variance.
 inline constexpr double kSampleResidual = 0.6;
 // Largest departure of the named term's coefficient in the equilibrium of
 // the rounded voltages from the amplitude, as a fraction of it.
@@ -105,27 +111,38 @@ inline constexpr double kSampleAmplitudeTolerance = 0.1;
 // out). Progress lines on `log` when given.
 SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log = nullptr);
 
-// The set of a plan; null when a shape of it no longer fits.
-std::unique_ptr<PatternClass> MakeSamplePatterns(SampleMirror& mirror, const MirrorInfoClass& info,
-                                                 const SamplePlan& plan);
+// The voltages of a shape about a bias (SampleMirror::Volts, or those of a
+// shipped set); none when it has none.
+using ShapeVolts =
+    std::function<std::optional<std::vector<double>>(const SampleShape& shape, double bias)>;
+
+// The set of a plan for a mirror; null when a shape has no voltages.
+std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info, const SamplePlan& plan,
+                                                 const ShapeVolts& voltsOf);
 
 // The exact membrane's pull-in factor of a pattern on a mirror (volts by
 // display number - 1); as SampleMirror::PullInFactor without the influence
 // functions.
 double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts);
 
+// The set of one mirror (info file name as the device folder names it);
+// null when it cannot be made.
+using SampleSetMaker =
+    std::function<std::unique_ptr<PatternClass>(const std::string& infoFile, const MirrorInfoClass& info)>;
+
+// The generator's own maker: the mirror on the exact model, its plan
+// (PlanSamples), its set. Progress lines on `log` when given.
+std::unique_ptr<PatternClass> FitSampleSet(const std::string& infoFile, const MirrorInfoClass& info,
+                                           std::FILE* log);
+
 // Writes the sample sets of every mirror info file in deviceFolder into
 // outputFolder: "<file stem>_Patterns.pat" in version "1.0", and for the first
 // mirror (by file name) also "<file stem>_Patterns_v2.pat" in version "2.0".
-// planOf gives each mirror's plan (by file name); none plans it afresh.
-// Returns the names written (without folder), or nothing when a write or a
-// fit failed. Sets the program folder to deviceFolder.
-using PlanSource = std::function<std::optional<SamplePlan>(const std::string& infoFile,
-                                                           SampleMirror& mirror)>;
+// Returns the names written (without folder), or nothing when a set could
+// not be made or written. Sets the program folder to deviceFolder.
 std::vector<std::string> WriteSamplePatterns(const std::string& deviceFolder,
                                              const std::string& outputFolder,
-                                             const PlanSource& planOf = {},
-                                             std::FILE* log = nullptr);
+                                             const SampleSetMaker& make);
 
 // The plan a shipped set was made from, read back from its pattern names;
 // none when a name is not a sample shape's or the flats disagree.
