@@ -1,7 +1,7 @@
 [General]
 FileType=Actuator Pattern Set
 PatternSetName=Hex 19 (12 mm) samples
-PatternCount=9
+PatternCount=11
 VoltageCount=19
 
 [FileInformation]
@@ -204,3 +204,47 @@ Voltage015=138
 Voltage016=80.2
 Voltage017=0.1
 Voltage018=0.1
+
+[Pattern009]
+PatternName=Coma X +0.10 um RMS
+Voltage000=55.5
+Voltage001=68.4
+Voltage002=110.6
+Voltage003=110.6
+Voltage004=68.4
+Voltage005=0.1
+Voltage006=0.1
+Voltage007=73.4
+Voltage008=57.1
+Voltage009=0.1
+Voltage010=42.5
+Voltage011=0.1
+Voltage012=57.1
+Voltage013=73.4
+Voltage014=69.8
+Voltage015=100.7
+Voltage016=70.5
+Voltage017=100.7
+Voltage018=69.8
+
+[Pattern010]
+PatternName=Coma Y +0.10 um RMS
+Voltage000=61.4
+Voltage001=0.1
+Voltage002=0.1
+Voltage003=98.7
+Voltage004=111.5
+Voltage005=98.7
+Voltage006=0.1
+Voltage007=102.4
+Voltage008=74.7
+Voltage009=94.6
+Voltage010=68.8
+Voltage011=40.6
+Voltage012=48.6
+Voltage013=0.1
+Voltage014=48.6
+Voltage015=40.6
+Voltage016=68.8
+Voltage017=94.6
+Voltage018=74.7

@@ -1,7 +1,7 @@
 [General]
 FileType=Actuator Pattern Set
 PatternSetName=Hex 19 (12 mm) samples
-PatternCount=9
+PatternCount=11
 VoltageCount=19
 
 [FileInformation]
@@ -204,3 +204,47 @@ Voltage15=138
 Voltage16=80.2
 Voltage17=0.1
 Voltage18=0.1
+
+[Pattern9]
+PatternName=Coma X +0.10 um RMS
+Voltage0=55.5
+Voltage1=68.4
+Voltage2=110.6
+Voltage3=110.6
+Voltage4=68.4
+Voltage5=0.1
+Voltage6=0.1
+Voltage7=73.4
+Voltage8=57.1
+Voltage9=0.1
+Voltage10=42.5
+Voltage11=0.1
+Voltage12=57.1
+Voltage13=73.4
+Voltage14=69.8
+Voltage15=100.7
+Voltage16=70.5
+Voltage17=100.7
+Voltage18=69.8
+
+[Pattern10]
+PatternName=Coma Y +0.10 um RMS
+Voltage0=61.4
+Voltage1=0.1
+Voltage2=0.1
+Voltage3=98.7
+Voltage4=111.5
+Voltage5=98.7
+Voltage6=0.1
+Voltage7=102.4
+Voltage8=74.7
+Voltage9=94.6
+Voltage10=68.8
+Voltage11=40.6
+Voltage12=48.6
+Voltage13=0.1
+Voltage14=48.6
+Voltage15=40.6
+Voltage16=68.8
+Voltage17=94.6
+Voltage18=74.7

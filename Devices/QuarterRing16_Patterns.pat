@@ -1,7 +1,7 @@
 [General]
 FileType=Actuator Pattern Set
 PatternSetName=Quarter rings 16 (20 mm) samples
-PatternCount=8
+PatternCount=10
 VoltageCount=16
 
 [FileInformation]
@@ -158,3 +158,41 @@ Voltage012=156.2
 Voltage013=0.1
 Voltage014=156.2
 Voltage015=0.1
+
+[Pattern008]
+PatternName=Coma X +0.05 um RMS
+Voltage000=92.7
+Voltage001=92.7
+Voltage002=75.4
+Voltage003=75.4
+Voltage004=92.6
+Voltage005=92.6
+Voltage006=50
+Voltage007=50
+Voltage008=117.2
+Voltage009=117.2
+Voltage010=0.1
+Voltage011=0.1
+Voltage012=0.1
+Voltage013=0.1
+Voltage014=122.6
+Voltage015=122.6
+
+[Pattern009]
+PatternName=Coma Y +0.05 um RMS
+Voltage000=75.4
+Voltage001=92.7
+Voltage002=92.7
+Voltage003=75.4
+Voltage004=50
+Voltage005=92.6
+Voltage006=92.6
+Voltage007=50
+Voltage008=0.1
+Voltage009=117.2
+Voltage010=117.2
+Voltage011=0.1
+Voltage012=122.6
+Voltage013=0.1
+Voltage014=0.1
+Voltage015=122.6

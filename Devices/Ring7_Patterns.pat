@@ -1,7 +1,7 @@
 [General]
 FileType=Actuator Pattern Set
 PatternSetName=Ring 7 (12 mm) samples
-PatternCount=5
+PatternCount=7
 VoltageCount=7
 
 [FileInformation]
@@ -56,3 +56,23 @@ Voltage003=130.2
 Voltage004=130.2
 Voltage005=130.2
 Voltage006=130.2
+
+[Pattern005]
+PatternName=Tilt X +0.10 um RMS
+Voltage000=94.6
+Voltage001=100.7
+Voltage002=145.6
+Voltage003=145.6
+Voltage004=100.7
+Voltage005=0.1
+Voltage006=0.1
+
+[Pattern006]
+PatternName=Tilt Y +0.10 um RMS
+Voltage000=93.5
+Voltage001=150.6
+Voltage002=130.7
+Voltage003=56.6
+Voltage004=0.1
+Voltage005=56.6
+Voltage006=130.7

@@ -1,7 +1,7 @@
 [General]
 FileType=Actuator Pattern Set
 PatternSetName=Small 9 (10 mm) samples
-PatternCount=5
+PatternCount=9
 VoltageCount=9
 
 [FileInformation]
@@ -66,3 +66,51 @@ Voltage005=74.9
 Voltage006=74.9
 Voltage007=74.9
 Voltage008=74.9
+
+[Pattern005]
+PatternName=Tilt X +0.25 um RMS
+Voltage000=24
+Voltage001=68.8
+Voltage002=102.6
+Voltage003=110.1
+Voltage004=102.6
+Voltage005=68.8
+Voltage006=0.1
+Voltage007=0.1
+Voltage008=0.1
+
+[Pattern006]
+PatternName=Tilt Y +0.25 um RMS
+Voltage000=24
+Voltage001=110.1
+Voltage002=102.6
+Voltage003=68.8
+Voltage004=0.1
+Voltage005=0.1
+Voltage006=0.1
+Voltage007=68.8
+Voltage008=102.6
+
+[Pattern007]
+PatternName=Astigmatism 0 deg +0.10 um RMS
+Voltage000=50.9
+Voltage001=101.9
+Voltage002=56.3
+Voltage003=0.1
+Voltage004=56.3
+Voltage005=101.9
+Voltage006=56.3
+Voltage007=0.1
+Voltage008=56.3
+
+[Pattern008]
+PatternName=Astigmatism 45 deg +0.10 um RMS
+Voltage000=50.7
+Voltage001=56.3
+Voltage002=0.1
+Voltage003=56.3
+Voltage004=102.2
+Voltage005=56.3
+Voltage006=0.1
+Voltage007=56.3
+Voltage008=102.2

@@ -19,7 +19,9 @@
 #include <QStringList>
 
 #include <charconv>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -273,7 +275,16 @@ class CliFlatMirror : public ::testing::TestWithParam<FlatCase> {};
 // surface of a few picometres, and a Strehl ratio of 1.
 TEST_P(CliFlatMirror, SitsAtTheFloorWithStrehlOne) {
     TempFolder temp;
-    QStringList arguments = GetParam().arguments;
+    // A set with one pattern of all zeros for the 37 actuators.
+    std::string flat = "[General]\nFileType=Actuator Pattern Set\nPatternSetName=Zeros\n"
+                       "PatternCount=1\nVoltageCount=37\n\n[FileInformation]\nFileVersion=1.0\n\n"
+                       "[Pattern000]\nPatternName=Flat\n";
+    for (int k = 0; k < 37; ++k)
+        flat += "Voltage" + std::string(k < 10 ? "00" : "0") + std::to_string(k) + "=0\n";
+    temp.Write("flat.pat", flat);
+    QStringList arguments;
+    for (QString a : GetParam().arguments) // "%T" is replaced by the temporary folder
+        arguments << a.replace("%T", QString::fromStdString(temp.Path().string()));
     arguments << "--out" << temp.Q("out");
     const CliRun run = RunCli(arguments);
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -293,8 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FlatCase{"NoVoltages", {"simulate", "Hex37"}},
                       FlatCase{"AllZero", {"simulate", "Hex 37 (15 mm)", "--all", "0"}},
                       FlatCase{"FlatPattern",
-                               {"simulate", "hex37.ini", "--pattern",
-                                QString::fromStdString(kDevices + "Hex37_Patterns.pat"),
+                               {"simulate", "hex37.ini", "--pattern", "%T/flat.pat",
                                 "--pattern-name", "Flat", "--remove-focus"}}),
     [](const ::testing::TestParamInfo<FlatCase>& info) { return info.param.name; });
 
@@ -554,7 +564,7 @@ TEST_P(CliSweep, WritesOneRowAndOneFolderPerPattern) {
               (std::vector<std::string>{"index", "name", "pv_m", "pupil_rms_m", "strehl",
                                         "snap_down", "folder"}));
     ASSERT_EQ(static_cast<int>(table.size()), set.GetPatternCount() + 1);
-    int row = 1;
+    int row = 1, flats = 0;
     for (const PatternListEntry* p = set.first; p; p = p->next, ++row) {
         ASSERT_EQ(table[row].size(), header.size()) << row;
         std::map<std::string, std::string> f;
@@ -593,10 +603,22 @@ TEST_P(CliSweep, WritesOneRowAndOneFolderPerPattern) {
         }
         EXPECT_TRUE(f.count("voltages." + std::to_string(actuators)));
         EXPECT_EQ(f["model"], "classic");
-        if (p->PatternName == "Flat") {
-            EXPECT_NEAR(summary["strehl"].toDouble(), 1.0, 1e-5);
+        // The flat at the bias: every actuator at the bias, bar a membrane
+        // electrode (at 0 V).
+        double bias = 0;
+        if (std::sscanf(p->PatternName.c_str(), "Flat at %lf V", &bias) == 1) {
+            const QJsonObject volts = summary["voltages"].toObject();
+            int atBias = 0;
+            for (auto it = volts.begin(); it != volts.end(); ++it) {
+                atBias += it.value().toDouble() == bias;
+                EXPECT_TRUE(it.value().toDouble() == bias || it.value().toDouble() == 0.0)
+                    << it.key().toStdString();
+            }
+            EXPECT_GE(atBias, actuators - 1);
+            ++flats;
         }
     }
+    EXPECT_EQ(flats, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, CliSweep,
@@ -1030,12 +1052,16 @@ TEST_P(CliSampling, WarnsExactlyWhenThePhaseStepsByMoreThanPi) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Hex37, CliSampling,
-                         ::testing::Values(SamplingCase{"Focus 1", false},
-                                           SamplingCase{"Focus 3", true},
-                                           SamplingCase{"Focus 4", true}),
+                         ::testing::Values(SamplingCase{"Focus -0.25 um RMS", false},
+                                           SamplingCase{"Focus +0.25 um RMS", true},
+                                           SamplingCase{"Tilt X +1.00 um RMS", true}),
                          [](const auto& info) {
-                             std::string name = info.param.pattern;
-                             name.erase(std::remove(name.begin(), name.end(), ' '), name.end());
+                             std::string name;
+                             for (const char* c = info.param.pattern; *c; ++c)
+                                 if (std::isalnum(static_cast<unsigned char>(*c)))
+                                     name += *c;
+                                 else if (*c == '-' || *c == '+')
+                                     name += *c == '-' ? "Minus" : "Plus";
                              return name;
                          });
 

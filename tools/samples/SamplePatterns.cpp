@@ -113,7 +113,8 @@ struct SampleMirror::Impl {
     std::vector<double> flat;
     double flatBias = 0;
     // Answers of Volts by (term, amplitude, bias): planning and making ask twice.
-    std::map<std::tuple<int, double, double>, std::pair<std::optional<std::vector<double>>, std::string>>
+    std::map<std::tuple<int, double, double>,
+             std::pair<std::optional<std::vector<double>>, std::string>>
         answers;
 };
 
@@ -152,7 +153,8 @@ double SampleMirror::PullInFactor(const std::vector<double>& volts) const {
 }
 
 std::vector<double> SampleMirror::Equilibrium(const std::vector<double>& volts) const {
-    PullInResult r = SolvePullIn(*impl_->membrane, ByModelIndex(*impl_->dm, volts), {}, {1e-4, true});
+    PullInResult r =
+        SolvePullIn(*impl_->membrane, ByModelIndex(*impl_->dm, volts), {}, {1e-4, true});
     if (r.status != PullInResult::Status::Equilibrium)
         return {};
     return std::move(r.surface);
@@ -326,8 +328,8 @@ SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log) {
     return plan;
 }
 
-std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info, const SamplePlan& plan,
-                                                 const ShapeVolts& voltsOf) {
+std::unique_ptr<PatternClass>
+MakeSamplePatterns(const MirrorInfoClass& info, const SamplePlan& plan, const ShapeVolts& voltsOf) {
     const DMInfoClass& model = *info.Model;
     auto set = std::make_unique<PatternClass>(info.DeviceName + " samples", model.Actuators);
     for (const SampleShape& shape : plan.shapes) {

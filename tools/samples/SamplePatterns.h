@@ -91,8 +91,8 @@ private:
     std::optional<std::vector<double>> Fit(const SampleShape& shape, double bias, std::string& why);
     // One fit of the shape's term at `request` m RMS; `achieved` the named
     // term in the equilibrium of the rounded voltages (0 when not reached).
-    std::optional<std::vector<double>> Attempt(const SampleShape& shape, double request, double bias,
-                                               std::string& why, double& achieved);
+    std::optional<std::vector<double>> Attempt(const SampleShape& shape, double request,
+                                               double bias, std::string& why, double& achieved);
     std::unique_ptr<Impl> impl_;
 };
 
@@ -117,8 +117,8 @@ using ShapeVolts =
     std::function<std::optional<std::vector<double>>(const SampleShape& shape, double bias)>;
 
 // The set of a plan for a mirror; null when a shape has no voltages.
-std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info, const SamplePlan& plan,
-                                                 const ShapeVolts& voltsOf);
+std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info,
+                                                 const SamplePlan& plan, const ShapeVolts& voltsOf);
 
 // The exact membrane's pull-in factor of a pattern on a mirror (volts by
 // display number - 1); as SampleMirror::PullInFactor without the influence
@@ -127,8 +127,8 @@ double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>
 
 // The set of one mirror (info file name as the device folder names it);
 // null when it cannot be made.
-using SampleSetMaker =
-    std::function<std::unique_ptr<PatternClass>(const std::string& infoFile, const MirrorInfoClass& info)>;
+using SampleSetMaker = std::function<std::unique_ptr<PatternClass>(const std::string& infoFile,
+                                                                   const MirrorInfoClass& info)>;
 
 // The generator's own maker: the mirror on the exact model, its plan
 // (PlanSamples), its set. Progress lines on `log` when given.
