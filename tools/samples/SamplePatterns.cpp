@@ -25,8 +25,14 @@ namespace ostrander {
 
 namespace {
 
-// Amplitudes tried, largest first, m RMS: round values in micrometres.
-constexpr double kLadder[] = {1.0e-6, 0.5e-6, 0.25e-6, 0.1e-6, 0.05e-6};
+// Amplitudes tried, largest first, um RMS.
+constexpr double kLadderUm[] = {1.0, 0.5, 0.25, 0.1, 0.05};
+
+// An amplitude of hundredths of a micrometre in metres, the same double
+// whether it comes from the ladder or from a name read back.
+double Micrometres(double um) {
+    return std::round(um * 100) / 100 * 1e-6;
+}
 
 struct TermName {
     int noll;
@@ -92,7 +98,7 @@ std::optional<SampleShape> ParseSampleShapeName(const std::string& name, double*
             continue;
         if (std::sscanf(name.c_str() + prefix.size(), "%lf um RMS%7s", &number, rest) != 1)
             return std::nullopt;
-        const SampleShape shape{t.noll, std::round(number * 100) / 100 * 1e-6};
+        const SampleShape shape{t.noll, Micrometres(number)};
         // Only the name this shape is written as, so names map one to one.
         if (shape.amplitude == 0 || SampleShapeName(shape, 0) != name)
             return std::nullopt;
@@ -307,21 +313,24 @@ SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log) {
         return ok;
     };
     // Focus: the larger rung first in both signs, then the smaller.
-    const std::size_t rungs = std::size(kLadder);
+    const std::size_t rungs = std::size(kLadderUm);
     for (std::size_t r = 0; r + 1 < rungs; ++r) {
-        const double a = kLadder[r], b = kLadder[r + 1];
-        if (fits({4, a}) && fits({4, -a}) && fits({4, b}) && fits({4, -b})) {
-            for (double amplitude : {-a, -b, b, a})
-                plan.shapes.push_back({4, amplitude});
+        const double a = kLadderUm[r], b = kLadderUm[r + 1];
+        const SampleShape shapes[] = {{4, Micrometres(-a)},
+                                      {4, Micrometres(-b)},
+                                      {4, Micrometres(b)},
+                                      {4, Micrometres(a)}};
+        if (fits(shapes[3]) && fits(shapes[0]) && fits(shapes[2]) && fits(shapes[1])) {
+            plan.shapes.insert(plan.shapes.end(), std::begin(shapes), std::end(shapes));
             break;
         }
     }
     for (const TermName& t : kTerms) {
         if (t.noll == 4)
             continue;
-        for (double amplitude : kLadder)
-            if (fits({t.noll, amplitude})) {
-                plan.shapes.push_back({t.noll, amplitude});
+        for (double um : kLadderUm)
+            if (fits({t.noll, Micrometres(um)})) {
+                plan.shapes.push_back({t.noll, Micrometres(um)});
                 break;
             }
     }
