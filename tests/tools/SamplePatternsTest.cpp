@@ -172,6 +172,37 @@ INSTANTIATE_TEST_SUITE_P(Devices, SampleRegeneration, ::testing::ValuesIn(kMirro
                              return info.param.substr(0, info.param.size() - 4);
                          });
 
+// What the generator leaves out: an amplitude past the pull-in margin, a
+// term the pads cannot make. (Optimised builds only, as the refitting.)
+TEST(SamplePatterns, GeneratorRefusesShapesPastPullInOrBeyondThePads) {
+#ifndef __OPTIMIZE__
+    GTEST_SKIP() << "the fits take minutes without optimisation";
+#endif
+    SetProgramFolder(Devices);
+    SampleMirror rings;
+    std::string error;
+    ASSERT_TRUE(rings.Load("Ring7.ini", error)) << error;
+    const double bias = rings.ChosenBias();
+    EXPECT_EQ(bias, 100);
+    const std::optional<std::vector<double>> flat = rings.Volts({}, bias);
+    ASSERT_TRUE(flat.has_value());
+    EXPECT_EQ(*flat, std::vector<double>(7, bias));
+    EXPECT_GE(rings.PullInFactor(*flat), kPullInMargin);
+    // Seven rings in a hexagon make no astigmatism of their own.
+    std::string why;
+    EXPECT_FALSE(rings.Volts({6, 0.05e-6}, bias, &why).has_value());
+    EXPECT_TRUE(why.find("other terms") != std::string::npos ||
+                why.find("achieved") != std::string::npos)
+        << why;
+
+    // Four times the shipped focus on the 19-pad mirror: the membrane
+    // would snap down.
+    SampleMirror hex;
+    ASSERT_TRUE(hex.Load("Hex19.ini", error)) << error;
+    EXPECT_FALSE(hex.Volts({4, 1e-6}, hex.ChosenBias(), &why).has_value());
+    EXPECT_NE(why.find("pull"), std::string::npos) << why;
+}
+
 TEST(SamplePatterns, ShapeNamesReadBackAsTheirShapes) {
     const std::vector<std::pair<SampleShape, std::string>> cases = {
         {{0, 0.0}, "Flat at 70 V"},
