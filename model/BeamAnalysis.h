@@ -7,16 +7,15 @@
 // Surface grids are n x n metres with sample (i, j) at [i * n + j] lying at
 // x = (i - n/2) dx, y = (j - n/2) dx, as the engine keeps them. The beam is
 // the disc r < beamRadius.
+#include "model/EngineGrid.h"
+
 #include <span>
 #include <vector>
 
 namespace ostrander {
 
-struct BeamGrid {
-    int n = 0;
-    double dx = 0.0;         // m, sample spacing
-    double beamRadius = 0.0; // m
-};
+// The analysis works on the engine grid (model/EngineGrid.h).
+using BeamGrid = EngineGrid;
 
 // True when sample (i, j) lies in the beam.
 bool InBeam(const BeamGrid& grid, int i, int j);

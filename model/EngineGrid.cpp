@@ -1,0 +1,59 @@
+#include "model/EngineGrid.h"
+
+#include <cmath>
+
+namespace ostrander {
+
+namespace {
+
+double Radius(const EngineGrid& g, int i, int j) {
+    const double x = g.Coordinate(i);
+    const double y = g.Coordinate(j);
+    return std::sqrt(x * x + y * y);
+}
+
+std::vector<std::uint8_t> Mask(const EngineGrid& g, bool (EngineGrid::*inside)(int, int) const) {
+    std::vector<std::uint8_t> mask(g.n > 0 ? g.Samples() : 0, 0);
+    for (int i = 0; i < g.n; ++i)
+        for (int j = 0; j < g.n; ++j)
+            mask[g.Index(i, j)] = (g.*inside)(i, j) ? 1 : 0;
+    return mask;
+}
+
+} // namespace
+
+bool EngineGrid::InBeam(int i, int j) const {
+    return Radius(*this, i, j) < beamRadius;
+}
+
+bool EngineGrid::InMembrane(int i, int j) const {
+    return Radius(*this, i, j) < membraneRadius;
+}
+
+std::vector<std::uint8_t> EngineGrid::BeamMask() const {
+    return Mask(*this, &EngineGrid::InBeam);
+}
+
+std::vector<std::uint8_t> EngineGrid::MembraneMask() const {
+    return Mask(*this, &EngineGrid::InMembrane);
+}
+
+std::optional<double> EngineGridStep(double diameter_m, int n, double fill) {
+    const double cells = n * fill - 2;
+    if (!(cells > 0.0) || !(diameter_m > 0.0) || !std::isfinite(diameter_m))
+        return std::nullopt;
+    const double dx = diameter_m / cells;
+    if (!(dx > 0.0) || !std::isfinite(dx))
+        return std::nullopt;
+    return dx;
+}
+
+std::optional<EngineGrid> MakeEngineGrid(double diameter_m, double beamFraction, int n,
+                                         double fill) {
+    const std::optional<double> dx = EngineGridStep(diameter_m, n, fill);
+    if (!dx || n <= 0)
+        return std::nullopt;
+    return EngineGrid{n, *dx, diameter_m * beamFraction / 2, diameter_m / 2};
+}
+
+} // namespace ostrander
