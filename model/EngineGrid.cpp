@@ -7,13 +7,13 @@ namespace ostrander {
 namespace {
 
 double Radius(const EngineGrid& g, int i, int j) {
-    const double x = g.Coordinate(i);
-    const double y = g.Coordinate(j);
+    const double x = g.X(i);
+    const double y = g.X(j);
     return std::sqrt(x * x + y * y);
 }
 
 std::vector<std::uint8_t> Mask(const EngineGrid& g, bool (EngineGrid::*inside)(int, int) const) {
-    std::vector<std::uint8_t> mask(g.n > 0 ? g.Samples() : 0, 0);
+    std::vector<std::uint8_t> mask(g.n > 0 ? g.Points() : 0, 0);
     for (int i = 0; i < g.n; ++i)
         for (int j = 0; j < g.n; ++j)
             mask[g.Index(i, j)] = (g.*inside)(i, j) ? 1 : 0;
@@ -36,6 +36,13 @@ std::vector<std::uint8_t> EngineGrid::BeamMask() const {
 
 std::vector<std::uint8_t> EngineGrid::MembraneMask() const {
     return Mask(*this, &EngineGrid::InMembrane);
+}
+
+EngineGrid EngineGrid::ForDiameter(double diameter_m, int n) {
+    EngineGrid grid;
+    grid.n = n;
+    grid.dx = diameter_m / (n * kEngineGridFill - 2);
+    return grid;
 }
 
 std::optional<double> EngineGridStep(double diameter_m, int n, double fill) {

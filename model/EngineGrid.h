@@ -25,12 +25,19 @@ struct EngineGrid {
     double beamRadius = 0.0;     // m, the disc that beam figures cover
     double membraneRadius = 0.0; // m
 
+    // The engine's spacing for a membrane of this diameter, n points a side,
+    // nothing else set; for the membrane solvers, which need no beam.
+    static EngineGrid ForDiameter(double diameter_m, int n = kEngineGridSize);
+
     std::size_t Index(int i, int j) const {
         return static_cast<std::size_t>(i) * static_cast<std::size_t>(n) + static_cast<std::size_t>(j);
     }
-    std::size_t Samples() const { return static_cast<std::size_t>(n) * static_cast<std::size_t>(n); }
+    // n x n, 0 for an empty grid.
+    std::size_t Points() const {
+        return n > 0 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n) : 0u;
+    }
     // Coordinate (m) of sample index k along either axis.
-    double Coordinate(int k) const { return (k - n / 2) * dx; }
+    double X(int k) const { return (k - n / 2) * dx; }
     bool InBeam(int i, int j) const;
     bool InMembrane(int i, int j) const;
     // 1 where a sample lies in the beam (membrane), 0 elsewhere, at Index(i, j).

@@ -82,11 +82,5 @@ std::vector<double> VoltagesByModelIndex(const DMInfoClass& dm,
     return volts;
 }
 
-EngineGrid EngineGrid::ForDiameter(double diameter_m, int n) {
-    EngineGrid grid;
-    grid.n = n;
-    grid.dx = diameter_m / (n * 0.97 - 2);
-    return grid;
-}
 
 } // namespace ostrander

@@ -3,6 +3,8 @@
 // values: the membrane (size, tension, gap), the electrode pads in model-index
 // order and the membrane's own electrode; and the engine grid it answers on.
 // Lengths in metres, stresses in pascals.
+#include "model/EngineGrid.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -61,18 +63,5 @@ MembraneGeometry MembraneGeometryFromModel(const DMInfoClass& dm);
 std::vector<double> VoltagesByModelIndex(const DMInfoClass& dm,
                                          const std::function<double(int displayIndex)>& voltageOf);
 
-// The engine's grid: n points a side, point [i][j] at x = (i - n/2) dx,
-// y = (j - n/2) dx. Grids handed out are row-major, element i * n + j.
-struct EngineGrid {
-    int n = 100;
-    double dx = 0; // m
-
-    // The engine's spacing for a membrane of this diameter: D / (0.97 n - 2).
-    static EngineGrid ForDiameter(double diameter_m, int n = 100);
-    double X(int i) const { return (i - n / 2) * dx; }
-    std::size_t Points() const {
-        return n > 0 ? static_cast<std::size_t>(n) * static_cast<std::size_t>(n) : 0u;
-    }
-};
 
 } // namespace ostrander
