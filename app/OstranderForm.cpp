@@ -5,15 +5,13 @@
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "forms/SessionMessages.h"
-#include "model/DMModelLocal.h"
-#include "model/DMModelMain.h"
+#include "forms/MirrorSetupForm.h"
 #include "model/EngineSession.h"
-#include "model/MainData.h"
-#include "model/PullInWorker.h"
+#include "model/MembraneModel.h"
+#include "model/PullIn.h"
 #include "model/pictures/ResultPictures.h"
 #include "results/OutputFolder.h"
 #include "results/SessionExport.h"
-#include "forms/MirrorSetupForm.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
@@ -64,11 +62,10 @@ QVBoxLayout* Column(QWidget* parent, int margin = 0) {
 
 } // namespace
 
-TOstranderForm::TOstranderForm(MainData& data, DMModelLocal& local, QWidget* parent)
-    : QMainWindow(parent), data_(data), local_(local) {
+TOstranderForm::TOstranderForm(QWidget* parent) : QMainWindow(parent) {
     BuildControls();
 
-    session_ = std::make_unique<EngineSession>(data_, local_, *this);
+    session_ = std::make_unique<EngineSession>(*this);
     MainMirrorDisplay->ShowControls(true);
     for (TFloatEditFrame* edit : {StressEdit, SeparationEdit}) {
         edit->SetMaximum(1000000);
@@ -86,30 +83,20 @@ TOstranderForm::TOstranderForm(MainData& data, DMModelLocal& local, QWidget* par
     FocusScrollBar->setMaximum(200);
     FocusScrollBar->setValue(100);
 
-    // The worker's answers are handed to the window's thread; one that
-    // arrives after the window is gone is dropped with it.
-    PullInOptions pullInOptions;
-    pullInOptions.wantSurface = false;
-    pullIn_ = std::make_unique<PullInWorker>(
-        [this](uint64_t request, const PullInResult& result) {
-            QMetaObject::invokeMethod(
-                this, [this, request, result] { PullInAnswered(request, result); },
-                Qt::QueuedConnection);
-        },
-        pullInOptions);
+    // The session's pull-in answers are taken on the window's thread; one
+    // that arrives after the window is gone is dropped with it.
+    session_->TrackPullIn([this] {
+        QMetaObject::invokeMethod(this, [this] { PullInAnswered(); }, Qt::QueuedConnection);
+    });
 }
 
 TOstranderForm::~TOstranderForm() {
-    // The worker's thread ends first: it posts to this window.
-    pullIn_.reset();
+    // The pull-in worker's thread ends first: it posts to this window.
+    session_->TrackPullIn(nullptr);
     StopIdleHandler();
     RunFEATimer->stop();
     // The frames refer to the mirror that the working state owns.
     MainMirrorDisplay->SetMirror(nullptr);
-}
-
-DMModelMain& TOstranderForm::Engine() {
-    return session_->Engine();
 }
 
 void TOstranderForm::BuildControls() {
@@ -191,8 +178,9 @@ void TOstranderForm::BuildControlPanel() {
     ModelLabel = new QLabel("&Model", ControlPanel);
     ModelLabel->setGeometry(0, 4, 36, 21);
     ModelChoice = new QComboBox(ControlPanel);
-    ModelChoice->addItem("Classic", QString("classic"));
-    ModelChoice->addItem("Exact membrane", QString("exact"));
+    for (const MembraneModelInfo& model : MembraneModels())
+        ModelChoice->addItem(QString::fromUtf8(model.label.data(), qsizetype(model.label.size())),
+                             QString::fromUtf8(model.name.data(), qsizetype(model.name.size())));
     ModelChoice->setGeometry(38, 2, 175, 24);
     ModelLabel->setBuddy(ModelChoice);
     PullInLabel = new QLabel(ControlPanel);
@@ -316,9 +304,9 @@ void TOstranderForm::BuildDisplays() {
     // in a window of any size.
     for (PaintBox* box : {ThreeDimensionalImageDisplay, TwoDimensionalDisplayFrame,
                           InterferogramDisplayFrame})
-        box->KeepAspect(QSize(309, 335));
+        box->KeepAspect(QSize(kPictureWidth, kPictureHeight));
     for (PaintBox* box : {FarFieldDisplayFrame, FarFieldPlotDisplay})
-        box->KeepAspect(QSize(335, 335));
+        box->KeepAspect(QSize(kFarFieldPictureSize, kFarFieldPictureSize));
     // A resized picture has lost its drawing: the next idle pass redraws.
     for (PaintBox* box : {ThreeDimensionalImageDisplay, TwoDimensionalDisplayFrame,
                           InterferogramDisplayFrame, FarFieldDisplayFrame, FarFieldPlotDisplay})
@@ -420,7 +408,7 @@ void TOstranderForm::StopIdleHandler() {
 int TOstranderForm::NextIdleDelay(qint64 passMs) const {
     // A pass that redrew the results started a redraw interval: the next one
     // may not start before it has passed.
-    if (!local_.DisplaysValid)
+    if (!session_->ResultsValid())
         return kIdleIntervalMs;
     return static_cast<int>(std::max<qint64>(kIdleIntervalMs, kRedrawIntervalMs - passMs));
 }
@@ -455,21 +443,16 @@ void TOstranderForm::ModelChoiceChange() {
     const QString name = ModelChoice->currentData().toString();
     if (name == MembraneModelName() || !session_->UseMembraneModel(name.toStdString()))
         return;
-    pullIn_->Cancel();
-    pullInMembrane_.reset();
-    pullInVolts_.clear();
-    PullInLabel->clear();
-    PullInLabel->setStyleSheet(QString());
-    PullInLabel->setVisible(name == "exact");
+    UpdatePullIn();
     // The loaded mirror's influence functions belong to the other model.
-    if (local_.Mirror && local_.Mirror->IsValid())
+    if (session_->HasMirror())
         ReportRunStart(session_->StartInfluenceRun(), this);
     PassSoon();
     emit membraneModelChanged(name);
 }
 
 bool TOstranderForm::PullInPending() const {
-    return pullInRequest_ != 0 && pullInAnswered_ != pullInRequest_;
+    return session_->PullIn().computing;
 }
 
 QString TOstranderForm::PullInText(const PullInResult& result) {
@@ -496,53 +479,38 @@ QString TOstranderForm::PullInText(const PullInResult& result) {
 }
 
 void TOstranderForm::UpdatePullIn() {
-    const bool exact = session_->MembraneModelName() == "exact";
-    PullInLabel->setVisible(exact);
-    if (!exact || !local_.DisplaysValid) {
-        if (pullInRequest_ != 0 || pullInMembrane_) {
-            pullIn_->Cancel();
-            pullInMembrane_.reset();
-            pullInVolts_.clear();
-            pullInRequest_ = pullInAnswered_ = 0;
-            PullInLabel->clear();
-        }
-        return;
-    }
-    std::optional<PullInInputs> inputs = session_->PullInInputsNow();
-    if (!inputs)
-        return;
-    if (inputs->membrane == pullInMembrane_ && inputs->volts == pullInVolts_)
-        return;
-    pullInMembrane_ = inputs->membrane;
-    pullInVolts_ = inputs->volts;
-    // Until the answer comes the line keeps the last one; the first time it
-    // says that it is being worked out.
-    if (PullInLabel->text().isEmpty())
-        PullInLabel->setText("Pull-in: computing...");
-    pullInRequest_ = pullIn_->Request(std::move(*inputs));
+    PullInLabel->setVisible(session_->ComputesPullIn());
+    session_->UpdatePullIn();
+    ShowPullIn();
 }
 
-void TOstranderForm::PullInAnswered(uint64_t request, const PullInResult& result) {
-    // An answer to a request that a newer one replaced is stale.
-    if (request != pullInRequest_)
-        return;
-    pullInAnswered_ = request;
-    PullInLabel->setText(PullInText(result));
-    // Past pull-in the line turns red; the pictures' labels say snap-down.
-    PullInLabel->setStyleSheet(result.SnapDown() ? "color: #c00000;" : QString());
-    PullInLabel->setToolTip(result.SnapDown()
-                                ? "Snap-down: these voltages have no equilibrium."
-                                : "The membrane snaps down past this scale of the voltages.");
-    const std::optional<bool> verdict =
-        result.status == PullInResult::Status::Invalid ||
-                result.status == PullInResult::Status::NotConverged
-            ? std::nullopt
-            : std::optional<bool>(result.SnapDown());
-    if (verdict == local_.SnapDownVerdict)
-        return;
-    local_.SnapDownVerdict = verdict;
-    // The pictures of the present surface carry the label: draw them again.
-    if (local_.DisplaysValid)
+void TOstranderForm::ShowPullIn() {
+    const PullInState state = session_->PullIn();
+    QString text, style, tip;
+    if (state.answer) {
+        // Until a newer answer comes the line keeps the last one. Past
+        // pull-in it turns red; the pictures' labels say snap-down.
+        const bool snapDown = state.answer->SnapDown();
+        text = PullInText(*state.answer);
+        style = snapDown ? "color: #c00000;" : QString();
+        tip = snapDown ? "Snap-down: these voltages have no equilibrium."
+                       : "The membrane snaps down past this scale of the voltages.";
+    } else if (state.tracked) {
+        text = "Pull-in: computing...";
+    }
+    if (PullInLabel->text() != text)
+        PullInLabel->setText(text);
+    if (PullInLabel->styleSheet() != style)
+        PullInLabel->setStyleSheet(style);
+    if (PullInLabel->toolTip() != tip)
+        PullInLabel->setToolTip(tip);
+}
+
+void TOstranderForm::PullInAnswered() {
+    const bool verdictChanged = session_->TakePullInAnswer();
+    ShowPullIn();
+    // The pictures of the present surface carry the verdict: draw them again.
+    if (verdictChanged && session_->ResultsValid())
         DrawPictures(kResultPictures);
 }
 
@@ -580,8 +548,7 @@ void TOstranderForm::DeviceFolderClick() {
 }
 
 bool TOstranderForm::CanExport() const {
-    return local_.Mirror && local_.Mirror->IsValid() && local_.DisplaysValid &&
-           !session_->IsRunning();
+    return session_->HasMirror() && session_->ResultsValid() && !session_->IsRunning();
 }
 
 void TOstranderForm::UpdateExportAction() {
@@ -655,7 +622,7 @@ void TOstranderForm::ExportClick() {
 std::string TOstranderForm::HelpText() {
     // Each "-- " item becomes a paragraph; its continuation lines join it.
     std::string text;
-    for (const std::string& line : DMModelMain::HelpLines()) {
+    for (const std::string& line : EngineSession::HelpLines()) {
         std::string_view rest = line;
         const bool item = rest.starts_with("-- ");
         while (!rest.empty() && (rest.front() == ' ' || rest.front() == '-'))
@@ -691,12 +658,19 @@ void TOstranderForm::ExitButtonClick() {
     close();
 }
 
+template <class Change> void TOstranderForm::ChangeView(Change change) {
+    ViewOptions view = session_->View();
+    change(view);
+    session_->SetView(view);
+}
+
 void TOstranderForm::RemoveFocusCheckClick() {
-    local_.RemoveFocus = RemoveFocusCheck->isChecked();
-    if (local_.RemoveFocus) {
+    const bool remove = RemoveFocusCheck->isChecked();
+    ChangeView([remove](ViewOptions& v) { v.removeFocus = remove; });
+    if (remove) {
         ShowFocusControls(true);
         FocusScrollBar->setValue(100);
-        local_.FocusAdjust = 0.0;
+        ChangeView([](ViewOptions& v) { v.focusAdjust = 0.0; });
     } else {
         // The slider keeps its value; the far field ignores it while off.
         ShowFocusControls(false);
@@ -710,17 +684,19 @@ double TOstranderForm::FocusFromPosition(int position) {
 }
 
 void TOstranderForm::FocusScrollBarChange() {
-    local_.FocusAdjust = FocusFromPosition(FocusScrollBar->value());
+    const double focus = FocusFromPosition(FocusScrollBar->value());
+    ChangeView([focus](ViewOptions& v) { v.focusAdjust = focus; });
     PassSoon();
 }
 
 void TOstranderForm::ResetFocusButtonClick() {
     FocusScrollBar->setValue(100);
-    local_.FocusAdjust = 0.0;
+    ChangeView([](ViewOptions& v) { v.focusAdjust = 0.0; });
 }
 
 void TOstranderForm::FarFieldZoomEditChanged() {
-    local_.FarFieldZoom = FarFieldZoomEdit->GetValue();
+    const int zoom = FarFieldZoomEdit->GetValue();
+    ChangeView([zoom](ViewOptions& v) { v.farFieldZoom = zoom; });
     PassSoon();
 }
 
@@ -759,16 +735,16 @@ void TOstranderForm::DrawPictures(unsigned pictures) {
     // The figures follow the surface they describe; with the results gone
     // (a new mirror, a changed parameter) the line is cleared.
     if ((pictures & kSurfaceImage) ||
-        (!local_.DisplaysValid && !ResultFiguresLabel->text().isEmpty()))
+        (!session_->ResultsValid() && !ResultFiguresLabel->text().isEmpty()))
         UpdateResultStatus();
     if (pictures & kMirrorMap)
         MainMirrorDisplay->Refresh();
     if (pictures & kSurfaceImage) {
-        DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), Engine());
+        DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), *session_);
         Show(TwoDimensionalDisplayFrame);
     }
     if (pictures & kInterferogram) {
-        DrawInterferogram(InterferogramDisplayFrame->Canvas(), Engine());
+        DrawInterferogram(InterferogramDisplayFrame->Canvas(), *session_);
         Show(InterferogramDisplayFrame);
     }
     if (pictures & kThreeDImage)
@@ -796,8 +772,8 @@ TOstranderForm::ResultStatusText(const std::optional<ResultFigures>& figures) {
 
 void TOstranderForm::UpdateResultStatus() {
     std::optional<ResultFigures> figures;
-    if (local_.DisplaysValid)
-        figures = MeasureResults(data_, local_);
+    if (session_->ResultsValid())
+        figures = session_->Figures();
     const ResultStatus status = ResultStatusText(figures);
     ResultFiguresLabel->setText(QString::fromStdString(status.figures));
     SamplingWarningLabel->setText(QString::fromStdString(status.warning));
@@ -821,14 +797,14 @@ bool TOstranderForm::IsRunTimerEnabled() const {
 }
 
 void TOstranderForm::DrawThreeDImage() {
-    ostrander::DrawThreeDImage(ThreeDimensionalImageDisplay->Canvas(), Engine());
+    ostrander::DrawThreeDImage(ThreeDimensionalImageDisplay->Canvas(), *session_);
     Show(ThreeDimensionalImageDisplay);
 }
 
 void TOstranderForm::DrawFarFieldPictures() {
-    DrawFarFieldImage(FarFieldDisplayFrame->Canvas(), Engine(), kFarFieldTitle);
+    DrawFarFieldImage(FarFieldDisplayFrame->Canvas(), *session_, kFarFieldTitle);
     Show(FarFieldDisplayFrame);
-    DrawFarFieldPlot(FarFieldPlotDisplay->Canvas(), Engine());
+    DrawFarFieldPlot(FarFieldPlotDisplay->Canvas(), *session_);
     Show(FarFieldPlotDisplay);
 }
 

@@ -38,13 +38,8 @@ class QTimer;
 
 namespace ostrander {
 
-struct MainData;
-class DMModelLocal;
-class DMModelMain;
 class EngineSession;
-class ExactMembrane;
 class PaintBox;
-class PullInWorker;
 struct PullInResult;
 class TFloatEditFrame;
 class TIntegerEditFrame;
@@ -54,13 +49,10 @@ class TMirrorSetupForm;
 class TOstranderForm : public QMainWindow, public ModelHost {
     Q_OBJECT
 public:
-    // data and local: the model record and the working state (not owned;
-    // they must outlive the window).
-    TOstranderForm(MainData& data, DMModelLocal& local, QWidget* parent = nullptr);
+    explicit TOstranderForm(QWidget* parent = nullptr);
     ~TOstranderForm() override;
 
     EngineSession& Session() { return *session_; }
-    DMModelMain& Engine();
     // The window "Load Mirror" shows (not owned; Qt parenting keeps it).
     void SetMirrorSetupForm(TMirrorSetupForm* form) { mirrorSetupForm_ = form; }
     // Where the window opens on a screen whose free area is `available`:
@@ -229,25 +221,21 @@ private:
     void UpdateResultStatus();
     // Time until the next idle pass, given how long this one took.
     int NextIdleDelay(qint64 passMs) const;
-    // Asks for the pull-in factor of the present voltages when they (or the
-    // exact model's solver) changed; hides the line with the classic model.
+    // Asks the session for the pull-in factor of the present voltages when
+    // they (or the model) changed; hides the line when the model computes
+    // no pull-in.
     void UpdatePullIn();
-    // The worker's answer, on the window's thread.
-    void PullInAnswered(uint64_t request, const PullInResult& result);
+    // The session's pull-in state on the line.
+    void ShowPullIn();
+    // An answer waits: the session takes it on the window's thread.
+    void PullInAnswered();
+    // Changes one of the view options the results are computed with.
+    template <class Change> void ChangeView(Change change);
 
-    MainData& data_;
-    DMModelLocal& local_;
     std::unique_ptr<EngineSession> session_;
     TMirrorSetupForm* mirrorSetupForm_ = nullptr;
     std::string exportFolder_;
     QElapsedTimer lastRedraw_;
-    // What the last pull-in request was for, and its number (0: none).
-    std::shared_ptr<const ExactMembrane> pullInMembrane_;
-    std::vector<double> pullInVolts_;
-    uint64_t pullInRequest_ = 0;
-    uint64_t pullInAnswered_ = 0;
-    // Declared last: its thread stops before the rest of the window goes.
-    std::unique_ptr<PullInWorker> pullIn_;
 };
 
 } // namespace ostrander

@@ -9,7 +9,7 @@
 #include "app/ProgramWindows.h"
 #include "forms/MirrorSetupForm.h"
 #include "forms/PatternSequenceBrowserForm.h"
-#include "model/DMModelLocal.h"
+#include "model/EngineSession.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/WindowPlacement.h"
 
@@ -82,11 +82,12 @@ std::vector<NamedWindow> Windows(const ProgramWindows& w) {
 }
 
 // The absolute, normalised path of the loaded mirror's info file.
-std::string LoadedMirrorFile(const DMModelLocal& local) {
-    if (!local.MirrorInfo || !local.Mirror || !local.Mirror->IsValid())
+std::string LoadedMirrorFile(const EngineSession& session) {
+    if (!session.MirrorInfo() || !session.Mirror() || !session.Mirror()->IsValid())
         return {};
     std::error_code ec;
-    const auto path = std::filesystem::weakly_canonical(DevicePath(local.MirrorInfo->FileName), ec);
+    const auto path =
+        std::filesystem::weakly_canonical(DevicePath(session.MirrorInfo()->FileName), ec);
     return ec ? std::string() : path.string();
 }
 
@@ -135,7 +136,7 @@ void SaveChoices(const ProgramWindows& windows, QSettings& settings) {
         if (s.splitter)
             settings.setValue(s.key, s.splitter->saveState());
 
-    const std::string mirror = LoadedMirrorFile(main.Session().Local());
+    const std::string mirror = LoadedMirrorFile(main.Session());
     if (!mirror.empty())
         settings.setValue(kLastMirror, QString::fromStdString(mirror));
     if (const std::optional<double> step = main.MainMirrorDisplay->PreferredStep())

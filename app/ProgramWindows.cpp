@@ -13,9 +13,9 @@ ProgramWindows::ProgramWindows(ProgramWindows&&) noexcept = default;
 ProgramWindows& ProgramWindows::operator=(ProgramWindows&&) noexcept = default;
 ProgramWindows::~ProgramWindows() = default;
 
-ProgramWindows MakeProgramWindows(MainData& data, DMModelLocal& local) {
+ProgramWindows MakeProgramWindows() {
     ProgramWindows windows;
-    windows.OstranderForm = std::make_unique<TOstranderForm>(data, local);
+    windows.OstranderForm = std::make_unique<TOstranderForm>();
     TOstranderForm& main = *windows.OstranderForm;
     windows.PatternSequenceBrowserForm = new TPatternSequenceBrowserForm(&main);
     // The browser's Fit dialog fits on the main window's mirror and model.

@@ -8,8 +8,6 @@
 
 namespace ostrander {
 
-struct MainData;
-class DMModelLocal;
 class TMirrorSetupForm;
 class TOstranderForm;
 class TPatternSequenceBrowserForm;
@@ -26,8 +24,7 @@ struct ProgramWindows {
     ~ProgramWindows();
 };
 
-// data and local: the model record and the working state (not owned; they
-// must outlive the windows). The windows are made hidden.
-ProgramWindows MakeProgramWindows(MainData& data, DMModelLocal& local);
+// The windows are made hidden.
+ProgramWindows MakeProgramWindows();
 
 } // namespace ostrander

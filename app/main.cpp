@@ -6,8 +6,6 @@
 #include "app/OstranderForm.h"
 #include "app/ProgramSettings.h"
 #include "app/ProgramWindows.h"
-#include "model/DMModelLocal.h"
-#include "model/MainData.h"
 #include "toolkit/Dialogs.h"
 #include "forms/MirrorSetupForm.h"
 #include "toolkit/qt/Application.h"
@@ -38,7 +36,7 @@ int PrintText(int argc, char** argv) {
     return 0;
 }
 
-int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
+int Run(int argc, char** argv) {
     if (AsksOnlyForText(argc, argv))
         return PrintText(argc, argv);
     Application app(argc, argv);
@@ -63,7 +61,7 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
     ScopedDialogs installed(dialogs);
     int result = 1;
     try {
-        ProgramWindows windows = MakeProgramWindows(mainData, modelLocal);
+        ProgramWindows windows = MakeProgramWindows();
         TOstranderForm& OstranderForm = *windows.OstranderForm;
         dialogs.SetParent(&OstranderForm);
         RestoreChoices(windows, settings);
@@ -101,11 +99,7 @@ int Run(int argc, char** argv, DMModelLocal& modelLocal, MainData& mainData) {
 } // namespace ostrander
 
 int main(int argc, char** argv) {
-    // The two process-wide holders of the model; the windows get references.
-    auto ModelLocal = std::make_unique<ostrander::DMModelLocal>();
-    auto MainData = std::make_unique<ostrander::MainData>();
-    const int result = ostrander::Run(argc, argv, *ModelLocal, *MainData);
-    ModelLocal.reset();
-    MainData.reset();
-    return result;
+    // The main window owns the engine session, which owns the model record
+    // and the working state.
+    return ostrander::Run(argc, argv);
 }

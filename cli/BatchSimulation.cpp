@@ -15,62 +15,35 @@ BatchSimulation::BatchSimulation() = default;
 BatchSimulation::~BatchSimulation() = default;
 
 std::string BatchSimulation::DeviceName() const {
-    return local_.MirrorInfo ? local_.MirrorInfo->DeviceName : std::string();
+    return session_.MirrorInfo() ? session_.MirrorInfo()->DeviceName : std::string();
 }
 
 int BatchSimulation::ActuatorCount() const {
-    return local_.MirrorInfo && local_.MirrorInfo->Model ? local_.MirrorInfo->Model->Actuators : 0;
+    return Model() ? Model()->Actuators : 0;
 }
 
 double BatchSimulation::Separation() const {
-    return local_.MirrorInfo && local_.MirrorInfo->Model ? local_.MirrorInfo->Model->Separation_m
-                                                         : 0.0;
+    return Model() ? Model()->Separation_m : 0.0;
 }
 
 RunGeometry BatchSimulation::Geometry() const {
-    return SessionGeometry(data_, local_);
+    return SessionGeometry(session_);
 }
 
 const DMInfoClass* BatchSimulation::Model() const {
-    return local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+    return session_.MirrorModel();
 }
 
 int BatchSimulation::MembraneElectrode() const {
-    const DMInfoClass* dm = Model();
-    if (!dm)
-        return 0;
-    for (const DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
-        if (a->Surface)
-            return a->DisplayIndex;
-    return 0;
+    return session_.MembraneElectrode();
 }
 
 std::vector<double> BatchSimulation::InfluencePerVoltSquared() const {
-    const int n = data_.GridSize;
-    const int count = data_.IFActuatorCount;
-    const double run = data_.IFMaxVoltage;
-    if (!local_.DisplaysValid || n < 1 || count < 1 || data_.IFGridSize != n ||
-        static_cast<int>(data_.InfluenceFunctions.size()) < count || !(run > 0))
-        return {};
-    // Each function was computed with its own pad at the run voltage.
-    const double scale = 1.0 / (run * run);
-    const int electrode = MembraneElectrode();
-    const auto plane = static_cast<std::size_t>(n) * n;
-    std::vector<double> cube(plane * count, 0.0);
-    for (int k = 1; k <= count; ++k) {
-        if (k == electrode)
-            continue;
-        const Grid<double>& f = data_.InfluenceFunctions[k - 1];
-        double* out = cube.data() + plane * (k - 1);
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j)
-                out[static_cast<std::size_t>(i) * n + j] = f[i][j] * scale;
-    }
-    return cube;
+    return session_.InfluencePerVoltSquared();
 }
 
 std::string BatchSimulation::MapFile() const {
-    return local_.MirrorInfo ? local_.MirrorInfo->MapFileName : std::string();
+    return session_.MirrorInfo() ? session_.MirrorInfo()->MapFileName : std::string();
 }
 
 bool BatchSimulation::Load(const std::string& infoFile, std::string& error) {
@@ -113,7 +86,7 @@ bool BatchSimulation::RunInfluenceFunctions(const std::function<void(int, int)>&
         error = "the influence-function run was cancelled";
         return false;
     }
-    if (end != RunTick::Finished || !local_.DisplaysValid) {
+    if (end != RunTick::Finished || !session_.ResultsValid()) {
         error = "the influence-function run did not finish";
         return false;
     }
@@ -126,7 +99,7 @@ bool BatchSimulation::UseModel(const std::string& name) {
 
 bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptions& options,
                                SimulationResult& result, std::string& error) {
-    if (!local_.Mirror || !Model() || !local_.DisplaysValid) {
+    if (!session_.Mirror() || !Model() || !session_.ResultsValid()) {
         error = "no influence functions";
         return false;
     }

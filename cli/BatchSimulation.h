@@ -5,10 +5,7 @@
 // through the mirror's rules and collects the result of the session's state
 // (results/SessionResult.h). The session's statuses become the tool's error
 // texts.
-#include "model/DMModelLocal.h"
-#include "model/DMModelMain.h"
 #include "model/EngineSession.h"
-#include "model/MainData.h"
 #include "model/ModelHost.h"
 #include "results/SessionResult.h"
 
@@ -40,13 +37,7 @@ public:
     bool Simulate(const VoltageRequest& request, const DisplayOptions& options,
                   SimulationResult& result, std::string& error);
 
-    // The influence functions per volt squared, as the synthesis weighs
-    // them: plane k - 1 (display number k) holds the deflection in metres of
-    // the membrane when pad k alone pulls with 1 V relative to the membrane
-    // electrode, element (i, j) with i along x at [((k - 1) n + i) n + j].
-    // Any voltages give the surface sum over k of (V_k - V_electrode)^2
-    // times plane k - 1. The electrode's own plane is zero: it acts through
-    // every pad's voltage. Empty before the influence functions.
+    // The influence functions per volt squared (EngineSession::InfluencePerVoltSquared).
     std::vector<double> InfluencePerVoltSquared() const;
     // The membrane electrode's display number, 0 when the mirror has none.
     int MembraneElectrode() const;
@@ -62,19 +53,14 @@ public:
     // The actuator map file the mirror info file names (empty before Load).
     std::string MapFile() const;
 
-    MainData& Data() { return data_; }
-    DMModelLocal& Local() { return local_; }
-    DMModelMain& Engine() { return session_.Engine(); }
     EngineSession& Session() { return session_; }
 
     // The error text for a refused run.
     static std::string RunRefusal(RunStart status);
 
 private:
-    MainData data_;
-    DMModelLocal local_;
     RecordingModelHost host_;
-    EngineSession session_{data_, local_, host_};
+    EngineSession session_{host_};
 };
 
 } // namespace ostrander

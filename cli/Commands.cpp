@@ -10,6 +10,7 @@
 #include "cli/InfluenceFiles.h"
 #include "cli/Progress.h"
 #include "cli/VoltageFile.h"
+#include "model/MembraneModel.h"
 #include "model/SessionFit.h"
 #include "results/FitsFile.h"
 #include "results/OutputFolder.h"
@@ -227,7 +228,8 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
     options.removeFocus = command.removeFocus;
     options.focusAdjust = command.focusAdjust;
     options.zoom = command.zoom;
-    if (command.nonlinear && command.model != "exact") {
+    const MembraneModelInfo* model = FindMembraneModel(command.model);
+    if (command.nonlinear && !(model && model->computesPullIn)) {
         error = "--nonlinear needs --model exact";
         return false;
     }
@@ -281,7 +283,7 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
     const std::string& mirror = command.mirror;
     std::string reason;
     if (!simulation.UseModel(command.model)) {
-        error = "no membrane model " + Quoted(command.model) + " (classic or exact)";
+        error = "no membrane model " + Quoted(command.model) + " (" + MembraneModelNames() + ")";
         return false;
     }
     if (!ResolveMirror(mirror, mirrorFile, reason)) {
@@ -551,7 +553,7 @@ int RunInfluence(const InfluenceCommand& command) {
     set.n = geometry.n;
     set.actuators = simulation.ActuatorCount();
     set.planes = simulation.InfluencePerVoltSquared();
-    set.runVoltage = simulation.Data().IFMaxVoltage;
+    set.runVoltage = simulation.Session().RunVoltage();
     set.electrode = simulation.MembraneElectrode();
     set.model = std::string(simulation.Session().MembraneModelName());
     if (set.planes.size() != static_cast<std::size_t>(set.n) * set.n * set.actuators ||

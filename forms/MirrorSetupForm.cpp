@@ -8,7 +8,6 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "forms/SessionMessages.h"
-#include "model/DMModelLocal.h"
 #include "model/EngineSession.h"
 #include "model/ModelHost.h"
 #include "toolkit/Format.h"
@@ -56,7 +55,7 @@ QPlainTextEdit* Memo(QWidget* parent, int lines, bool wrap) {
 
 TMirrorSetupForm::TMirrorSetupForm(EngineSession& session, const MainWindowParts& main,
                                    PatternBrowserInterface* patternForm, QWidget* parent)
-    : QWidget(parent, Qt::Window), Session(session), Local(session.Local()), Main(main),
+    : QWidget(parent, Qt::Window), Session(session), Main(main),
       PatternForm(patternForm),
       DeviceList(std::make_unique<InfoFileListClass>(MirrorInfoClass::MirrorInfoFileType)) {
     BuildControls();
@@ -174,8 +173,7 @@ void TMirrorSetupForm::Rescan() {
     MirrorSelectionDisplayBox->clear();
     // The loaded mirror stays, but no entry of the new list is it: loading
     // any of them loads it.
-    if (Local.MirrorIndex >= 0)
-        Local.MirrorIndex = kOutsideList;
+    Session.DetachMirrorFromList();
 }
 
 void TMirrorSetupForm::FillList() {
@@ -218,7 +216,7 @@ void TMirrorSetupForm::ShowDetails(QPlainTextEdit* box, const MirrorInfoClass* i
 }
 
 void TMirrorSetupForm::ForgetPreview() {
-    if (Preview && Preview != Local.MirrorInfo.get())
+    if (Preview && Preview != Session.MirrorInfo())
         delete Preview;
     Preview = nullptr;
 }
@@ -250,7 +248,7 @@ void TMirrorSetupForm::MirrorSelectionListBoxDblClick() {
 }
 
 void TMirrorSetupForm::FreeLoadedMirror() {
-    if (Preview == Local.MirrorInfo.get())
+    if (Preview == Session.MirrorInfo())
         Preview = nullptr;
     // Nothing may keep pointing at the mirror once it is gone.
     MirrorCurrentDisplayFrame->SetMirror(nullptr);
@@ -258,7 +256,7 @@ void TMirrorSetupForm::FreeLoadedMirror() {
         Main.MainMirrorDisplay->SetMirror(nullptr);
     if (PatternForm)
         PatternForm->SetActiveMirror(nullptr);
-    Local.ReleaseMirror();
+    Session.ReleaseMirror();
     ForgetPreview();
 }
 
@@ -288,8 +286,8 @@ void TMirrorSetupForm::LoadEntry(int entry) {
 MirrorSelection TMirrorSetupForm::LoadInfoFile(int entry, const std::string& infoFile) {
     FreeLoadedMirror();
     const MirrorSelection selection = Session.SelectMirror(entry, infoFile);
-    MirrorInfoClass* info = Local.MirrorInfo.get();
-    MirrorClass* mirror = Local.Mirror.get();
+    const MirrorInfoClass* info = Session.MirrorInfo();
+    MirrorClass* mirror = Session.Mirror();
     Preview = info;
     ShowDetails(MirrorCurrentDisplayBox, info);
     ShowDetails(MirrorSelectionDisplayBox, info);

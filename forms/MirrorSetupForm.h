@@ -22,7 +22,6 @@ class QTabWidget;
 
 namespace ostrander {
 
-class DMModelLocal;
 class EngineSession;
 enum class MirrorSelection;
 class InfoFileListClass;
@@ -66,13 +65,13 @@ public:
     // changed); the loaded mirror stays loaded.
     void Rescan();
     // The entry index of a mirror loaded from outside the device list.
-    static constexpr int kOutsideList = -2;
+    static constexpr int kOutsideList = EngineSession::kMirrorOutsideList;
 
     // The device entry shown by list row `row`; -1 when there is none.
     int EntryOfRow(int row) const;
     int EntryCount() const;
     // The mirror info of the entry last clicked (or the loaded one); not owned.
-    MirrorInfoClass* PreviewedMirrorInfo() const { return Preview; }
+    const MirrorInfoClass* PreviewedMirrorInfo() const { return Preview; }
 
     // The information box after a load whose influence-function run did not start.
     static constexpr const char* kNotCalculated = ostrander::kNotCalculated;
@@ -109,14 +108,13 @@ private:
 
     EngineSession& Session;
     // The session's working state (it outlives the window; the session may not).
-    DMModelLocal& Local;
     MainWindowParts Main;
     PatternBrowserInterface* PatternForm = nullptr; // not owned
     std::unique_ptr<InfoFileListClass> DeviceList;
     // By list row: position of the device entry it shows.
     std::vector<int> RowEntries;
     // The previewed mirror info: owned unless it is the working state's.
-    MirrorInfoClass* Preview = nullptr;
+    const MirrorInfoClass* Preview = nullptr;
 };
 
 } // namespace ostrander

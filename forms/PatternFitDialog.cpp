@@ -1,6 +1,6 @@
 #include "forms/PatternFitDialog.h"
 
-#include "model/DMModelMain.h"
+#include "model/EngineGrid.h"
 #include "model/SurfaceGridFile.h"
 #include "toolkit/Dialogs.h"
 
@@ -122,7 +122,7 @@ void TPatternFitDialog::FitButtonClick() {
     std::string error;
     const bool surface = ui_.SurfaceRadio->isChecked();
     const std::string surfaceFile = surface ? ui_.SurfaceEdit->text().toStdString() : std::string();
-    if (surface ? !ReadSurfaceCsv(surfaceFile, DMModelMain::kGridSize, request.surface, error)
+    if (surface ? !ReadSurfaceCsv(surfaceFile, kEngineGridSize, request.surface, error)
                 : !ParseZernikeTerms(ui_.TermsEdit->text().toStdString(), request.zernike,
                                      error)) {
         ui_.ResultLabel->setText(QString::fromStdString("Cannot fit: " + error + "."));

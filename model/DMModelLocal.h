@@ -2,6 +2,7 @@
 // The user's working selection behind ModelLocal: the selected mirror, the
 // engine's copy of the voltages and the display options of the main window.
 // The application owns the one instance; tests make their own.
+#include "model/EngineGrid.h"
 #include "model/Grid.h"
 
 #include <cstdint>
@@ -56,7 +57,7 @@ public:
     // Working grid of the far-field plot, kept between draws.
     Grid<double> FarFieldPlotGrid;
     // Fraction of the mirror diameter covered by the beam.
-    double BeamFraction = 0.8;
+    double BeamFraction = kEngineBeamFraction;
     // Working grid of the three-dimensional image, kept between draws.
     Grid<double> ThreeDImageGrid;
     // No actuator exceeded 0.1 V at the last idle pass, so all were set to it.
@@ -72,7 +73,7 @@ public:
     std::optional<bool> SnapDownVerdict;
     // Wavelength of the far field and the interferogram, metres. The window
     // keeps the default; the command-line tool may choose another.
-    double Wavelength = 1.064e-6;
+    double Wavelength = kEngineWavelength;
 };
 
 } // namespace ostrander

@@ -6,7 +6,9 @@
 // grid and the mirror diameter. It shows no messages: operations that can be
 // refused return a status (model/EngineStatus.h). Everything runs on the UI
 // thread.
+#include "model/EngineGrid.h"
 #include "model/EngineStatus.h"
+#include "model/EngineZernike.h"
 
 #include <cstdint>
 #include <string>
@@ -55,8 +57,10 @@ public:
     // a membrane electrode, where V is relative to it).
     enum class ForceLaw { SignedSquare, Square };
     SynthesisStatus SynthesizeSurface(ForceLaw law = ForceLaw::SignedSquare);
-    static void ZernikeIndex(int term, int& n, int& m);
-    static double ZernikeValue(int n, int m, double rho, double theta);
+    static void ZernikeIndex(int term, int& n, int& m) { EngineZernikeIndex(term, n, m); }
+    static double ZernikeValue(int n, int m, double rho, double theta) {
+        return EngineZernikeValue(n, m, rho, theta);
+    }
     double FitZernikeTerm(int term);
     void RemoveZernikeTerm(int term, double a);
     void PupilStatistics(double& min, double& max, double& rms);
@@ -70,9 +74,9 @@ public:
     static const std::vector<std::string>& HelpLines();
 
     // Fixed values of the model.
-    static constexpr int32_t kGridSize = 100;
-    static constexpr double kWavelength = 1.064e-6; // m
-    static constexpr double kBeamRadius = 0.003;    // m, amplitude 1/e
+    static constexpr int32_t kGridSize = kEngineGridSize;
+    static constexpr double kWavelength = kEngineWavelength; // m
+    static constexpr double kBeamRadius = kEngineBeamRadius; // m, amplitude 1/e
     static constexpr double kPiEpsilon0 = 2.7815661354884025e-11;
     static constexpr double kEpsilon0 = 8.854e-12; // F/m
 

@@ -6,10 +6,10 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "driver/VoltageLimits.h"
+#include "model/ClassicMembraneModel.h"
 #include "model/DMModelLocal.h"
 #include "model/DeflectionKernel.h"
 #include "model/MainData.h"
-#include "model/MembraneModel.h"
 #include "model/ModelHost.h"
 #include "toolkit/Format.h"
 

@@ -41,15 +41,14 @@ std::vector<std::uint8_t> EngineGrid::MembraneMask() const {
 EngineGrid EngineGrid::ForDiameter(double diameter_m, int n) {
     EngineGrid grid;
     grid.n = n;
-    grid.dx = diameter_m / (n * kEngineGridFill - 2);
+    grid.dx = EngineStep(diameter_m, n, kEngineGridFill);
     return grid;
 }
 
 std::optional<double> EngineGridStep(double diameter_m, int n, double fill) {
-    const double cells = n * fill - 2;
-    if (!(cells > 0.0) || !(diameter_m > 0.0) || !std::isfinite(diameter_m))
+    if (!(n * fill - 2 > 0.0) || !(diameter_m > 0.0) || !std::isfinite(diameter_m))
         return std::nullopt;
-    const double dx = diameter_m / cells;
+    const double dx = EngineStep(diameter_m, n, fill);
     if (!(dx > 0.0) || !std::isfinite(dx))
         return std::nullopt;
     return dx;

@@ -18,6 +18,12 @@ namespace ostrander {
 // Samples per side of the engine grid, and the share of it the membrane fills.
 inline constexpr int kEngineGridSize = 100;
 inline constexpr double kEngineGridFill = 0.97;
+// The share of the membrane's diameter the beam figures cover.
+inline constexpr double kEngineBeamFraction = 0.8;
+// The laser of the far field and the interferogram: wavelength and the 1/e
+// amplitude radius of its Gaussian beam, m.
+inline constexpr double kEngineWavelength = 1.064e-6;
+inline constexpr double kEngineBeamRadius = 0.003;
 
 struct EngineGrid {
     int n = 0;                   // samples per side
@@ -45,8 +51,12 @@ struct EngineGrid {
     std::vector<std::uint8_t> MembraneMask() const;
 };
 
-// The grid spacing for a membrane of this diameter: D / (n fill - 2); none
-// when that is not a positive finite step.
+// The grid spacing for a membrane of this diameter, D / (n fill - 2), as it
+// comes out (the engine's own arithmetic, unchecked).
+inline double EngineStep(double diameter_m, int n, double fill) {
+    return diameter_m / (n * fill - 2);
+}
+// The same, none when that is not a positive finite step.
 std::optional<double> EngineGridStep(double diameter_m, int n = kEngineGridSize,
                                      double fill = kEngineGridFill);
 

@@ -7,10 +7,11 @@
 #include "driver/VoltageLimits.h"
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
-#include "model/ExactMembraneModel.h"
 #include "model/MainData.h"
 #include "model/MembraneModel.h"
 #include "model/ModelHost.h"
+#include "model/PullIn.h"
+#include "model/PullInTracker.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,44 +27,210 @@ bool SameValue(double a, double b) {
     return std::fabs(a - b) <= 1e-9 * std::max(std::fabs(a), std::fabs(b));
 }
 
+// Lowest and highest value, both 0 when any is not finite or there is none.
+struct Extremes {
+    bool finite = false;
+    double min = 0.0, max = 0.0;
+};
+Extremes ScanSurface(const Grid<double>& surface, int n) {
+    Extremes e;
+    if (n <= 0 || surface.Rows() < n || surface.Cols() < n)
+        return e;
+    double lo = surface[0][0], hi = surface[0][0];
+    bool finite = true;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            const double v = surface[i][j];
+            finite = finite && std::isfinite(v);
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+    if (finite)
+        e = {true, lo, hi};
+    return e;
+}
+
 } // namespace
 
-RunStart ClassicMembraneModel::CheckActuators(const DMInfoClass& model) const {
-    if (model.ActuatorType_circ_rect_ring == 1) {
-        for (const DmActuatorInfoClass* a = model.ActuatorList.first; a; a = a->next)
-            if (a->Dcontact_m != a->DcontactY_m)
-                return RunStart::RectangularPads;
-    } else if (model.ActuatorType_circ_rect_ring == 2 || model.ActuatorType_circ_rect_ring == 3) {
-        return RunStart::RingPads;
-    }
-    return RunStart::Started;
-}
+EngineSession::EngineSession(ModelHost& host)
+    : EngineSession(std::make_unique<MainData>(), std::make_unique<DMModelLocal>(), host) {}
 
-void ClassicMembraneModel::ComputeSurface(DMModelMain& engine) {
-    engine.PrepareGrid();
-    engine.ComputeAnalyticSurface();
-}
-
-SynthesisStatus ClassicMembraneModel::Synthesize(DMModelMain& engine) {
-    return engine.SynthesizeSurface();
-}
-
-std::unique_ptr<MembraneModel> MakeMembraneModel(std::string_view name) {
-    if (name == ClassicMembraneModel::kName)
-        return std::make_unique<ClassicMembraneModel>();
-    if (name == ExactMembraneModel::kName)
-        return std::make_unique<ExactMembraneModel>();
-    return nullptr;
+EngineSession::EngineSession(std::unique_ptr<MainData> data, std::unique_ptr<DMModelLocal> local,
+                             ModelHost& host)
+    : ownData_(std::move(data)), ownLocal_(std::move(local)), data_(*ownData_),
+      local_(*ownLocal_), host_(host),
+      engine_(std::make_unique<DMModelMain>(data_, local_, host)),
+      model_(MakeMembraneModel(MembraneModels().front().name)) {
+    engine_->SetMembraneModel(model_.get());
 }
 
 EngineSession::EngineSession(MainData& data, DMModelLocal& local, ModelHost& host)
     : data_(data), local_(local), host_(host),
       engine_(std::make_unique<DMModelMain>(data, local, host)),
-      model_(std::make_unique<ClassicMembraneModel>()) {
+      model_(MakeMembraneModel(MembraneModels().front().name)) {
     engine_->SetMembraneModel(model_.get());
 }
 
-EngineSession::~EngineSession() = default;
+EngineSession::~EngineSession() {
+    // The worker's thread ends before the records it reads go.
+    pullIn_.reset();
+    // The mirror drives its channels to 0 V while the engine still exists.
+    if (ownLocal_)
+        ownLocal_->ReleaseMirror();
+}
+
+const MirrorInfoClass* EngineSession::MirrorInfo() const {
+    return local_.MirrorInfo.get();
+}
+
+const DMInfoClass* EngineSession::MirrorModel() const {
+    return local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
+}
+
+MirrorClass* EngineSession::Mirror() const {
+    return local_.Mirror.get();
+}
+
+bool EngineSession::HasMirror() const {
+    return local_.Mirror && local_.Mirror->IsValid() && MirrorModel();
+}
+
+int32_t EngineSession::MirrorIndex() const {
+    return local_.MirrorIndex;
+}
+
+void EngineSession::DetachMirrorFromList() {
+    if (local_.MirrorIndex >= 0)
+        local_.MirrorIndex = kMirrorOutsideList;
+}
+
+void EngineSession::ReleaseMirror() {
+    local_.ReleaseMirror();
+}
+
+bool EngineSession::ResultsValid() const {
+    return local_.DisplaysValid;
+}
+
+std::optional<EngineGrid> EngineSession::Grid() const {
+    const DMInfoClass* dm = MirrorModel();
+    if (!dm)
+        return std::nullopt;
+    return MakeEngineGrid(dm->Diameter_m, local_.BeamFraction,
+                          data_.GridSize > 0 ? data_.GridSize : kEngineGridSize, data_.GridFill);
+}
+
+double EngineSession::RunVoltage() const {
+    return data_.IFMaxVoltage;
+}
+
+bool EngineSession::VoltagesAtFloor() const {
+    return local_.VoltagesAtFloor;
+}
+
+int EngineSession::MembraneElectrode() const {
+    const DMInfoClass* dm = MirrorModel();
+    if (!dm)
+        return 0;
+    for (const DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
+        if (a->Surface)
+            return a->DisplayIndex;
+    return 0;
+}
+
+std::vector<double> EngineSession::InfluencePerVoltSquared() const {
+    const int n = data_.GridSize;
+    const int count = data_.IFActuatorCount;
+    const double run = data_.IFMaxVoltage;
+    if (!local_.DisplaysValid || n < 1 || count < 1 || data_.IFGridSize != n ||
+        static_cast<int>(data_.InfluenceFunctions.size()) < count || !(run > 0))
+        return {};
+    // Each function was computed with its own pad at the run voltage.
+    const double scale = 1.0 / (run * run);
+    const int electrode = MembraneElectrode();
+    const auto plane = static_cast<std::size_t>(n) * n;
+    std::vector<double> cube(plane * count, 0.0);
+    for (int k = 1; k <= count; ++k) {
+        if (k == electrode)
+            continue;
+        const ostrander::Grid<double>& f = data_.InfluenceFunctions[k - 1];
+        double* out = cube.data() + plane * (k - 1);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                out[static_cast<std::size_t>(i) * n + j] = f[i][j] * scale;
+    }
+    return cube;
+}
+
+const std::vector<std::string>& EngineSession::HelpLines() {
+    return DMModelMain::HelpLines();
+}
+
+ViewOptions EngineSession::View() const {
+    return {local_.RemoveFocus, local_.FocusAdjust, local_.FarFieldZoom, local_.Wavelength};
+}
+
+void EngineSession::SetView(const ViewOptions& options) {
+    local_.RemoveFocus = options.removeFocus;
+    local_.FocusAdjust = options.focusAdjust;
+    local_.FarFieldZoom = options.farFieldZoom;
+    local_.Wavelength = options.wavelength;
+}
+
+std::optional<ResultFigures> EngineSession::Figures() const {
+    return MeasureResults(data_, local_);
+}
+
+SurfaceValues EngineSession::Surface() const {
+    SurfaceValues out;
+    const int n = data_.GridSize;
+    if (n <= 0 || data_.Surface.Rows() < n || data_.Surface.Cols() < n)
+        return out;
+    out.n = n;
+    out.values.reserve(static_cast<std::size_t>(n) * n);
+    for (int i = 0; i < n; ++i)
+        out.values.insert(out.values.end(), data_.Surface[i], data_.Surface[i] + n);
+    const Extremes range = ScanSurface(data_.Surface, n);
+    out.min = range.min;
+    out.max = range.max;
+    out.finite = range.finite;
+    return out;
+}
+
+int32_t EngineSession::FarFieldSize() const {
+    return data_.FarFieldSize;
+}
+
+std::vector<double> EngineSession::FarField() const {
+    return FarFieldIntensities(data_);
+}
+
+void EngineSession::PupilStatistics(double& min, double& max, double& rms) {
+    engine_->PupilStatistics(min, max, rms);
+}
+
+SurfaceValues EngineSession::PhysicalSurface() {
+    model_->Synthesize(*engine_);
+    MarkResultsStale();
+    return Surface();
+}
+
+double EngineSession::PhysicalPeakDeflection() {
+    const SurfaceValues physical = PhysicalSurface();
+    return std::max(std::fabs(physical.min), std::fabs(physical.max));
+}
+
+bool EngineSession::NoteSnapDown(const PullInResult& result) {
+    const std::optional<bool> verdict = SnapDownVerdict(result);
+    if (verdict == local_.SnapDownVerdict)
+        return false;
+    local_.SnapDownVerdict = verdict;
+    return true;
+}
+
+void EngineSession::ForgetSnapDown() {
+    local_.SnapDownVerdict.reset();
+}
 
 bool EngineSession::UseMembraneModel(std::string_view name) {
     if (name == MembraneModelName())
@@ -77,6 +244,8 @@ bool EngineSession::UseMembraneModel(std::string_view name) {
     // snap-down verdict; a run going now stops at its next tick.
     local_.DisplaysValid = false;
     local_.SnapDownVerdict.reset();
+    if (pullIn_)
+        pullIn_->Update(std::nullopt);
     if (IsRunning())
         data_.IFCancelRequested = true;
     return true;
@@ -86,19 +255,49 @@ std::string_view EngineSession::MembraneModelName() const {
     return model_->Name();
 }
 
+bool EngineSession::ComputesPullIn() const {
+    const MembraneModelInfo* info = FindMembraneModel(MembraneModelName());
+    return info && info->computesPullIn;
+}
+
 std::optional<PullInInputs> EngineSession::PullInInputsNow() {
-    auto* exact = dynamic_cast<ExactMembraneModel*>(model_.get());
     MirrorClass* mirror = local_.Mirror.get();
-    const DMInfoClass* dm = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
-    if (!exact || !mirror || !mirror->IsValid() || !dm)
+    const DMInfoClass* dm = MirrorModel();
+    if (!ComputesPullIn() || !mirror || !mirror->IsValid() || !dm)
         return std::nullopt;
     PullInInputs inputs;
-    inputs.membrane = exact->Membrane(*engine_);
+    inputs.membrane = model_->PullInMembrane(*engine_);
     if (!inputs.membrane)
         return std::nullopt;
     inputs.volts = VoltagesByModelIndex(
         *dm, [mirror](int displayIndex) { return mirror->GetVoltage(displayIndex); });
     return inputs;
+}
+
+void EngineSession::TrackPullIn(std::function<void()> answerReady) {
+    pullIn_ = answerReady ? std::make_unique<PullInTracker>(std::move(answerReady)) : nullptr;
+}
+
+void EngineSession::UpdatePullIn() {
+    if (!pullIn_)
+        return;
+    pullIn_->Update(local_.DisplaysValid ? PullInInputsNow() : std::nullopt);
+}
+
+bool EngineSession::TakePullInAnswer() {
+    if (!pullIn_ || !pullIn_->Take())
+        return false;
+    return NoteSnapDown(*pullIn_->Answer());
+}
+
+PullInState EngineSession::PullIn() const {
+    PullInState state;
+    if (!pullIn_)
+        return state;
+    state.tracked = pullIn_->Tracking();
+    state.computing = pullIn_->Computing();
+    state.answer = pullIn_->Answer();
+    return state;
 }
 
 MirrorSelection EngineSession::SelectMirror(int32_t index, const std::string& infoFile) {

@@ -6,12 +6,17 @@
 // voltages. The main window, the setup window, ostrander-cli, the tools and
 // the test rigs all act through it.
 //
-// The session owns the engine and the membrane model; it works on the model
-// record, the working state and the host it is given. It shows nothing: each
-// operation returns a status, and what needs drawing is returned to the
-// caller (only the run's steps and the far field draw through the host, as
-// the engine does).
+// The session is the only door to the model: windows, the result files and
+// the command line ask it for what they show (run state, pull-in, verdicts,
+// surfaces, figures) and get value types back. It owns the engine and the
+// membrane model, and the model record and working state unless it is given
+// them (model/SessionAccess.h reaches them from inside model/). It shows
+// nothing: each operation returns a status, and what needs drawing is
+// returned to the caller (only the run's steps and the far field draw
+// through the host, as the engine does).
+#include "model/EngineGrid.h"
 #include "model/EngineStatus.h"
+#include "model/ResultFigures.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,10 +32,15 @@ namespace ostrander {
 struct MainData;
 class DMModelLocal;
 class DMModelMain;
+class DMInfoClass;
 class ExactMembrane;
 class MembraneModel;
+class MirrorClass;
+class MirrorInfoClass;
 class ModelHost;
+class PullInTracker;
 class VoltageListClass;
+struct PullInResult;
 
 // Selecting a mirror from its info file.
 enum class MirrorSelection {
@@ -122,19 +132,103 @@ struct AppliedVoltages {
     std::vector<Change> changes;
 };
 
+// The window's choices that the results depend on.
+struct ViewOptions {
+    bool removeFocus = false; // "Remove Focus and Piston"
+    double focusAdjust = 0.0; // -1 .. 2, used with removeFocus
+    int32_t farFieldZoom = 1; // 1 .. 100
+    double wavelength = kEngineWavelength; // m, far field and interferogram
+};
+
+// The pull-in factor of the present voltages as a window tracks it.
+struct PullInState {
+    bool tracked = false;   // the model computes pull-in and results are valid
+    bool computing = false; // an answer for the present voltages is awaited
+    // The newest answer taken (kept while a newer one is computed).
+    std::shared_ptr<const PullInResult> answer;
+};
+
+// The corrected surface the engine holds, engine layout (row i at [i * n]).
+struct SurfaceValues {
+    int n = 0;
+    std::vector<double> values;
+    double min = 0.0, max = 0.0; // over the whole grid
+    bool finite = true;
+};
+
 class EngineSession {
 public:
-    // data, local, host: not owned; they must outlive the session. The
-    // record is put into its start state; the membrane model is "classic".
+    // A session with its own model record and working state. host: not
+    // owned; it must outlive the session. The membrane model is "classic".
+    explicit EngineSession(ModelHost& host);
+    // The same over a record and working state the caller keeps (model
+    // tests); they must outlive the session.
     EngineSession(MainData& data, DMModelLocal& local, ModelHost& host);
     ~EngineSession();
     EngineSession(const EngineSession&) = delete;
     EngineSession& operator=(const EngineSession&) = delete;
 
-    DMModelMain& Engine() { return *engine_; }
-    MainData& Data() { return data_; }
-    DMModelLocal& Local() { return local_; }
-    ModelHost& Host() { return host_; }
+    // The selected mirror: its description, DM model and mirror object (null
+    // when none), and its position in the device list (-1 for none).
+    const MirrorInfoClass* MirrorInfo() const;
+    const DMInfoClass* MirrorModel() const;
+    MirrorClass* Mirror() const;
+    // A usable mirror is selected.
+    bool HasMirror() const;
+    int32_t MirrorIndex() const;
+    // The loaded mirror stays, but belongs to no entry of a new device list.
+    static constexpr int32_t kMirrorOutsideList = -2;
+    void DetachMirrorFromList();
+    // Destroys the selected mirror (driving its channels to 0 V), then its
+    // description.
+    void ReleaseMirror();
+    // Influence functions are ready: the idle pass computes every result.
+    bool ResultsValid() const;
+    // The engine grid of the selected mirror; none without a mirror.
+    std::optional<EngineGrid> Grid() const;
+    // The run voltage of the stored influence functions (V).
+    double RunVoltage() const;
+    // No actuator was above 0.1 V at the last idle pass.
+    bool VoltagesAtFloor() const;
+
+    // The membrane electrode's display number, 0 when the mirror has none.
+    int MembraneElectrode() const;
+    // The influence functions per volt squared, as the synthesis weighs
+    // them: plane k - 1 (display number k) holds the deflection in metres of
+    // the membrane when pad k alone pulls with 1 V relative to the membrane
+    // electrode, element (i, j) with i along x at [((k - 1) n + i) n + j].
+    // Any voltages give the surface sum over k of (V_k - V_electrode)^2
+    // times plane k - 1. The electrode's own plane is zero: it acts through
+    // every pad's voltage. Empty before the influence functions.
+    std::vector<double> InfluencePerVoltSquared() const;
+    // How to use the program, as the information box shows it after a run.
+    static const std::vector<std::string>& HelpLines();
+
+    // The window's choices the next results are computed with.
+    ViewOptions View() const;
+    void SetView(const ViewOptions& options);
+
+    // The figures of the present results (beam RMS, Strehl ratio, sampling
+    // check); none before a far field.
+    std::optional<ResultFigures> Figures() const;
+    // The corrected surface, and the far-field intensities (size x size,
+    // element (r, c) 1-based at [(r - 1) size + c - 1]).
+    SurfaceValues Surface() const;
+    int32_t FarFieldSize() const;
+    std::vector<double> FarField() const;
+    // Lowest, highest and RMS over the beam of the present surface, m.
+    void PupilStatistics(double& min, double& max, double& rms);
+    // The physical surface (before tilt, piston and focus come off) for the
+    // voltages the mirror holds: a synthesis without corrections. The
+    // results are marked stale, so the next idle pass corrects the surface
+    // again.
+    SurfaceValues PhysicalSurface();
+    // Its largest deflection, m.
+    double PhysicalPeakDeflection();
+    // Notes the membrane model's own snap-down verdict for the present
+    // voltages (the exact model's pull-in answer); true when it changed.
+    bool NoteSnapDown(const PullInResult& result);
+    void ForgetSnapDown();
 
     // The membrane model of later runs and syntheses; false (and no change)
     // for a name no model has. Another model than the present one makes the
@@ -142,9 +236,26 @@ public:
     // its next tick): StartInfluenceRun computes its influence functions.
     bool UseMembraneModel(std::string_view name);
     std::string_view MembraneModelName() const;
+    // The present model computes pull-in.
+    bool ComputesPullIn() const;
     // The inputs of the pull-in computation for the present voltages; none
-    // unless the model is "exact" and a usable mirror is selected.
+    // unless the model computes pull-in and a usable mirror is selected.
     std::optional<PullInInputs> PullInInputsNow();
+
+    // Pull-in tracking for a window: a worker thread computes the pull-in
+    // factor of the newest voltages; answerReady is called on that thread
+    // when an answer waits, and the window then takes it on its own. An
+    // empty function stops the tracking (and the worker's thread).
+    void TrackPullIn(std::function<void()> answerReady);
+    // The voltages, the model or the results changed: asks for the present
+    // voltages' answer when they differ from the last asked; stops and
+    // forgets when there is nothing to track.
+    void UpdatePullIn();
+    // Takes the waiting answer, if it answers the newest request, and notes
+    // its snap-down verdict; true when the verdict changed (the pictures of
+    // the present surface carry it).
+    bool TakePullInAnswer();
+    PullInState PullIn() const;
 
     // Replaces the selected mirror (the old one drives its channels to 0 V)
     // with the description and mirror object of an info file, at position
@@ -220,11 +331,16 @@ private:
         bool operator==(const ResultInputs&) const = default;
     };
     ResultInputs CurrentInputs() const;
-
+    EngineSession(std::unique_ptr<MainData> data, std::unique_ptr<DMModelLocal> local,
+                  ModelHost& host);
+    friend struct SessionAccess;
+    std::unique_ptr<MainData> ownData_;
+    std::unique_ptr<DMModelLocal> ownLocal_;
     MainData& data_;
     DMModelLocal& local_;
     ModelHost& host_;
     std::unique_ptr<DMModelMain> engine_;
+    std::unique_ptr<PullInTracker> pullIn_;
     std::unique_ptr<MembraneModel> model_;
     std::optional<ResultInputs> lastInputs_; // empty: the next pass recomputes
     // Sets the floor on every channel and flattens the surface and far field.

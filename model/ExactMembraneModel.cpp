@@ -23,7 +23,7 @@ std::shared_ptr<const ExactMembrane> ExactMembraneModel::Membrane(DMModelMain& e
         return nullptr;
     EngineGrid grid;
     grid.n = data.GridSize;
-    grid.dx = dm->Diameter_m / (data.GridSize * data.GridFill - 2);
+    grid.dx = EngineStep(dm->Diameter_m, data.GridSize, data.GridFill);
     const Key key{dm, dm->Diameter_m, dm->Stress_Pa, dm->Thickness_m, dm->Separation_m, grid.dx,
                   grid.n};
     if (!membrane_ || !(key == key_)) {

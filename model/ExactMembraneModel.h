@@ -24,6 +24,9 @@ public:
     // The solver for the engine's present mirror and grid, made when the
     // geometry changed since the last one; null without a mirror.
     std::shared_ptr<const ExactMembrane> Membrane(DMModelMain& engine);
+    std::shared_ptr<const ExactMembrane> PullInMembrane(DMModelMain& engine) override {
+        return Membrane(engine);
+    }
 
 private:
     struct Key {

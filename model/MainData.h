@@ -7,6 +7,7 @@
 // dx = Diameter_m / (N * GridFill - 2). The record holds its grids and
 // buffers by value and records their sizes beside them (GridRows;
 // IFActuatorCount and IFGridSize; FarFieldSize).
+#include "model/EngineGrid.h"
 #include "model/Grid.h"
 
 #include <cstdint>
@@ -50,7 +51,7 @@ struct MainData {
     int32_t IFGridSize = 0;
     bool MirrorParameterChanged = false;
     int32_t GridSize = 0;
-    double GridFill = 0.97;
+    double GridFill = kEngineGridFill;
     bool IFCancelRequested = false;
     int32_t IFCurrentActuator = -1;
     bool IFStepReady = false;

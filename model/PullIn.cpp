@@ -11,6 +11,13 @@
 
 namespace ostrander {
 
+std::optional<bool> SnapDownVerdict(const PullInResult& result) {
+    if (result.status == PullInResult::Status::Invalid ||
+        result.status == PullInResult::Status::NotConverged)
+        return std::nullopt;
+    return result.SnapDown();
+}
+
 namespace {
 
 using Vector = Eigen::VectorXd;

@@ -14,6 +14,7 @@
 #include "model/ExactMembrane.h"
 
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace ostrander {
@@ -50,6 +51,10 @@ struct PullInResult {
     // The physical verdict: the present voltages have no equilibrium.
     bool SnapDown() const { return status == Status::PulledIn; }
 };
+
+// The snap-down verdict an answer gives: whether the voltages have no
+// equilibrium; none when the solve found no answer (Invalid, NotConverged).
+std::optional<bool> SnapDownVerdict(const PullInResult& result);
 
 // `volts` by model index, as for ExactMembrane::LinearSurface.
 PullInResult SolvePullIn(const ExactMembrane& model, const std::vector<double>& volts,

@@ -13,13 +13,9 @@ namespace ostrander {
 
 std::optional<BeamGrid> EngineBeamGrid(const MainData& data, const DMModelLocal& local) {
     const DMInfoClass* dm = local.MirrorInfo ? local.MirrorInfo->Model.get() : nullptr;
-    const int n = data.GridSize;
-    if (!dm || n <= 0)
+    if (!dm || data.GridSize <= 0)
         return std::nullopt;
-    const double cells = n * data.GridFill - 2;
-    if (!(cells > 0.0) || !(dm->Diameter_m > 0.0))
-        return std::nullopt;
-    return BeamGrid{n, dm->Diameter_m / cells, dm->Diameter_m * local.BeamFraction / 2};
+    return MakeEngineGrid(dm->Diameter_m, local.BeamFraction, data.GridSize, data.GridFill);
 }
 
 std::vector<double> FarFieldIntensities(const MainData& data) {

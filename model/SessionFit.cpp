@@ -7,6 +7,7 @@
 #include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/PullIn.h"
+#include "model/SessionAccess.h"
 
 #include <Eigen/Dense>
 
@@ -17,8 +18,8 @@
 namespace ostrander {
 
 std::optional<FitMirror> FitMirrorOf(EngineSession& session) {
-    const MainData& data = session.Data();
-    DMModelLocal& local = session.Local();
+    const MainData& data = SessionAccess::Data(session);
+    const DMModelLocal& local = SessionAccess::Local(session);
     MirrorClass* mirror = local.Mirror.get();
     const DMInfoClass* dm = local.MirrorInfo ? local.MirrorInfo->Model.get() : nullptr;
     if (!mirror || !mirror->IsValid() || !dm || !local.DisplaysValid || session.IsRunning() ||
@@ -26,11 +27,12 @@ std::optional<FitMirror> FitMirrorOf(EngineSession& session) {
         data.GridSize != data.IFGridSize || data.GridSize <= 0 || !(data.IFMaxVoltage > 0.0))
         return std::nullopt;
 
+    const std::optional<EngineGrid> grid = session.Grid();
+    if (!grid)
+        return std::nullopt;
     FitMirror fit;
     const int n = data.GridSize;
-    fit.beam.n = n;
-    fit.beam.dx = dm->Diameter_m / (n * data.GridFill - 2);
-    fit.beam.beamRadius = dm->Diameter_m * local.BeamFraction / 2;
+    fit.beam = *grid;
     int surface = 0;
     for (const DmActuatorInfoClass* a = dm->ActuatorList.first; a; a = a->next)
         if (a->Surface)
@@ -294,7 +296,7 @@ SessionFit FitOnSession(EngineSession& session, const FitRequest& request,
     const std::optional<PullInInputs> inputs = session.PullInInputsNow();
     if (!inputs)
         return result; // the classic model has no equilibrium to check
-    const DMInfoClass& dm = *session.Local().MirrorInfo->Model;
+    const DMInfoClass& dm = *session.MirrorModel();
     const double factor = PullInFactor(*inputs->membrane, dm, result.fit.volts, cancelled);
     if (factor < 0) {
         result.status = SessionFit::Status::Cancelled;

@@ -7,6 +7,7 @@
 //
 // Every grid is written as the pictures show it: row r from the top is
 // y = (r - n/2) dx, column c is x = (c - n/2) dx (y grows downwards).
+#include "model/MembraneModel.h"
 #include "results/RunDescription.h"
 #include "results/RunWarnings.h"
 
@@ -48,7 +49,7 @@ struct SummaryContext {
     // ostrander-cli command that writes the same result.
     std::string commandLine;
     std::string utcTime; // ISO 8601
-    std::string model = "classic";
+    std::string model{MembraneModels().front().name};
     RunGeometry geometry;
     std::vector<RunWarning> warnings;
 };

@@ -3,8 +3,8 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
-#include "model/DMModelLocal.h"
 #include "model/EngineSession.h"
+#include "model/MembraneModel.h"
 #include "results/OutputFolder.h"
 #include "results/ResultWriter.h"
 
@@ -15,13 +15,13 @@ namespace ostrander {
 bool ExportSessionResult(EngineSession& session, const ExportRequest& request,
                          ExportOutcome& outcome, std::string& error) {
     outcome = ExportOutcome{};
-    DMModelLocal& local = session.Local();
-    const DMInfoClass* dm = local.MirrorInfo ? local.MirrorInfo->Model.get() : nullptr;
-    if (!dm || !local.Mirror || !local.Mirror->IsValid()) {
+    const DMInfoClass* dm = session.MirrorModel();
+    const MirrorInfoClass* info = session.MirrorInfo();
+    if (!session.HasMirror()) {
         error = "no mirror is loaded";
         return false;
     }
-    if (session.IsRunning() || !local.DisplaysValid) {
+    if (session.IsRunning() || !session.ResultsValid()) {
         error = "the mirror's influence functions are not computed yet";
         return false;
     }
@@ -29,21 +29,21 @@ bool ExportSessionResult(EngineSession& session, const ExportRequest& request,
     if (!out.Check(request.folder, request.replace, error))
         return false;
 
-    const DisplayOptions options = PresentDisplayOptions(local);
+    const DisplayOptions options = PresentDisplayOptions(session);
     SimulationResult result;
     if (!CollectSessionResult(session, options, result, error))
         return false;
     SummaryContext context;
     context.program = request.program;
     context.version = request.version;
-    context.device = local.MirrorInfo->DeviceName;
-    context.mirrorFile = AbsoluteMirrorFile(local.MirrorInfo->FileName);
+    context.device = info->DeviceName;
+    context.mirrorFile = AbsoluteMirrorFile(info->FileName);
     context.utcTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
-    context.geometry = SessionGeometry(session.Data(), local);
+    context.geometry = SessionGeometry(session);
     context.commandLine = SimulateCommandLine(context.mirrorFile, result.model, result.voltages,
                                               options, out.Target().string());
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
-    context.warnings = ResultWarnings(MirrorWarnings(local.MirrorInfo->MapFileName), nullptr,
+    context.warnings = ResultWarnings(MirrorWarnings(info->MapFileName), nullptr,
                                       dm->Actuators, result, analysis);
     if (!out.Begin(error) || !WriteResult(out, "", result, analysis, context, options, error) ||
         !out.Commit(error))
@@ -72,7 +72,8 @@ std::string SimulateCommandLine(const std::string& mirrorFile, const std::string
                                 const std::vector<double>& voltages,
                                 const DisplayOptions& options, const std::string& out) {
     std::vector<std::string> words{"ostrander-cli", "simulate", mirrorFile};
-    if (model != "classic")
+    // The default model goes without saying.
+    if (model != MembraneModels().front().name)
         words.insert(words.end(), {"--model", model});
     if (options.nonlinear)
         words.push_back("--nonlinear");
@@ -83,7 +84,7 @@ std::string SimulateCommandLine(const std::string& mirrorFile, const std::string
     }
     if (options.zoom != 1)
         words.insert(words.end(), {"--zoom", std::to_string(options.zoom)});
-    if (options.wavelength != DMModelMain::kWavelength)
+    if (options.wavelength != kEngineWavelength)
         words.insert(words.end(), {"--wavelength", FormatNumber(options.wavelength * 1e9)});
     const DisplayOptions defaults;
     if (options.width != defaults.width || options.height != defaults.height)

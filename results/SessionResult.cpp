@@ -2,12 +2,8 @@
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
-#include "Shared_Software/Mirror/MirrorInfoClass.h"
-#include "model/DMModelLocal.h"
 #include "model/EngineSession.h"
-#include "model/MainData.h"
 #include "model/PullIn.h"
-#include "model/ResultFigures.h"
 #include "model/pictures/ResultPictures.h"
 #include "results/MirrorMapPicture.h"
 #include "toolkit/qt/ImageCanvas.h"
@@ -18,61 +14,38 @@
 
 namespace ostrander {
 
-namespace {
-
-// Sizes of the far-field pictures in the main window.
-constexpr int kFarFieldPictureSize = 335;
-
-} // namespace
-
-DisplayOptions PresentDisplayOptions(const DMModelLocal& local) {
+DisplayOptions PresentDisplayOptions(const EngineSession& session) {
+    const ViewOptions view = session.View();
     DisplayOptions options;
-    options.removeFocus = local.RemoveFocus;
-    options.focusAdjust = local.FocusAdjust;
-    options.zoom = local.FarFieldZoom;
-    options.wavelength = local.Wavelength;
+    options.removeFocus = view.removeFocus;
+    options.focusAdjust = view.focusAdjust;
+    options.zoom = view.farFieldZoom;
+    options.wavelength = view.wavelength;
     return options;
 }
 
-RunGeometry SessionGeometry(const MainData& data, const DMModelLocal& local) {
+RunGeometry SessionGeometry(const EngineSession& session) {
     RunGeometry g;
-    const DMInfoClass* dm = local.MirrorInfo ? local.MirrorInfo->Model.get() : nullptr;
-    g.n = data.GridSize > 0 ? data.GridSize : DMModelMain::kGridSize;
-    if (dm) {
-        // The engine's grid step and pupil.
-        g.dx = dm->Diameter_m / (g.n * data.GridFill - 2);
-        g.membraneRadius = dm->Diameter_m / 2;
-        g.beamRadius = dm->Diameter_m * local.BeamFraction / 2;
+    g.n = kEngineGridSize;
+    if (const std::optional<EngineGrid> grid = session.Grid()) {
+        g.n = grid->n;
+        g.dx = grid->dx;
+        g.membraneRadius = grid->membraneRadius;
+        g.beamRadius = grid->beamRadius;
     }
-    g.gaussianRadius = DMModelMain::kBeamRadius;
-    g.wavelength = local.Wavelength;
-    g.farFieldSize = data.FarFieldSize;
+    g.gaussianRadius = kEngineBeamRadius;
+    g.wavelength = session.View().wavelength;
+    g.farFieldSize = session.FarFieldSize();
     return g;
 }
 
-bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
-                          SimulationResult& result, std::string& error) {
-    MainData& data = session.Data();
-    DMModelLocal& local = session.Local();
-    DMModelMain& engine = session.Engine();
-    MirrorClass* mirror = local.Mirror.get();
-    const DMInfoClass* dm = local.MirrorInfo ? local.MirrorInfo->Model.get() : nullptr;
-    if (!mirror || !dm || !local.DisplaysValid) {
-        error = "no influence functions";
-        return false;
-    }
-    result = SimulationResult{};
-    const int n = dm->Actuators;
+namespace {
 
-    local.RemoveFocus = options.removeFocus;
-    local.FocusAdjust = options.focusAdjust;
-    local.FarFieldZoom = options.zoom;
-    local.Wavelength = options.wavelength;
-
-    // The idle pass: the 0.1 V floor when no actuator is above it, then
-    // synthesis and the far field (which corrects the surface in place); the
-    // pictures of the far field and of the corrected surface follow.
-    // Every result is computed afresh, even with the voltages of the last.
+// The idle pass afresh under the session's view options: the 0.1 V floor
+// when no actuator is above it, then synthesis and the far field (which
+// corrects the surface in place). False with the reason when nothing came of
+// it.
+bool ComputeResultsAfresh(EngineSession& session, std::string& error) {
     session.MarkResultsStale();
     const IdlePassResult idle = session.IdlePass();
     switch (idle.recalculation.status) {
@@ -90,109 +63,141 @@ bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
         error = "a mirror parameter changed after the influence functions were computed";
         return false;
     }
-    if (data.Surface.empty() || data.FarField.empty()) {
+    if (session.Surface().values.empty() || session.FarFieldSize() <= 0) {
         error = "the engine produced no surface";
         return false;
     }
-    const int farFieldSide = options.pictures ? kFarFieldPictureSize : 1;
-    ImageCanvas farFieldImage(farFieldSide, farFieldSide);
-    ImageCanvas farFieldPlot(farFieldSide, farFieldSide);
-    if (options.pictures) {
-        DrawFarFieldImage(farFieldImage, engine, kFarFieldTitle);
-        DrawFarFieldPlot(farFieldPlot, engine);
-    }
+    return true;
+}
 
-    // The exact model's own verdict, for the summary and the pictures' label.
-    std::optional<PullInResult> solved;
-    double linearPeak = 0.0;
-    local.SnapDownVerdict.reset();
-    if (const std::optional<PullInInputs> inputs = session.PullInInputsNow()) {
-        PullInOptions pullIn;
-        pullIn.wantSurface = options.nonlinear;
-        solved = SolvePullIn(*inputs->membrane, inputs->volts, {}, pullIn);
-        if (solved->status == PullInResult::Status::Invalid ||
-            solved->status == PullInResult::Status::NotConverged) {
-            error = solved->status == PullInResult::Status::Invalid
-                        ? "the exact model cannot solve this mirror: " + inputs->membrane->Problem()
-                        : "the nonlinear equilibrium did not converge";
-            return false;
-        }
-        local.SnapDownVerdict = solved->SnapDown();
-        for (const double w : inputs->membrane->LinearSurface(inputs->volts))
-            linearPeak = std::max(linearPeak, std::fabs(w));
-    }
+// A picture of the present results, drawn by draw onto a width x height
+// image; none when pictures are not wanted.
+template <class Draw> QImage DrawnPicture(bool wanted, int width, int height, Draw draw) {
+    if (!wanted)
+        return {};
+    ImageCanvas canvas(width, height);
+    draw(canvas);
+    return canvas.Image();
+}
 
-    const int width = options.pictures ? options.width : 1;
-    const int height = options.pictures ? options.height : 1;
-    ImageCanvas surfaceImage(width, height);
-    ImageCanvas interferogram(width, height);
-    ImageCanvas threeD(width, height);
-    if (options.pictures) {
-        DrawSurfaceImage(surfaceImage, engine);
-        DrawInterferogram(interferogram, engine);
-        DrawThreeDImage(threeD, engine);
-    }
-    const int N = data.GridSize;
-    const GridRange range = ScanGrid(data.Surface.RowPointers().data(), N);
-    if (!range.finite) {
-        error = "the computed surface is not finite";
+// The exact model's own verdict for the present voltages, noted in the
+// session for the pictures' label, and the largest linear deflection; no
+// answer with a model that computes no pull-in. False with the reason when
+// the equilibrium cannot be found.
+bool SolveVerdict(EngineSession& session, bool nonlinear, std::optional<PullInResult>& solved,
+                  double& linearPeak, std::string& error) {
+    session.ForgetSnapDown();
+    const std::optional<PullInInputs> inputs = session.PullInInputsNow();
+    if (!inputs)
+        return true;
+    PullInOptions pullIn;
+    pullIn.wantSurface = nonlinear;
+    solved = SolvePullIn(*inputs->membrane, inputs->volts, {}, pullIn);
+    if (solved->status == PullInResult::Status::Invalid ||
+        solved->status == PullInResult::Status::NotConverged) {
+        error = solved->status == PullInResult::Status::Invalid
+                    ? "the exact model cannot solve this mirror: " + inputs->membrane->Problem()
+                    : "the nonlinear equilibrium did not converge";
         return false;
     }
+    session.NoteSnapDown(*solved);
+    for (const double w : inputs->membrane->LinearSurface(inputs->volts))
+        linearPeak = std::max(linearPeak, std::fabs(w));
+    return true;
+}
 
-    // The figures.
-    result.runVoltage = data.IFMaxVoltage;
-    result.voltagesAtFloor = local.VoltagesAtFloor;
-    for (int k = 1; k <= n; ++k)
-        result.voltages.push_back(mirror->GetVoltage(k));
+// The voltages the mirror holds and the figures of the corrected surface and
+// its far field.
+void CollectFigures(EngineSession& session, MirrorClass& mirror, const DMInfoClass& dm,
+                    SurfaceValues& surface, SimulationResult& result) {
+    result.runVoltage = session.RunVoltage();
+    result.voltagesAtFloor = session.VoltagesAtFloor();
+    for (int k = 1; k <= dm.Actuators; ++k)
+        result.voltages.push_back(mirror.GetVoltage(k));
     result.peakVoltage = result.voltages.empty()
                              ? 0.0
                              : *std::max_element(result.voltages.begin(), result.voltages.end());
-    result.meanVoltage = mirror->GetMeanVoltage(0);
-    result.pv = range.max - range.min;
-    result.snapDown = result.pv > dm->Separation_m / 3;
-    engine.PupilStatistics(result.pupilMin, result.pupilMax, result.pupilRms);
-    result.n = N;
-    result.surface.reserve(static_cast<std::size_t>(N) * N);
-    for (int i = 0; i < N; ++i)
-        result.surface.insert(result.surface.end(), data.Surface[i], data.Surface[i] + N);
-    const int size = data.FarFieldSize;
-    result.farFieldSize = size;
-    result.farField = FarFieldIntensities(data);
+    result.meanVoltage = mirror.GetMeanVoltage(0);
+    result.pv = surface.max - surface.min;
+    result.snapDown = result.pv > dm.Separation_m / 3;
+    session.PupilStatistics(result.pupilMin, result.pupilMax, result.pupilRms);
+    result.n = surface.n;
+    result.surface = std::move(surface.values);
+    result.farFieldSize = session.FarFieldSize();
+    result.farField = session.FarField();
     // The peak over a flat mirror's with the same beam and grid, as the
     // window's status line measures it.
-    const std::optional<BeamGrid> grid = EngineBeamGrid(data, local);
+    const std::optional<EngineGrid> grid = session.Grid();
     result.strehl =
-        grid ? StrehlRatio(result.farField, FlatMirrorPeak(*grid, DMModelMain::kBeamRadius)) : 0.0;
-
-    if (options.pictures) {
-        result.surfaceImage = surfaceImage.Image();
-        result.interferogram = interferogram.Image();
-        result.threeD = threeD.Image();
-    }
+        grid ? StrehlRatio(result.farField, FlatMirrorPeak(*grid, kEngineBeamRadius)) : 0.0;
     result.model = std::string(session.MembraneModelName());
-    if (solved) {
-        result.pullInFactor = solved->pullInFactor;
-        result.snapDown = solved->SnapDown();
-        if (options.nonlinear && solved->status == PullInResult::Status::Equilibrium &&
-            solved->surface.size() == result.surface.size()) {
-            result.surface = solved->surface;
-            result.nonlinearSurface = true;
-            result.maxDeflection = solved->peakDeflection_m;
-        } else {
-            result.maxDeflection = linearPeak;
-        }
-    } else {
-        // The synthesis again, without the far field's corrections.
-        engine.SynthesizeSurface();
-        const GridRange physical = ScanGrid(data.Surface.RowPointers().data(), N);
-        result.maxDeflection = std::max(std::fabs(physical.min), std::fabs(physical.max));
-    }
+}
 
-    if (options.pictures) {
-        result.farFieldImage = farFieldImage.Image();
-        result.farFieldPlot = farFieldPlot.Image();
-        result.mirrorMap = DrawMirrorMapPicture(*mirror);
+// The membrane model's verdict and deflection: the exact model's from its
+// answer (with --nonlinear its equilibrium as the surface), the classic
+// model's from a synthesis without the far field's corrections.
+void CollectDeflection(EngineSession& session, const std::optional<PullInResult>& solved,
+                       double linearPeak, bool nonlinear, SimulationResult& result) {
+    if (!solved) {
+        result.maxDeflection = session.PhysicalPeakDeflection();
+        return;
     }
+    result.pullInFactor = solved->pullInFactor;
+    result.snapDown = solved->SnapDown();
+    if (nonlinear && solved->status == PullInResult::Status::Equilibrium &&
+        solved->surface.size() == result.surface.size()) {
+        result.surface = solved->surface;
+        result.nonlinearSurface = true;
+        result.maxDeflection = solved->peakDeflection_m;
+    } else {
+        result.maxDeflection = linearPeak;
+    }
+}
+
+} // namespace
+
+bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
+                          SimulationResult& result, std::string& error) {
+    MirrorClass* mirror = session.Mirror();
+    const DMInfoClass* dm = session.MirrorModel();
+    if (!mirror || !dm || !session.ResultsValid()) {
+        error = "no influence functions";
+        return false;
+    }
+    result = SimulationResult{};
+    session.SetView({options.removeFocus, options.focusAdjust, options.zoom, options.wavelength});
+    // Every result is computed afresh, even with the voltages of the last;
+    // the far-field pictures come first, the surface pictures after the
+    // verdict that their label shows.
+    if (!ComputeResultsAfresh(session, error))
+        return false;
+    const bool pictures = options.pictures;
+    const int side = kFarFieldPictureSize;
+    result.farFieldImage = DrawnPicture(pictures, side, side, [&](Canvas& c) {
+        DrawFarFieldImage(c, session, kFarFieldTitle);
+    });
+    result.farFieldPlot =
+        DrawnPicture(pictures, side, side, [&](Canvas& c) { DrawFarFieldPlot(c, session); });
+
+    std::optional<PullInResult> solved;
+    double linearPeak = 0.0;
+    if (!SolveVerdict(session, options.nonlinear, solved, linearPeak, error))
+        return false;
+
+    const int w = options.width, h = options.height;
+    result.surfaceImage = DrawnPicture(pictures, w, h, [&](Canvas& c) { DrawSurfaceImage(c, session); });
+    result.interferogram =
+        DrawnPicture(pictures, w, h, [&](Canvas& c) { DrawInterferogram(c, session); });
+    result.threeD = DrawnPicture(pictures, w, h, [&](Canvas& c) { DrawThreeDImage(c, session); });
+    SurfaceValues surface = session.Surface();
+    if (!surface.finite) {
+        error = "the computed surface is not finite";
+        return false;
+    }
+    CollectFigures(session, *mirror, *dm, surface, result);
+    CollectDeflection(session, solved, linearPeak, options.nonlinear, result);
+    if (pictures)
+        result.mirrorMap = DrawMirrorMapPicture(*mirror);
     return true;
 }
 

@@ -5,7 +5,8 @@
 // figures, surface and far field collected. ostrander-cli applies its
 // requested voltages first; the main window's export takes the voltages and
 // choices the user has set. Both then write the same files from this.
-#include "model/DMModelMain.h"
+#include "model/EngineGrid.h"
+#include "model/pictures/PictureCommon.h"
 #include "results/RunDescription.h"
 #include "results/RunWarnings.h"
 
@@ -17,8 +18,6 @@
 
 namespace ostrander {
 
-struct MainData;
-class DMModelLocal;
 class EngineSession;
 
 struct DisplayOptions {
@@ -26,12 +25,12 @@ struct DisplayOptions {
     double focusAdjust = 0.0; // -1 .. 2, used with removeFocus
     int zoom = 1;             // far-field zoom, 1 .. 100
     // Surface image, interferogram and three-dimensional image, pixels.
-    int width = 309;
-    int height = 335;
+    int width = kPictureWidth;
+    int height = kPictureHeight;
     // Exact model: the surface of the result is the nonlinear equilibrium
     // (when the voltages have one) instead of the corrected linear surface.
     bool nonlinear = false;
-    double wavelength = DMModelMain::kWavelength; // m, far field and interferogram
+    double wavelength = kEngineWavelength; // m, far field and interferogram
     // Draw the pictures; without them only the grids and figures are made.
     bool pictures = true;
 };
@@ -71,13 +70,13 @@ struct SimulationResult {
     QImage surfaceImage, interferogram, threeD, farFieldImage, farFieldPlot, mirrorMap;
 };
 
-// The display options the engine's working state holds now (the window's
-// choices): "Remove Focus and Piston", the focus kept, the far-field zoom and
-// the wavelength; pictures at their design sizes.
-DisplayOptions PresentDisplayOptions(const DMModelLocal& local);
+// The display options the session holds now (the window's choices): "Remove
+// Focus and Piston", the focus kept, the far-field zoom and the wavelength;
+// pictures at their design sizes.
+DisplayOptions PresentDisplayOptions(const EngineSession& session);
 
 // The sampling, beam and far-field scale of the selected mirror's results.
-RunGeometry SessionGeometry(const MainData& data, const DMModelLocal& local);
+RunGeometry SessionGeometry(const EngineSession& session);
 
 // Computes the results of the voltages the session's mirror holds, under the
 // options (which the working state then keeps), and fills result with them

@@ -5,8 +5,8 @@
 #include "app/OstranderForm.h"
 #include "app/ProgramWindows.h"
 #include "forms/MirrorSetupForm.h"
-#include "model/DMModelLocal.h"
-#include "model/MainData.h"
+#include "model/EngineSession.h"
+#include "model/ExactMembraneModel.h"
 #include "model/pictures/MirrorDisplayClass.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Paths.h"
@@ -48,16 +48,14 @@ void RunEvents(int ms) {
 void ClickToPictures(benchmark::State& state, bool exact) {
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
-    ProgramWindows windows = MakeProgramWindows(data, local);
+    ProgramWindows windows = MakeProgramWindows();
     TOstranderForm& form = *windows.OstranderForm;
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) {
         state.SkipWithError("the main window was not shown");
         return;
     }
-    if (exact && !form.SetMembraneModel("exact")) {
+    if (exact && !form.SetMembraneModel(QString::fromUtf8(ExactMembraneModel::kName.data()))) {
         state.SkipWithError("no exact membrane model");
         return;
     }
@@ -68,7 +66,7 @@ void ClickToPictures(benchmark::State& state, bool exact) {
     }
     for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 1000; ++ticks)
         form.RunFEATimerTimer();
-    if (!local.DisplaysValid) {
+    if (!form.Session().ResultsValid()) {
         state.SkipWithError("the influence run did not finish");
         return;
     }

@@ -13,6 +13,14 @@
 
 namespace ostrander {
 
+// The actuator map's layout, in the window and in the map picture of the
+// result files: the auxiliary box's width, the splitters between the panels,
+// the legend's height (pixels) and the panel colour between them.
+inline constexpr int kMapAuxiliaryWidth = 40;
+inline constexpr int kMapSplitter = 3;
+inline constexpr int kMapLegendHeight = 17;
+inline constexpr TColor kMapPanelColour = 0xF0F0F0;
+
 class DMInfoClass;
 
 class MirrorDisplayClass {

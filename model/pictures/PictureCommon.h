@@ -10,6 +10,12 @@
 
 namespace ostrander {
 
+// The design's picture sizes, pixels: the surface image, interferogram and
+// three-dimensional image, and the two far-field pictures.
+inline constexpr int kPictureWidth = 309;
+inline constexpr int kPictureHeight = 335;
+inline constexpr int kFarFieldPictureSize = 335;
+
 // A coordinate in whole pixels, truncated toward zero. A non-finite value
 // gives 0 and values beyond +-32767 are held there, so no picture ever
 // converts a NaN or an out-of-range double to an integer.

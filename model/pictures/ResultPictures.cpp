@@ -5,6 +5,7 @@
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
+#include "model/SessionAccess.h"
 #include "model/pictures/FarFieldPictures.h"
 #include "model/pictures/ThreeDImage.h"
 
@@ -120,6 +121,26 @@ void DrawFarFieldPlot(Canvas& canvas, DMModelMain& engine) {
     StoreExtremes(data,
                   DrawFarFieldPlot(canvas, FarFieldOf(data, local), !data.Surface.empty(),
                                    local.FarFieldPlotGrid));
+}
+
+void DrawSurfaceImage(Canvas& canvas, EngineSession& session) {
+    DrawSurfaceImage(canvas, SessionAccess::Engine(session));
+}
+
+void DrawInterferogram(Canvas& canvas, EngineSession& session) {
+    DrawInterferogram(canvas, SessionAccess::Engine(session));
+}
+
+void DrawThreeDImage(Canvas& canvas, EngineSession& session) {
+    DrawThreeDImage(canvas, SessionAccess::Engine(session));
+}
+
+void DrawFarFieldImage(Canvas& canvas, EngineSession& session, std::string_view title) {
+    DrawFarFieldImage(canvas, SessionAccess::Engine(session), title);
+}
+
+void DrawFarFieldPlot(Canvas& canvas, EngineSession& session) {
+    DrawFarFieldPlot(canvas, SessionAccess::Engine(session));
 }
 
 } // namespace ostrander

@@ -14,6 +14,7 @@ class Canvas;
 class DMInfoClass;
 class DMModelLocal;
 class DMModelMain;
+class EngineSession;
 
 // The DM model of the selected mirror, or null.
 const DMInfoClass* SelectedModel(const DMModelLocal& local);
@@ -28,6 +29,14 @@ void DrawThreeDImage(Canvas& canvas, DMModelMain& engine);
 // plot stores its level extremes in the record.
 void DrawFarFieldImage(Canvas& canvas, DMModelMain& engine, std::string_view title);
 void DrawFarFieldPlot(Canvas& canvas, DMModelMain& engine);
+
+// The same pictures of a session's present results, for the windows and the
+// result files above the model.
+void DrawSurfaceImage(Canvas& canvas, EngineSession& session);
+void DrawInterferogram(Canvas& canvas, EngineSession& session);
+void DrawThreeDImage(Canvas& canvas, EngineSession& session);
+void DrawFarFieldImage(Canvas& canvas, EngineSession& session, std::string_view title);
+void DrawFarFieldPlot(Canvas& canvas, EngineSession& session);
 
 // The caption the far-field step gives its image.
 inline constexpr char kFarFieldTitle[] = "Far Field Intensity";

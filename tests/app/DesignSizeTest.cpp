@@ -11,7 +11,7 @@
 #include "forms/PatternSequenceBrowserForm.h"
 #include "model/DMModelLocal.h"
 #include "model/EngineSession.h"
-#include "model/MainData.h"
+#include "model/SessionAccess.h"
 #include "model/pictures/ActuatorDisplayClass.h"
 #include "model/pictures/MirrorDisplayClass.h"
 #include "support/ProgramFixture.h"
@@ -91,10 +91,9 @@ TEST_F(DesignSize, EveryWindowShowsItsTextsWhole) {
     std::filesystem::create_directories(screens);
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
-    ProgramWindows windows = MakeProgramWindows(data, local);
+    ProgramWindows windows = MakeProgramWindows();
     TOstranderForm& form = *windows.OstranderForm;
+    DMModelLocal& local = SessionAccess::Local(form.Session());
     TMirrorSetupForm& setup = *windows.MirrorSetupForm;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));

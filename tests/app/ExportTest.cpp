@@ -7,9 +7,7 @@
 
 #include "Shared_Software/Frames/IntegerEditFrame.h"
 #include "forms/MirrorSetupForm.h"
-#include "model/DMModelLocal.h"
 #include "model/EngineSession.h"
-#include "model/MainData.h"
 #include "model/ResultFigures.h"
 #include "results/OutputFolder.h"
 #include "support/ProgramFixture.h"
@@ -117,7 +115,7 @@ protected:
         for (const char* file : {"Hex19.ini", "DMmap_HEX19.dat", "Hex19_Zernike.pat"})
             fs::copy_file(fs::path(OSTRANDER_SOURCE_DIR) / "Devices" / file,
                           root_ / "Devices" / file);
-        ProgramWindows windows = MakeProgramWindows(data, local);
+        ProgramWindows windows = MakeProgramWindows();
         form = std::move(windows.OstranderForm);
         setup = windows.MirrorSetupForm;
     }
@@ -136,7 +134,7 @@ protected:
         EXPECT_FALSE(form->ExportAction->isEnabled());
         for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
             form->RunFEATimerTimer();
-        ASSERT_TRUE(local.DisplaysValid);
+        ASSERT_TRUE(form->Session().ResultsValid());
         form->ApplicationIdle();
         EXPECT_TRUE(form->ExportAction->isEnabled());
     }
@@ -149,8 +147,6 @@ protected:
 
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
     std::unique_ptr<TOstranderForm> form;
     TMirrorSetupForm* setup = nullptr; // owned by the main window
 };
@@ -208,7 +204,7 @@ TEST_P(ExportCases, WritesWhatTheCliWritesForTheSameState) {
     // The window shows what it showed, and its status line has the files' figures.
     form->ApplicationIdle();
     EXPECT_EQ(form->ResultFiguresLabel->text(), status);
-    const std::optional<ResultFigures> figures = MeasureResults(data, local);
+    const std::optional<ResultFigures> figures = form->Session().Figures();
     ASSERT_TRUE(figures);
     EXPECT_EQ(summary["strehl"].toDouble(), figures->strehl);
     EXPECT_EQ(summary["rms_m"].toDouble(), figures->beamRms);

@@ -15,6 +15,7 @@
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
+#include "model/SessionAccess.h"
 #include "model/PullIn.h"
 #include "model/ResultFigures.h"
 #include "model/pictures/ResultPictures.h"
@@ -79,7 +80,7 @@ protected:
         MirrorFile seven;
         seven.deviceName = "Seven";
         WriteDevice("seven.ini", MirrorText(seven));
-        ProgramWindows windows = MakeProgramWindows(data, local);
+        ProgramWindows windows = MakeProgramWindows();
         form = std::move(windows.OstranderForm);
         setup = windows.MirrorSetupForm;
         form->show();
@@ -97,13 +98,15 @@ protected:
         ASSERT_TRUE(form->IsRunTimerEnabled());
         for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
             form->RunFEATimerTimer();
-        ASSERT_TRUE(local.DisplaysValid);
+        ASSERT_TRUE(Local().DisplaysValid);
     }
+
+    // The records behind the window's session, for the assertions.
+    DMModelLocal& Local() { return SessionAccess::Local(form->Session()); }
+    MainData& Data() { return SessionAccess::Data(form->Session()); }
 
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
     std::unique_ptr<TOstranderForm> form;
     TMirrorSetupForm* setup = nullptr; // owned by the main window
 };
@@ -161,7 +164,7 @@ TEST_F(OstranderFormTest, LoadMirrorShowsTheSetupWindowAndExitClosesTheMainWindo
 
 TEST_F(OstranderFormTest, FocusSliderMapsItsPositionsOntoMinusOneToPlusTwo) {
     QTest::mouseClick(form->RemoveFocusCheck, Qt::LeftButton);
-    ASSERT_TRUE(local.RemoveFocus);
+    ASSERT_TRUE(Local().RemoveFocus);
     EXPECT_TRUE(form->FocusScrollBar->isVisible());
     struct Case {
         int position;
@@ -171,7 +174,7 @@ TEST_F(OstranderFormTest, FocusSliderMapsItsPositionsOntoMinusOneToPlusTwo) {
                          Case{150, 1.0}, Case{200, 2.0}}) {
         SCOPED_TRACE(c.position);
         form->FocusScrollBar->setValue(c.position);
-        EXPECT_NEAR(local.FocusAdjust, c.focus, 1e-12);
+        EXPECT_NEAR(Local().FocusAdjust, c.focus, 1e-12);
         EXPECT_NEAR(TOstranderForm::FocusFromPosition(c.position), c.focus, 1e-12);
     }
     EXPECT_EQ(TOstranderForm::FocusFromPosition(100), 0.0);
@@ -179,18 +182,18 @@ TEST_F(OstranderFormTest, FocusSliderMapsItsPositionsOntoMinusOneToPlusTwo) {
     form->FocusScrollBar->setValue(150);
     QTest::mouseClick(form->ResetFocusButton, Qt::LeftButton);
     EXPECT_EQ(form->FocusScrollBar->value(), 100);
-    EXPECT_EQ(local.FocusAdjust, 0.0);
+    EXPECT_EQ(Local().FocusAdjust, 0.0);
 
     // Unchecking hides the controls and keeps the slider; checking again
     // puts it back to the centre.
     form->FocusScrollBar->setValue(40);
     QTest::mouseClick(form->RemoveFocusCheck, Qt::LeftButton);
-    EXPECT_FALSE(local.RemoveFocus);
+    EXPECT_FALSE(Local().RemoveFocus);
     EXPECT_FALSE(form->FocusScrollBar->isVisible());
     EXPECT_EQ(form->FocusScrollBar->value(), 40);
     QTest::mouseClick(form->RemoveFocusCheck, Qt::LeftButton);
     EXPECT_EQ(form->FocusScrollBar->value(), 100);
-    EXPECT_EQ(local.FocusAdjust, 0.0);
+    EXPECT_EQ(Local().FocusAdjust, 0.0);
 }
 
 TEST_F(OstranderFormTest, ZoomEntriesAreHeldBetweenOneAndAHundred) {
@@ -206,30 +209,30 @@ TEST_F(OstranderFormTest, ZoomEntriesAreHeldBetweenOneAndAHundred) {
         edit->selectAll();
         QTest::keyClicks(edit, c.typed);
         QTest::keyClick(edit, Qt::Key_Return);
-        EXPECT_EQ(local.FarFieldZoom, c.zoom);
+        EXPECT_EQ(Local().FarFieldZoom, c.zoom);
     }
     // The arrows stop at the ends too.
     form->FarFieldZoomEdit->UpDown()->Click(UDBtnType::btNext);
-    EXPECT_EQ(local.FarFieldZoom, 100);
+    EXPECT_EQ(Local().FarFieldZoom, 100);
     form->FarFieldZoomEdit->UpDown()->Click(UDBtnType::btPrev);
-    EXPECT_EQ(local.FarFieldZoom, 99);
+    EXPECT_EQ(Local().FarFieldZoom, 99);
 }
 
 TEST_F(OstranderFormTest, IdlePassKeepsTheVoltageFloorAndThePeak) {
     LoadAndRun();
-    MirrorClass* mirror = local.Mirror.get();
+    MirrorClass* mirror = Local().Mirror.get();
     mirror->SetAllChannels(0.0);
     form->ApplicationIdle();
     for (int k = 1; k <= 7; ++k)
         EXPECT_DOUBLE_EQ(mirror->GetVoltage(k), 0.1) << k;
-    EXPECT_TRUE(local.VoltagesAtFloor);
-    EXPECT_EQ(local.PeakVoltage, 0.0);
+    EXPECT_TRUE(Local().VoltagesAtFloor);
+    EXPECT_EQ(Local().PeakVoltage, 0.0);
 
     mirror->SetVoltage(3, 70.0);
     form->ApplicationIdle();
-    EXPECT_FALSE(local.VoltagesAtFloor);
-    EXPECT_DOUBLE_EQ(local.PeakVoltage, 70.0);
-    EXPECT_DOUBLE_EQ(local.PeakVoltageFraction, 70.0 / 350.0);
+    EXPECT_FALSE(Local().VoltagesAtFloor);
+    EXPECT_DOUBLE_EQ(Local().PeakVoltage, 70.0);
+    EXPECT_DOUBLE_EQ(Local().PeakVoltageFraction, 70.0 / 350.0);
     EXPECT_DOUBLE_EQ(mirror->GetVoltage(1), 0.1);
 }
 
@@ -245,14 +248,14 @@ TEST_F(OstranderFormTest, AClickOnTheMapIsFollowedByAllFivePictures) {
     // Left click on the centre pad raises it by the step.
     MirrorDisplayClass* map = form->MainMirrorDisplay->GetDisplay();
     ASSERT_NE(map, nullptr);
-    const double before = local.Mirror->GetVoltage(1);
+    const double before = Local().Mirror->GetVoltage(1);
     QTest::mouseClick(form->MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
                       QPoint(map->Centre.x, map->Centre.y));
-    EXPECT_DOUBLE_EQ(local.Mirror->GetVoltage(1), before + form->MainMirrorDisplay->GetStep());
+    EXPECT_DOUBLE_EQ(Local().Mirror->GetVoltage(1), before + form->MainMirrorDisplay->GetStep());
 
     form->ApplicationIdle();
-    EXPECT_FALSE(data.Surface.empty());
-    EXPECT_FALSE(data.FarField.empty());
+    EXPECT_FALSE(Data().Surface.empty());
+    EXPECT_FALSE(Data().FarField.empty());
     for (PaintBox* box :
          {form->ThreeDimensionalImageDisplay, form->TwoDimensionalDisplayFrame,
           form->InterferogramDisplayFrame, form->FarFieldDisplayFrame, form->FarFieldPlotDisplay})
@@ -269,7 +272,7 @@ TEST_F(OstranderFormTest, TheStatusLineFollowsTheResultsOnShow) {
     QTest::mouseClick(form->MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
                       QPoint(map->Centre.x, map->Centre.y));
     form->ApplicationIdle();
-    const std::optional<ResultFigures> figures = MeasureResults(data, local);
+    const std::optional<ResultFigures> figures = MeasureResults(Data(), Local());
     ASSERT_TRUE(figures);
     EXPECT_GT(figures->beamRms, 0.0);
     EXPECT_LT(figures->strehl, 1.0);
@@ -280,7 +283,7 @@ TEST_F(OstranderFormTest, TheStatusLineFollowsTheResultsOnShow) {
     // A changed stress makes the results invalid: the figures go with them.
     form->StressEdit->SetValue(3);
     form->StressEditChanged();
-    ASSERT_FALSE(local.DisplaysValid);
+    ASSERT_FALSE(Local().DisplaysValid);
     form->ApplicationIdle();
     EXPECT_TRUE(form->ResultFiguresLabel->text().isEmpty());
     EXPECT_FALSE(form->SamplingWarningLabel->isVisible());
@@ -398,8 +401,8 @@ TEST_F(OstranderFormTest, OpenMirrorFileLoadsAFileFromAnywhere) {
     form->OpenMirrorFileAction->trigger();
     ASSERT_EQ(dialogs.openRequests.size(), 1u);
     EXPECT_EQ(dialogs.openRequests[0].initialFolder, DeviceFolder());
-    ASSERT_NE(local.MirrorInfo, nullptr);
-    EXPECT_EQ(local.MirrorInfo->DeviceName, "Elsewhere");
+    ASSERT_NE(Local().MirrorInfo, nullptr);
+    EXPECT_EQ(Local().MirrorInfo->DeviceName, "Elsewhere");
     EXPECT_TRUE(form->IsRunTimerEnabled());
     EXPECT_TRUE(dialogs.messages.empty());
 
@@ -441,9 +444,9 @@ TEST_F(OstranderFormTest, AChangedStressInvalidatesTheResults) {
     form->StressEdit->Edit()->selectAll();
     QTest::keyClicks(form->StressEdit->Edit(), "3");
     QTest::keyClick(form->StressEdit->Edit(), Qt::Key_Return);
-    EXPECT_DOUBLE_EQ(local.MirrorInfo->Model->Stress_Pa, 3e6);
-    EXPECT_TRUE(data.MirrorParameterChanged);
-    EXPECT_FALSE(local.DisplaysValid);
+    EXPECT_DOUBLE_EQ(Local().MirrorInfo->Model->Stress_Pa, 3e6);
+    EXPECT_TRUE(Data().MirrorParameterChanged);
+    EXPECT_FALSE(Local().DisplaysValid);
 }
 
 TEST_F(OstranderFormTest, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {
@@ -455,18 +458,18 @@ TEST_F(OstranderFormTest, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {
     EXPECT_EQ(dialogs.exceptions[0], "handler failed");
     // The window still answers.
     QTest::mouseClick(form->RemoveFocusCheck, Qt::LeftButton);
-    EXPECT_TRUE(local.RemoveFocus);
+    EXPECT_TRUE(Local().RemoveFocus);
     EXPECT_TRUE(form->isVisible());
 }
 
 TEST_F(OstranderFormTest, TheIdleTimerRunsPassesWithoutBlocking) {
     LoadAndRun();
     form->StartIdleHandler();
-    local.Mirror->SetAllChannels(0.0);
+    Local().Mirror->SetAllChannels(0.0);
     // The passes come from the event loop: wait for one to keep the floor
     // and redraw.
     EXPECT_TRUE(program_test::WaitFor(
-        [&] { return local.VoltagesAtFloor && Colours(form->TwoDimensionalDisplayFrame) > 2; }));
+        [&] { return Local().VoltagesAtFloor && Colours(form->TwoDimensionalDisplayFrame) > 2; }));
     form->StopIdleHandler();
 }
 
@@ -478,7 +481,7 @@ TEST_F(OstranderFormTest, ALoadDuringARunCancelsItAndThenRunsTheNewMirror) {
     other.limitVoltage = 120;
     WriteDevice("zz.ini", MirrorText(other));
     form.reset();
-    ProgramWindows windows = MakeProgramWindows(data, local);
+    ProgramWindows windows = MakeProgramWindows();
     form = std::move(windows.OstranderForm);
     setup = windows.MirrorSetupForm;
     form->show();
@@ -498,11 +501,11 @@ TEST_F(OstranderFormTest, ALoadDuringARunCancelsItAndThenRunsTheNewMirror) {
     EXPECT_EQ(dialogs.messages[0].text, "Cancelled Influence Functions...");
     // The new run goes, with the new mirror's limit as its voltage.
     ASSERT_TRUE(form->IsRunTimerEnabled());
-    EXPECT_DOUBLE_EQ(data.IFMaxVoltage, 120.0);
+    EXPECT_DOUBLE_EQ(Data().IFMaxVoltage, 120.0);
     for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
         form->RunFEATimerTimer();
-    EXPECT_TRUE(local.DisplaysValid);
-    EXPECT_EQ(local.MirrorInfo->DeviceName, "Other");
+    EXPECT_TRUE(Local().DisplaysValid);
+    EXPECT_EQ(Local().MirrorInfo->DeviceName, "Other");
     ASSERT_FALSE(InformationLines(*form).empty());
     EXPECT_EQ(InformationLines(*form)[0], "Finished calculating Influence Functions.");
 
@@ -524,13 +527,13 @@ TEST_F(OstranderFormTest, ARefusedRunClearsThePicturesAndPutsEveryChannelAtTheFl
     text.replace(text.find(round), round.size(), "ActuatorType_circ_rect_ring=2");
     WriteDevice("zz.ini", text); // ring pads: the engine refuses the run
     form.reset();
-    ProgramWindows windows = MakeProgramWindows(data, local);
+    ProgramWindows windows = MakeProgramWindows();
     form = std::move(windows.OstranderForm);
     setup = windows.MirrorSetupForm;
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     LoadAndRun();
-    local.Mirror->SetVoltage(1, 140.0);
+    Local().Mirror->SetVoltage(1, 140.0);
     form->ApplicationIdle();
     form->DrawFarFieldPictures();
     PaintBox* boxes[] = {form->ThreeDimensionalImageDisplay, form->TwoDimensionalDisplayFrame,
@@ -546,7 +549,7 @@ TEST_F(OstranderFormTest, ARefusedRunClearsThePicturesAndPutsEveryChannelAtTheFl
     EXPECT_EQ(dialogs.messages[0].text, "Not ready for ring actuators yet.");
     form->ApplicationIdle();
     for (int k = 1; k <= 7; ++k)
-        EXPECT_DOUBLE_EQ(local.Mirror->GetVoltage(k), 0.1) << k;
+        EXPECT_DOUBLE_EQ(Local().Mirror->GetVoltage(k), 0.1) << k;
     for (PaintBox* box : boxes) {
         ImageCanvas expected(box->Canvas().Image().width(), box->Canvas().Image().height());
         DrawNothingToDisplay(expected);
@@ -581,7 +584,7 @@ bool SurfacePictureHasVerdict(TOstranderForm& form, DMModelLocal& local, bool sn
     const std::optional<bool> kept = local.SnapDownVerdict;
     local.SnapDownVerdict = snapDown;
     ImageCanvas expected(shown.width(), shown.height());
-    DrawSurfaceImage(expected, form.Engine());
+    DrawSurfaceImage(expected, form.Session());
     local.SnapDownVerdict = kept;
     return expected.Image() == shown;
 }
@@ -600,16 +603,16 @@ TEST_F(OstranderFormTest, TheModelChoiceStartsClassicAndTheExactModelRunsAgain) 
     form->ModelChoice->setCurrentIndex(form->ModelChoice->findText("Exact membrane"));
     EXPECT_EQ(form->MembraneModelName(), "exact");
     EXPECT_EQ(changes, QStringList{"exact"});
-    EXPECT_FALSE(local.DisplaysValid);
+    EXPECT_FALSE(Local().DisplaysValid);
     ASSERT_TRUE(form->IsRunTimerEnabled());
     EXPECT_EQ(InformationLines(*form),
               (std::vector<std::string>{"Calculating Influence Functions.", "Please wait."}));
     EXPECT_TRUE(form->PullInLabel->isVisible());
     for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
         form->RunFEATimerTimer();
-    ASSERT_TRUE(local.DisplaysValid);
+    ASSERT_TRUE(Local().DisplaysValid);
     // Loading the same mirror again has nothing to do now.
-    EXPECT_TRUE(form->Session().HasInfluenceRun(local.MirrorIndex));
+    EXPECT_TRUE(form->Session().HasInfluenceRun(Local().MirrorIndex));
 
     // The setter the settings use: unknown names change nothing, the known
     // one switches back (and runs again).
@@ -630,10 +633,10 @@ TEST_F(OstranderFormTest, AModelChangeDuringARunRunsAgainWithTheNewModel) {
     ASSERT_TRUE(form->SetMembraneModel("exact"));
     for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
         form->RunFEATimerTimer();
-    EXPECT_TRUE(local.DisplaysValid);
-    EXPECT_TRUE(form->Session().HasInfluenceRun(local.MirrorIndex));
+    EXPECT_TRUE(Local().DisplaysValid);
+    EXPECT_TRUE(form->Session().HasInfluenceRun(Local().MirrorIndex));
     // The run that finished is the exact model's: the pull-in line answers.
-    local.Mirror->SetAllActuators(100.0);
+    Local().Mirror->SetAllActuators(100.0);
     form->ApplicationIdle();
     ASSERT_TRUE(PullInAnswered(*form));
     EXPECT_GT(ShownPullInFactor(*form), 0.0);
@@ -646,7 +649,7 @@ TEST_F(OstranderFormTest, AModelChangeDuringARunRunsAgainWithTheNewModel) {
 TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMark) {
     ASSERT_TRUE(form->SetMembraneModel("exact"));
     LoadAndRun();
-    MirrorClass* mirror = local.Mirror.get();
+    MirrorClass* mirror = Local().Mirror.get();
     mirror->SetAllActuators(20.0);
     form->ApplicationIdle();
     EXPECT_TRUE(form->PullInPending());
@@ -654,8 +657,8 @@ TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMa
     ASSERT_TRUE(PullInAnswered(*form));
     const double factor = ShownPullInFactor(*form);
     ASSERT_GT(factor, 1.0) << form->PullInLabel->text().toStdString();
-    EXPECT_EQ(local.SnapDownVerdict, std::optional<bool>(false));
-    EXPECT_TRUE(SurfacePictureHasVerdict(*form, local, false));
+    EXPECT_EQ(Local().SnapDownVerdict, std::optional<bool>(false));
+    EXPECT_TRUE(SurfacePictureHasVerdict(*form, Local(), false));
 
     // Two changes in a row: only the newer one's answer is shown.
     mirror->SetAllActuators(10.0);
@@ -672,22 +675,22 @@ TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMa
     ASSERT_TRUE(PullInAnswered(*form));
     EXPECT_NEAR(ShownPullInFactor(*form), 1 / 1.03, 0.011);
     EXPECT_TRUE(form->PullInLabel->toolTip().startsWith("Snap-down"));
-    EXPECT_EQ(local.SnapDownVerdict, std::optional<bool>(true));
-    EXPECT_TRUE(SurfacePictureHasVerdict(*form, local, true));
-    EXPECT_FALSE(SurfacePictureHasVerdict(*form, local, false));
+    EXPECT_EQ(Local().SnapDownVerdict, std::optional<bool>(true));
+    EXPECT_TRUE(SurfacePictureHasVerdict(*form, Local(), true));
+    EXPECT_FALSE(SurfacePictureHasVerdict(*form, Local(), false));
 
     // "Remove Focus and Piston" takes the dish out of the display, not out
     // of the physics: the mark stays.
     QTest::mouseClick(form->RemoveFocusCheck, Qt::LeftButton);
-    ASSERT_TRUE(local.RemoveFocus);
+    ASSERT_TRUE(Local().RemoveFocus);
     form->ApplicationIdle();
     EXPECT_FALSE(form->PullInPending());
-    EXPECT_TRUE(SurfacePictureHasVerdict(*form, local, true));
-    EXPECT_TRUE(data.SurfaceMax - data.SurfaceMin < local.MirrorInfo->Model->Separation_m / 3);
+    EXPECT_TRUE(SurfacePictureHasVerdict(*form, Local(), true));
+    EXPECT_TRUE(Data().SurfaceMax - Data().SurfaceMin < Local().MirrorInfo->Model->Separation_m / 3);
 
     // Back to the classic model: its own rule, no pull-in line.
     ASSERT_TRUE(form->SetMembraneModel("classic"));
-    EXPECT_FALSE(local.SnapDownVerdict.has_value());
+    EXPECT_FALSE(Local().SnapDownVerdict.has_value());
     EXPECT_FALSE(form->PullInLabel->isVisible());
 }
 
@@ -776,10 +779,9 @@ TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
                               std::filesystem::copy_options::overwrite_existing);
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
-    ProgramWindows windows = MakeProgramWindows(data, local);
+    ProgramWindows windows = MakeProgramWindows();
     TOstranderForm& form = *windows.OstranderForm;
+    DMModelLocal& local = SessionAccess::Local(form.Session());
     TMirrorSetupForm* setup = windows.MirrorSetupForm;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -831,10 +833,9 @@ TEST_F(ShippedMirrorsTest, EachRunsWithTheExactModelAndShowsItsPullInFactor) {
                               std::filesystem::copy_options::overwrite_existing);
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
-    ProgramWindows windows = MakeProgramWindows(data, local);
+    ProgramWindows windows = MakeProgramWindows();
     TOstranderForm& form = *windows.OstranderForm;
+    DMModelLocal& local = SessionAccess::Local(form.Session());
     TMirrorSetupForm* setup = windows.MirrorSetupForm;
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));

@@ -12,7 +12,7 @@
 #include "forms/MirrorSetupForm.h"
 #include "forms/PatternSequenceBrowserForm.h"
 #include "model/DMModelLocal.h"
-#include "model/MainData.h"
+#include "model/SessionAccess.h"
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 
@@ -56,26 +56,24 @@ protected:
     // A new start: fresh windows (and model state) given the remembered choices.
     void Start() {
         windows = {};
-        local = std::make_unique<DMModelLocal>();
-        data = std::make_unique<MainData>();
-        windows = MakeProgramWindows(*data, *local);
+        windows = MakeProgramWindows();
         RestoreChoices(windows, *settings);
     }
     TOstranderForm& Main() { return *windows.OstranderForm; }
+    // The working state behind the main window's session, for the assertions.
+    DMModelLocal& Local() { return SessionAccess::Local(Main().Session()); }
 
     void LoadRow(int row) {
         windows.MirrorSetupForm->MirrorSelectionListBox->setCurrentRow(row);
         windows.MirrorSetupForm->LoadButtonClick();
         for (int ticks = 0; Main().IsRunTimerEnabled() && ticks < 50; ++ticks)
             Main().RunFEATimerTimer();
-        ASSERT_TRUE(local->DisplaysValid);
+        ASSERT_TRUE(Local().DisplaysValid);
     }
 
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
     std::unique_ptr<QSettings> settings;
-    std::unique_ptr<DMModelLocal> local;
-    std::unique_ptr<MainData> data;
     ProgramWindows windows;
 };
 
@@ -106,12 +104,12 @@ TEST_F(ProgramSettingsTest, ASecondStartHasTheChoicesOfTheFirst) {
     SaveChoices(windows, *settings);
 
     Start();
-    EXPECT_EQ(local->Mirror, nullptr); // the mirror is only offered
+    EXPECT_EQ(Local().Mirror, nullptr); // the mirror is only offered
     EXPECT_EQ(RememberedMirror(*settings), (root_ / "Devices" / "zz.ini").string());
     EXPECT_TRUE(Main().RemoveFocusCheck->isChecked());
-    EXPECT_TRUE(local->RemoveFocus);
+    EXPECT_TRUE(Local().RemoveFocus);
     EXPECT_EQ(Main().FarFieldZoomEdit->GetValue(), 7);
-    EXPECT_EQ(local->FarFieldZoom, 7);
+    EXPECT_EQ(Local().FarFieldZoom, 7);
     EXPECT_EQ(Main().MembraneModelName(), "exact");
     EXPECT_EQ(windows.PatternSequenceBrowserForm->PatternFolder(), patterns.string() + "/");
     EXPECT_EQ(Main().ExportFolder(), (root_ / "exports" / "focus").string());
@@ -124,7 +122,7 @@ TEST_F(ProgramSettingsTest, ASecondStartHasTheChoicesOfTheFirst) {
     // The step and Set All value go to the next mirror loaded, within its limits.
     LoadRow(0);
     EXPECT_EQ(Main().MainMirrorDisplay->GetStep(), 25);
-    EXPECT_EQ(local->Mirror->GetStepSize(), 25);
+    EXPECT_EQ(Local().Mirror->GetStepSize(), 25);
     EXPECT_EQ(Main().MainMirrorDisplay->GetSetAllValue(), 42.5);
 }
 
@@ -141,12 +139,12 @@ TEST_F(ProgramSettingsTest, TheLastMirrorIsLoadedOnlyWhenTheUserSaysYes) {
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_NE(dialogs.questions[0].text.find("Other"), std::string::npos);
     EXPECT_EQ(dialogs.questions[0].preselected, Dialogs::Preselect::Yes);
-    EXPECT_EQ(local->Mirror, nullptr);
+    EXPECT_EQ(Local().Mirror, nullptr);
 
     dialogs.askAnswers = {true};
     EXPECT_TRUE(OfferRememberedMirror(windows, *settings));
-    ASSERT_NE(local->MirrorInfo, nullptr);
-    EXPECT_EQ(local->MirrorInfo->DeviceName, "Other");
+    ASSERT_NE(Local().MirrorInfo, nullptr);
+    EXPECT_EQ(Local().MirrorInfo->DeviceName, "Other");
     EXPECT_TRUE(Main().IsRunTimerEnabled());
 
     // A remembered file that has gone is not offered.

@@ -7,6 +7,7 @@
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/EngineSession.h"
+#include "model/SessionAccess.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
 #include "toolkit/Paths.h"
@@ -160,7 +161,7 @@ public:
     DMModelLocal local;
     RecordingModelHost host;
     EngineSession session{data, local, host};
-    DMModelMain& engine = session.Engine();
+    DMModelMain& engine = SessionAccess::Engine(session);
 };
 
 } // namespace ostrander::testing

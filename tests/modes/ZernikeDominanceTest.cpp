@@ -18,6 +18,7 @@
 #include "model/DMModelMain.h"
 #include "model/EngineSession.h"
 #include "model/MainData.h"
+#include "model/SessionAccess.h"
 #include "model/ModelHost.h"
 
 #include <gtest/gtest.h>
@@ -131,7 +132,7 @@ TEST_P(DerivedRows, NamedTermDominatesTheSurface) {
     DMModelLocal local;
     RecordingModelHost host;
     EngineSession session(data, local, host);
-    DMModelMain& engine = session.Engine();
+    DMModelMain& engine = SessionAccess::Engine(session);
 
     const std::string file = std::string(OSTRANDER_SOURCE_DIR) + "/" + standard.file;
     ASSERT_EQ(session.SelectMirror(0, file), MirrorSelection::Selected);

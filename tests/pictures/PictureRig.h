@@ -9,6 +9,7 @@
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/EngineSession.h"
+#include "model/SessionAccess.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
 #include "model/pictures/ResultPictures.h"
@@ -109,7 +110,7 @@ public:
     MainData data;
     DMModelLocal local;
     EngineSession session{data, local, *this};
-    DMModelMain& engine = session.Engine();
+    DMModelMain& engine = SessionAccess::Engine(session);
     MirrorSelection selection = MirrorSelection::NotMirrorInfo;
     RunStart start = RunStart::NoMirror;
     RunTick end = RunTick::Idle;

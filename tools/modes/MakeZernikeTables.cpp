@@ -46,10 +46,9 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Mirror/ZernikeTables.h"
 #include "Shared_Software/Pattern/PatternClass.h"
-#include "model/DMModelLocal.h"
-#include "model/DMModelMain.h"
+#include "model/EngineGrid.h"
 #include "model/EngineSession.h"
-#include "model/MainData.h"
+#include "model/EngineZernike.h"
 #include "model/ModelHost.h"
 #include "toolkit/IniFile.h"
 
@@ -88,8 +87,8 @@ struct PupilPoint {
 // ((i - N/2) dx, (j - N/2) dx); the pupil is rho < 1 with the radius
 // BeamFraction D / 2.
 std::vector<PupilPoint> PupilPoints(double diameter, double beamFraction) {
-    const int n = DMModelMain::kGridSize;
-    const double dx = diameter / (n * 0.97 - 2);
+    const int n = kEngineGridSize;
+    const double dx = *EngineGridStep(diameter);
     const double rp = beamFraction * diameter / 2;
     std::vector<PupilPoint> points;
     for (int i = 0; i < n; ++i)
@@ -104,10 +103,10 @@ std::vector<PupilPoint> PupilPoints(double diameter, double beamFraction) {
 
 Vector TermOnPupil(int term, const std::vector<PupilPoint>& pupil) {
     int n = 0, m = 0;
-    DMModelMain::ZernikeIndex(term, n, m);
+    EngineZernikeIndex(term, n, m);
     Vector z;
     for (const PupilPoint& p : pupil)
-        z.push_back(DMModelMain::ZernikeValue(n, m, p.rho, p.theta));
+        z.push_back(EngineZernikeValue(n, m, p.rho, p.theta));
     return z;
 }
 
@@ -231,29 +230,28 @@ public:
         if (session.SelectMirror(0, file) != MirrorSelection::Selected ||
             session.StartInfluenceRun() != RunStart::Started)
             return;
-        ready = session.RunToEnd() == RunTick::Finished && local.DisplaysValid;
+        ready = session.RunToEnd() == RunTick::Finished && session.ResultsValid();
     }
 
-    const DMInfoClass& Model() const { return *local.MirrorInfo->Model; }
+    const DMInfoClass& Model() const { return *session.MirrorModel(); }
+    MirrorClass& Mirror() const { return *session.Mirror(); }
 
     // The synthesised surface at the pupil points for volts by display number.
     Vector Surface(const Vector& volts, const std::vector<PupilPoint>& pupil) {
-        MirrorClass& mirror = *local.Mirror;
+        MirrorClass& mirror = Mirror();
         mirror.SetAllChannels(0);
         for (std::size_t d = 0; d < volts.size(); ++d)
             if (volts[d] != 0)
                 mirror.SetVoltage(static_cast<int>(d) + 1, volts[d]);
-        session.Engine().SynthesizeSurface();
+        const SurfaceValues surface = session.PhysicalSurface();
         Vector out;
         for (const PupilPoint& p : pupil)
-            out.push_back(data.Surface[p.i][p.j]);
+            out.push_back(surface.values[static_cast<std::size_t>(p.i) * surface.n + p.j]);
         return out;
     }
 
-    MainData data;
-    DMModelLocal local;
     RecordingModelHost host;
-    EngineSession session{data, local, host};
+    EngineSession session{host};
     bool ready = false;
 };
 
@@ -472,10 +470,10 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
     }
     const int v = geometry.voltageCount;
     const int pads = std::min(v - 1, e.Model().Actuators);
-    const std::vector<PupilPoint> pupil = PupilPoints(e.Model().Diameter_m, e.local.BeamFraction);
+    const std::vector<PupilPoint> pupil = PupilPoints(e.Model().Diameter_m, kEngineBeamFraction);
 
     // Response of each display number per volt squared.
-    const double runVoltage = e.local.Mirror->GetLimitVoltage();
+    const double runVoltage = e.Mirror().GetLimitVoltage();
     Matrix response;
     for (int d = 0; d < v - 1; ++d) {
         Vector volts(v - 1, 0.0);
@@ -506,7 +504,7 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
         peak = std::max(peak, geometry.publishedDefocus[k]);
     // Without published voltages: half the mirror's limit voltage.
     if (geometry.publishedLength == 0)
-        peak = std::round(e.local.Mirror->GetLimitVoltage() / 2);
+        peak = std::round(e.Mirror().GetLimitVoltage() / 2);
 
     for (int k : order) {
         const Vector z = TermOnPupil(k + 1, pupil);
@@ -566,7 +564,7 @@ bool Derive(const std::string& root, const Geometry& geometry, DerivedTable& out
                      share[named] > share[besidesDefocus] ? "" : "  (not dominant)");
     }
     if (geometry.patternFile != nullptr)
-        return WritePatternFile(root + "/" + geometry.patternFile, *e.local.MirrorInfo, out);
+        return WritePatternFile(root + "/" + geometry.patternFile, *e.session.MirrorInfo(), out);
     return true;
 }
 

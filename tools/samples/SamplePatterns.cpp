@@ -4,10 +4,9 @@
 #include "Shared_Software/Pattern/VoltageListClass.h"
 #include "driver/VoltageLimits.h"
 #include "model/BeamAnalysis.h"
-#include "model/DMModelLocal.h"
 #include "model/EngineSession.h"
 #include "model/ExactMembrane.h"
-#include "model/MainData.h"
+#include "model/ExactMembraneModel.h"
 #include "model/MembraneGeometry.h"
 #include "model/ModelHost.h"
 #include "model/PullIn.h"
@@ -108,10 +107,8 @@ std::optional<SampleShape> ParseSampleShapeName(const std::string& name, double*
 }
 
 struct SampleMirror::Impl {
-    MainData data;
-    DMModelLocal local;
     RecordingModelHost host;
-    EngineSession session{data, local, host};
+    EngineSession session{host};
     FitMirror mirror;
     std::shared_ptr<const ExactMembrane> membrane;
     const DMInfoClass* dm = nullptr;
@@ -129,7 +126,7 @@ SampleMirror::~SampleMirror() = default;
 
 bool SampleMirror::Load(const std::string& infoFile, std::string& error) {
     Impl& m = *impl_;
-    if (!m.session.UseMembraneModel("exact")) {
+    if (!m.session.UseMembraneModel(ExactMembraneModel::kName)) {
         error = "no exact membrane model";
         return false;
     }
@@ -150,7 +147,7 @@ bool SampleMirror::Load(const std::string& infoFile, std::string& error) {
     }
     m.mirror = std::move(*mirror);
     m.membrane = inputs->membrane;
-    m.dm = m.local.MirrorInfo->Model.get();
+    m.dm = m.session.MirrorModel();
     return true;
 }
 
