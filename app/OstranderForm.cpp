@@ -748,13 +748,6 @@ void TOstranderForm::ApplicationIdle() {
     UpdateExportAction();
 }
 
-void TOstranderForm::RecalculateDisplaysButtonClick() {
-    const RecalculationResult result = session_->Recalculate();
-    ShowSessionMessages(result);
-    DrawPictures(result.pictures);
-    UpdatePullIn();
-}
-
 void TOstranderForm::DrawPictures(unsigned pictures) {
     // The figures follow the surface they describe; with the results gone
     // (a new mirror, a changed parameter) the line is cleared.

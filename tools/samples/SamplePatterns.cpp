@@ -8,7 +8,6 @@
 #include "model/EngineSession.h"
 #include "model/ExactMembrane.h"
 #include "model/MainData.h"
-#include "model/MembraneGeometry.h"
 #include "model/ModelHost.h"
 #include "model/PullIn.h"
 #include "model/SessionFit.h"
@@ -366,13 +365,6 @@ std::unique_ptr<PatternClass> FitSampleSet(const std::string& infoFile, const Mi
     return MakeSamplePatterns(info, plan, [&](const SampleShape& shape, double bias) {
         return mirror.Volts(shape, bias);
     });
-}
-
-double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts) {
-    const DMInfoClass& model = *info.Model;
-    const ExactMembrane membrane(MembraneGeometryFromModel(model),
-                                 EngineGrid::ForDiameter(model.Diameter_m));
-    return FactorOf(membrane, model, volts, 1e-6);
 }
 
 std::optional<SamplePlan> PlanOfSet(const PatternClass& set) {
