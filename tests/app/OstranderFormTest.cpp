@@ -24,6 +24,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
+#include "toolkit/Version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -376,7 +377,7 @@ TEST_F(OstranderFormTest, TheMenuBarHoldsTheProgramsCommands) {
     form->AboutAction->trigger();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1].caption, "About Ostrander");
-    EXPECT_NE(dialogs.messages[1].text.find(std::string("Ostrander ") + OSTRANDER_VERSION),
+    EXPECT_NE(dialogs.messages[1].text.find(std::string("Ostrander ") + kVersion),
               std::string::npos);
     EXPECT_NE(dialogs.messages[1].text.find("Licence"), std::string::npos);
 

@@ -5,6 +5,7 @@
 #include "tests/model/ModelFixture.h"
 #include "support/SmallDisk.h"
 #include "toolkit/IniFile.h"
+#include "toolkit/Version.h"
 
 #include <fitsio.h>
 #include <gtest/gtest.h>
@@ -1191,6 +1192,7 @@ TEST(CliFiles, FitsHoldTheCsvGridsAndTheirScales) {
     EXPECT_NEAR(summary["far_field"].toObject()["pixel_scale_rad"].toDouble(), scale,
                 1e-12 * scale);
     EXPECT_EQ(summary["version"].toString().isEmpty(), false);
+    EXPECT_EQ(summary["version"].toString().toStdString(), kVersion);
     EXPECT_TRUE(summary["command_line"].toString().contains("--set 3=90"));
     EXPECT_TRUE(summary["time_utc"].toString().endsWith('Z'));
 }
@@ -1226,6 +1228,7 @@ TEST(CliVersion, PrintsTheVersion) {
     const CliRun run = RunCli({"--version"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("ostrander-cli ", 0), 0u) << run.out;
+    EXPECT_EQ(run.out, std::string("ostrander-cli ") + kVersion + "\n");
 }
 
 // The far field's zero-frequency element is the sum over the grid of the
