@@ -768,9 +768,9 @@ TEST_F(OstranderFormTest, SetupWindowAndBrowserOpenBesideTheMainWindow) {
 // Every shipped mirror, loaded one after the other through the setup window:
 // the run finishes (or the engine refuses the ring electrodes), and a click
 // on the map is followed by all five pictures.
-class ShippedMirrorsTest : public program_test::ProgramFolder {};
+class MainWindowOnShippedMirrors : public program_test::ProgramFolder {};
 
-TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
+TEST_F(MainWindowOnShippedMirrors, EachLoadsRunsAndFollowsAClick) {
     std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
                           root_ / "Devices",
                           std::filesystem::copy_options::recursive |
@@ -825,7 +825,7 @@ TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
 
 // With the exact model every shipped mirror runs, rings and quarter rings
 // included, and a click changes the pull-in factor shown.
-TEST_F(ShippedMirrorsTest, EachRunsWithTheExactModelAndShowsItsPullInFactor) {
+TEST_F(MainWindowOnShippedMirrors, EachRunsWithTheExactModelAndShowsItsPullInFactor) {
     std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
                           root_ / "Devices",
                           std::filesystem::copy_options::recursive |

@@ -1,7 +1,7 @@
 #include "model/pictures/PictureCommon.h"
 
-#include "pictures/RecordingCanvas.h"
-#include "pictures/TestGrid.h"
+#include "tests/model/pictures/RecordingCanvas.h"
+#include "tests/model/pictures/TestGrid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "model/pictures/ResultPictures.h"
 
 #include "model/pictures/FarFieldPictures.h"
-#include "pictures/PictureRig.h"
-#include "pictures/RecordingCanvas.h"
+#include "tests/model/pictures/PictureRig.h"
+#include "tests/model/pictures/RecordingCanvas.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 using namespace ostrander;
 using namespace ostrander::testing_support;
 
-TEST(ShippedMirrors, EveryDeviceFileMakesAWorkingMirror) {
+TEST(ShippedMirrorObjects, EveryDeviceFileMakesAWorkingMirror) {
     // Any existing folder beside the shipped device folder serves as the
     // program folder.
     SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/tests");

@@ -3,8 +3,8 @@
 #include "model/Grid.h"
 #include "model/pictures/SurfaceImages.h"
 #include "model/pictures/ThreeDImage.h"
-#include "pictures/RecordingCanvas.h"
-#include "pictures/TestGrid.h"
+#include "tests/model/pictures/RecordingCanvas.h"
+#include "tests/model/pictures/TestGrid.h"
 
 #include <gtest/gtest.h>
 

@@ -52,7 +52,7 @@ int PixelsOfColour(const ImageCanvas& c, const ActuatorDisplayClass& a, TColor c
 
 } // namespace
 
-TEST(ShippedMirrors, EveryActuatorShowsInItsVoltageColour) {
+TEST(ShippedMirrorDisplay, EveryActuatorShowsInItsVoltageColour) {
     SetProgramFolder(OSTRANDER_BINARY_DIR "/bin");
     const std::vector<std::string> names = ShippedMirrors();
     ASSERT_GE(names.size(), 7u);
@@ -100,7 +100,7 @@ TEST(ShippedMirrors, EveryActuatorShowsInItsVoltageColour) {
 
 // The numbers of a ring pad sit over its white centre hole: at a voltage
 // whose colour takes white text they must still show there.
-TEST(ShippedMirrors, RingNumbersCanBeReadOverTheWhiteHole) {
+TEST(ShippedMirrorDisplay, RingNumbersCanBeReadOverTheWhiteHole) {
     SetProgramFolder(OSTRANDER_BINARY_DIR "/bin");
     MirrorClass mirror(std::string(DeviceFolderRelative) + "Ring7.ini");
     ASSERT_TRUE(mirror.IsValid());

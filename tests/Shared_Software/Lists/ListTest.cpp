@@ -81,8 +81,8 @@ struct Fixture {
 };
 
 std::string Warning(int line, const std::string& head, const std::string& tail) {
-    return "WARNING (<NULL> -- tests/lists/ListTest.cpp:" + std::to_string(line) + "):\n   " +
-           head + "\n   " + tail + "\n";
+    return "WARNING (<NULL> -- tests/Shared_Software/Lists/ListTest.cpp:" + std::to_string(line) +
+           "):\n   " + head + "\n   " + tail + "\n";
 }
 unsigned long A(const void* p) {
     return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(p));

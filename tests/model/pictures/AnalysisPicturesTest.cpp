@@ -1,6 +1,6 @@
 #include "model/pictures/AnalysisPictures.h"
 
-#include "pictures/RecordingCanvas.h"
+#include "tests/model/pictures/RecordingCanvas.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "model/pictures/WireFrame.h"
 
 #include "model/Grid.h"
-#include "pictures/RecordingCanvas.h"
-#include "pictures/TestGrid.h"
+#include "tests/model/pictures/RecordingCanvas.h"
+#include "tests/model/pictures/TestGrid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "model/pictures/SurfaceImages.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
-#include "pictures/RecordingCanvas.h"
-#include "pictures/TestGrid.h"
+#include "tests/model/pictures/RecordingCanvas.h"
+#include "tests/model/pictures/TestGrid.h"
 #include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>

@@ -9,7 +9,7 @@
 // (build/Devices for build/bin/render_pictures); the pictures go to the
 // output folder (default: build/pictures), drawn at the pixel ratio of a
 // high-density screen when one is given (default 1).
-#include "pictures/PictureRig.h"
+#include "tests/model/pictures/PictureRig.h"
 #include "toolkit/qt/Application.h"
 
 #include <cmath>
