@@ -2,6 +2,7 @@
 #include "results/FitsFile.h"
 #include "results/RunWarnings.h"
 #include "results/SessionExport.h"
+#include "support/TempFolder.h"
 
 #include <fitsio.h>
 #include <gtest/gtest.h>
@@ -31,8 +32,8 @@ TEST(FitsFile, CubeReadsBackWithItsHeader) {
     std::string bytes, error;
     ASSERT_TRUE(FitsBytes(image, bytes, error)) << error;
     EXPECT_EQ(bytes.size() % 2880, 0u);
-    const auto path = std::filesystem::temp_directory_path() / "ostrander-fits-test.fits";
-    std::ofstream(path, std::ios::binary) << bytes;
+    const testing_support::TempFolder temp("ostrander-fits");
+    const std::string path = temp.Write("cube.fits", bytes);
 
     fitsfile* f = nullptr;
     int status = 0;
@@ -63,7 +64,6 @@ TEST(FitsFile, CubeReadsBackWithItsHeader) {
     EXPECT_EQ(nact, 19);
     EXPECT_EQ(flag, 1);
     EXPECT_STREQ(unit, "m/V^2");
-    std::filesystem::remove(path);
 }
 
 TEST(FitsFile, RefusesSizesThatDoNotMatch) {
@@ -107,13 +107,12 @@ TEST(RunWarnings, EachSaysWhatAndOnlyWhenDue) {
     EXPECT_NE(rules->message.find("1 of 2"), std::string::npos);
     EXPECT_NE(rules->message.find("4: 300 V -> 140 V"), std::string::npos);
 
-    const auto folder = std::filesystem::temp_directory_path() / "ostrander-map-test";
-    std::filesystem::create_directories(folder);
+    const testing_support::TempFolder temp("ostrander-map");
+    const std::filesystem::path folder = temp.Path();
     EXPECT_TRUE(MapFileWarning((folder / "DMmap_NONE.dat").string()));
     EXPECT_TRUE(MapFileWarning(folder.string())); // a folder is not a map file
     std::ofstream(folder / "DMmap_OK.dat") << "1 0\n2 1\n";
     EXPECT_FALSE(MapFileWarning((folder / "DMmap_OK.dat").string()));
-    std::filesystem::remove_all(folder);
 
     const QJsonArray list = WarningsJson({*under, *rules});
     ASSERT_EQ(list.size(), 2);

@@ -1,6 +1,7 @@
 // The output folder of ostrander-cli: what --force may replace, what a new
 // run may clean up, and that nothing else is ever removed or written through.
 #include "results/OutputFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -15,26 +16,11 @@
 namespace ostrander {
 namespace {
 
+using testing_support::ReadWhole;
+using testing_support::WriteWhole;
+using testing_support::Entries;
+
 namespace fs = std::filesystem;
-
-std::string ReadWhole(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWhole(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 // A process number that is certainly not running: a child that has exited.
 pid_t DeadPid() {
@@ -49,9 +35,6 @@ pid_t DeadPid() {
 class OutputFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "ostrander-out-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-        dir_ = fs::canonical(templ);
         oldCwd_ = fs::current_path();
         oldHome_ = std::getenv("HOME") ? std::getenv("HOME") : "";
         fs::create_directory(dir_ / "home");
@@ -60,8 +43,6 @@ protected:
     void TearDown() override {
         fs::current_path(oldCwd_);
         ::setenv("HOME", oldHome_.c_str(), 1);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     // A complete run: one file at the top and one in a subfolder.
     bool Run(const fs::path& target, bool replace, const std::string& text, std::string& error) {
@@ -71,7 +52,8 @@ protected:
                out.WriteFile("000-Flat/summary.json", text, error) &&
                out.WriteFile("summary.csv", text, error) && out.Commit(error);
     }
-    fs::path dir_;
+    testing_support::TempFolder temp_{"ostrander-out"};
+    const fs::path dir_ = temp_.Path();
     fs::path oldCwd_;
     std::string oldHome_;
 };

@@ -1,4 +1,4 @@
-#include "MirrorFiles.h"
+#include "support/MirrorFiles.h"
 
 #include "Shared_Software/Frames/FloatBarFrame.h"
 #include "Shared_Software/Frames/FloatEditFrame.h"

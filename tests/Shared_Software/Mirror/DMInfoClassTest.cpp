@@ -1,6 +1,7 @@
 // DM model reader: defaults, list order, lookups, map files, malformed input.
 #include "Shared_Software/Mirror/DMInfoClass.h"
 
+#include "support/TempFolder.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
 
@@ -285,17 +286,13 @@ TEST_F(MapText, PairsUntilTheFirstNonPair) {
 class MapFile : public testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("ostrander-map-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
         ASSERT_TRUE(m.Load(IniFile::FromText("[DM Model]\n[A]\nIndex=0\n[B]\nIndex=1\n")));
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
     std::string Write(const std::string& name, const std::string& text) {
-        std::ofstream(dir / name, std::ios::binary) << text;
-        return (dir / name).string();
+        return temp.Write(name, text);
     }
-    std::filesystem::path dir;
+    testing_support::TempFolder temp{"ostrander-map"};
+    const std::filesystem::path dir = temp.Path();
     DMInfoClass m;
 };
 

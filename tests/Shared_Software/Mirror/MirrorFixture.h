@@ -1,10 +1,10 @@
 #pragma once
 // A temporary device folder with mirror info files written by the tests.
+#include "support/TempFolder.h"
 #include "toolkit/Paths.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -44,30 +44,16 @@ inline std::string MirrorInfoText(const MirrorLayout& s) {
 
 class DeviceFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        root_ =
-            std::filesystem::temp_directory_path() /
-            ("ostrander-mirror-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(root_ / "bin");
-        std::filesystem::create_directories(root_ / "Devices");
-        SetProgramFolder((root_ / "bin").string());
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-
     // Writes Devices/<name> and returns the name as the device scan gives it.
     std::string WriteDevice(const std::string& name, const std::string& text) {
-        std::ofstream(root_ / "Devices" / name, std::ios::binary) << text;
-        return std::string(DeviceFolderRelative) + name;
+        return folder_.WriteDevice(name, text);
     }
     std::string WriteMirror(const std::string& name, const MirrorLayout& layout) {
         return WriteDevice(name, MirrorInfoText(layout));
     }
 
-    std::filesystem::path root_;
+    TempProgramFolder folder_{"ostrander-mirror"};
+    const std::filesystem::path root_ = folder_.Path();
 };
 
 } // namespace ostrander::testing_support

@@ -3,6 +3,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Mirror/InfoFileListClass.h"
 
+#include "support/TempFolder.h"
 #include "toolkit/Format.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
@@ -161,20 +162,11 @@ TEST(MirrorInfoClass, DamagedFilesLoadConsistently) {
 // A program folder bin/ beside a device folder Devices/ in a temporary folder.
 class DeviceFolder : public testing::Test {
 protected:
-    void SetUp() override {
-        root = std::filesystem::temp_directory_path() /
-               ("ostrander-devices-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(root);
-        std::filesystem::create_directories(root / "bin");
-        std::filesystem::create_directories(root / "Devices");
-        SetProgramFolder((root / "bin").string());
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
     void Write(const std::string& name, const std::string& text) {
-        std::ofstream(root / "Devices" / name, std::ios::binary) << text;
+        folder.WriteDevice(name, text);
     }
-    std::filesystem::path root;
+    testing_support::TempProgramFolder folder{"ostrander-devices"};
+    const std::filesystem::path root = folder.Path();
 };
 
 TEST_F(DeviceFolder, LoadsTheFileItsMapAndDate) {

@@ -5,6 +5,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Mirror/MirrorZernikeClass.h"
 #include "Shared_Software/Mirror/ZernikeTables.h"
+#include "support/TempFolder.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
 
@@ -124,20 +125,11 @@ TEST(MirrorZernikeClass, PublishedValuesAreKeptExactly) {
 // A program folder bin/ beside a device folder Devices/ in a temporary folder.
 class ZernikeDevices : public testing::Test {
 protected:
-    void SetUp() override {
-        root = std::filesystem::temp_directory_path() /
-               ("ostrander-zernike-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(root);
-        std::filesystem::create_directories(root / "bin");
-        std::filesystem::create_directories(root / "Devices" / "sets");
-        SetProgramFolder((root / "bin").string());
-    }
-    void TearDown() override { std::filesystem::remove_all(root); }
+    void SetUp() override { folder.Make("Devices/sets"); }
     void Write(const std::string& name, const std::string& text) {
-        std::ofstream(root / "Devices" / name, std::ios::binary) << text;
+        folder.WriteDevice(name, text);
     }
-    std::filesystem::path root;
+    testing_support::TempProgramFolder folder{"ostrander-zernike"};
 };
 
 std::string MirrorText(int actuators, bool square, const std::string& extra = "") {

@@ -1,5 +1,6 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 
+#include "support/TempFolder.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/IniFile.h"
 
@@ -22,38 +23,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using testing_support::ReadWhole;
+
 using Pairs = std::vector<std::pair<int, double>>;
 
-// A fresh folder per test, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::temp_directory_path() / ("ostrander_pattern_" + std::string(info->name()) +
-                                             "_" + std::to_string(::getpid()));
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using testing_support::TempFolder;
 
 void WriteText(const std::string& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string ReadText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // Non-blank lines of a text, line ends stripped.
@@ -142,7 +119,7 @@ TEST(PatternFile, WritesTheExampleFileLineByLineAndReadsItBack) {
     // Hold times are not editable through the set; give one through a file.
     const std::string file = dir.File("focus.ini");
     ASSERT_TRUE(set.Write(file, "1.0"));
-    std::string text = ReadText(file);
+    std::string text = ReadWhole(file);
     text.replace(text.find("PatternName=Step 1\r\n") + 20, 0, "HoldTime=0.5\r\n");
     WriteText(file, text);
 
@@ -161,7 +138,7 @@ TEST(PatternFile, WritesTheExampleFileLineByLineAndReadsItBack) {
     // HoldTime kept, and only where it is not 0.
     const std::string again = dir.File("again.ini");
     ASSERT_TRUE(read.Write(again, "1.0"));
-    EXPECT_EQ(Lines(ReadText(again)),
+    EXPECT_EQ(Lines(ReadWhole(again)),
               std::vector<std::string>(std::begin(ExampleLines), std::end(ExampleLines)));
 }
 
@@ -497,11 +474,11 @@ TEST(PatternFile, VersionTwoWriteTouchesOnlyTheTarget) {
     // The set's own file is version 1.0; writing 2.0 elsewhere leaves it whole.
     const std::string own = dir.File("own.ini");
     ASSERT_TRUE(MakeSet({"a", "b"})->Write(own, "1.0"));
-    const std::string before = ReadText(own);
+    const std::string before = ReadWhole(own);
     PatternClass set(own);
     ASSERT_TRUE(set.IsValid());
     ASSERT_TRUE(set.Write(dir.File("other.ini"), "2.0"));
-    EXPECT_EQ(ReadText(own), before);
+    EXPECT_EQ(ReadWhole(own), before);
 
     // Rewriting a 1.0 file as 2.0 drops its padded pattern sections, keeps the
     // rest, and reads back the same patterns.
@@ -529,7 +506,7 @@ TEST(PatternFile, UnknownVersionShowsTheBoxAndSavesNothing) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Error: Pattern Class");
     EXPECT_EQ(dialogs.messages[0].caption, "Invalid Version given to Write function");
-    EXPECT_EQ(ReadText(file), "[Notes]\nAuthor=lab\n");
+    EXPECT_EQ(ReadWhole(file), "[Notes]\nAuthor=lab\n");
 
     // A set without patterns would not read back, so it is never written,
     // whatever the version.
@@ -539,7 +516,7 @@ TEST(PatternFile, UnknownVersionShowsTheBoxAndSavesNothing) {
         EXPECT_EQ(reason, "the pattern set has no patterns");
     }
     EXPECT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(ReadText(file), "[Notes]\nAuthor=lab\n");
+    EXPECT_EQ(ReadWhole(file), "[Notes]\nAuthor=lab\n");
 }
 
 namespace {
@@ -552,14 +529,14 @@ TEST(PatternFile, FailedSaveLeavesTheOldFileAsItWas) {
     TempFolder dir;
     const std::string file = dir.File("safe.ini");
     ASSERT_TRUE(MakeSet({"a", "b", "c"})->Write(file, "1.0"));
-    const std::string before = ReadText(file);
+    const std::string before = ReadWhole(file);
 
     IniFile::SetSaveHookForTesting(&FailingSave);
     const bool saved = MakeSet({"x"})->Write(file, "1.0");
     IniFile::SetSaveHookForTesting(nullptr);
 
     EXPECT_FALSE(saved);
-    EXPECT_EQ(ReadText(file), before);
+    EXPECT_EQ(ReadWhole(file), before);
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(dir.Path()))
         left.push_back(entry.path().filename().string());

@@ -1,6 +1,6 @@
 // The actuator map's layout and painting on plain image canvases, as both the
 // mirror display frame and the batch tool use it.
-#include "tests/Shared_Software/Frames/MirrorFiles.h"
+#include "support/MirrorFiles.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/pictures/MirrorDisplayClass.h"

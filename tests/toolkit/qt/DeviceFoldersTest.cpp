@@ -1,6 +1,7 @@
 // The places the programs look for their device folder, with the user's data
 // folder moved into a temporary folder through XDG_DATA_HOME.
 #include "toolkit/qt/DeviceFolders.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +18,6 @@ namespace {
 class DeviceFolders : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "ostrander-devices-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
         fs::create_directories(dir_ / "prefix/bin");
         SetProgramFolder((dir_ / "prefix/bin").string());
         setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
@@ -30,14 +28,13 @@ protected:
         unsetenv("OSTRANDER_DEVICES");
         ClearDeviceFolderChoice();
         SetProgramFolder("");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     std::string Make(const std::string& folder) {
         fs::create_directories(dir_ / folder);
         return (dir_ / folder).string();
     }
-    fs::path dir_;
+    testing_support::TempFolder temp_{"ostrander-devices"};
+    const fs::path dir_ = temp_.Path();
     std::string error_;
 };
 

@@ -1,16 +1,15 @@
 #pragma once
-// Mirror info files for the frame tests, written into a temporary device
+// Mirror info files for the tests of the map (pictures and frames), written into a temporary device
 // folder that becomes ../Devices of the program folder.
+#include "support/TempFolder.h"
 #include "toolkit/Paths.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace ostrander::frames_test {
 
@@ -51,28 +50,15 @@ inline std::vector<Pad> HexPads37() {
     return pads;
 }
 
+// A program folder whose ../Devices the tests write their mirrors into.
 class DeviceFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        root_ =
-            std::filesystem::temp_directory_path() /
-            ("ostrander-frames-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(root_ / "bin");
-        std::filesystem::create_directories(root_ / "Devices");
-        SetProgramFolder((root_ / "bin").string());
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
     // Writes Devices/<name>; returns the name as the device scan gives it.
     std::string WriteDevice(const std::string& name, const std::string& text) {
-        std::ofstream(root_ / "Devices" / name, std::ios::binary) << text;
-        return std::string(DeviceFolderRelative) + name;
+        return folder_.WriteDevice(name, text);
     }
 
-    std::filesystem::path root_;
+    testing_support::TempProgramFolder folder_{"ostrander-frames"};
 };
 
 } // namespace ostrander::frames_test
