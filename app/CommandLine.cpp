@@ -1,10 +1,7 @@
 #include "app/CommandLine.h"
+#include "toolkit/Version.h"
 
 #include <QCommandLineParser>
-
-#ifndef OSTRANDER_VERSION
-#define OSTRANDER_VERSION "0"
-#endif
 
 namespace ostrander {
 
@@ -36,7 +33,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(version)) {
         result.action = CommandLine::Action::Version;
-        result.text = std::string("ostrander ") + OSTRANDER_VERSION + "\n";
+        result.text = std::string("ostrander ") + kVersion + "\n";
         return result;
     }
     const QStringList positional = parser.positionalArguments();

@@ -15,6 +15,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
+#include "toolkit/Version.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
@@ -577,7 +578,7 @@ void TOstranderForm::ExportClick() {
     ExportRequest exportRequest;
     exportRequest.folder = *chosen;
     exportRequest.program = "ostrander";
-    exportRequest.version = OSTRANDER_VERSION;
+    exportRequest.version = kVersion;
     if (std::filesystem::is_directory(*chosen, ec) && !std::filesystem::is_empty(*chosen, ec)) {
         std::vector<std::string> recorded;
         std::string problem;
@@ -639,7 +640,7 @@ std::string TOstranderForm::HelpText() {
 }
 
 std::string TOstranderForm::AboutText() {
-    return std::string("Ostrander ") + OSTRANDER_VERSION +
+    return std::string("Ostrander ") + kVersion +
            "\n\nA simulator of electrostatic membrane deformable mirrors: the membrane "
            "surface, its interferogram and the far field of a laser beam reflected by it, "
            "for the voltages set on the actuators.\n\nLicence: proprietary; all rights "
@@ -722,13 +723,6 @@ void TOstranderForm::ApplicationIdle() {
     DrawPictures(pass.pictures);
     UpdatePullIn();
     UpdateExportAction();
-}
-
-void TOstranderForm::RecalculateDisplaysButtonClick() {
-    const RecalculationResult result = session_->Recalculate();
-    ShowSessionMessages(result);
-    DrawPictures(result.pictures);
-    UpdatePullIn();
 }
 
 void TOstranderForm::DrawPictures(unsigned pictures) {

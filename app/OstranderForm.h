@@ -111,8 +111,6 @@ public:
     // One idle pass: the 0.1 V floor, the peak voltage, the map, and the
     // results while they are valid (at most once per 130 ms).
     void ApplicationIdle();
-    // Recomputes the surface and far field and draws every picture.
-    void RecalculateDisplaysButtonClick();
 
     // The focus adjustment for a scroll position (0..200): -1.0 .. +2.0.
     static double FocusFromPosition(int position);

@@ -1,6 +1,7 @@
 #include "cli/Arguments.h"
 
 #include "toolkit/Format.h"
+#include "toolkit/Version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -145,7 +146,7 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
     app.fallthrough();
     app.add_option("--devices", parsed.devices, "Device folder to read the mirrors from")
         ->type_name("DIR");
-    app.set_version_flag("--version", std::string("ostrander-cli ") + OSTRANDER_VERSION);
+    app.set_version_flag("--version", std::string("ostrander-cli ") + kVersion);
 
     CLI::App* mirrorsApp = app.add_subcommand("mirrors", "List the mirrors of the device folder");
     mirrorsApp->add_flag("--json", parsed.mirrors.json, "Print JSON instead of a table");
@@ -249,7 +250,7 @@ Arguments ParseArguments(const std::vector<std::string>& arguments) {
         parsed.help = app.help("", CLI::AppFormatMode::All);
         return parsed;
     } catch (const CLI::CallForVersion&) {
-        parsed.help = std::string("ostrander-cli ") + OSTRANDER_VERSION + "\n";
+        parsed.help = std::string("ostrander-cli ") + kVersion + "\n";
         return parsed;
     } catch (const CLI::ParseError& e) {
         std::string message = e.what();

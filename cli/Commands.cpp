@@ -19,6 +19,7 @@
 #include "results/SessionExport.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
+#include "toolkit/Version.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -77,7 +78,7 @@ std::string ShownName(const std::string& name, std::size_t maxBytes) {
 }
 
 std::string ProgramVersion() {
-    return OSTRANDER_VERSION;
+    return kVersion;
 }
 
 void SetCommandLine(int argc, const char* const* argv) {

@@ -192,10 +192,6 @@ int TMirrorSetupForm::EntryOfRow(int row) const {
     return RowEntries[row];
 }
 
-int TMirrorSetupForm::EntryCount() const {
-    return DeviceList->Count();
-}
-
 std::vector<std::string> TMirrorSetupForm::DetailLines(const MirrorInfoClass* info) {
     if (!info || !info->IsValid())
         return {MirrorClass::DriverDiagnosticName};

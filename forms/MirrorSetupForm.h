@@ -69,7 +69,6 @@ public:
 
     // The device entry shown by list row `row`; -1 when there is none.
     int EntryOfRow(int row) const;
-    int EntryCount() const;
     // The mirror info of the entry last clicked (or the loaded one); not owned.
     const MirrorInfoClass* PreviewedMirrorInfo() const { return Preview; }
 

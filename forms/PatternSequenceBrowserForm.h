@@ -43,7 +43,6 @@ public:
     // Marks the window as opened from a mirror display and shows it as a
     // modeless window (brought to the front when already shown).
     void ShowBrowser() override;
-    void SetOpenedFromMirrorDisplay(bool opened) { OpenedFromMirrorDisplay = opened; }
     // The folder the open dialog starts in: that of the pattern file last
     // opened or saved; empty until one was (the dialog then starts in the
     // device folder).

@@ -4,7 +4,6 @@
 #include "results/FitsFile.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
@@ -161,13 +160,6 @@ QJsonObject RunHeaderJson(const SummaryContext& context, const std::string& mode
     json["mirror_file"] = Q(context.mirrorFile);
     json["model"] = Q(model);
     return json;
-}
-
-std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
-                        const SummaryContext& context, const DisplayOptions& options) {
-    return QJsonDocument(SummaryObject(result, analysis, context, options))
-        .toJson(QJsonDocument::Indented)
-        .toStdString();
 }
 
 QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& analysis,

@@ -58,8 +58,6 @@ struct SummaryContext {
 QJsonObject RunHeaderJson(const SummaryContext& context, const std::string& model);
 QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& analysis,
                           const SummaryContext& context, const DisplayOptions& options);
-std::string SummaryJson(const SimulationResult& result, const ResultAnalysis& analysis,
-                        const SummaryContext& context, const DisplayOptions& options);
 
 // The scalars of a summary as named CSV cells: every number and boolean by
 // its dotted path ("far_field.pixel_scale_rad", "voltages.3",

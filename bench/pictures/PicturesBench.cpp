@@ -4,7 +4,7 @@
 #include "model/pictures/FarFieldPictures.h"
 #include "model/pictures/SurfaceImages.h"
 #include "model/pictures/ThreeDImage.h"
-#include "pictures/PictureRig.h"
+#include "tests/model/pictures/PictureRig.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/ImageCanvas.h"
 

@@ -1,6 +1,7 @@
 // The window program's command line: parsed in process, and --help,
 // --version and a bad option run as a user runs them, with no display.
 #include "app/CommandLine.h"
+#include "toolkit/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,7 @@ TEST(CommandLine, TheProgramPrintsHelpAndVersionWithoutADisplay) {
     const ProgramRun version = RunProgram({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("ostrander ", 0), 0u) << version.out;
+    EXPECT_EQ(version.out, std::string("ostrander ") + kVersion + "\n");
 
     const ProgramRun bad = RunProgram({"--colour", "--help"});
     EXPECT_EQ(bad.exitCode, 2);

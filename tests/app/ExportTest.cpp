@@ -12,6 +12,7 @@
 #include "results/OutputFolder.h"
 #include "support/ProgramFixture.h"
 #include "support/SmallDisk.h"
+#include "support/TempFolder.h"
 #include "toolkit/Dialogs.h"
 
 #include <QAction>
@@ -35,15 +36,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using testing_support::ReadWhole;
 
 QJsonObject ReadJson(const fs::path& path) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(ReadBytes(path))).object();
+    return QJsonDocument::fromJson(QByteArray::fromStdString(ReadWhole(path))).object();
 }
 
 // Every file below a folder by its relative path, with what may differ
@@ -55,7 +51,7 @@ std::map<std::string, std::string> Contents(const fs::path& folder) {
         if (!entry.is_regular_file())
             continue;
         const std::string name = fs::relative(entry.path(), folder).string();
-        std::string bytes = ReadBytes(entry.path());
+        std::string bytes = ReadWhole(entry.path());
         if (name.ends_with(".json")) {
             QJsonObject summary = QJsonDocument::fromJson(QByteArray::fromStdString(bytes)).object();
             for (const char* key : {"time_utc", "program", "command_line"})

@@ -25,6 +25,7 @@
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
+#include "toolkit/Version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -379,7 +380,7 @@ TEST_F(OstranderFormTest, TheMenuBarHoldsTheProgramsCommands) {
     form->AboutAction->trigger();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1].caption, "About Ostrander");
-    EXPECT_NE(dialogs.messages[1].text.find(std::string("Ostrander ") + OSTRANDER_VERSION),
+    EXPECT_NE(dialogs.messages[1].text.find(std::string("Ostrander ") + kVersion),
               std::string::npos);
     EXPECT_NE(dialogs.messages[1].text.find("Licence"), std::string::npos);
 
@@ -770,9 +771,9 @@ TEST_F(OstranderFormTest, SetupWindowAndBrowserOpenBesideTheMainWindow) {
 // Every shipped mirror, loaded one after the other through the setup window:
 // the run finishes (or the engine refuses the ring electrodes), and a click
 // on the map is followed by all five pictures.
-class ShippedMirrorsTest : public program_test::ProgramFolder {};
+class MainWindowOnShippedMirrors : public program_test::ProgramFolder {};
 
-TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
+TEST_F(MainWindowOnShippedMirrors, EachLoadsRunsAndFollowsAClick) {
     std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
                           root_ / "Devices",
                           std::filesystem::copy_options::recursive |
@@ -826,7 +827,7 @@ TEST_F(ShippedMirrorsTest, EachLoadsRunsAndFollowsAClick) {
 
 // With the exact model every shipped mirror runs, rings and quarter rings
 // included, and a click changes the pull-in factor shown.
-TEST_F(ShippedMirrorsTest, EachRunsWithTheExactModelAndShowsItsPullInFactor) {
+TEST_F(MainWindowOnShippedMirrors, EachRunsWithTheExactModelAndShowsItsPullInFactor) {
     std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
                           root_ / "Devices",
                           std::filesystem::copy_options::recursive |

@@ -4,7 +4,9 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "tests/model/ModelFixture.h"
 #include "support/SmallDisk.h"
+#include "support/TempFolder.h"
 #include "toolkit/IniFile.h"
+#include "toolkit/Version.h"
 
 #include <fitsio.h>
 #include <gtest/gtest.h>
@@ -32,6 +34,8 @@
 
 namespace ostrander {
 namespace {
+
+using testing_support::ReadWhole;
 
 namespace fs = std::filesystem;
 
@@ -86,43 +90,18 @@ CliRun RunCliWithInput(const QStringList& arguments, const QByteArray& input) {
     return RunCli(arguments, QProcessEnvironment(), {}, {}, 0, input);
 }
 
-// A temporary folder removed with everything in it.
-class TempFolder {
+// A temporary folder removed with everything in it; Q gives a path in it
+// as the command line takes it.
+class TempFolder : public testing_support::TempFolder {
 public:
-    TempFolder() {
-        std::random_device rd;
-        path_ = fs::temp_directory_path() /
-                ("ostrander-cli-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& Path() const { return path_; }
-    QString Q(const std::string& name) const {
-        return QString::fromStdString((path_ / name).string());
-    }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(path_ / name) << text;
-        return (path_ / name).string();
-    }
-
-private:
-    fs::path path_;
+    TempFolder() : testing_support::TempFolder("ostrander-cli") {}
+    QString Q(const std::string& name) const { return QString::fromStdString(File(name)); }
 };
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 QJsonObject ReadJson(const fs::path& path) {
     QJsonParseError error;
     const QJsonDocument document =
-        QJsonDocument::fromJson(QByteArray::fromStdString(ReadText(path)), &error);
+        QJsonDocument::fromJson(QByteArray::fromStdString(ReadWhole(path)), &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError)
         << path << ": " << error.errorString().toStdString();
     return document.object();
@@ -131,7 +110,7 @@ QJsonObject ReadJson(const fs::path& path) {
 // The rows of a CSV grid of numbers.
 std::vector<std::vector<double>> ReadGrid(const fs::path& path) {
     std::vector<std::vector<double>> rows;
-    std::istringstream in(ReadText(path));
+    std::istringstream in(ReadWhole(path));
     std::string line;
     while (std::getline(in, line)) {
         std::vector<double> row;
@@ -364,7 +343,7 @@ TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
     EXPECT_EQ(left, (std::vector<std::string>{"badvolts.csv", "empty.ini", "full", "huge.ini",
                                               "malformed.pat", "names.pat", "nomodel.ini",
                                               "novolts.ini", "volts.csv"}));
-    EXPECT_EQ(ReadText(temp.Path() / "full" / "notes.txt"), "mine\n");
+    EXPECT_EQ(ReadWhole(temp.Path() / "full" / "notes.txt"), "mine\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -556,7 +535,7 @@ TEST_P(CliSweep, WritesOneRowAndOneFolderPerPattern) {
     const PatternClass set(patterns);
     ASSERT_TRUE(set.IsValid());
 
-    const auto table = CsvRecords(ReadText(temp.Path() / "out" / "summary.csv"));
+    const auto table = CsvRecords(ReadWhole(temp.Path() / "out" / "summary.csv"));
     ASSERT_FALSE(table.empty());
     const std::vector<std::string>& header = table[0];
     ASSERT_GE(header.size(), 7u);
@@ -671,8 +650,8 @@ TEST(CliSweep, NoPicturesAndJsonOnStandardOutput) {
         EXPECT_TRUE(fs::is_regular_file(temp.Path() / "one" / picture)) << picture;
     const std::string folder = summaries[3].toObject()["folder"].toString().toStdString();
     for (const char* grid : {"surface.csv", "farfield.csv", "encircled_energy.csv"})
-        EXPECT_EQ(ReadText(temp.Path() / "sweep" / folder / grid),
-                  ReadText(temp.Path() / "one" / grid))
+        EXPECT_EQ(ReadWhole(temp.Path() / "sweep" / folder / grid),
+                  ReadWhole(temp.Path() / "one" / grid))
             << grid;
     for (const char* figure : {"pv_m", "strehl", "rms_m", "zernike", "voltages"})
         EXPECT_EQ(printed[figure], summaries[3].toObject()[figure]) << figure;
@@ -778,7 +757,7 @@ TEST(CliSweep, RowMatchesTheSimulationOfItsPattern) {
                       temp.Q("one")})
                   .exitCode,
               0);
-    const auto table = CsvRecords(ReadText(temp.Path() / "sweep" / "summary.csv"));
+    const auto table = CsvRecords(ReadWhole(temp.Path() / "sweep" / "summary.csv"));
     ASSERT_GE(table.size(), 5u);
     const std::vector<std::string>& f = table[4];
     ASSERT_EQ(f.size(), table[0].size());
@@ -847,9 +826,9 @@ TEST(CliOutput, ForceNeverRemovesTheHomeFolderAroundTheWorkingFolder) {
                {}, (temp.Path() / "home" / "project").string(), (temp.Path() / "home").string());
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("the working folder"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadText(temp.Path() / "home" / "thesis.tex"), "years of work\n");
-    EXPECT_EQ(ReadText(temp.Path() / "home" / "summary.csv"), "a,b\n");
-    EXPECT_EQ(ReadText(temp.Path() / "home" / "project" / "notes.txt"), "notes\n");
+    EXPECT_EQ(ReadWhole(temp.Path() / "home" / "thesis.tex"), "years of work\n");
+    EXPECT_EQ(ReadWhole(temp.Path() / "home" / "summary.csv"), "a,b\n");
+    EXPECT_EQ(ReadWhole(temp.Path() / "home" / "project" / "notes.txt"), "notes\n");
 }
 
 // A folder that holds summary files beside the user's own files is not an
@@ -864,8 +843,8 @@ TEST(CliOutput, ForceKeepsAFolderWithSummaryFilesAndOtherFiles) {
         RunCli({"simulate", "Small9", "--force", "--out", temp.Q("data")});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("not replacing it"), std::string::npos) << run.err;
-    EXPECT_EQ(ReadText(temp.Path() / "data" / "notes.txt"), "mine\n");
-    EXPECT_EQ(ReadText(temp.Path() / "data" / "summary.json"), "{}");
+    EXPECT_EQ(ReadWhole(temp.Path() / "data" / "notes.txt"), "mine\n");
+    EXPECT_EQ(ReadWhole(temp.Path() / "data" / "summary.json"), "{}");
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(temp.Path() / "data"))
         ++entries;
@@ -1069,7 +1048,7 @@ INSTANTIATE_TEST_SUITE_P(Hex37, CliSampling,
 // beside it, and its device name is written in Latin-1 as old files are.
 TEST(CliWarnings, MissingMapFileAndLatinOneName) {
     TempFolder temp;
-    std::string ini = ReadText(kDevices + "Hex19.ini");
+    std::string ini = ReadWhole(kDevices + "Hex19.ini");
     const std::string name = "DeviceName=Hex 19 (12 mm)";
     ASSERT_NE(ini.find(name), std::string::npos);
     ini.replace(ini.find(name), name.size(), "DeviceName=Miroir \xe9t\xe9 19 (12 \xb5m)");
@@ -1191,6 +1170,7 @@ TEST(CliFiles, FitsHoldTheCsvGridsAndTheirScales) {
     EXPECT_NEAR(summary["far_field"].toObject()["pixel_scale_rad"].toDouble(), scale,
                 1e-12 * scale);
     EXPECT_EQ(summary["version"].toString().isEmpty(), false);
+    EXPECT_EQ(summary["version"].toString().toStdString(), kVersion);
     EXPECT_TRUE(summary["command_line"].toString().contains("--set 3=90"));
     EXPECT_TRUE(summary["time_utc"].toString().endsWith('Z'));
 }
@@ -1201,7 +1181,7 @@ TEST(CliFiles, FitsHoldTheCsvGridsAndTheirScales) {
 TEST(CliFiles, EncircledEnergyOfAFlatMirrorIsTheGaussianBeams) {
     TempFolder temp;
     ASSERT_EQ(RunCli({"simulate", "Hex37", "--out", temp.Q("out")}).exitCode, 0);
-    std::istringstream in(ReadText(temp.Path() / "out" / "encircled_energy.csv"));
+    std::istringstream in(ReadWhole(temp.Path() / "out" / "encircled_energy.csv"));
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "radius_elements,radius_lambda_over_d,radius_rad,encircled_energy");
@@ -1226,6 +1206,7 @@ TEST(CliVersion, PrintsTheVersion) {
     const CliRun run = RunCli({"--version"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("ostrander-cli ", 0), 0u) << run.out;
+    EXPECT_EQ(run.out, std::string("ostrander-cli ") + kVersion + "\n");
 }
 
 // The far field's zero-frequency element is the sum over the grid of the
@@ -1245,9 +1226,9 @@ TEST(CliWavelength, FarFieldAndInterferogramFollowTheWavelength) {
     const fs::path out = temp.Path();
     for (const char* file : {"farfield.csv", "surface.csv", "interferogram.png", "farfield.png",
                              "farfield_log.png"})
-        EXPECT_EQ(ReadText(out / "default" / file), ReadText(out / "1064" / file)) << file;
-    EXPECT_NE(ReadText(out / "532" / "interferogram.png"),
-              ReadText(out / "1064" / "interferogram.png"));
+        EXPECT_EQ(ReadWhole(out / "default" / file), ReadWhole(out / "1064" / file)) << file;
+    EXPECT_NE(ReadWhole(out / "532" / "interferogram.png"),
+              ReadWhole(out / "1064" / "interferogram.png"));
 
     for (const double nm : {1064.0, 532.0}) {
         SCOPED_TRACE(nm);
@@ -1305,15 +1286,15 @@ TEST(CliVoltages, FileAndStandardInputApplyBetweenAllAndSet) {
                          "7=70,8=80", "--out", temp.Q("stdin")},
                         QByteArray::fromStdString(text));
     ASSERT_EQ(fromInput.exitCode, 0) << fromInput.err;
-    EXPECT_EQ(ReadText(temp.Path() / "stdin" / "surface.csv"),
-              ReadText(temp.Path() / "file" / "surface.csv"));
+    EXPECT_EQ(ReadWhole(temp.Path() / "stdin" / "surface.csv"),
+              ReadWhole(temp.Path() / "file" / "surface.csv"));
 }
 
 // ---- Influence functions for other simulations ----
 
 // The rows of actuators.csv after its header, split at commas.
 std::vector<std::vector<std::string>> ReadRows(const fs::path& path, std::string& header) {
-    std::istringstream in(ReadText(path));
+    std::istringstream in(ReadWhole(path));
     std::getline(in, header);
     std::vector<std::vector<std::string>> rows;
     std::string line;
@@ -1456,7 +1437,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Voltages by display number from a fit's voltages.csv.
 std::vector<double> FittedVolts(const fs::path& file) {
     std::vector<double> volts;
-    std::istringstream in(ReadText(file));
+    std::istringstream in(ReadWhole(file));
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(line, "actuator,volts,force_v2,bound");
@@ -1525,8 +1506,8 @@ TEST(CliFit, ZernikeFitIsWhatSimulateShowsForItsPattern) {
                       "0", "--out", temp.Q("sim")})
                   .exitCode,
               0);
-    EXPECT_EQ(ReadText(temp.Path() / "fit" / "surface.csv"),
-              ReadText(temp.Path() / "sim" / "surface.csv"));
+    EXPECT_EQ(ReadWhole(temp.Path() / "fit" / "surface.csv"),
+              ReadWhole(temp.Path() / "sim" / "surface.csv"));
     EXPECT_EQ(summary["pattern"], ReadJson(temp.Path() / "sim" / "summary.json")["pattern"]);
 }
 

@@ -11,6 +11,7 @@
 #include "toolkit/Dialogs.h"
 
 #include "tests/model/ModelFixture.h"
+#include "tests/support/TempFolder.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -148,9 +149,8 @@ TEST(PatternFitDialog, FitsASurfaceFile) {
     }
     ASSERT_EQ(rig.h.engine.SynthesizeSurface(), SynthesisStatus::Done);
     const int n = rig.h.data.GridSize;
-    const std::string file = (std::filesystem::temp_directory_path() /
-                              ("ostrander-fit-surface-" + std::to_string(::getpid()) + ".csv"))
-                                 .string();
+    const ostrander::testing_support::TempFolder temp("ostrander-fit");
+    const std::string file = temp.File("surface.csv");
     {
         std::ofstream out(file);
         out.precision(17);

@@ -4,6 +4,7 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Pattern/VoltageListClass.h"
+#include "support/TempFolder.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
@@ -83,17 +84,8 @@ void SetMirrorVolts(MirrorClass* mirror, const Volts& v) {
 class BrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("ostrander_browser_" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-                 std::to_string(::getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "bin");
-        fs::create_directories(root_ / "Devices");
-        fs::create_directories(root_ / "sets");
-        SetProgramFolder((root_ / "bin").string());
-        std::ofstream(root_ / "Devices" / "row.ini") << MirrorText;
-        mirror_ = std::make_unique<MirrorClass>(std::string(DeviceFolderRelative) + "row.ini");
+        folder_.Make("sets");
+        mirror_ = std::make_unique<MirrorClass>(folder_.WriteDevice("row.ini", MirrorText));
         ASSERT_TRUE(mirror_->IsValid());
         setFile_ = Write(
             "focus.ini",
@@ -104,14 +96,10 @@ protected:
     void TearDown() override {
         form_.reset();
         mirror_.reset();
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
 
     std::string Write(const std::string& name, const std::string& text) {
-        const std::string path = (root_ / "sets" / name).string();
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
+        return folder_.Write("sets/" + name, text);
     }
 
     // What the "Pattern Library" button does.
@@ -157,7 +145,8 @@ protected:
         return m;
     }
 
-    fs::path root_;
+    testing_support::TempProgramFolder folder_{"ostrander-browser"};
+    const fs::path root_ = folder_.Path();
     ScriptedDialogs dialogs_;
     ScopedDialogs scope_{dialogs_};
     std::unique_ptr<MirrorClass> mirror_;

@@ -56,7 +56,7 @@ TEST(PhaseStep, OnlyBeamSamplesCountAndBadInputIsHandled) {
     EXPECT_EQ(LargestPhaseStep(inside, kGrid, 0.0), 0.0);
 }
 
-TEST(Zernike, NollOrderingOfTheFirstTerms) {
+TEST(ZernikeFit, NollOrderingOfTheFirstTerms) {
     const int expected[][2] = {{0, 0},  {1, 1}, {1, -1}, {2, 0},  {2, -2}, {2, 2},  {3, -1}, {3, 1},
                                {3, -3}, {3, 3}, {4, 0},  {4, 2},  {4, -2}, {4, 4},  {4, -4}, {5, 1},
                                {5, -1}, {5, 3}, {5, -3}, {5, 5},  {5, -5}, {6, 0}};
@@ -77,7 +77,7 @@ TEST(Zernike, NollOrderingOfTheFirstTerms) {
                 1e-12);
 }
 
-TEST(Zernike, CoefficientsOfASyntheticSurfaceComeBack) {
+TEST(ZernikeFit, CoefficientsOfASyntheticSurfaceComeBack) {
     // Known coefficients on the first 15 terms plus a small term beyond the
     // fit, which leaks into the fitted ones only through the sampling.
     std::vector<double> known(15);
@@ -103,7 +103,7 @@ TEST(Zernike, CoefficientsOfASyntheticSurfaceComeBack) {
     EXPECT_NEAR(all[3], known[3], 1e-15);
 }
 
-TEST(Zernike, ACoefficientIsTheRmsOfItsTerm) {
+TEST(ZernikeFit, ACoefficientIsTheRmsOfItsTerm) {
     // Noll normalisation: one term alone has an RMS over the beam equal to its
     // coefficient, to the sampling of the disc.
     for (int j : {2, 4, 6, 11, 15}) {
@@ -114,7 +114,7 @@ TEST(Zernike, ACoefficientIsTheRmsOfItsTerm) {
     }
 }
 
-TEST(Zernike, RefusesTooFewSamplesAndNonFiniteOnes) {
+TEST(ZernikeFit, RefusesTooFewSamplesAndNonFiniteOnes) {
     const BeamGrid tiny{100, kGrid.dx, kGrid.dx * 1.5}; // 9 samples
     const auto flat = Surface(tiny, [](double, double) { return 0.0; });
     EXPECT_TRUE(NollZernikeCoefficients(flat, tiny, 15).empty());

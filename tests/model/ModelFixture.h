@@ -10,13 +10,13 @@
 #include "model/SessionAccess.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
+#include "tests/support/TempFolder.h"
 #include "toolkit/Paths.h"
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -93,34 +93,13 @@ inline std::vector<PadLayout> HexPads(int rings, double pitch, double dpad) {
 
 // A temporary program folder with ../Devices beside it; restores the program
 // folder when it goes.
-class TempDeviceFolder {
+class TempDeviceFolder : public testing_support::TempProgramFolder {
 public:
-    TempDeviceFolder() {
-        std::random_device rd;
-        root_ = std::filesystem::temp_directory_path() /
-                ("ostrander-model-" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(root_ / "bin");
-        std::filesystem::create_directories(root_ / "Devices");
-        previous_ = ProgramFolder();
-        SetProgramFolder((root_ / "bin").string());
-    }
-    ~TempDeviceFolder() {
-        SetProgramFolder(previous_);
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    TempDeviceFolder(const TempDeviceFolder&) = delete;
-    TempDeviceFolder& operator=(const TempDeviceFolder&) = delete;
-
+    TempDeviceFolder() : TempProgramFolder("ostrander-model") {}
     // Writes Devices/<name> and returns the name as the program uses it.
     std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(root_ / "Devices" / name) << text;
-        return std::string(DeviceFolderRelative) + name;
+        return WriteDevice(name, text);
     }
-
-private:
-    std::filesystem::path root_;
-    std::string previous_;
 };
 
 // The session with its record, working state and a recording host; no

@@ -5,6 +5,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Pattern/VoltageListClass.h"
 #include "model/PatternBrowserSession.h"
+#include "support/TempFolder.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
@@ -81,30 +82,17 @@ bool FailingSave(const std::string&) {
 class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("ostrander_session_" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-                 std::to_string(::getpid()));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "bin");
-        fs::create_directories(root_ / "Devices");
-        SetProgramFolder((root_ / "bin").string());
-        std::ofstream(root_ / "Devices" / "row.ini") << kMirrorText;
-        active_ = std::make_unique<MirrorClass>(std::string(DeviceFolderRelative) + "row.ini");
+        active_ = std::make_unique<MirrorClass>(folder_.WriteDevice("row.ini", kMirrorText));
         ASSERT_TRUE(active_->IsValid());
         setFile_ = Write("focus.pat", PatternSetText("Focus steps", {"Flat", "Step 1", "Tilt"},
                                                      {{0, 0, 0, 0}, {10, 10, 10, 10}, {0, 10, 20, 30}}));
     }
     void TearDown() override {
         EXPECT_TRUE(dialogs_.messages.empty()) << "the session shows no messages itself";
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
 
     std::string Write(const std::string& name, const std::string& text) {
-        const std::string path = (root_ / name).string();
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
+        return folder_.Write(name, text);
     }
     Names PatternNames() const {
         Names names = session_.GetPatternSet()->GetPatternNames();
@@ -120,7 +108,8 @@ protected:
         session_.ShowCurrentVoltagesOnPreview();
     }
 
-    fs::path root_;
+    testing_support::TempProgramFolder folder_{"ostrander-session"};
+    const fs::path root_ = folder_.Path();
     ScriptedDialogs dialogs_;
     ScopedDialogs scope_{dialogs_};
     std::unique_ptr<MirrorClass> active_;

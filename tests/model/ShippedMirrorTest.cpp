@@ -17,9 +17,9 @@ struct Shipped {
     RunStart start;
 };
 
-class ShippedMirror : public ::testing::TestWithParam<Shipped> {};
+class ShippedMirrorEngine : public ::testing::TestWithParam<Shipped> {};
 
-TEST_P(ShippedMirror, RunsAndSynthesisesTheAnalyticSurface) {
+TEST_P(ShippedMirrorEngine, RunsAndSynthesisesTheAnalyticSurface) {
     EngineHarness h;
     SetProgramFolder(std::string(OSTRANDER_SOURCE_DIR) + "/tests");
     ASSERT_TRUE(h.Select(std::string(DeviceFolderRelative) + GetParam().file));
@@ -68,7 +68,7 @@ TEST_P(ShippedMirror, RunsAndSynthesisesTheAnalyticSurface) {
     EXPECT_GT(energy, 0.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, ShippedMirror,
+INSTANTIATE_TEST_SUITE_P(Devices, ShippedMirrorEngine,
                          ::testing::Values(Shipped{"Hex19.ini", RunStart::Started},
                                            Shipped{"Hex37.ini", RunStart::Started},
                                            Shipped{"Hex61S.ini", RunStart::Started},

@@ -179,7 +179,7 @@ TEST(Synthesis, RenumberedActuatorsMoveTheMembraneWhereTheyAre) {
 
 // --- Zernike terms and the pupil ---
 
-TEST(Zernike, TermsAreNumberedByOrderThenAzimuth) {
+TEST(EngineZernikeTerms, TermsAreNumberedByOrderThenAzimuth) {
     const int expected[][2] = {{0, 0}, {1, -1}, {1, 1},  {2, -2}, {2, 0},
                                {2, 2}, {3, -3}, {3, -1}, {3, 1},  {3, 3}};
     for (int term = 0; term < 10; ++term) {
@@ -190,7 +190,7 @@ TEST(Zernike, TermsAreNumberedByOrderThenAzimuth) {
     }
 }
 
-TEST(Zernike, ValuesMatchTheirPolynomials) {
+TEST(EngineZernikeTerms, ValuesMatchTheirPolynomials) {
     struct Case {
         int n, m;
         double (*f)(double rho, double theta);

@@ -4,6 +4,7 @@
 // is left beside it.
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "support/SmallDisk.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,20 +20,6 @@ using namespace ostrander::testing_support;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadWhole(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    return names;
-}
 
 // A set whose file is some hundred kilobytes.
 std::unique_ptr<PatternClass> LargeSet() {
@@ -76,10 +63,8 @@ TEST(FullDisk, PatternSaveOnASmallFilesystemKeepsTheOldFile) {
 }
 
 TEST(FullDisk, PatternSaveOverTheFileSizeLimitKeepsTheOldFile) {
-    std::string templ = (fs::temp_directory_path() / "ostrander-limit-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(templ.data()), nullptr);
-    ExpectFailedSaveKeepsTheOldFile(templ, true);
-    fs::remove_all(templ);
+    const TempFolder folder("ostrander-limit");
+    ExpectFailedSaveKeepsTheOldFile(folder.Path(), true);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // linear read path for files whose voltages come in order, and the writer
 // refusing exactly what the reader would refuse.
 #include "Shared_Software/Pattern/PatternClass.h"
+#include "support/TempFolder.h"
 #include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +23,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using testing_support::ReadWhole;
+
 class PatternReadTest : public testing::Test {
 protected:
-    PatternReadTest() {
-        folder_ =
-            fs::temp_directory_path() / ("ostrander_robust_pattern_" + std::to_string(getpid()));
-        fs::create_directories(folder_);
-    }
-    ~PatternReadTest() override {
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-    }
     std::string Write(const std::string& text) {
         const std::string file = (folder_ / "set.pat").string();
         std::ofstream(file, std::ios::binary) << text;
@@ -51,7 +45,8 @@ protected:
         return out;
     }
 
-    fs::path folder_;
+    testing_support::TempFolder temp_{"ostrander-robust-pattern"};
+    const fs::path folder_ = temp_.Path();
 };
 
 TEST_F(PatternReadTest, VoltageCountsBeyondAnyDriverAreRefused) {
@@ -104,13 +99,6 @@ TEST_F(PatternReadTest, MappedReadsMatchOrderedInserts) {
             want.emplace_back(v->Actuator, v->Voltage);
         EXPECT_EQ(Voltages(set, 0), want) << "map starting " << map[0] << "," << map[1];
     }
-}
-
-std::string ReadWhole(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // A set of the given shape, every voltage the same.

@@ -1,6 +1,7 @@
 #pragma once
 // A temporary program folder with ../Devices beside it, for the tests of the
 // windows, and the text of small mirror info files.
+#include "support/TempFolder.h"
 #include "toolkit/Paths.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
-#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -50,25 +50,13 @@ inline std::string MirrorText(const MirrorFile& f) {
 
 class ProgramFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        root_ =
-            std::filesystem::temp_directory_path() /
-            ("ostrander-program-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(root_ / "bin");
-        std::filesystem::create_directories(root_ / "Devices");
-        SetProgramFolder((root_ / "bin").string());
-    }
-    void TearDown() override {
-        ClearDeviceFolderChoice();
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
+    void TearDown() override { ClearDeviceFolderChoice(); }
     void WriteDevice(const std::string& name, const std::string& text) {
-        std::ofstream(root_ / "Devices" / name, std::ios::binary) << text;
+        folder_.WriteDevice(name, text);
     }
 
-    std::filesystem::path root_;
+    testing_support::TempProgramFolder folder_{"ostrander-program"};
+    const std::filesystem::path root_ = folder_.Path();
 };
 
 // Runs the event loop (timers, repaints) until done() or the time is up.

@@ -4,6 +4,8 @@
 // mount, as root in a container); FileSizeLimit holds a file-size limit
 // (RLIMIT_FSIZE) for the current process, under which a write past the
 // limit fails with EFBIG instead of raising SIGXFSZ.
+#include "support/TempFolder.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -17,29 +19,23 @@ namespace ostrander::testing_support {
 class SmallTmpfs {
 public:
     explicit SmallTmpfs(std::size_t bytes) {
-        std::string templ =
-            (std::filesystem::temp_directory_path() / "ostrander-small-XXXXXX").string();
-        if (::mkdtemp(templ.data()) == nullptr)
-            return;
-        path_ = templ;
         const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
-        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, options.c_str()) == 0;
+        mounted_ = ::mount("tmpfs", Path().c_str(), "tmpfs", 0, options.c_str()) == 0;
     }
+    // Unmounted first; the mount point goes with the member after.
     ~SmallTmpfs() {
         if (mounted_)
-            ::umount2(path_.c_str(), MNT_DETACH);
-        if (!path_.empty())
-            ::rmdir(path_.c_str());
+            ::umount2(Path().c_str(), MNT_DETACH);
     }
     SmallTmpfs(const SmallTmpfs&) = delete;
     SmallTmpfs& operator=(const SmallTmpfs&) = delete;
 
     // False where mounting is not allowed: the test is then skipped.
     bool Mounted() const { return mounted_; }
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const { return mountPoint_.Path(); }
 
 private:
-    std::filesystem::path path_;
+    TempFolder mountPoint_{"ostrander-small"};
     bool mounted_ = false;
 };
 

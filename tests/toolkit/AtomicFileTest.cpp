@@ -2,6 +2,7 @@
 // nothing behind when they fail.
 #include "toolkit/AtomicFile.h"
 #include "toolkit/IniFile.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -17,53 +18,33 @@
 namespace ostrander {
 namespace {
 
+using testing_support::ReadWhole;
+using testing_support::WriteWhole;
+using testing_support::Entries;
+
 namespace fs = std::filesystem;
-
-std::string ReadWhole(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWhole(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
 
 // The names the test seam hands out: "n0", "n1", ...
 std::string CountedName(int attempt) {
     return "n" + std::to_string(attempt);
 }
 
-std::vector<std::string> Entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class AtomicFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "ostrander-atomic-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
         fs::create_directory(dir_ / "shared");
         fs::create_directory(dir_ / "private");
     }
     void TearDown() override {
         atomic_file_testing::SetNameSource(nullptr);
         atomic_file_testing::SetSaveHook(nullptr);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     // A temporary name the save could choose for target, with the seam's text.
     fs::path Temporary(const fs::path& target, const std::string& letters) const {
         return target.parent_path() / ("." + target.filename().string() + "." + letters + ".tmp~");
     }
-    fs::path dir_;
+    testing_support::TempFolder temp_{"ostrander-atomic"};
+    const fs::path dir_ = temp_.Path();
 };
 
 // A hostile neighbour plants symbolic links in a shared folder at every name

@@ -1,5 +1,6 @@
 #include "toolkit/IniFile.h"
 
+#include "support/TempFolder.h"
 #include "toolkit/Paths.h"
 
 #include <gtest/gtest.h>
@@ -15,31 +16,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadWhole(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWhole(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary);
-    out << text;
-}
+using ostrander::testing_support::ReadWhole;
+using ostrander::testing_support::WriteWhole;
 
 class TempFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "ostrander-ini-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-    }
     void TearDown() override {
         IniFile::SetSaveHookForTesting(nullptr);
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
-    fs::path dir_;
+    ostrander::testing_support::TempFolder temp_{"ostrander-ini"};
+    const fs::path dir_ = temp_.Path();
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "toolkit/Paths.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -14,19 +15,13 @@ namespace {
 
 class PathsFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "ostrander-paths-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
-    }
     void TearDown() override {
         ClearDeviceFolderChoice();
         SetProgramFolder("");
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     void Touch(const fs::path& p) { std::ofstream(dir_ / p) << "x"; }
-    fs::path dir_;
+    testing_support::TempFolder temp_{"ostrander-paths"};
+    const fs::path dir_ = temp_.Path();
 };
 
 } // namespace

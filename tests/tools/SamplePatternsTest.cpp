@@ -7,6 +7,7 @@
 #include "model/ExactMembrane.h"
 #include "model/MembraneGeometry.h"
 #include "model/PullIn.h"
+#include "support/TempFolder.h"
 #include "toolkit/IniFile.h"
 #include "toolkit/Paths.h"
 
@@ -28,14 +29,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string Devices = std::string(OSTRANDER_SOURCE_DIR) + "/Devices";
+using testing_support::ReadWhole;
 
-std::string ReadText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+const std::string Devices = std::string(OSTRANDER_SOURCE_DIR) + "/Devices";
 
 std::vector<std::string> ShippedSets() {
     std::vector<std::string> sets;
@@ -70,20 +66,7 @@ std::vector<double> VoltsOf(const PatternClass& set, int p, int actuators) {
     return volts;
 }
 
-// A fresh folder under the temporary folder, removed at the end.
-class TempOut {
-public:
-    TempOut()
-        : path_(fs::temp_directory_path() / ("ostrander_samples_" + std::to_string(::getpid()))) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempOut() { fs::remove_all(path_); }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using testing_support::TempFolder;
 
 } // namespace
 
@@ -91,7 +74,7 @@ private:
 // from the shipped files: names, their order, the set's header, both file
 // versions of the first mirror. What the fits give is checked below.
 TEST(SamplePatterns, ShippedSetsAreWrittenAsTheGeneratorWritesThem) {
-    TempOut out;
+    TempFolder out("ostrander-samples");
     std::vector<std::string> made;
     const auto written = WriteSamplePatterns(
         Devices, out.Path().string(),
@@ -113,7 +96,7 @@ TEST(SamplePatterns, ShippedSetsAreWrittenAsTheGeneratorWritesThem) {
     EXPECT_EQ(written, ShippedSets());
     for (const std::string& name : written) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(ReadText(out.Path() / name), ReadText(fs::path(Devices) / name))
+        EXPECT_EQ(ReadWhole(out.Path() / name), ReadWhole(fs::path(Devices) / name))
             << "regenerate with: make_sample_patterns Devices";
     }
 }
@@ -131,7 +114,7 @@ TEST_P(SampleRegeneration, FitsGiveTheShippedSetByteForByte) {
     GTEST_SKIP() << "the fits take minutes without optimisation";
 #endif
     const std::string mirrorFile = GetParam();
-    TempOut out;
+    TempFolder out("ostrander-samples");
     const auto written = WriteSamplePatterns(
         Devices, out.Path().string(),
         [&](const std::string& infoFile,
@@ -160,7 +143,7 @@ TEST_P(SampleRegeneration, FitsGiveTheShippedSetByteForByte) {
     for (const std::string& name : written)
         if (name.rfind(stem + "_", 0) == 0) {
             SCOPED_TRACE(name);
-            EXPECT_EQ(ReadText(out.Path() / name), ReadText(fs::path(Devices) / name))
+            EXPECT_EQ(ReadWhole(out.Path() / name), ReadWhole(fs::path(Devices) / name))
                 << "regenerate with: make_sample_patterns Devices";
             ++compared;
         }

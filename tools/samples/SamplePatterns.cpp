@@ -365,13 +365,6 @@ std::unique_ptr<PatternClass> FitSampleSet(const std::string& infoFile, const Mi
     });
 }
 
-double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts) {
-    const DMInfoClass& model = *info.Model;
-    const ExactMembrane membrane(MembraneGeometryFromModel(model),
-                                 EngineGrid::ForDiameter(model.Diameter_m));
-    return FactorOf(membrane, model, volts, 1e-6);
-}
-
 std::optional<SamplePlan> PlanOfSet(const PatternClass& set) {
     SamplePlan plan;
     bool flat = false;

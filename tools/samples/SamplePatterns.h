@@ -120,11 +120,6 @@ using ShapeVolts =
 std::unique_ptr<PatternClass> MakeSamplePatterns(const MirrorInfoClass& info,
                                                  const SamplePlan& plan, const ShapeVolts& voltsOf);
 
-// The exact membrane's pull-in factor of a pattern on a mirror (volts by
-// display number - 1); as SampleMirror::PullInFactor without the influence
-// functions.
-double SamplePullInFactor(const MirrorInfoClass& info, const std::vector<double>& volts);
-
 // The set of one mirror (info file name as the device folder names it);
 // null when it cannot be made.
 using SampleSetMaker = std::function<std::unique_ptr<PatternClass>(const std::string& infoFile,
