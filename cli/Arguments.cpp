@@ -13,18 +13,29 @@ namespace ostrander {
 
 namespace {
 
-void AddResultOptions(CLI::App& command, ResultOptions& options) {
-    command
-        .add_option("mirror", options.mirror,
-                    "Device name as listed by \"mirrors\", its file name, or the path of a "
-                    "mirror info file")
-        ->required();
+constexpr const char* kMirrorHelp =
+    "Device name as listed by \"mirrors\", its file name, or the path of a mirror info file";
+
+// The mirror, the output folder and --force: every command that writes files.
+void AddMirrorAndOutput(CLI::App& command, ResultOptions& options) {
+    command.add_option("mirror", options.mirror, kMirrorHelp)->required();
     command.add_option("--out", options.out, "Output folder (must not exist, or be empty)")
         ->required()
         ->type_name("DIR");
     command.add_flag("--force", options.force,
                      "Replace an earlier output folder of this program (one holding nothing "
                      "else)");
+}
+
+CLI::Option* AddModelOption(CLI::App& command, std::string& model) {
+    return command.add_option("--model", model, "Membrane model: classic or exact")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"classic", "exact"}))
+        ->type_name("NAME");
+}
+
+void AddResultOptions(CLI::App& command, ResultOptions& options) {
+    AddMirrorAndOutput(command, options);
     CLI::Option* removeFocus =
         command.add_flag("--remove-focus", options.removeFocus, "Remove piston and focus");
     command
@@ -38,11 +49,7 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->capture_default_str()
         ->check(CLI::Range(1, 100))
         ->type_name("Z");
-    CLI::Option* model =
-        command.add_option("--model", options.model, "Membrane model: classic or exact")
-            ->capture_default_str()
-            ->check(CLI::IsMember({"classic", "exact"}))
-            ->type_name("NAME");
+    CLI::Option* model = AddModelOption(command, options.model);
     command.add_flag("--nonlinear", options.nonlinear,
                      "With --model exact: surface.csv holds the nonlinear equilibrium")
         ->needs(model);
@@ -69,6 +76,178 @@ std::string OneLine(std::string text) {
         if (c == '\n' || c == '\r')
             c = ' ';
     return text;
+}
+
+// The parser with every command's options bound to `parsed`; the options
+// whose presence or text is read after parsing are kept here.
+struct Parser {
+    CLI::App app{"Simulates electrostatic membrane deformable mirrors without a window.\n"
+                 "Mirrors come from the first device folder that exists of: --devices DIR, "
+                 "$OSTRANDER_DEVICES,\n~/.local/share/ostrander/Devices, the installed "
+                 "share/ostrander/Devices, ../Devices beside the program."};
+    CLI::App* mirrors = nullptr;
+    CLI::App* simulate = nullptr;
+    CLI::App* sweep = nullptr;
+    CLI::App* influence = nullptr;
+    CLI::App* fit = nullptr;
+    CLI::Option* all = nullptr;
+    CLI::Option* patternIndex = nullptr;
+    CLI::Option* patternName = nullptr;
+    CLI::Option* bias = nullptr;
+    std::string patternIndexText; // read as a decimal after parsing
+};
+
+void AddProgramOptions(Parser& p, Arguments& parsed) {
+    p.app.name("ostrander-cli");
+    p.app.require_subcommand(1);
+    // --devices is accepted before or after the command.
+    p.app.fallthrough();
+    p.app.add_option("--devices", parsed.devices, "Device folder to read the mirrors from")
+        ->type_name("DIR");
+    p.app.set_version_flag("--version", std::string("ostrander-cli ") + kVersion);
+}
+
+void AddMirrorsCommand(Parser& p, MirrorsCommand& mirrors) {
+    p.mirrors = p.app.add_subcommand("mirrors", "List the mirrors of the device folder");
+    p.mirrors->add_flag("--json", mirrors.json, "Print JSON instead of a table");
+}
+
+void AddSimulateCommand(Parser& p, SimulateCommand& simulate) {
+    CLI::App* command = p.simulate = p.app.add_subcommand(
+        "simulate",
+        "Simulate one set of voltages: pictures, surface.csv, farfield.csv, summary.json.\n"
+        "Voltages start from 0.1 V on every actuator (as after the influence functions), then "
+        "--all, --pattern, --voltages and --set apply in that order under the mirror's rules.");
+    AddResultOptions(*command, simulate);
+    command
+        ->add_option("--set", simulate.set,
+                     "Actuator N (display number) to V volts; several pairs after one --set "
+                     "or separated by commas, and repeatable")
+        ->allow_extra_args(true)
+        ->type_name("N=V");
+    command
+        ->add_option("--voltages", simulate.voltages,
+                     "CSV file of NUMBER,VOLTS lines (display numbers); - reads standard input")
+        ->type_name("FILE");
+    p.all = command->add_option("--all", simulate.all, "Every actuator to V volts")->type_name("V");
+    CLI::Option* pattern =
+        command->add_option("--pattern", simulate.pattern, "Pattern-set file to take a pattern from")
+            ->type_name("FILE");
+    p.patternIndex = command
+                         ->add_option("--pattern-index", p.patternIndexText,
+                                      "Pattern by its index in the set, from 0")
+                         ->needs(pattern)
+                         ->type_name("K");
+    p.patternName = command->add_option("--pattern-name", simulate.patternName, "Pattern by its name")
+                        ->needs(pattern)
+                        ->excludes(p.patternIndex)
+                        ->type_name("NAME");
+}
+
+void AddSweepCommand(Parser& p, SweepCommand& sweep) {
+    p.sweep = p.app.add_subcommand(
+        "sweep", "Simulate every pattern of a set: summary.csv and a folder of pictures and "
+                 "summary.json per pattern");
+    AddResultOptions(*p.sweep, sweep);
+    p.sweep->add_option("--pattern", sweep.pattern, "Pattern-set file")
+        ->required()
+        ->type_name("FILE");
+}
+
+void AddInfluenceCommand(Parser& p, InfluenceCommand& influence) {
+    p.influence = p.app.add_subcommand(
+        "influence", "Export the influence functions for other simulations: influence.fits "
+                     "(metres per volt squared, one plane per actuator), actuators.csv, "
+                     "summary.json");
+    AddMirrorAndOutput(*p.influence, influence);
+    p.influence->add_flag("--json", influence.json, "Print the summary as JSON on standard output");
+    AddModelOption(*p.influence, influence.model);
+}
+
+void AddFitCommand(Parser& p, FitCommand& fit) {
+    CLI::App* command = p.fit = p.app.add_subcommand(
+        "fit", "Fit voltages to a target shape over the beam and simulate them: fit.pat, "
+               "voltages.csv, the pictures and grids of simulate, summary.json with the fit.\n"
+               "Piston is free; pads only pull, so shapes of both signs need a --bias.");
+    AddResultOptions(*command, fit);
+    CLI::Option* zernike =
+        command
+            ->add_option("--zernike", fit.zernike,
+                         "Noll Zernike terms in metres RMS over the beam, e.g. \"4=0.5um,6=-0.2um\"")
+            ->type_name("TERMS");
+    command
+        ->add_option("--surface", fit.surface,
+                     "Target surface: a CSV or FITS grid laid out as simulate's surface.csv")
+        ->excludes(zernike)
+        ->type_name("FILE");
+    p.bias = command
+                 ->add_option("--bias", fit.bias,
+                              "Every pad starts at V volts; the target is the change from that "
+                              "surface")
+                 ->type_name("V");
+    command->add_flag("--free-tilt", fit.freeTilt, "Leave tilt out of the fit as well as piston");
+}
+
+// Runs the parser; false when it stopped for help, the version or an error,
+// which `parsed` then holds.
+bool RunParser(Parser& p, const std::vector<std::string>& arguments, Arguments& parsed) {
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        p.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        parsed.help = p.app.help();
+        return false;
+    } catch (const CLI::CallForAllHelp&) {
+        parsed.help = p.app.help("", CLI::AppFormatMode::All);
+        return false;
+    } catch (const CLI::CallForVersion&) {
+        parsed.help = std::string("ostrander-cli ") + kVersion + "\n";
+        return false;
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        // --set takes every value that follows it, a mirror named after it too.
+        if (message.find("mirror is required") != std::string::npos &&
+            std::find(arguments.begin(), arguments.end(), "--set") != arguments.end())
+            message += "; name MIRROR before --set, which takes every value after it";
+        parsed.error = OneLine(message + " (see --help)");
+        return false;
+    }
+    return true;
+}
+
+// What the options' presence says, and the pattern index read as a decimal.
+// False, with the error in `parsed`, for an index that is not one.
+bool ReadParsedOptions(const Parser& p, Arguments& parsed) {
+    SimulateCommand& simulate = parsed.simulate;
+    simulate.hasAll = p.all->count() > 0;
+    parsed.fit.hasBias = p.bias->count() > 0;
+    simulate.hasPatternIndex = p.patternIndex->count() > 0;
+    simulate.hasPatternName = p.patternName->count() > 0;
+    if (simulate.hasPatternIndex) {
+        const std::optional<int> index = ParseDecimalInteger(p.patternIndexText);
+        if (!index || *index < 0) {
+            parsed.error = "--pattern-index \"" + p.patternIndexText +
+                           "\" is not a pattern index in decimal (0, 1, 2, ...)";
+            return false;
+        }
+        simulate.patternIndex = *index;
+    }
+    return true;
+}
+
+Arguments::Command ChosenCommand(const Parser& p) {
+    if (p.mirrors->parsed())
+        return Arguments::Command::Mirrors;
+    if (p.simulate->parsed())
+        return Arguments::Command::Simulate;
+    if (p.sweep->parsed())
+        return Arguments::Command::Sweep;
+    if (p.fit->parsed())
+        return Arguments::Command::Fit;
+    if (p.influence->parsed())
+        return Arguments::Command::Influence;
+    return Arguments::Command::None;
 }
 
 } // namespace
@@ -136,154 +315,16 @@ bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>&
 
 Arguments ParseArguments(const std::vector<std::string>& arguments) {
     Arguments parsed;
-    CLI::App app{"Simulates electrostatic membrane deformable mirrors without a window.\n"
-                 "Mirrors come from the first device folder that exists of: --devices DIR, "
-                 "$OSTRANDER_DEVICES,\n~/.local/share/ostrander/Devices, the installed "
-                 "share/ostrander/Devices, ../Devices beside the program."};
-    app.name("ostrander-cli");
-    app.require_subcommand(1);
-    // --devices is accepted before or after the command.
-    app.fallthrough();
-    app.add_option("--devices", parsed.devices, "Device folder to read the mirrors from")
-        ->type_name("DIR");
-    app.set_version_flag("--version", std::string("ostrander-cli ") + kVersion);
-
-    CLI::App* mirrorsApp = app.add_subcommand("mirrors", "List the mirrors of the device folder");
-    mirrorsApp->add_flag("--json", parsed.mirrors.json, "Print JSON instead of a table");
-
-    SimulateCommand& simulate = parsed.simulate;
-    CLI::App* simulateApp = app.add_subcommand(
-        "simulate",
-        "Simulate one set of voltages: pictures, surface.csv, farfield.csv, summary.json.\n"
-        "Voltages start from 0.1 V on every actuator (as after the influence functions), then "
-        "--all, --pattern, --voltages and --set apply in that order under the mirror's rules.");
-    AddResultOptions(*simulateApp, simulate);
-    simulateApp
-        ->add_option("--set", simulate.set,
-                     "Actuator N (display number) to V volts; several pairs after one --set "
-                     "or separated by commas, and repeatable")
-        ->allow_extra_args(true)
-        ->type_name("N=V");
-    simulateApp
-        ->add_option("--voltages", simulate.voltages,
-                     "CSV file of NUMBER,VOLTS lines (display numbers); - reads standard input")
-        ->type_name("FILE");
-    CLI::Option* all =
-        simulateApp->add_option("--all", simulate.all, "Every actuator to V volts")->type_name("V");
-    CLI::Option* pattern =
-        simulateApp
-            ->add_option("--pattern", simulate.pattern, "Pattern-set file to take a pattern from")
-            ->type_name("FILE");
-    std::string patternIndex;
-    CLI::Option* patternIndexOption =
-        simulateApp
-            ->add_option("--pattern-index", patternIndex, "Pattern by its index in the set, from 0")
-            ->needs(pattern)
-            ->type_name("K");
-    CLI::Option* patternName =
-        simulateApp->add_option("--pattern-name", simulate.patternName, "Pattern by its name")
-            ->needs(pattern)
-            ->excludes(patternIndexOption)
-            ->type_name("NAME");
-
-    CLI::App* sweepApp = app.add_subcommand(
-        "sweep", "Simulate every pattern of a set: summary.csv and a folder of pictures and "
-                 "summary.json per pattern");
-    AddResultOptions(*sweepApp, parsed.sweep);
-    sweepApp->add_option("--pattern", parsed.sweep.pattern, "Pattern-set file")
-        ->required()
-        ->type_name("FILE");
-
-    InfluenceCommand& influence = parsed.influence;
-    CLI::App* influenceApp = app.add_subcommand(
-        "influence", "Export the influence functions for other simulations: influence.fits "
-                     "(metres per volt squared, one plane per actuator), actuators.csv, "
-                     "summary.json");
-    influenceApp
-        ->add_option("mirror", influence.mirror,
-                     "Device name as listed by \"mirrors\", its file name, or the path of a "
-                     "mirror info file")
-        ->required();
-    influenceApp->add_option("--out", influence.out, "Output folder (must not exist, or be empty)")
-        ->required()
-        ->type_name("DIR");
-    influenceApp->add_flag("--force", influence.force,
-                           "Replace an earlier output folder of this program (one holding "
-                           "nothing else)");
-    influenceApp->add_flag("--json", influence.json,
-                           "Print the summary as JSON on standard output");
-    influenceApp->add_option("--model", influence.model, "Membrane model: classic or exact")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"classic", "exact"}))
-        ->type_name("NAME");
-
-    FitCommand& fit = parsed.fit;
-    CLI::App* fitApp = app.add_subcommand(
-        "fit", "Fit voltages to a target shape over the beam and simulate them: fit.pat, "
-               "voltages.csv, the pictures and grids of simulate, summary.json with the fit.\n"
-               "Piston is free; pads only pull, so shapes of both signs need a --bias.");
-    AddResultOptions(*fitApp, fit);
-    CLI::Option* zernike =
-        fitApp
-            ->add_option("--zernike", fit.zernike,
-                         "Noll Zernike terms in metres RMS over the beam, e.g. \"4=0.5um,6=-0.2um\"")
-            ->type_name("TERMS");
-    fitApp
-        ->add_option("--surface", fit.surface,
-                     "Target surface: a CSV or FITS grid laid out as simulate's surface.csv")
-        ->excludes(zernike)
-        ->type_name("FILE");
-    CLI::Option* bias =
-        fitApp->add_option("--bias", fit.bias, "Every pad starts at V volts; the target is the "
-                                               "change from that surface")
-            ->type_name("V");
-    fitApp->add_flag("--free-tilt", fit.freeTilt, "Leave tilt out of the fit as well as piston");
-
-    // CLI11 takes the arguments last first.
-    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        parsed.help = app.help();
+    Parser parser;
+    AddProgramOptions(parser, parsed);
+    AddMirrorsCommand(parser, parsed.mirrors);
+    AddSimulateCommand(parser, parsed.simulate);
+    AddSweepCommand(parser, parsed.sweep);
+    AddInfluenceCommand(parser, parsed.influence);
+    AddFitCommand(parser, parsed.fit);
+    if (!RunParser(parser, arguments, parsed) || !ReadParsedOptions(parser, parsed))
         return parsed;
-    } catch (const CLI::CallForAllHelp&) {
-        parsed.help = app.help("", CLI::AppFormatMode::All);
-        return parsed;
-    } catch (const CLI::CallForVersion&) {
-        parsed.help = std::string("ostrander-cli ") + kVersion + "\n";
-        return parsed;
-    } catch (const CLI::ParseError& e) {
-        std::string message = e.what();
-        // --set takes every value that follows it, a mirror named after it too.
-        if (message.find("mirror is required") != std::string::npos &&
-            std::find(arguments.begin(), arguments.end(), "--set") != arguments.end())
-            message += "; name MIRROR before --set, which takes every value after it";
-        parsed.error = OneLine(message + " (see --help)");
-        return parsed;
-    }
-    simulate.hasAll = all->count() > 0;
-    fit.hasBias = bias->count() > 0;
-    simulate.hasPatternIndex = patternIndexOption->count() > 0;
-    simulate.hasPatternName = patternName->count() > 0;
-    if (simulate.hasPatternIndex) {
-        const std::optional<int> index = ParseDecimalInteger(patternIndex);
-        if (!index || *index < 0) {
-            parsed.error = "--pattern-index \"" + patternIndex +
-                           "\" is not a pattern index in decimal (0, 1, 2, ...)";
-            return parsed;
-        }
-        simulate.patternIndex = *index;
-    }
-    if (mirrorsApp->parsed())
-        parsed.command = Arguments::Command::Mirrors;
-    else if (simulateApp->parsed())
-        parsed.command = Arguments::Command::Simulate;
-    else if (sweepApp->parsed())
-        parsed.command = Arguments::Command::Sweep;
-    else if (fitApp->parsed())
-        parsed.command = Arguments::Command::Fit;
-    else if (influenceApp->parsed())
-        parsed.command = Arguments::Command::Influence;
+    parsed.command = ChosenCommand(parser);
     return parsed;
 }
 

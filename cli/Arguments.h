@@ -3,7 +3,7 @@
 // the voltage requests of `simulate` (--all, --set N=V) read from it.
 // Voltages and actuator numbers are decimal only: "$A", "0x10", "inf" and
 // "nan" are refused.
-#include "cli/Commands.h"
+#include "cli/CommandOptions.h"
 
 #include <optional>
 #include <string>

@@ -2,6 +2,8 @@
 // The commands of ostrander-cli. Each returns the exit status: 0 on
 // success, 2 after writing one line that says what went wrong to standard
 // error; nothing is left in the output folder on failure.
+#include "cli/CommandOptions.h"
+
 #include <string>
 #include <vector>
 
@@ -9,54 +11,6 @@ namespace ostrander {
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 2;
-
-struct MirrorsCommand {
-    bool json = false;
-};
-
-struct ResultOptions {
-    std::string mirror;
-    std::string out;
-    bool force = false;
-    bool removeFocus = false;
-    double focusAdjust = 0.0;
-    int zoom = 1;
-    std::string size = "309x335";
-    std::string model = "classic"; // membrane model: "classic" or "exact"
-    bool nonlinear = false;        // exact model: write the nonlinear equilibrium
-    double wavelengthNm = 1064.0;  // far field and interferogram
-    bool json = false;             // print the summary to standard output
-    bool noPictures = false;       // write the grids and figures only
-};
-
-struct SimulateCommand : ResultOptions {
-    std::vector<std::string> set; // "N=V", or several "N=V,N=V"
-    std::string voltages;         // --voltages: a CSV file of NUMBER,VOLTS lines, "-" stdin
-    bool hasAll = false;
-    std::string all; // the --all text, read by ParseVoltageRequests
-    std::string pattern;
-    bool hasPatternIndex = false;
-    int patternIndex = 0;
-    bool hasPatternName = false;
-    std::string patternName;
-};
-
-struct SweepCommand : ResultOptions {
-    std::string pattern;
-};
-
-// `influence`: the mirror's influence functions for other simulations. Of
-// the result options only the mirror, the output folder, --force and the
-// model apply.
-struct InfluenceCommand : ResultOptions {};
-
-struct FitCommand : ResultOptions {
-    std::string zernike; // "4=0.5um,6=-0.2um"
-    std::string surface; // CSV or FITS grid, as simulate writes surface.csv/.fits
-    bool hasBias = false;
-    std::string bias; // volts, read by the command
-    bool freeTilt = false;
-};
 
 int RunMirrors(const MirrorsCommand& command);
 int RunSimulate(const SimulateCommand& command);

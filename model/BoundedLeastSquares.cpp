@@ -11,48 +11,50 @@ namespace ostrander {
 namespace {
 
 using Bound = BoundedLeastSquaresResult::Bound;
+using RowMajorMap =
+    Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>;
 
-} // namespace
-
-BoundedLeastSquaresResult SolveBoundedLeastSquares(const std::vector<double>& a, int rows, int cols,
-                                                   const std::vector<double>& b,
-                                                   const std::vector<double>& lo,
-                                                   const std::vector<double>& hi) {
-    BoundedLeastSquaresResult result;
+// Consistent sizes, finite entries and a non-empty box for every variable.
+bool InputsValid(const std::vector<double>& a, int rows, int cols, const std::vector<double>& b,
+                 const std::vector<double>& lo, const std::vector<double>& hi) {
     if (rows < 0 || cols < 0 ||
         a.size() != static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) ||
         b.size() != static_cast<std::size_t>(rows) || lo.size() != static_cast<std::size_t>(cols) ||
         hi.size() != static_cast<std::size_t>(cols))
-        return result;
+        return false;
     for (double v : a)
         if (!std::isfinite(v))
-            return result;
+            return false;
     for (double v : b)
         if (!std::isfinite(v))
-            return result;
+            return false;
     for (int k = 0; k < cols; ++k)
         if (std::isnan(lo[k]) || std::isnan(hi[k]) || lo[k] > hi[k] || lo[k] == HUGE_VAL ||
             hi[k] == -HUGE_VAL)
-            return result;
-    result.valid = true;
+            return false;
+    return true;
+}
 
-    const Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>
-        A(a.data(), rows, cols);
-    const Eigen::Map<const Eigen::VectorXd> B(b.data(), rows);
-
-    // Every variable starts at the point of its box nearest 0.
+// Every variable starts at the point of its box nearest 0.
+void StartNearestZero(const std::vector<double>& lo, const std::vector<double>& hi,
+                      BoundedLeastSquaresResult& result) {
+    const std::size_t cols = lo.size();
     result.x.assign(cols, 0.0);
     result.state.assign(cols, Bound::Free);
-    for (int k = 0; k < cols; ++k) {
+    for (std::size_t k = 0; k < cols; ++k) {
         result.x[k] = std::clamp(0.0, lo[k], hi[k]);
         result.state[k] = result.x[k] == lo[k] ? Bound::Lower
                           : result.x[k] == hi[k] ? Bound::Upper
                                                  : Bound::Free;
     }
+}
 
-    // The columns that take part, scaled to unit norm: u = s x.
+// The columns that take part (a norm above 1e-13 of the largest) and every
+// column's norm.
+std::vector<int> UsedColumns(const RowMajorMap& A, Eigen::VectorXd& norms) {
+    const int cols = static_cast<int>(A.cols());
     double largest = 0.0;
-    Eigen::VectorXd norms(cols);
+    norms.resize(cols);
     for (int k = 0; k < cols; ++k) {
         norms[k] = A.col(k).norm();
         largest = std::max(largest, norms[k]);
@@ -61,146 +63,210 @@ BoundedLeastSquaresResult SolveBoundedLeastSquares(const std::vector<double>& a,
     for (int k = 0; k < cols; ++k)
         if (norms[k] > 1e-13 * largest && norms[k] > 0.0)
             used.push_back(k);
-    const int n = static_cast<int>(used.size());
-    if (n == 0) {
-        result.converged = true;
-        result.residualNorm = B.norm();
-        return result;
-    }
-    Eigen::MatrixXd scaled(rows, n);
-    Eigen::VectorXd u(n), ulo(n), uhi(n);
-    std::vector<Bound> state(n);
-    for (int c = 0; c < n; ++c) {
+    return used;
+}
+
+// The problem in the scaled variables u = s x of the used columns, reduced to
+// the triangular factor: ||A u - b||^2 = ||R u - d||^2 + a constant. Holds
+// the active-set state: u, its box and where each variable sits.
+class ReducedProblem {
+public:
+    ReducedProblem(const RowMajorMap& A, const Eigen::Map<const Eigen::VectorXd>& B,
+                   const std::vector<int>& used, const Eigen::VectorXd& norms,
+                   const std::vector<double>& lo, const std::vector<double>& hi,
+                   const BoundedLeastSquaresResult& start);
+
+    // Frees, one at a time, the held variable along which the residual falls
+    // fastest, until none does (true) or the step limit is reached (false);
+    // `iterations` counts the rounds.
+    bool Solve(int& iterations);
+
+    double U(int c) const { return u_[c]; }
+    Bound State(int c) const { return state_[c]; }
+
+private:
+    bool SolveFree(Eigen::VectorXd& z, std::vector<int>& free) const;
+    bool Settle(int justFreed);
+    void HoldAtBounds(const std::vector<int>& free, int blocking, Bound blockingBound);
+
+    int n_ = 0; // variables
+    int m_ = 0; // rows of the triangular factor
+    Eigen::MatrixXd r_;
+    Eigen::VectorXd d_;
+    double tolerance_ = 0.0;
+    Eigen::VectorXd u_, ulo_, uhi_;
+    std::vector<Bound> state_;
+};
+
+ReducedProblem::ReducedProblem(const RowMajorMap& A, const Eigen::Map<const Eigen::VectorXd>& B,
+                               const std::vector<int>& used, const Eigen::VectorXd& norms,
+                               const std::vector<double>& lo, const std::vector<double>& hi,
+                               const BoundedLeastSquaresResult& start)
+    : n_(static_cast<int>(used.size())), u_(n_), ulo_(n_), uhi_(n_), state_(n_) {
+    const int rows = static_cast<int>(A.rows());
+    Eigen::MatrixXd scaled(rows, n_);
+    for (int c = 0; c < n_; ++c) {
         const int k = used[c];
         const double s = norms[k];
         scaled.col(c) = A.col(k) / s;
-        u[c] = s * result.x[k];
-        ulo[c] = std::isinf(lo[k]) ? lo[k] : s * lo[k];
-        uhi[c] = std::isinf(hi[k]) ? hi[k] : s * hi[k];
-        state[c] = result.state[k];
+        u_[c] = s * start.x[k];
+        ulo_[c] = std::isinf(lo[k]) ? lo[k] : s * lo[k];
+        uhi_[c] = std::isinf(hi[k]) ? hi[k] : s * hi[k];
+        state_[c] = start.state[k];
     }
-
-    // The triangular factor: ||A u - b||^2 = ||R u - d||^2 + a constant.
-    const int m = std::min(rows, n);
+    m_ = std::min(rows, n_);
     Eigen::HouseholderQR<Eigen::MatrixXd> qr(scaled);
-    const Eigen::MatrixXd R =
-        qr.matrixQR().topRows(m).triangularView<Eigen::Upper>().toDenseMatrix();
-    const Eigen::VectorXd d = (qr.householderQ().transpose() * B).head(m);
-    const double tolerance = 1e-11 * std::max(d.norm(), std::numeric_limits<double>::min());
+    r_ = qr.matrixQR().topRows(m_).triangularView<Eigen::Upper>().toDenseMatrix();
+    d_ = (qr.householderQ().transpose() * B).head(m_);
+    tolerance_ = 1e-11 * std::max(d_.norm(), std::numeric_limits<double>::min());
+}
 
-    // Solves the free variables with the others held; false when nothing is free.
-    auto solveFree = [&](Eigen::VectorXd& z, std::vector<int>& free) {
-        free.clear();
-        for (int c = 0; c < n; ++c)
-            if (state[c] == Bound::Free)
-                free.push_back(c);
-        if (free.empty())
-            return false;
-        Eigen::VectorXd rhs = d;
-        Eigen::MatrixXd rf(m, static_cast<int>(free.size()));
-        for (int c = 0, f = 0; c < n; ++c) {
-            if (state[c] == Bound::Free)
-                rf.col(f++) = R.col(c);
-            else
-                rhs -= R.col(c) * u[c];
+// Solves the free variables with the others held; false when nothing is free.
+bool ReducedProblem::SolveFree(Eigen::VectorXd& z, std::vector<int>& free) const {
+    free.clear();
+    for (int c = 0; c < n_; ++c)
+        if (state_[c] == Bound::Free)
+            free.push_back(c);
+    if (free.empty())
+        return false;
+    Eigen::VectorXd rhs = d_;
+    Eigen::MatrixXd rf(m_, static_cast<int>(free.size()));
+    for (int c = 0, f = 0; c < n_; ++c) {
+        if (state_[c] == Bound::Free)
+            rf.col(f++) = r_.col(c);
+        else
+            rhs -= r_.col(c) * u_[c];
+    }
+    z = rf.colPivHouseholderQr().solve(rhs);
+    return true;
+}
+
+// The blocking variable, and any other that reached a bound with it, is
+// held there from now on.
+void ReducedProblem::HoldAtBounds(const std::vector<int>& free, int blocking,
+                                  Bound blockingBound) {
+    for (int c : free) {
+        const double span = 1e-12 * std::max(1.0, std::fabs(u_[c]));
+        if (c == blocking)
+            state_[c] = blockingBound;
+        else if (u_[c] - ulo_[c] <= span)
+            state_[c] = Bound::Lower;
+        else if (uhi_[c] - u_[c] <= span)
+            state_[c] = Bound::Upper;
+        if (state_[c] == Bound::Lower)
+            u_[c] = ulo_[c];
+        else if (state_[c] == Bound::Upper)
+            u_[c] = uhi_[c];
+    }
+}
+
+// Moves the free variables towards their unconstrained solution, stepping
+// back to the box; returns false when the variable just freed would move
+// the wrong way (it is then put back on its bound).
+bool ReducedProblem::Settle(int justFreed) {
+    for (int inner = 0; inner <= n_ + 1; ++inner) {
+        Eigen::VectorXd z;
+        std::vector<int> free;
+        if (!SolveFree(z, free))
+            return true;
+        if (justFreed >= 0) {
+            const auto it = std::find(free.begin(), free.end(), justFreed);
+            const double target = z[it - free.begin()];
+            const bool wrongWay = (u_[justFreed] == ulo_[justFreed] && target <= u_[justFreed]) ||
+                                  (u_[justFreed] == uhi_[justFreed] && target >= u_[justFreed]);
+            if (wrongWay) {
+                state_[justFreed] = u_[justFreed] == ulo_[justFreed] ? Bound::Lower : Bound::Upper;
+                return false;
+            }
+            justFreed = -1;
         }
-        z = rf.colPivHouseholderQr().solve(rhs);
-        return true;
-    };
-
-    // Moves the free variables towards their unconstrained solution, stepping
-    // back to the box; returns false when the variable just freed would move
-    // the wrong way (it is then put back on its bound).
-    auto settle = [&](int justFreed) {
-        for (int inner = 0; inner <= n + 1; ++inner) {
-            Eigen::VectorXd z;
-            std::vector<int> free;
-            if (!solveFree(z, free))
-                return true;
-            if (justFreed >= 0) {
-                const auto it = std::find(free.begin(), free.end(), justFreed);
-                const double target = z[it - free.begin()];
-                const bool wrongWay =
-                    (u[justFreed] == ulo[justFreed] && target <= u[justFreed]) ||
-                    (u[justFreed] == uhi[justFreed] && target >= u[justFreed]);
-                if (wrongWay) {
-                    state[justFreed] = u[justFreed] == ulo[justFreed] ? Bound::Lower : Bound::Upper;
-                    return false;
-                }
-                justFreed = -1;
-            }
-            double alpha = 1.0;
-            int blocking = -1;
-            Bound blockingBound = Bound::Lower;
-            for (std::size_t f = 0; f < free.size(); ++f) {
-                const int c = free[f];
-                const bool below = z[f] < ulo[c], above = z[f] > uhi[c];
-                if (!below && !above)
-                    continue;
-                const double step = ((below ? ulo[c] : uhi[c]) - u[c]) / (z[f] - u[c]);
-                if (step < alpha) {
-                    alpha = step;
-                    blocking = c;
-                    blockingBound = below ? Bound::Lower : Bound::Upper;
-                }
-            }
-            alpha = std::clamp(alpha, 0.0, 1.0);
-            for (std::size_t f = 0; f < free.size(); ++f) {
-                const int c = free[f];
-                u[c] = std::clamp(u[c] + alpha * (z[f] - u[c]), ulo[c], uhi[c]);
-            }
-            if (blocking < 0)
-                return true;
-            // The blocking variable, and any other that reached a bound with
-            // it, is held there from now on.
-            for (int c : free) {
-                const double span = 1e-12 * std::max(1.0, std::fabs(u[c]));
-                if (c == blocking)
-                    state[c] = blockingBound;
-                else if (u[c] - ulo[c] <= span)
-                    state[c] = Bound::Lower;
-                else if (uhi[c] - u[c] <= span)
-                    state[c] = Bound::Upper;
-                if (state[c] == Bound::Lower)
-                    u[c] = ulo[c];
-                else if (state[c] == Bound::Upper)
-                    u[c] = uhi[c];
-            }
-        }
-        return true;
-    };
-
-    settle(-1);
-    std::vector<bool> refused(n, false);
-    const int limit = 10 * n + 20;
-    for (result.iterations = 0; result.iterations < limit; ++result.iterations) {
-        const Eigen::VectorXd w = R.transpose() * (d - R * u);
-        int best = -1;
-        for (int c = 0; c < n; ++c) {
-            if (refused[c] || state[c] == Bound::Free)
+        double alpha = 1.0;
+        int blocking = -1;
+        Bound blockingBound = Bound::Lower;
+        for (std::size_t f = 0; f < free.size(); ++f) {
+            const int c = free[f];
+            const bool below = z[f] < ulo_[c], above = z[f] > uhi_[c];
+            if (!below && !above)
                 continue;
-            const bool descends = (state[c] == Bound::Lower && w[c] > tolerance) ||
-                                  (state[c] == Bound::Upper && w[c] < -tolerance);
+            const double step = ((below ? ulo_[c] : uhi_[c]) - u_[c]) / (z[f] - u_[c]);
+            if (step < alpha) {
+                alpha = step;
+                blocking = c;
+                blockingBound = below ? Bound::Lower : Bound::Upper;
+            }
+        }
+        alpha = std::clamp(alpha, 0.0, 1.0);
+        for (std::size_t f = 0; f < free.size(); ++f) {
+            const int c = free[f];
+            u_[c] = std::clamp(u_[c] + alpha * (z[f] - u_[c]), ulo_[c], uhi_[c]);
+        }
+        if (blocking < 0)
+            return true;
+        HoldAtBounds(free, blocking, blockingBound);
+    }
+    return true;
+}
+
+bool ReducedProblem::Solve(int& iterations) {
+    Settle(-1);
+    std::vector<bool> refused(n_, false);
+    const int limit = 10 * n_ + 20;
+    for (iterations = 0; iterations < limit; ++iterations) {
+        const Eigen::VectorXd w = r_.transpose() * (d_ - r_ * u_);
+        int best = -1;
+        for (int c = 0; c < n_; ++c) {
+            if (refused[c] || state_[c] == Bound::Free)
+                continue;
+            const bool descends = (state_[c] == Bound::Lower && w[c] > tolerance_) ||
+                                  (state_[c] == Bound::Upper && w[c] < -tolerance_);
             if (descends && (best < 0 || std::fabs(w[c]) > std::fabs(w[best])))
                 best = c;
         }
-        if (best < 0) {
-            result.converged = true;
-            break;
-        }
-        state[best] = Bound::Free;
-        if (settle(best))
+        if (best < 0)
+            return true;
+        state_[best] = Bound::Free;
+        if (Settle(best))
             std::fill(refused.begin(), refused.end(), false);
         else
             refused[best] = true;
     }
+    return false;
+}
 
-    for (int c = 0; c < n; ++c) {
+} // namespace
+
+BoundedLeastSquaresResult SolveBoundedLeastSquares(const std::vector<double>& a, int rows, int cols,
+                                                   const std::vector<double>& b,
+                                                   const std::vector<double>& lo,
+                                                   const std::vector<double>& hi) {
+    BoundedLeastSquaresResult result;
+    if (!InputsValid(a, rows, cols, b, lo, hi))
+        return result;
+    result.valid = true;
+
+    const RowMajorMap A(a.data(), rows, cols);
+    const Eigen::Map<const Eigen::VectorXd> B(b.data(), rows);
+    StartNearestZero(lo, hi, result);
+    Eigen::VectorXd norms;
+    const std::vector<int> used = UsedColumns(A, norms);
+    if (used.empty()) {
+        result.converged = true;
+        result.residualNorm = B.norm();
+        return result;
+    }
+
+    ReducedProblem problem(A, B, used, norms, lo, hi, result);
+    result.converged = problem.Solve(result.iterations);
+
+    // Back to the unscaled variables; those on a bound sit on it exactly.
+    for (std::size_t c = 0; c < used.size(); ++c) {
         const int k = used[c];
-        result.state[k] = state[c];
-        result.x[k] = state[c] == Bound::Lower   ? lo[k]
-                      : state[c] == Bound::Upper ? hi[k]
-                                                 : std::clamp(u[c] / norms[k], lo[k], hi[k]);
+        const Bound state = problem.State(static_cast<int>(c));
+        result.state[k] = state;
+        result.x[k] = state == Bound::Lower   ? lo[k]
+                      : state == Bound::Upper ? hi[k]
+                                              : std::clamp(problem.U(static_cast<int>(c)) / norms[k],
+                                                           lo[k], hi[k]);
     }
     const Eigen::Map<const Eigen::VectorXd> X(result.x.data(), cols);
     result.residualNorm = (A * X - B).norm();

@@ -40,37 +40,29 @@ inline void Store(float* p, Vec v) {
     __builtin_memcpy(p, &v, sizeof v);
 }
 
+// One butterfly: points a and b become a + t and a - t, where t is point b
+// already multiplied by its twiddle.
+inline void Butterfly(Vec* re, Vec* im, int a, int b, Vec tr, Vec ti) {
+    const Vec ar = re[a], ai = im[a];
+    re[a] = ar + tr;
+    im[a] = ai + ti;
+    re[b] = ar - tr;
+    im[b] = ai - ti;
+}
+
 // Radix-2 stages on scratch points already in bit-reversed order.
 inline void Butterflies(Vec* re, Vec* im, const Plan& plan) {
     const int n = plan.n;
     if (n >= 2) {
-        for (int g = 0; g < n; g += 2) {
-            const Vec ar = re[g], ai = im[g], br = re[g + 1], bi = im[g + 1];
-            re[g] = ar + br;
-            im[g] = ai + bi;
-            re[g + 1] = ar - br;
-            im[g + 1] = ai - bi;
-        }
+        for (int g = 0; g < n; g += 2)
+            Butterfly(re, im, g, g + 1, re[g + 1], im[g + 1]);
     }
     if (n >= 4) {
         // Twiddles 1 and exp(sign pi i / 2) = (0, sign).
         const float s = plan.twIm[n / 4];
         for (int g = 0; g < n; g += 4) {
-            {
-                const Vec ar = re[g], ai = im[g], br = re[g + 2], bi = im[g + 2];
-                re[g] = ar + br;
-                im[g] = ai + bi;
-                re[g + 2] = ar - br;
-                im[g + 2] = ai - bi;
-            }
-            {
-                const Vec ar = re[g + 1], ai = im[g + 1];
-                const Vec tr = -Splat(s) * im[g + 3], ti = Splat(s) * re[g + 3];
-                re[g + 1] = ar + tr;
-                im[g + 1] = ai + ti;
-                re[g + 3] = ar - tr;
-                im[g + 3] = ai - ti;
-            }
+            Butterfly(re, im, g, g + 2, re[g + 2], im[g + 2]);
+            Butterfly(re, im, g + 1, g + 3, -Splat(s) * im[g + 3], Splat(s) * re[g + 3]);
         }
     }
     for (int h = 4; h < n; h *= 2) {
@@ -80,13 +72,7 @@ inline void Butterflies(Vec* re, Vec* im, const Plan& plan) {
             const Vec wi = Splat(plan.twIm[j * stride]);
             for (int g = j; g < n; g += 2 * h) {
                 const Vec br = re[g + h], bi = im[g + h];
-                const Vec tr = wr * br - wi * bi;
-                const Vec ti = wr * bi + wi * br;
-                const Vec ar = re[g], ai = im[g];
-                re[g] = ar + tr;
-                im[g] = ai + ti;
-                re[g + h] = ar - tr;
-                im[g + h] = ai - ti;
+                Butterfly(re, im, g, g + h, wr * br - wi * bi, wr * bi + wi * br);
             }
         }
     }
@@ -230,4 +216,11 @@ inline void TransformBatch(float* data, long count, long laneStride, long pointS
             }
         }
     }
+}
+
+// The entry point each build exports (declared in ComplexFFTDetail.h).
+void Transform(float* data, long count, long laneStride, long pointStride, int n, const float* twRe,
+               const float* twIm, const int* bitrev, float* scratch) {
+    const Plan plan{n, twRe, twIm, bitrev};
+    TransformBatch(data, count, laneStride, pointStride, plan, reinterpret_cast<Vec*>(scratch));
 }

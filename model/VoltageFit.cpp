@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <sstream>
 
 namespace ostrander {
@@ -19,9 +20,40 @@ constexpr int kMaxZernikeTerm = 36;
 // Fewest target samples in the beam a fit is made from.
 constexpr int kMinSamples = 10;
 
+using Refusal = std::optional<VoltageFit::Status>;
+
 struct Sample {
     int i, j;
     double x, y, target;
+};
+
+// The pads of the fit and the voltages they work between.
+struct PadSet {
+    std::vector<int> pads; // actuators (display number - 1) with a response
+    int actuators = 0;     // all actuators, the membrane electrode included
+    double vs = 0.0;       // the membrane electrode's voltage
+    double lowVolts = 0.0; // lowest voltage a pad pulls with
+    double lowForce = 0.0; // its force
+    double biasForce = 0.0;
+
+    double Force(double volts) const { return (volts - vs) * (volts - vs); }
+    // Mean over all actuators of (V - V_surface); the others sit at V_surface.
+    double Mean(const std::vector<double>& volts) const {
+        double sum = 0.0;
+        for (int k : pads)
+            sum += volts[k] - vs;
+        return sum / actuators;
+    }
+};
+
+// The least-squares problem, row-major: a row per beam sample, a column per
+// pad's force, then piston and (on request) the two tilts, free.
+struct DesignMatrix {
+    std::vector<double> a;
+    std::vector<double> rhs;
+    int rows = 0;
+    int cols = 0;
+    int padCount = 0;
 };
 
 struct Solution {
@@ -30,85 +62,57 @@ struct Solution {
     double meanVolts = 0.0;
 };
 
-} // namespace
-
-std::string FitStatusText(VoltageFit::Status status) {
-    switch (status) {
-    case VoltageFit::Status::Fitted:
-        return "fitted";
-    case VoltageFit::Status::NoTarget:
-        return "no target: give a surface or Zernike coefficients";
-    case VoltageFit::Status::BadTarget:
-        return "the target does not cover the beam (wrong size, too few finite samples or a "
-               "non-finite coefficient)";
-    case VoltageFit::Status::NoPads:
-        return "the mirror has no influence functions to fit with";
-    case VoltageFit::Status::BadBias:
-        return "the bias voltage is outside the pads' voltage range or breaks the mean-voltage "
-               "limit";
-    }
-    return "unknown";
-}
-
-VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
-    VoltageFit fit;
-    const BeamGrid& beam = mirror.beam;
-    const int n = beam.n;
-    const std::size_t points = n > 0 ? static_cast<std::size_t>(n) * n : 0u;
-    if (request.surface.empty() && request.zernike.empty()) {
-        fit.status = VoltageFit::Status::NoTarget;
-        return fit;
-    }
+// A request without a target, or with one of the wrong size or not finite.
+Refusal CheckTarget(const FitRequest& request, std::size_t points) {
+    if (request.surface.empty() && request.zernike.empty())
+        return VoltageFit::Status::NoTarget;
     if ((!request.surface.empty() && request.surface.size() != points) ||
         !std::isfinite(request.scale) ||
         std::any_of(request.zernike.begin(), request.zernike.end(),
-                    [](double c) { return !std::isfinite(c); })) {
-        fit.status = VoltageFit::Status::BadTarget;
-        return fit;
-    }
+                    [](double c) { return !std::isfinite(c); }))
+        return VoltageFit::Status::BadTarget;
+    return std::nullopt;
+}
 
-    // The pads: actuators with a response on this grid.
-    std::vector<int> pads;
+// The pads (actuators with a response on this grid) and their voltage range.
+Refusal FindPads(const FitMirror& mirror, std::size_t points, PadSet& set) {
     for (std::size_t k = 0; k < mirror.response.size(); ++k)
         if (!mirror.response[k].empty()) {
-            if (mirror.response[k].size() != points) {
-                fit.status = VoltageFit::Status::NoPads;
-                return fit;
-            }
-            pads.push_back(static_cast<int>(k));
+            if (mirror.response[k].size() != points)
+                return VoltageFit::Status::NoPads;
+            set.pads.push_back(static_cast<int>(k));
         }
-    const double vs = mirror.surfaceVolts;
-    const double lowVolts = std::max(mirror.floorVolts, vs);
-    if (pads.empty() || n <= 0 || !(beam.beamRadius > 0) || !(mirror.maxVolts > lowVolts) ||
-        !std::isfinite(mirror.maxVolts) || !std::isfinite(vs)) {
-        fit.status = VoltageFit::Status::NoPads;
-        return fit;
-    }
-    const auto force = [vs](double volts) { return (volts - vs) * (volts - vs); };
-    const double lowForce = mirror.floorVolts > vs ? force(mirror.floorVolts) : 0.0;
-    const int actuators = static_cast<int>(mirror.response.size());
-    const auto mean = [&](const std::vector<double>& volts) {
-        double sum = 0.0;
-        for (int k : pads)
-            sum += volts[k] - vs;
-        return sum / actuators;
-    };
+    set.vs = mirror.surfaceVolts;
+    set.lowVolts = std::max(mirror.floorVolts, set.vs);
+    if (set.pads.empty() || mirror.beam.n <= 0 || !(mirror.beam.beamRadius > 0) ||
+        !(mirror.maxVolts > set.lowVolts) || !std::isfinite(mirror.maxVolts) ||
+        !std::isfinite(set.vs))
+        return VoltageFit::Status::NoPads;
+    set.lowForce = mirror.floorVolts > set.vs ? set.Force(mirror.floorVolts) : 0.0;
+    set.actuators = static_cast<int>(mirror.response.size());
+    return std::nullopt;
+}
 
-    double biasForce = 0.0;
-    if (request.bias) {
-        const double b = *request.bias;
-        std::vector<double> at(actuators, vs);
-        for (int k : pads)
-            at[k] = b;
-        if (!std::isfinite(b) || b < lowVolts || b > mirror.maxVolts ||
-            std::fabs(mean(at)) > mirror.meanLimit) {
-            fit.status = VoltageFit::Status::BadBias;
-            return fit;
-        }
-        biasForce = force(b);
-    }
+// The bias's force on every pad; refused outside the pads' range or past the
+// mean-voltage limit.
+Refusal SetBias(const FitMirror& mirror, const FitRequest& request, PadSet& set) {
+    if (!request.bias)
+        return std::nullopt;
+    const double b = *request.bias;
+    std::vector<double> at(set.actuators, set.vs);
+    for (int k : set.pads)
+        at[k] = b;
+    if (!std::isfinite(b) || b < set.lowVolts || b > mirror.maxVolts ||
+        std::fabs(set.Mean(at)) > mirror.meanLimit)
+        return VoltageFit::Status::BadBias;
+    set.biasForce = set.Force(b);
+    return std::nullopt;
+}
 
-    // The target on the beam samples.
+// The target on the beam samples, scaled; a surface's samples that are not
+// finite are left out.
+std::vector<Sample> TargetSamples(const BeamGrid& beam, const FitRequest& request) {
+    const int n = beam.n;
     std::vector<Sample> samples;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
@@ -129,86 +133,92 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
             }
             samples.push_back({i, j, x, y, t * request.scale});
         }
-    if (static_cast<int>(samples.size()) < kMinSamples) {
-        fit.status = VoltageFit::Status::BadTarget;
-        return fit;
-    }
+    return samples;
+}
 
-    // Columns: one per pad (its force), then piston and the tilts, free.
-    const int padCount = static_cast<int>(pads.size());
-    const int cols = padCount + (request.freeTilt ? 3 : 1);
-    const int rows = static_cast<int>(samples.size());
-    std::vector<double> a(static_cast<std::size_t>(rows) * cols);
-    std::vector<double> rhs(rows);
-    for (int r = 0; r < rows; ++r) {
+// Responses x forces + free terms = target + responses x bias force: the
+// right-hand side holds the bias surface so that the forces are absolute.
+DesignMatrix BuildDesignMatrix(const FitMirror& mirror, const PadSet& set,
+                               const std::vector<Sample>& samples, bool freeTilt) {
+    const int n = mirror.beam.n;
+    const double radius = mirror.beam.beamRadius;
+    DesignMatrix m;
+    m.padCount = static_cast<int>(set.pads.size());
+    m.cols = m.padCount + (freeTilt ? 3 : 1);
+    m.rows = static_cast<int>(samples.size());
+    m.a.assign(static_cast<std::size_t>(m.rows) * m.cols, 0.0);
+    m.rhs.assign(m.rows, 0.0);
+    for (int r = 0; r < m.rows; ++r) {
         const Sample& s = samples[r];
         const std::size_t at = static_cast<std::size_t>(s.i) * n + s.j;
-        double* row = &a[static_cast<std::size_t>(r) * cols];
+        double* row = &m.a[static_cast<std::size_t>(r) * m.cols];
         double base = 0.0;
-        for (int c = 0; c < padCount; ++c) {
-            row[c] = mirror.response[pads[c]][at];
+        for (int c = 0; c < m.padCount; ++c) {
+            row[c] = mirror.response[set.pads[c]][at];
             base += row[c];
         }
-        row[padCount] = 1.0;
-        if (request.freeTilt) {
-            row[padCount + 1] = s.x / beam.beamRadius;
-            row[padCount + 2] = s.y / beam.beamRadius;
+        row[m.padCount] = 1.0;
+        if (freeTilt) {
+            row[m.padCount + 1] = s.x / radius;
+            row[m.padCount + 2] = s.y / radius;
         }
-        rhs[r] = s.target + biasForce * base;
+        m.rhs[r] = s.target + set.biasForce * base;
     }
+    return m;
+}
 
+// The bounded solve with every pad's voltage at most topVolts, and the
+// voltages it gives.
+Solution SolveUpTo(const DesignMatrix& m, const PadSet& set, double topVolts) {
     const double inf = std::numeric_limits<double>::infinity();
-    const auto solve = [&](double topVolts) {
-        Solution out;
-        std::vector<double> lo(cols, -inf), hi(cols, inf);
-        for (int c = 0; c < padCount; ++c) {
-            lo[c] = lowForce;
-            hi[c] = force(topVolts);
-        }
-        out.solve = SolveBoundedLeastSquares(a, rows, cols, rhs, lo, hi);
-        out.volts.assign(actuators, vs);
-        for (int c = 0; c < padCount && out.solve.valid; ++c)
-            out.volts[pads[c]] = vs + std::sqrt(std::max(0.0, out.solve.x[c]));
-        out.meanVolts = mean(out.volts);
-        return out;
-    };
+    Solution out;
+    std::vector<double> lo(m.cols, -inf), hi(m.cols, inf);
+    for (int c = 0; c < m.padCount; ++c) {
+        lo[c] = set.lowForce;
+        hi[c] = set.Force(topVolts);
+    }
+    out.solve = SolveBoundedLeastSquares(m.a, m.rows, m.cols, m.rhs, lo, hi);
+    out.volts.assign(set.actuators, set.vs);
+    for (int c = 0; c < m.padCount && out.solve.valid; ++c)
+        out.volts[set.pads[c]] = set.vs + std::sqrt(std::max(0.0, out.solve.x[c]));
+    out.meanVolts = set.Mean(out.volts);
+    return out;
+}
 
-    // The mean rule: while the fit breaks it, the highest voltage comes down
-    // (bisection between the bias, or the floor, and the mirror's highest).
+// The mean rule: while the fit breaks it, the highest voltage comes down
+// (bisection between the bias, or the floor, and the mirror's highest).
+// `best` is the solve at the mirror's highest voltage; the highest voltage
+// used is returned.
+double MeetMeanRule(const FitMirror& mirror, const FitRequest& request, const DesignMatrix& m,
+                    const PadSet& set, Solution& best, bool& ruleActive) {
     double top = mirror.maxVolts;
-    Solution best = solve(top);
-    if (!best.solve.valid) {
-        fit.status = VoltageFit::Status::BadTarget;
-        return fit;
-    }
-    if (std::fabs(best.meanVolts) > mirror.meanLimit) {
-        fit.meanRuleActive = true;
-        double low = request.bias ? *request.bias : lowVolts, high = top;
-        best = solve(low);
-        top = low;
-        for (int round = 0; round < 40 && high - low > 1e-6 * high; ++round) {
-            const double middle = 0.5 * (low + high);
-            Solution s = solve(middle);
-            if (std::fabs(s.meanVolts) <= mirror.meanLimit) {
-                low = middle;
-                best = std::move(s);
-                top = middle;
-            } else {
-                high = middle;
-            }
+    if (std::fabs(best.meanVolts) <= mirror.meanLimit)
+        return top;
+    ruleActive = true;
+    double low = request.bias ? *request.bias : set.lowVolts, high = top;
+    best = SolveUpTo(m, set, low);
+    top = low;
+    for (int round = 0; round < 40 && high - low > 1e-6 * high; ++round) {
+        const double middle = 0.5 * (low + high);
+        Solution s = SolveUpTo(m, set, middle);
+        if (std::fabs(s.meanVolts) <= mirror.meanLimit) {
+            low = middle;
+            best = std::move(s);
+            top = middle;
+        } else {
+            high = middle;
         }
     }
+    return top;
+}
 
-    fit.status = VoltageFit::Status::Fitted;
-    fit.converged = best.solve.converged;
-    fit.volts = best.volts;
-    fit.meanVolts = best.meanVolts;
-    fit.maxVoltsUsed = top;
-    fit.forces.assign(actuators, 0.0);
-    for (int c = 0; c < padCount; ++c) {
-        const int k = pads[c];
+// The forces by actuator and the pads held at either bound.
+void RecordForces(const Solution& best, const PadSet& set, VoltageFit& fit) {
+    using Bound = BoundedLeastSquaresResult::Bound;
+    fit.forces.assign(set.actuators, 0.0);
+    for (std::size_t c = 0; c < set.pads.size(); ++c) {
+        const int k = set.pads[c];
         fit.forces[k] = best.solve.x[c];
-        using Bound = BoundedLeastSquaresResult::Bound;
         if (best.solve.state[c] == Bound::Lower)
             fit.atFloor.push_back(k + 1);
         else if (best.solve.state[c] == Bound::Upper)
@@ -216,30 +226,42 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
     }
     std::sort(fit.atFloor.begin(), fit.atFloor.end());
     std::sort(fit.atCeiling.begin(), fit.atCeiling.end());
+}
 
-    // The predicted change from the bias surface, with the fitted free terms
-    // added back: the fit is responses x forces + free terms = target.
-    const double piston = best.solve.x[padCount];
-    const double tiltX = request.freeTilt ? best.solve.x[padCount + 1] : 0.0;
-    const double tiltY = request.freeTilt ? best.solve.x[padCount + 2] : 0.0;
-    fit.predicted.assign(points, 0.0);
-    for (int c = 0; c < padCount; ++c) {
-        const double w = best.solve.x[c] - biasForce;
+// The predicted change from the bias surface, with the fitted free terms
+// added back: the fit is responses x forces + free terms = target.
+std::vector<double> PredictedChange(const FitMirror& mirror, const PadSet& set,
+                                    const DesignMatrix& m, const std::vector<double>& solution,
+                                    bool freeTilt) {
+    const BeamGrid& beam = mirror.beam;
+    const int n = beam.n;
+    const std::size_t points = static_cast<std::size_t>(n) * n;
+    const double piston = solution[m.padCount];
+    const double tiltX = freeTilt ? solution[m.padCount + 1] : 0.0;
+    const double tiltY = freeTilt ? solution[m.padCount + 2] : 0.0;
+    std::vector<double> predicted(points, 0.0);
+    for (int c = 0; c < m.padCount; ++c) {
+        const double w = solution[c] - set.biasForce;
         if (w == 0.0)
             continue;
-        const std::vector<double>& plane = mirror.response[pads[c]];
+        const std::vector<double>& plane = mirror.response[set.pads[c]];
         for (std::size_t p = 0; p < points; ++p)
-            fit.predicted[p] += w * plane[p];
+            predicted[p] += w * plane[p];
     }
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
             const double x = (i - n / 2) * beam.dx / beam.beamRadius;
             const double y = (j - n / 2) * beam.dx / beam.beamRadius;
-            fit.predicted[static_cast<std::size_t>(i) * n + j] += piston + tiltX * x + tiltY * y;
+            predicted[static_cast<std::size_t>(i) * n + j] += piston + tiltX * x + tiltY * y;
         }
+    return predicted;
+}
 
-    // The target less the same free terms fitted to it alone, for its RMS.
-    fit.target.assign(points, 0.0);
+// The target on the grid (0 off its samples) and the RMS and peak-to-valley
+// of predicted - target over the samples.
+void ResidualFigures(const std::vector<Sample>& samples, int n, VoltageFit& fit) {
+    const double inf = std::numeric_limits<double>::infinity();
+    fit.target.assign(static_cast<std::size_t>(n) * n, 0.0);
     double residualSquares = 0.0, residualMin = inf, residualMax = -inf;
     for (const Sample& s : samples) {
         const std::size_t at = static_cast<std::size_t>(s.i) * n + s.j;
@@ -249,24 +271,102 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
         residualMin = std::min(residualMin, r);
         residualMax = std::max(residualMax, r);
     }
-    fit.residualRms = std::sqrt(residualSquares / rows);
+    fit.residualRms = std::sqrt(residualSquares / static_cast<int>(samples.size()));
     fit.residualPv = residualMax - residualMin;
-    {
-        std::vector<double> free(static_cast<std::size_t>(rows) * (cols - padCount));
-        std::vector<double> t(rows);
-        for (int r = 0; r < rows; ++r) {
-            for (int c = padCount; c < cols; ++c)
-                free[static_cast<std::size_t>(r) * (cols - padCount) + (c - padCount)] =
-                    a[static_cast<std::size_t>(r) * cols + c];
-            t[r] = samples[r].target;
-        }
-        const std::vector<double> none(cols - padCount, inf);
-        std::vector<double> minusNone(cols - padCount, -inf);
-        fit.targetRms = SolveBoundedLeastSquares(free, rows, cols - padCount, t, minusNone, none)
-                            .residualNorm /
-                        std::sqrt(static_cast<double>(rows));
+}
+
+// The RMS of the target less the free terms fitted to it alone.
+double TargetRms(const DesignMatrix& m, const std::vector<Sample>& samples) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const int freeCols = m.cols - m.padCount;
+    std::vector<double> free(static_cast<std::size_t>(m.rows) * freeCols);
+    std::vector<double> t(m.rows);
+    for (int r = 0; r < m.rows; ++r) {
+        for (int c = m.padCount; c < m.cols; ++c)
+            free[static_cast<std::size_t>(r) * freeCols + (c - m.padCount)] =
+                m.a[static_cast<std::size_t>(r) * m.cols + c];
+        t[r] = samples[r].target;
     }
-    fit.achieved = NollZernikeCoefficients(fit.predicted, beam, kAchievedTerms);
+    const std::vector<double> none(freeCols, inf);
+    std::vector<double> minusNone(freeCols, -inf);
+    return SolveBoundedLeastSquares(free, m.rows, freeCols, t, minusNone, none).residualNorm /
+           std::sqrt(static_cast<double>(m.rows));
+}
+
+bool AllFinite(const std::vector<double>& values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
+// A target too large for doubles leaves voltages, forces or figures that are
+// not finite: such a fit says nothing and is refused.
+bool ResultIsFinite(const VoltageFit& fit) {
+    return std::isfinite(fit.residualRms) && std::isfinite(fit.residualPv) &&
+           std::isfinite(fit.targetRms) && std::isfinite(fit.meanVolts) && AllFinite(fit.volts) &&
+           AllFinite(fit.forces) && AllFinite(fit.predicted) && AllFinite(fit.achieved);
+}
+
+VoltageFit Refused(VoltageFit::Status status) {
+    VoltageFit fit;
+    fit.status = status;
+    return fit;
+}
+
+} // namespace
+
+std::string FitStatusText(VoltageFit::Status status) {
+    switch (status) {
+    case VoltageFit::Status::Fitted:
+        return "fitted";
+    case VoltageFit::Status::NoTarget:
+        return "no target: give a surface or Zernike coefficients";
+    case VoltageFit::Status::BadTarget:
+        return "the target does not cover the beam (wrong size, too few finite samples or a "
+               "non-finite coefficient)";
+    case VoltageFit::Status::NoPads:
+        return "the mirror has no influence functions to fit with";
+    case VoltageFit::Status::BadBias:
+        return "the bias voltage is outside the pads' voltage range or breaks the mean-voltage "
+               "limit";
+    case VoltageFit::Status::NotFinite:
+        return "the target is too large: the fitted voltages or residuals are not finite numbers";
+    }
+    return "unknown";
+}
+
+VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
+    const int n = mirror.beam.n;
+    const std::size_t points = n > 0 ? static_cast<std::size_t>(n) * n : 0u;
+    PadSet set;
+    Refusal refusal = CheckTarget(request, points);
+    if (!refusal)
+        refusal = FindPads(mirror, points, set);
+    if (!refusal)
+        refusal = SetBias(mirror, request, set);
+    if (refusal)
+        return Refused(*refusal);
+
+    const std::vector<Sample> samples = TargetSamples(mirror.beam, request);
+    if (static_cast<int>(samples.size()) < kMinSamples)
+        return Refused(VoltageFit::Status::BadTarget);
+    const DesignMatrix design = BuildDesignMatrix(mirror, set, samples, request.freeTilt);
+
+    Solution best = SolveUpTo(design, set, mirror.maxVolts);
+    if (!best.solve.valid)
+        return Refused(VoltageFit::Status::BadTarget);
+    VoltageFit fit;
+    fit.maxVoltsUsed = MeetMeanRule(mirror, request, design, set, best, fit.meanRuleActive);
+
+    fit.status = VoltageFit::Status::Fitted;
+    fit.converged = best.solve.converged;
+    fit.volts = best.volts;
+    fit.meanVolts = best.meanVolts;
+    RecordForces(best, set, fit);
+    fit.predicted = PredictedChange(mirror, set, design, best.solve.x, request.freeTilt);
+    ResidualFigures(samples, n, fit);
+    fit.targetRms = TargetRms(design, samples);
+    fit.achieved = NollZernikeCoefficients(fit.predicted, mirror.beam, kAchievedTerms);
+    if (!ResultIsFinite(fit))
+        return Refused(VoltageFit::Status::NotFinite);
     return fit;
 }
 

@@ -55,6 +55,7 @@ struct VoltageFit {
         BadTarget, // wrong grid size, too few finite samples in the beam, or non-finite coefficients
         NoPads,    // the mirror has no pad that moves the beam, or no influence functions
         BadBias,   // the bias is outside the pads' voltage range
+        NotFinite, // the target is too large: voltages or figures came out not finite
     };
     Status status = Status::NoTarget;
     // Volts by display number - 1 (the membrane electrode keeps its own).
@@ -79,7 +80,8 @@ struct VoltageFit {
     bool meanRuleActive = false;
     double maxVoltsUsed = 0.0;
     double meanVolts = 0.0; // mean over all actuators of (V - V_surface)
-    bool converged = true;  // the bounded solver met its optimality conditions
+    // The bounded solver met its optimality conditions (never for a refusal).
+    bool converged = false;
 
     bool AnyBoundActive() const {
         return !atFloor.empty() || !atCeiling.empty() || meanRuleActive;

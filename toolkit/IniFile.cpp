@@ -5,8 +5,6 @@
 #include "toolkit/Paths.h"
 
 #include <cctype>
-#include <filesystem>
-#include <fstream>
 
 namespace ostrander {
 
@@ -79,19 +77,10 @@ bool IniFile::Load(const std::string& fileName) {
     fileName_ = NormalizePath(fileName);
     loaded_ = false;
     Clear();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(fileName_, ec))
+    const std::optional<std::string> text = ReadFileUpTo(fileName_, MaxFileBytes);
+    if (!text)
         return false;
-    auto size = std::filesystem::file_size(fileName_, ec);
-    if (ec || size > MaxFileBytes)
-        return false;
-    std::ifstream in(fileName_, std::ios::binary);
-    if (!in)
-        return false;
-    std::string text(static_cast<std::size_t>(size), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(size));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    Parse(text);
+    Parse(*text);
     loaded_ = true;
     return true;
 }

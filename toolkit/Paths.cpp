@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -126,6 +127,24 @@ std::string DeviceFolder() {
 bool FileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(NormalizePath(path), ec);
+}
+
+std::optional<std::string> ReadFileUpTo(const std::string& path, std::uintmax_t maxBytes) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return std::nullopt;
+    const auto size = fs::file_size(path, ec);
+    if (ec || size > maxBytes)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    in.read(text.data(), static_cast<std::streamsize>(size));
+    if (in.bad())
+        return std::nullopt;
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text;
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // Where the program finds its files.
 #include <ctime>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ std::string DeviceFolder();
 DeviceFolderChoice DeviceFolderInUse();
 
 bool FileExists(const std::string& path);
+// The bytes of a regular file of at most maxBytes; none for a file that is
+// missing, not regular, larger, or cannot be read. The path is taken as it is.
+std::optional<std::string> ReadFileUpTo(const std::string& path, std::uintmax_t maxBytes);
 bool DirectoryExists(const std::string& path);
 // Names (not paths) of the regular files in folder (separators normalised)
 // whose names match the wildcard pattern ('*' and '?', case-insensitive),

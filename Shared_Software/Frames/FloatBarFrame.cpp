@@ -1,17 +1,11 @@
 #include "Shared_Software/Frames/FloatBarFrame.h"
 
-#include "Shared_Software/Frames/EditFrameRules.h"
-#include "toolkit/Format.h"
-
 #include <QLineEdit>
 #include <QSlider>
 
-#include <cmath>
-#include <cstdlib>
-
 namespace ostrander {
 
-TFloatBarFrame::TFloatBarFrame(QWidget* parent) : NumericEditFrame(parent) {
+TFloatBarFrame::TFloatBarFrame(QWidget* parent) : FloatValueFrame(parent) {
     trackBar_ = new QSlider(Qt::Horizontal, this);
     trackBar_->setRange(0, 200);
     trackBar_->setTickInterval(10);
@@ -40,10 +34,6 @@ TFloatBarFrame::TFloatBarFrame(QWidget* parent) : NumericEditFrame(parent) {
     });
 }
 
-void TFloatBarFrame::ShowValue() {
-    Edit()->setText(QString::fromStdString(FormatFloat(DisplayFormat, Value)));
-}
-
 void TFloatBarFrame::SetTrackBarPosition(int position) {
     movingtrackBar_ = true;
     trackBar_->setValue(position);
@@ -56,37 +46,6 @@ void TFloatBarFrame::UpdateTrackBarRange() {
     trackBar_->setRange(lo, hi);
     trackBar_->setTickInterval(int((static_cast<long long>(hi) - lo) / 20));
     movingtrackBar_ = false;
-}
-
-void TFloatBarFrame::SetValue(double x) {
-    if (x == Value || std::isnan(x))
-        return;
-    Value = ClampOrWrap(x, Minimum, Maximum, Wrap);
-    ShowValue();
-    SetTrackBarPosition(TruncToInt(Value * Scale));
-}
-
-void TFloatBarFrame::SetMaximum(double x) {
-    Maximum = x >= Minimum ? x : Minimum + 100.0 * Step;
-    UpdateTrackBarRange();
-}
-
-void TFloatBarFrame::SetMinimum(double x) {
-    Minimum = x <= Maximum ? x : Maximum - 100.0 * Step;
-    UpdateTrackBarRange();
-}
-
-void TFloatBarFrame::TakeEntry() {
-    if (auto x = TryStrToFloat(Edit()->text().toStdString()))
-        SetValue(*x);
-}
-
-void TFloatBarFrame::UpDownClick(UDBtnType button) {
-    double d = Step;
-    if (UpDownWrapped(LastUpDownPosition))
-        d = -d;
-    SetValue(button == UDBtnType::btNext ? Value + d : Value - d);
-    ShowValue();
 }
 
 void TFloatBarFrame::TrackBarChange() {

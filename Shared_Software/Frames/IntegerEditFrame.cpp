@@ -70,10 +70,7 @@ void TIntegerEditFrame::TakeEntry() {
 }
 
 void TIntegerEditFrame::UpDownClick(UDBtnType button) {
-    int d = Step;
-    if (UpDownWrapped(LastUpDownPosition))
-        d = -d;
-    SetValue(SaturatingAdd(Value, button == UDBtnType::btNext ? d : -d));
+    SetValue(SaturatingAdd(Value, UpDownRaises(button) ? Step : -Step));
     ShowValue();
 }
 

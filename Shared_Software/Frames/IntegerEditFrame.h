@@ -33,7 +33,6 @@ private:
     int Step = 1;
     int Maximum = 100;
     int Minimum = 0;
-    int LastUpDownPosition = 0;
     int Value = 0;
     bool Wrap = true;
 };

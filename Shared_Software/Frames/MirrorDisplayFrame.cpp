@@ -3,6 +3,7 @@
 #include "driver/VoltageLimits.h"
 
 #include "Shared_Software/Frames/EditFrameRules.h"
+#include "Shared_Software/Frames/FrameLayout.h"
 #include "Shared_Software/Frames/FloatBarFrame.h"
 #include "Shared_Software/Frames/FloatEditFrame.h"
 #include "Shared_Software/Frames/IntegerEditFrame.h"
@@ -25,25 +26,31 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace ostrander {
 
 namespace {
 
-QHBoxLayout* Row(QWidget* parent) {
-    auto* row = new QHBoxLayout(parent);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    return row;
-}
-
-// A panel of fixed width holding one child that fills it.
-QWidget* Holder(QWidget* parent, QWidget*& panel, int width) {
+// A panel of fixed width (none for 0) holding one child that fills it; the
+// child is made with `args` and the panel as its parent.
+template <typename Child, typename... Args>
+Child* InHolder(QWidget* parent, QWidget*& panel, int width, Args&&... args) {
     panel = new QWidget(parent);
     if (width > 0)
         panel->setFixedWidth(width);
     Row(panel);
-    return panel;
+    auto* child = new Child(std::forward<Args>(args)..., panel);
+    panel->layout()->addWidget(child);
+    return child;
+}
+
+// A panel filled by a paint box.
+PaintBox* PaintBoxPanel(QWidget* parent, QWidget*& panel) {
+    panel = new QWidget(parent);
+    auto* box = new PaintBox(panel);
+    Row(panel)->addWidget(box);
+    return box;
 }
 
 // Scope in which the boxes are being painted: drawing must not ask them to
@@ -71,13 +78,31 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     ui_.MainSplitter->setChildrenCollapsible(false);
     outer->addWidget(ui_.MainSplitter);
 
-    // Control panel: three rows of 30 pixels.
+    BuildControlPanel();
+    BuildDisplayPanels();
+    BuildPopupMenu();
+    ConnectPaintBoxes();
+    ConnectControls();
+}
+
+// Control panel: three rows of 30 pixels, hidden until asked for.
+void TMirrorDisplayFrame::BuildControlPanel() {
     ui_.ControlPanel = new QWidget(ui_.MainSplitter);
     ui_.ControlPanel->setFixedHeight(92);
     auto* rows = new QVBoxLayout(ui_.ControlPanel);
     rows->setContentsMargins(0, 0, 0, 0);
     rows->setSpacing(1);
+    BuildTopControlRow();
+    BuildMiddleControlRow();
+    BuildBottomControlRow();
+    rows->addWidget(ui_.TopControlPanel);
+    rows->addWidget(ui_.MiddleControlPanel);
+    rows->addWidget(ui_.BottomControlPanel);
+    ui_.ControlPanel->hide();
+}
 
+// The channel, the mirror's caption and the pattern library button.
+void TMirrorDisplayFrame::BuildTopControlRow() {
     ui_.TopControlPanel = new QWidget(ui_.ControlPanel);
     ui_.TopControlPanel->setFixedHeight(30);
     auto* top = Row(ui_.TopControlPanel);
@@ -93,73 +118,67 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     ui_.MirrorLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ui_.MirrorLabel->installEventFilter(this);
     Row(ui_.MirrorLabelPanel)->addWidget(ui_.MirrorLabel);
-    Holder(ui_.TopControlPanel, ui_.PatternEditButtonPanel, 75);
-    ui_.PatternEditButton = new QPushButton("&Pattern Library", ui_.PatternEditButtonPanel);
-    ui_.PatternEditButtonPanel->layout()->addWidget(ui_.PatternEditButton);
+    ui_.PatternEditButton = InHolder<QPushButton>(ui_.TopControlPanel, ui_.PatternEditButtonPanel,
+                                                  75, "&Pattern Library");
     // 75 pixels, or what the caption needs in the installed font.
     ui_.PatternEditButtonPanel->setFixedWidth(std::max(75, ui_.PatternEditButton->sizeHint().width()));
     top->addWidget(ui_.ChannelIntegerEdit);
     top->addWidget(ui_.MirrorLabelPanel, 1);
     top->addWidget(ui_.PatternEditButtonPanel);
+}
 
+// The current channel's voltage.
+void TMirrorDisplayFrame::BuildMiddleControlRow() {
     ui_.MiddleControlPanel = new QWidget(ui_.ControlPanel);
     ui_.MiddleControlPanel->setFixedHeight(30);
     ui_.VoltageFloatBar = new TFloatBarFrame(ui_.MiddleControlPanel);
     ui_.VoltageFloatBar->SetCaptions(" Voltage", "");
     Row(ui_.MiddleControlPanel)->addWidget(ui_.VoltageFloatBar);
+}
 
+// Zero All, the step and Set All.
+void TMirrorDisplayFrame::BuildBottomControlRow() {
     ui_.BottomControlPanel = new QWidget(ui_.ControlPanel);
     ui_.BottomControlPanel->setFixedHeight(30);
     auto* bottom = Row(ui_.BottomControlPanel);
-    Holder(ui_.BottomControlPanel, ui_.ZeroAllButonPanel, 60);
-    ui_.ZeroAllButon = new QPushButton("&Zero All", ui_.ZeroAllButonPanel);
-    ui_.ZeroAllButonPanel->layout()->addWidget(ui_.ZeroAllButon);
-    Holder(ui_.BottomControlPanel, ui_.StepSizeEditPanel, 80);
-    ui_.StepSizeFloatEdit = new TFloatEditFrame(ui_.StepSizeEditPanel);
+    ui_.ZeroAllButon =
+        InHolder<QPushButton>(ui_.BottomControlPanel, ui_.ZeroAllButonPanel, 60, "&Zero All");
+    ui_.StepSizeFloatEdit =
+        InHolder<TFloatEditFrame>(ui_.BottomControlPanel, ui_.StepSizeEditPanel, 80);
     ui_.StepSizeFloatEdit->SetCaptions(" Step = ", "");
-    ui_.StepSizeEditPanel->layout()->addWidget(ui_.StepSizeFloatEdit);
-    Holder(ui_.BottomControlPanel, ui_.SetAllEditPanel, 0);
+    ui_.SetAllFloatEdit = InHolder<TFloatEditFrame>(ui_.BottomControlPanel, ui_.SetAllEditPanel, 0);
     ui_.SetAllEditPanel->setMinimumWidth(90);
-    ui_.SetAllFloatEdit = new TFloatEditFrame(ui_.SetAllEditPanel);
     ui_.SetAllFloatEdit->SetCaptions(" Set All =  ", "");
-    ui_.SetAllEditPanel->layout()->addWidget(ui_.SetAllFloatEdit);
     bottom->addWidget(ui_.ZeroAllButonPanel);
     bottom->addWidget(ui_.StepSizeEditPanel);
     bottom->addWidget(ui_.SetAllEditPanel, 1);
     ui_.BottomControlPanel->installEventFilter(this);
+}
 
-    rows->addWidget(ui_.TopControlPanel);
-    rows->addWidget(ui_.MiddleControlPanel);
-    rows->addWidget(ui_.BottomControlPanel);
-    ui_.ControlPanel->hide();
-
-    // The map with the auxiliary box on its left.
+// The map with the auxiliary box on its left, and the legend below.
+void TMirrorDisplayFrame::BuildDisplayPanels() {
     ui_.DisplayPanel = new QWidget(ui_.MainSplitter);
     ui_.AuxilarySplitter = new QSplitter(Qt::Horizontal, ui_.DisplayPanel);
     ui_.AuxilarySplitter->setHandleWidth(3);
     ui_.AuxilarySplitter->setChildrenCollapsible(false);
     Row(ui_.DisplayPanel)->addWidget(ui_.AuxilarySplitter);
-    ui_.AuxilaryPanel = new QWidget(ui_.AuxilarySplitter);
+    ui_.AuxilaryPaintBox = PaintBoxPanel(ui_.AuxilarySplitter, ui_.AuxilaryPanel);
     ui_.AuxilaryPanel->setMinimumWidth(25);
-    ui_.AuxilaryPaintBox = new PaintBox(ui_.AuxilaryPanel);
-    Row(ui_.AuxilaryPanel)->addWidget(ui_.AuxilaryPaintBox);
-    ui_.MirrorPanel = new QWidget(ui_.AuxilarySplitter);
-    ui_.MirrorPaintBox = new PaintBox(ui_.MirrorPanel);
-    Row(ui_.MirrorPanel)->addWidget(ui_.MirrorPaintBox);
+    ui_.MirrorPaintBox = PaintBoxPanel(ui_.AuxilarySplitter, ui_.MirrorPanel);
     ui_.AuxilarySplitter->setStretchFactor(0, 0);
     ui_.AuxilarySplitter->setStretchFactor(1, 1);
     ui_.AuxilarySplitter->setSizes({40, 229});
 
-    ui_.LegendPanel = new QWidget(ui_.MainSplitter);
+    ui_.LegendPaintBox = PaintBoxPanel(ui_.MainSplitter, ui_.LegendPanel);
     ui_.LegendPanel->setFixedHeight(17);
-    ui_.LegendPaintBox = new PaintBox(ui_.LegendPanel);
-    Row(ui_.LegendPanel)->addWidget(ui_.LegendPaintBox);
 
     ui_.MainSplitter->setStretchFactor(0, 0);
     ui_.MainSplitter->setStretchFactor(1, 1);
     ui_.MainSplitter->setStretchFactor(2, 0);
+}
 
-    // Pop-up menu of the legend.
+// Pop-up menu of the legend: show or hide the control panel.
+void TMirrorDisplayFrame::BuildPopupMenu() {
     ui_.MirrorDisplayFramePopupMenu = new QMenu(this);
     auto* group = new QActionGroup(this);
     group->setExclusive(true);
@@ -176,8 +195,10 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
     });
     connect(ui_.ShowControlButton, &QAction::triggered, this, [this] { ShowControlButtonClick(); });
     connect(ui_.HideControlButton, &QAction::triggered, this, [this] { HideControlButtonClick(); });
+}
 
-    // The boxes keep their pictures; a paint event draws the present voltages.
+// The boxes keep their pictures; a paint event draws the present voltages.
+void TMirrorDisplayFrame::ConnectPaintBoxes() {
     ui_.MirrorPaintBox->onPaint = [this] {
         InsidePaint scope(insidePaint_);
         PaintMap();
@@ -195,10 +216,12 @@ TMirrorDisplayFrame::TMirrorDisplayFrame(QWidget* parent) : QWidget(parent) {
             [this](int x, int y, Qt::MouseButton b, Qt::KeyboardModifiers) {
                 AuxilaryPaintBoxMouseUp(b, x, y);
             });
+}
 
-    // Control panel events, after each edit frame has taken its entry over
-    // (Enter or leaving the box, not every key: a half-typed number must not
-    // reset every actuator to the previous Set All value).
+// Control panel events, after each edit frame has taken its entry over
+// (Enter or leaving the box, not every key: a half-typed number must not
+// reset every actuator to the previous Set All value).
+void TMirrorDisplayFrame::ConnectControls() {
     connect(ui_.ChannelIntegerEdit, &NumericEditFrame::valueCommitted, this, [this] {
         if (HasValidMirror())
             SelectChannel(ui_.ChannelIntegerEdit->GetValue());

@@ -118,6 +118,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The constructor's steps: the controls and panels, then their signals.
+    void BuildControlPanel();
+    void BuildTopControlRow();
+    void BuildMiddleControlRow();
+    void BuildBottomControlRow();
+    void BuildDisplayPanels();
+    void BuildPopupMenu();
+    void ConnectPaintBoxes();
+    void ConnectControls();
+
     bool HasValidMirror() const;
     // Draws the map into its backing store (Refresh without asking the
     // boxes to repaint).

@@ -1,6 +1,7 @@
 #include "Shared_Software/Frames/NumericEditFrame.h"
 
 #include "Shared_Software/Frames/EditFrameRules.h"
+#include "Shared_Software/Frames/FrameLayout.h"
 #include "toolkit/qt/ImageCanvas.h"
 
 #include <QFocusEvent>
@@ -15,13 +16,6 @@
 namespace ostrander {
 
 namespace {
-
-QHBoxLayout* Row(QWidget* parent) {
-    auto* row = new QHBoxLayout(parent);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-    return row;
-}
 
 QFont DesignFont(int pixels) {
     QFont font("MS Sans Serif");
@@ -139,11 +133,11 @@ void NumericEditFrame::EditKeyUp(int key, Qt::KeyboardModifiers) {
     SetEditColour(clWindow);
 }
 
-bool NumericEditFrame::UpDownWrapped(int& lastPosition) const {
+bool NumericEditFrame::UpDownRaises(UDBtnType button) {
     const int p = upDown_->Position();
-    const bool wrapped = std::abs(p - lastPosition) > upDown_->Increment();
-    lastPosition = p;
-    return wrapped;
+    const bool wrapped = std::abs(p - lastUpDownPosition_) > upDown_->Increment();
+    lastUpDownPosition_ = p;
+    return (button == UDBtnType::btNext) != wrapped;
 }
 
 } // namespace ostrander

@@ -72,9 +72,10 @@ protected:
     virtual void TakeEntry() = 0;
     // Run after Enter has taken an entry over (the float frames show the value again).
     virtual void EntryTakenOnEnter() {}
-    // Records the up/down position; true when it jumped by more than one
-    // increment, i.e. the control wrapped round and reports the opposite button.
-    bool UpDownWrapped(int& lastPosition) const;
+    // Whether a click of the up/down control raises the value: the button
+    // says so unless the control wrapped round (its position jumped by more
+    // than one increment), when it reports the opposite button.
+    bool UpDownRaises(UDBtnType button);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -86,6 +87,7 @@ private:
     QWidget* editPanel_ = nullptr;
     QLineEdit* edit_ = nullptr;
     TColor editColour_ = clWindow;
+    int lastUpDownPosition_ = 0;
 };
 
 } // namespace ostrander

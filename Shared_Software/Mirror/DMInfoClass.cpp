@@ -5,8 +5,6 @@
 #include "toolkit/Paths.h"
 
 #include <climits>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -248,22 +246,10 @@ int DMInfoClass::SurfaceChannel() const {
 }
 
 bool DMInfoClass::ApplyMapFile(const std::string& path) {
-    const std::string name = NormalizePath(path);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(name, ec))
+    const std::optional<std::string> text = ReadFileUpTo(NormalizePath(path), MaxMapFileBytes);
+    if (!text)
         return false;
-    const auto size = std::filesystem::file_size(name, ec);
-    if (ec || size > MaxMapFileBytes)
-        return false;
-    std::ifstream in(name, std::ios::binary);
-    if (!in)
-        return false;
-    std::string text(static_cast<std::size_t>(size), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(size));
-    if (in.bad())
-        return false;
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    ApplyMapText(text);
+    ApplyMapText(*text);
     return true;
 }
 

@@ -183,6 +183,12 @@ int MirrorClass::DisplayChannel(int displayIndex) {
     return ByDisplayIndex ? ByDisplayIndex->Channel(displayIndex) : -1;
 }
 
+int MirrorClass::ActuatorChannel(int displayIndex) {
+    if (!ByDisplayIndex || displayIndex < 0 || displayIndex > GetModelActuators(true))
+        return -1;
+    return ByDisplayIndex->Channel(displayIndex);
+}
+
 double MirrorClass::GetVoltage(int displayIndex, bool locked) {
     Guard guard(Lock, locked);
     return ChannelVoltage(DisplayChannel(displayIndex), 0);
@@ -293,9 +299,7 @@ bool MirrorClass::SetVoltage(int displayIndex, double volts, bool locked) {
 
 bool MirrorClass::SetVoltageOnBank(int displayIndex, double volts, int bank, bool locked) {
     Guard guard(Lock, locked);
-    if (!ByDisplayIndex || displayIndex < 0 || displayIndex > GetModelActuators(true))
-        return false;
-    const int channel = ByDisplayIndex->Channel(displayIndex);
+    const int channel = ActuatorChannel(displayIndex);
     if (channel < 0)
         return false;
     return SetChannelVoltage(channel, volts, bank, true);
@@ -320,9 +324,7 @@ void MirrorClass::SetAllActuators(double volts, bool locked) {
 
 bool MirrorClass::SetVoltageAndSend(int displayIndex, double volts, bool locked) {
     Guard guard(Lock, locked);
-    if (!ByDisplayIndex || displayIndex < 0 || displayIndex > GetModelActuators(true))
-        return false;
-    const int channel = ByDisplayIndex->Channel(displayIndex);
+    const int channel = ActuatorChannel(displayIndex);
     if (channel < 0)
         return false;
     return SetChannelAndSend(channel, volts, 0, true);

@@ -132,6 +132,9 @@ private:
     // The driver's value of channel c on bank b; 0 V for a channel outside the driver.
     double ChannelVoltage(int channel, int bank);
     int DisplayChannel(int displayIndex);
+    // The channel of display number 0 .. the model's actuators (lock held);
+    // -1 outside them or where no channel is mapped.
+    int ActuatorChannel(int displayIndex);
     // Signed mean over display numbers 1 .. Actuators of (voltage - surface
     // voltage) on the bank if the channel held volts; slots receives how many
     // display numbers the channel drives.

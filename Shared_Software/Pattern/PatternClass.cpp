@@ -34,6 +34,13 @@ bool IsPatternSection(const std::string& name) {
     return true;
 }
 
+// Gives the reason, when one is asked for, and false.
+bool Refuse(std::string* reason, const std::string& why) {
+    if (reason != nullptr)
+        *reason = why;
+    return false;
+}
+
 } // namespace
 
 PatternClass::PatternClass(const std::string& name) {
@@ -280,6 +287,8 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
 }
 
 std::string PatternClass::WriteRefusal(std::size_t fileBytes) const {
+    if (!valid)
+        return "the pattern set is not valid";
     // The reader refuses a set without patterns, so such a file could never
     // be opened again.
     if (PatternCount < 1)
@@ -301,13 +310,7 @@ std::string PatternClass::WriteRefusal(std::size_t fileBytes) const {
 
 bool PatternClass::Write(const std::string& name, const std::string& version,
                          std::string* reason) const {
-    auto refuse = [reason](const std::string& why) {
-        if (reason != nullptr)
-            *reason = why;
-        return false;
-    };
-    if (!valid)
-        return refuse("the pattern set is not valid");
+    auto refuse = [reason](const std::string& why) { return Refuse(reason, why); };
     // What the reader would refuse is not written: the counts first, before
     // building a text that may be very large.
     if (std::string why = WriteRefusal(0); !why.empty())
@@ -329,13 +332,7 @@ bool PatternClass::Write(const std::string& name, const std::string& version,
 }
 
 bool PatternClass::WriteTo(IniFile& ini, const std::string& version, std::string* reason) const {
-    auto refuse = [reason](const std::string& why) {
-        if (reason != nullptr)
-            *reason = why;
-        return false;
-    };
-    if (!valid)
-        return refuse("the pattern set is not valid");
+    auto refuse = [reason](const std::string& why) { return Refuse(reason, why); };
     if (std::string why = WriteRefusal(0); !why.empty())
         return refuse(why);
 

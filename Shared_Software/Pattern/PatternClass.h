@@ -114,8 +114,8 @@ public:
     PatternListEntry* last = nullptr;
 
 private:
-    // Why the reader would refuse this set written as a file of fileBytes
-    // bytes (0: counts only), or empty.
+    // Why this set is not written: not valid, or the reader would refuse it
+    // as a file of fileBytes bytes (0: counts only); empty when it can be.
     std::string WriteRefusal(std::size_t fileBytes) const;
     PatternListEntry* Find(int index) const;
     PatternListEntry* FindByName(const std::string& name) const;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <random>
 
@@ -345,6 +346,72 @@ TEST(SessionFitTest, RefusalsAreStatuses) {
         EXPECT_EQ(r.fit.status, c.status) << c.what;
         EXPECT_FALSE(SessionFitStatusText(r).empty());
     }
+}
+
+// Targets beyond what doubles carry through the fit are refused, never
+// reported as a converged fit with infinite residuals; samples that are not
+// finite are left out like missing ones.
+TEST(VoltageFitRefusalTest, TargetsThatAreNotFiniteOrTooLarge) {
+    EngineHarness h;
+    ASSERT_TRUE(h.LoadAndRun(NineteenPads()));
+    const std::optional<FitMirror> mirror = FitMirrorOf(h.session);
+    ASSERT_TRUE(mirror.has_value());
+    const std::size_t points = static_cast<std::size_t>(mirror->beam.n) * mirror->beam.n;
+    const double inf = std::numeric_limits<double>::infinity();
+
+    struct Case {
+        const char* what;
+        FitRequest request;
+        VoltageFit::Status status;
+    };
+    FitRequest hugeFocus, hugeSurface, hugeScale, infiniteFocus, infiniteSurface;
+    hugeFocus.zernike = {0, 0, 0, 1e300};
+    hugeSurface.surface.assign(points, 1e300);
+    hugeScale.zernike = {0, 0, 0, 1e-6};
+    hugeScale.scale = 1e300;
+    infiniteFocus.zernike = {0, 0, 0, inf};
+    infiniteSurface.surface.assign(points, inf);
+    const Case cases[] = {{"1e300 m of focus", hugeFocus, VoltageFit::Status::NotFinite},
+                          {"1e300 m everywhere", hugeSurface, VoltageFit::Status::NotFinite},
+                          {"1 um focus scaled by 1e300", hugeScale, VoltageFit::Status::NotFinite},
+                          {"infinite focus", infiniteFocus, VoltageFit::Status::BadTarget},
+                          {"infinite everywhere", infiniteSurface, VoltageFit::Status::BadTarget}};
+    for (const Case& c : cases) {
+        const VoltageFit fit = FitVoltages(*mirror, c.request);
+        EXPECT_EQ(fit.status, c.status) << c.what;
+        EXPECT_FALSE(fit.converged) << c.what;
+        EXPECT_TRUE(fit.volts.empty()) << c.what;
+        EXPECT_FALSE(FitStatusText(fit.status).empty()) << c.what;
+    }
+    EXPECT_NE(FitStatusText(VoltageFit::Status::NotFinite).find("too large"), std::string::npos);
+
+    // A focus with a band of infinite samples fits as the same focus with
+    // those samples missing.
+    FitRequest focus;
+    focus.zernike = {0, 0, 0, 0.3e-6};
+    focus.bias = 150;
+    const VoltageFit whole = FitVoltages(*mirror, focus);
+    ASSERT_EQ(whole.status, VoltageFit::Status::Fitted);
+    FitRequest withInf, withNaN;
+    withInf.bias = withNaN.bias = 150;
+    withInf.surface = withNaN.surface = whole.target;
+    const int n = mirror->beam.n;
+    for (int j = 0; j < n; ++j) {
+        withInf.surface[static_cast<std::size_t>(n / 2) * n + j] = (j % 2 ? inf : -inf);
+        withNaN.surface[static_cast<std::size_t>(n / 2) * n + j] = std::nan("");
+    }
+    const VoltageFit a = FitVoltages(*mirror, withInf);
+    const VoltageFit b = FitVoltages(*mirror, withNaN);
+    ASSERT_EQ(a.status, VoltageFit::Status::Fitted);
+    ASSERT_EQ(b.status, VoltageFit::Status::Fitted);
+    EXPECT_TRUE(a.converged);
+    EXPECT_TRUE(std::isfinite(a.residualRms) && std::isfinite(a.targetRms));
+    EXPECT_EQ(a.volts, b.volts);
+    EXPECT_EQ(a.residualRms, b.residualRms);
+    for (int j = 0; j < n; ++j)
+        EXPECT_EQ(a.target[static_cast<std::size_t>(n / 2) * n + j], 0.0) << "column " << j;
+    for (int k = 0; k < 19; ++k)
+        EXPECT_NEAR(a.volts[k], whole.volts[k], 1.0) << "pad " << k + 1;
 }
 
 TEST(ZernikeTermsTest, ParsesTermsWithUnitsAndRefusesTheRest) {

@@ -1,0 +1,57 @@
+#pragma once
+// The options of each ostrander-cli command, as the command line parser
+// (cli/Arguments.h) fills them and the commands (cli/Commands.h) read them.
+#include <string>
+#include <vector>
+
+namespace ostrander {
+
+struct MirrorsCommand {
+    bool json = false;
+};
+
+struct ResultOptions {
+    std::string mirror;
+    std::string out;
+    bool force = false;
+    bool removeFocus = false;
+    double focusAdjust = 0.0;
+    int zoom = 1;
+    std::string size = "309x335";
+    std::string model = "classic"; // membrane model: "classic" or "exact"
+    bool nonlinear = false;        // exact model: write the nonlinear equilibrium
+    double wavelengthNm = 1064.0;  // far field and interferogram
+    bool json = false;             // print the summary to standard output
+    bool noPictures = false;       // write the grids and figures only
+};
+
+struct SimulateCommand : ResultOptions {
+    std::vector<std::string> set; // "N=V", or several "N=V,N=V"
+    std::string voltages;         // --voltages: a CSV file of NUMBER,VOLTS lines, "-" stdin
+    bool hasAll = false;
+    std::string all; // the --all text, read by ParseVoltageRequests
+    std::string pattern;
+    bool hasPatternIndex = false;
+    int patternIndex = 0;
+    bool hasPatternName = false;
+    std::string patternName;
+};
+
+struct SweepCommand : ResultOptions {
+    std::string pattern;
+};
+
+// `influence`: the mirror's influence functions for other simulations. Of
+// the result options only the mirror, the output folder, --force and the
+// model apply.
+struct InfluenceCommand : ResultOptions {};
+
+struct FitCommand : ResultOptions {
+    std::string zernike; // "4=0.5um,6=-0.2um"
+    std::string surface; // CSV or FITS grid, as simulate writes surface.csv/.fits
+    bool hasBias = false;
+    std::string bias; // volts, read by the command
+    bool freeTilt = false;
+};
+
+} // namespace ostrander
