@@ -29,6 +29,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -98,6 +99,14 @@ TOstranderForm::~TOstranderForm() {
     RunFEATimer->stop();
     // The frames refer to the mirror that the working state owns.
     MainMirrorDisplay->SetMirror(nullptr);
+    // The windows this window parents (mirror setup, pattern browser) refer
+    // to the session's mirror and description: they go before the session.
+    std::vector<QPointer<QWidget>> windows;
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isWindow())
+            windows.emplace_back(child);
+    for (const QPointer<QWidget>& window : windows)
+        delete window.data();
 }
 
 void TOstranderForm::BuildControls() {

@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 
+#include "model/MembraneModel.h"
 #include "toolkit/Format.h"
 #include "toolkit/Version.h"
 
@@ -28,9 +29,15 @@ void AddMirrorAndOutput(CLI::App& command, ResultOptions& options) {
 }
 
 CLI::Option* AddModelOption(CLI::App& command, std::string& model) {
-    return command.add_option("--model", model, "Membrane model: classic or exact")
+    std::vector<std::string> names;
+    for (const MembraneModelInfo& info : MembraneModels())
+        names.emplace_back(info.name);
+    std::string list = names.front();
+    for (std::size_t k = 1; k < names.size(); ++k)
+        list += (k + 1 == names.size() ? " or " : ", ") + names[k];
+    return command.add_option("--model", model, "Membrane model: " + list)
         ->capture_default_str()
-        ->check(CLI::IsMember({"classic", "exact"}))
+        ->check(CLI::IsMember(names))
         ->type_name("NAME");
 }
 

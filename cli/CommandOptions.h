@@ -1,6 +1,8 @@
 #pragma once
 // The options of each ostrander-cli command, as the command line parser
 // (cli/Arguments.h) fills them and the commands (cli/Commands.h) read them.
+#include "model/MembraneModel.h"
+
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ struct ResultOptions {
     double focusAdjust = 0.0;
     int zoom = 1;
     std::string size = "309x335";
-    std::string model = "classic"; // membrane model: "classic" or "exact"
+    std::string model{MembraneModels().front().name}; // membrane model (model/MembraneModel.h)
     bool nonlinear = false;        // exact model: write the nonlinear equilibrium
     double wavelengthNm = 1064.0;  // far field and interferogram
     bool json = false;             // print the summary to standard output
