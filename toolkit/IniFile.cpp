@@ -183,6 +183,11 @@ std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
     return keys;
 }
 
+const std::string* IniFile::FindValue(std::string_view section, std::string_view key) const {
+    const Entry* e = FindEntry(section, key);
+    return e ? &e->value : nullptr;
+}
+
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
     const Entry* e = FindEntry(section, key);

@@ -65,6 +65,9 @@ public:
     // Key names of a section in file order.
     std::vector<std::string> ReadSection(std::string_view section) const;
 
+    // The value's text as stored (valid until the file is changed), or null
+    // when the key is missing; nothing is copied.
+    const std::string* FindValue(std::string_view section, std::string_view key) const;
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
     int ReadInteger(std::string_view section, std::string_view key, int defaultValue) const;
