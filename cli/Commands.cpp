@@ -18,6 +18,7 @@
 #include "results/SessionExport.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
+#include "toolkit/TerminalText.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -38,41 +39,25 @@ namespace ostrander {
 
 namespace {
 
-// Control characters as escapes: \n, \r, \t, otherwise \xNN.
-std::string Escaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c < 0x20 || c == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", c);
-            out += escape;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
 std::string commandLine;
+
+// Warnings name files, mirrors and patterns: printed terminal-safe.
+void PrintSafeWarnings(std::vector<RunWarning> warnings) {
+    for (RunWarning& w : warnings)
+        w.message = TerminalSafe(w.message);
+    PrintWarnings(warnings);
+}
 
 } // namespace
 
 std::string ShownName(const std::string& name, std::size_t maxBytes) {
     if (name.size() <= maxBytes)
-        return Escaped(name);
+        return TerminalSafe(name);
     // Cut before a UTF-8 continuation byte, never inside a character.
     std::size_t cut = maxBytes;
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
         --cut;
-    return Escaped(std::string_view(name).substr(0, cut)) + "...";
+    return TerminalSafe(std::string_view(name).substr(0, cut)) + "...";
 }
 
 std::string ProgramVersion() {
@@ -89,7 +74,7 @@ void SetCommandLine(int argc, const char* const* argv) {
 }
 
 int Fail(const std::string& message) {
-    const std::string line = "ostrander-cli: " + Escaped(message) + "\n";
+    const std::string line = "ostrander-cli: " + TerminalSafe(message) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     return kExitFailure;
 }
@@ -110,7 +95,7 @@ bool CommitOutput(OutputFolder& out, std::string& error) {
     if (!out.Commit(error))
         return false;
     if (!out.Note().empty())
-        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
+        std::fprintf(stderr, "ostrander-cli: note: %s\n", TerminalSafe(out.Note()).c_str());
     return true;
 }
 
@@ -251,9 +236,13 @@ std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::strin
     }
     auto set = std::make_unique<PatternClass>(file);
     if (!set->IsValid() || set->GetPatternCount() < 1) {
-        error = Quoted(file) + " is not a valid pattern-set file";
+        error = Quoted(file) + " is not a valid pattern-set file" +
+                (set->ReadError().empty() ? "" : ": " + set->ReadError());
         return nullptr;
     }
+    for (const std::string& warning : set->ReadWarnings())
+        std::fprintf(stderr, "ostrander-cli: warning: pattern set %s: %s\n", Quoted(file).c_str(),
+                     TerminalSafe(warning).c_str());
     return set;
 }
 
@@ -444,7 +433,7 @@ int RunSimulate(const SimulateCommand& command) {
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings =
         ResultWarnings(MirrorWarnings(simulation.MapFile()), pattern, actuators, result, analysis);
-    PrintWarnings(context.warnings);
+    PrintSafeWarnings(context.warnings);
     if (interrupted)
         return Fail(kInterrupted);
     if (!out.Begin(error) ||
@@ -455,7 +444,7 @@ int RunSimulate(const SimulateCommand& command) {
         PrintJsonDocument(QJsonDocument(SummaryObject(result, analysis, context, options)));
     else
         std::printf("%s: PV %.4g m%s, pupil RMS %.4g m, Strehl %.4f\n",
-                    simulation.DeviceName().c_str(), result.pv,
+                    TerminalSafe(simulation.DeviceName()).c_str(), result.pv,
                     result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
     return kExitOk;
 }
@@ -482,7 +471,7 @@ int RunSweep(const SweepCommand& command) {
             return Fail(error);
 
     const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation.MapFile());
-    PrintWarnings(mirrorWarnings);
+    PrintSafeWarnings(mirrorWarnings);
     if (!out.Begin(error))
         return Fail(error);
     std::vector<SweepRow> rows;
@@ -508,7 +497,7 @@ int RunSweep(const SweepCommand& command) {
                                     context.warnings.end());
         for (RunWarning& w : own)
             w.message = "pattern \"" + Utf8FromFileText(p->PatternName) + "\": " + w.message;
-        PrintWarnings(own);
+        PrintSafeWarnings(own);
         if (!WriteResult(out, folder, result, analysis, context, options, error))
             return Fail(error);
         rows.push_back({p->index, p->PatternName, folder,
@@ -529,8 +518,8 @@ int RunSweep(const SweepCommand& command) {
         }
         PrintJsonDocument(QJsonDocument(summaries));
     } else {
-        std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,
-                    set->GetPatternSetName().c_str());
+        std::printf("%s: %d patterns of %s\n", TerminalSafe(simulation.DeviceName()).c_str(), done,
+                    TerminalSafe(set->GetPatternSetName()).c_str());
     }
     return kExitOk;
 }
@@ -560,7 +549,7 @@ int RunInfluence(const InfluenceCommand& command) {
                     ": no influence functions");
     SummaryContext context = BaseContext(simulation, mirrorFile);
     context.warnings = MirrorWarnings(simulation.MapFile());
-    PrintWarnings(context.warnings);
+    PrintSafeWarnings(context.warnings);
 
     std::string cube;
     if (!FitsBytes(InfluenceFits(set, geometry), cube, error))
@@ -577,7 +566,7 @@ int RunInfluence(const InfluenceCommand& command) {
         std::fputs(InfluenceSummaryJson(set, context).c_str(), stdout);
     else
         std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
-                    simulation.DeviceName().c_str(), set.actuators, set.n, set.n,
+                    TerminalSafe(simulation.DeviceName()).c_str(), set.actuators, set.n, set.n,
                     set.model.c_str());
     return kExitOk;
 }
@@ -654,7 +643,7 @@ int RunFit(const FitCommand& command) {
     if (!fit.converged)
         context.warnings.push_back(
             {"fit", "the bounded fit stopped before its optimality conditions held", {}});
-    PrintWarnings(context.warnings);
+    PrintSafeWarnings(context.warnings);
     std::string pattern;
     if (!FitPatternBytes(simulation.DeviceName() + " fit", patternName, result.voltages, pattern,
                          error))
@@ -680,7 +669,7 @@ int RunFit(const FitCommand& command) {
                  std::to_string(fit.atCeiling.size()) + " at the ceiling" +
                  (fit.meanRuleActive ? ", mean limit binding" : "");
     std::printf("%s: fit residual RMS %.4g m of target RMS %.4g m, residual PV %.4g m, %s",
-                simulation.DeviceName().c_str(), fit.residualRms, fit.targetRms, fit.residualPv,
+                TerminalSafe(simulation.DeviceName()).c_str(), fit.residualRms, fit.targetRms, fit.residualPv,
                 bounds.c_str());
     if (!std::isnan(fitted.pullInFactor))
         std::printf(", pull-in factor %.4g", fitted.pullInFactor);
