@@ -240,10 +240,15 @@ std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::strin
                 (set->ReadError().empty() ? "" : ": " + set->ReadError());
         return nullptr;
     }
-    for (const std::string& warning : set->ReadWarnings())
-        std::fprintf(stderr, "ostrander-cli: warning: pattern set %s: %s\n", Quoted(file).c_str(),
-                     TerminalSafe(warning).c_str());
     return set;
+}
+
+// What the pattern reader passed over, printed once the command will run.
+void PrintPatternSetWarnings(const PatternClass* set, const std::string& file) {
+    if (set != nullptr)
+        for (const std::string& warning : set->ReadWarnings())
+            std::fprintf(stderr, "ostrander-cli: warning: pattern set %s: %s\n",
+                         Quoted(file).c_str(), TerminalSafe(warning).c_str());
 }
 
 // Every voltage of the pattern must belong to one of the mirror's actuators.
@@ -433,6 +438,7 @@ int RunSimulate(const SimulateCommand& command) {
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings =
         ResultWarnings(MirrorWarnings(simulation.MapFile()), pattern, actuators, result, analysis);
+    PrintPatternSetWarnings(set.get(), command.pattern);
     PrintSafeWarnings(context.warnings);
     if (interrupted)
         return Fail(kInterrupted);
@@ -471,6 +477,7 @@ int RunSweep(const SweepCommand& command) {
             return Fail(error);
 
     const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation.MapFile());
+    PrintPatternSetWarnings(set.get(), command.pattern);
     PrintSafeWarnings(mirrorWarnings);
     if (!out.Begin(error))
         return Fail(error);
