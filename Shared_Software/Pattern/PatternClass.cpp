@@ -37,7 +37,7 @@ bool IsPatternSection(const std::string& name) {
 }
 
 // What is wrong with a voltage's text, or empty when it reads as a volt value.
-const char* VoltageProblem(const std::string& text, double& volts) {
+const char* VoltageProblem(std::string_view text, double& volts) {
     if (const auto value = TryStrToFloat(text)) {
         volts = *value;
         return "";
@@ -327,9 +327,9 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
             KeyProblems unreadable, otherKeys, missing;
             for (std::size_t j = 0; j < count; ++j) {
                 volts[j] = 0.0;
-                if (const std::string* text = ini.FindValue(section, keys[j])) {
+                if (const auto text = ini.FindValue(section, keys[j])) {
                     if (const char* problem = VoltageProblem(*text, volts[j]); *problem) {
-                        unreadable.Add(keys[j] + "=" + *text + " " + problem);
+                        unreadable.Add(keys[j] + "=" + std::string(*text) + " " + problem);
                         ++bad;
                     } else {
                         ++good;
@@ -338,7 +338,7 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
                 }
                 const std::string other =
                     j < 100 ? NumberedName("Voltage", static_cast<long long>(j), !padded) : "";
-                if (!other.empty() && ini.FindValue(section, other) != nullptr) {
+                if (!other.empty() && ini.FindValue(section, other)) {
                     otherKeys.Add(other + " (version " + otherVersion + ") instead of " +
                                   keys[j]);
                     ++bad;
