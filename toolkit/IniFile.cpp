@@ -145,10 +145,6 @@ std::uint32_t IniFile::HashName(std::string_view name) {
     return FoldedHash(14695981039346656037ull, name);
 }
 
-std::uint32_t IniFile::HashKey(std::uint32_t section, std::string_view key) {
-    return FoldedHash(14695981039346656037ull ^ (std::uint64_t{section} * 0x9E3779B97F4A7C15ull),
-                      key);
-}
 
 bool IniFile::SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -179,22 +175,22 @@ std::uint32_t IniFile::FindSectionId(std::string_view name) const {
 std::uint32_t IniFile::FindEntryId(std::uint32_t section, std::string_view key) const {
     if (section == kNone)
         return kNone;
-    // A small section is searched along its chain: its entries lie together,
-    // where the index's slots for missing keys would each be a cache miss.
-    if (sections_[section].count <= 8) {
-        for (std::uint32_t e = sections_[section].first; e != kNone; e = entries_[e].next)
+    // A small section is searched along its chain: its entries lie together.
+    const Section& s = sections_[section];
+    if (s.table == kNone) {
+        for (std::uint32_t e = s.first; e != kNone; e = entries_[e].next)
             if (SameName(View(entries_[e].key), key))
                 return e;
         return kNone;
     }
-    return keyIndex_.Find(HashKey(section, key), [&](std::uint32_t id) {
+    return keyTables_[s.table].Find(HashName(key), [&](std::uint32_t id) {
         return SameName(View(entries_[id].key), key);
     });
 }
 
 std::uint32_t IniFile::AddSection(Span name) {
     const auto id = static_cast<std::uint32_t>(sections_.size());
-    sections_.push_back(Section{name, kNone, kNone, 0});
+    sections_.push_back(Section{name, kNone, kNone, 0, kNone});
     sectionIndex_.Insert(HashName(View(name)), id);
     return id;
 }
@@ -209,7 +205,15 @@ void IniFile::AddEntry(std::uint32_t section, Span key, Span value) {
         entries_[s.last].next = id;
     s.last = id;
     ++s.count;
-    keyIndex_.Insert(HashKey(section, View(key)), id);
+    if (s.table != kNone) {
+        keyTables_[s.table].Insert(HashName(View(key)), id);
+    } else if (s.count > kChainKeys) {
+        s.table = static_cast<std::uint32_t>(keyTables_.size());
+        Index& table = keyTables_.emplace_back();
+        table.Reserve(s.count);
+        for (std::uint32_t e = s.first; e != kNone; e = entries_[e].next)
+            table.Insert(HashName(View(entries_[e].key)), e);
+    }
 }
 
 void IniFile::Rebuild(const std::function<bool(std::string_view, std::uint32_t)>& keep) {
@@ -218,7 +222,7 @@ void IniFile::Rebuild(const std::function<bool(std::string_view, std::uint32_t)>
     sections_.clear();
     entries_.clear();
     sectionIndex_.Clear();
-    keyIndex_.Clear();
+    keyTables_.clear();
     for (std::uint32_t id = 0; id < sections.size(); ++id) {
         if (!keep(View(sections[id].name), id))
             continue;
@@ -291,7 +295,6 @@ void IniFile::Parse(std::string_view text) {
     sections_.reserve(sectionLines);
     entries_.reserve(otherLines);
     sectionIndex_.Reserve(sectionLines);
-    keyIndex_.Reserve(otherLines);
     std::uint32_t current = kNone;
     const std::size_t size = text_.size();
     std::size_t pos = 0;
@@ -464,7 +467,8 @@ void IniFile::DeleteKey(std::string_view section, std::string_view key) {
     if (sec.last == e)
         sec.last = previous;
     --sec.count;
-    keyIndex_.Erase(HashKey(s, View(entries_[e].key)), e);
+    if (sec.table != kNone)
+        keyTables_[sec.table].Erase(HashName(View(entries_[e].key)), e);
 }
 
 void IniFile::Clear() {
@@ -472,7 +476,7 @@ void IniFile::Clear() {
     sections_.clear();
     entries_.clear();
     sectionIndex_.Clear();
-    keyIndex_.Clear();
+    keyTables_.clear();
 }
 
 std::string IniFile::ToText() const {

@@ -104,10 +104,12 @@ public:
 private:
     // All names and values live in one text (the parsed file, with what
     // writes add after it); a Span is a piece of it. Sections and entries are
-    // flat arrays, each section's entries a chain in file order, and two
-    // open-addressing tables find a section by name and an entry by section
-    // and key without regard to ASCII case. Reading a file allocates a few
-    // large blocks, nothing per section or key.
+    // flat arrays, each section's entries a chain in file order. An
+    // open-addressing table finds a section by name, and each section of
+    // more than a few keys has one of its own for its keys (kept small, so
+    // that reading a section's keys stays within the cache); names compare
+    // without regard to ASCII case. Reading a file allocates a few large
+    // blocks and one table per larger section, nothing per key.
     struct Span {
         std::uint32_t offset = 0;
         std::uint32_t size = 0;
@@ -122,7 +124,10 @@ private:
         Span name;
         std::uint32_t first = kNone, last = kNone; // its entries
         std::uint32_t count = 0;
+        std::uint32_t table = kNone; // its key index, once it has more than kChainKeys
     };
+    // Sections up to this many keys are searched along their chain.
+    static constexpr std::uint32_t kChainKeys = 8;
     // Slots of ids with their hashes; kNone is free, kErased a removed id.
     class Index {
     public:
@@ -147,7 +152,6 @@ private:
     std::string_view View(Span span) const { return {text_.data() + span.offset, span.size}; }
     Span Store(std::string_view text); // appended to the text, on one line
     static std::uint32_t HashName(std::string_view name);
-    static std::uint32_t HashKey(std::uint32_t section, std::string_view key);
     static bool SameName(std::string_view a, std::string_view b);
     std::uint32_t FindSectionId(std::string_view name) const;
     std::uint32_t FindEntryId(std::uint32_t section, std::string_view key) const;
@@ -161,7 +165,7 @@ private:
     std::vector<Section> sections_;
     std::vector<Entry> entries_;
     Index sectionIndex_;
-    Index keyIndex_;
+    std::vector<Index> keyTables_;
     std::string fileName_;
     bool loaded_ = false;
 };
