@@ -10,7 +10,7 @@ FUZZ_HARNESSES ?= ini map mirror pattern rules cli
 JOBS       ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test sanitize tsan bench fuzz clean
+.PHONY: all deps configure build run test sanitize tsan bench fuzz fuzz-build fuzz-long clean
 
 all: build
 
@@ -49,20 +49,30 @@ bench: deps
 	@for b in $(BENCH_BUILD)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 # Each harness runs FUZZ_SECONDS under libFuzzer (clang, ASan, UBSan), one after
-# the other; new inputs gather in $(FUZZ_BUILD)/corpus, failing inputs in
-# $(FUZZ_BUILD)/findings. Copy a fixed finding into fuzz/corpus/<harness>/ so
-# that `make test` replays it.
-fuzz: deps
+# the other (fuzz/run-harness.sh: inputs capped per harness); new inputs gather
+# in $(FUZZ_BUILD)/corpus, failing inputs in $(FUZZ_BUILD)/findings. Copy a fixed
+# finding into fuzz/corpus/<harness>/ so that `make test` replays it.
+# `make fuzz-long` runs each for FUZZ_LONG_SECONDS (30 minutes) and writes the
+# table of runs, exec/s and coverage to $(FUZZ_BUILD)/fuzz-long.txt.
+FUZZ_LONG_SECONDS ?= 1800
+FUZZ_TABLE_HEAD = printf '%-8s %7s %10s %8s %10s %7s %7s %6s\n' harness seconds runs exec/s exec/cpu-s cov ft corpus
+
+fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DOSTRANDER_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_HARNESSES))
+
+fuzz: fuzz-build
+	@$(FUZZ_TABLE_HEAD)
 	@for h in $(FUZZ_HARNESSES); do \
-	  mkdir -p $(FUZZ_BUILD)/corpus/$$h $(FUZZ_BUILD)/findings/$$h && \
-	  echo "== fuzz_$$h for $(FUZZ_SECONDS) s" && \
-	  $(FUZZ_BUILD)/bin/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
-	    -rss_limit_mb=2048 -print_final_stats=1 -dict=fuzz/ostrander.dict \
-	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$h/ \
-	    $(FUZZ_BUILD)/corpus/$$h fuzz/corpus/$$h || exit 1; \
+	  fuzz/run-harness.sh $(FUZZ_BUILD) $$h $(FUZZ_SECONDS) || exit 1; \
 	done
+
+fuzz-long: fuzz-build
+	@{ echo "# $$(date -u '+%Y-%m-%d %H:%M UTC'), $$(nproc) CPUs, load $$(cut -d' ' -f1-3 /proc/loadavg)"; \
+	  $(FUZZ_TABLE_HEAD); } > $(FUZZ_BUILD)/fuzz-long.txt
+	@status=0; for h in $(FUZZ_HARNESSES); do \
+	  fuzz/run-harness.sh $(FUZZ_BUILD) $$h $(FUZZ_LONG_SECONDS) >> $(FUZZ_BUILD)/fuzz-long.txt || status=1; \
+	done; cat $(FUZZ_BUILD)/fuzz-long.txt; exit $$status
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

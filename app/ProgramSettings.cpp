@@ -16,6 +16,9 @@
 #include <QCheckBox>
 #include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <filesystem>
@@ -47,6 +50,42 @@ std::optional<double> Number(QSettings& settings, const char* key) {
 
 std::string Text(QSettings& settings, const char* key) {
     return settings.value(key).toString().toStdString();
+}
+
+// How long the status bar shows what start-up passed over.
+constexpr int kNoticeMilliseconds = 30000;
+
+// Whether path can be used as a folder (or, folder false, as a regular
+// file), and otherwise why not. Nothing here throws: a path through a loop
+// of links or a folder of another user only gives a reason.
+bool Usable(const std::string& path, bool folder, std::string& why) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (ec && status.type() != std::filesystem::file_type::not_found) {
+        why = ec.message();
+        return false;
+    }
+    if (!std::filesystem::exists(status)) {
+        why = "it is gone";
+        return false;
+    }
+    if (folder ? !std::filesystem::is_directory(status)
+               : !std::filesystem::is_regular_file(status)) {
+        why = folder ? "it is not a folder" : "it is not a file";
+        return false;
+    }
+    return true;
+}
+
+// A remembered path that no longer works is forgotten; the notice says which.
+void ForgetUnusable(QSettings& settings, const char* key, const char* what, bool folder,
+                    std::vector<std::string>& notices) {
+    const std::string path = Text(settings, key);
+    std::string why;
+    if (path.empty() || Usable(path, folder, why))
+        return;
+    settings.remove(key);
+    notices.push_back(std::string(what) + " " + path + " cannot be used (" + why + ")");
 }
 
 // The splitters of a window, each under its own key.
@@ -93,8 +132,41 @@ std::string LoadedMirrorFile(const EngineSession& session) {
 
 } // namespace
 
-void RestoreChoices(ProgramWindows& windows, QSettings& settings) {
+std::string DefaultSettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+               .toStdString() +
+           "/Ostrander/Ostrander.conf";
+}
+
+ProgramSettingsFile::ProgramSettingsFile() = default;
+ProgramSettingsFile::~ProgramSettingsFile() = default;
+ProgramSettingsFile::ProgramSettingsFile(ProgramSettingsFile&&) noexcept = default;
+ProgramSettingsFile& ProgramSettingsFile::operator=(ProgramSettingsFile&&) noexcept = default;
+
+ProgramSettingsFile OpenProgramSettings(const std::string& file) {
+    ProgramSettingsFile opened;
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    std::string why;
+    // A file not there yet is made on the first save.
+    if (status.type() == std::filesystem::file_type::not_found || Usable(file, false, why)) {
+        opened.settings =
+            std::make_unique<QSettings>(QString::fromStdString(file), QSettings::IniFormat);
+        return opened;
+    }
+    opened.scratch = std::make_unique<QTemporaryDir>();
+    opened.settings = std::make_unique<QSettings>(opened.scratch->filePath("Ostrander.conf"),
+                                                  QSettings::IniFormat);
+    opened.notice = "The settings file " + file + " cannot be used (" + why +
+                    "); starting from the defaults, and nothing is remembered";
+    return opened;
+}
+
+void RestoreChoices(ProgramWindows& windows, QSettings& settings,
+                    std::vector<std::string> notices) {
     TOstranderForm& main = *windows.OstranderForm;
+    ForgetUnusable(settings, kPatternFolder, "The pattern folder", true, notices);
+    ForgetUnusable(settings, kLastMirror, "The mirror loaded last time,", false, notices);
     for (const NamedWindow& w : Windows(windows))
         if (settings.contains(w.key) &&
             w.window->restoreGeometry(settings.value(w.key).toByteArray()) &&
@@ -119,11 +191,18 @@ void RestoreChoices(ProgramWindows& windows, QSettings& settings) {
         main.SetMembraneModel(settings.value(kModel).toString());
     if (windows.PatternSequenceBrowserForm) {
         const std::string folder = Text(settings, kPatternFolder);
-        if (!folder.empty() && std::filesystem::is_directory(folder))
+        if (!folder.empty())
             windows.PatternSequenceBrowserForm->SetPatternFolder(folder);
     }
     // An export folder that has gone still shows where the export dialog starts.
     main.SetExportFolder(Text(settings, kExportFolder));
+
+    if (!notices.empty()) {
+        std::string text;
+        for (const std::string& notice : notices)
+            text += (text.empty() ? "" : "; ") + notice;
+        main.statusBar()->showMessage(QString::fromStdString(text + "."), kNoticeMilliseconds);
+    }
 }
 
 void SaveChoices(const ProgramWindows& windows, QSettings& settings) {
@@ -178,6 +257,12 @@ bool OfferRememberedMirror(ProgramWindows& windows, QSettings& settings) {
 
 std::string RememberedDeviceFolder(QSettings& settings) {
     return Text(settings, kDeviceFolder);
+}
+
+std::string ForgetUnusableDeviceFolder(QSettings& settings) {
+    std::vector<std::string> notices;
+    ForgetUnusable(settings, kDeviceFolder, "The device folder chosen last time,", true, notices);
+    return notices.empty() ? std::string() : notices.front();
 }
 
 void RememberDeviceFolder(QSettings& settings, const std::string& folder) {

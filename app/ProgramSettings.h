@@ -8,16 +8,46 @@
 //
 // Restore runs on freshly made windows before they are shown; Save when the
 // program ends. Values that make no sense (a zoom of 0, a step of NaN, a
-// model that no longer exists) are passed over and the default stays.
+// model that no longer exists) are passed over and the default stays. A
+// remembered file or folder that can no longer be used (gone, unreadable, a
+// loop of links) is forgotten, and the main window's status bar says so once.
+#include <memory>
 #include <string>
+#include <vector>
 
 class QSettings;
+class QTemporaryDir;
 
 namespace ostrander {
 
 struct ProgramWindows;
 
-void RestoreChoices(ProgramWindows& windows, QSettings& settings);
+// The settings file of the program: ~/.config/Ostrander/Ostrander.conf (or
+// under XDG_CONFIG_HOME).
+std::string DefaultSettingsFile();
+
+// The settings kept in file. Something there that is not a regular file (a
+// FIFO, which would block the read, a folder, a device, a loop of links, a
+// path that cannot be looked at) is never opened: the program then starts
+// from the defaults, kept in a scratch file for this run only, and notice
+// says why.
+struct ProgramSettingsFile {
+    ProgramSettingsFile();
+    ~ProgramSettingsFile();
+    ProgramSettingsFile(ProgramSettingsFile&&) noexcept;
+    ProgramSettingsFile& operator=(ProgramSettingsFile&&) noexcept;
+
+    std::unique_ptr<QTemporaryDir> scratch; // only with the defaults
+    std::unique_ptr<QSettings> settings;
+    std::string notice; // empty when the file was used
+};
+ProgramSettingsFile OpenProgramSettings(const std::string& file);
+
+// Restores the choices; what could not be restored, with earlier notices
+// (the settings file's, the device folder's), is shown once in the main
+// window's status bar.
+void RestoreChoices(ProgramWindows& windows, QSettings& settings,
+                    std::vector<std::string> notices = {});
 void SaveChoices(const ProgramWindows& windows, QSettings& settings);
 
 // The mirror info file last loaded, absolute; empty when none was or the
@@ -29,6 +59,9 @@ bool OfferRememberedMirror(ProgramWindows& windows, QSettings& settings);
 
 // The device folder the user chose in the program; empty when none.
 std::string RememberedDeviceFolder(QSettings& settings);
+// Forgets a remembered device folder that is no longer a readable folder and
+// says so; empty when there is nothing to say.
+std::string ForgetUnusableDeviceFolder(QSettings& settings);
 void RememberDeviceFolder(QSettings& settings, const std::string& folder);
 
 } // namespace ostrander

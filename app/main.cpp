@@ -7,6 +7,7 @@
 #include "app/ProgramSettings.h"
 #include "app/ProgramWindows.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/TerminalText.h"
 #include "forms/MirrorSetupForm.h"
 #include "toolkit/qt/Application.h"
 #include "toolkit/qt/DeviceFolders.h"
@@ -18,6 +19,8 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace ostrander {
 namespace {
@@ -29,7 +32,7 @@ int PrintText(int argc, char** argv) {
     QCoreApplication::setApplicationName("Ostrander");
     const CommandLine line = ParseCommandLine(QCoreApplication::arguments());
     if (line.action == CommandLine::Action::Error) {
-        std::fprintf(stderr, "ostrander: %s (see --help)\n", line.text.c_str());
+        std::fprintf(stderr, "ostrander: %s (see --help)\n", TerminalSafe(line.text).c_str());
         return 2;
     }
     std::fputs(line.text.c_str(), stdout);
@@ -43,15 +46,21 @@ int Run(int argc, char** argv) {
     Application::setApplicationName("Ostrander");
     // The remembered choices: ~/.config/Ostrander/Ostrander.conf.
     Application::setOrganizationName("Ostrander");
-    QSettings settings;
+    ProgramSettingsFile settingsFile = OpenProgramSettings(DefaultSettingsFile());
+    QSettings& settings = *settingsFile.settings;
+    std::vector<std::string> notices;
+    if (!settingsFile.notice.empty())
+        notices.push_back(settingsFile.notice);
     const CommandLine line = ParseCommandLine(QCoreApplication::arguments());
     if (line.action != CommandLine::Action::Run) {
-        std::fprintf(stderr, "ostrander: %s (see --help)\n", line.text.c_str());
+        std::fprintf(stderr, "ostrander: %s (see --help)\n", TerminalSafe(line.text).c_str());
         return 2;
     }
+    if (std::string notice = ForgetUnusableDeviceFolder(settings); !notice.empty())
+        notices.push_back(notice);
     std::string error;
     if (!SetUpDeviceFolder(line.devices, error, RememberedDeviceFolder(settings))) {
-        std::fprintf(stderr, "ostrander: %s\n", error.c_str());
+        std::fprintf(stderr, "ostrander: %s\n", TerminalSafe(error).c_str());
         return 2;
     }
     // Asked to stop (SIGTERM, SIGINT, SIGHUP), the program closes its windows
@@ -64,7 +73,7 @@ int Run(int argc, char** argv) {
         ProgramWindows windows = MakeProgramWindows();
         TOstranderForm& OstranderForm = *windows.OstranderForm;
         dialogs.SetParent(&OstranderForm);
-        RestoreChoices(windows, settings);
+        RestoreChoices(windows, settings, notices);
         // A screen smaller than the design's window gets a window that fits.
         OstranderForm.FitToScreen();
         QObject::connect(&OstranderForm, &TOstranderForm::deviceFolderChosen, &OstranderForm,

@@ -19,6 +19,7 @@
 #include "results/SessionExport.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
+#include "toolkit/TerminalText.h"
 #include "toolkit/Version.h"
 
 #include <QByteArray>
@@ -40,41 +41,25 @@ namespace ostrander {
 
 namespace {
 
-// Control characters as escapes: \n, \r, \t, otherwise \xNN.
-std::string Escaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c < 0x20 || c == 0x7f) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", c);
-            out += escape;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
 std::string commandLine;
+
+// Warnings name files, mirrors and patterns: printed terminal-safe.
+void PrintSafeWarnings(std::vector<RunWarning> warnings) {
+    for (RunWarning& w : warnings)
+        w.message = TerminalSafe(w.message);
+    PrintWarnings(warnings);
+}
 
 } // namespace
 
 std::string ShownName(const std::string& name, std::size_t maxBytes) {
     if (name.size() <= maxBytes)
-        return Escaped(name);
+        return TerminalSafe(name);
     // Cut before a UTF-8 continuation byte, never inside a character.
     std::size_t cut = maxBytes;
     while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
         --cut;
-    return Escaped(std::string_view(name).substr(0, cut)) + "...";
+    return TerminalSafe(std::string_view(name).substr(0, cut)) + "...";
 }
 
 std::string ProgramVersion() {
@@ -91,7 +76,7 @@ void SetCommandLine(int argc, const char* const* argv) {
 }
 
 int Fail(const std::string& message) {
-    const std::string line = "ostrander-cli: " + Escaped(message) + "\n";
+    const std::string line = "ostrander-cli: " + TerminalSafe(message) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     return kExitFailure;
 }
@@ -112,7 +97,7 @@ bool CommitOutput(OutputFolder& out, std::string& error) {
     if (!out.Commit(error))
         return false;
     if (!out.Note().empty())
-        std::fprintf(stderr, "ostrander-cli: note: %s\n", out.Note().c_str());
+        std::fprintf(stderr, "ostrander-cli: note: %s\n", TerminalSafe(out.Note()).c_str());
     return true;
 }
 
@@ -254,10 +239,19 @@ std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::strin
     }
     auto set = std::make_unique<PatternClass>(file);
     if (!set->IsValid() || set->GetPatternCount() < 1) {
-        error = Quoted(file) + " is not a valid pattern-set file";
+        error = Quoted(file) + " is not a valid pattern-set file" +
+                (set->ReadError().empty() ? "" : ": " + set->ReadError());
         return nullptr;
     }
     return set;
+}
+
+// What the pattern reader passed over, printed once the command will run.
+void PrintPatternSetWarnings(const PatternClass* set, const std::string& file) {
+    if (set != nullptr)
+        for (const std::string& warning : set->ReadWarnings())
+            std::fprintf(stderr, "ostrander-cli: warning: pattern set %s: %s\n",
+                         Quoted(file).c_str(), TerminalSafe(warning).c_str());
 }
 
 // Every voltage of the pattern must belong to one of the mirror's actuators.
@@ -447,7 +441,8 @@ int RunSimulate(const SimulateCommand& command) {
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings =
         ResultWarnings(MirrorWarnings(simulation.MapFile()), pattern, actuators, result, analysis);
-    PrintWarnings(context.warnings);
+    PrintPatternSetWarnings(set.get(), command.pattern);
+    PrintSafeWarnings(context.warnings);
     if (interrupted)
         return Fail(kInterrupted);
     if (!out.Begin(error) ||
@@ -458,7 +453,7 @@ int RunSimulate(const SimulateCommand& command) {
         PrintJsonDocument(QJsonDocument(SummaryObject(result, analysis, context, options)));
     else
         std::printf("%s: PV %.4g m%s, pupil RMS %.4g m, Strehl %.4f\n",
-                    simulation.DeviceName().c_str(), result.pv,
+                    TerminalSafe(simulation.DeviceName()).c_str(), result.pv,
                     result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
     return kExitOk;
 }
@@ -485,7 +480,8 @@ int RunSweep(const SweepCommand& command) {
             return Fail(error);
 
     const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation.MapFile());
-    PrintWarnings(mirrorWarnings);
+    PrintPatternSetWarnings(set.get(), command.pattern);
+    PrintSafeWarnings(mirrorWarnings);
     if (!out.Begin(error))
         return Fail(error);
     std::vector<SweepRow> rows;
@@ -511,7 +507,7 @@ int RunSweep(const SweepCommand& command) {
                                     context.warnings.end());
         for (RunWarning& w : own)
             w.message = "pattern \"" + Utf8FromFileText(p->PatternName) + "\": " + w.message;
-        PrintWarnings(own);
+        PrintSafeWarnings(own);
         if (!WriteResult(out, folder, result, analysis, context, options, error))
             return Fail(error);
         rows.push_back({p->index, p->PatternName, folder,
@@ -532,8 +528,8 @@ int RunSweep(const SweepCommand& command) {
         }
         PrintJsonDocument(QJsonDocument(summaries));
     } else {
-        std::printf("%s: %d patterns of %s\n", simulation.DeviceName().c_str(), done,
-                    set->GetPatternSetName().c_str());
+        std::printf("%s: %d patterns of %s\n", TerminalSafe(simulation.DeviceName()).c_str(), done,
+                    TerminalSafe(set->GetPatternSetName()).c_str());
     }
     return kExitOk;
 }
@@ -563,7 +559,7 @@ int RunInfluence(const InfluenceCommand& command) {
                     ": no influence functions");
     SummaryContext context = BaseContext(simulation, mirrorFile);
     context.warnings = MirrorWarnings(simulation.MapFile());
-    PrintWarnings(context.warnings);
+    PrintSafeWarnings(context.warnings);
 
     std::string cube;
     if (!FitsBytes(InfluenceFits(set, geometry), cube, error))
@@ -580,7 +576,7 @@ int RunInfluence(const InfluenceCommand& command) {
         std::fputs(InfluenceSummaryJson(set, context).c_str(), stdout);
     else
         std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
-                    simulation.DeviceName().c_str(), set.actuators, set.n, set.n,
+                    TerminalSafe(simulation.DeviceName()).c_str(), set.actuators, set.n, set.n,
                     set.model.c_str());
     return kExitOk;
 }
@@ -657,7 +653,7 @@ int RunFit(const FitCommand& command) {
     if (!fit.converged)
         context.warnings.push_back(
             {"fit", "the bounded fit stopped before its optimality conditions held", {}});
-    PrintWarnings(context.warnings);
+    PrintSafeWarnings(context.warnings);
     std::string pattern;
     if (!FitPatternBytes(simulation.DeviceName() + " fit", patternName, result.voltages, pattern,
                          error))
@@ -683,7 +679,7 @@ int RunFit(const FitCommand& command) {
                  std::to_string(fit.atCeiling.size()) + " at the ceiling" +
                  (fit.meanRuleActive ? ", mean limit binding" : "");
     std::printf("%s: fit residual RMS %.4g m of target RMS %.4g m, residual PV %.4g m, %s",
-                simulation.DeviceName().c_str(), fit.residualRms, fit.targetRms, fit.residualPv,
+                TerminalSafe(simulation.DeviceName()).c_str(), fit.residualRms, fit.targetRms, fit.residualPv,
                 bounds.c_str());
     if (!std::isnan(fitted.pullInFactor))
         std::printf(", pull-in factor %.4g", fitted.pullInFactor);

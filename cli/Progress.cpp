@@ -1,5 +1,7 @@
 #include "cli/Progress.h"
 
+#include "toolkit/TerminalText.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <unistd.h>
@@ -15,7 +17,7 @@ bool Progress::Enabled() {
 }
 
 Progress::Progress(std::string label, int total)
-    : label_(std::move(label)), total_(std::max(total, 0)), enabled_(Enabled()) {}
+    : label_(TerminalSafe(label)), total_(std::max(total, 0)), enabled_(Enabled()) {}
 
 Progress::~Progress() {
     if (open_) {

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -274,6 +275,29 @@ void TPatternSequenceBrowserForm::ShowSetName() {
     setWindowTitle(Q(name + " Pattern Sequence Browser"));
 }
 
+void TPatternSequenceBrowserForm::ShowReadWarnings() {
+    const PatternClass* set = session_.GetPatternSet();
+    if (set == nullptr || set->ReadWarnings().empty()) {
+        // The bar is made only for a warning, and goes with the file that had one.
+        if (auto* bar = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)) {
+            bar->clearMessage();
+            bar->setToolTip({});
+            bar->hide();
+        }
+        return;
+    }
+    const std::vector<std::string>& warnings = set->ReadWarnings();
+    std::string text = warnings.front();
+    std::string all;
+    for (const std::string& w : warnings)
+        all += (all.empty() ? "" : "\n") + w;
+    if (warnings.size() > 1)
+        text += " (and " + std::to_string(warnings.size() - 1) + " more warnings)";
+    statusBar()->show();
+    statusBar()->setToolTip(Q(all));
+    statusBar()->showMessage(Q(text));
+}
+
 void TPatternSequenceBrowserForm::SetSetNameColour(int colour) {
     QPalette pal = ui_.PatternSetNameEdit->palette();
     pal.setColor(QPalette::Base, QColor::fromRgb(ImageCanvas::ToQRgb(colour)));
@@ -309,6 +333,7 @@ void TPatternSequenceBrowserForm::FormShow() {
         ui_.NewPatternNameEdit->setEnabled(true);
         ShowPatternFileName(OpenDialogFileName);
         ShowSetName();
+        ShowReadWarnings();
     }
 
     // A fresh preview mirror each showing, of the active mirror.
@@ -322,8 +347,9 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
     const auto result = session_.OpenSet(*chosen);
     if (!result.valid) {
         Dialogs::Instance().ShowMessage("\"" + ExtractFileName(*chosen) +
-                                            "\" is not a usable pattern-set file. The patterns "
-                                            "on show are unchanged.",
+                                            "\" is not a usable pattern-set file" +
+                                            (result.error.empty() ? "" : ": " + result.error) +
+                                            ". The patterns on show are unchanged.",
                                         "Browse");
         return;
     }
@@ -333,6 +359,7 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
         RedrawMirror();
     ShowPatternFileName(session_.GetPatternFileName());
     ShowSetName();
+    ShowReadWarnings();
 }
 
 void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {

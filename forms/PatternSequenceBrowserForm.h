@@ -123,6 +123,10 @@ private:
     std::optional<std::string> RunOpenDialog();
     void ShowPatternFileName(const std::string& name);
     void ShowSetName();
+    // What the reader passed over in the file on show (a voltage it could not
+    // read, a key of the other file version, ...), in the status bar: the
+    // first warning, all of them in its tooltip. A clean file hides the bar.
+    void ShowReadWarnings();
     void SetSetNameColour(int colour);
     void RedrawMirror();
     void SelectOnly(int row);

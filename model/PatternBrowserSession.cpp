@@ -80,8 +80,10 @@ PatternBrowserSession::OpenResult PatternBrowserSession::OpenSet(const std::stri
     auto chosen = std::make_unique<PatternClass>(fileName);
     // An unusable file leaves the set on show, and so what Save would write,
     // as it was.
-    if (!chosen->IsValid())
+    if (!chosen->IsValid()) {
+        result.error = chosen->ReadError();
         return result;
+    }
     result.valid = true;
     PatternFileName = fileName;
     PatternSet = std::move(chosen);

@@ -37,6 +37,7 @@ public:
     struct OpenResult {
         bool valid = false;          // a usable set is now being edited
         bool previewChanged = false; // the preview mirror took its first pattern
+        std::string error;           // why a pattern-set file was refused, when known
     };
 
     PatternBrowserSession();

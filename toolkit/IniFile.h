@@ -29,11 +29,11 @@
 #include "toolkit/AtomicFile.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace ostrander {
@@ -65,6 +65,10 @@ public:
     // Key names of a section in file order.
     std::vector<std::string> ReadSection(std::string_view section) const;
 
+    // The value's text as stored (valid until the file is next changed), or
+    // nothing when the key is missing; nothing is copied.
+    std::optional<std::string_view> FindValue(std::string_view section,
+                                              std::string_view key) const;
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
     int ReadInteger(std::string_view section, std::string_view key, int defaultValue) const;
@@ -98,36 +102,70 @@ public:
     static void SetSaveHookForTesting(SaveHook hook);
 
 private:
-    // Names compare without regard to ASCII case; lookups take a view and
-    // allocate nothing.
-    struct NameHash {
-        using is_transparent = void;
-        // Not noexcept, so that the tables keep each name's hash and a lookup
-        // never hashes again the names it walks past.
-        std::size_t operator()(std::string_view name) const;
+    // All names and values live in one text (the parsed file, with what
+    // writes add after it); a Span is a piece of it. Sections and entries are
+    // flat arrays, each section's entries a chain in file order. An
+    // open-addressing table finds a section by name, and each section of
+    // more than a few keys has one of its own for its keys (kept small, so
+    // that reading a section's keys stays within the cache); names compare
+    // without regard to ASCII case. Reading a file allocates a few large
+    // blocks and one table per larger section, nothing per key.
+    struct Span {
+        std::uint32_t offset = 0;
+        std::uint32_t size = 0;
     };
-    struct NameEqual {
-        using is_transparent = void;
-        bool operator()(std::string_view a, std::string_view b) const noexcept;
-    };
-    using NameIndex = std::unordered_map<std::string, std::size_t, NameHash, NameEqual>;
-
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     struct Entry {
-        std::string key;
-        std::string value;
+        Span key;
+        Span value;
+        std::uint32_t next = kNone; // the section's next entry
     };
     struct Section {
-        std::string name;
-        std::vector<Entry> entries;
-        NameIndex keyIndex; // key -> entry
+        Span name;
+        std::uint32_t first = kNone, last = kNone; // its entries
+        std::uint32_t count = 0;
+        std::uint32_t table = kNone; // its key index, once it has more than kChainKeys
     };
-    const Section* FindSection(std::string_view name) const;
-    Section* FindSection(std::string_view name);
-    Section& AddSection(std::string_view name);
-    const Entry* FindEntry(std::string_view section, std::string_view key) const;
+    // Sections up to this many keys are searched along their chain.
+    static constexpr std::uint32_t kChainKeys = 8;
+    // Slots of ids with their hashes; kNone is free, kErased a removed id.
+    class Index {
+    public:
+        static constexpr std::uint32_t kErased = 0xFFFFFFFEu;
+        struct Slot {
+            std::uint32_t id = kNone;
+            std::uint32_t hash = 0;
+        };
+        void Clear();
+        void Reserve(std::size_t count);
+        // The id whose hash is hash and which same(id) accepts, or kNone.
+        template <class Same> std::uint32_t Find(std::uint32_t hash, Same same) const;
+        void Insert(std::uint32_t hash, std::uint32_t id);
+        void Erase(std::uint32_t hash, std::uint32_t id);
 
+    private:
+        void Grow();
+        std::vector<Slot> slots_;
+        std::size_t used_ = 0; // ids and erased marks
+    };
+
+    std::string_view View(Span span) const { return {text_.data() + span.offset, span.size}; }
+    Span Store(std::string_view text); // appended to the text, on one line
+    static std::uint32_t HashName(std::string_view name);
+    static bool SameName(std::string_view a, std::string_view b);
+    std::uint32_t FindSectionId(std::string_view name) const;
+    std::uint32_t FindEntryId(std::uint32_t section, std::string_view key) const;
+    std::uint32_t AddSection(Span name);
+    void AddEntry(std::uint32_t section, Span key, Span value);
+    // Keeps only the sections keep (given name and id) accepts, in order,
+    // with their entries.
+    void Rebuild(const std::function<bool(std::string_view, std::uint32_t)>& keep);
+
+    std::string text_;
     std::vector<Section> sections_;
-    NameIndex sectionIndex_; // name -> section
+    std::vector<Entry> entries_;
+    Index sectionIndex_;
+    std::vector<Index> keyTables_;
     std::string fileName_;
     bool loaded_ = false;
 };

@@ -9,6 +9,8 @@
 
 #include <cctype>
 #include <climits>
+#include <cmath>
+#include <cstdlib>
 
 namespace ostrander {
 
@@ -40,6 +42,32 @@ bool Refuse(std::string* reason, const std::string& why) {
         *reason = why;
     return false;
 }
+
+// What is wrong with a voltage's text, or empty when it reads as a volt value.
+const char* VoltageProblem(std::string_view text, double& volts) {
+    if (const auto value = TryStrToFloat(text)) {
+        volts = *value;
+        return "";
+    }
+    // "nan", "inf", "1e999": numbers, but no voltage.
+    const std::string trimmed = Trim(text);
+    char* end = nullptr;
+    const double value = std::strtod(trimmed.c_str(), &end);
+    if (!trimmed.empty() && end == trimmed.c_str() + trimmed.size() && !std::isfinite(value))
+        return "is not a finite number";
+    return "is not a decimal number";
+}
+
+// The problems of one kind in one pattern: the first key named, the rest
+// counted, so that a pattern of thousands of bad keys gives one line.
+struct KeyProblems {
+    std::string first;
+    long count = 0;
+    void Add(const std::string& text) {
+        if (count++ == 0)
+            first = text;
+    }
+};
 
 } // namespace
 
@@ -222,6 +250,8 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
                         int mapLength) {
     RemoveAll();
     valid = false;
+    readWarnings.clear();
+    readError.clear();
 
     if (ini.ReadString("General", "FileType", "") != FileType)
         return false;
@@ -234,11 +264,20 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
     VoltageCount = ini.ReadInteger("General", "VoltageCount", 0);
     const bool useMap = ini.ReadBool("General", "Use DM Indexing", false) &&
                         actuatorMap != nullptr && mapLength > 0;
-    const bool padded = ini.ReadString("FileInformation", "FileVersion", "1.0") == "1.0";
+    const std::string version = ini.ReadString("FileInformation", "FileVersion", "1.0");
+    const bool padded = version == "1.0";
+    if (version != "1.0" && version != "2.0")
+        readWarnings.push_back("FileVersion \"" + version +
+                               "\" is not a version this program reads (1.0 or 2.0); read with "
+                               "the keys of version 2.0");
+    // The numbering of the other version, whose keys in this file are a
+    // sign that it says the wrong version.
+    const char* otherVersion = padded ? "2.0" : "1.0";
 
     if (patterns < 1 || VoltageCount < 1 || VoltageCount > MaxVoltageCount ||
         static_cast<long long>(patterns) * VoltageCount > MaxVoltagesInFile) {
         valid = false;
+        readWarnings.clear();
         return false;
     }
 
@@ -268,6 +307,8 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
             order[k++] = static_cast<int>(v->Voltage);
     }
 
+    // Voltages read from their keys, and keys present that give none.
+    long long good = 0, bad = 0;
     std::vector<double> volts(count);
     for (int i = 0; i < patterns; ++i) {
         const std::string section = NumberedName("Pattern", i, padded);
@@ -277,11 +318,64 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
         NewEntry->HoldTime = ini.ReadFloat(section, "HoldTime", 0.0);
         LLBACK(*this, NewEntry);
         ++PatternCount;
-        for (std::size_t j = 0; j < count; ++j)
-            volts[j] = ini.ReadFloat(section, keys[j], 0.0);
+        const std::string shown = "pattern \"" + NewEntry->PatternName + "\" [" + section + "]";
+        if (!ini.SectionExists(section)) {
+            const std::string other = NumberedName("Pattern", i, !padded);
+            readWarnings.push_back(
+                "no section [" + section + "] for pattern " + std::to_string(i) + " of " +
+                std::to_string(patterns) +
+                (other != section && ini.SectionExists(other)
+                     ? ", but a section [" + other + "] as version " + otherVersion + " names it"
+                     : std::string()) +
+                "; its voltages read as 0 V");
+            bad += other != section && ini.SectionExists(other) ? 1 : 0;
+            std::fill(volts.begin(), volts.end(), 0.0);
+        } else {
+            KeyProblems unreadable, otherKeys, missing;
+            for (std::size_t j = 0; j < count; ++j) {
+                volts[j] = 0.0;
+                if (const auto text = ini.FindValue(section, keys[j])) {
+                    if (const char* problem = VoltageProblem(*text, volts[j]); *problem) {
+                        unreadable.Add(keys[j] + "=" + std::string(*text) + " " + problem);
+                        ++bad;
+                    } else {
+                        ++good;
+                    }
+                    continue;
+                }
+                const std::string other =
+                    j < 100 ? NumberedName("Voltage", static_cast<long long>(j), !padded) : "";
+                if (!other.empty() && ini.FindValue(section, other)) {
+                    otherKeys.Add(other + " (version " + otherVersion + ") instead of " +
+                                  keys[j]);
+                    ++bad;
+                } else {
+                    missing.Add(keys[j]);
+                }
+            }
+            auto tell = [&](const KeyProblems& p, const std::string& what) {
+                if (p.count > 0)
+                    readWarnings.push_back(
+                        shown + ": " + p.first + what +
+                        (p.count > 1 ? " (and " + std::to_string(p.count - 1) + " more)" : "") +
+                        "; read as 0 V");
+            };
+            tell(unreadable, "");
+            tell(otherKeys, ", a key of the other file version");
+            tell(missing, " is missing");
+        }
         for (const int j : order)
             NewEntry->Voltages.Append(actuators[static_cast<std::size_t>(j)],
                                       volts[static_cast<std::size_t>(j)]);
+    }
+    // Keys there, but not one voltage among them: nothing usable is left.
+    if (good == 0 && bad > 0) {
+        readError = "no voltage in the file can be read";
+        if (!readWarnings.empty())
+            readError += " (" + readWarnings.front() + ")";
+        RemoveAll();
+        valid = false;
+        return false;
     }
     return true;
 }

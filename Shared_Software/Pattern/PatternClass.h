@@ -91,6 +91,15 @@ public:
     bool ReplacePattern(int index, const std::string& name, const VoltageListClass& voltages);
     bool DeletePattern(int index);
 
+    // What the last Read passed over, one line each, naming the pattern and
+    // the key: a voltage whose text is not a decimal number or not finite, a
+    // key in the other file version's numbering, a missing key or pattern
+    // section (each read as 0 V), a FileVersion the reader does not know.
+    const std::vector<std::string>& ReadWarnings() const { return readWarnings; }
+    // Why the last Read gave an invalid set, when the file was a pattern set
+    // but no voltage in it could be read; empty otherwise.
+    const std::string& ReadError() const { return readError; }
+
     // Replaces the contents with the file's. True when the set is valid.
     bool Read(const std::string& name, const int* actuatorMap = nullptr, int mapLength = 0);
     // The same from the file's text, already read; name becomes the file name.
@@ -126,6 +135,8 @@ private:
     int VoltageCount = 0;
     std::string PatternSetName = "Unnamed Pattern Set";
     bool valid = false;
+    std::vector<std::string> readWarnings;
+    std::string readError;
 };
 
 } // namespace ostrander

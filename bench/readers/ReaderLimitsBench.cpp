@@ -1,4 +1,5 @@
-// Every reader on the worst-shaped file it accepts: as large as its size
+// Every reader (ini text, mirror info, mirror object, map, pattern set, CSV
+// surface) on the worst-shaped file it accepts: as large as its size
 // limit allows, shaped to make per-item work as costly as it can. Each
 // should stay well under a second.
 #include "Shared_Software/Mirror/DMInfoClass.h"
@@ -6,6 +7,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "driver/DriverClass.h"
+#include "model/SurfaceGridFile.h"
 #include "toolkit/IniFile.h"
 
 #include <benchmark/benchmark.h>
@@ -156,6 +158,38 @@ void BM_PatternSetAtLimit(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PatternSetAtLimit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A target surface at the CSV reader's 64 MiB limit: blank lines only (0),
+// or a 256 x 256 grid whose values are padded with blanks to the limit (1).
+void BM_SurfaceCsvAtLimit(benchmark::State& state) {
+    constexpr std::size_t limit = 64u << 20;
+    constexpr int n = 256;
+    const bool grid = state.range(0) == 1;
+    static std::string files[2];
+    std::string& file = files[grid ? 1 : 0];
+    if (file.empty()) {
+        std::string text;
+        if (!grid) {
+            text.assign(limit, '\n');
+        } else {
+            const std::size_t pad = limit / (static_cast<std::size_t>(n) * n) - 3;
+            const std::string field = std::string(pad, ' ') + "0";
+            for (int r = 0; r < n; ++r)
+                for (int c = 0; c < n; ++c)
+                    text += field + (c + 1 < n ? "," : "\n");
+        }
+        file = Save(grid ? "padded.csv" : "blank.csv", text);
+    }
+    for (auto _ : state) {
+        std::vector<double> values;
+        std::string error;
+        const bool read = ReadSurfaceCsv(file, n, values, error);
+        if (grid != read)
+            state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(values.data());
+    }
+}
+BENCHMARK(BM_SurfaceCsvAtLimit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace ostrander

@@ -22,10 +22,14 @@
 #include <QListWidget>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace ostrander {
 namespace {
@@ -171,6 +175,104 @@ TEST_F(ProgramSettingsTest, ValuesThatMakeNoSenseLeaveTheDefaults) {
     EXPECT_EQ(windows.PatternSequenceBrowserForm->PatternFolder(), "");
     LoadRow(0);
     EXPECT_EQ(Main().MainMirrorDisplay->GetStep(), 10); // the mirror's own
+}
+
+// Remembered paths that can no longer be used: a loop of links makes
+// looking at them fail (as a folder of another user does; the tests run as
+// root, which chmod does not stop), a path through a file is not there.
+// Each is forgotten, the default stays, and the status bar says so once.
+TEST_F(ProgramSettingsTest, APathThatNoLongerWorksFallsBackAndIsToldOnce) {
+    const std::filesystem::path loop = root_ / "loop";
+    std::filesystem::create_symlink(loop, loop);
+    std::ofstream(root_ / "plain.txt") << "not a folder\n";
+    struct Case {
+        const char* key;
+        std::filesystem::path path;
+        const char* told;
+    };
+    const Case cases[] = {
+        {"Folders/Patterns", loop, "pattern folder"},
+        {"Folders/Patterns", loop / "patterns", "pattern folder"},
+        {"Folders/Patterns", root_ / "plain.txt" / "patterns", "pattern folder"},
+        {"Folders/Patterns", root_ / "plain.txt", "pattern folder"},
+        {"Choices/LastMirror", loop / "seven.ini", "mirror loaded last time"},
+        {"Choices/LastMirror", root_ / "Devices", "mirror loaded last time"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        settings->setValue(c.key, QString::fromStdString(c.path.string()));
+        Start();
+        const std::string told = Main().statusBar()->currentMessage().toStdString();
+        EXPECT_NE(told.find(c.told), std::string::npos) << told;
+        EXPECT_NE(told.find(c.path.string()), std::string::npos) << told;
+        EXPECT_FALSE(settings->contains(c.key));
+        EXPECT_EQ(windows.PatternSequenceBrowserForm->PatternFolder(), "");
+        EXPECT_FALSE(OfferRememberedMirror(windows, *settings));
+        EXPECT_TRUE(dialogs.questions.empty());
+
+        Start(); // told once: the next start has nothing to say
+        EXPECT_EQ(Main().statusBar()->currentMessage(), "");
+    }
+
+    // The device folder chosen in the program, checked before the windows
+    // exist; its notice joins the others in the one message.
+    RememberDeviceFolder(*settings, (loop / "mirrors").string());
+    const std::string notice = ForgetUnusableDeviceFolder(*settings);
+    EXPECT_NE(notice.find("device folder"), std::string::npos) << notice;
+    EXPECT_EQ(RememberedDeviceFolder(*settings), "");
+    EXPECT_EQ(ForgetUnusableDeviceFolder(*settings), "");
+    settings->setValue("Folders/Patterns", QString::fromStdString(loop.string()));
+    windows = {};
+    local = std::make_unique<DMModelLocal>();
+    data = std::make_unique<MainData>();
+    windows = MakeProgramWindows(*data, *local);
+    RestoreChoices(windows, *settings, {notice});
+    const std::string told = Main().statusBar()->currentMessage().toStdString();
+    EXPECT_NE(told.find("device folder"), std::string::npos) << told;
+    EXPECT_NE(told.find("pattern folder"), std::string::npos) << told;
+
+    // Paths that work say nothing.
+    std::filesystem::create_directories(root_ / "patterns");
+    settings->setValue("Folders/Patterns", QString::fromStdString((root_ / "patterns").string()));
+    RememberDeviceFolder(*settings, (root_ / "Devices").string());
+    EXPECT_EQ(ForgetUnusableDeviceFolder(*settings), "");
+    Start();
+    EXPECT_EQ(Main().statusBar()->currentMessage(), "");
+    EXPECT_EQ(windows.PatternSequenceBrowserForm->PatternFolder(), (root_ / "patterns").string() + "/");
+}
+
+// A settings file that is not a regular file is never opened (a FIFO would
+// block the start for ever): the program starts from the defaults, can
+// still keep choices for the run, and says why.
+TEST_F(ProgramSettingsTest, ASettingsFileThatIsNotAFileIsNotOpened) {
+    const std::filesystem::path fifo = root_ / "fifo.conf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path loop = root_ / "loop.conf";
+    std::filesystem::create_symlink(loop, loop);
+    std::filesystem::create_directories(root_ / "folder.conf");
+    for (const std::filesystem::path& file : {fifo, loop, root_ / "folder.conf"}) {
+        SCOPED_TRACE(file.string());
+        ProgramSettingsFile opened = OpenProgramSettings(file.string());
+        ASSERT_NE(opened.settings, nullptr);
+        EXPECT_NE(opened.notice.find(file.string()), std::string::npos) << opened.notice;
+        EXPECT_NE(opened.notice.find("defaults"), std::string::npos) << opened.notice;
+        EXPECT_FALSE(opened.settings->contains("Choices/Step"));
+        opened.settings->setValue("Choices/Step", 5);
+        opened.settings->sync();
+        EXPECT_EQ(opened.settings->value("Choices/Step").toInt(), 5);
+        EXPECT_NE(opened.settings->fileName().toStdString(), file.string());
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    // A regular file, or none yet, is used as it is.
+    settings->setValue("Choices/Step", 25);
+    settings->sync();
+    ProgramSettingsFile usual = OpenProgramSettings(settings->fileName().toStdString());
+    EXPECT_EQ(usual.notice, "");
+    EXPECT_EQ(usual.settings->value("Choices/Step").toInt(), 25);
+    ProgramSettingsFile fresh = OpenProgramSettings((root_ / "new" / "Ostrander.conf").string());
+    EXPECT_EQ(fresh.notice, "");
+    EXPECT_EQ(fresh.settings->fileName().toStdString(), (root_ / "new" / "Ostrander.conf").string());
 }
 
 TEST_F(ProgramSettingsTest, TheDeviceFolderChosenInTheProgramIsKept) {

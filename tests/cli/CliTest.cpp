@@ -1071,6 +1071,78 @@ TEST(CliWarnings, MissingMapFileAndLatinOneName) {
     EXPECT_TRUE(ReadJson(temp.Path() / "mapped" / "summary.json")["warnings"].toArray().isEmpty());
 }
 
+// A device name that would set the terminal's title, clear the screen and
+// change colours is printed escaped in every success line; the files keep
+// it whole.
+TEST(CliNames, ControlSequencesInADeviceNameAreNotObeyed) {
+    TempFolder temp;
+    std::string ini = ReadText(kDevices + "Hex19.ini");
+    const std::string name = "DeviceName=Hex 19 (12 mm)";
+    ASSERT_NE(ini.find(name), std::string::npos);
+    ini.replace(ini.find(name), name.size(),
+                "DeviceName=Evil\x1b]0;owned\x07\x1b[2J\x1b[31mred\xc2\x9b" "0m");
+    const std::string file = temp.Write("Evil.ini", ini);
+    fs::copy_file(kDevices + "DMmap_HEX19.dat", temp.Path() / "DMmap_HEX19.dat");
+    const std::vector<QStringList> commands = {
+        {"simulate", QString::fromStdString(file), "--set", "1=100", "--out", temp.Q("sim")},
+        {"influence", QString::fromStdString(file), "--out", temp.Q("if")},
+    };
+    for (const QStringList& arguments : commands) {
+        const CliRun run = RunCli(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        for (const std::string& text : {run.out, run.err}) {
+            EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+            EXPECT_EQ(text.find('\x07'), std::string::npos) << text;
+            EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos) << text;
+        }
+        EXPECT_EQ(run.out.rfind("Evil\\x1b]0;owned\\x07\\x1b[2J\\x1b[31mred\\u009b0m: ", 0), 0u)
+            << run.out;
+    }
+    EXPECT_EQ(ReadJson(temp.Path() / "sim" / "summary.json")["device"].toString(),
+              QString::fromUtf8("Evil\x1b]0;owned\x07\x1b[2J\x1b[31mred\xc2\x9b" "0m"));
+}
+
+// A voltage the pattern reader cannot read is a warning naming the pattern
+// (escaped) and the key, in simulate and sweep alike; a set with no readable
+// voltage is refused with the reason.
+TEST(CliWarnings, UnreadableVoltagesAreNamedNeverSilentlyZero) {
+    TempFolder temp;
+    std::string text = ReadText(kDevices + "Hex19_Patterns.pat");
+    const std::string name = "PatternName=Focus -0.25 um RMS";
+    const std::string volt = "Voltage003=43.1";
+    ASSERT_NE(text.find(name), std::string::npos);
+    text.replace(text.find(name), name.size(), "PatternName=Focus\x1b[2J");
+    ASSERT_NE(text.find(volt, text.find("[Pattern001]")), std::string::npos);
+    text.replace(text.find(volt, text.find("[Pattern001]")), volt.size(), "Voltage003=nan");
+    const QString patterns = QString::fromStdString(temp.Write("flawed.pat", text));
+    const std::vector<QStringList> commands = {
+        {"simulate", "Hex19", "--pattern", patterns, "--pattern-index", "1", "--out",
+         temp.Q("one")},
+        {"sweep", "Hex19", "--pattern", patterns, "--no-pictures", "--out", temp.Q("all")},
+    };
+    for (const QStringList& arguments : commands) {
+        const CliRun run = RunCli(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find("warning: pattern set"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("\"Focus\\x1b[2J\" [Pattern001]: Voltage003=nan is not a finite"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+    }
+
+    // Version 2.0 keys throughout a file that says 1.0: nothing to read.
+    std::string v2 = ReadText(kDevices + "Hex19_Patterns_v2.pat");
+    v2.replace(v2.find("FileVersion=2.0"), 15, "FileVersion=1.0");
+    const CliRun refused = RunCli({"simulate", "Hex19", "--pattern",
+                                   QString::fromStdString(temp.Write("mixed.pat", v2)),
+                                   "--pattern-index", "0", "--out", temp.Q("mixed")});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("no voltage in the file can be read"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "mixed"));
+}
+
 TEST(CliWarnings, ShortPatternAndVoltagesChangedByTheRules) {
     TempFolder temp;
     // A pattern of the 19-pad set on the 37-pad mirror.

@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -525,6 +526,41 @@ TEST_F(BrowserTest, BrowseReplacesTheSetAndAnUnusableFileIsRefused) {
     EXPECT_EQ(TakeMessages(),
               (Messages{{"The pattern set has no patterns. Add one before saving.", "Save Failed"}}));
     EXPECT_EQ(PatternClass(other).GetPatternNames(), (std::vector<std::string>{"Only", "None"}));
+}
+
+// A voltage the reader could not read is named in the status bar (pattern
+// and key), a clean file clears it, and a file with no readable voltage at
+// all is refused with the reason.
+TEST_F(BrowserTest, UnreadableVoltagesAreShownInTheStatusBar) {
+    Open(mirror_.get());
+    std::string text = PatternSetText("Flawed", {"Good", "Hot"}, {{1, 2, 3, 4}, {5, 6, 7, 8}});
+    text.replace(text.find("Voltage002=7"), 12, "Voltage002=nan");
+    dialogs_.openAnswers.push_back(Write("flawed.ini", text));
+    Click(form_->Ui().PatternFileBrowseButton);
+    EXPECT_TRUE(TakeMessages().empty());
+    ASSERT_EQ(ListItems(), (std::vector<std::string>{"Good", "Hot"}));
+    const std::string shown = form_->statusBar()->currentMessage().toStdString();
+    EXPECT_NE(shown.find("\"Hot\""), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Voltage002=nan"), std::string::npos) << shown;
+    EXPECT_TRUE(form_->statusBar()->isVisibleTo(form_.get()));
+    EXPECT_EQ(VoltagesOf(form_->GetPatternSet()->GetPatternVoltages(1).get()), (Volts{5, 6, 0, 8}));
+
+    dialogs_.openAnswers.push_back(setFile_);
+    Click(form_->Ui().PatternFileBrowseButton);
+    EXPECT_EQ(form_->statusBar()->currentMessage(), "");
+    EXPECT_FALSE(form_->statusBar()->isVisibleTo(form_.get()));
+
+    std::string none = PatternSetText("None readable", {"A"}, {{1, 2, 3, 4}});
+    for (const char* key : {"Voltage000=1", "Voltage001=2", "Voltage002=3", "Voltage003=4"})
+        none.replace(none.find(key), 12, std::string(key).substr(0, 11) + "x");
+    dialogs_.openAnswers.push_back(Write("none.ini", none));
+    Click(form_->Ui().PatternFileBrowseButton);
+    const Messages boxes = TakeMessages();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].first.find("no voltage in the file can be read"), std::string::npos)
+        << boxes[0].first;
+    EXPECT_NE(boxes[0].first.find("Voltage000=x"), std::string::npos) << boxes[0].first;
+    EXPECT_EQ(form_->GetPatternSet()->GetPatternSetName(), "Focus steps");
 }
 
 TEST_F(BrowserTest, SetNameBoxShowsPendingColourUntilEnter) {

@@ -156,6 +156,58 @@ TEST(IniFile, WrittenTextReadsBackToTheSameValues) {
     EXPECT_EQ(g.ReadSections(), (std::vector<std::string>{"Voltages", "Names", "Line Break"}));
 }
 
+// Small sections are searched along their keys, large ones through the
+// index: both must give the same answers through deletes, rewrites and
+// erased sections.
+TEST(IniFile, SmallAndLargeSectionsBehaveAlike) {
+    for (const int keys : {3, 9, 50}) {
+        SCOPED_TRACE(keys);
+        std::string text = "[Before]\nA=1\n[Mixed]\n";
+        std::vector<std::string> names;
+        for (int k = 0; k < keys; ++k) {
+            names.push_back("Key" + std::to_string(k));
+            text += names.back() + "=" + std::to_string(k) + "\n";
+        }
+        text += "[After]\nB=2\n[MIXED]\nKey0=repeated\nExtra=x\n";
+        IniFile ini = IniFile::FromText(text);
+        names.push_back("Extra");
+        EXPECT_EQ(ini.ReadSection("mixed"), names);
+        EXPECT_EQ(ini.ReadString("MIXED", "KEY0", ""), "0"); // the first value wins
+        EXPECT_EQ(ini.ReadInteger("mixed", "key" + std::to_string(keys - 1), -1), keys - 1);
+
+        // First, middle and last keys deleted; the rest keep their order.
+        ini.DeleteKey("Mixed", "key0");
+        ini.DeleteKey("Mixed", "Key" + std::to_string(keys / 2));
+        ini.DeleteKey("Mixed", "EXTRA");
+        ini.DeleteKey("Mixed", "NoSuchKey");
+        std::vector<std::string> left(names.begin() + 1, names.end() - 1);
+        left.erase(left.begin() + (keys / 2 - 1));
+        EXPECT_EQ(ini.ReadSection("Mixed"), left);
+        EXPECT_FALSE(ini.ValueExists("Mixed", "Key0"));
+        // A deleted key written again goes to the end; values change longer and shorter.
+        const std::string last = "Key" + std::to_string(keys - 1);
+        ini.WriteString("Mixed", "KEY0", "back");
+        ini.WriteString("Mixed", last, "a much longer value than before");
+        EXPECT_EQ(ini.ReadString("mixed", last, ""), "a much longer value than before");
+        ini.WriteString("Mixed", last, "short");
+        left.push_back("KEY0");
+        EXPECT_EQ(ini.ReadSection("Mixed"), left);
+        EXPECT_EQ(ini.ReadString("mixed", "key0", ""), "back");
+        EXPECT_EQ(ini.ReadString("mixed", last, ""), "short");
+
+        // Erasing sections keeps the others, their keys and their order.
+        ini.EraseSectionsIf([](const std::string& name) { return name == "Before"; });
+        EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Mixed", "After"}));
+        EXPECT_EQ(ini.ReadSection("Mixed"), left);
+        EXPECT_EQ(ini.ReadString("after", "b", ""), "2");
+        ini.EraseSection("AFTER");
+        EXPECT_FALSE(ini.SectionExists("After"));
+        const IniFile again = IniFile::FromText(ini.ToText());
+        EXPECT_EQ(again.ReadSection("Mixed"), left);
+        EXPECT_EQ(again.ReadString("Mixed", "Key" + std::to_string(keys - 1), ""), "short");
+    }
+}
+
 TEST_F(TempFolder, SavesAndLoadsThroughBackslashPaths) {
     fs::create_directory(dir_ / "Devices");
     std::string name = dir_.string() + "\\Devices\\m.ini";

@@ -201,6 +201,106 @@ TEST(PatternFile, ReaderNumbersByVersionAndDefaultsMissingKeys) {
     }
 }
 
+// Text that is no voltage never becomes one silently: each such key is
+// named, with its pattern, and reads as 0 V; where no voltage at all can be
+// read, the set is refused with the reason.
+TEST(PatternFile, UnreadableVoltagesAreNamedNeverSilentlyZero) {
+    const std::string head = "[General]\nFileType=Actuator Pattern Set\nPatternCount=2\n"
+                             "VoltageCount=2\n[FileInformation]\nFileVersion=";
+    const std::string good = "[Pattern000]\nPatternName=Good\nVoltage000=10\nVoltage001=20\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        bool valid;
+        std::vector<std::string> told; // all in one warning (or the error)
+        Pairs second;                  // the second pattern's voltages when valid
+    };
+    const Case cases[] = {
+        {"not a number", head + "1.0\n" + good + "[Pattern001]\nPatternName=Bad\n"
+                                                 "Voltage000=0x10\nVoltage001=5\n",
+         true, {"\"Bad\"", "Voltage000=0x10", "not a decimal number"}, {{1, 0}, {2, 5}}},
+        {"nan", head + "1.0\n" + good + "[Pattern001]\nPatternName=Bad\nVoltage000=4\n"
+                                        "Voltage001=nan\n",
+         true, {"\"Bad\"", "Voltage001=nan", "not a finite number"}, {{1, 4}, {2, 0}}},
+        {"inf and overflow counted", head + "1.0\n" + good +
+             "[Pattern001]\nPatternName=Bad\nVoltage000=inf\nVoltage001=1e999\n",
+         true, {"\"Bad\"", "Voltage000=inf", "not a finite number", "and 1 more"}, {{1, 0}, {2, 0}}},
+        {"keys of version 2.0 in a 1.0 file", head + "1.0\n" + good +
+             "[Pattern001]\nPatternName=Other\nVoltage0=30\nVoltage1=40\n",
+         true, {"\"Other\"", "Voltage0", "instead of Voltage000", "other file version"},
+         {{1, 0}, {2, 0}}},
+        {"keys of version 1.0 in a 2.0 file", head + "2.0\n[Pattern0]\nPatternName=P\n"
+             "Voltage0=1\nVoltage1=2\n[Pattern1]\nPatternName=Q\nVoltage000=3\nVoltage1=4\n",
+         true, {"\"Q\"", "Voltage000", "instead of Voltage0"}, {{1, 0}, {2, 4}}},
+        {"a missing key", head + "1.0\n" + good + "[Pattern001]\nPatternName=Short\n"
+                                                  "Voltage000=3\n",
+         true, {"\"Short\"", "Voltage001 is missing"}, {{1, 3}, {2, 0}}},
+        {"a missing section", head + "1.0\n" + good, true, {"no section [Pattern001]"},
+         {{1, 0}, {2, 0}}},
+        {"sections of the other version", head + "1.0\n" + good +
+             "[Pattern1]\nPatternName=Moved\nVoltage000=3\nVoltage001=4\n",
+         true, {"no section [Pattern001]", "[Pattern1]", "version 2.0"}, {{1, 0}, {2, 0}}},
+        {"unknown FileVersion, 2.0 keys", head + "9.9\n[Pattern0]\nPatternName=P\nVoltage0=1\n"
+             "Voltage1=2\n[Pattern1]\nPatternName=Q\nVoltage0=3\nVoltage1=4\n",
+         true, {"FileVersion \"9.9\""}, {{1, 3}, {2, 4}}},
+        // Nothing usable is left: an error, not a set of 0 V patterns.
+        {"unknown FileVersion, 1.0 keys", head + "9.9\n" + good +
+             "[Pattern001]\nPatternName=Q\nVoltage000=3\nVoltage001=4\n",
+         false, {"no voltage", "FileVersion \"9.9\""}, {}},
+        {"every key of the other version", head + "1.0\n[Pattern000]\nPatternName=A\n"
+             "Voltage0=1\nVoltage1=2\n[Pattern001]\nPatternName=B\nVoltage0=3\nVoltage1=4\n",
+         false, {"no voltage", "\"A\"", "Voltage0"}, {}},
+        {"every value unreadable", head + "1.0\n[Pattern000]\nPatternName=A\nVoltage000=nan\n"
+             "Voltage001=x\n[Pattern001]\nPatternName=B\nVoltage000=inf\nVoltage001=-inf\n",
+         false, {"no voltage", "\"A\"", "Voltage000=nan"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PatternClass set("flawed.pat", IniFile::FromText(c.text));
+        ASSERT_EQ(set.IsValid(), c.valid) << set.ReadError();
+        std::vector<std::string> lines = set.ReadWarnings();
+        if (!c.valid) {
+            EXPECT_EQ(set.GetPatternCount(), 0);
+            lines = {set.ReadError()};
+        } else {
+            EXPECT_EQ(set.ReadError(), "");
+            EXPECT_EQ(VoltagesOf(set, 1), c.second);
+            if (c.text.find("PatternName=Good") != std::string::npos) {
+                EXPECT_EQ(VoltagesOf(set, 0), (Pairs{{1, 10}, {2, 20}}));
+            }
+        }
+        const bool told = std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return std::all_of(c.told.begin(), c.told.end(), [&](const std::string& part) {
+                return line.find(part) != std::string::npos;
+            });
+        });
+        EXPECT_TRUE(told) << (lines.empty() ? "no warning" : lines.front());
+    }
+
+    // A good file, read after a flawed one, has nothing to say.
+    PatternClass set("flawed.pat", IniFile::FromText(cases[0].text));
+    ASSERT_FALSE(set.ReadWarnings().empty());
+    ASSERT_TRUE(set.Read("good.pat", IniFile::FromText(head + "1.0\n" + good +
+                                                     "[Pattern001]\nVoltage000=1\nVoltage001=2\n")));
+    EXPECT_TRUE(set.ReadWarnings().empty());
+}
+
+// Every shipped pattern file reads without a warning.
+TEST(PatternFile, ShippedFilesReadWithoutWarnings) {
+    const std::string folder = std::string(OSTRANDER_SOURCE_DIR) + "/Devices";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() != ".pat")
+            continue;
+        ++files;
+        SCOPED_TRACE(entry.path().filename().string());
+        PatternClass set(entry.path().string());
+        EXPECT_TRUE(set.IsValid());
+        EXPECT_EQ(set.ReadWarnings(), std::vector<std::string>{});
+    }
+    EXPECT_GE(files, 12);
+}
+
 TEST(PatternFile, UnusableFilesGiveAnInvalidEmptySet) {
     TempFolder dir;
     struct Case {
