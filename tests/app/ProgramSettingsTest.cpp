@@ -223,9 +223,7 @@ TEST_F(ProgramSettingsTest, APathThatNoLongerWorksFallsBackAndIsToldOnce) {
     EXPECT_EQ(ForgetUnusableDeviceFolder(*settings), "");
     settings->setValue("Folders/Patterns", QString::fromStdString(loop.string()));
     windows = {};
-    local = std::make_unique<DMModelLocal>();
-    data = std::make_unique<MainData>();
-    windows = MakeProgramWindows(*data, *local);
+    windows = MakeProgramWindows();
     RestoreChoices(windows, *settings, {notice});
     const std::string told = Main().statusBar()->currentMessage().toStdString();
     EXPECT_NE(told.find("device folder"), std::string::npos) << told;

@@ -1076,7 +1076,7 @@ TEST(CliWarnings, MissingMapFileAndLatinOneName) {
 // it whole.
 TEST(CliNames, ControlSequencesInADeviceNameAreNotObeyed) {
     TempFolder temp;
-    std::string ini = ReadText(kDevices + "Hex19.ini");
+    std::string ini = ReadWhole(kDevices + "Hex19.ini");
     const std::string name = "DeviceName=Hex 19 (12 mm)";
     ASSERT_NE(ini.find(name), std::string::npos);
     ini.replace(ini.find(name), name.size(),
@@ -1107,7 +1107,7 @@ TEST(CliNames, ControlSequencesInADeviceNameAreNotObeyed) {
 // voltage is refused with the reason.
 TEST(CliWarnings, UnreadableVoltagesAreNamedNeverSilentlyZero) {
     TempFolder temp;
-    std::string text = ReadText(kDevices + "Hex19_Patterns.pat");
+    std::string text = ReadWhole(kDevices + "Hex19_Patterns.pat");
     const std::string name = "PatternName=Focus -0.25 um RMS";
     const std::string volt = "Voltage003=43.1";
     ASSERT_NE(text.find(name), std::string::npos);
@@ -1132,7 +1132,7 @@ TEST(CliWarnings, UnreadableVoltagesAreNamedNeverSilentlyZero) {
     }
 
     // Version 2.0 keys throughout a file that says 1.0: nothing to read.
-    std::string v2 = ReadText(kDevices + "Hex19_Patterns_v2.pat");
+    std::string v2 = ReadWhole(kDevices + "Hex19_Patterns_v2.pat");
     v2.replace(v2.find("FileVersion=2.0"), 15, "FileVersion=1.0");
     const CliRun refused = RunCli({"simulate", "Hex19", "--pattern",
                                    QString::fromStdString(temp.Write("mixed.pat", v2)),
