@@ -312,6 +312,32 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
     return true;
 }
 
+// What every command that writes a folder of results holds: the output
+// folder, checked before any work, and the mirror with its influence
+// functions computed.
+struct MirrorRun {
+    OutputFolder out;
+    BatchSimulation simulation;
+    std::string mirrorFile;
+};
+
+// Checks the output folder, then loads the mirror and runs its influence
+// functions; false with the reason.
+bool StartRun(const ResultOptions& command, MirrorRun& run, std::string& error) {
+    return run.out.Check(command.out, command.force, error) &&
+           PrepareMirror(run.simulation, command, run.mirrorFile, error);
+}
+
+// Writes the output folder whole or not at all: write(out, error) between
+// its start and its commit. Nothing is written after Ctrl-C.
+template <class Write> bool WriteRun(MirrorRun& run, std::string& error, Write write) {
+    if (interrupted) {
+        error = kInterrupted;
+        return false;
+    }
+    return run.out.Begin(error) && write(run.out, error) && CommitOutput(run.out, error);
+}
+
 // A JSON document on standard output, for --json.
 void PrintJsonDocument(const QJsonDocument& document) {
     const QByteArray text = document.toJson(QJsonDocument::Indented);
@@ -412,14 +438,10 @@ int RunSimulate(const SimulateCommand& command) {
         request.pattern = &pattern->Voltages;
     }
 
-    OutputFolder out;
-    if (!out.Check(command.out, command.force, error))
+    MirrorRun run;
+    if (!StartRun(command, run, error))
         return Fail(error);
-
-    BatchSimulation simulation;
-    std::string mirrorFile;
-    if (!PrepareMirror(simulation, command, mirrorFile, error))
-        return Fail(error);
+    BatchSimulation& simulation = run.simulation;
     const int actuators = simulation.ActuatorCount();
     for (const VoltageLine& v : fileVoltages)
         if (v.number < 1 || v.number > actuators)
@@ -436,18 +458,16 @@ int RunSimulate(const SimulateCommand& command) {
     SimulationResult result;
     if (!simulation.Simulate(request, options, result, error))
         return Fail("cannot simulate " + Quoted(simulation.DeviceName()) + ": " + error);
-    SummaryContext context = BaseContext(simulation, mirrorFile);
+    SummaryContext context = BaseContext(simulation, run.mirrorFile);
     context.pattern = pattern ? pattern->PatternName : std::string();
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings =
         ResultWarnings(MirrorWarnings(simulation.MapFile()), pattern, actuators, result, analysis);
     PrintPatternSetWarnings(set.get(), command.pattern);
     PrintSafeWarnings(context.warnings);
-    if (interrupted)
-        return Fail(kInterrupted);
-    if (!out.Begin(error) ||
-        !WriteResult(out, "", result, analysis, context, options, error) ||
-        !CommitOutput(out, error))
+    if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
+            return WriteResult(out, "", result, analysis, context, options, e);
+        }))
         return Fail(error);
     if (command.json)
         PrintJsonDocument(QJsonDocument(SummaryObject(result, analysis, context, options)));
@@ -467,14 +487,11 @@ int RunSweep(const SweepCommand& command) {
     std::unique_ptr<PatternClass> set = ReadPatternSet(command.pattern, error);
     if (!set)
         return Fail(error);
-    OutputFolder out;
-    if (!out.Check(command.out, command.force, error))
+    MirrorRun run;
+    if (!StartRun(command, run, error))
         return Fail(error);
-
-    BatchSimulation simulation;
-    std::string mirrorFile;
-    if (!PrepareMirror(simulation, command, mirrorFile, error))
-        return Fail(error);
+    BatchSimulation& simulation = run.simulation;
+    OutputFolder& out = run.out;
     for (const PatternListEntry* p = set->first; p; p = p->next)
         if (!CheckPattern(*p, simulation.ActuatorCount(), error))
             return Fail(error);
@@ -496,7 +513,7 @@ int RunSweep(const SweepCommand& command) {
         if (!simulation.Simulate(request, options, result, error))
             return Fail("pattern " + Quoted(p->PatternName) + ": " + error);
         const std::string folder = PatternFolder(p->index, p->PatternName);
-        SummaryContext context = BaseContext(simulation, mirrorFile);
+        SummaryContext context = BaseContext(simulation, run.mirrorFile);
         context.pattern = p->PatternName;
         const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
         context.warnings = ResultWarnings(mirrorWarnings, p, simulation.ActuatorCount(), result,
@@ -537,13 +554,10 @@ int RunSweep(const SweepCommand& command) {
 int RunInfluence(const InfluenceCommand& command) {
     CatchInterrupts();
     std::string error;
-    OutputFolder out;
-    if (!out.Check(command.out, command.force, error))
+    MirrorRun run;
+    if (!StartRun(command, run, error))
         return Fail(error);
-    BatchSimulation simulation;
-    std::string mirrorFile;
-    if (!PrepareMirror(simulation, command, mirrorFile, error))
-        return Fail(error);
+    BatchSimulation& simulation = run.simulation;
 
     InfluenceSet set;
     const RunGeometry geometry = simulation.Geometry();
@@ -557,20 +571,19 @@ int RunInfluence(const InfluenceCommand& command) {
         !simulation.Model())
         return Fail("cannot export " + Quoted(simulation.DeviceName()) +
                     ": no influence functions");
-    SummaryContext context = BaseContext(simulation, mirrorFile);
+    SummaryContext context = BaseContext(simulation, run.mirrorFile);
     context.warnings = MirrorWarnings(simulation.MapFile());
     PrintSafeWarnings(context.warnings);
 
     std::string cube;
     if (!FitsBytes(InfluenceFits(set, geometry), cube, error))
         return Fail(error);
-    if (interrupted)
-        return Fail(kInterrupted);
-    if (!out.Begin(error) || !out.WriteFile("influence.fits", cube, error) ||
-        !out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
-                       error) ||
-        !out.WriteFile("summary.json", InfluenceSummaryJson(set, context), error) ||
-        !CommitOutput(out, error))
+    if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
+            return out.WriteFile("influence.fits", cube, e) &&
+                   out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
+                                 e) &&
+                   out.WriteFile("summary.json", InfluenceSummaryJson(set, context), e);
+        }))
         return Fail(error);
     if (command.json)
         std::fputs(InfluenceSummaryJson(set, context).c_str(), stdout);
@@ -600,13 +613,10 @@ int RunFit(const FitCommand& command) {
     if (!command.zernike.empty() && !ParseZernikeTerms(command.zernike, request.zernike, error))
         return Fail("--zernike: " + error);
 
-    OutputFolder out;
-    if (!out.Check(command.out, command.force, error))
+    MirrorRun run;
+    if (!StartRun(command, run, error))
         return Fail(error);
-    BatchSimulation simulation;
-    std::string mirrorFile;
-    if (!PrepareMirror(simulation, command, mirrorFile, error))
-        return Fail(error);
+    BatchSimulation& simulation = run.simulation;
     if (!command.surface.empty() &&
         !ReadSurfaceGrid(command.surface, simulation.Geometry().n, request.surface, error))
         return Fail(error);
@@ -635,7 +645,7 @@ int RunFit(const FitCommand& command) {
         return Fail("cannot simulate " + Quoted(simulation.DeviceName()) + ": " + error);
 
     const std::string patternName = FitPatternName(request, command.surface);
-    SummaryContext context = BaseContext(simulation, mirrorFile);
+    SummaryContext context = BaseContext(simulation, run.mirrorFile);
     context.pattern = patternName;
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings = ResultWarnings(MirrorWarnings(simulation.MapFile()), nullptr,
@@ -661,13 +671,11 @@ int RunFit(const FitCommand& command) {
     QJsonObject extra;
     extra["fit"] = FitSummary(fitted, request,
                               command.surface.empty() ? command.zernike : command.surface);
-    if (interrupted)
-        return Fail(kInterrupted);
-    if (!out.Begin(error) ||
-        !WriteResult(out, "", result, analysis, context, options, error, extra) ||
-        !out.WriteFile("fit.pat", pattern, error) ||
-        !out.WriteFile("voltages.csv", FitVoltagesCsv(fit, membrane), error) ||
-        !CommitOutput(out, error))
+    if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
+            return WriteResult(out, "", result, analysis, context, options, e, extra) &&
+                   out.WriteFile("fit.pat", pattern, e) &&
+                   out.WriteFile("voltages.csv", FitVoltagesCsv(fit, membrane), e);
+        }))
         return Fail(error);
     if (command.json) {
         PrintJsonDocument(QJsonDocument(ResultSummary(result, analysis, context, options, extra)));
