@@ -3,6 +3,7 @@
 // gets, and a cancel from another thread stops a solve.
 #include "model/ExactMembrane.h"
 #include "model/PullIn.h"
+#include "model/PullInTracker.h"
 #include "model/PullInWorker.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,57 @@ TEST(PullInThreads, TheWorkerStopsWhenDestroyedMidSolve) {
         worker.Request({model, {290, 210}});
     }
     EXPECT_LE(answers.load(), 1);
+}
+
+// The tracker a window uses: unchanged inputs ask nothing, an answer to a
+// replaced request is never taken, the taken answer is the direct solve's
+// and stays while newer inputs are solved, and no inputs forget it.
+TEST(PullInThreads, TheTrackerTakesOnlyTheAnswerToTheNewestInputs) {
+    const MembraneGeometry g = TwoPads();
+    auto model = std::make_shared<const ExactMembrane>(g, EngineGrid::ForDiameter(g.diameter_m, 60));
+    std::mutex m;
+    std::condition_variable ready;
+    int waiting = 0;
+    PullInTracker tracker([&] {
+        std::lock_guard lock(m);
+        ++waiting;
+        ready.notify_all();
+    });
+    const auto waitForAnswer = [&] {
+        std::unique_lock lock(m);
+        return ready.wait_for(lock, std::chrono::seconds(30), [&] { return waiting > 0; });
+    };
+    EXPECT_FALSE(tracker.Tracking());
+    tracker.Update(PullInInputs{model, {100, 80}});
+    EXPECT_TRUE(tracker.Computing());
+    // Newer inputs before the first answer is taken: only theirs counts.
+    tracker.Update(PullInInputs{model, {300, 200}});
+    bool taken = false;
+    for (int rounds = 0; rounds < 2 && !taken; ++rounds) {
+        ASSERT_TRUE(waitForAnswer());
+        {
+            std::lock_guard lock(m);
+            waiting = 0;
+        }
+        taken = tracker.Take();
+    }
+    ASSERT_TRUE(taken);
+    EXPECT_FALSE(tracker.Computing());
+    PullInOptions options;
+    options.wantSurface = false;
+    EXPECT_EQ(tracker.Answer()->pullInFactor,
+              SolvePullIn(*model, {300, 200}, {}, options).pullInFactor);
+    EXPECT_FALSE(tracker.Take()); // nothing waits
+
+    // The same inputs again ask nothing; new ones keep the last answer shown.
+    tracker.Update(PullInInputs{model, {300, 200}});
+    EXPECT_FALSE(tracker.Computing());
+    tracker.Update(PullInInputs{model, {310, 190}});
+    EXPECT_TRUE(tracker.Computing());
+    ASSERT_NE(tracker.Answer(), nullptr);
+    tracker.Update(std::nullopt);
+    EXPECT_FALSE(tracker.Tracking());
+    EXPECT_EQ(tracker.Answer(), nullptr);
 }
 
 } // namespace
