@@ -553,24 +553,22 @@ AppliedVoltages EngineSession::ApplyVoltages(const VoltageRequest& request) {
     return result;
 }
 
-bool EngineSession::SetSeparation(double metres) {
+bool EngineSession::SetModelParameter(double DMInfoClass::*parameter, double value) {
     DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
-    if (!model || SameValue(metres, model->Separation_m))
+    if (!model || SameValue(value, model->*parameter))
         return false;
-    model->Separation_m = metres;
+    model->*parameter = value;
     data_.MirrorParameterChanged = true;
     local_.DisplaysValid = false;
     return true;
 }
 
+bool EngineSession::SetSeparation(double metres) {
+    return SetModelParameter(&DMInfoClass::Separation_m, metres);
+}
+
 bool EngineSession::SetStress(double pascals) {
-    DMInfoClass* model = local_.MirrorInfo ? local_.MirrorInfo->Model.get() : nullptr;
-    if (!model || SameValue(pascals, model->Stress_Pa))
-        return false;
-    model->Stress_Pa = pascals;
-    data_.MirrorParameterChanged = true;
-    local_.DisplaysValid = false;
-    return true;
+    return SetModelParameter(&DMInfoClass::Stress_Pa, pascals);
 }
 
 } // namespace ostrander

@@ -331,6 +331,8 @@ private:
         bool operator==(const ResultInputs&) const = default;
     };
     ResultInputs CurrentInputs() const;
+    // Sets one of the selected mirror's model parameters (SetSeparation, SetStress).
+    bool SetModelParameter(double DMInfoClass::*parameter, double value);
     EngineSession(std::unique_ptr<MainData> data, std::unique_ptr<DMModelLocal> local,
                   ModelHost& host);
     friend struct SessionAccess;
