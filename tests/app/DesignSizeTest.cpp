@@ -14,7 +14,7 @@
 #include "model/SessionAccess.h"
 #include "model/pictures/ActuatorDisplayClass.h"
 #include "model/pictures/MirrorDisplayClass.h"
-#include "support/ProgramFixture.h"
+#include "support/ShippedProgram.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/ImageCanvas.h"
 #include "toolkit/qt/PaintBox.h"
@@ -80,36 +80,24 @@ int Overlaps(const std::vector<QRect>& rects) {
     return n;
 }
 
-class DesignSize : public program_test::ProgramFolder {};
+class DesignSize : public program_test::ShippedProgram {};
 
 TEST_F(DesignSize, EveryWindowShowsItsTextsWhole) {
-    std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
-                          root_ / "Devices",
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
     const std::filesystem::path screens = std::filesystem::path(OSTRANDER_BINARY_DIR) / "screens";
     std::filesystem::create_directories(screens);
-    ScriptedDialogs dialogs;
-    ScopedDialogs installed{dialogs};
-    ProgramWindows windows = MakeProgramWindows();
-    TOstranderForm& form = *windows.OstranderForm;
-    DMModelLocal& local = SessionAccess::Local(form.Session());
-    TMirrorSetupForm& setup = *windows.MirrorSetupForm;
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     // The design's window lies between the menu bar and the status line.
     ASSERT_EQ(form.centralWidget()->size(), QSize(1195, 782));
 
     QTest::mouseClick(form.LoadMirrorButton, Qt::LeftButton);
-    ASSERT_EQ(setup.size(), QSize(513, 679));
+    ASSERT_EQ(setup->size(), QSize(513, 679));
     int row = -1;
-    for (int r = 0; r < setup.MirrorSelectionListBox->count(); ++r)
-        if (setup.MirrorSelectionListBox->item(r)->text().startsWith("Hex 61"))
+    for (int r = 0; r < setup->MirrorSelectionListBox->count(); ++r)
+        if (setup->MirrorSelectionListBox->item(r)->text().startsWith("Hex 61"))
             row = r;
     ASSERT_GE(row, 0);
-    setup.MirrorSelectionListBox->setCurrentRow(row);
-    setup.MirrorSelectionListBoxClick();
-    setup.LoadButtonClick();
+    setup->MirrorSelectionListBox->setCurrentRow(row);
+    setup->MirrorSelectionListBoxClick();
+    setup->LoadButtonClick();
     for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 100; ++ticks)
         form.RunFEATimerTimer();
     ASSERT_TRUE(local.DisplaysValid);
@@ -121,13 +109,14 @@ TEST_F(DesignSize, EveryWindowShowsItsTextsWhole) {
     QApplication::processEvents();
 
     // The setup window: every mirror name and both detail boxes whole.
-    setup.grab().save(QString::fromStdString((screens / "setup.png").string()));
-    QListWidget* list = setup.MirrorSelectionListBox;
+    setup->grab().save(QString::fromStdString((screens / "setup.png").string()));
+    QListWidget* list = setup->MirrorSelectionListBox;
     for (int r = 0; r < list->count(); ++r)
         EXPECT_LE(list->fontMetrics().horizontalAdvance(list->item(r)->text()),
                   list->viewport()->width() - 4)
             << list->item(r)->text().toStdString();
-    for (QPlainTextEdit* memo : {setup.MirrorSelectionDisplayBox, setup.MirrorCurrentDisplayBox}) {
+    for (QPlainTextEdit* memo :
+         {setup->MirrorSelectionDisplayBox, setup->MirrorCurrentDisplayBox}) {
         EXPECT_EQ(memo->document()->blockCount(), 6);
         EXPECT_EQ(memo->verticalScrollBar()->maximum(), 0) << "some detail lines are hidden";
         // No line runs past the box (a narrow box wraps them).
@@ -137,9 +126,9 @@ TEST_F(DesignSize, EveryWindowShowsItsTextsWhole) {
                           memo->viewport()->width() - 4)
                     << b.text().toStdString();
     }
-    EXPECT_EQ(Overlaps(VoltageTextRects(*setup.MirrorCurrentDisplayFrame)), 0);
-    EXPECT_EQ(TextsPastTheirPad(*setup.MirrorCurrentDisplayFrame), 0);
-    setup.hide();
+    EXPECT_EQ(Overlaps(VoltageTextRects(*setup->MirrorCurrentDisplayFrame)), 0);
+    EXPECT_EQ(TextsPastTheirPad(*setup->MirrorCurrentDisplayFrame), 0);
+    setup->hide();
 
     // The main window: the map's voltages apart, every information line whole.
     form.grab().save(QString::fromStdString((screens / "main.png").string()));

@@ -22,6 +22,7 @@
 #include "model/pictures/PictureCommon.h"
 #include "toolkit/qt/ImageCanvas.h"
 #include "support/ProgramFixture.h"
+#include "support/ShippedProgram.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/WindowPlacement.h"
@@ -78,20 +79,24 @@ class OstranderFormTest : public program_test::ProgramFolder {
 protected:
     void SetUp() override {
         ProgramFolder::SetUp();
-        MirrorFile seven;
-        seven.deviceName = "Seven";
-        WriteDevice("seven.ini", MirrorText(seven));
-        ProgramWindows windows = MakeProgramWindows();
-        form = std::move(windows.OstranderForm);
-        setup = windows.MirrorSetupForm;
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        WriteMirror("seven.ini", "Seven");
+        OpenWindows();
     }
     void TearDown() override {
         form.reset();
         ProgramFolder::TearDown();
     }
 
+    // Makes the program's windows afresh over the device folder as it is now
+    // and shows the main window.
+    void OpenWindows() {
+        form.reset();
+        ProgramWindows windows = MakeProgramWindows();
+        form = std::move(windows.OstranderForm);
+        setup = windows.MirrorSetupForm;
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
     // Loads the first mirror and ticks its run to the end.
     void LoadAndRun() {
         setup->MirrorSelectionListBox->setCurrentRow(0);
@@ -416,10 +421,7 @@ TEST_F(OstranderFormTest, OpenMirrorFileLoadsAFileFromAnywhere) {
 
 TEST_F(OstranderFormTest, DeviceFolderListsAnotherFolderAndIsRemembered) {
     const std::filesystem::path other = root_ / "Other";
-    std::filesystem::create_directories(other);
-    MirrorFile zeta;
-    zeta.deviceName = "Zeta";
-    std::ofstream(other / "z.ini") << MirrorText(zeta);
+    WriteMirrorAt(other / "z.ini", "Zeta");
     QStringList chosen;
     QObject::connect(form.get(), &TOstranderForm::deviceFolderChosen,
                      [&](const QString& folder) { chosen << folder; });
@@ -481,12 +483,7 @@ TEST_F(OstranderFormTest, ALoadDuringARunCancelsItAndThenRunsTheNewMirror) {
     other.deviceName = "Other";
     other.limitVoltage = 120;
     WriteDevice("zz.ini", MirrorText(other));
-    form.reset();
-    ProgramWindows windows = MakeProgramWindows();
-    form = std::move(windows.OstranderForm);
-    setup = windows.MirrorSetupForm;
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_NO_FATAL_FAILURE(OpenWindows());
     setup->MirrorSelectionListBox->setCurrentRow(0);
     setup->LoadButtonClick();
     form->RunFEATimerTimer();
@@ -527,12 +524,7 @@ TEST_F(OstranderFormTest, ARefusedRunClearsThePicturesAndPutsEveryChannelAtTheFl
     const std::string round = "ActuatorType_circ_rect_ring=0";
     text.replace(text.find(round), round.size(), "ActuatorType_circ_rect_ring=2");
     WriteDevice("zz.ini", text); // ring pads: the engine refuses the run
-    form.reset();
-    ProgramWindows windows = MakeProgramWindows();
-    form = std::move(windows.OstranderForm);
-    setup = windows.MirrorSetupForm;
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_NO_FATAL_FAILURE(OpenWindows());
     LoadAndRun();
     Local().Mirror->SetVoltage(1, 140.0);
     form->ApplicationIdle();
@@ -771,21 +763,20 @@ TEST_F(OstranderFormTest, SetupWindowAndBrowserOpenBesideTheMainWindow) {
 // Every shipped mirror, loaded one after the other through the setup window:
 // the run finishes (or the engine refuses the ring electrodes), and a click
 // on the map is followed by all five pictures.
-class MainWindowOnShippedMirrors : public program_test::ProgramFolder {};
+class MainWindowOnShippedMirrors : public program_test::ShippedProgram {
+protected:
+    // Ticks the loaded mirror's run to its end, which leaves valid displays,
+    // no message and a map on the main window.
+    void RunShowsTheMap() {
+        for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 100; ++ticks)
+            form.RunFEATimerTimer();
+        ASSERT_TRUE(local.DisplaysValid);
+        EXPECT_TRUE(dialogs.messages.empty());
+        ASSERT_NE(form.MainMirrorDisplay->GetDisplay(), nullptr);
+    }
+};
 
 TEST_F(MainWindowOnShippedMirrors, EachLoadsRunsAndFollowsAClick) {
-    std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
-                          root_ / "Devices",
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
-    ScriptedDialogs dialogs;
-    ScopedDialogs installed{dialogs};
-    ProgramWindows windows = MakeProgramWindows();
-    TOstranderForm& form = *windows.OstranderForm;
-    DMModelLocal& local = SessionAccess::Local(form.Session());
-    TMirrorSetupForm* setup = windows.MirrorSetupForm;
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     ASSERT_EQ(setup->MirrorSelectionListBox->count(), 7);
 
     for (int row = 0; row < setup->MirrorSelectionListBox->count(); ++row) {
@@ -805,13 +796,9 @@ TEST_F(MainWindowOnShippedMirrors, EachLoadsRunsAndFollowsAClick) {
                       std::vector<std::string>{TMirrorSetupForm::kNotCalculated});
             continue;
         }
-        for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 100; ++ticks)
-            form.RunFEATimerTimer();
-        ASSERT_TRUE(local.DisplaysValid);
-        EXPECT_TRUE(dialogs.messages.empty());
+        ASSERT_NO_FATAL_FAILURE(RunShowsTheMap());
 
         MirrorDisplayClass* map = form.MainMirrorDisplay->GetDisplay();
-        ASSERT_NE(map, nullptr);
         const double before = local.Mirror->GetVoltage(1);
         QTest::mouseClick(form.MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
                           QPoint(map->Centre.x, map->Centre.y));
@@ -828,18 +815,6 @@ TEST_F(MainWindowOnShippedMirrors, EachLoadsRunsAndFollowsAClick) {
 // With the exact model every shipped mirror runs, rings and quarter rings
 // included, and a click changes the pull-in factor shown.
 TEST_F(MainWindowOnShippedMirrors, EachRunsWithTheExactModelAndShowsItsPullInFactor) {
-    std::filesystem::copy(std::filesystem::path(OSTRANDER_SOURCE_DIR) / "Devices",
-                          root_ / "Devices",
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::overwrite_existing);
-    ScriptedDialogs dialogs;
-    ScopedDialogs installed{dialogs};
-    ProgramWindows windows = MakeProgramWindows();
-    TOstranderForm& form = *windows.OstranderForm;
-    DMModelLocal& local = SessionAccess::Local(form.Session());
-    TMirrorSetupForm* setup = windows.MirrorSetupForm;
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     ASSERT_TRUE(form.SetMembraneModel("exact"));
 
     for (int row = 0; row < setup->MirrorSelectionListBox->count(); ++row) {
@@ -847,13 +822,9 @@ TEST_F(MainWindowOnShippedMirrors, EachRunsWithTheExactModelAndShowsItsPullInFac
         SCOPED_TRACE(name);
         setup->MirrorSelectionListBox->setCurrentRow(row);
         setup->LoadButtonClick();
-        for (int ticks = 0; form.IsRunTimerEnabled() && ticks < 100; ++ticks)
-            form.RunFEATimerTimer();
-        ASSERT_TRUE(local.DisplaysValid);
-        EXPECT_TRUE(dialogs.messages.empty());
+        ASSERT_NO_FATAL_FAILURE(RunShowsTheMap());
 
         MirrorDisplayClass* map = form.MainMirrorDisplay->GetDisplay();
-        ASSERT_NE(map, nullptr);
         const ActuatorDisplayClass* drawn = map->ListOfActuators.first;
         while (drawn && drawn->IsAuxiliary())
             drawn = drawn->next;

@@ -41,9 +41,7 @@ class ProgramSettingsTest : public program_test::ProgramFolder {
 protected:
     void SetUp() override {
         ProgramFolder::SetUp();
-        MirrorFile seven;
-        seven.deviceName = "Seven";
-        WriteDevice("seven.ini", MirrorText(seven));
+        WriteMirror("seven.ini", "Seven");
         MirrorFile other;
         other.deviceName = "Other";
         other.limitVoltage = 120;

@@ -12,7 +12,7 @@
 #include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
-#include "support/ProgramFixture.h"
+#include "support/SetupFormFixture.h"
 #include "toolkit/Dialogs.h"
 
 #include <QLabel>
@@ -38,19 +38,13 @@ std::vector<std::string> Lines(const QPlainTextEdit* box) {
     return lines;
 }
 
-class MirrorSetupFormTest : public program_test::ProgramFolder {
+class MirrorSetupFormTest : public program_test::SetupFormFolder {
 protected:
     void SetUp() override {
-        ProgramFolder::SetUp();
-        MirrorFile alpha;
-        alpha.deviceName = "Alpha";
-        WriteDevice("a.ini", MirrorText(alpha));
-        MirrorFile diagnostic;
-        diagnostic.deviceName = "Driver Diagnostic";
-        WriteDevice("b.ini", MirrorText(diagnostic));
-        MirrorFile none;
-        none.deviceName = "No mirror installed";
-        WriteDevice("c.ini", MirrorText(none));
+        SetupFormFolder::SetUp();
+        WriteMirror("a.ini", "Alpha");
+        WriteMirror("b.ini", "Driver Diagnostic");
+        WriteMirror("c.ini", "No mirror installed");
         MirrorFile delta;
         delta.deviceName = "Delta";
         delta.limitVoltage = 400; // above the 350 V ceiling
@@ -59,54 +53,6 @@ protected:
         // A mirror info file without its model: listed, but not a mirror.
         WriteDevice("e.ini", "[General]\nFileType=Mirror Info\nDeviceName=Echo\n");
     }
-    void TearDown() override {
-        form.reset();
-        ProgramFolder::TearDown();
-    }
-
-    void MakeForm() {
-        session = std::make_unique<EngineSession>(data, local, host);
-        TMirrorSetupForm::MainWindowParts parts;
-        parts.MainMirrorDisplay = &mainDisplay;
-        parts.StressEdit = &stressEdit;
-        parts.SeparationEdit = &separationEdit;
-        parts.Host = &host;
-        form = std::make_unique<TMirrorSetupForm>(*session, parts, nullptr);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-    QListWidget* List() { return form->MirrorSelectionListBox; }
-    void ClickRow(int row) {
-        QListWidget* list = List();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
-    }
-    void DoubleClickRow(int row) {
-        QListWidget* list = List();
-        const QPoint p = list->visualItemRect(list->item(row)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
-    }
-    // Ticks the run until it stops (at most limit ticks); returns the ticks.
-    int RunToEnd(int limit = 50) {
-        int ticks = 0;
-        while (host.IsRunTimerEnabled() && ticks < limit) {
-            session->Tick();
-            ++ticks;
-        }
-        return ticks;
-    }
-
-    ScriptedDialogs dialogs;
-    ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
-    RecordingModelHost host;
-    std::unique_ptr<EngineSession> session;
-    TMirrorDisplayFrame mainDisplay;
-    TFloatEditFrame stressEdit;
-    TFloatEditFrame separationEdit;
-    std::unique_ptr<TMirrorSetupForm> form;
 };
 
 TEST_F(MirrorSetupFormTest, ListsTheMirrorsAndShowsTheDetailsOfTheClickedOne) {
@@ -171,13 +117,8 @@ TEST_F(MirrorSetupFormTest, RescanListsTheNewDeviceFolder) {
     ASSERT_NE(local.Mirror, nullptr);
     MirrorClass* loaded = local.Mirror.get();
     const std::filesystem::path other = root_ / "Other";
-    std::filesystem::create_directories(other);
-    MirrorFile zeta;
-    zeta.deviceName = "Zeta";
-    std::ofstream(other / "z.ini") << MirrorText(zeta);
-    MirrorFile alpha;
-    alpha.deviceName = "Alpha";
-    std::ofstream(other / "a.ini") << MirrorText(alpha);
+    WriteMirrorAt(other / "z.ini", "Zeta");
+    WriteMirrorAt(other / "a.ini", "Alpha");
     UseDeviceFolder(ChooseDeviceFolder({{"chosen in the program", other.string()}}));
     form->Rescan();
     ASSERT_EQ(List()->count(), 2);
@@ -374,10 +315,7 @@ TEST_F(MirrorSetupFormTest, AnEmptyDeviceFolderGivesAnEmptyList) {
 
 TEST_F(MirrorSetupFormTest, ListsTheChosenDeviceFolderAndSaysWhichItIs) {
     const std::filesystem::path other = root_ / "elsewhere";
-    std::filesystem::create_directories(other);
-    MirrorFile foxtrot;
-    foxtrot.deviceName = "Foxtrot";
-    std::ofstream(other / "f.ini") << MirrorText(foxtrot);
+    WriteMirrorAt(other / "f.ini", "Foxtrot");
     UseDeviceFolder(ChooseDeviceFolder({{"OSTRANDER_DEVICES", other.string()},
                                         DeviceFolderBesideProgram()}));
     MakeForm();

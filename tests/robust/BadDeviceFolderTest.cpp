@@ -14,7 +14,7 @@
 #include "model/EngineSession.h"
 #include "model/MainData.h"
 #include "model/ModelHost.h"
-#include "support/ProgramFixture.h"
+#include "support/SetupFormFixture.h"
 #include "toolkit/Dialogs.h"
 
 #include <QListWidget>
@@ -46,10 +46,10 @@ std::string Named(const std::string& text, const std::string& name) {
     return WithKey(text, "DeviceName", name.c_str());
 }
 
-class BadDeviceFolderTest : public program_test::ProgramFolder {
+class BadDeviceFolderTest : public program_test::SetupFormFolder {
 protected:
     void SetUp() override {
-        ProgramFolder::SetUp();
+        SetupFormFolder::SetUp();
         MirrorFile good;
         good.deviceName = "Good";
         goodText = MirrorText(good);
@@ -103,48 +103,6 @@ protected:
                                      "-2147483648 0\n4 zz\n5 1\n");
         WriteDevice("limit.ini", WithKey(Named(goodText, "Huge limit"), "LimitVoltage", "1e308"));
     }
-    void TearDown() override {
-        form.reset();
-        ProgramFolder::TearDown();
-    }
-
-    void MakeForm() {
-        session = std::make_unique<EngineSession>(data, local, host);
-        TMirrorSetupForm::MainWindowParts parts;
-        parts.MainMirrorDisplay = &mainDisplay;
-        parts.StressEdit = &stressEdit;
-        parts.SeparationEdit = &separationEdit;
-        parts.Host = &host;
-        form = std::make_unique<TMirrorSetupForm>(*session, parts, nullptr);
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-    QListWidget* List() { return form->MirrorSelectionListBox; }
-    int RowOf(const std::string& name) {
-        for (int row = 0; row < List()->count(); ++row)
-            if (List()->item(row)->text().toStdString() == name)
-                return row;
-        return -1;
-    }
-    void ClickRow(int row) {
-        QListWidget* list = List();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
-    }
-    void DoubleClickRow(int row) {
-        QListWidget* list = List();
-        const QPoint p = list->visualItemRect(list->item(row)).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
-    }
-    int RunToEnd(int limit = 50) {
-        int ticks = 0;
-        while (host.IsRunTimerEnabled() && ticks < limit) {
-            session->Tick();
-            ++ticks;
-        }
-        return ticks;
-    }
     // The loaded mirror is the good one, has run, and takes and keeps a voltage.
     void ExpectGoodMirrorWorks() {
         ASSERT_NE(local.Mirror, nullptr);
@@ -163,16 +121,6 @@ protected:
     }
 
     std::string goodText;
-    ScriptedDialogs dialogs;
-    ScopedDialogs installed{dialogs};
-    MainData data;
-    DMModelLocal local;
-    RecordingModelHost host;
-    std::unique_ptr<EngineSession> session;
-    TMirrorDisplayFrame mainDisplay;
-    TFloatEditFrame stressEdit;
-    TFloatEditFrame separationEdit;
-    std::unique_ptr<TMirrorSetupForm> form;
 };
 
 const char* const BrokenNames[] = {"Truncated",    "No model",   "Zero sizes",  "Negative sizes",

@@ -54,6 +54,19 @@ protected:
     void WriteDevice(const std::string& name, const std::string& text) {
         folder_.WriteDevice(name, text);
     }
+    // Writes Devices/<file>: the seven-pad mirror of MirrorText named name.
+    void WriteMirror(const std::string& file, const std::string& name) {
+        MirrorFile mirror;
+        mirror.deviceName = name;
+        WriteDevice(file, MirrorText(mirror));
+    }
+    // The same mirror at any path, its folder made if need be.
+    static void WriteMirrorAt(const std::filesystem::path& file, const std::string& name) {
+        std::filesystem::create_directories(file.parent_path());
+        MirrorFile mirror;
+        mirror.deviceName = name;
+        std::ofstream(file) << MirrorText(mirror);
+    }
 
     testing_support::TempProgramFolder folder_{"ostrander-program"};
     const std::filesystem::path root_ = folder_.Path();
