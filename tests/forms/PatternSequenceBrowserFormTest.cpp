@@ -4,6 +4,7 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Pattern/VoltageListClass.h"
+#include "support/PatternSetFiles.h"
 #include "support/TempFolder.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/IniFile.h"
@@ -36,57 +37,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Four actuators in a row; limit high enough for every test voltage.
-const char* const MirrorText = "[General]\nFileType=Mirror Info\nDeviceName=Row of four\n"
-                               "MapPrefix=none\nLimitVoltage=300\n"
-                               "[DM Model]\nDiameter_m=0.01\nActuators=4\n"
-                               "[A0]\nIndex=0\nX=-0.003\nDpad_m=0.002\n"
-                               "[A1]\nIndex=1\nX=-0.001\nDpad_m=0.002\n"
-                               "[A2]\nIndex=2\nX=0.001\nDpad_m=0.002\n"
-                               "[A3]\nIndex=3\nX=0.003\nDpad_m=0.002\n";
-
-using Volts = std::vector<double>;
+using namespace ostrander::pattern_test;
 using Messages = std::vector<std::pair<std::string, std::string>>;
 
-std::string PatternSetText(const std::string& setName, const std::vector<std::string>& names,
-                           const std::vector<Volts>& volts) {
-    std::ostringstream t;
-    t << "[General]\nFileType=Actuator Pattern Set\nPatternSetName=" << setName
-      << "\nPatternCount=" << names.size() << "\nVoltageCount=4\n"
-      << "[FileInformation]\nFileVersion=1.0\n";
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        t << "[Pattern00" << i << "]\nPatternName=" << names[i] << "\n";
-        for (std::size_t j = 0; j < volts[i].size(); ++j)
-            t << "Voltage00" << j << "=" << volts[i][j] << "\n";
-    }
-    return t.str();
-}
-
-Volts VoltagesOf(const VoltageListClass* list) {
-    Volts v;
-    if (list != nullptr)
-        for (const VoltageListEntry* e = list->First(); e != nullptr; e = e->next)
-            v.push_back(e->Voltage);
-    return v;
-}
-
-Volts MirrorVolts(MirrorClass* mirror) {
-    Volts v;
-    for (int d = 1; d <= 4; ++d)
-        v.push_back(mirror->GetVoltage(d));
-    return v;
-}
-
-void SetMirrorVolts(MirrorClass* mirror, const Volts& v) {
-    for (int d = 1; d <= 4; ++d)
-        ASSERT_TRUE(mirror->SetVoltage(d, v[d - 1]));
-}
-
-class BrowserTest : public ::testing::Test {
+class BrowserTest : public RowOfFourFolder {
 protected:
     void SetUp() override {
         folder_.Make("sets");
-        mirror_ = std::make_unique<MirrorClass>(folder_.WriteDevice("row.ini", MirrorText));
+        mirror_ = ReadRowOfFour();
         ASSERT_TRUE(mirror_->IsValid());
         setFile_ = Write(
             "focus.ini",
@@ -146,12 +104,7 @@ protected:
         return m;
     }
 
-    testing_support::TempProgramFolder folder_{"ostrander-browser"};
-    const fs::path root_ = folder_.Path();
-    ScriptedDialogs dialogs_;
-    ScopedDialogs scope_{dialogs_};
     std::unique_ptr<MirrorClass> mirror_;
-    std::string setFile_;
     std::unique_ptr<TPatternSequenceBrowserForm> form_;
 };
 
@@ -366,7 +319,7 @@ TEST_F(BrowserTest, AfterReplaceTheHighlightStaysAndDeleteRemovesTheReplacedPatt
 TEST_F(BrowserTest, APatternForAnotherMirrorIsRefusedAndThePreviewFollowsTheLoadedMirror) {
     OpenWith(setFile_);
     ClickRow(3);
-    std::string seven = MirrorText;
+    std::string seven = kRowOfFourMirror;
     seven.replace(seven.find("Actuators=4"), 11, "Actuators=5");
     seven += "[A4]\nIndex=4\nX=0.0\nY=0.003\nDpad_m=0.002\n";
     std::ofstream(root_ / "Devices" / "five.ini") << seven;

@@ -5,6 +5,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Pattern/VoltageListClass.h"
 #include "model/PatternBrowserSession.h"
+#include "support/PatternSetFiles.h"
 #include "support/TempFolder.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/IniFile.h"
@@ -29,60 +30,17 @@ using ShowOutcome = PatternBrowserSession::ShowOutcome;
 
 namespace {
 
-// Four actuators in a row; no Zernike set.
-const char* const kMirrorText = "[General]\nFileType=Mirror Info\nDeviceName=Row of four\n"
-                                "MapPrefix=none\nLimitVoltage=300\n"
-                                "[DM Model]\nDiameter_m=0.01\nActuators=4\n"
-                                "[A0]\nIndex=0\nX=-0.003\nDpad_m=0.002\n"
-                                "[A1]\nIndex=1\nX=-0.001\nDpad_m=0.002\n"
-                                "[A2]\nIndex=2\nX=0.001\nDpad_m=0.002\n"
-                                "[A3]\nIndex=3\nX=0.003\nDpad_m=0.002\n";
-
-using Volts = std::vector<double>;
+using namespace ostrander::pattern_test;
 using Names = std::vector<std::string>;
-
-std::string PatternSetText(const std::string& setName, const Names& names,
-                           const std::vector<Volts>& volts) {
-    std::ostringstream t;
-    t << "[General]\nFileType=Actuator Pattern Set\nPatternSetName=" << setName
-      << "\nPatternCount=" << names.size() << "\nVoltageCount=4\n"
-      << "[FileInformation]\nFileVersion=1.0\n";
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        t << "[Pattern00" << i << "]\nPatternName=" << names[i] << "\n";
-        for (std::size_t j = 0; j < volts[i].size(); ++j)
-            t << "Voltage00" << j << "=" << volts[i][j] << "\n";
-    }
-    return t.str();
-}
-
-Volts VoltagesOf(const VoltageListClass* list) {
-    Volts v;
-    if (list != nullptr)
-        for (const VoltageListEntry* e = list->First(); e != nullptr; e = e->next)
-            v.push_back(e->Voltage);
-    return v;
-}
-
-Volts MirrorVolts(MirrorClass* mirror) {
-    Volts v;
-    for (int d = 1; d <= 4; ++d)
-        v.push_back(mirror->GetVoltage(d));
-    return v;
-}
-
-void SetMirrorVolts(MirrorClass* mirror, const Volts& v) {
-    for (int d = 1; d <= 4; ++d)
-        ASSERT_TRUE(mirror->SetVoltage(d, v[d - 1]));
-}
 
 bool FailingSave(const std::string&) {
     return false;
 }
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public RowOfFourFolder {
 protected:
     void SetUp() override {
-        active_ = std::make_unique<MirrorClass>(folder_.WriteDevice("row.ini", kMirrorText));
+        active_ = ReadRowOfFour();
         ASSERT_TRUE(active_->IsValid());
         setFile_ = Write("focus.pat", PatternSetText("Focus steps", {"Flat", "Step 1", "Tilt"},
                                                      {{0, 0, 0, 0}, {10, 10, 10, 10}, {0, 10, 20, 30}}));
@@ -108,12 +66,7 @@ protected:
         session_.ShowCurrentVoltagesOnPreview();
     }
 
-    testing_support::TempProgramFolder folder_{"ostrander-session"};
-    const fs::path root_ = folder_.Path();
-    ScriptedDialogs dialogs_;
-    ScopedDialogs scope_{dialogs_};
     std::unique_ptr<MirrorClass> active_;
-    std::string setFile_;
     PatternBrowserSession session_;
 };
 
@@ -247,7 +200,7 @@ TEST_F(SessionTest, VoltagesMoveBetweenPreviewAndActiveMirrorOnlyWithAnActiveMir
 TEST_F(SessionTest, ZernikeSetOfTheActiveMirrorBecomesANewUnsavedSet) {
     // A mirror whose Zernike pattern file is missing has no usable set.
     std::ofstream(root_ / "Devices" / "nozernike.ini")
-        << kMirrorText << "[Patterns]\nZernikeFileName=missing.pat\n";
+        << kRowOfFourMirror << "[Patterns]\nZernikeFileName=missing.pat\n";
     MirrorClass broken(std::string(DeviceFolderRelative) + "nozernike.ini");
     ASSERT_TRUE(broken.IsValid());
     session_.SetActiveMirror(&broken);
