@@ -5,6 +5,7 @@
 #include "model/ExactMembrane.h"
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/MembraneGeometry.h"
+#include "tests/model/MembraneFixture.h"
 #include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -23,17 +24,7 @@ namespace {
 constexpr double kEps0 = 8.854e-12;
 constexpr double kPi = std::numbers::pi;
 
-// A round 10 mm membrane, 1 um thick at 100 MPa (T = 100 N/m), 40 um gap.
-MembraneGeometry Membrane(std::vector<MembranePad> pads) {
-    MembraneGeometry g;
-    g.diameter_m = 10e-3;
-    g.yExtent_m = 10e-3;
-    g.stress_Pa = 100e6;
-    g.thickness_m = 1e-6;
-    g.separation_m = 40e-6;
-    g.pads = std::move(pads);
-    return g;
-}
+using testing::RoundMembrane;
 
 MembranePad Disc(double x, double y, double diameter) {
     return {PadShape::Disc, x, y, diameter, 0, 0, 0};
@@ -124,7 +115,7 @@ double WorstShare(const std::vector<double>& z, const EngineGrid& grid, double R
 }
 
 TEST(ExactMembrane, CentredDiscFollowsTheRadialSolution) {
-    const MembraneGeometry g = Membrane({Disc(0, 0, 3e-3)});
+    const MembraneGeometry g = RoundMembrane({Disc(0, 0, 3e-3)});
     const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
     const double R = g.diameter_m / 2, p = Pressure(150, g.separation_m);
     auto ref = [&](double x, double y) { return CentredDisc(std::hypot(x, y), 1.5e-3, R, p); };
@@ -165,7 +156,7 @@ TEST(ExactMembrane, OffCentrePadsMatchGreensFunctionQuadrature) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const MembraneGeometry g = Membrane({c.pad});
+        const MembraneGeometry g = RoundMembrane({c.pad});
         const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
         const double R = g.diameter_m / 2, p = Pressure(120, g.separation_m);
         const ExactMembrane model(g, grid);
@@ -203,7 +194,7 @@ TEST(ExactMembrane, FiniteDifferencesConvergeAtSecondOrder) {
                           {"pad by the rim", Disc(-3.2e-3, 1.0e-3, 2.6e-3)}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const MembraneGeometry g = Membrane({c.pad});
+        const MembraneGeometry g = RoundMembrane({c.pad});
         std::vector<double> errors;
         for (int n : {40, 80, 160}) {
             const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m, n);
@@ -226,7 +217,7 @@ TEST(ExactMembrane, FiniteDifferencesConvergeAtSecondOrder) {
 TEST(ExactMembrane, RingsFollowTheAxisymmetricSolution) {
     // T w of the centred annulus ri..ro from the radial equation.
     const double ri = 1.0e-3, ro = 2.2e-3;
-    const MembraneGeometry g = Membrane({Ring(0, 0, ri, ro)});
+    const MembraneGeometry g = RoundMembrane({Ring(0, 0, ri, ro)});
     const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
     const double R = g.diameter_m / 2, p = Pressure(180, g.separation_m);
     auto ref = [&](double x, double y) {
@@ -256,7 +247,7 @@ TEST(ExactMembrane, QuarterRingsAddUpToTheRing) {
          {std::pair{1, 1}, std::pair{1, -1}, std::pair{-1, 1}, std::pair{-1, -1}})
         pads.push_back(Ring(sx * e, sy * e, ri, ro, PadShape::QuarterRing));
     pads.push_back(Ring(0, 0, ri, ro));
-    const MembraneGeometry g = Membrane(pads);
+    const MembraneGeometry g = RoundMembrane(pads);
     const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
     const ExactMembrane fd(g, grid, ExactMembrane::Method::FiniteDifference);
     std::vector<double> sum(grid.Points(), 0.0);
@@ -289,7 +280,7 @@ TEST(ExactMembrane, PadCoveringTheWholeMembraneGivesTheParabola) {
     // A pad crossing the rim everywhere loads the whole membrane uniformly:
     // T w = p (R^2 - r^2) / 4. Both a disc and a square larger than the membrane.
     for (const MembranePad& pad : {Disc(0.3e-3, 0, 12e-3), Rectangle(0, 0.2e-3, 11e-3, 10.6e-3)}) {
-        const MembraneGeometry g = Membrane({pad});
+        const MembraneGeometry g = RoundMembrane({pad});
         const EngineGrid grid = EngineGrid::ForDiameter(g.diameter_m);
         const ExactMembrane model(g, grid);
         EXPECT_FALSE(model.InClosedForm(0));
@@ -305,7 +296,7 @@ TEST(ExactMembrane, SquareMembraneFollowsItsFourierSeries) {
     // A rectangular membrane Lx x Ly clamped on its edges, loaded everywhere:
     // T w = sum over odd m, n of 16 p sin(m pi x'/Lx) sin(n pi y'/Ly) /
     // (pi^2 m n ((m pi/Lx)^2 + (n pi/Ly)^2)), with x' = x + Lx/2, y' = y + Ly/2.
-    MembraneGeometry g = Membrane({Rectangle(0, 0, 12e-3, 12e-3)});
+    MembraneGeometry g = RoundMembrane({Rectangle(0, 0, 12e-3, 12e-3)});
     g.square = true;
     g.yExtent_m = 8e-3;
     const double Lx = g.diameter_m, Ly = g.yExtent_m, p = Pressure(100, g.separation_m);
@@ -338,10 +329,10 @@ TEST(ExactMembrane, SquareMembraneFollowsItsFourierSeries) {
 
 // A mirror mixing closed-form discs, finite-difference pads and a surface electrode.
 MembraneGeometry MixedMirror() {
-    MembraneGeometry g = Membrane({Disc(0, 0, 2e-3), Disc(2.5e-3, 1e-3, 1.5e-3),
-                                   Rectangle(-2e-3, -2e-3, 1e-3, 2.5e-3),
-                                   Ring(-1e-3, 2.5e-3, 0.3e-3, 0.9e-3, PadShape::QuarterRing),
-                                   Disc(4.5e-3, 0, 2e-3), MembranePad{}});
+    MembraneGeometry g = RoundMembrane({Disc(0, 0, 2e-3), Disc(2.5e-3, 1e-3, 1.5e-3),
+                                        Rectangle(-2e-3, -2e-3, 1e-3, 2.5e-3),
+                                        Ring(-1e-3, 2.5e-3, 0.3e-3, 0.9e-3, PadShape::QuarterRing),
+                                        Disc(4.5e-3, 0, 2e-3), MembranePad{}});
     g.surfaceIndex = 5;
     return g;
 }
@@ -401,7 +392,7 @@ TEST(ExactMembrane, UnsolvableInputGivesAReasonAndFlatGrids) {
                           {"not a number", std::numeric_limits<double>::quiet_NaN(), 1e8, 4e-5}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MembraneGeometry g = Membrane({Disc(0, 0, 2e-3)});
+        MembraneGeometry g = RoundMembrane({Disc(0, 0, 2e-3)});
         g.diameter_m = c.diameter;
         g.stress_Pa = c.stress;
         g.separation_m = c.separation;
@@ -412,12 +403,12 @@ TEST(ExactMembrane, UnsolvableInputGivesAReasonAndFlatGrids) {
         EXPECT_EQ(Peak(model.LinearSurface({100})), 0.0);
     }
     // A grid of no points is refused, not allocated.
-    const ExactMembrane noGrid(Membrane({Disc(0, 0, 2e-3)}), EngineGrid{-100000, 1e-4});
+    const ExactMembrane noGrid(RoundMembrane({Disc(0, 0, 2e-3)}), EngineGrid{-100000, 1e-4});
     EXPECT_FALSE(noGrid.IsValid());
     EXPECT_TRUE(noGrid.Influence(0, 100).empty());
     // Pads far off the membrane or with absurd coordinates pull on nothing.
-    const MembraneGeometry g = Membrane({Rectangle(1e300, 0, 1e-3, 1e-3), Disc(0.5, 0.5, 1e-3),
-                                         Ring(-1e200, 1e200, 0, 1e-3, PadShape::QuarterRing)});
+    const MembraneGeometry g = RoundMembrane({Rectangle(1e300, 0, 1e-3, 1e-3), Disc(0.5, 0.5, 1e-3),
+                                              Ring(-1e200, 1e200, 0, 1e-3, PadShape::QuarterRing)});
     const ExactMembrane model(g, EngineGrid::ForDiameter(g.diameter_m));
     ASSERT_TRUE(model.IsValid());
     for (int k = 0; k < 3; ++k)

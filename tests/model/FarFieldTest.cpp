@@ -1,5 +1,5 @@
 // The far field of the Gaussian beam reflected by the surface.
-#include "tests/model/ModelFixture.h"
+#include "tests/model/GridFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace {
 using testing::EngineHarness;
 using testing::ModelLayout;
 
-constexpr double kD = 15e-3;
+constexpr double kD = testing::kOnePadDiameter;
 double GridX(int i) {
     const double dx = kD / (100 * 0.97 - 2);
     return (i - 50) * dx;
@@ -21,15 +21,8 @@ bool InPupil(double x, double y) {
     return std::sqrt(x * x + y * y) / (kD * 0.8 / 2) < 1;
 }
 
-class FarField : public ::testing::Test {
+class FarField : public testing::OnePadGrid {
 protected:
-    void SetUp() override {
-        ModelLayout layout;
-        layout.diameter = kD;
-        layout.pads = {{0, 0, 1.5e-3}};
-        ASSERT_TRUE(h.Select(layout));
-        h.engine.PrepareGrid();
-    }
     template <class F> void Fill(F f) {
         for (int i = 0; i < 100; ++i)
             for (int j = 0; j < 100; ++j)
@@ -46,7 +39,6 @@ protected:
                 out.push_back(Intensity(r, c));
         return out;
     }
-    EngineHarness h;
 };
 
 TEST_F(FarField, AFlatMirrorGivesACentredSpot) {

@@ -4,6 +4,7 @@
 #include "model/PullIn.h"
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/ExactMembrane.h"
+#include "tests/model/MembraneFixture.h"
 #include "toolkit/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -78,13 +79,8 @@ void RadialFold(double& loadStar, double& centreStar) {
 // A round 10 mm membrane at T = 100 N/m over a 40 um gap, with one electrode
 // reaching past the rim and the membrane's own electrode.
 MembraneGeometry FullElectrode() {
-    MembraneGeometry g;
-    g.diameter_m = 10e-3;
-    g.yExtent_m = 10e-3;
-    g.stress_Pa = 100e6;
-    g.thickness_m = 1e-6;
-    g.separation_m = 40e-6;
-    g.pads = {MembranePad{PadShape::Disc, 0, 0, 12e-3, 0, 0, 0}, MembranePad{}};
+    MembraneGeometry g =
+        testing::RoundMembrane({MembranePad{PadShape::Disc, 0, 0, 12e-3, 0, 0, 0}, MembranePad{}});
     g.surfaceIndex = 1;
     return g;
 }

@@ -5,6 +5,7 @@
 #include "model/PullIn.h"
 #include "model/PullInTracker.h"
 #include "model/PullInWorker.h"
+#include "tests/model/MembraneFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -20,15 +21,8 @@ namespace ostrander {
 namespace {
 
 MembraneGeometry TwoPads() {
-    MembraneGeometry g;
-    g.diameter_m = 10e-3;
-    g.yExtent_m = 10e-3;
-    g.stress_Pa = 100e6;
-    g.thickness_m = 1e-6;
-    g.separation_m = 40e-6;
-    g.pads = {MembranePad{PadShape::Disc, -1e-3, 0, 3e-3, 0, 0, 0},
-              MembranePad{PadShape::Rectangle, 2e-3, 1e-3, 2e-3, 1e-3, 0, 0}};
-    return g;
+    return testing::RoundMembrane({MembranePad{PadShape::Disc, -1e-3, 0, 3e-3, 0, 0, 0},
+                                   MembranePad{PadShape::Rectangle, 2e-3, 1e-3, 2e-3, 1e-3, 0, 0}});
 }
 
 TEST(PullInThreads, SharedModelGivesTheSameAnswers) {

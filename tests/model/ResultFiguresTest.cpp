@@ -2,7 +2,7 @@
 // surfaces they are given.
 #include "model/ResultFigures.h"
 
-#include "tests/model/ModelFixture.h"
+#include "tests/model/GridFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,21 +15,14 @@ namespace {
 using testing::EngineHarness;
 using testing::ModelLayout;
 
-constexpr double kD = 15e-3;
+constexpr double kD = testing::kOnePadDiameter;
 constexpr double kLambda = 1.064e-6;
 constexpr double kW = 0.003; // Gaussian 1/e amplitude radius
 const double kDx = kD / (100 * 0.97 - 2);
 const double kBeamRadius = kD * 0.8 / 2;
 
-class ResultFiguresTest : public ::testing::Test {
+class ResultFiguresTest : public testing::OnePadGrid {
 protected:
-    void SetUp() override {
-        ModelLayout layout;
-        layout.diameter = kD;
-        layout.pads = {{0, 0, 1.5e-3}};
-        ASSERT_TRUE(h.Select(layout));
-        h.engine.PrepareGrid();
-    }
     // A surface c r^2 through the engine's far field.
     void Focus(double c) {
         for (int i = 0; i < 100; ++i)
@@ -39,7 +32,6 @@ protected:
             }
         ASSERT_EQ(h.engine.ComputeFarField(), FarFieldStatus::Done);
     }
-    EngineHarness h;
 };
 
 TEST_F(ResultFiguresTest, TheEnginesGridAndBeam) {
