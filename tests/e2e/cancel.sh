@@ -13,13 +13,6 @@ source "$here/lib.sh"
 out="$build/e2e"
 mkdir -p "$out"
 
-alive() {
-    if ! kill -0 "$E2E_PID" 2>/dev/null; then
-        e2e_log "the program ended during: $1"
-        exit 1
-    fi
-}
-
 # The surface picture's inner part in the main window at its design size.
 surface="250x250+585+$((50 + E2E_MENU))"
 
@@ -40,7 +33,7 @@ load_row() {
 }
 load_row Down Down
 sleep 1.5
-alive "the run of the 61-pad mirror"
+e2e_alive "the run of the 61-pad mirror"
 load_row Down
 box=$(e2e_wait_window "Ostrander" 10) || { e2e_log "no \"Cancelled\" box"; exit 1; }
 sleep 0.3
@@ -58,7 +51,7 @@ e2e_click "$setup" 256 664
 finished=""
 for ((i = 0; i < 60; i++)); do
     sleep 0.5
-    alive "the run of the 37-pad mirror"
+    e2e_alive "the run of the 37-pad mirror"
     import -window "$window" "png:$out/cancel.png" 2>/dev/null || continue
     s=$(e2e_spread "$out/cancel.png" "$surface") || continue
     if awk -v s="$s" 'BEGIN { exit !(s >= 0.01) }'; then
@@ -76,5 +69,4 @@ if xdotool search --onlyvisible --name '^Ostrander$' >/dev/null 2>&1; then
     exit 1
 fi
 e2e_log "screenshot $out/cancel.png"
-e2e_close_program 20 || { e2e_log "the program did not end cleanly"; exit 1; }
-e2e_log "passed"
+e2e_finish 20

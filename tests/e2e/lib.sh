@@ -19,6 +19,10 @@
 #   e2e_cpu_ticks PID              CPU time the process has used, in clock ticks
 #   e2e_close_program [SECS]       ask the program to close its windows, wait for it to
 #                                  end; returns its exit status (124 when it hung)
+#   e2e_alive WHAT                 end the script with a failure if the program has ended
+#                                  (WHAT: what it was doing, for the message)
+#   e2e_finish [SECS]              close the program and end the script: passed when the
+#                                  program ended with status 0, failed otherwise
 
 E2E_XVFB_PID=""
 E2E_PID=""
@@ -159,6 +163,25 @@ e2e_close_program() {
     wait "$E2E_PID" 2>/dev/null
     E2E_PID=""
     return 124
+}
+
+e2e_alive() {
+    if ! kill -0 "$E2E_PID" 2>/dev/null; then
+        e2e_log "the program ended during: $1"
+        exit 1
+    fi
+}
+
+e2e_finish() {
+    local status
+    e2e_close_program "${1:-20}"
+    status=$?
+    if [ $status -ne 0 ]; then
+        e2e_log "the program ended with status $status"
+        exit 1
+    fi
+    e2e_log "passed"
+    exit 0
 }
 
 e2e_spread() {

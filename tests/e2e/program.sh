@@ -14,13 +14,6 @@ source "$here/lib.sh"
 out="$build/e2e"
 mkdir -p "$out"
 
-alive() {
-    if ! kill -0 "$E2E_PID" 2>/dev/null; then
-        e2e_log "the program ended during: $1"
-        exit 1
-    fi
-}
-
 e2e_start_xvfb || exit 1
 start=$(date +%s%N)
 e2e_start_program "$build/bin/ostrander" || exit 1
@@ -33,7 +26,7 @@ sleep 0.5
 e2e_click "$window" 56 $((68 + E2E_MENU))
 setup=$(e2e_wait_window "Mirror Setup" 10) || exit 1
 sleep 0.5
-alive "opening the setup window"
+e2e_alive "opening the setup window"
 # The list is in file-name order: Hex19, Hex37, Hex61S, ... Pick the third
 # row with the keyboard, then press "Load" (above "Close" at the bottom).
 e2e_click "$setup" 80 60
@@ -41,7 +34,7 @@ e2e_key "$setup" Home Down Down
 sleep 0.3
 e2e_click "$setup" 256 636
 loaded=$(date +%s%N)
-alive "loading the mirror"
+e2e_alive "loading the mirror"
 sleep 0.5
 # "Close" hides the setup window, which lies over the main window here.
 e2e_click "$setup" 256 664
@@ -56,7 +49,7 @@ e2e_log "resident memory with the 61-pad mirror loaded: $rss"
 # The centre actuator of the map (the lower-left panel, below its control panel).
 e2e_click "$window" 395 $((618 + E2E_MENU)) 1
 sleep 1
-alive "the click on the map"
+e2e_alive "the click on the map"
 import -window "$window" "png:$out/program.png" || exit 1
 e2e_log "screenshot $out/program.png"
 
@@ -66,10 +59,4 @@ if [ -n "$empty" ]; then
     exit 1
 fi
 
-e2e_close_program 20
-status=$?
-if [ $status -ne 0 ]; then
-    e2e_log "the program ended with status $status"
-    exit 1
-fi
-e2e_log "passed"
+e2e_finish 20

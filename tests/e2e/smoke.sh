@@ -22,10 +22,4 @@ esac
 
 e2e_screenshot "$build/e2e/smoke.png" || exit 1
 
-e2e_close_program 20
-status=$?
-if [ $status -ne 0 ]; then
-    e2e_log "the program ended with status $status"
-    exit 1
-fi
-e2e_log "passed"
+e2e_finish 20
