@@ -1,6 +1,7 @@
 #include "model/pictures/ResultPictures.h"
 
 #include "model/pictures/FarFieldPictures.h"
+#include "support/ImageChecks.h"
 #include "tests/model/pictures/PictureRig.h"
 #include "tests/model/pictures/RecordingCanvas.h"
 
@@ -159,18 +160,7 @@ TEST_F(ResultPictures, ASurfaceOfAnotherSizeIsNotRead) {
 
 namespace {
 
-// True when the image is made of uniform 2 x 2 blocks, as a picture drawn at
-// logical size and doubled would be.
-bool PixelDoubled(const QImage& image) {
-    for (int y = 0; y + 1 < image.height(); y += 2)
-        for (int x = 0; x + 1 < image.width(); x += 2) {
-            const QRgb p = image.pixel(x, y);
-            if (image.pixel(x + 1, y) != p || image.pixel(x, y + 1) != p ||
-                image.pixel(x + 1, y + 1) != p)
-                return false;
-        }
-    return true;
-}
+using testing_support::PixelDoubled;
 
 // Mean red, green and blue of each block x block square of logical pixels.
 std::vector<double> BlockMeans(const ImageCanvas& c, int block) {

@@ -1,4 +1,5 @@
 #include "toolkit/qt/ImageCanvas.h"
+#include "support/ImageChecks.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -21,6 +22,17 @@ int Count(const ImageCanvas& canvas, TColor c) {
         for (int x = 0; x < canvas.Width(); ++x)
             n += canvas.GetPixel(x, y) == c;
     return n;
+}
+
+// Two circles outlined in black on a 41 x 41 canvas, and the space between
+// them flood-filled red from a point on the ring.
+void FillRing(ImageCanvas& ring) {
+    ring.SetBrushStyle(BrushStyle::Clear);
+    ring.Ellipse(0, 0, 41, 41);
+    ring.Ellipse(10, 10, 31, 31);
+    ring.SetBrushStyle(BrushStyle::Solid);
+    ring.SetBrushColor(clRed);
+    ring.FloodFill(20, 4, clBlack);
 }
 
 struct Box {
@@ -286,12 +298,7 @@ TEST(ImageCanvas, FloodFillStopsAtTheBorderColour) {
 
     // A ring: filling between the two circles leaves the middle alone.
     ImageCanvas ring(41, 41);
-    ring.SetBrushStyle(BrushStyle::Clear);
-    ring.Ellipse(0, 0, 41, 41);
-    ring.Ellipse(10, 10, 31, 31);
-    ring.SetBrushStyle(BrushStyle::Solid);
-    ring.SetBrushColor(clRed);
-    ring.FloodFill(20, 4, clBlack);
+    FillRing(ring);
     EXPECT_EQ(ring.GetPixel(20, 20), clWhite);
     EXPECT_EQ(ring.GetPixel(0, 0), clWhite);
     EXPECT_EQ(ring.GetPixel(20, 35), clRed);
@@ -401,18 +408,7 @@ int DeviceCount(const ImageCanvas& c, TColor colour) {
     return n;
 }
 
-// True when the ratio-2 image is made of uniform 2 x 2 blocks, as an image
-// drawn at logical size and doubled would be.
-bool PixelDoubled(const QImage& image) {
-    for (int y = 0; y + 1 < image.height(); y += 2)
-        for (int x = 0; x + 1 < image.width(); x += 2) {
-            const QRgb p = image.pixel(x, y);
-            if (image.pixel(x + 1, y) != p || image.pixel(x, y + 1) != p ||
-                image.pixel(x + 1, y + 1) != p)
-                return false;
-        }
-    return true;
-}
+using testing_support::PixelDoubled;
 
 } // namespace
 
@@ -633,12 +629,7 @@ TEST(ImageCanvasRatio, FloodFillStopsAtDeviceResolutionBorders) {
 
         // A ring between two circles.
         ImageCanvas ring(41, 41, r);
-        ring.SetBrushStyle(BrushStyle::Clear);
-        ring.Ellipse(0, 0, 41, 41);
-        ring.Ellipse(10, 10, 31, 31);
-        ring.SetBrushStyle(BrushStyle::Solid);
-        ring.SetBrushColor(clRed);
-        ring.FloodFill(20, 4, clBlack);
+        FillRing(ring);
         EXPECT_EQ(ring.GetPixel(20, 20), clWhite);
         EXPECT_EQ(ring.GetPixel(0, 0), clWhite);
         EXPECT_EQ(ring.GetPixel(20, 35), clRed);
