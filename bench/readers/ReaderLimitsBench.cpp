@@ -8,6 +8,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "driver/DriverClass.h"
 #include "model/SurfaceGridFile.h"
+#include "tests/support/PatternSections.h"
 #include "toolkit/IniFile.h"
 
 #include <benchmark/benchmark.h>
@@ -133,19 +134,9 @@ BENCHMARK(BM_MapFileAtLimit)->Unit(benchmark::kMillisecond);
 void BM_PatternSetAtLimit(benchmark::State& state) {
     const bool mapped = state.range(0) == 1;
     static const std::string file = [] {
-        std::string text = "[General]\nFileType=Actuator Pattern Set\nPatternSetName=Worst\n"
-                           "PatternCount=244\nVoltageCount=4096\nUse DM Indexing=1\n";
-        for (int p = 0; p < 244; ++p) {
-            char section[32];
-            std::snprintf(section, sizeof section, "[Pattern%03d]\n", p);
-            text += section;
-            for (int v = 0; v < 4096; ++v) {
-                char key[32];
-                std::snprintf(key, sizeof key, "Voltage%03d=1\n", v);
-                text += key;
-            }
-        }
-        return Save("worst.pat", text);
+        return Save("worst.pat", "[General]\nFileType=Actuator Pattern Set\nPatternSetName=Worst\n"
+                                 "PatternCount=244\nVoltageCount=4096\nUse DM Indexing=1\n" +
+                                     testing_support::UnitPatternSections(244, 4096));
     }();
     std::vector<int> map(4096);
     for (int j = 0; j < 4096; ++j)

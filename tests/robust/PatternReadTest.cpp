@@ -2,6 +2,7 @@
 // linear read path for files whose voltages come in order, and the writer
 // refusing exactly what the reader would refuse.
 #include "Shared_Software/Pattern/PatternClass.h"
+#include "support/PatternSections.h"
 #include "support/TempFolder.h"
 #include "toolkit/IniFile.h"
 
@@ -156,17 +157,7 @@ TEST_F(PatternReadTest, WriterRefusesWhatTheReaderWouldRefuse) {
 // would be written as a file over the size limit, which the reader refuses.
 // The writer refuses it instead, and the file read stays as it was.
 TEST_F(PatternReadTest, WriterRefusesASetThatWouldOutgrowTheSizeLimit) {
-    std::string text = Header(16000, 62);
-    for (int i = 0; i < 16000; ++i) {
-        char section[32];
-        std::snprintf(section, sizeof section, "[Pattern%03d]\n", i);
-        text += section;
-        for (int j = 0; j < 62; ++j) {
-            char key[32];
-            std::snprintf(key, sizeof key, "Voltage%03d=1\n", j);
-            text += key;
-        }
-    }
+    const std::string text = Header(16000, 62) + testing_support::UnitPatternSections(16000, 62);
     const std::string file = Write(text);
     PatternClass set(file);
     ASSERT_TRUE(set.IsValid());

@@ -18,9 +18,7 @@
 namespace ostrander {
 namespace {
 
-using testing_support::ReadWhole;
-using testing_support::WriteWhole;
-using testing_support::Entries;
+using namespace testing_support; // ReadWhole, WriteWhole, Entries
 
 namespace fs = std::filesystem;
 
