@@ -1,7 +1,7 @@
 #include "forms/PatternFitDialog.h"
 
+#include "formats/SurfaceFile.h"
 #include "model/EngineGrid.h"
-#include "model/SurfaceGridFile.h"
 #include "toolkit/Dialogs.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "results/AnalysisImages.h"
-#include "results/FitsFile.h"
+#include "formats/FitsFile.h"
 #include "results/OutputFolder.h"
 
 #include <QBuffer>

@@ -7,7 +7,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "driver/DriverClass.h"
-#include "model/SurfaceGridFile.h"
+#include "formats/SurfaceFile.h"
 #include "toolkit/IniFile.h"
 
 #include <benchmark/benchmark.h>
