@@ -618,8 +618,10 @@ int RunFit(const FitCommand& command) {
     if (!StartRun(command, run, error))
         return Fail(error);
     BatchSimulation& simulation = run.simulation;
+    const RunGeometry g = simulation.Geometry();
     if (!command.surface.empty() &&
-        !ReadSurfaceGrid(command.surface, simulation.Geometry().n, request.surface, error))
+        !ReadSurfaceTarget(command.surface, EngineGrid{g.n, g.dx, g.beamRadius, g.membraneRadius},
+                           request.surface, error))
         return Fail(error);
 
     // With --nonlinear the equilibrium, which the files then show, is what
