@@ -14,7 +14,7 @@
 #include "formats/VoltageFile.h"
 #include "model/MembraneModel.h"
 #include "model/SessionFit.h"
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 #include "results/ResultFiles.h"
 #include "results/ResultWriter.h"
 #include "results/SessionExport.h"

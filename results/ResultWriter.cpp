@@ -4,7 +4,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "results/AnalysisImages.h"
 #include "formats/FitsFile.h"
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -9,7 +9,7 @@
 #include "forms/MirrorSetupForm.h"
 #include "model/EngineSession.h"
 #include "model/ResultFigures.h"
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 #include "support/ProgramFixture.h"
 #include "support/SmallDisk.h"
 #include "support/TempFolder.h"

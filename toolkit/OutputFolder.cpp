@@ -1,4 +1,4 @@
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 
 #include "toolkit/AtomicFile.h"
 

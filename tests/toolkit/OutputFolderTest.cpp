@@ -1,6 +1,6 @@
 // The output folder of ostrander-cli: what --force may replace, what a new
 // run may clean up, and that nothing else is ever removed or written through.
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
