@@ -259,30 +259,6 @@ Arguments::Command ChosenCommand(const Parser& p) {
 
 } // namespace
 
-std::optional<int> ParseDecimalInteger(const std::string& text) {
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    if (i == text.size() || text.size() - i > 10)
-        return std::nullopt;
-    for (std::size_t j = i; j < text.size(); ++j)
-        if (text[j] < '0' || text[j] > '9')
-            return std::nullopt;
-    const long long magnitude = std::stoll(text.substr(i));
-    const long long value = text[0] == '-' ? -magnitude : magnitude;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(value);
-}
-
-std::optional<double> ParseDecimalVolts(const std::string& text) {
-    // The toolkit's conversion takes digits, sign, point and exponent only.
-    const std::optional<double> volts = TryStrToFloat(text);
-    if (!volts || !std::isfinite(*volts) || text != Trim(text))
-        return std::nullopt;
-    return volts;
-}
-
 bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>& all,
                           std::vector<std::pair<int, double>>& single, std::string& error) {
     all.reset();

@@ -4,6 +4,7 @@
 // Voltages and actuator numbers are decimal only: "$A", "0x10", "inf" and
 // "nan" are refused.
 #include "cli/CommandOptions.h"
+#include "formats/VoltageFile.h"
 
 #include <optional>
 #include <string>
@@ -30,11 +31,6 @@ struct Arguments {
 
 // arguments: the command line without the program name.
 Arguments ParseArguments(const std::vector<std::string>& arguments);
-
-// A whole decimal number of an optional sign and digits; no other form.
-std::optional<int> ParseDecimalInteger(const std::string& text);
-// A finite decimal voltage (sign, digits, point, exponent).
-std::optional<double> ParseDecimalVolts(const std::string& text);
 
 // The --all voltage (when given) and the --set pairs of a simulate command,
 // in the order given. False, with the message, for a malformed one.

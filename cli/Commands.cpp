@@ -9,11 +9,12 @@
 #include "cli/FitFiles.h"
 #include "cli/InfluenceFiles.h"
 #include "cli/Progress.h"
-#include "cli/VoltageFile.h"
+#include "formats/FitsFile.h"
+#include "formats/SurfaceFile.h"
+#include "formats/VoltageFile.h"
 #include "model/MembraneModel.h"
 #include "model/SessionFit.h"
-#include "results/FitsFile.h"
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 #include "results/ResultFiles.h"
 #include "results/ResultWriter.h"
 #include "results/SessionExport.h"
@@ -617,8 +618,10 @@ int RunFit(const FitCommand& command) {
     if (!StartRun(command, run, error))
         return Fail(error);
     BatchSimulation& simulation = run.simulation;
+    const RunGeometry g = simulation.Geometry();
     if (!command.surface.empty() &&
-        !ReadSurfaceGrid(command.surface, simulation.Geometry().n, request.surface, error))
+        !ReadSurfaceTarget(command.surface, EngineGrid{g.n, g.dx, g.beamRadius, g.membraneRadius},
+                           request.surface, error))
         return Fail(error);
 
     // With --nonlinear the equilibrium, which the files then show, is what

@@ -2,12 +2,9 @@
 
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "results/ResultFiles.h"
-#include "model/SurfaceGridFile.h"
 #include "toolkit/IniFile.h"
 
 #include <QJsonArray>
-
-#include <fitsio.h>
 
 #include <cmath>
 #include <cstdio>
@@ -19,54 +16,6 @@
 namespace ostrander {
 
 namespace {
-
-bool EndsWith(const std::string& text, const std::string& end) {
-    if (text.size() < end.size())
-        return false;
-    for (std::size_t k = 0; k < end.size(); ++k)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + k])) != end[k])
-            return false;
-    return true;
-}
-
-bool ReadFitsGrid(const std::string& path, int n, std::vector<double>& rowsAlongY,
-                  std::string& error) {
-    fitsfile* f = nullptr;
-    int status = 0;
-    // The disk-file opener takes the name as it stands (no extended syntax).
-    if (fits_open_diskfile(&f, path.c_str(), READONLY, &status) != 0) {
-        char text[FLEN_STATUS] = {};
-        fits_get_errstatus(status, text);
-        error = "cannot read FITS surface \"" + path + "\": " + text;
-        return false;
-    }
-    int naxis = 0;
-    long axes[3] = {0, 0, 0};
-    fits_get_img_dim(f, &naxis, &status);
-    fits_get_img_size(f, 3, axes, &status);
-    bool ok = status == 0;
-    if (ok && (naxis != 2 || axes[0] != n || axes[1] != n)) {
-        error = "FITS surface \"" + path + "\" is not a " + std::to_string(n) + " x " +
-                std::to_string(n) + " image";
-        ok = false;
-    } else if (ok) {
-        double nullValue = std::numeric_limits<double>::quiet_NaN();
-        int anyNull = 0;
-        fits_read_img(f, TDOUBLE, 1, static_cast<LONGLONG>(n) * n, &nullValue, rowsAlongY.data(),
-                      &anyNull, &status);
-        if (status != 0) {
-            char text[FLEN_STATUS] = {};
-            fits_get_errstatus(status, text);
-            error = "cannot read FITS surface \"" + path + "\": " + text;
-            ok = false;
-        }
-    } else {
-        error = "FITS surface \"" + path + "\" has no readable image";
-    }
-    int closeStatus = 0;
-    fits_close_file(f, &closeStatus);
-    return ok;
-}
 
 const char* BoundName(const VoltageFit& fit, int display, int membraneElectrode) {
     if (display == membraneElectrode)
@@ -99,23 +48,6 @@ QJsonArray Integers(const std::vector<int>& values) {
 }
 
 } // namespace
-
-bool ReadSurfaceGrid(const std::string& path, int n, std::vector<double>& grid,
-                     std::string& error) {
-    const bool fits = EndsWith(path, ".fits") || EndsWith(path, ".fit") || EndsWith(path, ".fts");
-    if (!fits)
-        return ReadSurfaceCsv(path, n, grid, error);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        error = "cannot read surface \"" + path + "\": no such file";
-        return false;
-    }
-    std::vector<double> rows(static_cast<std::size_t>(n) * n);
-    if (!ReadFitsGrid(path, n, rows, error))
-        return false;
-    grid = EngineLayoutFromRows(rows, n);
-    return true;
-}
 
 bool FitPatternBytes(const std::string& setName, const std::string& patternName,
                      const std::vector<double>& volts, std::string& bytes, std::string& error) {

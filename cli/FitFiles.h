@@ -1,8 +1,6 @@
 #pragma once
-// The inputs and files of `ostrander-cli fit`: a target surface read from a
-// CSV or FITS grid laid out as `simulate` writes them, and the fitted
-// voltages as a pattern-set file, a CSV table and the fit's part of the
-// summary.
+// The files of `ostrander-cli fit`: the fitted voltages as a pattern-set
+// file, a CSV table and the fit's part of the summary.
 #include "model/SessionFit.h"
 
 #include <QJsonObject>
@@ -11,14 +9,6 @@
 #include <vector>
 
 namespace ostrander {
-
-// Reads an n x n grid of metres (rows along y, as surface.csv and
-// surface.fits hold it) into the engine's layout (element (i, j), i along x,
-// at [i * n + j]). Empty CSV fields, "null" and "nan" are missing samples
-// (NaN). False with the reason for an unreadable file, a grid of another
-// size, a value that is not a number, or a FITS file that is not a 2-D image.
-bool ReadSurfaceGrid(const std::string& path, int n, std::vector<double>& grid,
-                     std::string& error);
 
 // A pattern set of one pattern, in version 2.0, as file bytes: voltages by
 // display number 1 .. volts.size().

@@ -1,7 +1,7 @@
 #include "cli/InfluenceFiles.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
-#include "results/FitsFile.h"
+#include "formats/InfluenceCube.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -43,18 +43,8 @@ constexpr const char* kWeights =
 } // namespace
 
 FitsImage InfluenceFits(const InfluenceSet& set, const RunGeometry& geometry) {
-    FitsImage image;
     const int n = set.n;
-    image.columns = image.rows = n;
-    image.planes = set.actuators;
-    image.values.resize(set.planes.size());
-    const auto plane = static_cast<std::size_t>(n) * n;
-    // Rows along y, as the result grids.
-    for (int p = 0; p < set.actuators; ++p)
-        for (int r = 0; r < n; ++r)
-            for (int c = 0; c < n; ++c)
-                image.values[plane * p + static_cast<std::size_t>(r) * n + c] =
-                    set.planes[plane * p + static_cast<std::size_t>(c) * n + r];
+    FitsImage image = InfluenceCubeImage(set.planes, n, set.actuators);
     image.keys.push_back({"BUNIT", std::string("m V-2"), "deflection per volt squared"});
     image.keys.push_back({"PIXELSCL", geometry.dx, "[m] sample spacing"});
     for (const char* axis : {"1", "2"}) {

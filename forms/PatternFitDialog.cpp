@@ -1,7 +1,7 @@
 #include "forms/PatternFitDialog.h"
 
+#include "formats/SurfaceFile.h"
 #include "model/EngineGrid.h"
-#include "model/SurfaceGridFile.h"
 #include "toolkit/Dialogs.h"
 
 #include <QCheckBox>
@@ -35,8 +35,11 @@ TPatternFitDialog::TPatternFitDialog(Callbacks callbacks, QWidget* parent)
     ui_.SurfaceRadio = new QRadioButton("Surface file", this);
     auto* surfaceRow = new QHBoxLayout;
     ui_.SurfaceEdit = new QLineEdit(this);
-    ui_.SurfaceEdit->setToolTip("A 100 x 100 CSV grid in metres, laid out as ostrander-cli's "
-                                "surface.csv");
+    ui_.SurfaceEdit->setToolTip(
+        "A CSV grid or FITS image in metres, of any size, laid out as ostrander-cli's "
+        "surface.csv and surface.fits; resampled onto the mirror's grid (bicubic). A FITS "
+        "image with CDELT1/2 and CRPIX1/2 is placed by them, any other grid spans the mirror's "
+        "square grid");
     ui_.SurfaceBrowseButton = new QPushButton("Browse...", this);
     surfaceRow->addWidget(ui_.SurfaceEdit, 1);
     surfaceRow->addWidget(ui_.SurfaceBrowseButton);
@@ -106,7 +109,8 @@ void TPatternFitDialog::showEvent(QShowEvent* event) {
 void TPatternFitDialog::SurfaceBrowseButtonClick() {
     FileDialogRequest request;
     request.title = "Surface to fit";
-    request.filter = "CSV grids (*.csv);;All files (*)";
+    request.filter = "Surface grids (*.csv *.fits *.fit *.fts);;CSV grids (*.csv);;"
+                     "FITS images (*.fits *.fit *.fts);;All files (*)";
     if (const std::optional<std::string> file = Dialogs::Instance().OpenFile(request)) {
         ui_.SurfaceEdit->setText(QString::fromStdString(*file));
         ui_.SurfaceRadio->setChecked(true);
@@ -122,7 +126,11 @@ void TPatternFitDialog::FitButtonClick() {
     std::string error;
     const bool surface = ui_.SurfaceRadio->isChecked();
     const std::string surfaceFile = surface ? ui_.SurfaceEdit->text().toStdString() : std::string();
-    if (surface ? !ReadSurfaceCsv(surfaceFile, kEngineGridSize, request.surface, error)
+    EngineGrid grid{kEngineGridSize, 0.0, 0.0, 0.0};
+    if (callbacks_.engineGrid)
+        if (const std::optional<EngineGrid> session = callbacks_.engineGrid())
+            grid = *session;
+    if (surface ? !ReadSurfaceTarget(surfaceFile, grid, request.surface, error)
                 : !ParseZernikeTerms(ui_.TermsEdit->text().toStdString(), request.zernike,
                                      error)) {
         ui_.ResultLabel->setText(QString::fromStdString("Cannot fit: " + error + "."));

@@ -1,7 +1,8 @@
 #pragma once
 // The pattern browser's "Fit..." dialog: Zernike terms and amplitudes (Noll
-// order, RMS over the beam) or a surface file (CSV laid out as
-// ostrander-cli's surface.csv), an optional bias and free tilt; Fit asks the
+// order, RMS over the beam) or a surface file (a CSV grid or FITS image of
+// any size, laid out as ostrander-cli's surface.csv and surface.fits and
+// resampled onto the engine grid), an optional bias and free tilt; Fit asks the
 // main window's engine for the voltages (with its membrane model), shows the
 // residual, the bounds that bound and the pull-in factor, and puts the
 // voltages on the browser's preview mirror; Add to Set appends them to the
@@ -9,11 +10,13 @@
 //
 // The dialog talks to the rest of the program only through the callbacks it
 // is given, so it can be driven on its own.
+#include "model/EngineGrid.h"
 #include "model/SessionFit.h"
 
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,10 @@ public:
         // Appends the preview's voltages as a pattern of this name; false
         // (with the reason) when the set refuses it.
         std::function<bool(const std::string& name, std::string& reason)> add;
+        // The engine grid a surface file is resampled onto. Without one the
+        // engine's usual size is taken, with no known spacing (enough for a
+        // grid that spans the mirror, not for a FITS image placed by its axes).
+        std::function<std::optional<EngineGrid>()> engineGrid;
     };
 
     explicit TPatternFitDialog(Callbacks callbacks, QWidget* parent = nullptr);

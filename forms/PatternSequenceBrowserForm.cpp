@@ -1,7 +1,9 @@
 #include "forms/PatternSequenceBrowserForm.h"
 
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "driver/VoltageLimits.h"
 #include "forms/PatternFitDialog.h"
@@ -396,6 +398,18 @@ void TPatternSequenceBrowserForm::FitButtonClick() {
     if (fitter_ && session_.ActiveMirrorValid())
         callbacks.fit = fitter_;
     callbacks.modelName = fitModel_;
+    callbacks.engineGrid = [this]() -> std::optional<EngineGrid> {
+        if (fitGrid_)
+            return fitGrid_();
+        // The engine's grid for the active mirror: its size and spacing are
+        // all the resampling needs.
+        MirrorClass* mirror = session_.GetActiveMirror();
+        MirrorInfoClass* info = mirror && mirror->IsValid() ? mirror->GetInfo() : nullptr;
+        if (!info || !info->Model)
+            return std::nullopt;
+        const EngineGrid grid = EngineGrid::ForDiameter(info->Model->Diameter_m);
+        return grid.dx > 0.0 ? std::optional<EngineGrid>(grid) : std::nullopt;
+    };
     callbacks.preview = [this](const std::vector<double>& volts) {
         MirrorClass* preview = session_.GetPreviewMirror();
         if (preview == nullptr || !preview->IsValid())

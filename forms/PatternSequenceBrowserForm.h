@@ -10,6 +10,7 @@
 // mirror display frame's "Pattern Library" button hands it the active mirror
 // (SetActiveMirror) and shows it (ShowBrowser).
 #include "Shared_Software/Frames/PatternBrowserInterface.h"
+#include "model/EngineGrid.h"
 #include "model/PatternBrowserSession.h"
 #include "model/SessionFit.h"
 
@@ -66,11 +67,15 @@ public:
     // Opens the Fit dialog: voltages for Zernike terms from the fitter,
     // previewed on the preview mirror and added to the set as a pattern.
     void FitButtonClick();
-    // What "Fit..." fits with: the main window's engine and its model name.
+    // What "Fit..." fits with: the main window's engine, its model name and
+    // its engine grid (which surface files are resampled onto; without it,
+    // the grid of the active mirror's description).
     void SetVoltageFitter(std::function<SessionFit(const FitRequest&)> fit,
-                          std::function<std::string()> modelName) {
+                          std::function<std::string()> modelName,
+                          std::function<std::optional<EngineGrid>()> engineGrid = {}) {
         fitter_ = std::move(fit);
         fitModel_ = std::move(modelName);
+        fitGrid_ = std::move(engineGrid);
     }
     void PatternListBoxClick();
     void InsertBeforeButtonClick();
@@ -152,6 +157,7 @@ private:
     PatternBrowserSession session_;
     std::function<SessionFit(const FitRequest&)> fitter_;
     std::function<std::string()> fitModel_;
+    std::function<std::optional<EngineGrid>()> fitGrid_;
     LibraryButton libraryButton_{*this};
     std::string OpenDialogFileName; // what the open dialog last returned
     std::string ShownFileName;      // what the file-name box last showed

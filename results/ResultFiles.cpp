@@ -1,7 +1,8 @@
 #include "results/ResultFiles.h"
 
 #include "results/SessionResult.h"
-#include "results/FitsFile.h"
+#include "formats/FitsFile.h"
+#include "formats/GridCsv.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -15,39 +16,7 @@
 
 namespace ostrander {
 
-std::string FormatNumber(double value) {
-    if (!std::isfinite(value))
-        return "null";
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("null");
-}
-
 namespace {
-
-// The engine keeps element (i, j) with i along x at [i * n + j]; files put
-// y along the rows, as the pictures do: row r, column c is [c * n + r].
-std::vector<double> RowsAlongY(const std::vector<double>& values, int n) {
-    std::vector<double> out(values.size());
-    for (int r = 0; r < n; ++r)
-        for (int c = 0; c < n; ++c)
-            out[static_cast<std::size_t>(r) * n + c] = values[static_cast<std::size_t>(c) * n + r];
-    return out;
-}
-
-std::string GridCsv(const std::vector<double>& values, int n) {
-    std::string text;
-    text.reserve(values.size() * 24);
-    for (int r = 0; r < n; ++r) {
-        for (int c = 0; c < n; ++c) {
-            if (c)
-                text += ',';
-            text += FormatNumber(values[static_cast<std::size_t>(c) * n + r]);
-        }
-        text += '\n';
-    }
-    return text;
-}
 
 const char* Bool(bool value) {
     return value ? "true" : "false";
@@ -270,15 +239,6 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
     files["summary.json"] = "this file";
     json["files"] = files;
     return json;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (const char c : text)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
 }
 
 namespace {

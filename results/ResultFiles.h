@@ -7,6 +7,7 @@
 //
 // Every grid is written as the pictures show it: row r from the top is
 // y = (r - n/2) dx, column c is x = (c - n/2) dx (y grows downwards).
+#include "formats/GridCsv.h"
 #include "model/MembraneModel.h"
 #include "results/RunDescription.h"
 #include "results/RunWarnings.h"
@@ -22,8 +23,6 @@ namespace ostrander {
 struct SimulationResult;
 struct DisplayOptions;
 struct FitsImage;
-
-std::string FormatNumber(double value);
 
 // n lines of n values, metres.
 std::string SurfaceCsv(const SimulationResult& result);
@@ -77,8 +76,5 @@ struct SweepRow {
 // folder, then the other cells of each pattern's summary (SummaryCells), a
 // column for every name any pattern has.
 std::string SweepCsv(const std::vector<SweepRow>& rows);
-
-// A field quoted for CSV when it holds a comma, a quote or a line break.
-std::string CsvField(const std::string& text);
 
 } // namespace ostrander

@@ -3,8 +3,8 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "results/AnalysisImages.h"
-#include "results/FitsFile.h"
-#include "results/OutputFolder.h"
+#include "formats/FitsFile.h"
+#include "toolkit/OutputFolder.h"
 
 #include <QBuffer>
 #include <QByteArray>

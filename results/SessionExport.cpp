@@ -5,7 +5,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "model/EngineSession.h"
 #include "model/MembraneModel.h"
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 #include "results/ResultWriter.h"
 
 #include <QDateTime>

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
@@ -37,6 +39,45 @@ std::string RandomLetters() {
 std::string FolderOf(const std::string& path) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     return folder.empty() ? "." : folder;
+}
+
+// A temporary file older than this was left by a save that never finished
+// (a killed process); a save still running renames its file within seconds.
+constexpr std::time_t kStaleSeconds = 60 * 60;
+
+bool IsRandomPart(std::string_view text) {
+    if (text.size() != 12)
+        return false;
+    for (const char c : text)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    return true;
+}
+
+// Removes the temporary files that earlier saves of the same file left
+// behind: regular files of this process's user named exactly
+// ".<stem>.<12 letters or digits>.tmp~" and last changed over an hour ago.
+void RemoveStaleTemporaries(const std::string& folder, std::string_view stem) {
+    const std::string prefix = "." + std::string(stem.substr(0, kMaxStem)) + ".";
+    const std::string suffix = ".tmp~";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + 12 + suffix.size() || name.substr(0, prefix.size()) != prefix ||
+            name.substr(name.size() - suffix.size()) != suffix ||
+            !IsRandomPart(name.substr(prefix.size(), 12)))
+            continue;
+        struct stat st {};
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() || now - st.st_mtime <= kStaleSeconds)
+            continue;
+        ::unlinkat(dirFd, entry->d_name, 0);
+    }
+    ::closedir(dir);
 }
 
 void SyncFolder(const std::string& folder) {
@@ -128,6 +169,7 @@ bool AtomicWriteFile(const std::string& fileName, std::string_view text) {
         return false;
 
     const std::string folder = FolderOf(target);
+    RemoveStaleTemporaries(folder, std::filesystem::path(target).filename().string());
     std::string tmp;
     const int fd =
         CreateExclusiveTemporary(folder, std::filesystem::path(target).filename().string(), tmp);

@@ -16,6 +16,9 @@
 //    refused.
 //  - The saved file keeps the old file's permission bits; a new file gets
 //    0666 less the process's umask.
+//  - A save removes the temporary files that earlier saves of the same file
+//    left when they were killed: only regular files of this user with
+//    exactly that name pattern, last changed more than an hour ago.
 #include <string>
 #include <string_view>
 

@@ -7,7 +7,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "driver/DriverClass.h"
-#include "model/SurfaceGridFile.h"
+#include "formats/SurfaceFile.h"
 #include "tests/support/PatternSections.h"
 #include "toolkit/IniFile.h"
 
@@ -174,7 +174,7 @@ void BM_SurfaceCsvAtLimit(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<double> values;
         std::string error;
-        const bool read = ReadSurfaceCsv(file, n, values, error);
+        const bool read = ReadSurfaceTarget(file, EngineGrid{n, 0.0, 0.0, 0.0}, values, error);
         if (grid != read)
             state.SkipWithError(error.c_str());
         benchmark::DoNotOptimize(values.data());

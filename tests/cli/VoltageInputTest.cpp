@@ -1,7 +1,7 @@
 // The voltages a simulate command reads besides --all and its pattern: the
 // --voltages file and the --set pairs, as parsed from the command line.
 #include "cli/Arguments.h"
-#include "cli/VoltageFile.h"
+#include "formats/VoltageFile.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Pattern/VoltageListClass.h"
+#include "formats/FitsFile.h"
 #include "forms/PatternSequenceBrowserForm.h"
 #include "toolkit/Dialogs.h"
 
@@ -24,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -43,7 +45,8 @@ struct Rig {
     std::vector<std::string> added;
     std::unique_ptr<TPatternFitDialog> dialog;
 
-    explicit Rig(const char* model) {
+    // withGrid: the dialog resamples surface files onto the session's grid.
+    explicit Rig(const char* model, bool withGrid = false) {
         ostrander::testing::ModelLayout layout;
         layout.pads = ostrander::testing::HexPads(2, 2.6e-3, 2.4e-3);
         EXPECT_TRUE(h.session.UseMembraneModel(model));
@@ -64,6 +67,11 @@ struct Rig {
             added.push_back(name);
             return true;
         };
+        if (withGrid)
+            c.engineGrid = [this]() -> std::optional<EngineGrid> {
+                const std::optional<FitMirror> mirror = FitMirrorOf(h.session);
+                return mirror ? std::optional<EngineGrid>(mirror->beam) : std::nullopt;
+            };
         dialog = std::make_unique<TPatternFitDialog>(std::move(c));
         dialog->show();
     }
@@ -178,6 +186,77 @@ TEST(PatternFitDialog, FitsASurfaceFile) {
     ui.FitButton->click();
     EXPECT_NE(rig.Result().find("no such file"), std::string::npos) << rig.Result();
     EXPECT_EQ(rig.previews.size(), 1u);
+}
+
+// Surface files of another format and size, resampled onto the session's
+// grid: a FITS image placed by its axes (as surface.fits) gives back the
+// voltages of its surface, and a 64 x 64 CSV of a focus gives the voltages
+// that the same focus asked for as a Zernike term gives.
+TEST(PatternFitDialog, FitsAFitsImageAndA64By64Csv) {
+    Rig rig("classic", true);
+    const auto& ui = rig.dialog->Ui();
+    const std::optional<FitMirror> fitMirror = FitMirrorOf(rig.h.session);
+    ASSERT_TRUE(fitMirror.has_value());
+    const EngineGrid g = fitMirror->beam;
+    const std::string stem =
+        (std::filesystem::temp_directory_path() / ("ostrander-fit-" + std::to_string(::getpid())))
+            .string();
+
+    MirrorClass& mirror = *rig.h.local.Mirror;
+    std::vector<double> known(19);
+    for (int k = 0; k < 19; ++k) {
+        known[k] = 70.0 + 5.0 * k;
+        mirror.SetVoltage(k + 1, known[k]);
+    }
+    ASSERT_EQ(rig.h.engine.SynthesizeSurface(), SynthesisStatus::Done);
+    FitsImage image;
+    image.columns = image.rows = g.n;
+    for (int r = 0; r < g.n; ++r)
+        for (int c = 0; c < g.n; ++c)
+            image.values.push_back(rig.h.data.Surface[c][r]);
+    for (const char* axis : {"1", "2"}) {
+        image.keys.push_back({std::string("CDELT") + axis, g.dx, ""});
+        image.keys.push_back({std::string("CRPIX") + axis, static_cast<double>(g.n / 2 + 1), ""});
+    }
+    std::string bytes, error;
+    ASSERT_TRUE(FitsBytes(image, bytes, error)) << error;
+    const std::string fits = stem + ".fits";
+    std::ofstream(fits, std::ios::binary) << bytes;
+    ui.SurfaceEdit->setText(QString::fromStdString(fits));
+    ui.SurfaceRadio->setChecked(true);
+    ui.FitButton->click();
+    ASSERT_EQ(rig.previews.size(), 1u) << rig.Result();
+    for (int k = 0; k < 19; ++k)
+        EXPECT_NEAR(rig.previews[0][k], known[k], 1e-6) << k + 1;
+
+    const int m = 64;
+    const double R = g.beamRadius, amplitude = 0.1e-6;
+    const std::string csv = stem + ".csv";
+    {
+        std::ofstream out(csv);
+        out.precision(17);
+        const double lo = g.X(0), hi = g.X(g.n - 1);
+        for (int r = 0; r < m; ++r)
+            for (int c = 0; c < m; ++c) {
+                const double x = lo + (hi - lo) * c / (m - 1), y = lo + (hi - lo) * r / (m - 1);
+                out << amplitude * std::sqrt(3.0) * (2.0 * (x * x + y * y) / (R * R) - 1.0)
+                    << (c + 1 < m ? "," : "\n");
+            }
+    }
+    ui.SurfaceEdit->setText(QString::fromStdString(csv));
+    ui.BiasCheck->setChecked(true);
+    ui.BiasEdit->setValue(150);
+    ui.FitButton->click();
+    ASSERT_EQ(rig.previews.size(), 2u) << rig.Result();
+    FitRequest focus;
+    focus.zernike = {0, 0, 0, amplitude};
+    focus.bias = 150;
+    const SessionFit direct = FitOnSession(rig.h.session, focus);
+    ASSERT_EQ(direct.status, SessionFit::Status::Fitted);
+    for (int k = 0; k < 19; ++k)
+        EXPECT_NEAR(rig.previews[1][k], direct.fit.volts[k], 1e-6) << k + 1;
+    std::filesystem::remove(fits);
+    std::filesystem::remove(csv);
 }
 
 TEST(PatternFitDialog, WithoutAMirrorItSaysSo) {

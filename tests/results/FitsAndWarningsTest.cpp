@@ -1,5 +1,5 @@
 // FITS images and warnings of ostrander-cli, without running the program.
-#include "results/FitsFile.h"
+#include "formats/FitsFile.h"
 #include "results/RunWarnings.h"
 #include "results/SessionExport.h"
 #include "support/TempFolder.h"

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -193,6 +195,36 @@ TEST_F(AtomicFile, FullDiskKeepsTheOldFileAndLeavesNothing) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(ReadWhole(target), old);
     EXPECT_EQ(Entries(dir_ / "shared"), (std::vector<std::string>{"set.pat"}));
+}
+
+// Saves killed before their rename leave ".set.pat.<random>.tmp~" files.
+// The next save of set.pat removes those over an hour old, and nothing
+// else: not a fresh one (a save may be running), not one of another file,
+// not a name of another shape, not a link of the right name.
+TEST_F(AtomicFile, ASaveRemovesStaleTemporariesOfItsFileOnly) {
+    const fs::path target = dir_ / "shared" / "set.pat";
+    WriteWhole(target, "old");
+    const fs::path stale = Temporary(target, "AbCdEf012345");
+    const fs::path fresh = Temporary(target, "ZyXwVu987654");
+    const fs::path other = dir_ / "shared" / ".other.pat.AbCdEf012345.tmp~";
+    const fs::path shape = Temporary(target, "short");
+    const fs::path link = Temporary(target, "LiNkLiNk1234");
+    for (const fs::path& p : {stale, fresh, other, shape})
+        WriteWhole(p, "left by a killed save");
+    fs::create_symlink(dir_ / "private" / "victim", link);
+    WriteWhole(dir_ / "private" / "victim", "victim");
+    const std::time_t twoHoursAgo = std::time(nullptr) - 2 * 60 * 60;
+    for (const fs::path& p : {stale, other, shape, link}) {
+        const struct timespec times[2] = {{twoHoursAgo, 0}, {twoHoursAgo, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << p;
+    }
+    ASSERT_TRUE(AtomicWriteFile(target.string(), "new"));
+    EXPECT_EQ(ReadWhole(target), "new");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
+    for (const fs::path& p : {fresh, other, shape})
+        EXPECT_EQ(ReadWhole(p), "left by a killed save") << p;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadWhole(dir_ / "private" / "victim"), "victim");
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 
 #include "toolkit/AtomicFile.h"
 
@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <openssl/evp.h>
 #include <set>
 #include <sys/stat.h>
 #include <system_error>
@@ -90,6 +92,67 @@ bool ReadSmallFile(const fs::path& path, std::string& text) {
     return ok;
 }
 
+// What the record says of a file once it was written whole.
+struct FileSum {
+    unsigned long long size = 0;
+    std::string sha256; // hex
+};
+
+constexpr const char* kSumTag = "#sha256 ";
+
+class Sha256 {
+public:
+    Sha256() : context_(EVP_MD_CTX_new()) {
+        ok_ = context_ && EVP_DigestInit_ex(context_, EVP_sha256(), nullptr) == 1;
+    }
+    ~Sha256() { EVP_MD_CTX_free(context_); }
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void Add(const void* data, std::size_t size) {
+        ok_ = ok_ && EVP_DigestUpdate(context_, data, size) == 1;
+    }
+    // Empty when the digest could not be made.
+    std::string Hex() {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (!ok_ || EVP_DigestFinal_ex(context_, digest, &length) != 1)
+            return {};
+        static constexpr char digits[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned int k = 0; k < length; ++k) {
+            hex += digits[digest[k] >> 4];
+            hex += digits[digest[k] & 15];
+        }
+        return hex;
+    }
+
+private:
+    EVP_MD_CTX* context_;
+    bool ok_ = false;
+};
+
+// True when the open file has the recorded size and hash.
+bool MatchesSum(int fd, const FileSum& sum) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<unsigned long long>(st.st_size) != sum.size)
+        return false;
+    Sha256 hash;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        hash.Add(buffer, static_cast<std::size_t>(n));
+    }
+    const std::string hex = hash.Hex();
+    return !hex.empty() && hex == sum.sha256;
+}
+
 // A recorded path: relative, '/'-separated, no empty, "." or ".." parts.
 bool PlainRelative(std::string_view path) {
     if (path.empty() || path.front() == '/')
@@ -109,7 +172,9 @@ bool PlainRelative(std::string_view path) {
 
 // Deletes one recorded entry below the folder open as rootFd, never
 // following a link on the way (a folder swapped for a link is not entered).
-bool RemoveBelow(int rootFd, const std::string& relative) {
+// A file goes only when it still has the recorded size and hash (sum);
+// without a sum (the record itself) it goes as it is.
+bool RemoveBelow(int rootFd, const std::string& relative, const FileSum* sum = nullptr) {
     const bool folder = !relative.empty() && relative.back() == '/';
     const std::string path = folder ? relative.substr(0, relative.size() - 1) : relative;
     int dirFd = ::dup(rootFd);
@@ -130,6 +195,20 @@ bool RemoveBelow(int rootFd, const std::string& relative) {
         start = slash + 1;
     }
     const std::string last = path.substr(start);
+    if (sum) {
+        const int fd = ::openat(dirFd, last.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            const bool gone = errno == ENOENT;
+            ::close(dirFd);
+            return gone;
+        }
+        const bool same = MatchesSum(fd, *sum);
+        ::close(fd);
+        if (!same) {
+            ::close(dirFd);
+            return false;
+        }
+    }
     const bool ok = ::unlinkat(dirFd, last.c_str(), folder ? AT_REMOVEDIR : 0) == 0 ||
                     errno == ENOENT;
     ::close(dirFd);
@@ -138,7 +217,8 @@ bool RemoveBelow(int rootFd, const std::string& relative) {
 
 // Deletes the recorded entries (files first, then folders from the deepest),
 // the record and the folder itself. False when anything is left.
-bool RemoveRecorded(const fs::path& folder, std::vector<std::string> recorded) {
+bool RemoveRecorded(const fs::path& folder, std::vector<std::string> recorded,
+                    const std::map<std::string, FileSum>& sums) {
     const int rootFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (rootFd < 0)
         return errno == ENOENT;
@@ -148,9 +228,17 @@ bool RemoveRecorded(const fs::path& folder, std::vector<std::string> recorded) {
             return !fa; // files first
         return std::count(a.begin(), a.end(), '/') > std::count(b.begin(), b.end(), '/');
     });
+    // A file recorded without its hash (never written whole) matches no
+    // content: it may only be absent.
+    static const FileSum kNothing{~0ull, std::string()};
     bool ok = true;
-    for (const std::string& entry : recorded)
-        ok = RemoveBelow(rootFd, entry) && ok;
+    for (const std::string& entry : recorded) {
+        const auto sum = sums.find(entry);
+        const FileSum* check = entry.back() == '/' ? nullptr
+                               : sum == sums.end() ? &kNothing
+                                                   : &sum->second;
+        ok = RemoveBelow(rootFd, entry, check) && ok;
+    }
     ok = RemoveBelow(rootFd, OutputFolder::ManifestName) && ok;
     ::close(rootFd);
     return ok && (::rmdir(folder.c_str()) == 0 || errno == ENOENT);
@@ -199,9 +287,14 @@ bool ProcessAlive(long pid) {
 
 } // namespace
 
-bool HoldsOnlyRecordedOutput(const fs::path& folder, std::vector<std::string>& recorded,
-                             std::string& problem) {
+namespace {
+
+// The record's entries and file sums when the folder holds exactly what it
+// lists (see HoldsOnlyRecordedOutput).
+bool CheckRecorded(const fs::path& folder, std::vector<std::string>& recorded,
+                   std::map<std::string, FileSum>& sums, std::string& problem) {
     recorded.clear();
+    sums.clear();
     std::string text;
     if (!ReadSmallFile(folder / OutputFolder::ManifestName, text)) {
         problem = std::string("it has no readable ") + OutputFolder::ManifestName + " record";
@@ -217,6 +310,12 @@ bool HoldsOnlyRecordedOutput(const fs::path& folder, std::vector<std::string>& r
         const std::string line = text.substr(pos, end - pos);
         pos = end + 1;
         if (header) {
+            if (line == OutputFolder::OldManifestHeader) {
+                problem = std::string("its ") + OutputFolder::ManifestName +
+                          " record is from an older version and holds no content hashes, so "
+                          "nothing in it is removed; remove the folder yourself";
+                return false;
+            }
             if (line != OutputFolder::ManifestHeader) {
                 problem = std::string("its ") + OutputFolder::ManifestName + " record is not ours";
                 return false;
@@ -226,6 +325,26 @@ bool HoldsOnlyRecordedOutput(const fs::path& folder, std::vector<std::string>& r
         }
         if (line.empty())
             continue;
+        if (line.compare(0, std::strlen(kSumTag), kSumTag) == 0) {
+            // "#sha256 <size> <hex> <path>"
+            const std::size_t a = std::strlen(kSumTag);
+            const std::size_t b = line.find(' ', a);
+            const std::size_t c = b == std::string::npos ? b : line.find(' ', b + 1);
+            const std::string size = line.substr(a, b == std::string::npos ? 0 : b - a);
+            FileSum sum;
+            sum.sha256 = c == std::string::npos ? std::string() : line.substr(b + 1, c - b - 1);
+            const std::string path = c == std::string::npos ? std::string() : line.substr(c + 1);
+            const bool digits = !size.empty() && size.size() <= 19 &&
+                                std::all_of(size.begin(), size.end(),
+                                            [](char ch) { return ch >= '0' && ch <= '9'; });
+            if (!digits || sum.sha256.size() != 64 || !PlainRelative(path) || !listed.count(path)) {
+                problem = "its record lists " + Quoted(line);
+                return false;
+            }
+            sum.size = std::strtoull(size.c_str(), nullptr, 10);
+            sums[path] = sum;
+            continue;
+        }
         const bool folderLine = line.back() == '/';
         if (!PlainRelative(folderLine ? std::string_view(line).substr(0, line.size() - 1) : line)) {
             problem = "its record lists " + Quoted(line);
@@ -258,12 +377,57 @@ bool HoldsOnlyRecordedOutput(const fs::path& folder, std::vector<std::string>& r
             problem = "it holds " + Quoted(relative) + ", which this program did not write";
             return false;
         }
+        if (!fs::is_regular_file(status) || relative == OutputFolder::ManifestName)
+            continue;
+        const auto sum = sums.find(relative);
+        if (sum == sums.end()) {
+            problem = "it holds " + Quoted(relative) +
+                      ", which a run was still writing when it stopped";
+            return false;
+        }
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const bool same = fd >= 0 && MatchesSum(fd, sum->second);
+        if (fd >= 0)
+            ::close(fd);
+        if (!same) {
+            problem = "its file " + Quoted(relative) +
+                      " is no longer what this program wrote there";
+            return false;
+        }
     }
     if (ec) {
         problem = "it cannot be read: " + ec.message();
         return false;
     }
     return true;
+}
+
+// Removes a folder this program wrote when it holds exactly what its record
+// lists; otherwise leaves it and says why in problem.
+bool RemoveIfOnlyRecorded(const fs::path& folder, std::string& problem) {
+    std::vector<std::string> recorded;
+    std::map<std::string, FileSum> sums;
+    if (!CheckRecorded(folder, recorded, sums, problem))
+        return false;
+    if (!RemoveRecorded(folder, recorded, sums)) {
+        problem = "it could not be removed completely";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string Sha256Hex(std::string_view bytes) {
+    Sha256 hash;
+    hash.Add(bytes.data(), bytes.size());
+    return hash.Hex();
+}
+
+bool HoldsOnlyRecordedOutput(const fs::path& folder, std::vector<std::string>& recorded,
+                             std::string& problem) {
+    std::map<std::string, FileSum> sums;
+    return CheckRecorded(folder, recorded, sums, problem);
 }
 
 OutputFolder::~OutputFolder() {
@@ -274,11 +438,9 @@ OutputFolder::~OutputFolder() {
 void OutputFolder::Discard() {
     if (staging_.empty())
         return;
-    std::vector<std::string> recorded;
     std::string problem;
     // Only what this run wrote goes; anything else that appeared stays.
-    if (HoldsOnlyRecordedOutput(staging_, recorded, problem))
-        RemoveRecorded(staging_, recorded);
+    RemoveIfOnlyRecorded(staging_, problem);
     staging_.clear();
 }
 
@@ -301,6 +463,7 @@ bool OutputFolder::Check(const std::string& target, bool replace, std::string& e
         error = "the folder " + Quoted(parent) + " for the output does not exist";
         return false;
     }
+    FinishInterruptedReplace();
     const fs::file_status status = fs::symlink_status(target_, ec);
     if (!fs::exists(status))
         return true;
@@ -331,6 +494,41 @@ bool OutputFolder::Check(const std::string& target, bool replace, std::string& e
     return true;
 }
 
+void OutputFolder::AddNote(const std::string& note) {
+    note_ += (note_.empty() ? "" : "; ") + note;
+}
+
+void OutputFolder::FinishInterruptedReplace() {
+    const std::string prefix = "." + target_.filename().string() + ".old-";
+    std::vector<fs::path> olds;
+    std::error_code ec;
+    for (fs::directory_iterator it(target_.parent_path(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const long pid = StagingOwner(it->path().filename().string(), prefix);
+        std::error_code statusError;
+        if (pid > 0 && !ProcessAlive(pid) && it->is_directory(statusError) &&
+            !it->is_symlink(statusError))
+            olds.push_back(it->path());
+    }
+    std::sort(olds.begin(), olds.end());
+    for (const fs::path& old : olds) {
+        int moveError = 0;
+        if (!fs::exists(fs::symlink_status(target_, ec)) &&
+            RenameNoReplace(old, target_, moveError)) {
+            AddNote("restored the earlier output in " + Quoted(target_) +
+                    ", which an interrupted --force run had moved aside");
+            continue;
+        }
+        std::string problem;
+        if (RemoveIfOnlyRecorded(old, problem))
+            AddNote("finished an interrupted --force run into " + Quoted(target_) +
+                    ": removed the earlier output it had replaced");
+        else
+            AddNote("the earlier output that an interrupted --force run replaced in " +
+                    Quoted(target_) + " is left in " + Quoted(old) + ": " + problem);
+    }
+}
+
 bool OutputFolder::Begin(std::string& error) {
     // Staging folders of runs that were killed: removed when they hold only
     // what they recorded. Those of running processes stay.
@@ -344,10 +542,10 @@ bool OutputFolder::Begin(std::string& error) {
         std::error_code statusError;
         if (!it->is_directory(statusError) || it->is_symlink(statusError))
             continue;
-        std::vector<std::string> recorded;
         std::string problem;
-        if (HoldsOnlyRecordedOutput(it->path(), recorded, problem))
-            RemoveRecorded(it->path(), recorded);
+        if (!RemoveIfOnlyRecorded(it->path(), problem))
+            AddNote("left the folder " + Quoted(it->path()) + " of an interrupted run alone: " +
+                    problem);
     }
 
     // mkdir never reuses or follows an existing entry: a taken name (a
@@ -359,12 +557,14 @@ bool OutputFolder::Begin(std::string& error) {
             break;
         }
         if (errno != EEXIST) {
-            error = "cannot create " + Quoted(candidate) + ": " + ErrnoText(errno);
+            // The staging folder is ours to know about; the user sees the target.
+            error = "cannot create the output folder " + Quoted(target_) + ": " + ErrnoText(errno);
             return false;
         }
     }
     if (staging_.empty()) {
-        error = "cannot create a staging folder beside " + Quoted(target_);
+        error = "cannot create the output folder " + Quoted(target_) +
+                ": too many unfinished outputs beside it";
         return false;
     }
     const fs::path manifest = staging_ / ManifestName;
@@ -434,10 +634,17 @@ bool OutputFolder::WriteFile(const std::string& relative, std::string_view bytes
         saved = errno;
     }
     if (!ok) {
+        ::unlink(path.c_str()); // created by this call, so ours to remove
         error = "cannot write " + Quoted(target_ / relative) + ": " + ErrnoText(saved);
         return false;
     }
-    return true;
+    const std::string hash = Sha256Hex(bytes);
+    if (hash.empty()) {
+        error = "cannot write " + Quoted(target_ / relative) + ": no SHA-256 hash of it";
+        return false;
+    }
+    return Record(std::string(kSumTag) + std::to_string(bytes.size()) + " " + hash + " " + relative,
+                  error);
 }
 
 bool OutputFolder::Commit(std::string& error) {
@@ -490,9 +697,9 @@ bool OutputFolder::Commit(std::string& error) {
     }
     committed_ = true;
     staging_.clear();
-    if (!HoldsOnlyRecordedOutput(old, recorded, problem) || !RemoveRecorded(old, recorded))
-        note_ = "the earlier output was kept in " + Quoted(old) + ": " +
-                (problem.empty() ? "it could not be removed completely" : problem);
+    problem.clear();
+    if (!RemoveIfOnlyRecorded(old, problem))
+        AddNote("the earlier output was kept in " + Quoted(old) + ": " + problem);
     return true;
 }
 

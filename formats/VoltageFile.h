@@ -5,11 +5,17 @@
 // that names its columns (one holding a letter and not starting with a
 // number), such as "number,volts".
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace ostrander {
+
+// A whole decimal number of an optional sign and digits; no other form.
+std::optional<int> ParseDecimalInteger(const std::string& text);
+// A finite decimal voltage (sign, digits, point, exponent).
+std::optional<double> ParseDecimalVolts(const std::string& text);
 
 struct VoltageLine {
     int number = 0; // display number

@@ -1,6 +1,6 @@
 // The output folder of ostrander-cli: what --force may replace, what a new
 // run may clean up, and that nothing else is ever removed or written through.
-#include "results/OutputFolder.h"
+#include "toolkit/OutputFolder.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -62,9 +62,12 @@ TEST_F(OutputFolderTest, WritesARecordAndReplacesOnlyItsOwnOutput) {
     const fs::path out = dir_ / "out";
     std::string error;
     ASSERT_TRUE(Run(out, false, "first", error)) << error;
+    // Each file is recorded before it is written, and with its size and
+    // SHA-256 hash once it is whole.
     EXPECT_EQ(ReadWhole(out / OutputFolder::ManifestName),
               std::string(OutputFolder::ManifestHeader) + "\n000-Flat/\n000-Flat/summary.json\n"
-                                                          "summary.csv\n");
+                  "#sha256 5 " + Sha256Hex("first") + " 000-Flat/summary.json\n"
+                  "summary.csv\n#sha256 5 " + Sha256Hex("first") + " summary.csv\n");
     EXPECT_FALSE(Run(out, false, "second", error));
     EXPECT_NE(error.find("is not empty"), std::string::npos) << error;
 
@@ -187,7 +190,7 @@ TEST_F(OutputFolderTest, NextRunRemovesAKilledRunsStagingFolderOnly) {
         WriteWhole(folder / "000-Flat" / "surface.png", "half");
         WriteWhole(folder / OutputFolder::ManifestName,
                    std::string(OutputFolder::ManifestHeader) + "\n000-Flat/\n000-Flat/surface.png\n"
-                                                               "summary.csv\n");
+                       "#sha256 4 " + Sha256Hex("half") + " 000-Flat/surface.png\nsummary.csv\n");
         return folder;
     };
     stage(dead);
@@ -201,7 +204,7 @@ TEST_F(OutputFolderTest, NextRunRemovesAKilledRunsStagingFolderOnly) {
     OutputFolder run;
     ASSERT_TRUE(run.Check(out.string(), false, error)) << error;
     ASSERT_TRUE(run.Begin(error)) << error;
-    EXPECT_FALSE(fs::exists(dir_ / (".out.partial-" + dead)));
+    EXPECT_FALSE(fs::exists(dir_ / (".out.partial-" + dead))) << run.Note();
     EXPECT_FALSE(fs::exists(dir_ / (".out.partial-" + dead + "-1")));
     EXPECT_TRUE(fs::exists(dir_ / (".out.partial-" + live) / "000-Flat" / "surface.png"));
     EXPECT_EQ(ReadWhole(foreign / "mine.txt"), "mine");
@@ -247,6 +250,155 @@ TEST_F(OutputFolderTest, FailedRunLeavesNothing) {
         EXPECT_FALSE(run.MakeFolder("a/../../b", error));
     }
     EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"home"}));
+}
+
+TEST(Sha256, KnownDigests) {
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+// A record is trusted only for files that still are what it says: a record
+// of an older version (no hashes), one that names a user's file with a hash
+// it does not have, and a file changed after the run all stop a --force
+// replacement, and the message names the file or tells the user what to do.
+TEST_F(OutputFolderTest, ForceRemovesOnlyFilesThatStillMatchTheirRecord) {
+    struct Case {
+        const char* name;
+        std::string record; // empty: the run's own record
+        void (*change)(const fs::path& out);
+        const char* message;
+    };
+    const Case cases[] = {
+        {"a record without hashes naming a user's file",
+         std::string(OutputFolder::OldManifestHeader) + "\nthesis.tex\n", nullptr,
+         "remove the folder yourself"},
+        {"a record naming a user's file with a hash it does not have",
+         std::string(OutputFolder::ManifestHeader) + "\nthesis.tex\n#sha256 6 " +
+             Sha256Hex("thesis") + " thesis.tex\n",
+         nullptr, "\"thesis.tex\" is no longer what this program wrote"},
+        {"a file that was being written when the run stopped",
+         std::string(OutputFolder::ManifestHeader) + "\nthesis.tex\n", nullptr,
+         "\"thesis.tex\", which a run was still writing"},
+        {"a written file changed since", "",
+         [](const fs::path& out) { WriteWhole(out / "summary.csv", "edited"); },
+         "\"summary.csv\" is no longer what this program wrote"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path out = dir_ / "out";
+        fs::remove_all(out);
+        std::string error;
+        if (c.record.empty()) {
+            ASSERT_TRUE(Run(out, false, "first", error)) << error;
+        } else {
+            fs::create_directory(out);
+            WriteWhole(out / "thesis.tex", "thesis\n");
+            WriteWhole(out / OutputFolder::ManifestName, c.record);
+        }
+        if (c.change)
+            c.change(out);
+        std::vector<std::pair<std::string, std::string>> before;
+        for (const auto& e : fs::recursive_directory_iterator(out))
+            if (e.is_regular_file())
+                before.emplace_back(e.path().string(), ReadWhole(e.path()));
+        EXPECT_FALSE(Run(out, true, "second", error));
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_NE(error.find("not replacing it"), std::string::npos) << error;
+        std::vector<std::pair<std::string, std::string>> after;
+        for (const auto& e : fs::recursive_directory_iterator(out))
+            if (e.is_regular_file())
+                after.emplace_back(e.path().string(), ReadWhole(e.path()));
+        EXPECT_EQ(before, after);
+    }
+}
+
+// A killed run's staging folder whose record does not match what it holds
+// (user files and an older record naming them, or a wrong hash) is left
+// alone, and the next run names it in its note.
+TEST_F(OutputFolderTest, AStagingFolderThatDoesNotMatchItsRecordIsLeftAndNamed) {
+    const std::string records[] = {
+        std::string(OutputFolder::OldManifestHeader) + "\nthesis.tex\n",
+        std::string(OutputFolder::ManifestHeader) + "\nthesis.tex\n#sha256 6 " +
+            Sha256Hex("other") + " thesis.tex\n"};
+    for (const std::string& record : records) {
+        const fs::path staging = dir_ / (".out.partial-" + std::to_string(DeadPid()));
+        fs::create_directory(staging);
+        WriteWhole(staging / "thesis.tex", "thesis");
+        WriteWhole(staging / OutputFolder::ManifestName, record);
+        std::string error;
+        OutputFolder run;
+        ASSERT_TRUE(run.Check((dir_ / "out").string(), true, error)) << error;
+        ASSERT_TRUE(run.Begin(error)) << error;
+        ASSERT_TRUE(run.WriteFile("summary.csv", "x", error)) << error;
+        ASSERT_TRUE(run.Commit(error)) << error;
+        EXPECT_EQ(ReadWhole(staging / "thesis.tex"), "thesis");
+        EXPECT_NE(run.Note().find(staging.string()), std::string::npos) << run.Note();
+        EXPECT_NE(run.Note().find("left the folder"), std::string::npos) << run.Note();
+        fs::remove_all(dir_ / "out");
+    }
+}
+
+// A --force run killed between its two renames: with the earlier output
+// moved aside and no new one, the next run moves it back; with the new one
+// in place, the next run removes the earlier one (only when it matches its
+// record). Each time the note says what was done.
+TEST_F(OutputFolderTest, TheNextRunFinishesAnInterruptedReplacement) {
+    const fs::path out = dir_ / "out";
+    std::string error;
+    ASSERT_TRUE(Run(out, false, "first", error)) << error;
+    const fs::path aside = dir_ / (".out.old-" + std::to_string(DeadPid()));
+    fs::rename(out, aside);
+    {
+        OutputFolder run;
+        EXPECT_FALSE(run.Check(out.string(), false, error)); // restored, so not empty
+        EXPECT_NE(error.find("is not empty"), std::string::npos) << error;
+        EXPECT_NE(run.Note().find("restored the earlier output"), std::string::npos) << run.Note();
+    }
+    EXPECT_EQ(ReadWhole(out / "summary.csv"), "first");
+    EXPECT_FALSE(fs::exists(aside));
+
+    // Killed after the second rename: the new output is in place.
+    const fs::path old = dir_ / (".out.old-" + std::to_string(DeadPid()));
+    fs::copy(out, old, fs::copy_options::recursive);
+    OutputFolder run;
+    ASSERT_TRUE(run.Check(out.string(), true, error)) << error;
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_NE(run.Note().find("removed the earlier output"), std::string::npos) << run.Note();
+    EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"home", "out"}));
+
+    // An old folder with a user's file in it stays, and is named.
+    fs::copy(out, old, fs::copy_options::recursive);
+    WriteWhole(old / "notes.txt", "mine");
+    OutputFolder again;
+    ASSERT_TRUE(again.Check(out.string(), true, error)) << error;
+    EXPECT_EQ(ReadWhole(old / "notes.txt"), "mine");
+    EXPECT_NE(again.Note().find(old.string()), std::string::npos) << again.Note();
+}
+
+// When the output folder cannot be made, the message names the user's
+// folder, not the hidden staging folder beside it.
+TEST_F(OutputFolderTest, MessagesNameTheOutputFolderNotTheStagingFolder) {
+    // A name whose staging name is too long for the file system.
+    const fs::path longName = dir_ / std::string(250, 'r');
+    std::string error;
+    OutputFolder run;
+    ASSERT_TRUE(run.Check(longName.string(), false, error)) << error;
+    EXPECT_FALSE(run.Begin(error));
+    EXPECT_NE(error.find("cannot create the output folder \"" + longName.string() + "\""),
+              std::string::npos) << error;
+    EXPECT_EQ(error.find(".partial-"), std::string::npos) << error;
+
+    if (::geteuid() != 0) { // root writes into a read-only folder anyway
+        const fs::path locked = dir_ / "locked";
+        fs::create_directory(locked);
+        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+        OutputFolder inLocked;
+        ASSERT_TRUE(inLocked.Check((locked / "out").string(), false, error)) << error;
+        EXPECT_FALSE(inLocked.Begin(error));
+        EXPECT_NE(error.find((locked / "out").string() + "\""), std::string::npos) << error;
+        EXPECT_EQ(error.find(".partial-"), std::string::npos) << error;
+        fs::permissions(locked, fs::perms::owner_all);
+    }
 }
 
 } // namespace

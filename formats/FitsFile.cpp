@@ -1,4 +1,4 @@
-#include "results/FitsFile.h"
+#include "formats/FitsFile.h"
 
 #include <fitsio.h>
 

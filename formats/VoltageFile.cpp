@@ -1,12 +1,13 @@
-#include "cli/VoltageFile.h"
+#include "formats/VoltageFile.h"
 
-#include "cli/Arguments.h"
 #include "toolkit/Format.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -36,6 +37,30 @@ bool HasLetter(std::string_view text) {
 }
 
 } // namespace
+
+std::optional<int> ParseDecimalInteger(const std::string& text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    if (i == text.size() || text.size() - i > 10)
+        return std::nullopt;
+    for (std::size_t j = i; j < text.size(); ++j)
+        if (text[j] < '0' || text[j] > '9')
+            return std::nullopt;
+    const long long magnitude = std::stoll(text.substr(i));
+    const long long value = text[0] == '-' ? -magnitude : magnitude;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+std::optional<double> ParseDecimalVolts(const std::string& text) {
+    // The toolkit's conversion takes digits, sign, point and exponent only.
+    const std::optional<double> volts = TryStrToFloat(text);
+    if (!volts || !std::isfinite(*volts) || text != Trim(text))
+        return std::nullopt;
+    return volts;
+}
 
 bool ParseVoltageLines(std::string_view text, const std::string& name,
                        std::vector<VoltageLine>& lines, std::string& error) {

@@ -1,0 +1,15 @@
+#pragma once
+// Influence functions as a FITS cube: planes of an engine-layout stack
+// (plane p, element (i, j) with i along x at [(p n + i) n + j]) laid out as
+// the result grids are stored, row r along y and column c along x, one
+// image plane per actuator. The caller adds the header cards.
+#include "formats/FitsFile.h"
+
+#include <vector>
+
+namespace ostrander {
+
+// n x n x planes; empty values when the stack is not that size.
+FitsImage InfluenceCubeImage(const std::vector<double>& stack, int n, int planes);
+
+} // namespace ostrander
