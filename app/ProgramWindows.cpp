@@ -21,7 +21,8 @@ ProgramWindows MakeProgramWindows() {
     // The browser's Fit dialog fits on the main window's mirror and model.
     windows.PatternSequenceBrowserForm->SetVoltageFitter(
         [&main](const FitRequest& request) { return FitOnSession(main.Session(), request); },
-        [&main] { return std::string(main.Session().MembraneModelName()); });
+        [&main] { return std::string(main.Session().MembraneModelName()); },
+        [&main] { return main.Session().Grid(); });
     TMirrorSetupForm::MainWindowParts parts;
     parts.MainMirrorDisplay = main.MainMirrorDisplay;
     parts.StressEdit = main.StressEdit;
