@@ -496,6 +496,11 @@ void TOstranderForm::UpdatePullIn() {
 
 void TOstranderForm::ShowPullIn() {
     const PullInState state = session_->PullIn();
+    if (state.answer == shownAnswer_ && state.tracked == shownTracked_ &&
+        !PullInLabel->text().isEmpty() == (state.answer || state.tracked))
+        return;
+    shownAnswer_ = state.answer;
+    shownTracked_ = state.tracked;
     QString text, style, tip;
     if (state.answer) {
         // Until a newer answer comes the line keeps the last one. Past

@@ -234,6 +234,10 @@ private:
     TMirrorSetupForm* mirrorSetupForm_ = nullptr;
     std::string exportFolder_;
     QElapsedTimer lastRedraw_;
+    // The pull-in state the line shows, so that an idle pass with nothing
+    // new leaves the line alone.
+    std::shared_ptr<const PullInResult> shownAnswer_;
+    bool shownTracked_ = false;
 };
 
 } // namespace ostrander

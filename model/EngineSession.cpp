@@ -181,10 +181,15 @@ std::optional<ResultFigures> EngineSession::Figures() const {
     return MeasureResults(data_, local_);
 }
 
+bool EngineSession::HasSurface() const {
+    const int n = data_.GridSize;
+    return n > 0 && data_.Surface.Rows() >= n && data_.Surface.Cols() >= n;
+}
+
 SurfaceValues EngineSession::Surface() const {
     SurfaceValues out;
     const int n = data_.GridSize;
-    if (n <= 0 || data_.Surface.Rows() < n || data_.Surface.Cols() < n)
+    if (!HasSurface())
         return out;
     out.n = n;
     out.values.reserve(static_cast<std::size_t>(n) * n);

@@ -214,6 +214,8 @@ public:
     // The corrected surface, and the far-field intensities (size x size,
     // element (r, c) 1-based at [(r - 1) size + c - 1]).
     SurfaceValues Surface() const;
+    // The engine holds a surface of the grid's size (what Surface copies).
+    bool HasSurface() const;
     int32_t FarFieldSize() const;
     std::vector<double> FarField() const;
     // Lowest, highest and RMS over the beam of the present surface, m.

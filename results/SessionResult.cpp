@@ -63,7 +63,7 @@ bool ComputeResultsAfresh(EngineSession& session, std::string& error) {
         error = "a mirror parameter changed after the influence functions were computed";
         return false;
     }
-    if (session.Surface().values.empty() || session.FarFieldSize() <= 0) {
+    if (!session.HasSurface() || session.FarFieldSize() <= 0) {
         error = "the engine produced no surface";
         return false;
     }
