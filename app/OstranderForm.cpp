@@ -456,7 +456,7 @@ void TOstranderForm::ModelChoiceChange() {
     UpdatePullIn();
     // The loaded mirror's influence functions belong to the other model.
     if (session_->HasMirror())
-        ReportRunStart(session_->StartInfluenceRun(), this);
+        ReportRunStart(*session_, session_->StartInfluenceRun(), this);
     PassSoon();
     emit membraneModelChanged(name);
 }
@@ -727,7 +727,7 @@ void TOstranderForm::RunFEATimerTimer() {
     ShowSessionMessage(session_->Tick());
     // The tick that ended a cancelled run started the newly loaded mirror's.
     if (const std::optional<RunStart> restarted = session_->TakeRestartedRun())
-        ReportRunStart(*restarted, this);
+        ReportRunStart(*session_, *restarted, this);
     UpdateExportAction();
 }
 

@@ -60,7 +60,7 @@ bool BatchSimulation::Load(const std::string& infoFile, std::string& error) {
     return false;
 }
 
-std::string BatchSimulation::RunRefusal(RunStart status) {
+std::string BatchSimulation::RunRefusal(RunStart status) const {
     switch (status) {
     case RunStart::Started:
         return {};
@@ -69,7 +69,7 @@ std::string BatchSimulation::RunRefusal(RunStart status) {
     case RunStart::NoMirror:
         return "no mirror selected";
     default:
-        return RunRefusalText(status);
+        return session_.RunRefusal(status);
     }
 }
 

@@ -56,7 +56,7 @@ public:
     EngineSession& Session() { return session_; }
 
     // The error text for a refused run.
-    static std::string RunRefusal(RunStart status);
+    std::string RunRefusal(RunStart status) const;
 
 private:
     RecordingModelHost host_;

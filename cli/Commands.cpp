@@ -29,7 +29,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstring>
@@ -113,27 +112,6 @@ void CatchInterrupts() {
 // A name or path in a message: quoted, escaped and cut to a sane length.
 std::string Quoted(const std::string& text) {
     return "\"" + ShownName(text, 200) + "\"";
-}
-
-// Why a file cannot be read at all, or empty when it can: missing, not a
-// file, unreadable, or over the size limit of its reader.
-std::string FileProblem(const std::string& path, std::size_t limit, const char* kind) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (!std::filesystem::exists(status))
-        return "cannot read " + std::string(kind) + " " + Quoted(path) + ": no such file";
-    if (!std::filesystem::is_regular_file(status))
-        return "cannot read " + std::string(kind) + " " + Quoted(path) + ": it is not a file";
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > limit)
-        return std::string(kind) + " " + Quoted(path) + " is " + std::to_string(size) +
-               " bytes, over the limit of " + std::to_string(limit) + " bytes";
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return "cannot read " + std::string(kind) + " " + Quoted(path) + ": " +
-               std::strerror(errno);
-    std::fclose(f);
-    return {};
 }
 
 // What is wrong with a mirror info file that is readable but not usable.
@@ -233,7 +211,7 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
 
 // A pattern set read from a file, refused when it is not one.
 std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::string& error) {
-    if (std::string problem = FileProblem(file, IniFile::MaxFileBytes, "pattern set");
+    if (std::string problem = FileReadProblem(file, IniFile::MaxFileBytes, "pattern set");
         !problem.empty()) {
         error = problem;
         return nullptr;
@@ -287,7 +265,7 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         return false;
     }
     const std::string path = DevicePath(mirrorFile);
-    if (std::string problem = FileProblem(path, IniFile::MaxFileBytes, "mirror file");
+    if (std::string problem = FileReadProblem(path, IniFile::MaxFileBytes, "mirror file");
         !problem.empty()) {
         mirrorFile.clear();
         error = problem;
@@ -384,6 +362,11 @@ int RunMirrors(const MirrorsCommand& command) {
         PrintJson(devices);
     else
         PrintTable(devices);
+    // Files that look like mirrors but cannot be read: on standard error
+    // beside the JSON, below the table otherwise.
+    for (const UnreadableDevice& file : UnreadableDevices())
+        std::fprintf(command.json ? stderr : stdout, "not listed: %s: %s\n",
+                     ShownName(file.fileName, 60).c_str(), TerminalSafe(file.reason).c_str());
     return kExitOk;
 }
 

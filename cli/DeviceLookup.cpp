@@ -6,6 +6,13 @@
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
+#include "cli/Commands.h"
+#include "toolkit/IniFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -32,6 +39,53 @@ std::vector<DeviceEntry> ListDevices() {
         devices.push_back(std::move(entry));
     }
     return devices;
+}
+
+std::string FileReadReason(const std::string& path, std::size_t limit) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status))
+        return "no such file";
+    if (!std::filesystem::is_regular_file(status))
+        return "it is not a file";
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > limit)
+        return "it is " + std::to_string(size) + " bytes, over the limit of " +
+               std::to_string(limit) + " bytes";
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return std::strerror(errno);
+    std::fclose(f);
+    return {};
+}
+
+std::string FileReadProblem(const std::string& path, std::size_t limit, const char* kind) {
+    const std::string reason = FileReadReason(path, limit);
+    if (reason.empty())
+        return {};
+    const std::string quoted = "\"" + ShownName(path, 200) + "\"";
+    if (reason.rfind("it is ", 0) == 0 && reason != "it is not a file")
+        return std::string(kind) + " " + quoted + " is " + reason.substr(6);
+    return "cannot read " + std::string(kind) + " " + quoted + ": " + reason;
+}
+
+std::vector<UnreadableDevice> UnreadableDevices() {
+    std::vector<UnreadableDevice> files;
+    const std::string folder = DevicePath(DeviceFolder());
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.' || name.size() < 4 ||
+            !SameText(name.substr(name.size() - 4), ".ini"))
+            continue;
+        std::string reason = FileReadReason(it->path().string(), IniFile::MaxFileBytes);
+        if (!reason.empty())
+            files.push_back({name, std::move(reason)});
+    }
+    std::sort(files.begin(), files.end(),
+              [](const UnreadableDevice& a, const UnreadableDevice& b) { return a.fileName < b.fileName; });
+    return files;
 }
 
 namespace {
@@ -90,6 +144,14 @@ bool ResolveMirror(const std::string& mirror, std::string& infoFile, std::string
         infoFile = std::filesystem::absolute(mirror, ec).string();
         return !ec;
     }
+    // A file of the device folder that is there but cannot be read.
+    if (!HasSeparator(mirror))
+        for (const UnreadableDevice& file : UnreadableDevices())
+            if (SameText(file.fileName, mirror) || SameText(file.fileName, mirror + ".ini")) {
+                error = "cannot read mirror file \"" + ShownName(file.fileName, 200) +
+                        "\" of the device folder: " + file.reason;
+                return false;
+            }
     error = "unknown mirror \"" + mirror +
             "\" (not a device name, not a file; see \"ostrander-cli mirrors\")";
     const DeviceFolderChoice devices = DeviceFolderInUse();

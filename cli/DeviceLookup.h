@@ -1,6 +1,7 @@
 #pragma once
 // The mirrors of the device folder in use (DeviceFolder()) and the lookup of
 // the mirror a command names.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,23 @@ struct DeviceEntry {
 
 // Every mirror info file of the device folder, in file-name order.
 std::vector<DeviceEntry> ListDevices();
+
+// A file of the device folder that looks like a mirror info file by its name
+// (".ini") but cannot be read, with the reason.
+struct UnreadableDevice {
+    std::string fileName;
+    std::string reason;
+};
+// Those files, in file-name order, so that `mirrors` can say why they are
+// not listed.
+std::vector<UnreadableDevice> UnreadableDevices();
+
+// Why a file cannot be read at all, or empty when it can: missing, not a
+// file, unreadable, or over `limit` bytes; `kind` names it ("mirror file").
+std::string FileReadProblem(const std::string& path, std::size_t limit, const char* kind);
+// Only the reason ("it is not a file", "Permission denied", ...), empty when
+// the file can be read.
+std::string FileReadReason(const std::string& path, std::size_t limit);
 
 // The info file named by `mirror`: a device name as listed (exactly, or
 // else ignoring case), a file name in the device folder (with or without

@@ -13,10 +13,6 @@ namespace ostrander {
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(Utf8FromFileText(text));
-}
-
 QJsonValue Number(double value) {
     return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
 }

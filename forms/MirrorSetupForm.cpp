@@ -312,7 +312,7 @@ MirrorSelection TMirrorSetupForm::LoadInfoFile(int entry, const std::string& inf
     if (Main.StressEdit)
         Main.StressEdit->SetValue(model.Stress_Pa * 1e-6);
 
-    ReportRunStart(Session.StartInfluenceRun(), Main.Host);
+    ReportRunStart(Session, Session.StartInfluenceRun(), Main.Host);
     return selection;
 }
 

@@ -13,24 +13,16 @@ void Show(const std::string& text) {
 
 } // namespace
 
-std::string SessionMessageText(RunStart status) {
-    return RunRefusalText(status);
-}
-
 std::string SessionMessageText(RunTick status) {
     return status == RunTick::Cancelled ? "Cancelled Influence Functions..." : std::string();
-}
-
-void ShowSessionMessage(RunStart status) {
-    Show(SessionMessageText(status));
 }
 
 void ShowSessionMessage(RunTick status) {
     Show(SessionMessageText(status));
 }
 
-void ReportRunStart(RunStart status, ModelHost* host) {
-    ShowSessionMessage(status);
+void ReportRunStart(const EngineSession& session, RunStart status, ModelHost* host) {
+    Show(session.RunRefusal(status));
     if (!host)
         return;
     host->ClearInformation();

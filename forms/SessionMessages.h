@@ -12,15 +12,14 @@ inline constexpr char kSessionMessageCaption[] = "Ostrander";
 inline constexpr char kNotCalculated[] = "Influence functions were not calculated.";
 
 // The text of the box for a status; empty when the program shows none.
-std::string SessionMessageText(RunStart status);
 std::string SessionMessageText(RunTick status);
 
 // Shows the box for a status, if the program shows one (modal).
-void ShowSessionMessage(RunStart status);
 void ShowSessionMessage(RunTick status);
 // A run start as the user sees it: its box, then the information box says
 // that the run goes or that the influence functions were not calculated.
-void ReportRunStart(RunStart status, ModelHost* host);
+// The box names what makes the session's mirror unusable when that was why.
+void ReportRunStart(const EngineSession& session, RunStart status, ModelHost* host);
 
 // The boxes of a recalculation, in the order the steps ran: a changed mirror
 // parameter (synthesis), then a missing surface (far field).

@@ -9,6 +9,7 @@
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
 #include "model/MembraneModel.h"
+#include "model/MirrorCheck.h"
 #include "model/ModelHost.h"
 #include "model/PullIn.h"
 #include "model/PullInTracker.h"
@@ -335,6 +336,13 @@ RunStart EngineSession::StartInfluenceRun() {
         return RunStart::CancelRequested;
     }
     runPending_ = false;
+    mirrorProblem_.clear();
+    if (local_.MirrorInfo->Model)
+        mirrorProblem_ = MirrorModelProblem(*local_.MirrorInfo->Model);
+    if (!mirrorProblem_.empty()) {
+        ClearResults();
+        return RunStart::UnusableMirror;
+    }
     engine_->PrepareGrid();
     mirror->SetVoltage(1, mirror->GetLimitVoltage());
     // The engine's copy holds what the mirror took (its rules may clip it).
@@ -346,6 +354,13 @@ RunStart EngineSession::StartInfluenceRun() {
     else
         runModel_ = std::string(MembraneModelName());
     return start;
+}
+
+std::string EngineSession::RunRefusal(RunStart status) const {
+    std::string text = RunRefusalText(status);
+    if (status == RunStart::UnusableMirror && !mirrorProblem_.empty())
+        text += " " + mirrorProblem_;
+    return text;
 }
 
 void EngineSession::ClearResults() {

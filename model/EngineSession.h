@@ -272,6 +272,9 @@ public:
     // surface, empty far field: the pictures show nothing) and sets every
     // channel to the 0.1 V floor; the next idle pass redraws every picture.
     RunStart StartInfluenceRun();
+    // The text for a refused start, with the reason the description cannot
+    // be simulated when that was why; empty for a run that started.
+    std::string RunRefusal(RunStart status) const;
     // One tick of the run timer. When the tick ends a run that a new start
     // asked to stop, the new run is started; TakeRestartedRun tells how.
     RunTick Tick();
@@ -352,6 +355,7 @@ private:
     bool runPending_ = false;    // a start waits for the running run to stop
     std::string runModel_;       // the model the last run started with
     std::optional<RunStart> restarted_;
+    std::string mirrorProblem_; // why the last start found the description unusable
     bool picturesCleared_ = false; // the next idle pass redraws every picture
 };
 

@@ -13,6 +13,7 @@ enum class RunStart {
     RingPads,        // ring or quarter-ring actuators
     NoActuators,     // the model has no actuators
     ZeroRunVoltage,  // the largest actuator voltage is exactly 0 V (voltages put back)
+    UnusableMirror,  // the description cannot be simulated (EngineSession::RunRefusal says why)
 };
 
 // The program's own text for a run the mirror's model refuses (pads it cannot
@@ -23,11 +24,14 @@ inline const char* RunRefusalText(RunStart status) {
     case RunStart::RectangularPads:
         return "Not ready for rectangular actuators.  Square only.";
     case RunStart::RingPads:
-        return "Not ready for ring actuators yet.";
+        return "Not ready for ring actuators yet.  The exact membrane model computes them: "
+               "choose \"Exact membrane\" as the Model (ostrander-cli: --model exact).";
     case RunStart::NoActuators:
         return "Influence Functions: Cannot perform without actuators.";
     case RunStart::ZeroRunVoltage:
         return "Influence Functions: Cannot perform if max voltage is zero.";
+    case RunStart::UnusableMirror:
+        return "Influence Functions: This mirror's description cannot be simulated.";
     case RunStart::Started:
     case RunStart::CancelRequested:
     case RunStart::NoMirror:

@@ -539,7 +539,7 @@ TEST_F(OstranderFormTest, ARefusedRunClearsThePicturesAndPutsEveryChannelAtTheFl
     setup->MirrorSelectionListBox->setCurrentRow(1);
     setup->LoadButtonClick();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, "Not ready for ring actuators yet.");
+    EXPECT_EQ(dialogs.messages[0].text, RunRefusalText(RunStart::RingPads));
     form->ApplicationIdle();
     for (int k = 1; k <= 7; ++k)
         EXPECT_DOUBLE_EQ(Local().Mirror->GetVoltage(k), 0.1) << k;
@@ -791,7 +791,7 @@ TEST_F(MainWindowOnShippedMirrors, EachLoadsRunsAndFollowsAClick) {
         if (type == 2 || type == 3) {
             EXPECT_FALSE(form.IsRunTimerEnabled());
             ASSERT_EQ(dialogs.messages.size(), 1u);
-            EXPECT_EQ(dialogs.messages[0].text, "Not ready for ring actuators yet.");
+            EXPECT_EQ(dialogs.messages[0].text, RunRefusalText(RunStart::RingPads));
             EXPECT_EQ(InformationLines(form),
                       std::vector<std::string>{TMirrorSetupForm::kNotCalculated});
             continue;

@@ -309,6 +309,11 @@ TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
                               "LimitVoltage=0\n" +
                                   model +
                                   "Actuators=1\n[Pad 1]\nIndex=0\nX=0\nY=0\nDpad_m=0.002\n");
+    // Usable but for a membrane without tension.
+    temp.Write("nostress.ini", "[General]\nFileType=Mirror Info\nDeviceName=Slack\n"
+                               "LimitVoltage=100\n[DM Model]\nDiameter_m=0.01\nThickness_m=1e-6\n"
+                               "Separation_m=4e-5\nStress_Pa=0\nActuators=1\n"
+                               "[Pad 1]\nIndex=0\nX=0\nY=0\nDpad_m=0.002\n");
     temp.Write("volts.csv", "number,volts\n1,10\n40,5\n");
     temp.Write("badvolts.csv", "1,10\n2:5\n");
     fs::create_directory(temp.Path() / "full");
@@ -342,7 +347,7 @@ TEST_P(CliRefusal, ExitsTwoWithOneLineAndWritesNothing) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"badvolts.csv", "empty.ini", "full", "huge.ini",
                                               "malformed.pat", "names.pat", "nomodel.ini",
-                                              "novolts.ini", "volts.csv"}));
+                                              "nostress.ini", "novolts.ini", "volts.csv"}));
     EXPECT_EQ(ReadWhole(temp.Path() / "full" / "notes.txt"), "mine\n");
 }
 
@@ -391,6 +396,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "not replacing it"},
         BadCase{"InfluenceUnknownMirror", {"influence", "No such mirror"}, "unknown mirror"},
         BadCase{"InfluenceRingClassic", {"influence", "Ring7"}, "Not ready for ring actuators yet."},
+        BadCase{"InfluenceWithoutTension",
+                {"influence", "%T/nostress.ini", "--model", "exact"},
+                "Stress_Pa is 0"},
+        BadCase{"SimulateWithoutTension", {"simulate", "%T/nostress.ini"}, "Stress_Pa is 0"},
         BadCase{"InfluenceUnknownModel", {"influence", "Hex19", "--model", "fancy"}, "--model"},
         BadCase{"InfluenceOutputNotEmpty",
                 {"influence", "Hex19", "--out", "%T/full"},
@@ -955,6 +964,39 @@ TEST(CliMirrors, ReadsTheDeviceFolderTheOptionOrVariableNames) {
                                    out.Q("other")});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("unknown mirror"), std::string::npos) << unknown.err;
+}
+
+// Files that look like mirrors but cannot be read are named with the reason,
+// in the list and when a command names them.
+TEST(CliMirrors, SaysWhyAFileOfTheFolderIsNotListed) {
+    TempFolder devices;
+    for (const char* name : {"Hex19.ini", "DMmap_HEX19.dat"})
+        fs::copy_file(kDevices + name, devices.Path() / name);
+    fs::create_directory(devices.Path() / "Folder.ini");
+    fs::create_symlink(devices.Path() / "nowhere", devices.Path() / "Gone.ini");
+    devices.Write("Huge.ini", "[General]\nFileType=Mirror Info\n");
+    fs::resize_file(devices.Path() / "Huge.ini", IniFile::MaxFileBytes + 1);
+    const QString folder = QString::fromStdString(devices.Path().string());
+
+    const CliRun table = RunCli({"mirrors", "--devices", folder});
+    ASSERT_EQ(table.exitCode, 0) << table.err;
+    for (const char* line : {"not listed: Folder.ini: it is not a file\n",
+                             "not listed: Gone.ini: no such file\n",
+                             "not listed: Huge.ini: it is 16777217 bytes, over the limit"})
+        EXPECT_NE(table.out.find(line), std::string::npos) << table.out;
+    // Beside the JSON, the notes go to standard error.
+    const CliRun json = RunCli({"mirrors", "--json", "--devices", folder});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_EQ(json.out.find("not listed"), std::string::npos);
+    EXPECT_NE(json.err.find("not listed: Folder.ini"), std::string::npos) << json.err;
+
+    TempFolder out;
+    const CliRun named = RunCli({"simulate", "Huge", "--devices", folder, "--out", out.Q("run")});
+    EXPECT_EQ(named.exitCode, 2);
+    EXPECT_NE(named.err.find("cannot read mirror file \"Huge.ini\" of the device folder: it is "
+                             "16777217 bytes"),
+              std::string::npos)
+        << named.err;
 }
 
 TEST(CliMirrors, ADevicesFolderThatIsNotThereIsRefused) {
