@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 namespace ostrander {
 
@@ -195,6 +196,21 @@ void AddFitCommand(Parser& p, FitCommand& fit) {
     command->add_flag("--free-tilt", fit.freeTilt, "Leave tilt out of the fit as well as piston");
 }
 
+// The refusal when no known command was found: the word given in its place,
+// or that none was given.
+std::string CommandMissing(const std::vector<std::string>& arguments) {
+    const std::string known = "mirrors, simulate, sweep, fit or influence";
+    for (std::size_t k = 0; k < arguments.size(); ++k) {
+        if (arguments[k] == "--devices") {
+            ++k; // its folder
+            continue;
+        }
+        if (!arguments[k].empty() && arguments[k][0] != '-')
+            return "unknown command \"" + arguments[k] + "\"; the commands are " + known;
+    }
+    return "a command is required: " + known;
+}
+
 // Runs the parser; false when it stopped for help, the version or an error,
 // which `parsed` then holds.
 bool RunParser(Parser& p, const std::vector<std::string>& arguments, Arguments& parsed) {
@@ -213,6 +229,8 @@ bool RunParser(Parser& p, const std::vector<std::string>& arguments, Arguments& 
         return false;
     } catch (const CLI::ParseError& e) {
         std::string message = e.what();
+        if (message.find("subcommand is required") != std::string::npos)
+            message = CommandMissing(arguments);
         // --set takes every value that follows it, a mirror named after it too.
         if (message.find("mirror is required") != std::string::npos &&
             std::find(arguments.begin(), arguments.end(), "--set") != arguments.end())
@@ -271,14 +289,19 @@ bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>&
         }
     }
     std::vector<std::string> items;
-    for (const std::string& text : command.set) {
-        // "1=100,5=120" holds two pairs.
-        std::size_t start = 0;
-        for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos;
-             start = comma + 1)
-            items.push_back(text.substr(start, comma - start));
-        items.push_back(text.substr(start));
+    for (const std::string& argument : command.set) {
+        // "1=100,5=120" and "1=100 5=120" (one quoted argument) hold two pairs.
+        std::istringstream words(argument);
+        for (std::string text; words >> text;) {
+            std::size_t start = 0;
+            for (std::size_t comma; (comma = text.find(',', start)) != std::string::npos;
+                 start = comma + 1)
+                items.push_back(text.substr(start, comma - start));
+            items.push_back(text.substr(start));
+        }
     }
+    if (items.empty() && !command.set.empty())
+        items.emplace_back(); // an empty --set is refused below
     for (const std::string& item : items) {
         const auto equals = item.find('=');
         const auto number = equals == std::string::npos

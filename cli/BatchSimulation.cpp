@@ -110,8 +110,13 @@ bool BatchSimulation::Simulate(const VoltageRequest& request, const DisplayOptio
         return false;
     result.requested = applied.requested;
     result.changedByRules = applied.changedByRules;
-    for (const AppliedVoltages::Change& c : applied.changes)
-        result.changes.push_back({c.actuator, c.requested, c.applied});
+    // What each changed actuator holds in the end: with every actuator at or
+    // below the floor, the 0.1 V floor rather than what the rules left.
+    for (const AppliedVoltages::Change& c : applied.changes) {
+        const auto k = static_cast<std::size_t>(c.actuator - 1);
+        const double held = k < result.voltages.size() ? result.voltages[k] : c.applied;
+        result.changes.push_back({c.actuator, c.requested, held});
+    }
     return true;
 }
 

@@ -45,6 +45,7 @@ std::string commandLine;
 
 // Warnings name files, mirrors and patterns: printed terminal-safe.
 void PrintSafeWarnings(std::vector<RunWarning> warnings) {
+    ClearProgressLine();
     for (RunWarning& w : warnings)
         w.message = TerminalSafe(w.message);
     PrintWarnings(warnings);
@@ -76,6 +77,7 @@ void SetCommandLine(int argc, const char* const* argv) {
 }
 
 int Fail(const std::string& message) {
+    ClearProgressLine();
     const std::string line = "ostrander-cli: " + TerminalSafe(message) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     return kExitFailure;
@@ -227,6 +229,7 @@ std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::strin
 
 // What the pattern reader passed over, printed once the command will run.
 void PrintPatternSetWarnings(const PatternClass* set, const std::string& file) {
+    ClearProgressLine();
     if (set != nullptr)
         for (const std::string& warning : set->ReadWarnings())
             std::fprintf(stderr, "ostrander-cli: warning: pattern set %s: %s\n",
@@ -506,8 +509,10 @@ int RunSweep(const SweepCommand& command) {
         std::vector<RunWarning> own(context.warnings.begin() +
                                         static_cast<std::ptrdiff_t>(mirrorWarnings.size()),
                                     context.warnings.end());
+        const std::string lead = "pattern \"" + Utf8FromFileText(p->PatternName) + "\"";
         for (RunWarning& w : own)
-            w.message = "pattern \"" + Utf8FromFileText(p->PatternName) + "\": " + w.message;
+            if (w.message.rfind(lead, 0) != 0) // unless it names the pattern already
+                w.message = lead + ": " + w.message;
         PrintSafeWarnings(own);
         if (!WriteResult(out, folder, result, analysis, context, options, error))
             return Fail(error);

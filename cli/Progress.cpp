@@ -10,6 +10,13 @@ namespace ostrander {
 
 namespace {
 constexpr int kBarWidth = 30;
+// The bar whose line is drawn and not ended; one at a time.
+Progress* drawn = nullptr;
+} // namespace
+
+void ClearProgressLine() {
+    if (drawn)
+        drawn->Clear();
 }
 
 bool Progress::Enabled() {
@@ -20,10 +27,18 @@ Progress::Progress(std::string label, int total)
     : label_(TerminalSafe(label)), total_(std::max(total, 0)), enabled_(Enabled()) {}
 
 Progress::~Progress() {
-    if (open_) {
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
-    }
+    Clear();
+}
+
+void Progress::Clear() {
+    if (!open_)
+        return;
+    std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
+    open_ = false;
+    shown_ = -1;
+    if (drawn == this)
+        drawn = nullptr;
 }
 
 void Progress::Update(int done) {
@@ -39,6 +54,7 @@ void Progress::Update(int done) {
     std::fprintf(stderr, "\r%s [%s] %d/%d", label_.c_str(), bar.c_str(), done, total_);
     std::fflush(stderr);
     open_ = true;
+    drawn = this;
 }
 
 void Progress::Finish() {
@@ -48,6 +64,8 @@ void Progress::Finish() {
     std::fprintf(stderr, "\n");
     std::fflush(stderr);
     open_ = false;
+    if (drawn == this)
+        drawn = nullptr;
 }
 
 } // namespace ostrander

@@ -18,6 +18,10 @@ public:
     // Shows the full bar and ends its line.
     void Finish();
 
+    // Clears the bar's line so that a message starts on a line of its own;
+    // the next Update draws the bar again.
+    void Clear();
+
     // True when standard error is a terminal.
     static bool Enabled();
 
@@ -28,5 +32,9 @@ private:
     bool enabled_;
     bool open_ = false;
 };
+
+// Clears the line of the bar that is drawn now, if any: called before a
+// warning or error is printed on standard error.
+void ClearProgressLine();
 
 } // namespace ostrander

@@ -1210,6 +1210,38 @@ TEST(CliWarnings, ShortPatternAndVoltagesChangedByTheRules) {
     EXPECT_EQ(applied, summary["voltages"].toObject()["1"].toDouble());
     EXPECT_LT(applied, 500);
     EXPECT_NE(high.err.find("1: 500 V -> "), std::string::npos) << high.err;
+
+    // A negative request alone leaves every actuator at the 0.1 V floor,
+    // which is what the warning says is held.
+    const CliRun negative = RunCli({"simulate", "Hex19", "--set", "3=-5", "--out", temp.Q("neg")});
+    ASSERT_EQ(negative.exitCode, 0) << negative.err;
+    EXPECT_NE(negative.err.find("3: -5 V -> 0.1 V"), std::string::npos) << negative.err;
+}
+
+// On a terminal, each warning of a sweep starts a line of its own after the
+// progress bar has been cleared, and names its pattern once.
+TEST(CliWarnings, WarningsOnATerminalStartTheirOwnLine) {
+    TempFolder temp;
+    // script(1) gives the program a terminal and copies what it prints.
+    const std::string command = std::string(OSTRANDER_CLI) + " sweep Hex37 --pattern " + kDevices +
+                                "Hex19_Patterns.pat --no-pictures --out " + temp.File("sweep");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("OSTRANDER_DEVICES");
+    process.setProcessEnvironment(env);
+    process.start("script", {"-qec", QString::fromStdString(command), "/dev/null"});
+    ASSERT_TRUE(process.waitForFinished(180000));
+    const std::string out = process.readAllStandardOutput().toStdString();
+    int warnings = 0;
+    for (std::size_t at = out.find("ostrander-cli: warning"); at != std::string::npos;
+         at = out.find("ostrander-cli: warning", at + 1)) {
+        ++warnings;
+        const bool ownLine = at == 0 || out[at - 1] == '\n' ||
+                             (at >= 3 && out.compare(at - 3, 3, "\033[K") == 0);
+        EXPECT_TRUE(ownLine) << out.substr(at > 60 ? at - 60 : 0, 120);
+    }
+    EXPECT_GE(warnings, 11);
+    EXPECT_EQ(out.find("\": pattern \""), std::string::npos) << out;
 }
 
 // The header values and the data of a FITS image, read with cfitsio.

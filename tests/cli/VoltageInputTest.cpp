@@ -77,24 +77,37 @@ TEST(VoltageFile, ReadsAFileAndRefusesWhatIsNotOne) {
     EXPECT_NE(error.find("not a file"), std::string::npos) << error;
 }
 
-// One --set may carry several pairs, after it or joined by commas.
+// One --set may carry several pairs, after it, joined by commas, or in one
+// quoted argument separated by spaces.
 TEST(SetPairs, SeveralAfterOneSetOrJoinedByCommas) {
-    const Arguments parsed = ParseArguments(
-        {"simulate", "Hex19", "--set", "1=100", "2=50", "--out", "x", "--set", "3=20,4=30"});
+    const Arguments parsed =
+        ParseArguments({"simulate", "Hex19", "--set", "1=100", "2=50", "--out", "x", "--set",
+                        "3=20,4=30", "--set", " 5=1  6=2\t7=3 "});
     ASSERT_TRUE(parsed.error.empty()) << parsed.error;
     EXPECT_EQ(parsed.simulate.mirror, "Hex19");
     std::optional<double> all;
     Pairs single;
     std::string error;
     ASSERT_TRUE(ParseVoltageRequests(parsed.simulate, all, single, error)) << error;
-    EXPECT_EQ(single, (Pairs{{1, 100}, {2, 50}, {3, 20}, {4, 30}}));
+    EXPECT_EQ(single, (Pairs{{1, 100}, {2, 50}, {3, 20}, {4, 30}, {5, 1}, {6, 2}, {7, 3}}));
 
-    for (const char* bad : {"3=20,", ",3=20", "3=20,,4=1", "3=20;4=1"}) {
+    for (const char* bad : {"3=20,", ",3=20", "3=20,,4=1", "3=20;4=1", "", "  ", "3 =20"}) {
         SimulateCommand command;
         command.set = {bad};
         EXPECT_FALSE(ParseVoltageRequests(command, all, single, error)) << bad;
         EXPECT_NE(error.find("ACTUATOR=VOLTS"), std::string::npos) << error;
     }
+}
+
+// A word that is not a command is named; no command at all is said as such.
+TEST(Commands, AnUnknownOrMissingCommandIsNamed) {
+    EXPECT_EQ(ParseArguments({"simulat", "Hex19"}).error,
+              "unknown command \"simulat\"; the commands are mirrors, simulate, sweep, fit or "
+              "influence (see --help)");
+    EXPECT_EQ(ParseArguments({"--devices", "simulate"}).error,
+              "a command is required: mirrors, simulate, sweep, fit or influence (see --help)");
+    EXPECT_EQ(ParseArguments({}).error,
+              "a command is required: mirrors, simulate, sweep, fit or influence (see --help)");
 }
 
 } // namespace

@@ -35,6 +35,14 @@ bool SetUpDeviceFolder(const std::string& commandLine, std::string& error,
         error = "--devices " + commandLine + ": no such folder";
         return false;
     }
+    // The variable is as deliberate as the option: a typo in it must not
+    // quietly bring another folder's mirrors.
+    const char* variable = std::getenv("OSTRANDER_DEVICES");
+    if (commandLine.empty() && variable && *variable && choice.origin != "OSTRANDER_DEVICES") {
+        error = "OSTRANDER_DEVICES=" + std::string(variable) +
+                ": no such folder (unset it to use the other device folders)";
+        return false;
+    }
     UseDeviceFolder(choice);
     return true;
 }

@@ -17,8 +17,9 @@ std::vector<DeviceFolderCandidate> DeviceFolderCandidates(const std::string& com
                                                           const std::string& chosen = {});
 
 // Chooses among the candidates and makes the choice the process's device
-// folder. A --devices folder that does not exist is an error (false, with a
-// one-line reason) rather than a silent fall-back to another folder.
+// folder. A --devices folder, or without one an OSTRANDER_DEVICES folder,
+// that does not exist is an error (false, with a one-line reason) rather than
+// a silent fall-back to another folder.
 bool SetUpDeviceFolder(const std::string& commandLine, std::string& error,
                        const std::string& chosen = {});
 

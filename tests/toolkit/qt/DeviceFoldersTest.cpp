@@ -80,10 +80,7 @@ TEST_F(DeviceFolders, SetUpPicksTheFirstThatExists) {
     EXPECT_EQ(DeviceFolder(), chosen + "/");
     EXPECT_EQ(DeviceFolderInUse().origin, "chosen in the program");
 
-    // A variable naming no folder is passed over, one naming a folder wins.
-    setenv("OSTRANDER_DEVICES", (dir_ / "nothing").c_str(), 1);
-    EXPECT_TRUE(SetUpDeviceFolder("", error_, chosen));
-    EXPECT_EQ(DeviceFolder(), chosen + "/");
+    // A variable naming a folder wins.
     const std::string variable = Make("variable");
     setenv("OSTRANDER_DEVICES", variable.c_str(), 1);
     EXPECT_TRUE(SetUpDeviceFolder("", error_, chosen));
@@ -95,7 +92,7 @@ TEST_F(DeviceFolders, SetUpPicksTheFirstThatExists) {
     EXPECT_EQ(DeviceFolderInUse().origin, "--devices");
 }
 
-TEST_F(DeviceFolders, AMissingDevicesOptionIsAnErrorNotAFallBack) {
+TEST_F(DeviceFolders, AMissingOptionOrVariableFolderIsAnErrorNotAFallBack) {
     const std::string user = Make("data/ostrander/Devices");
     UseDeviceFolder(ChooseDeviceFolder({{"user data folder", user}}));
     const std::string missing = (dir_ / "typo").string();
@@ -103,6 +100,15 @@ TEST_F(DeviceFolders, AMissingDevicesOptionIsAnErrorNotAFallBack) {
     EXPECT_EQ(error_, "--devices " + missing + ": no such folder");
     // The earlier choice stands.
     EXPECT_EQ(DeviceFolder(), user + "/");
+
+    setenv("OSTRANDER_DEVICES", missing.c_str(), 1);
+    EXPECT_FALSE(SetUpDeviceFolder("", error_));
+    EXPECT_EQ(error_.rfind("OSTRANDER_DEVICES=" + missing + ": no such folder", 0), 0u) << error_;
+    EXPECT_EQ(DeviceFolder(), user + "/");
+    // The option, when it names a folder, goes before the variable.
+    const std::string option = Make("option");
+    EXPECT_TRUE(SetUpDeviceFolder(option, error_));
+    EXPECT_EQ(DeviceFolder(), option + "/");
 }
 
 TEST_F(DeviceFolders, NothingFoundNamesEveryPlace) {
