@@ -200,13 +200,15 @@ void AddFitCommand(Parser& p, FitCommand& fit) {
 // or that none was given.
 std::string CommandMissing(const std::vector<std::string>& arguments) {
     const std::string known = "mirrors, simulate, sweep, fit or influence";
+    // The first word that is not an option or the value after one.
     for (std::size_t k = 0; k < arguments.size(); ++k) {
-        if (arguments[k] == "--devices") {
-            ++k; // its folder
+        const std::string& word = arguments[k];
+        if (!word.empty() && word[0] == '-') {
+            if (word.find('=') == std::string::npos)
+                ++k; // its value
             continue;
         }
-        if (!arguments[k].empty() && arguments[k][0] != '-')
-            return "unknown command \"" + arguments[k] + "\"; the commands are " + known;
+        return "unknown command \"" + word + "\"; the commands are " + known;
     }
     return "a command is required: " + known;
 }

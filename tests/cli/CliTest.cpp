@@ -422,7 +422,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"sweep", "Hex19", "--pattern",
                  QString::fromStdString(kDevices + "Hex19_Patterns.pat"), "--wavelength", "nan"},
                 "--wavelength"},
-        BadCase{"NoCommand", {}, "subcommand"},
+        BadCase{"NoCommand", {}, "a command is required"},
         // Voltages and actuator numbers are decimal only.
         BadCase{"HexActuator", {"simulate", "Hex19", "--set", "$A=5"}, "in decimal"},
         BadCase{"HexVolts", {"simulate", "Hex19", "--set", "3=0x10"}, "in decimal"},
