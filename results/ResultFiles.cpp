@@ -390,7 +390,8 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const QJsonObject&
     for (auto it = summary.begin(); it != summary.end(); ++it) {
         const QString key = it.key();
         // Descriptions, not figures.
-        if (key == "units" || key == "files" || key == "axes")
+        if (key == "units" || key == "files" || key == "axes" || key == "correction" ||
+            key == "sign_convention")
             continue;
         if (key == "warnings") {
             std::string kinds;
