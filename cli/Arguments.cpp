@@ -58,9 +58,14 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->check(CLI::Range(1, 100))
         ->type_name("Z");
     CLI::Option* model = AddModelOption(command, options.model);
-    command.add_flag("--nonlinear", options.nonlinear,
-                     "With --model exact: surface.csv holds the nonlinear equilibrium")
-        ->needs(model);
+    CLI::Option* nonlinear =
+        command.add_flag("--nonlinear", options.nonlinear,
+                         "With --model exact: every result comes from the nonlinear equilibrium")
+            ->needs(model);
+    command.add_flag("--linear-past-pull-in", options.linearPastPullIn,
+                     "With --nonlinear, voltages past pull-in (no equilibrium) write the linear "
+                     "surface, named so, with a warning, instead of exiting with status 3")
+        ->needs(nonlinear);
     command
         .add_option("--wavelength", options.wavelengthNm,
                     "Wavelength of the far field and the interferogram, nm (100 to 20000)")

@@ -22,6 +22,9 @@ struct ResultOptions {
     std::string size = "309x335";
     std::string model{MembraneModels().front().name}; // membrane model (model/MembraneModel.h)
     bool nonlinear = false;        // exact model: write the nonlinear equilibrium
+    // With --nonlinear past pull-in: write the linear surface (named so)
+    // with a warning instead of failing.
+    bool linearPastPullIn = false;
     double wavelengthNm = 1064.0;  // far field and interferogram
     bool json = false;             // print the summary to standard output
     bool noPictures = false;       // write the grids and figures only

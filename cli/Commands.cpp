@@ -320,6 +320,18 @@ template <class Write> bool WriteRun(MirrorRun& run, std::string& error, Write w
     return run.out.Begin(error) && write(run.out, error) && CommitOutput(run.out, error);
 }
 
+// --nonlinear past pull-in without --linear-past-pull-in: there is no
+// equilibrium to write, and a linear surface is not written in its place.
+int FailPastPullIn(const SimulationResult& result, const std::string& what) {
+    const std::string line =
+        "ostrander-cli: " + TerminalSafe(what) + "the voltages are past pull-in (pull-in factor " +
+        FigureBeside(result.pullInFactor, 1.0) +
+        "): the membrane has no nonlinear equilibrium; nothing was written "
+        "(--linear-past-pull-in writes the linear surface, named so, instead)\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    return kExitPastPullIn;
+}
+
 // A JSON document on standard output, for --json.
 void PrintJsonDocument(const QJsonDocument& document) {
     const QByteArray text = document.toJson(QJsonDocument::Indented);
@@ -445,6 +457,8 @@ int RunSimulate(const SimulateCommand& command) {
     SimulationResult result;
     if (!simulation.Simulate(request, options, result, error))
         return Fail("cannot simulate " + Quoted(simulation.DeviceName()) + ": " + error);
+    if (result.pulledIn && !command.linearPastPullIn)
+        return FailPastPullIn(result, "");
     SummaryContext context = BaseContext(simulation, run.mirrorFile);
     context.pattern = pattern ? pattern->PatternName : std::string();
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
@@ -459,8 +473,8 @@ int RunSimulate(const SimulateCommand& command) {
     if (command.json)
         PrintJsonDocument(QJsonDocument(SummaryObject(result, analysis, context, options)));
     else
-        std::printf("%s: PV %.4g m%s, pupil RMS %.4g m, Strehl %.4f\n",
-                    TerminalSafe(simulation.DeviceName()).c_str(), result.pv,
+        std::printf("%s: %s surface, beam PV %.4g m%s, beam RMS %.4g m, Strehl %.4f\n",
+                    TerminalSafe(simulation.DeviceName()).c_str(), SurfaceKind(result), result.pv,
                     result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
     return kExitOk;
 }
@@ -499,6 +513,8 @@ int RunSweep(const SweepCommand& command) {
         SimulationResult result;
         if (!simulation.Simulate(request, options, result, error))
             return Fail("pattern " + Quoted(p->PatternName) + ": " + error);
+        if (result.pulledIn && !command.linearPastPullIn)
+            return FailPastPullIn(result, "pattern " + Quoted(p->PatternName) + ": ");
         const std::string folder = PatternFolder(p->index, p->PatternName);
         SummaryContext context = BaseContext(simulation, run.mirrorFile);
         context.pattern = p->PatternName;
@@ -634,6 +650,8 @@ int RunFit(const FitCommand& command) {
     SimulationResult result;
     if (!simulation.Simulate(voltages, options, result, error))
         return Fail("cannot simulate " + Quoted(simulation.DeviceName()) + ": " + error);
+    if (result.pulledIn && !command.linearPastPullIn)
+        return FailPastPullIn(result, "the fitted voltages: ");
 
     const std::string patternName = FitPatternName(request, command.surface);
     SummaryContext context = BaseContext(simulation, run.mirrorFile);
@@ -643,13 +661,12 @@ int RunFit(const FitCommand& command) {
                                       simulation.ActuatorCount(), result, analysis);
     // Below 1.2 a small error in the mirror's tension or gap snaps it down.
     if (fitted.pullInFactor < 1.2) {
-        char message[160];
-        std::snprintf(message, sizeof message,
-                      "the fitted voltages are close to pull-in (pull-in factor %.3g, below 1.2)",
-                      fitted.pullInFactor);
         QJsonObject details;
         details["pull_in_factor"] = fitted.pullInFactor;
-        context.warnings.push_back({"pull_in_margin", message, details});
+        context.warnings.push_back({"pull_in_margin",
+                                    "the fitted voltages are close to pull-in (pull-in factor " +
+                                        FigureBeside(fitted.pullInFactor, 1.2) + ", below 1.2)",
+                                    details});
     }
     if (!fit.converged)
         context.warnings.push_back(

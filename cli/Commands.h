@@ -1,7 +1,9 @@
 #pragma once
 // The commands of ostrander-cli. Each returns the exit status: 0 on
 // success, 2 after writing one line that says what went wrong to standard
-// error; nothing is left in the output folder on failure.
+// error, 3 when --nonlinear was asked for voltages past pull-in (there is no
+// equilibrium to write; --linear-past-pull-in writes the linear surface
+// instead); nothing is left in the output folder on failure.
 #include "cli/CommandOptions.h"
 
 #include <string>
@@ -11,6 +13,7 @@ namespace ostrander {
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 2;
+inline constexpr int kExitPastPullIn = 3;
 
 int RunMirrors(const MirrorsCommand& command);
 int RunSimulate(const SimulateCommand& command);

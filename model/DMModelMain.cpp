@@ -117,10 +117,11 @@ const DMModelMain::PupilTable& DMModelMain::Pupil(const DMInfoClass& dm) {
         for (int32_t j = 0; j < n; ++j) {
             const double y = (j - n / 2) * dx;
             const double rho = std::sqrt(x * x + y * y) / rp;
-            if (rho < 1.0) {
-                const double theta = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x);
+            const double theta = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x);
+            if (rho < 1.0)
                 pupil_.points.push_back({i, j, rho, theta});
-            }
+            if (rp > 0 && std::sqrt(x * x + y * y) < dm.Diameter_m / 2)
+                pupil_.membranePoints.push_back({i, j, rho, theta});
         }
     }
     return pupil_;
@@ -171,6 +172,33 @@ void DMModelMain::RemoveZernikeTerm(int term, double a) {
         data_.Surface[pupil.points[q].i][pupil.points[q].j] -= a * z[q];
 }
 
+void DMModelMain::RemoveZernikeTermOverMembrane(int term, double a) {
+    DMInfoClass* dm = RefreshModel();
+    if (!dm || term < 0 || data_.Surface.empty() || data_.GridRows != data_.GridSize)
+        return;
+    Pupil(*dm);
+    const std::vector<PupilPoint>& points = pupil_.membranePoints;
+    // The four low terms the far field removes are kept evaluated.
+    constexpr int kCachedTerms = 6;
+    std::vector<double> scratch;
+    std::vector<double>* values = &scratch;
+    if (term < kCachedTerms) {
+        if (static_cast<int>(pupil_.membraneTerms.size()) <= term)
+            pupil_.membraneTerms.resize(kCachedTerms);
+        values = &pupil_.membraneTerms[term];
+    }
+    if (values->size() != points.size()) {
+        values->clear();
+        int n = 0, m = 0;
+        ZernikeIndex(term, n, m);
+        values->reserve(points.size());
+        for (const PupilPoint& p : points)
+            values->push_back(ZernikeValue(n, m, p.rho, p.theta));
+    }
+    for (std::size_t q = 0; q < points.size(); ++q)
+        data_.Surface[points[q].i][points[q].j] -= a * (*values)[q];
+}
+
 void DMModelMain::PupilStatistics(double& min, double& max, double& rms) {
     DMInfoClass* dm = RefreshModel();
     if (!dm || data_.Surface.empty() || data_.GridRows != data_.GridSize)
@@ -196,8 +224,6 @@ void DMModelMain::PupilStatistics(double& min, double& max, double& rms) {
 }
 
 FarFieldStatus DMModelMain::ComputeFarField() {
-    if (local_.RemoveFocus)
-        ClearBeyondPupil();
     DMInfoClass* dm = RefreshModel();
     if (!dm)
         return FarFieldStatus::NoMirror;
@@ -215,15 +241,20 @@ FarFieldStatus DMModelMain::ComputeFarField() {
     const double dx = GridStep(*dm);
 
     // Tilt, always; piston and the chosen part of the focus on request.
+    // Each is fitted over the beam and taken off the whole membrane, so the
+    // corrected surface has no step at the beam's edge. With the focus
+    // removed only the beam is shown: the ring beyond it is then cleared
+    // (after the fits, which look at the beam alone).
     double c = FitZernikeTerm(1);
-    RemoveZernikeTerm(1, c);
+    RemoveZernikeTermOverMembrane(1, c);
     c = FitZernikeTerm(2);
-    RemoveZernikeTerm(2, c);
+    RemoveZernikeTermOverMembrane(2, c);
     if (local_.RemoveFocus) {
         const double c0 = FitZernikeTerm(0);
-        RemoveZernikeTerm(0, c0);
+        RemoveZernikeTermOverMembrane(0, c0);
         const double c4 = FitZernikeTerm(4);
-        RemoveZernikeTerm(4, c4 - c4 * local_.FocusAdjust);
+        RemoveZernikeTermOverMembrane(4, c4 - c4 * local_.FocusAdjust);
+        ClearBeyondPupil();
     }
 
     float* field = data_.FarField.data();

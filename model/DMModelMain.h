@@ -61,8 +61,14 @@ public:
     static double ZernikeValue(int n, int m, double rho, double theta) {
         return EngineZernikeValue(n, m, rho, theta);
     }
+    // Least-squares coefficient of a term over the pupil; RemoveZernikeTerm
+    // subtracts a times the term at the pupil's points only,
+    // RemoveZernikeTermOverMembrane at every point of the membrane (rho
+    // still measured in pupil radii), so a correction fitted over the beam
+    // leaves no step at the beam's edge.
     double FitZernikeTerm(int term);
     void RemoveZernikeTerm(int term, double a);
+    void RemoveZernikeTermOverMembrane(int term, double a);
     void PupilStatistics(double& min, double& max, double& rms);
 
     // Far field of the reflected Gaussian beam into MainData::FarField; the
@@ -97,6 +103,10 @@ private:
         bool valid = false;
         std::vector<PupilPoint> points;
         std::vector<std::vector<double>> terms; // by term number; empty until used
+        // Every point of the membrane (r < D/2), rho in pupil radii, and the
+        // low terms on them, filled when first used.
+        std::vector<PupilPoint> membranePoints;
+        std::vector<std::vector<double>> membraneTerms;
     };
 
     // Refreshes DmInfo from the selected mirror and sets GridSize; null when

@@ -534,6 +534,25 @@ RecalculationResult EngineSession::ComputeResults() {
     return result;
 }
 
+RecalculationResult EngineSession::ComputeResultsFrom(const std::vector<double>& physical) {
+    RecalculationResult result;
+    if (!local_.MirrorInfo || !local_.MirrorInfo->Model)
+        return result;
+    const int n = data_.GridSize;
+    MarkResultsStale();
+    result.status = Recalculation::NoSurface;
+    if (!HasSurface() || physical.size() != static_cast<std::size_t>(n) * n)
+        return result;
+    for (int i = 0; i < n; ++i)
+        std::copy(physical.begin() + static_cast<std::ptrdiff_t>(i) * n,
+                  physical.begin() + static_cast<std::ptrdiff_t>(i + 1) * n, data_.Surface[i]);
+    const FarFieldStatus farField = engine_->ComputeFarField();
+    result.status =
+        farField == FarFieldStatus::NoSurface ? Recalculation::NoSurface : Recalculation::Done;
+    result.pictures = kResultPictures;
+    return result;
+}
+
 AppliedVoltages EngineSession::ApplyVoltages(const VoltageRequest& request) {
     AppliedVoltages result;
     MirrorClass* mirror = local_.Mirror.get();

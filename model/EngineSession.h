@@ -310,6 +310,14 @@ public:
     RecalculationResult Recalculate();
     // The same without the voltage check.
     RecalculationResult ComputeResults();
+    // The far field and its corrections on a physical surface the caller
+    // computed for the present voltages (the exact model's nonlinear
+    // equilibrium; engine layout, n x n metres) instead of the synthesis, so
+    // that the surface, its figures, the far field and every picture drawn
+    // after it come from that one surface. The results are marked stale:
+    // the next idle pass synthesises again. NoSurface when the grid's size
+    // does not match.
+    RecalculationResult ComputeResultsFrom(const std::vector<double>& physical);
 
     // Applies the request under the mirror's rules.
     AppliedVoltages ApplyVoltages(const VoltageRequest& request);

@@ -33,6 +33,47 @@ QJsonValue Number(double value) {
 
 constexpr double kArcsecondsPerRadian = 180.0 * 3600.0 / std::numbers::pi;
 
+// A header string: printable ASCII (anything else becomes '?'), cut to what
+// one card holds.
+std::string FitsText(const std::string& text) {
+    std::string out;
+    for (const char c : text.substr(0, 60))
+        out += (c >= 0x20 && c < 0x7f) ? c : '?';
+    return out;
+}
+
+// The run the grid belongs to: device, model, which surface and the
+// voltages held, by display number.
+void RunKeys(FitsImage& image, const SimulationResult& result, const SummaryContext& context) {
+    image.keys.push_back({"DEVICE", FitsText(context.device), "mirror"});
+    image.keys.push_back({"MODEL", FitsText(result.model), "membrane model"});
+    image.keys.push_back(
+        {"SURFACE", std::string(SurfaceKind(result)), "linear or nonlinear equilibrium"});
+    image.keys.push_back({"STREHL", result.strehl, "far-field peak over a flat mirror's"});
+    for (std::size_t k = 0; k < result.voltages.size() && k < 9999; ++k)
+        image.keys.push_back({"VOLT" + std::to_string(k + 1), result.voltages[k],
+                              "[V] actuator " + std::to_string(k + 1)});
+}
+
+// The corrections and the areas of the figures.
+void CorrectionKeys(FitsImage& image, const SimulationResult& result,
+                    const DisplayOptions& options) {
+    image.keys.push_back({"CORRECT", FitsText(options.removeFocus ? "tilt, piston, focus"
+                                                                  : "tilt"),
+                          "terms fitted over the beam, removed over membrane"});
+    if (options.removeFocus)
+        image.keys.push_back({"FOCUSKPT", options.focusAdjust, "fraction of the focus kept"});
+    image.keys.push_back({"FITAREA", std::string("BEAM"), "corrections fitted over r < BEAMRAD"});
+    image.keys.push_back({"CORAREA", std::string(options.removeFocus ? "BEAM" : "MEMBRANE"),
+                          options.removeFocus ? "beyond BEAMRAD set to 0"
+                                              : "corrections removed over r < MEMBRAD"});
+    image.keys.push_back({"PVBEAM", result.pv, "[m] peak-to-valley over r < BEAMRAD"});
+    image.keys.push_back({"RMSBEAM", result.pupilRms, "[m] RMS about the mean, r < BEAMRAD"});
+    image.keys.push_back({"PVMEMB", result.membranePv, "[m] peak-to-valley over r < MEMBRAD"});
+    image.keys.push_back(
+        {"SIGNCONV", std::string("NEGATIVE TOWARDS PADS"), "a pulling pad gives negative heights"});
+}
+
 void CommonKeys(FitsImage& image, const RunGeometry& geometry, const std::string& program) {
     image.keys.push_back({"WAVELEN", geometry.wavelength, "[m] wavelength"});
     image.keys.push_back({"BEAMRAD", geometry.beamRadius, "[m] radius of the analysed beam"});
@@ -48,8 +89,31 @@ std::string SurfaceCsv(const SimulationResult& result) {
     return GridCsv(result.surface, result.n);
 }
 
+const char* SurfaceKind(const SimulationResult& result) {
+    return result.nonlinearSurface ? "nonlinear" : "linear";
+}
+
+std::string CorrectionText(const DisplayOptions& options) {
+    std::string text = "tilt";
+    if (options.removeFocus) {
+        char kept[64];
+        std::snprintf(kept, sizeof kept, "%.6g", options.focusAdjust);
+        text += ", piston and focus (a fraction " + std::string(kept) +
+                " of the focus kept)";
+    }
+    text += " fitted by least squares over the beam (r < beam_radius_m) and subtracted over "
+            "the whole membrane (r < membrane_radius_m), so there is no step at the beam's edge";
+    if (options.removeFocus)
+        text += "; the ring between the beam and the membrane's rim is then set to 0";
+    return text;
+}
+
 std::string FarFieldCsv(const SimulationResult& result) {
-    return GridCsv(result.farField, result.farFieldSize);
+    return "# far-field intensity over the peak of a flat mirror's far field with the same beam "
+           "and grid: a flat mirror's peak is 1, this peak is the Strehl ratio; rows along y, "
+           "optical axis at 0-based row and column " +
+           std::to_string(result.farFieldSize / 2) + "\n" +
+           GridCsv(result.farField, result.farFieldSize);
 }
 
 std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry& geometry) {
@@ -64,8 +128,9 @@ std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry
     return text;
 }
 
-FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry,
-                      const std::string& program) {
+FitsImage SurfaceFits(const SimulationResult& result, const SummaryContext& context,
+                      const DisplayOptions& options) {
+    const RunGeometry& geometry = context.geometry;
     FitsImage image;
     image.columns = image.rows = result.n;
     image.values = RowsAlongY(result.surface, result.n);
@@ -81,23 +146,32 @@ FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometr
     image.keys.push_back({"CDELT2", geometry.dx, "[m] spacing along y"});
     image.keys.push_back({"CRPIX2", static_cast<double>(result.n / 2 + 1), "pixel of y = 0"});
     image.keys.push_back({"CRVAL2", 0.0, ""});
-    CommonKeys(image, geometry, program);
+    RunKeys(image, result, context);
+    CorrectionKeys(image, result, options);
+    CommonKeys(image, geometry, context.program);
     image.comments = {
-        "Corrected membrane surface (tilt removed) in metres.",
+        std::string("Corrected membrane surface (") + SurfaceKind(result) +
+            ") in metres, negative towards the pads; corrections as CORRECT says,",
+        "fitted over the beam (r < BEAMRAD) and removed over the membrane (r < MEMBRAD).",
         "Row r (0-based, first row first) is y = (r - n/2) dx, column c is x = (c - n/2) dx;",
         "the first row is the top row of surface.png, as in surface.csv."};
     return image;
 }
 
-FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry,
-                       const std::string& program) {
+FitsImage FarFieldFits(const SimulationResult& result, const SummaryContext& context,
+                       const DisplayOptions& options) {
+    const RunGeometry& geometry = context.geometry;
     FitsImage image;
     const int size = result.farFieldSize;
     image.columns = image.rows = size;
     image.values = RowsAlongY(result.farField, size);
     const double scale = geometry.PixelScale();
-    image.keys.push_back({"BUNIT", std::string("relative intensity"),
-                          "squared modulus of the beam's transform"});
+    // Intensity over a flat mirror's peak has no unit.
+    image.keys.push_back({"BUNIT", std::string(""), "intensity over a flat mirror's peak"});
+    image.keys.push_back({"FFNORM", std::string("FLAT MIRROR PEAK = 1"),
+                          "peak of this image = Strehl ratio"});
+    image.keys.push_back({"FLATPEAK", result.flatMirrorPeak,
+                          "flat mirror's peak |sum of amplitudes|^2, unscaled"});
     image.keys.push_back({"PIXELSCL", scale * kArcsecondsPerRadian, "[arcsec/pixel]"});
     image.keys.push_back({"PIXSCRAD", scale, "[rad/pixel]"});
     image.keys.push_back({"DIFFLMT", geometry.LambdaOverD() * kArcsecondsPerRadian,
@@ -112,8 +186,13 @@ FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geomet
                               "pixel of the optical axis"});
         image.keys.push_back({std::string("CRVAL") + axis, 0.0, ""});
     }
-    CommonKeys(image, geometry, program);
-    image.comments = {"Far-field intensity of the reflected Gaussian beam.",
+    RunKeys(image, result, context);
+    image.keys.push_back({"CORRECT", FitsText(options.removeFocus ? "tilt, piston, focus"
+                                                                  : "tilt"),
+                          "taken off the surface before the transform"});
+    CommonKeys(image, geometry, context.program);
+    image.comments = {"Far-field intensity of the Gaussian beam (1/e amplitude radius GAUSSRAD)",
+                      "reflected by the whole grid, over a flat mirror's peak (FFNORM).",
                       "Rows and columns as in farfield.csv; the optical axis is at",
                       "row and column size/2 (0-based)."};
     return image;
@@ -138,8 +217,7 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
     json["max_deflection_m"] = Number(result.maxDeflection);
     if (!std::isnan(result.pullInFactor))
         json["pull_in_factor"] = Number(result.pullInFactor);
-    if (result.nonlinearSurface)
-        json["surface"] = "nonlinear equilibrium";
+    json["surface"] = SurfaceKind(result);
     if (!context.pattern.empty())
         json["pattern"] = Q(context.pattern);
 
@@ -153,6 +231,7 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
     json["mean_voltage"] = Number(result.meanVoltage);
 
     json["pv_m"] = Number(result.pv);
+    json["membrane_pv_m"] = Number(result.membranePv);
     json["snap_down"] = result.snapDown;
     json["pupil_min_m"] = Number(result.pupilMin);
     json["pupil_max_m"] = Number(result.pupilMax);
@@ -176,6 +255,20 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
     zernike["disc"] = "rho = r / beam_radius_m; theta from +x towards +y";
     json["zernike"] = zernike;
 
+    QJsonObject areas;
+    areas["pv_m, pupil_min_m, pupil_max_m, pupil_rms_m, rms_m, zernike, largest_phase_step_rad"] =
+        "the beam disc r < grid.beam_radius_m";
+    areas["membrane_pv_m"] = "the membrane disc r < grid.membrane_radius_m";
+    areas["strehl, far field, encircled energy"] =
+        "the Gaussian beam of 1/e amplitude radius grid.gaussian_beam_radius_m over the whole "
+        "grid, as the window's far field";
+    areas["snap_down"] =
+        "classic model: the peak-to-valley over the whole grid (as the pictures' label) above "
+        "a third of the gap; exact model: no equilibrium at these voltages (pull_in_factor <= 1)";
+    json["areas"] = areas;
+    json["correction"] = QString::fromStdString(CorrectionText(options));
+    json["sign_convention"] = "surface heights in metres along the mirror's normal, negative "
+                              "towards the pads (a pulling pad gives a negative deflection)";
     json["remove_focus"] = options.removeFocus;
     json["focus_adjust"] = options.focusAdjust;
     json["zoom"] = options.zoom;
@@ -197,6 +290,10 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
         Number(g.LambdaOverD() > 0 ? g.PixelScale() / g.LambdaOverD() : 0.0);
     farField["d"] = "D is the Gaussian beam's 1/e^2 intensity diameter, 2 gaussian_beam_radius_m";
     farField["axis_row_column"] = g.farFieldSize / 2;
+    farField["normalisation"] =
+        "intensity over the peak of a flat mirror's far field with the same beam and grid: a "
+        "flat mirror's peak is 1 and the peak equals strehl";
+    farField["flat_mirror_peak"] = Number(result.flatMirrorPeak);
     json["far_field"] = farField;
     json["axes"] =
         "grids are stored as the pictures show them: row r (0-based, first line or first "
@@ -211,18 +308,23 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
                                "wavelength_m", "zernike.coefficients_m"})
         units[metres] = "m";
     units["strehl"] = "peak far-field intensity over that of a flat mirror with the same beam";
+    units["membrane_pv_m"] = "m";
+    units["far_field"] = "intensity over a flat mirror's peak (no unit)";
     units["largest_phase_step_rad"] = "rad of reflected phase (4 pi h / wavelength)";
     units["focus_adjust"] = "fraction of the focus kept";
     units["zoom"] = "far-field picture magnification";
     json["units"] = units;
 
     QJsonObject files;
-    files["surface.csv"] = "corrected surface (tilt removed), m, samples x samples, rows as in axes";
-    files["surface.fits"] = "the same surface as a FITS image, BUNIT m, spacing in CDELT1/2";
-    files["farfield.csv"] = "far-field intensity, relative, far_field.samples square, rows as in axes";
+    files["surface.csv"] = "the corrected surface (as correction says; surface names which), m, "
+                           "samples x samples, rows as in axes";
+    files["surface.fits"] = "the same surface as a FITS image, BUNIT m, spacing in CDELT1/2; "
+                            "SURFACE, CORRECT, FITAREA, CORAREA and SIGNCONV say what it holds";
+    files["farfield.csv"] = "far-field intensity over a flat mirror's peak (far_field.normalisation), "
+                            "far_field.samples square after one '#' line, rows as in axes";
     files["farfield.fits"] =
-        "the same far field as a FITS image, PIXELSCL arcsec/pixel, PIXSCRAD rad/pixel, "
-        "WAVELEN m, DIFFLMT arcsec";
+        "the same far field as a FITS image, BUNIT '' and FFNORM for its scale, PIXELSCL "
+        "arcsec/pixel, PIXSCRAD rad/pixel, WAVELEN m, DIFFLMT arcsec";
     files["encircled_energy.csv"] =
         "fraction of the far-field energy within a radius, in elements, lambda/D and rad";
     if (options.pictures) {
@@ -288,7 +390,8 @@ std::vector<std::pair<std::string, std::string>> SummaryCells(const QJsonObject&
     for (auto it = summary.begin(); it != summary.end(); ++it) {
         const QString key = it.key();
         // Descriptions, not figures.
-        if (key == "units" || key == "files" || key == "axes")
+        if (key == "units" || key == "files" || key == "axes" || key == "correction" ||
+            key == "sign_convention")
             continue;
         if (key == "warnings") {
             std::string kinds;

@@ -26,17 +26,29 @@ struct FitsImage;
 
 // n lines of n values, metres.
 std::string SurfaceCsv(const SimulationResult& result);
-// size lines of size values, intensity; zero frequency at line and column
-// size/2 + 1 (1-based).
+// A '#' line saying the scale, then size lines of size values, intensity
+// over a flat mirror's peak; zero frequency at line and column size/2 + 1
+// (1-based) of the numbers.
 std::string FarFieldCsv(const SimulationResult& result);
 // radius in elements, in lambda/D and in radians, and the energy fraction.
 std::string EncircledEnergyCsv(const ResultAnalysis& analysis, const RunGeometry& geometry);
 
-// program: the one that writes the file (its ORIGIN card).
-FitsImage SurfaceFits(const SimulationResult& result, const RunGeometry& geometry,
-                      const std::string& program);
-FitsImage FarFieldFits(const SimulationResult& result, const RunGeometry& geometry,
-                       const std::string& program);
+struct SummaryContext;
+
+// The grids as FITS images whose headers say the run: device, model,
+// voltages, which surface, its corrections and areas, the sign and the
+// far field's scale; the program of context is the ORIGIN card.
+FitsImage SurfaceFits(const SimulationResult& result, const SummaryContext& context,
+                      const DisplayOptions& options);
+FitsImage FarFieldFits(const SimulationResult& result, const SummaryContext& context,
+                       const DisplayOptions& options);
+
+// Which surface a result holds, as the summary and the headers name it:
+// "linear" or "nonlinear".
+const char* SurfaceKind(const SimulationResult& result);
+// The corrections taken off the surface, in words, as the summary and the
+// headers state them.
+std::string CorrectionText(const DisplayOptions& options);
 
 struct SummaryContext {
     std::string program = "ostrander-cli"; // the program that writes the files

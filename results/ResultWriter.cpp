@@ -62,8 +62,8 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
             return false;
     }
     std::string surfaceFits, farFieldFits;
-    if (!FitsBytes(SurfaceFits(result, context.geometry, context.program), surfaceFits, error) ||
-        !FitsBytes(FarFieldFits(result, context.geometry, context.program), farFieldFits, error))
+    if (!FitsBytes(SurfaceFits(result, context, options), surfaceFits, error) ||
+        !FitsBytes(FarFieldFits(result, context, options), farFieldFits, error))
         return false;
     if (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
         !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error) ||
@@ -101,6 +101,8 @@ std::vector<RunWarning> ResultWarnings(const std::vector<RunWarning>& mirrorWarn
     if (auto w = VoltageRulesWarning(result.changes, result.requested))
         warnings.push_back(*w);
     if (auto w = UndersampledWarning(analysis.largestPhaseStep))
+        warnings.push_back(*w);
+    if (auto w = PullInWarning(result.pullInFactor, result.pulledIn))
         warnings.push_back(*w);
     return warnings;
 }

@@ -37,8 +37,8 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
 
 // The warnings of the mirror itself: a missing or unreadable actuator map.
 std::vector<RunWarning> MirrorWarnings(const std::string& mapFile);
-// The warnings of one result: the pattern's size, the voltage rules and the
-// sampling, after those of the mirror.
+// The warnings of one result: the pattern's size, the voltage rules, the
+// sampling and pull-in, after those of the mirror.
 std::vector<RunWarning> ResultWarnings(const std::vector<RunWarning>& mirrorWarnings,
                                        const PatternListEntry* pattern, int actuators,
                                        const SimulationResult& result,

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
@@ -100,6 +101,33 @@ std::optional<RunWarning> VoltageRulesWarning(const std::vector<VoltageChange>& 
     if (changes.size() > kListed)
         w.message += ", ... (all in summary.json)";
     w.details["changes"] = list;
+    return w;
+}
+
+std::string FigureBeside(double value, double limit) {
+    char text[40];
+    for (int digits = 3; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        const double shown = std::strtod(text, nullptr);
+        if ((shown < limit) == (value < limit) && (shown > limit) == (value > limit))
+            break;
+    }
+    return text;
+}
+
+std::optional<RunWarning> PullInWarning(double pullInFactor, bool nonlinearAsked) {
+    if (!(pullInFactor <= 1.0))
+        return std::nullopt;
+    RunWarning w;
+    w.kind = "pull_in";
+    w.message = "the voltages are past pull-in (pull-in factor " + FigureBeside(pullInFactor, 1.0) +
+                "): the membrane has no equilibrium and snaps down; " +
+                (nonlinearAsked ? "there is no nonlinear surface, so every figure, grid and "
+                                  "picture is of the linear surface (\"surface\": \"linear\"), "
+                                  "a shape the membrane cannot take"
+                                : "the linear surface is a shape the membrane cannot take");
+    w.details["pull_in_factor"] = pullInFactor;
+    w.details["nonlinear_requested"] = nonlinearAsked;
     return w;
 }
 

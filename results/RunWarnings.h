@@ -12,7 +12,8 @@
 namespace ostrander {
 
 struct RunWarning {
-    std::string kind;    // "undersampled", "map_file", "pattern_size", "voltage_rules"
+    // "undersampled", "map_file", "pattern_size", "voltage_rules", "pull_in", ...
+    std::string kind;
     std::string message; // one line
     QJsonObject details; // figures behind the message
 };
@@ -38,6 +39,17 @@ struct VoltageChange {
 };
 std::optional<RunWarning> VoltageRulesWarning(const std::vector<VoltageChange>& changes,
                                               int requested);
+
+// The exact model's voltages are past pull-in (factor at or below 1): no
+// equilibrium, the membrane snaps down. nonlinearAsked: the nonlinear
+// surface was asked for, so the files hold the linear one in its place.
+// None for a factor above 1 or NaN (a model without pull-in).
+std::optional<RunWarning> PullInWarning(double pullInFactor, bool nonlinearAsked);
+
+// A figure written beside a limit it is compared with: three significant
+// digits, more when fewer would round it onto or across the limit (1.196
+// beside 1.2 is "1.196", never "1.2").
+std::string FigureBeside(double value, double limit);
 
 // "ostrander-cli: warning: MESSAGE" per warning on standard error.
 void PrintWarnings(const std::vector<RunWarning>& warnings);

@@ -106,8 +106,23 @@ bool SolveVerdict(EngineSession& session, bool nonlinear, std::optional<PullInRe
     return true;
 }
 
+// The peak-to-valley over the membrane disc of an engine-layout grid.
+double MembranePeakToValley(const std::vector<double>& surface, const EngineGrid& grid) {
+    double lo = 0.0, hi = 0.0;
+    bool first = true;
+    for (int i = 0; i < grid.n; ++i)
+        for (int j = 0; j < grid.n; ++j)
+            if (grid.InMembrane(i, j)) {
+                const double v = surface[grid.Index(i, j)];
+                lo = first ? v : std::min(lo, v);
+                hi = first ? v : std::max(hi, v);
+                first = false;
+            }
+    return hi - lo;
+}
+
 // The voltages the mirror holds and the figures of the corrected surface and
-// its far field.
+// its far field, the far field scaled so that a flat mirror's peak is 1.
 void CollectFigures(EngineSession& session, MirrorClass& mirror, const DMInfoClass& dm,
                     SurfaceValues& surface, SimulationResult& result) {
     result.runVoltage = session.RunVoltage();
@@ -118,9 +133,9 @@ void CollectFigures(EngineSession& session, MirrorClass& mirror, const DMInfoCla
                              ? 0.0
                              : *std::max_element(result.voltages.begin(), result.voltages.end());
     result.meanVoltage = mirror.GetMeanVoltage(0);
-    result.pv = surface.max - surface.min;
-    result.snapDown = result.pv > dm.Separation_m / 3;
+    result.snapDown = surface.max - surface.min > dm.Separation_m / 3;
     session.PupilStatistics(result.pupilMin, result.pupilMax, result.pupilRms);
+    result.pv = result.pupilMax - result.pupilMin;
     result.n = surface.n;
     result.surface = std::move(surface.values);
     result.farFieldSize = session.FarFieldSize();
@@ -128,30 +143,28 @@ void CollectFigures(EngineSession& session, MirrorClass& mirror, const DMInfoCla
     // The peak over a flat mirror's with the same beam and grid, as the
     // window's status line measures it.
     const std::optional<EngineGrid> grid = session.Grid();
-    result.strehl =
-        grid ? StrehlRatio(result.farField, FlatMirrorPeak(*grid, kEngineBeamRadius)) : 0.0;
+    if (grid && grid->n == result.n)
+        result.membranePv = MembranePeakToValley(result.surface, *grid);
+    result.flatMirrorPeak = grid ? FlatMirrorPeak(*grid, kEngineBeamRadius) : 0.0;
+    result.strehl = StrehlRatio(result.farField, result.flatMirrorPeak);
+    if (result.flatMirrorPeak > 0 && std::isfinite(result.flatMirrorPeak))
+        for (double& v : result.farField)
+            v /= result.flatMirrorPeak;
     result.model = std::string(session.MembraneModelName());
 }
 
 // The membrane model's verdict and deflection: the exact model's from its
-// answer (with --nonlinear its equilibrium as the surface), the classic
-// model's from a synthesis without the far field's corrections.
+// answer, the classic model's from a synthesis without the far field's
+// corrections.
 void CollectDeflection(EngineSession& session, const std::optional<PullInResult>& solved,
-                       double linearPeak, bool nonlinear, SimulationResult& result) {
+                       double linearPeak, SimulationResult& result) {
     if (!solved) {
         result.maxDeflection = session.PhysicalPeakDeflection();
         return;
     }
     result.pullInFactor = solved->pullInFactor;
     result.snapDown = solved->SnapDown();
-    if (nonlinear && solved->status == PullInResult::Status::Equilibrium &&
-        solved->surface.size() == result.surface.size()) {
-        result.surface = solved->surface;
-        result.nonlinearSurface = true;
-        result.maxDeflection = solved->peakDeflection_m;
-    } else {
-        result.maxDeflection = linearPeak;
-    }
+    result.maxDeflection = result.nonlinearSurface ? solved->peakDeflection_m : linearPeak;
 }
 
 } // namespace
@@ -166,11 +179,28 @@ bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
     }
     result = SimulationResult{};
     session.SetView({options.removeFocus, options.focusAdjust, options.zoom, options.wavelength});
-    // Every result is computed afresh, even with the voltages of the last;
-    // the far-field pictures come first, the surface pictures after the
-    // verdict that their label shows.
+    // Every result is computed afresh, even with the voltages of the last:
+    // the linear surface, then the membrane model's verdict, and with the
+    // nonlinear surface asked for (and found) the far field again from it.
+    // The pictures are drawn after that, so they show the result's surface.
     if (!ComputeResultsAfresh(session, error))
         return false;
+    std::optional<PullInResult> solved;
+    double linearPeak = 0.0;
+    if (!SolveVerdict(session, options.nonlinear, solved, linearPeak, error))
+        return false;
+    if (options.nonlinear && solved) {
+        if (solved->status == PullInResult::Status::Equilibrium &&
+            session.ComputeResultsFrom(solved->surface).status == Recalculation::Done)
+            result.nonlinearSurface = true;
+        else if (solved->status == PullInResult::Status::PulledIn)
+            result.pulledIn = true;
+        // NoForce: the flat membrane is the equilibrium and the linear
+        // surface (flat) is the same.
+        else if (solved->status == PullInResult::Status::NoForce)
+            result.nonlinearSurface = true;
+    }
+
     const bool pictures = options.pictures;
     const int side = kFarFieldPictureSize;
     result.farFieldImage = DrawnPicture(pictures, side, side, [&](Canvas& c) {
@@ -178,12 +208,6 @@ bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
     });
     result.farFieldPlot =
         DrawnPicture(pictures, side, side, [&](Canvas& c) { DrawFarFieldPlot(c, session); });
-
-    std::optional<PullInResult> solved;
-    double linearPeak = 0.0;
-    if (!SolveVerdict(session, options.nonlinear, solved, linearPeak, error))
-        return false;
-
     const int w = options.width, h = options.height;
     result.surfaceImage = DrawnPicture(pictures, w, h, [&](Canvas& c) { DrawSurfaceImage(c, session); });
     result.interferogram =
@@ -195,7 +219,7 @@ bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
         return false;
     }
     CollectFigures(session, *mirror, *dm, surface, result);
-    CollectDeflection(session, solved, linearPeak, options.nonlinear, result);
+    CollectDeflection(session, solved, linearPeak, result);
     if (pictures)
         result.mirrorMap = DrawMirrorMapPicture(*mirror);
     return true;

@@ -28,7 +28,8 @@ struct DisplayOptions {
     int width = kPictureWidth;
     int height = kPictureHeight;
     // Exact model: the surface of the result is the nonlinear equilibrium
-    // (when the voltages have one) instead of the corrected linear surface.
+    // (when the voltages have one) instead of the linear surface; the same
+    // corrections come off it.
     bool nonlinear = false;
     double wavelength = kEngineWavelength; // m, far field and interferogram
     // Draw the pictures; without them only the grids and figures are made.
@@ -46,9 +47,16 @@ struct SimulationResult {
     double runVoltage = 0.0;  // V
     double peakVoltage = 0.0; // V, largest held voltage
     double meanVoltage = 0.0; // V, the mean that the mirror's limit applies to
-    double pv = 0.0;          // m, peak-to-valley of the corrected surface
-    // The membrane model's own verdict: the classic model's PV over a third
-    // of the gap, the exact model's pull-in factor at or below 1.
+    // Every figure, grid and picture below comes from one surface: the
+    // linear one, or with `nonlinear` asked and an equilibrium found, the
+    // exact model's nonlinear equilibrium (nonlinearSurface). Tilt (and with
+    // removeFocus piston and the chosen focus) is fitted over the beam and
+    // taken off the whole membrane.
+    double pv = 0.0;          // m, peak-to-valley of the corrected surface over the beam
+    double membranePv = 0.0;  // m, the same over the whole membrane disc
+    // The membrane model's own verdict: the classic model's peak-to-valley
+    // over the whole grid (as the pictures' label) above a third of the gap,
+    // the exact model's pull-in factor at or below 1.
     bool snapDown = false;
     std::string model;
     // Exact model: the largest scale of these voltages that still has an
@@ -57,16 +65,24 @@ struct SimulationResult {
     // Largest deflection of the physical surface (before tilt, piston and
     // focus come off), m; the nonlinear one when `surface` holds it.
     double maxDeflection = 0.0;
-    bool nonlinearSurface = false; // `surface` is the raw nonlinear equilibrium
+    bool nonlinearSurface = false; // the surface is the nonlinear equilibrium
+    // The nonlinear surface was asked for, but the voltages are past pull-in:
+    // there is none, and everything here is of the linear surface.
+    bool pulledIn = false;
     double pupilMin = 0.0, pupilMax = 0.0, pupilRms = 0.0; // m, over the beam
+    // Peak of the far field (of the Gaussian beam over the whole grid) over a
+    // flat mirror's.
     double strehl = 0.0;
     // The corrected surface, n x n metres, row i at [i * n].
     int n = 0;
     std::vector<double> surface;
     // Far-field intensities, size x size, element (r, c) (1-based) at
-    // [(r - 1) * size + c - 1], zero frequency at (size/2 + 1, size/2 + 1).
+    // [(r - 1) * size + c - 1], zero frequency at (size/2 + 1, size/2 + 1),
+    // over the peak of a flat mirror's far field with the same beam and grid:
+    // a flat mirror's peak is 1 and the peak is the Strehl ratio.
     int farFieldSize = 0;
     std::vector<double> farField;
+    double flatMirrorPeak = 0.0; // the engine's raw intensity that became 1
     QImage surfaceImage, interferogram, threeD, farFieldImage, farFieldPlot, mirrorMap;
 };
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numbers>
 
 namespace ostrander {
@@ -88,6 +89,38 @@ TEST(Utf8FromFileText, KeepsUtf8AndConvertsLatinOne) {
     o["name"] = QString::fromStdString(Utf8FromFileText("Miroir \xe9t\xe9"));
     const QJsonDocument back = QJsonDocument::fromJson(QJsonDocument(o).toJson());
     EXPECT_EQ(back.object()["name"].toString(), QString::fromUtf8("Miroir été"));
+}
+
+// A figure beside its limit never rounds onto or across it.
+TEST(RunWarnings, FigureBesideALimitKeepsItsSide) {
+    struct Case {
+        double value, limit;
+        const char* text;
+    };
+    for (const Case c : {Case{1.196, 1.2, "1.196"}, Case{1.1999, 1.2, "1.1999"},
+                         Case{1.1, 1.2, "1.1"}, Case{1.5, 1.2, "1.5"}, Case{1.2, 1.2, "1.2"},
+                         Case{0.9996, 1.0, "0.9996"}, Case{1.0004, 1.0, "1.0004"},
+                         Case{0.846, 1.0, "0.846"}, Case{0.84567, 1.0, "0.846"}}) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(FigureBeside(c.value, c.limit), c.text);
+    }
+}
+
+// Past pull-in (a factor at or below 1) warns, saying which surface the
+// files hold; a factor above 1 or a model without one does not.
+TEST(RunWarnings, PullInOnlyPastTheFold) {
+    EXPECT_FALSE(PullInWarning(1.0004, true));
+    EXPECT_FALSE(PullInWarning(std::numeric_limits<double>::quiet_NaN(), true));
+    EXPECT_FALSE(PullInWarning(std::numeric_limits<double>::infinity(), false));
+    for (const bool nonlinear : {false, true}) {
+        const auto w = PullInWarning(0.9996, nonlinear);
+        ASSERT_TRUE(w);
+        EXPECT_EQ(w->kind, "pull_in");
+        EXPECT_NE(w->message.find("pull-in factor 0.9996"), std::string::npos) << w->message;
+        EXPECT_EQ(w->message.find("\"surface\": \"linear\"") != std::string::npos, nonlinear)
+            << w->message;
+        EXPECT_EQ(w->details["nonlinear_requested"].toBool(), nonlinear);
+    }
 }
 
 TEST(RunWarnings, EachSaysWhatAndOnlyWhenDue) {
