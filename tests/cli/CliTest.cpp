@@ -456,7 +456,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "is not a number"},
         BadCase{"FitPastPullIn", {"fit", "Hex61S", "--model", "exact", "--zernike", "4=3um"},
                 "pull the membrane in"},
-        BadCase{"FitTargetTooLarge", {"fit", "Hex19", "--zernike", "4=1e300"}, "too large"},
+        BadCase{"FitTargetTooLarge", {"fit", "Hex19", "--zernike", "4=1e300m"}, "too large"},
         // A name with control characters: escaped, whole line, cut short.
         BadCase{"NameWithControlCharacters",
                 {"simulate", "Hex19", "--pattern", "%T/names.pat", "--pattern-index", "0"},

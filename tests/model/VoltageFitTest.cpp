@@ -422,7 +422,7 @@ TEST(ZernikeTermsTest, ParsesTermsWithUnitsAndRefusesTheRest) {
     EXPECT_DOUBLE_EQ(c[3], 0.5e-6);
     EXPECT_DOUBLE_EQ(c[5], -0.2e-6);
     EXPECT_EQ(c[0], 0.0);
-    ASSERT_TRUE(ParseZernikeTerms(" 11 = 20nm , 2=1e-7", c, error)) << error;
+    ASSERT_TRUE(ParseZernikeTerms(" 11 = 20nm , 2=1e-7m", c, error)) << error;
     EXPECT_DOUBLE_EQ(c[10], 20e-9);
     EXPECT_DOUBLE_EQ(c[1], 1e-7);
     ASSERT_TRUE(ParseZernikeTerms("5=0.001mm", c, error));
@@ -433,6 +433,14 @@ TEST(ZernikeTermsTest, ParsesTermsWithUnitsAndRefusesTheRest) {
         error.clear();
         EXPECT_FALSE(ParseZernikeTerms(bad, c, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
+    }
+    // A value without a unit could be metres or microns: refused with the
+    // same message as a value that is no number, which lists the units.
+    for (const char* bare : {"4=0.5", "4=-2e-7", "4=0.5um,6=3", "4=um", "4=0.5 furlongs"}) {
+        error.clear();
+        EXPECT_FALSE(ParseZernikeTerms(bare, c, error)) << bare;
+        EXPECT_NE(error.find("is not a number with a unit (m, mm, um, nm)"), std::string::npos)
+            << bare << ": " << error;
     }
 }
 
