@@ -602,9 +602,10 @@ int RunFit(const FitCommand& command) {
         return Fail(error);
     BatchSimulation& simulation = run.simulation;
     const RunGeometry g = simulation.Geometry();
+    SurfaceFileCounts targetCounts;
     if (!command.surface.empty() &&
         !ReadSurfaceTarget(command.surface, EngineGrid{g.n, g.dx, g.beamRadius, g.membraneRadius},
-                           request.surface, error))
+                           request.surface, error, &targetCounts))
         return Fail(error);
 
     // With --nonlinear the equilibrium, which the files then show, is what
@@ -649,6 +650,19 @@ int RunFit(const FitCommand& command) {
     if (!fit.converged)
         context.warnings.push_back(
             {"fit", "the bounded fit stopped before its optimality conditions held", {}});
+    if (const std::string missing = MissingSamplesText(command.surface, targetCounts);
+        !missing.empty()) {
+        QJsonObject details;
+        details["samples"] = targetCounts.samples;
+        details["missing_samples"] = targetCounts.missing;
+        context.warnings.push_back({"target_samples", missing, details});
+    }
+    for (const FitWarning& w : SessionFitWarnings(fitted, request)) {
+        QJsonObject details;
+        for (const auto& [name, value] : w.figures)
+            details[QString::fromStdString(name)] = value;
+        context.warnings.push_back({w.kind, w.message, details});
+    }
     PrintSafeWarnings(context.warnings);
     std::string pattern;
     if (!FitPatternBytes(simulation.DeviceName() + " fit", patternName, result.voltages, pattern,

@@ -357,6 +357,7 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
     fit.maxVoltsUsed = MeetMeanRule(mirror, request, design, set, best, fit.meanRuleActive);
 
     fit.status = VoltageFit::Status::Fitted;
+    fit.pads = static_cast<int>(set.pads.size());
     fit.converged = best.solve.converged;
     fit.volts = best.volts;
     fit.meanVolts = best.meanVolts;

@@ -73,6 +73,8 @@ struct VoltageFit {
     double targetRms = 0.0;   // m, of the target less piston (and tilt)
     // Noll coefficients 1 .. kAchievedTerms of `predicted` over the beam, m RMS.
     std::vector<double> achieved;
+    // The pads the fit worked with (actuators with a response).
+    int pads = 0;
     // Display numbers of the pads held at the lowest and at the highest voltage.
     std::vector<int> atFloor;
     std::vector<int> atCeiling;
