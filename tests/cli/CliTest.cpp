@@ -1117,6 +1117,64 @@ TEST(CliWarnings, MissingMapFileAndLatinOneName) {
     EXPECT_TRUE(ReadJson(temp.Path() / "mapped" / "summary.json")["warnings"].toArray().isEmpty());
 }
 
+// A copy of the 37-pad mirror beside map files written here: a map that
+// does not match the actuators is named with its entries, as a warning when
+// the numbering still holds one number per actuator, and as an error before
+// any run when it does not (never a run that fails on the voltages).
+TEST(CliWarnings, MapFileProblemsNameTheMapAndTheEntries) {
+    TempFolder temp;
+    const std::string file = temp.Write("Hex37.ini", ReadWhole(kDevices + "Hex37.ini"));
+    const std::string shipped = ReadWhole(kDevices + "DMmap_HEX37.dat");
+    std::vector<std::string> lines;
+    std::istringstream in(shipped);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 37u);
+    auto join = [](const std::vector<std::string>& l) {
+        std::string text;
+        for (const std::string& line : l)
+            text += line + "\n";
+        return text;
+    };
+    // The second entry's position given to the first actuator as well.
+    std::vector<std::string> duplicate = lines;
+    duplicate[0] = "1 " + lines[1].substr(lines[1].find(' ') + 1);
+    struct Case {
+        const char* name;
+        std::string map;
+        int exitCode;
+        std::vector<const char*> said; // parts of standard error
+    } cases[] = {
+        {"Garbage", "<!DOCTYPE html>\n", 0,
+         {"warning: the actuator map file", "holds no actuator pairs (line 1: \"<!DOCTYPE html>\")"}},
+        {"Extra", shipped + "38 37\n", 0,
+         {"warning: the actuator map file", "does not have (ignored): 38"}},
+        {"Duplicate", join(duplicate), 2,
+         {"cannot use mirror", "actuators 1, 2 show as"}},
+        {"CutShort", join({lines.begin(), lines.begin() + 10}), 2,
+         {"cannot use mirror", "does not give every actuator a display number of its own",
+          "or remove it to use the info file's numbering"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        temp.Write("DMmap_HEX37.dat", c.map);
+        const CliRun run = RunCli({"simulate", QString::fromStdString(file), "--set", "1=100",
+                                   "--out", temp.Q(c.name)});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find("DMmap_HEX37.dat"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("max voltage is zero"), std::string::npos) << run.err;
+        for (const char* part : c.said)
+            EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
+        if (c.exitCode == 0) {
+            const QJsonObject warning =
+                Warning(ReadJson(temp.Path() / c.name / "summary.json"), "map_file");
+            EXPECT_TRUE(warning["map_file"].toString().endsWith("DMmap_HEX37.dat"));
+        } else {
+            EXPECT_FALSE(fs::exists(temp.Path() / c.name));
+        }
+    }
+}
+
 // A device name that would set the terminal's title, clear the screen and
 // change colours is printed escaped in every success line; the files keep
 // it whole.
