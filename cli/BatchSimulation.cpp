@@ -46,6 +46,10 @@ std::string BatchSimulation::MapFile() const {
     return session_.MirrorInfo() ? session_.MirrorInfo()->MapFileName : std::string();
 }
 
+MapCheck BatchSimulation::MapReport() const {
+    return Model() ? Model()->MapReport : MapCheck{};
+}
+
 bool BatchSimulation::Load(const std::string& infoFile, std::string& error) {
     switch (session_.SelectMirror(0, infoFile)) {
     case MirrorSelection::Selected:

@@ -5,6 +5,7 @@
 // through the mirror's rules and collects the result of the session's state
 // (results/SessionResult.h). The session's statuses become the tool's error
 // texts.
+#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/EngineSession.h"
 #include "model/ModelHost.h"
 #include "results/SessionResult.h"
@@ -52,6 +53,8 @@ public:
     RunGeometry Geometry() const;
     // The actuator map file the mirror info file names (empty before Load).
     std::string MapFile() const;
+    // What the map file held against the actuators (empty when none was read).
+    MapCheck MapReport() const;
 
     EngineSession& Session() { return session_; }
 

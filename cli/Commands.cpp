@@ -284,6 +284,15 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         error = "cannot use mirror " + Quoted(mirror) + ": " + reason;
         return false;
     }
+    // A map that leaves two actuators on one display number (or one outside
+    // the range) would drive and report the wrong pads: no run.
+    if (const std::string problem =
+            MapNumberingError(Utf8FromFileText(simulation.MapFile()), simulation.MapReport());
+        !problem.empty()) {
+        mirrorFile.clear();
+        error = "cannot use mirror " + Quoted(mirror) + ": " + problem;
+        return false;
+    }
     Progress progress("Influence functions", simulation.ActuatorCount());
     if (!simulation.RunInfluenceFunctions([&progress](int done, int) { progress.Update(done); },
                                           reason)) {
@@ -463,7 +472,7 @@ int RunSimulate(const SimulateCommand& command) {
     context.pattern = pattern ? pattern->PatternName : std::string();
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings =
-        ResultWarnings(MirrorWarnings(simulation.MapFile()), pattern, actuators, result, analysis);
+        ResultWarnings(MirrorWarnings(simulation.MapFile(), simulation.MapReport()), pattern, actuators, result, analysis);
     PrintPatternSetWarnings(set.get(), command.pattern);
     PrintSafeWarnings(context.warnings);
     if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
@@ -497,7 +506,7 @@ int RunSweep(const SweepCommand& command) {
         if (!CheckPattern(*p, simulation.ActuatorCount(), error))
             return Fail(error);
 
-    const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation.MapFile());
+    const std::vector<RunWarning> mirrorWarnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
     PrintPatternSetWarnings(set.get(), command.pattern);
     PrintSafeWarnings(mirrorWarnings);
     if (!out.Begin(error))
@@ -577,7 +586,7 @@ int RunInfluence(const InfluenceCommand& command) {
         return Fail("cannot export " + Quoted(simulation.DeviceName()) +
                     ": no influence functions");
     SummaryContext context = BaseContext(simulation, run.mirrorFile);
-    context.warnings = MirrorWarnings(simulation.MapFile());
+    context.warnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
     PrintSafeWarnings(context.warnings);
 
     std::string cube;
@@ -623,9 +632,10 @@ int RunFit(const FitCommand& command) {
         return Fail(error);
     BatchSimulation& simulation = run.simulation;
     const RunGeometry g = simulation.Geometry();
+    SurfaceFileCounts targetCounts;
     if (!command.surface.empty() &&
         !ReadSurfaceTarget(command.surface, EngineGrid{g.n, g.dx, g.beamRadius, g.membraneRadius},
-                           request.surface, error))
+                           request.surface, error, &targetCounts))
         return Fail(error);
 
     // With --nonlinear the equilibrium, which the files then show, is what
@@ -657,7 +667,7 @@ int RunFit(const FitCommand& command) {
     SummaryContext context = BaseContext(simulation, run.mirrorFile);
     context.pattern = patternName;
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
-    context.warnings = ResultWarnings(MirrorWarnings(simulation.MapFile()), nullptr,
+    context.warnings = ResultWarnings(MirrorWarnings(simulation.MapFile(), simulation.MapReport()), nullptr,
                                       simulation.ActuatorCount(), result, analysis);
     // Below 1.2 a small error in the mirror's tension or gap snaps it down.
     if (fitted.pullInFactor < 1.2) {
@@ -671,6 +681,19 @@ int RunFit(const FitCommand& command) {
     if (!fit.converged)
         context.warnings.push_back(
             {"fit", "the bounded fit stopped before its optimality conditions held", {}});
+    if (const std::string missing = MissingSamplesText(command.surface, targetCounts);
+        !missing.empty()) {
+        QJsonObject details;
+        details["samples"] = targetCounts.samples;
+        details["missing_samples"] = targetCounts.missing;
+        context.warnings.push_back({"target_samples", missing, details});
+    }
+    for (const FitWarning& w : SessionFitWarnings(fitted, request)) {
+        QJsonObject details;
+        for (const auto& [name, value] : w.figures)
+            details[QString::fromStdString(name)] = value;
+        context.warnings.push_back({w.kind, w.message, details});
+    }
     PrintSafeWarnings(context.warnings);
     std::string pattern;
     if (!FitPatternBytes(simulation.DeviceName() + " fit", patternName, result.voltages, pattern,

@@ -2,11 +2,14 @@
 
 #include <fitsio.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <utility>
 
 namespace ostrander {
 
@@ -26,6 +29,16 @@ std::string_view Trimmed(std::string_view text) {
     if (a == std::string_view::npos)
         return {};
     return text.substr(a, text.find_last_not_of(" \t\r") - a + 1);
+}
+
+// text is word in any case ("null", "NULL", "NaN").
+bool SameLetters(std::string_view text, std::string_view word) {
+    if (text.size() != word.size())
+        return false;
+    for (std::size_t k = 0; k < text.size(); ++k)
+        if (std::tolower(static_cast<unsigned char>(text[k])) != word[k])
+            return false;
+    return true;
 }
 
 bool EndsWith(const std::string& text, const std::string& end) {
@@ -50,6 +63,18 @@ bool SizeAllowed(const SurfaceImage& image, const std::string& what, std::string
     if (static_cast<std::size_t>(image.rows) * static_cast<std::size_t>(image.columns) >
         kMaxSurfaceSamples) {
         error = what + " has more than " + std::to_string(kMaxSurfaceSamples) + " samples";
+        return false;
+    }
+    return true;
+}
+
+// A grid whose every sample is missing leaves nothing to fit.
+bool AnySamples(SurfaceImage& image, const std::string& what, std::string& error) {
+    image.missing = static_cast<int>(
+        std::count_if(image.values.begin(), image.values.end(), [](double v) { return std::isnan(v); }));
+    if (!image.values.empty() && image.missing == static_cast<int>(image.values.size())) {
+        error = what + " has no samples: all " + std::to_string(image.values.size()) +
+                " are empty, null or NaN";
         return false;
     }
     return true;
@@ -129,6 +154,30 @@ bool ReadPlacement(fitsfile* f, SurfaceImage& image, const std::string& what, st
     return true;
 }
 
+// Metres per unit of the image's values, from BUNIT; false (with the
+// reason) for a unit that is not a length read here.
+bool ReadValueUnit(fitsfile* f, double& metres, const std::string& what, std::string& error) {
+    static const std::pair<const char*, double> kUnits[] = {
+        {"m", 1.0},      {"mm", 1e-3},      {"um", 1e-6},
+        {"micron", 1e-6}, {"microns", 1e-6}, {"nm", 1e-9}};
+    metres = 1.0;
+    char text[FLEN_VALUE] = {};
+    int status = 0;
+    if (fits_read_key(f, TSTRING, "BUNIT", text, nullptr, &status) != 0)
+        return true; // absent: metres
+    const std::string_view unit = Trimmed(text);
+    if (unit.empty())
+        return true;
+    for (const auto& [name, factor] : kUnits)
+        if (unit == name) {
+            metres = factor;
+            return true;
+        }
+    error = what + ": BUNIT is \"" + std::string(unit).substr(0, 40) +
+            "\", not a unit of length it can read (m, mm, um, nm)";
+    return false;
+}
+
 bool ReadFitsImage(const std::string& path, SurfaceImage& image, std::string& error) {
     const std::string what = "FITS surface " + Quoted(path);
     fitsfile* f = nullptr;
@@ -154,7 +203,9 @@ bool ReadFitsImage(const std::string& path, SurfaceImage& image, std::string& er
     } else {
         image.columns = static_cast<int>(axes[0]);
         image.rows = static_cast<int>(axes[1]);
-        ok = SizeAllowed(image, what, error) && ReadPlacement(f, image, what, error);
+        double metres = 1.0;
+        ok = SizeAllowed(image, what, error) && ReadValueUnit(f, metres, what, error) &&
+             ReadPlacement(f, image, what, error);
         if (ok) {
             image.values.assign(static_cast<std::size_t>(image.rows) * image.columns, kMissing);
             double nullValue = kMissing;
@@ -164,6 +215,11 @@ bool ReadFitsImage(const std::string& path, SurfaceImage& image, std::string& er
             if (status != 0) {
                 error = "cannot read " + what + ": " + FitsStatus(status);
                 ok = false;
+            } else {
+                if (metres != 1.0)
+                    for (double& v : image.values)
+                        v *= metres;
+                ok = AnySamples(image, what, error);
             }
         }
     }
@@ -283,14 +339,13 @@ bool ParseSurfaceCsv(std::string_view text, const std::string& name, SurfaceImag
         int column = 0;
         std::size_t start = 0;
         for (;;) {
+            // Every comma separates two fields: one at the end of a line is
+            // followed by an empty (missing) last field.
             const std::size_t comma = line.find(',', start);
-            // A line ending in a comma has no empty field after it.
-            if (comma == std::string_view::npos && start == line.size() && start > 0)
-                break;
             const std::string_view t =
                 Trimmed(line.substr(start, comma == std::string_view::npos ? line.npos : comma - start));
             double v = kMissing;
-            if (!t.empty() && t != "null" && t != "nan" && t != "NaN") {
+            if (!t.empty() && !SameLetters(t, "null") && !SameLetters(t, "nan")) {
                 const std::string field(t);
                 char* stop = nullptr;
                 v = std::strtod(field.c_str(), &stop);
@@ -319,7 +374,7 @@ bool ParseSurfaceCsv(std::string_view text, const std::string& name, SurfaceImag
         }
         ++image.rows;
     }
-    return SizeAllowed(image, what, error);
+    return SizeAllowed(image, what, error) && AnySamples(image, what, error);
 }
 
 bool ReadSurfaceImage(const std::string& path, SurfaceImage& image, std::string& error) {
@@ -404,10 +459,24 @@ bool ResampleOntoEngine(const SurfaceImage& image, const EngineGrid& grid,
 }
 
 bool ReadSurfaceTarget(const std::string& path, const EngineGrid& grid,
-                       std::vector<double>& engineLayout, std::string& error) {
+                       std::vector<double>& engineLayout, std::string& error,
+                       SurfaceFileCounts* counts) {
     SurfaceImage image;
-    return ReadSurfaceImage(path, image, error) &&
-           ResampleOntoEngine(image, grid, engineLayout, error);
+    if (!ReadSurfaceImage(path, image, error) || !ResampleOntoEngine(image, grid, engineLayout, error))
+        return false;
+    if (counts) {
+        counts->samples = static_cast<int>(image.values.size());
+        counts->missing = image.missing;
+    }
+    return true;
+}
+
+std::string MissingSamplesText(const std::string& path, const SurfaceFileCounts& counts) {
+    if (counts.missing <= 0)
+        return {};
+    return "surface " + Quoted(path) + ": " + std::to_string(counts.missing) + " of " +
+           std::to_string(counts.samples) +
+           " samples are empty, null or NaN and are left out of the target";
 }
 
 } // namespace ostrander

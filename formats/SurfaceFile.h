@@ -4,8 +4,13 @@
 // read at any size and resampled onto the engine grid.
 //
 // Files store rows along y: row r (from the first line, or the first FITS
-// row) and column c. Empty CSV fields, "null" and "nan" are missing samples
-// (NaN), and so are NaN (or BLANK) FITS pixels.
+// row) and column c. Empty CSV fields (the last of a line too: "1,2," holds
+// three), "null" and "nan" are missing samples (NaN), and so are NaN (or
+// BLANK) FITS pixels; missing samples are outside the target and counted.
+//
+// Values: a CSV grid is in metres. A FITS image is in the unit its BUNIT
+// names: m, mm, um (also "micron", "microns") or nm; without BUNIT (or with
+// an empty one) it is in metres; any other unit is refused.
 //
 // Where the samples lie: a FITS image with CDELT1/2 and CRPIX1/2 (CRVAL1/2,
 // default 0; CUNIT1/2, when given, "m") is placed by them, column c at
@@ -39,6 +44,7 @@ struct SurfaceImage {
     int rows = 0;    // along y
     int columns = 0; // along x
     std::vector<double> values; // [r * columns + c], metres
+    int missing = 0;            // samples of `values` that are NaN
     // Set from the FITS axes (see above); otherwise the grid spans the
     // engine grid's square.
     bool placed = false;
@@ -55,10 +61,11 @@ bool ParseSurfaceCsv(std::string_view text, const std::string& name, SurfaceImag
 
 // The file at path: FITS by its extension (.fits, .fit, .fts, any case),
 // CSV otherwise. False with the reason for a file that cannot be read, a
-// ragged CSV, a FITS file that is not a 2-D image, axes that cannot place
-// it (a CDELT that is zero or not finite, CDELT without CRPIX, a unit other
-// than metres), or a grid of fewer than 2 x 2 or more than
-// kMaxSurfaceSamples samples.
+// ragged CSV, a FITS file that is not a 2-D image, a BUNIT that is not a
+// length read here, axes that cannot place it (a CDELT that is zero or not
+// finite, CDELT without CRPIX, an axis unit other than metres), a grid of
+// fewer than 2 x 2 or more than kMaxSurfaceSamples samples, or one whose
+// every sample is missing.
 bool ReadSurfaceImage(const std::string& path, SurfaceImage& image, std::string& error);
 
 // image resampled onto grid (n x n values in the engine's layout, element
@@ -67,8 +74,21 @@ bool ReadSurfaceImage(const std::string& path, SurfaceImage& image, std::string&
 bool ResampleOntoEngine(const SurfaceImage& image, const EngineGrid& grid,
                         std::vector<double>& engineLayout, std::string& error);
 
-// ReadSurfaceImage, then ResampleOntoEngine.
+// What a target file held, for the messages that go with a fit.
+struct SurfaceFileCounts {
+    int samples = 0; // rows x columns of the file
+    int missing = 0; // of them, empty, null or NaN
+};
+
+// ReadSurfaceImage, then ResampleOntoEngine; counts, when given, receives
+// the file's sample counts.
 bool ReadSurfaceTarget(const std::string& path, const EngineGrid& grid,
-                       std::vector<double>& engineLayout, std::string& error);
+                       std::vector<double>& engineLayout, std::string& error,
+                       SurfaceFileCounts* counts = nullptr);
+
+// The line that says how many samples of the file at path are outside the
+// target ("surface \"t.csv\": 120 of 10000 samples are empty, null or NaN
+// and are left out of the target"); empty when none are missing.
+std::string MissingSamplesText(const std::string& path, const SurfaceFileCounts& counts);
 
 } // namespace ostrander

@@ -312,6 +312,15 @@ MirrorSelection TMirrorSetupForm::LoadInfoFile(int entry, const std::string& inf
     if (Main.StressEdit)
         Main.StressEdit->SetValue(model.Stress_Pa * 1e-6);
 
+    // A map that does not number the actuators one to one stops the run
+    // here, before it would fail on the voltages it cannot place.
+    if (ShowMapProblems(info->MapFileName, model.MapReport)) {
+        if (Main.Host) {
+            Main.Host->ClearInformation();
+            Main.Host->AddInformationLine(kNotCalculated);
+        }
+        return selection;
+    }
     ReportRunStart(Session, Session.StartInfluenceRun(), Main.Host);
     return selection;
 }

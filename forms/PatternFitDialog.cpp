@@ -130,7 +130,8 @@ void TPatternFitDialog::FitButtonClick() {
     if (callbacks_.engineGrid)
         if (const std::optional<EngineGrid> session = callbacks_.engineGrid())
             grid = *session;
-    if (surface ? !ReadSurfaceTarget(surfaceFile, grid, request.surface, error)
+    SurfaceFileCounts counts;
+    if (surface ? !ReadSurfaceTarget(surfaceFile, grid, request.surface, error, &counts)
                 : !ParseZernikeTerms(ui_.TermsEdit->text().toStdString(), request.zernike,
                                      error)) {
         ui_.ResultLabel->setText(QString::fromStdString("Cannot fit: " + error + "."));
@@ -171,6 +172,12 @@ void TPatternFitDialog::FitButtonClick() {
             shown += text;
         }
     }
+    // The same warnings as ostrander-cli fit, naming the dialog's choices.
+    if (const std::string missing = surface ? MissingSamplesText(surfaceFile, counts) : "";
+        !missing.empty())
+        shown += "\nWarning: " + missing + ".";
+    for (const FitWarning& w : SessionFitWarnings(result, request, {"a bias", "free tilt"}))
+        shown += "\nWarning: " + w.message + ".";
     ui_.ResultLabel->setText(QString::fromStdString(shown));
     if (callbacks_.preview)
         callbacks_.preview(fit.volts);

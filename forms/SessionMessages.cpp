@@ -2,6 +2,8 @@
 
 #include "toolkit/Dialogs.h"
 
+#include <cctype>
+
 namespace ostrander {
 
 namespace {
@@ -34,6 +36,17 @@ void ReportRunStart(const EngineSession& session, RunStart status, ModelHost* ho
     } else {
         host->AddInformationLine(kNotCalculated);
     }
+}
+
+bool ShowMapProblems(const std::string& mapFile, const MapCheck& check) {
+    std::string text;
+    for (const std::string& line : MapProblemLines(mapFile, check))
+        text += (text.empty() ? "" : "\n\n") + line + ".";
+    if (!text.empty()) {
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        Show(text);
+    }
+    return !MapNumberingError(mapFile, check).empty();
 }
 
 void ShowSessionMessages(const RecalculationResult& result) {

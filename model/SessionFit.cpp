@@ -278,7 +278,113 @@ bool MatchEquilibrium(const FitMirror& mirror, const FitRequest& request,
     return true;
 }
 
+// The classic model's snap-down verdict for the fitted forces.
+void NoteClassicSnapDown(const FitMirror& mirror, const VoltageFit& fit, double separation,
+                         SessionFit& result) {
+    const std::size_t points = static_cast<std::size_t>(mirror.beam.n) * mirror.beam.n;
+    std::vector<double> surface(points, 0.0);
+    for (std::size_t k = 0; k < mirror.response.size() && k < fit.forces.size(); ++k) {
+        if (mirror.response[k].size() != points || fit.forces[k] == 0.0)
+            continue;
+        for (std::size_t p = 0; p < points; ++p)
+            surface[p] += fit.forces[k] * mirror.response[k][p];
+    }
+    if (surface.empty())
+        return;
+    const auto [low, high] = std::minmax_element(surface.begin(), surface.end());
+    result.deflectionPv = *high - *low;
+    result.separation = separation;
+    result.snapDown = separation > 0.0 && result.deflectionPv > separation / 3.0;
+}
+
+std::string Figure(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+// A length in micrometres, "0.298 um".
+std::string Microns(double metres) {
+    return Figure("%.3g um", metres * 1e6);
+}
+
 } // namespace
+
+std::vector<FitWarning> SessionFitWarnings(const SessionFit& result, const FitRequest& request,
+                                           const FitChoiceNames& names) {
+    std::vector<FitWarning> warnings;
+    if (result.status != SessionFit::Status::Fitted)
+        return warnings;
+    const VoltageFit& fit = result.fit;
+    const int floor = static_cast<int>(fit.atFloor.size());
+    const int ceiling = static_cast<int>(fit.atCeiling.size());
+    const bool mostAtFloor = fit.pads > 0 && 2 * floor > fit.pads;
+    const bool mostAtCeiling = fit.pads > 0 && 2 * ceiling > fit.pads;
+
+    if (fit.targetRms > 0.0 && fit.residualRms > kUncorrectedFraction * fit.targetRms) {
+        FitWarning w{"fit_uncorrected", "", {}};
+        w.message = "the fit leaves the target largely uncorrected: residual RMS " +
+                    Microns(fit.residualRms) + " of the target's " + Microns(fit.targetRms) +
+                    " (" + Figure("%.0f", 100.0 * fit.residualRms / fit.targetRms) + " %)";
+        if (mostAtFloor && !request.bias)
+            w.message += "; " + std::to_string(floor) + " of " + std::to_string(fit.pads) +
+                         " pads sit at the floor: the pads only pull, so this shape needs the "
+                         "membrane pulled in first; try " + names.bias +
+                         " (the pads start at V and the target is the change from there)";
+        else if (mostAtCeiling)
+            w.message += "; " + std::to_string(ceiling) + " of " + std::to_string(fit.pads) +
+                         " pads sit at the ceiling: the target is deeper than the pads can pull; "
+                         "try a smaller amplitude";
+        else {
+            std::string tries;
+            if (!request.bias)
+                tries = names.bias + " (shapes of both signs)";
+            if (!request.freeTilt)
+                tries += (tries.empty() ? "" : " or ") + names.freeTilt +
+                         " (tilt left to the optics)";
+            w.message += tries.empty()
+                             ? "; the pads cannot make this shape: try a smaller amplitude or "
+                               "fewer, lower-order terms"
+                             : "; the pads cannot make this shape as asked: try " + tries;
+        }
+        w.figures = {{"residual_rms_m", fit.residualRms},
+                     {"target_rms_m", fit.targetRms},
+                     {"residual_fraction", fit.residualRms / fit.targetRms}};
+        warnings.push_back(std::move(w));
+    }
+    if (mostAtFloor || mostAtCeiling) {
+        FitWarning w{"fit_bounds", "", {}};
+        if (mostAtFloor)
+            w.message = std::to_string(floor) + " of " + std::to_string(fit.pads) +
+                        " pads are held at the floor (lowest voltage)" +
+                        (request.bias ? ": the bias leaves them too little room down; try a "
+                                        "higher " + names.bias
+                                      : ": the target asks them to push; try " + names.bias);
+        else
+            w.message = std::to_string(ceiling) + " of " + std::to_string(fit.pads) +
+                        " pads are held at the ceiling (highest voltage): the target asks for "
+                        "more pull than they give; try a smaller amplitude" +
+                        (request.bias ? " or a lower " + names.bias : std::string());
+        w.message += "; the fitted shape is what the bounds allow, not the target";
+        w.figures = {{"pads", static_cast<double>(fit.pads)},
+                     {"at_floor", static_cast<double>(floor)},
+                     {"at_ceiling", static_cast<double>(ceiling)}};
+        warnings.push_back(std::move(w));
+    }
+    if (result.snapDown) {
+        FitWarning w{"fit_snap_down", "", {}};
+        w.message = "the fitted voltages snap the membrane down in the classic model: its "
+                    "deflection PV " + Microns(result.deflectionPv) + " passes a third of the gap (" +
+                    Microns(result.separation / 3.0) +
+                    "), so the mirror cannot take this shape; try a smaller amplitude" +
+                    (request.bias ? " or a lower " + names.bias : std::string()) +
+                    ", or the exact model, which finds the largest amplitude that holds";
+        w.figures = {{"deflection_pv_m", result.deflectionPv},
+                     {"separation_m", result.separation}};
+        warnings.push_back(std::move(w));
+    }
+    return warnings;
+}
 
 SessionFit FitOnSession(EngineSession& session, const FitRequest& request,
                         const CancelCheck& cancelled, const SessionFitOptions& options) {
@@ -294,8 +400,13 @@ SessionFit FitOnSession(EngineSession& session, const FitRequest& request,
     }
     result.status = SessionFit::Status::Fitted;
     const std::optional<PullInInputs> inputs = session.PullInInputsNow();
-    if (!inputs)
-        return result; // the classic model has no equilibrium to check
+    if (!inputs) {
+        // The classic model has no equilibrium to check: its verdict is the
+        // deflection against a third of the gap.
+        if (const DMInfoClass* dm = session.MirrorModel())
+            NoteClassicSnapDown(*mirror, result.fit, dm->Separation_m, result);
+        return result;
+    }
     const DMInfoClass& dm = *session.MirrorModel();
     const double factor = PullInFactor(*inputs->membrane, dm, result.fit.volts, cancelled);
     if (factor < 0) {

@@ -11,6 +11,8 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace ostrander {
 
@@ -55,9 +57,40 @@ struct SessionFit {
     double equilibriumResidualRms = std::numeric_limits<double>::quiet_NaN();
     // matchEquilibrium: the rounds of refinement spent.
     int equilibriumRounds = 0;
+    // Classic model: peak-to-valley of the membrane's deflection under the
+    // fitted voltages (every pad's force times its influence function, over
+    // the whole grid) and whether it passes a third of the gap, where the
+    // membrane snaps down; NaN and false with the exact model, whose pull-in
+    // check refuses such a fit.
+    double deflectionPv = std::numeric_limits<double>::quiet_NaN();
+    double separation = std::numeric_limits<double>::quiet_NaN(); // the gap, m
+    bool snapDown = false;
 };
 
 std::string SessionFitStatusText(const SessionFit& result);
+
+// A fitted result whose voltages are not to be taken as they stand: the fit
+// leaves the target largely uncorrected ("fit_uncorrected", residual RMS
+// above kUncorrectedFraction of the target's), most pads sit at one bound
+// ("fit_bounds", more than half at the floor or at the ceiling), or the
+// classic model's membrane snaps down under them ("fit_snap_down"). Each
+// message gives the figures, the likely reason and what to try.
+struct FitWarning {
+    std::string kind;
+    std::string message;
+    std::vector<std::pair<std::string, double>> figures; // name, value
+};
+inline constexpr double kUncorrectedFraction = 0.9;
+
+// How the advice names the fit's choices: the command line's options or the
+// window's check boxes.
+struct FitChoiceNames {
+    std::string bias = "--bias V";
+    std::string freeTilt = "--free-tilt";
+};
+
+std::vector<FitWarning> SessionFitWarnings(const SessionFit& result, const FitRequest& request,
+                                           const FitChoiceNames& names = {});
 
 // Fits without changing the mirror's voltages.
 SessionFit FitOnSession(EngineSession& session, const FitRequest& request,

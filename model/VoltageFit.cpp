@@ -357,6 +357,7 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
     fit.maxVoltsUsed = MeetMeanRule(mirror, request, design, set, best, fit.meanRuleActive);
 
     fit.status = VoltageFit::Status::Fitted;
+    fit.pads = static_cast<int>(set.pads.size());
     fit.converged = best.solve.converged;
     fit.volts = best.volts;
     fit.meanVolts = best.meanVolts;
@@ -406,7 +407,8 @@ bool ParseZernikeTerms(const std::string& text, std::vector<double>& coefficient
                     std::to_string(kMaxZernikeTerm);
             return false;
         }
-        double unit = 1.0;
+        // The unit is required: a bare number could be metres or microns.
+        double unit = 0.0;
         static const std::pair<const char*, double> units[] = {
             {"nm", 1e-9}, {"um", 1e-6}, {"mm", 1e-3}, {"m", 1.0}};
         for (const auto& [suffix, factor] : units) {
@@ -420,7 +422,7 @@ bool ParseZernikeTerms(const std::string& text, std::vector<double>& coefficient
         }
         valueText = trim(valueText);
         const double value = std::strtod(valueText.c_str(), &end);
-        if (valueText.empty() || *end != '\0' || !std::isfinite(value)) {
+        if (unit == 0.0 || valueText.empty() || *end != '\0' || !std::isfinite(value)) {
             error = "Zernike value \"" + item.substr(eq + 1) +
                     "\" is not a number with a unit (m, mm, um, nm)";
             return false;

@@ -73,6 +73,8 @@ struct VoltageFit {
     double targetRms = 0.0;   // m, of the target less piston (and tilt)
     // Noll coefficients 1 .. kAchievedTerms of `predicted` over the beam, m RMS.
     std::vector<double> achieved;
+    // The pads the fit worked with (actuators with a response).
+    int pads = 0;
     // Display numbers of the pads held at the lowest and at the highest voltage.
     std::vector<int> atFloor;
     std::vector<int> atCeiling;
@@ -96,8 +98,9 @@ std::string FitStatusText(VoltageFit::Status status);
 VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request);
 
 // Noll coefficients from a text such as "4=0.5um,6=-0.2um" (units m, mm, um,
-// nm; a bare number is metres), entry j - 1 for term j. False with the
-// reason for a malformed list, a term outside 1 .. 36 or a repeated term.
+// nm, one on every value), entry j - 1 for term j. False with the reason for
+// a malformed list, a value without a unit, a term outside 1 .. 36 or a
+// repeated term.
 bool ParseZernikeTerms(const std::string& text, std::vector<double>& coefficients,
                        std::string& error);
 

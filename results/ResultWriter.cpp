@@ -79,10 +79,12 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
                          error);
 }
 
-std::vector<RunWarning> MirrorWarnings(const std::string& mapFile) {
+std::vector<RunWarning> MirrorWarnings(const std::string& mapFile, const MapCheck& check) {
     std::vector<RunWarning> warnings;
     if (auto w = MapFileWarning(mapFile))
         warnings.push_back(*w);
+    else
+        warnings = MapContentWarnings(mapFile, check);
     return warnings;
 }
 

@@ -4,6 +4,7 @@
 // eight pictures (unless the options leave them out), the surface and far
 // field as CSV and FITS, the encircled energy and summary.json, plus the
 // warnings of a result.
+#include "Shared_Software/Mirror/DMInfoClass.h"
 #include "results/ResultFiles.h"
 #include "results/SessionResult.h"
 
@@ -35,8 +36,9 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
                  const DisplayOptions& options, std::string& error,
                  const QJsonObject& extraSummary = {});
 
-// The warnings of the mirror itself: a missing or unreadable actuator map.
-std::vector<RunWarning> MirrorWarnings(const std::string& mapFile);
+// The warnings of the mirror itself: a missing or unreadable actuator map,
+// or one whose entries do not match the actuators (check: what the map held).
+std::vector<RunWarning> MirrorWarnings(const std::string& mapFile, const MapCheck& check = {});
 // The warnings of one result: the pattern's size, the voltage rules, the
 // sampling and pull-in, after those of the mirror.
 std::vector<RunWarning> ResultWarnings(const std::vector<RunWarning>& mirrorWarnings,

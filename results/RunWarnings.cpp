@@ -61,6 +61,37 @@ std::optional<RunWarning> MapFileWarning(const std::string& mapFile) {
     return w;
 }
 
+std::vector<RunWarning> MapContentWarnings(const std::string& mapFile, const MapCheck& check) {
+    std::vector<RunWarning> warnings;
+    const std::string name = Utf8FromFileText(mapFile);
+    auto numbers = [](const std::vector<int>& list) {
+        QJsonArray out;
+        for (int v : list)
+            out.append(v);
+        return out;
+    };
+    for (const std::string& line : MapProblemLines(name, check)) {
+        RunWarning w;
+        w.kind = "map_file";
+        w.message = line;
+        w.details["map_file"] = QString::fromStdString(name);
+        w.details["map_pairs"] = check.pairs;
+        w.details["map_missing"] = numbers(check.missing);
+        w.details["map_repeated"] = numbers(check.repeated);
+        w.details["map_unknown"] = numbers(check.unknown);
+        QJsonArray shared;
+        for (const auto& [number, actuators] : check.shared) {
+            QJsonObject entry;
+            entry["display_number"] = number;
+            entry["actuators"] = numbers(actuators);
+            shared.append(entry);
+        }
+        w.details["map_shared"] = shared;
+        warnings.push_back(std::move(w));
+    }
+    return warnings;
+}
+
 std::optional<RunWarning> PatternSizeWarning(const std::string& patternName, int voltages,
                                              int actuators) {
     if (voltages == actuators)

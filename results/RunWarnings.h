@@ -11,6 +11,8 @@
 
 namespace ostrander {
 
+struct MapCheck;
+
 struct RunWarning {
     // "undersampled", "map_file", "pattern_size", "voltage_rules", "pull_in", ...
     std::string kind;
@@ -25,6 +27,10 @@ std::optional<RunWarning> UndersampledWarning(double largestPhaseStep);
 // The actuator map file beside a mirror info file is missing or cannot be
 // read, so the actuators keep the info file's numbering.
 std::optional<RunWarning> MapFileWarning(const std::string& mapFile);
+
+// A map file that was read but does not match the actuators: one warning
+// (kind "map_file") per problem, naming the map and the entries.
+std::vector<RunWarning> MapContentWarnings(const std::string& mapFile, const MapCheck& check);
 
 // A pattern holding a different number of voltages than the mirror has actuators.
 std::optional<RunWarning> PatternSizeWarning(const std::string& patternName, int voltages,

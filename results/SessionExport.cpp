@@ -43,7 +43,7 @@ bool ExportSessionResult(EngineSession& session, const ExportRequest& request,
     context.commandLine = SimulateCommandLine(context.mirrorFile, result.model, result.voltages,
                                               options, out.Target().string());
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
-    context.warnings = ResultWarnings(MirrorWarnings(info->MapFileName), nullptr,
+    context.warnings = ResultWarnings(MirrorWarnings(info->MapFileName, info->Model->MapReport), nullptr,
                                       dm->Actuators, result, analysis);
     if (!out.Begin(error) || !WriteResult(out, "", result, analysis, context, options, error) ||
         !out.Commit(error))

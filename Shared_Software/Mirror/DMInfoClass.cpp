@@ -4,7 +4,9 @@
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 
+#include <algorithm>
 #include <climits>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -247,32 +249,145 @@ int DMInfoClass::SurfaceChannel() const {
 
 bool DMInfoClass::ApplyMapFile(const std::string& path) {
     const std::optional<std::string> text = ReadFileUpTo(NormalizePath(path), MaxMapFileBytes);
-    if (!text)
+    if (!text) {
+        MapReport = MapCheck{};
         return false;
+    }
     ApplyMapText(*text);
     return true;
 }
 
 void DMInfoClass::ApplyMapText(std::string_view text) {
+    MapCheck check;
+    check.read = true;
     for (DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next)
         e->DisplayIndex = PlusOne(e->Index);
+    std::unordered_map<int, int> listed; // actuator number -> entries
     std::size_t pos = 0;
     for (;;) {
+        while (pos < text.size() && IsSpace(text[pos]))
+            ++pos;
+        const std::size_t start = pos;
         std::optional<int> actuator = NextInteger(text, pos);
-        if (!actuator)
+        std::optional<int> position = actuator ? NextInteger(text, pos) : std::nullopt;
+        if (!actuator || !position) {
+            if (start < text.size()) {
+                check.stoppedAtLine =
+                    1 + static_cast<int>(std::count(text.begin(), text.begin() + start, '\n'));
+                for (std::size_t k = start; k < text.size() && text[k] != '\n' && k < start + 24; ++k)
+                    if (text[k] != '\r')
+                        check.stoppedAt += text[k] >= ' ' && text[k] < 127 ? text[k] : '?';
+                if (check.stoppedAt.empty())
+                    check.stoppedAt = "?";
+            }
             break;
-        std::optional<int> position = NextInteger(text, pos);
-        if (!position)
-            break;
-        if (*actuator == INT_MIN || *position == INT_MAX)
-            continue; // no actuator or display number can have these
-        DmActuatorInfoClass* e = FindByIndex(*actuator - 1);
-        if (e == nullptr)
+        }
+        ++check.pairs;
+        DmActuatorInfoClass* e = *actuator == INT_MIN || *position == INT_MAX
+                                     ? nullptr // no actuator or display number can have these
+                                     : FindByIndex(*actuator - 1);
+        if (e == nullptr) {
+            check.unknown.push_back(*actuator);
             continue;
+        }
+        if (++listed[*actuator] == 2)
+            check.repeated.push_back(*actuator);
         e->DisplayIndex = *position + 1;
         e->Label = std::to_string(e->DisplayIndex);
     }
     IndexDisplayNumbers();
+
+    // The numbering the map leaves, against the actuators.
+    std::map<int, std::vector<int>> byNumber;
+    for (const DmActuatorInfoClass* e = ActuatorList.first; e != nullptr; e = e->next) {
+        const int number = PlusOne(e->Index);
+        if (check.pairs > 0 && listed.find(number) == listed.end())
+            check.missing.push_back(number);
+        byNumber[e->DisplayIndex].push_back(number);
+        if (e->DisplayIndex < 1 || e->DisplayIndex > ActuatorCount)
+            check.outOfRange.emplace_back(number, e->DisplayIndex);
+    }
+    for (auto& [number, actuators] : byNumber)
+        if (actuators.size() > 1) {
+            std::sort(actuators.begin(), actuators.end());
+            check.shared.emplace_back(number, actuators);
+        }
+    std::sort(check.missing.begin(), check.missing.end());
+    std::sort(check.outOfRange.begin(), check.outOfRange.end());
+    MapReport = std::move(check);
+}
+
+namespace {
+
+// "1, 2, 3, ... (40 in all)": the first few numbers of a list.
+std::string NumberList(const std::vector<int>& numbers) {
+    constexpr std::size_t kShown = 10;
+    std::string text;
+    for (std::size_t k = 0; k < numbers.size() && k < kShown; ++k)
+        text += (k ? ", " : "") + std::to_string(numbers[k]);
+    if (numbers.size() > kShown)
+        text += ", ... (" + std::to_string(numbers.size()) + " in all)";
+    return text;
+}
+
+std::string MapName(const std::string& mapFile) {
+    return "the actuator map file \"" + mapFile + "\"";
+}
+
+} // namespace
+
+std::vector<std::string> MapProblemLines(const std::string& mapFile, const MapCheck& check) {
+    std::vector<std::string> lines;
+    if (check.Clean())
+        return lines;
+    const std::string map = MapName(mapFile);
+    if (check.pairs == 0) {
+        lines.push_back(map + " holds no actuator pairs" +
+                        (check.stoppedAt.empty() ? std::string(" (it is empty)")
+                                                 : " (line " + std::to_string(check.stoppedAtLine) +
+                                                       ": \"" + check.stoppedAt + "\")") +
+                        ": the actuators keep the info file's numbering, which may not be the "
+                        "mirror's");
+        return lines;
+    }
+    if (!check.stoppedAt.empty())
+        lines.push_back(map + " stops being pairs of numbers at line " +
+                        std::to_string(check.stoppedAtLine) + " (\"" + check.stoppedAt +
+                        "\"); the rest of the file is not read");
+    if (!check.repeated.empty())
+        lines.push_back(map + " lists actuators more than once (the last entry counts): " +
+                        NumberList(check.repeated));
+    if (!check.unknown.empty())
+        lines.push_back(map + " lists actuators the mirror does not have (ignored): " +
+                        NumberList(check.unknown));
+    if (!check.missing.empty())
+        lines.push_back(map + " does not list actuators " + NumberList(check.missing) +
+                        ": they keep the info file's numbers");
+    if (const std::string error = MapNumberingError(mapFile, check); !error.empty())
+        lines.push_back(error);
+    return lines;
+}
+
+std::string MapNumberingError(const std::string& mapFile, const MapCheck& check) {
+    if (!check.read || check.OneToOne())
+        return {};
+    std::string text = MapName(mapFile) + " does not give every actuator a display number of "
+                                          "its own:";
+    constexpr std::size_t kShown = 4;
+    for (std::size_t k = 0; k < check.shared.size() && k < kShown; ++k)
+        text += (k ? ";" : "") + std::string(" actuators ") + NumberList(check.shared[k].second) +
+                " show as " + std::to_string(check.shared[k].first);
+    if (check.shared.size() > kShown)
+        text += "; ... (" + std::to_string(check.shared.size()) + " numbers shared in all)";
+    if (!check.outOfRange.empty()) {
+        std::vector<int> actuators;
+        for (const auto& [actuator, number] : check.outOfRange)
+            actuators.push_back(actuator);
+        text += std::string(check.shared.empty() ? "" : ";") + " actuators " +
+                NumberList(actuators) + " show outside 1 to the number of actuators";
+    }
+    return text + "; correct the map (one line \"ACTUATOR POSITION\" per actuator, positions "
+                  "from 0), or remove it to use the info file's numbering";
 }
 
 } // namespace ostrander

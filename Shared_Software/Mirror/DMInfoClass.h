@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace ostrander {
 
@@ -56,6 +58,40 @@ public:
     TColor VoltageColour = clBlack;
 };
 
+// What the last map applied to a model held against its actuators. Actuator
+// numbers are Index + 1, display numbers DisplayIndex, as the user sees them.
+struct MapCheck {
+    bool read = false; // a map text was applied (the file existed and was read)
+    int pairs = 0;     // pairs read
+    // Where reading stopped at text that is not a pair of integers (1-based
+    // line, and the text, cut short and made printable); 0 and empty when
+    // the whole text was pairs.
+    int stoppedAtLine = 0;
+    std::string stoppedAt;
+    std::vector<int> unknown;  // actuators listed that the mirror does not have
+    std::vector<int> repeated; // actuators listed more than once (the last entry wins)
+    std::vector<int> missing;  // actuators of the mirror the map does not list
+    // After the map: display numbers that two or more actuators share, each
+    // with those actuators, and actuators whose display number lies outside
+    // 1 .. the number of actuators.
+    std::vector<std::pair<int, std::vector<int>>> shared;
+    std::vector<std::pair<int, int>> outOfRange; // actuator, display number
+
+    // Every actuator has a display number of its own within 1 .. count.
+    bool OneToOne() const { return shared.empty() && outOfRange.empty(); }
+    // Nothing to say: no map read, or a map of exactly the mirror's actuators.
+    bool Clean() const {
+        return !read || (OneToOne() && pairs > 0 && stoppedAt.empty() && unknown.empty() &&
+                         repeated.empty() && missing.empty());
+    }
+};
+
+// The map's problems as lines that name the map file and the entries (empty
+// for a clean map), and, when the numbering is not one to one, the error
+// that stops a run (empty otherwise).
+std::vector<std::string> MapProblemLines(const std::string& mapFile, const MapCheck& check);
+std::string MapNumberingError(const std::string& mapFile, const MapCheck& check);
+
 class DMInfoClass {
 public:
     DMInfoClass() = default;
@@ -82,10 +118,13 @@ public:
 
     // Renumbers the actuators for display from a map file of integer pairs
     // (actuator number Index + 1, display position DisplayIndex - 1). False
-    // when the file cannot be read; then nothing changes.
+    // when the file cannot be read; then nothing changes. MapReport says
+    // what the map held (see MapCheck).
     bool ApplyMapFile(const std::string& path);
     // The same from the file's text.
     void ApplyMapText(std::string_view text);
+    // The last map applied, checked against the actuators.
+    MapCheck MapReport;
 
     // Map files larger than this are not read.
     static constexpr std::size_t MaxMapFileBytes = 4u * 1024u * 1024u;

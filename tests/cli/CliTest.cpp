@@ -2,6 +2,7 @@
 // sets: the files it writes, their agreement with the engine driven
 // directly, and its refusals.
 #include "Shared_Software/Pattern/PatternClass.h"
+#include "formats/FitsFile.h"
 #include "tests/model/ModelFixture.h"
 #include "support/SmallDisk.h"
 #include "support/TempFolder.h"
@@ -27,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -461,7 +463,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "is not a number"},
         BadCase{"FitPastPullIn", {"fit", "Hex61S", "--model", "exact", "--zernike", "4=3um"},
                 "pull the membrane in"},
-        BadCase{"FitTargetTooLarge", {"fit", "Hex19", "--zernike", "4=1e300"}, "too large"},
+        BadCase{"FitTargetTooLarge", {"fit", "Hex19", "--zernike", "4=1e300m"}, "too large"},
+        BadCase{"FitValueWithoutUnit", {"fit", "Hex19", "--zernike", "4=0.5"},
+                "\"0.5\" is not a number with a unit (m, mm, um, nm)"},
         // A name with control characters: escaped, whole line, cut short.
         BadCase{"NameWithControlCharacters",
                 {"simulate", "Hex19", "--pattern", "%T/names.pat", "--pattern-index", "0"},
@@ -1116,6 +1120,64 @@ TEST(CliWarnings, MissingMapFileAndLatinOneName) {
     ASSERT_EQ(mapped.exitCode, 0) << mapped.err;
     EXPECT_EQ(mapped.err, "");
     EXPECT_TRUE(ReadJson(temp.Path() / "mapped" / "summary.json")["warnings"].toArray().isEmpty());
+}
+
+// A copy of the 37-pad mirror beside map files written here: a map that
+// does not match the actuators is named with its entries, as a warning when
+// the numbering still holds one number per actuator, and as an error before
+// any run when it does not (never a run that fails on the voltages).
+TEST(CliWarnings, MapFileProblemsNameTheMapAndTheEntries) {
+    TempFolder temp;
+    const std::string file = temp.Write("Hex37.ini", ReadWhole(kDevices + "Hex37.ini"));
+    const std::string shipped = ReadWhole(kDevices + "DMmap_HEX37.dat");
+    std::vector<std::string> lines;
+    std::istringstream in(shipped);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 37u);
+    auto join = [](const std::vector<std::string>& l) {
+        std::string text;
+        for (const std::string& line : l)
+            text += line + "\n";
+        return text;
+    };
+    // The second entry's position given to the first actuator as well.
+    std::vector<std::string> duplicate = lines;
+    duplicate[0] = "1 " + lines[1].substr(lines[1].find(' ') + 1);
+    struct Case {
+        const char* name;
+        std::string map;
+        int exitCode;
+        std::vector<const char*> said; // parts of standard error
+    } cases[] = {
+        {"Garbage", "<!DOCTYPE html>\n", 0,
+         {"warning: the actuator map file", "holds no actuator pairs (line 1: \"<!DOCTYPE html>\")"}},
+        {"Extra", shipped + "38 37\n", 0,
+         {"warning: the actuator map file", "does not have (ignored): 38"}},
+        {"Duplicate", join(duplicate), 2,
+         {"cannot use mirror", "actuators 1, 2 show as"}},
+        {"CutShort", join({lines.begin(), lines.begin() + 10}), 2,
+         {"cannot use mirror", "does not give every actuator a display number of its own",
+          "or remove it to use the info file's numbering"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        temp.Write("DMmap_HEX37.dat", c.map);
+        const CliRun run = RunCli({"simulate", QString::fromStdString(file), "--set", "1=100",
+                                   "--out", temp.Q(c.name)});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find("DMmap_HEX37.dat"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("max voltage is zero"), std::string::npos) << run.err;
+        for (const char* part : c.said)
+            EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
+        if (c.exitCode == 0) {
+            const QJsonObject warning =
+                Warning(ReadJson(temp.Path() / c.name / "summary.json"), "map_file");
+            EXPECT_TRUE(warning["map_file"].toString().endsWith("DMmap_HEX37.dat"));
+        } else {
+            EXPECT_FALSE(fs::exists(temp.Path() / c.name));
+        }
+    }
 }
 
 // A device name that would set the terminal's title, clear the screen and
@@ -1919,6 +1981,127 @@ TEST(CliOneSurface, PastPullInWithNonlinearExitsThreeAndWritesNothing) {
     const QJsonObject summary = ReadJson(temp.Path() / "linear" / "summary.json");
     EXPECT_EQ(summary["surface"].toString(), "linear");
     EXPECT_TRUE(HasWarning(summary, "pull_in"));
+}
+
+// A fit that is not the target says so, with the reason and what to try;
+// one that is says nothing. Kinds in summary.json and lines on standard error.
+TEST(CliFit, WarnsWhenTheFitIsNotTheTarget) {
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        std::vector<const char*> kinds; // the fit warnings, in order
+        std::vector<const char*> said;  // parts of standard error
+    } cases[] = {
+        // Pads only pull: a focus of this sign leaves every pad at the floor.
+        {"PushWithoutBias", {"Hex37", "--zernike", "4=-0.2um"},
+         {"fit_uncorrected", "fit_bounds"},
+         {"37 of 37 pads sit at the floor", "try --bias V", "(100 %)"}},
+        {"DeeperThanThePadsPull", {"Hex37", "--model", "classic", "--zernike", "4=20um"},
+         {"fit_bounds", "fit_snap_down"},
+         {"37 of 37 pads are held at the ceiling", "passes a third of the gap"}},
+        // The classic model has no pull-in check: PV 28.2 um over d/3 = 16.7 um.
+        {"ClassicSnapDown",
+         {"Hex61S", "--model", "classic", "--zernike", "4=3um", "--bias", "100"},
+         {"fit_snap_down"},
+         {"deflection PV 28.2 um passes a third of the gap (16.7 um)", "lower --bias V"}},
+        {"Reached", {"Hex37", "--zernike", "4=0.3um,5=50nm", "--bias", "80"}, {}, {}},
+        // The same at 120 V: the bias alone bends the membrane past a third of the gap.
+        {"BiasPastAThirdOfTheGap", {"Hex37", "--zernike", "4=0.3um,5=50nm", "--bias", "120"},
+         {"fit_snap_down"}, {"passes a third of the gap (15 um)"}},
+    };
+    TempFolder temp;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun run = RunCli(QStringList{"fit"} + c.arguments + QStringList{"--out", temp.Q(c.name)});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::vector<std::string> kinds;
+        for (const QJsonValue& w : ReadJson(temp.Path() / c.name / "summary.json")["warnings"].toArray()) {
+            const std::string kind = w.toObject()["kind"].toString().toStdString();
+            if (kind.rfind("fit_", 0) == 0)
+                kinds.push_back(kind);
+        }
+        EXPECT_EQ(kinds, std::vector<std::string>(c.kinds.begin(), c.kinds.end()));
+        for (const char* part : c.said)
+            EXPECT_NE(run.err.find(part), std::string::npos) << part << "\n" << run.err;
+    }
+    const QJsonObject snap = Warning(ReadJson(temp.Path() / "ClassicSnapDown" / "summary.json"), "fit_snap_down");
+    EXPECT_NEAR(snap["deflection_pv_m"].toDouble(), 28.2e-6, 0.05e-6);
+    EXPECT_NEAR(snap["separation_m"].toDouble() / 3, 16.7e-6, 0.05e-6);
+}
+
+// Surface targets: empty fields (the last of a line too) and null are
+// outside the target and counted in a warning; a FITS target is read in its
+// BUNIT; a unit that is no length, or a grid with nothing in it, is refused
+// naming the file.
+TEST(CliFit, SurfaceTargetsSayWhatTheyHold) {
+    TempFolder temp;
+    // 12 x 12 of 0.1 um, its first line whole and every other one ending
+    // in an empty field, one null: 11 + 1 samples missing.
+    std::string csv;
+    for (int r = 0; r < 12; ++r)
+        for (int c = 0; c < 12; ++c)
+            csv += std::string(r > 0 && c == 11 ? "" : r == 5 && c == 3 ? "null" : "1e-7") +
+                   (c < 11 ? "," : "\n");
+    const std::string masked = temp.Write("masked.csv", csv);
+    const CliRun run = RunCli({"fit", "Hex37", "--surface", QString::fromStdString(masked),
+                               "--out", temp.Q("masked")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject summary = ReadJson(temp.Path() / "masked" / "summary.json");
+    const QJsonObject missing = Warning(summary, "target_samples");
+    EXPECT_EQ(missing["missing_samples"].toInt(), 12);
+    EXPECT_EQ(missing["samples"].toInt(), 144);
+    EXPECT_NE(run.err.find("12 of 144 samples are empty, null or NaN"), std::string::npos) << run.err;
+
+    // The same focus shape in um with BUNIT 'um' and in metres without it
+    // gives the same fit; 'furlong' and an empty grid are refused.
+    const int n = 20;
+    std::vector<double> focus(n * n);
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < n; ++c) {
+            const double x = (c - 9.5) / 9.5, y = (r - 9.5) / 9.5;
+            focus[r * n + c] = 0.2 * (x * x + y * y);
+        }
+    auto fits = [&](double scale, std::optional<std::string> unit) {
+        FitsImage image;
+        image.rows = image.columns = n;
+        for (double v : focus)
+            image.values.push_back(v * scale);
+        if (unit)
+            image.keys.push_back({"BUNIT", *unit, ""});
+        std::string bytes, error;
+        EXPECT_TRUE(FitsBytes(image, bytes, error)) << error;
+        return bytes;
+    };
+    const std::string inMicrons = temp.Write("um.fits", fits(1.0, std::string("um")));
+    const std::string inMetres = temp.Write("m.fits", fits(1e-6, std::nullopt));
+    double targetRms[2] = {};
+    int k = 0;
+    for (const std::string& file : {inMicrons, inMetres}) {
+        const std::string out = "fits" + std::to_string(k);
+        const CliRun fitted = RunCli({"fit", "Hex37", "--surface", QString::fromStdString(file),
+                                      "--bias", "100", "--out", temp.Q(out)});
+        ASSERT_EQ(fitted.exitCode, 0) << fitted.err;
+        targetRms[k++] = ReadJson(temp.Path() / out / "summary.json")["fit"].toObject()["target_rms_m"].toDouble();
+    }
+    EXPECT_GT(targetRms[0], 1e-8);
+    EXPECT_LT(targetRms[0], 1e-6);
+    EXPECT_NEAR(targetRms[0], targetRms[1], 1e-6 * targetRms[1]);
+
+    struct Refused {
+        std::string file;
+        const char* message;
+    } refused[] = {
+        {temp.Write("furlong.fits", fits(1.0, std::string("furlong"))), "BUNIT is \"furlong\""},
+        {temp.Write("nothing.csv", ",,\nnull,nan,\n"), "has no samples"},
+    };
+    for (const Refused& r : refused) {
+        const CliRun no = RunCli({"fit", "Hex37", "--surface", QString::fromStdString(r.file),
+                                  "--out", temp.Q("refused")});
+        EXPECT_EQ(no.exitCode, 2) << no.err;
+        EXPECT_NE(no.err.find(r.message), std::string::npos) << no.err;
+        EXPECT_NE(no.err.find(r.file), std::string::npos) << no.err;
+        EXPECT_FALSE(fs::exists(temp.Path() / "refused"));
+    }
 }
 
 } // namespace

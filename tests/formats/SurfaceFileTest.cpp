@@ -14,6 +14,8 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -252,6 +254,132 @@ TEST(SurfaceTarget, CsvTextMayStartWithAByteOrderMark) {
     ASSERT_EQ(image.columns, 2);
     EXPECT_EQ(image.values[0], 3e-07);
     EXPECT_TRUE(std::isnan(image.values[3]));
+}
+
+// The unit a FITS target's values are in comes from BUNIT; a CSV target is
+// in metres. Each case: a 4 x 4 image of 0.25 in the named unit.
+TEST(SurfaceTarget, FitsValuesAreReadInTheirBunit) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> bunit; // none: no BUNIT card
+        double metres;                    // per unit; 0: refused
+    } cases[] = {
+        {"none", std::nullopt, 1.0},     {"empty", std::string(""), 1.0},
+        {"m", std::string("m"), 1.0},    {"mm", std::string("mm"), 1e-3},
+        {"um", std::string("um"), 1e-6}, {"micron", std::string("micron"), 1e-6},
+        {"microns", std::string("microns"), 1e-6}, {"nm", std::string("nm"), 1e-9},
+        {"padded", std::string("um  "), 1e-6},
+        {"upper case M is mega", std::string("M"), 0.0},
+        {"not a length", std::string("relative intensity"), 0.0},
+        {"per volt squared", std::string("m V-2"), 0.0},
+        {"angstrom", std::string("Angstrom"), 0.0},
+    };
+    TempFolder temp;
+    const std::vector<double> quarter(16, 0.25);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<FitsKey> keys;
+        if (c.bunit)
+            keys.push_back({"BUNIT", *c.bunit, ""});
+        const std::string path = temp.Write("unit.fits", Fits(quarter, 4, 4, keys));
+        SurfaceImage image;
+        std::string error;
+        const bool read = ReadSurfaceImage(path, image, error);
+        if (c.metres == 0.0) {
+            EXPECT_FALSE(read);
+            EXPECT_NE(error.find("BUNIT is \"" + *c.bunit + "\""), std::string::npos) << error;
+            EXPECT_NE(error.find(path), std::string::npos) << error;
+            EXPECT_NE(error.find("(m, mm, um, nm)"), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(read) << error;
+        ASSERT_EQ(image.values.size(), 16u);
+        for (double v : image.values)
+            EXPECT_DOUBLE_EQ(v, 0.25 * c.metres);
+    }
+}
+
+// Empty fields anywhere (the last of a line too), null and NaN in any case
+// are missing samples, counted; a ragged grid is still refused, and so is one
+// with nothing left.
+TEST(SurfaceTarget, CsvMissingSamplesAnywhereAreCounted) {
+    struct Case {
+        const char* name;
+        std::string text;
+        int columns;       // 0: refused
+        int missing;
+        const char* error; // part of the message when refused
+    } cases[] = {
+        {"last field empty", "1,2,\n4,5,6\n", 3, 1, ""},
+        {"last field empty on every line", "1,2,\n4,5,\n", 3, 2, ""},
+        {"first field empty", ",2\n3,4\n", 2, 1, ""},
+        {"middle field empty", "1, ,3\n4,5,6\n", 3, 1, ""},
+        {"a masked row", ",,\n1,2,3\n", 3, 3, ""},
+        {"null and nan in any case", "null,NULL,nan\nNaN,NAN,1\n", 3, 5, ""},
+        {"ragged: one field short", "1,2,3\n4,5\n", 0, 0, "line 2 has 2 values, not 3"},
+        {"ragged: one field over", "1,2\n3,4,\n", 0, 0, "line 2 has 3 values, not 2"},
+        {"nothing left", ",\nnull,nan\n", 0, 0, "has no samples: all 4 are empty, null or NaN"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SurfaceImage image;
+        std::string error;
+        const bool read = ParseSurfaceCsv(c.text, "t.csv", image, error);
+        if (c.columns == 0) {
+            EXPECT_FALSE(read);
+            EXPECT_NE(error.find(c.error), std::string::npos) << error;
+            EXPECT_NE(error.find("t.csv"), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(read) << error;
+        EXPECT_EQ(image.columns, c.columns);
+        EXPECT_EQ(image.rows, 2);
+        EXPECT_EQ(image.missing, c.missing);
+        EXPECT_EQ(std::count_if(image.values.begin(), image.values.end(),
+                                [](double v) { return std::isnan(v); }),
+                  c.missing);
+    }
+}
+
+// A pupil-masked export (every sample outside a disc empty, so most lines
+// end in a comma) is read at its full width: the disc lands where it was,
+// and the count of missing samples comes back with the message that says it.
+TEST(SurfaceTarget, AMaskedExportKeepsItsWidthAndSaysWhatIsMissing) {
+    const EngineGrid g = Engine();
+    std::vector<double> rows(g.Points(), 2e-7);
+    int outside = 0;
+    for (int r = 0; r < g.n; ++r)
+        for (int c = 0; c < g.n; ++c)
+            if (!g.InMembrane(c, r)) {
+                rows[static_cast<std::size_t>(r) * g.n + c] = std::numeric_limits<double>::quiet_NaN();
+                ++outside;
+            }
+    std::string text;
+    for (int r = 0; r < g.n; ++r)
+        for (int c = 0; c < g.n; ++c) {
+            const double v = rows[static_cast<std::size_t>(r) * g.n + c];
+            text += (std::isnan(v) ? std::string() : FormatNumber(v)) + (c + 1 < g.n ? "," : "\n");
+        }
+    TempFolder temp;
+    const std::string path = temp.Write("masked.csv", text);
+    std::vector<double> engine;
+    std::string error;
+    SurfaceFileCounts counts;
+    ASSERT_TRUE(ReadSurfaceTarget(path, g, engine, error, &counts)) << error;
+    EXPECT_EQ(counts.samples, static_cast<int>(g.Points()));
+    EXPECT_EQ(counts.missing, outside);
+    for (int i = 0; i < g.n; ++i)
+        for (int j = 0; j < g.n; ++j)
+            if (g.InMembrane(i, j))
+                ASSERT_EQ(engine[g.Index(i, j)], 2e-7) << i << "," << j;
+            else
+                ASSERT_TRUE(std::isnan(engine[g.Index(i, j)])) << i << "," << j;
+    const std::string said = MissingSamplesText(path, counts);
+    EXPECT_NE(said.find(path), std::string::npos) << said;
+    EXPECT_NE(said.find(std::to_string(outside) + " of " + std::to_string(g.Points())),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(MissingSamplesText(path, SurfaceFileCounts{16, 0}), "");
 }
 
 struct BadFile {

@@ -247,6 +247,43 @@ TEST_F(MirrorSetupFormTest, ARefusedRunIsToldInABoxAndTheInformationBoxSaysSo) {
     EXPECT_TRUE(stressEdit.isEnabled());
 }
 
+// The mirror's map file is checked on loading: a map that leaves two pads
+// on one display number is told in a box naming the map and the entries,
+// and no run starts on it; an unreadable map is told, and the run goes on
+// with the info file's numbering.
+TEST_F(MirrorSetupFormTest, MapFileProblemsAreToldInABox) {
+    struct Case {
+        const char* name;
+        const char* map;
+        const char* said;
+        bool runs;
+    } cases[] = {
+        {"shared", "1 1\n2 1\n", "actuators 1, 2 show as 2", false},
+        {"garbage", "not a map\n", "holds no actuator pairs (line 1: \"not a map\")", true},
+    };
+    MakeForm();
+    const int row = RowOf("Alpha");
+    ASSERT_GE(row, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteDevice("DMmap_T7.dat", c.map);
+        dialogs.messages.clear();
+        DoubleClickRow(row);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_NE(dialogs.messages[0].text.find("DMmap_T7.dat"), std::string::npos)
+            << dialogs.messages[0].text;
+        EXPECT_NE(dialogs.messages[0].text.find(c.said), std::string::npos)
+            << dialogs.messages[0].text;
+        EXPECT_EQ(dialogs.messages[0].text.find("max voltage is zero"), std::string::npos);
+        EXPECT_EQ(host.IsRunTimerEnabled(), c.runs);
+        if (!c.runs)
+            EXPECT_EQ(host.information, std::vector<std::string>{TMirrorSetupForm::kNotCalculated});
+        RunToEnd();
+        DoubleClickRow(RowOf("Delta")); // another mirror between the cases
+        RunToEnd();
+    }
+}
+
 TEST_F(MirrorSetupFormTest, LoadingAfterAFinishedRunInvalidatesTheResultsUntilTheNewRunEnds) {
     MakeForm();
     DoubleClickRow(0);

@@ -188,6 +188,48 @@ TEST(PatternFitDialog, FitsASurfaceFile) {
     EXPECT_EQ(rig.previews.size(), 1u);
 }
 
+// The fit's warnings are the command line's, naming the dialog's choices:
+// a push without a bias leaves every pad at the floor; a good fit says
+// nothing; a surface with empty fields says how many samples it left out.
+TEST(PatternFitDialog, ShowsTheFitWarnings) {
+    Rig rig("classic", true);
+    const auto& ui = rig.dialog->Ui();
+    ui.TermsEdit->setText("4=-0.2um");
+    ui.BiasCheck->setChecked(false);
+    ui.FitButton->click();
+    EXPECT_NE(rig.Result().find("Warning: the fit leaves the target largely uncorrected"),
+              std::string::npos)
+        << rig.Result();
+    EXPECT_NE(rig.Result().find("19 of 19 pads sit at the floor"), std::string::npos) << rig.Result();
+    EXPECT_NE(rig.Result().find("try a bias"), std::string::npos) << rig.Result();
+    EXPECT_EQ(rig.Result().find("--bias"), std::string::npos) << rig.Result();
+
+    ui.TermsEdit->setText("4=0.1um");
+    ui.BiasCheck->setChecked(true);
+    ui.BiasEdit->setValue(60);
+    ui.FitButton->click();
+    ASSERT_EQ(rig.previews.size(), 2u) << rig.Result();
+    EXPECT_EQ(rig.Result().find("Warning"), std::string::npos) << rig.Result();
+
+    // 16 x 16 of a flat 0.1 um, every line but the first ending in an empty field.
+    const ostrander::testing_support::TempFolder temp("ostrander-fit-warn");
+    std::string csv;
+    for (int r = 0; r < 16; ++r)
+        for (int c = 0; c < 16; ++c)
+            csv += std::string(r > 0 && c == 15 ? "" : "1e-7") + (c < 15 ? "," : "\n");
+    const std::string file = temp.Write("masked.csv", csv);
+    ScriptedDialogs dialogs;
+    ScopedDialogs scope(dialogs);
+    dialogs.openAnswers.push_back(file);
+    ui.SurfaceBrowseButton->click();
+    ui.FitButton->click();
+    ASSERT_EQ(rig.previews.size(), 3u) << rig.Result();
+    EXPECT_NE(rig.Result().find("Warning: surface \"" + file +
+                                "\": 15 of 256 samples are empty, null or NaN"),
+              std::string::npos)
+        << rig.Result();
+}
+
 // Surface files of another format and size, resampled onto the session's
 // grid: a FITS image placed by its axes (as surface.fits) gives back the
 // voltages of its surface, and a 64 x 64 CSV of a focus gives the voltages

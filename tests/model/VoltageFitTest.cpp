@@ -414,6 +414,56 @@ TEST(VoltageFitRefusalTest, TargetsThatAreNotFiniteOrTooLarge) {
         EXPECT_NEAR(a.volts[k], whole.volts[k], 1.0) << "pad " << k + 1;
 }
 
+// Where the fit warnings start: a residual above 90 % of the target, more
+// than half the pads at one bound, a classic deflection past a third of the
+// gap; a fit that was refused has nothing to warn about.
+TEST(SessionFitTest, WarningsStartAtTheirThresholds) {
+    struct Case {
+        const char* name;
+        double residual, target; // RMS, m
+        int pads, floor, ceiling;
+        bool snapDown;
+        SessionFit::Status status;
+        std::vector<std::string> kinds;
+    } cases[] = {
+        {"good", 0.1e-6, 1e-6, 10, 0, 0, false, SessionFit::Status::Fitted, {}},
+        {"at 90 %", 0.9e-6, 1e-6, 10, 0, 0, false, SessionFit::Status::Fitted, {}},
+        {"just over 90 %", 0.901e-6, 1e-6, 10, 0, 0, false, SessionFit::Status::Fitted,
+         {"fit_uncorrected"}},
+        {"no target", 0.0, 0.0, 10, 0, 0, false, SessionFit::Status::Fitted, {}},
+        {"half at the floor", 0.1e-6, 1e-6, 10, 5, 0, false, SessionFit::Status::Fitted, {}},
+        {"most at the floor", 0.1e-6, 1e-6, 10, 6, 0, false, SessionFit::Status::Fitted,
+         {"fit_bounds"}},
+        {"most at the ceiling", 0.1e-6, 1e-6, 9, 0, 5, false, SessionFit::Status::Fitted,
+         {"fit_bounds"}},
+        {"split between both", 0.1e-6, 1e-6, 10, 4, 4, false, SessionFit::Status::Fitted, {}},
+        {"snap-down", 0.1e-6, 1e-6, 10, 0, 0, true, SessionFit::Status::Fitted,
+         {"fit_snap_down"}},
+        {"all three", 1e-6, 1e-6, 4, 4, 0, true, SessionFit::Status::Fitted,
+         {"fit_uncorrected", "fit_bounds", "fit_snap_down"}},
+        {"refused", 1e-6, 1e-6, 4, 4, 0, true, SessionFit::Status::BeyondPullIn, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SessionFit result;
+        result.status = c.status;
+        result.fit.residualRms = c.residual;
+        result.fit.targetRms = c.target;
+        result.fit.pads = c.pads;
+        for (int k = 1; k <= c.floor; ++k)
+            result.fit.atFloor.push_back(k);
+        for (int k = 1; k <= c.ceiling; ++k)
+            result.fit.atCeiling.push_back(c.pads + 1 - k);
+        result.snapDown = c.snapDown;
+        result.deflectionPv = 20e-6;
+        result.separation = 45e-6;
+        std::vector<std::string> kinds;
+        for (const FitWarning& w : SessionFitWarnings(result, FitRequest{}))
+            kinds.push_back(w.kind);
+        EXPECT_EQ(kinds, c.kinds);
+    }
+}
+
 TEST(ZernikeTermsTest, ParsesTermsWithUnitsAndRefusesTheRest) {
     std::vector<double> c;
     std::string error;
@@ -422,7 +472,7 @@ TEST(ZernikeTermsTest, ParsesTermsWithUnitsAndRefusesTheRest) {
     EXPECT_DOUBLE_EQ(c[3], 0.5e-6);
     EXPECT_DOUBLE_EQ(c[5], -0.2e-6);
     EXPECT_EQ(c[0], 0.0);
-    ASSERT_TRUE(ParseZernikeTerms(" 11 = 20nm , 2=1e-7", c, error)) << error;
+    ASSERT_TRUE(ParseZernikeTerms(" 11 = 20nm , 2=1e-7m", c, error)) << error;
     EXPECT_DOUBLE_EQ(c[10], 20e-9);
     EXPECT_DOUBLE_EQ(c[1], 1e-7);
     ASSERT_TRUE(ParseZernikeTerms("5=0.001mm", c, error));
@@ -433,6 +483,14 @@ TEST(ZernikeTermsTest, ParsesTermsWithUnitsAndRefusesTheRest) {
         error.clear();
         EXPECT_FALSE(ParseZernikeTerms(bad, c, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
+    }
+    // A value without a unit could be metres or microns: refused with the
+    // same message as a value that is no number, which lists the units.
+    for (const char* bare : {"4=0.5", "4=-2e-7", "4=0.5um,6=3", "4=um", "4=0.5 furlongs"}) {
+        error.clear();
+        EXPECT_FALSE(ParseZernikeTerms(bare, c, error)) << bare;
+        EXPECT_NE(error.find("is not a number with a unit (m, mm, um, nm)"), std::string::npos)
+            << bare << ": " << error;
     }
 }
 

@@ -283,6 +283,75 @@ TEST_F(MapText, PairsUntilTheFirstNonPair) {
     EXPECT_EQ(m.FindByIndex(0)->Label, "9");
 }
 
+// What a map held against the actuators, for the map of a 4-actuator
+// mirror: unreadable text, repeated, unknown and missing entries, and the
+// numbering they leave (shared or out-of-range display numbers).
+TEST(MapCheckTest, SaysWhatTheMapHeldAndWhetherItNumbersOneToOne) {
+    struct Case {
+        const char* name;
+        std::string text;
+        int pairs;
+        std::vector<int> unknown, repeated, missing;
+        std::vector<std::pair<int, std::vector<int>>> shared;
+        int outOfRange; // actuators whose number lies outside 1 .. 4
+        int stoppedAtLine;
+        bool clean;
+        std::vector<const char*> said; // parts of the lines (all in one)
+    } cases[] = {
+        {"whole", "1 3\n2 2\n3 1\n4 0\n", 4, {}, {}, {}, {}, 0, 0, true, {}},
+        {"garbage", "<html>\n1 2\n", 0, {}, {}, {}, {}, 0, 1, false,
+         {"holds no actuator pairs (line 1: \"<html>\")", "keep the info file's numbering"}},
+        {"empty", "", 0, {}, {}, {}, {}, 0, 0, false, {"holds no actuator pairs (it is empty)"}},
+        {"cut short", "1 3\n2 2\n", 2, {}, {}, {3, 4}, {{3, {2, 3}}, {4, {1, 4}}}, 0, 0, false,
+         {"does not list actuators 3, 4", "actuators 2, 3 show as 3", "actuators 1, 4 show as 4",
+          "correct the map"}},
+        {"two actuators on one position", "1 0\n2 0\n3 2\n4 3\n", 4, {}, {}, {}, {{1, {1, 2}}},
+         0, 0, false, {"actuators 1, 2 show as 1", "correct the map"}},
+        {"the same line twice", "1 0\n2 1\n2 1\n3 2\n4 3\n", 5, {}, {2}, {}, {}, 0, 0, false,
+         {"lists actuators more than once (the last entry counts): 2"}},
+        {"extra actuators", "1 0\n2 1\n3 2\n4 3\n5 4\n9 9\n", 6, {5, 9}, {}, {}, {}, 0, 0,
+         false, {"lists actuators the mirror does not have (ignored): 5, 9"}},
+        {"position past the end", "1 0\n2 1\n3 2\n4 7\n", 4, {}, {}, {}, {}, 1, 0, false,
+         {"actuators 4 show outside 1 to the number of actuators"}},
+        {"text after the pairs", "1 0\n2 1\n3 2\n4 3\n\x01" "end\n", 4, {}, {}, {}, {}, 0, 5,
+         false, {"stops being pairs of numbers at line 5 (\"?end\")"}},
+        {"odd number left over", "1 0\n2 1\n3 2\n4 3\n5\n", 4, {}, {}, {}, {}, 0, 5, false,
+         {"at line 5 (\"5\")"}},
+    };
+    DMInfoClass m;
+    ASSERT_TRUE(m.Load(IniFile::FromText("[DM Model]\nActuators=4\n[A]\nIndex=0\n[B]\nIndex=1\n"
+                                         "[C]\nIndex=2\n[D]\nIndex=3\n")));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m.ApplyMapText(c.text);
+        const MapCheck& r = m.MapReport;
+        EXPECT_TRUE(r.read);
+        EXPECT_EQ(r.pairs, c.pairs);
+        EXPECT_EQ(r.unknown, c.unknown);
+        EXPECT_EQ(r.repeated, c.repeated);
+        EXPECT_EQ(r.missing, c.missing);
+        EXPECT_EQ(r.shared, c.shared);
+        EXPECT_EQ(static_cast<int>(r.outOfRange.size()), c.outOfRange);
+        EXPECT_EQ(r.stoppedAtLine, c.stoppedAtLine);
+        EXPECT_EQ(r.Clean(), c.clean);
+        const std::vector<std::string> lines = MapProblemLines("DMmap_T.dat", r);
+        EXPECT_EQ(lines.empty(), c.clean);
+        std::string all;
+        for (const std::string& line : lines) {
+            EXPECT_NE(line.find("the actuator map file \"DMmap_T.dat\""), std::string::npos) << line;
+            all += line + "\n";
+        }
+        for (const char* part : c.said)
+            EXPECT_NE(all.find(part), std::string::npos) << part << "\n" << all;
+        const std::string error = MapNumberingError("DMmap_T.dat", r);
+        EXPECT_EQ(error.empty(), r.OneToOne()) << error;
+    }
+    // A map file that is not there was not read: nothing to say about it here.
+    EXPECT_FALSE(m.ApplyMapFile("/nonexistent/DMmap_T.dat"));
+    EXPECT_FALSE(m.MapReport.read);
+    EXPECT_TRUE(MapProblemLines("x", m.MapReport).empty());
+}
+
 class MapFile : public testing::Test {
 protected:
     void SetUp() override {

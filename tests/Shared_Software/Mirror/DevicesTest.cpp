@@ -59,6 +59,12 @@ TEST_F(ShippedDevices, ScanListsEveryMirrorAndEachLoadsCompletely) {
         EXPECT_EQ(info.Model->ActuatorCount, e.actuators);
         EXPECT_EQ(info.Model->ActuatorType_circ_rect_ring, e.type);
         EXPECT_TRUE(FileExists(info.MapFileName)) << info.MapFileName;
+        // Its map lists every actuator once: nothing to warn about.
+        EXPECT_TRUE(info.Model->MapReport.read);
+        EXPECT_TRUE(info.Model->MapReport.Clean())
+            << (MapProblemLines(info.MapFileName, info.Model->MapReport).empty()
+                    ? std::string()
+                    : MapProblemLines(info.MapFileName, info.Model->MapReport).front());
 
         // Index, display number and channel each run over 0..n-1 (1..n) once.
         const int n = e.actuators;
