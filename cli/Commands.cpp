@@ -4,7 +4,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "cli/Arguments.h"
-#include "cli/BatchSimulation.h"
+#include "results/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
 #include "cli/FitFiles.h"
 #include "cli/InfluenceFiles.h"
@@ -51,16 +51,6 @@ void PrintSafeWarnings(std::vector<RunWarning> warnings) {
 }
 
 } // namespace
-
-std::string ShownName(const std::string& name, std::size_t maxBytes) {
-    if (name.size() <= maxBytes)
-        return TerminalSafe(name);
-    // Cut before a UTF-8 continuation byte, never inside a character.
-    std::size_t cut = maxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-        --cut;
-    return TerminalSafe(std::string_view(name).substr(0, cut)) + "...";
-}
 
 std::string ProgramVersion() {
     return kVersion;
@@ -109,22 +99,6 @@ void CatchInterrupts() {
     std::signal(SIGHUP, NoteInterrupt);
 }
 
-// A name or path in a message: quoted, escaped and cut to a sane length.
-std::string Quoted(const std::string& text) {
-    return "\"" + ShownName(text, 200) + "\"";
-}
-
-// What is wrong with a mirror info file that is readable but not usable.
-std::string MirrorFileContentProblem(const std::string& path) {
-    const IniFile ini(path);
-    if (!ini.SectionExists("General"))
-        return "it has no [General] section";
-    if (ini.ReadString("General", "FileType", "") != MirrorInfoClass::MirrorInfoFileType)
-        return "its FileType is not \"" + std::string(MirrorInfoClass::MirrorInfoFileType) + "\"";
-    if (!ini.SectionExists("DM Model"))
-        return "it has no [DM Model] section";
-    return {};
-}
 
 // ---- mirrors ----
 
@@ -260,22 +234,8 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         error = "no membrane model " + Quoted(command.model) + " (" + MembraneModelNames() + ")";
         return false;
     }
-    if (!ResolveMirror(mirror, mirrorFile, reason)) {
-        error = reason;
+    if (!LocateMirrorFile(mirror, mirrorFile, error))
         return false;
-    }
-    const std::string path = DevicePath(mirrorFile);
-    if (std::string problem = FileReadProblem(path, IniFile::MaxFileBytes, "mirror file");
-        !problem.empty()) {
-        mirrorFile.clear();
-        error = problem;
-        return false;
-    }
-    if (std::string problem = MirrorFileContentProblem(path); !problem.empty()) {
-        mirrorFile.clear();
-        error = Quoted(mirror) + " is not a mirror info file: " + problem;
-        return false;
-    }
     if (!simulation.Load(mirrorFile, reason)) {
         mirrorFile.clear();
         error = "cannot use mirror " + Quoted(mirror) + ": " + reason;
@@ -636,19 +596,8 @@ int RunFit(const FitCommand& command) {
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings = ResultWarnings(MirrorWarnings(simulation.MapFile()), nullptr,
                                       simulation.ActuatorCount(), result, analysis);
-    // Below 1.2 a small error in the mirror's tension or gap snaps it down.
-    if (fitted.pullInFactor < 1.2) {
-        char message[160];
-        std::snprintf(message, sizeof message,
-                      "the fitted voltages are close to pull-in (pull-in factor %.3g, below 1.2)",
-                      fitted.pullInFactor);
-        QJsonObject details;
-        details["pull_in_factor"] = fitted.pullInFactor;
-        context.warnings.push_back({"pull_in_margin", message, details});
-    }
-    if (!fit.converged)
-        context.warnings.push_back(
-            {"fit", "the bounded fit stopped before its optimality conditions held", {}});
+    for (RunWarning& w : FitWarnings(fitted.pullInFactor, fit.converged))
+        context.warnings.push_back(std::move(w));
     PrintSafeWarnings(context.warnings);
     std::string pattern;
     if (!FitPatternBytes(simulation.DeviceName() + " fit", patternName, result.voltages, pattern,

@@ -17,20 +17,6 @@ QJsonValue Number(double value) {
     return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
 }
 
-const char* ShapeName(ActuatorShape shape) {
-    switch (shape) {
-    case ActuatorShape::Circular:
-        return "circular";
-    case ActuatorShape::Rectangular:
-        return "rectangular";
-    case ActuatorShape::Ring:
-        return "ring";
-    case ActuatorShape::QuarterRing:
-        return "quarter_ring";
-    }
-    return "unknown";
-}
-
 constexpr const char* kWeights =
     "the surface of voltages V_k is the sum over display numbers k of (V_k - V_e)^2 times "
     "plane k - 1, V_e the membrane electrode's voltage (0 when the mirror has none); the "
@@ -86,7 +72,7 @@ std::string ActuatorsCsv(const DMInfoClass& model, int actuators) {
         text += std::to_string(k) + "," + std::to_string(a->Channel) + "," + FormatNumber(a->X) +
                 "," + FormatNumber(a->Y) + "," + FormatNumber(a->Dpad_m) + "," +
                 FormatNumber(rectangular ? a->DpadY_m : a->Dpad_m) + "," + FormatNumber(a->Rinner) +
-                "," + FormatNumber(a->Router) + "," + ShapeName(a->Shape) + "," +
+                "," + FormatNumber(a->Router) + "," + ActuatorShapeName(a->Shape) + "," +
                 (a->Surface ? "true" : "false") + "," + std::to_string(k - 1) + "\n";
     }
     return text;

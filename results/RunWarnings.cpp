@@ -103,6 +103,24 @@ std::optional<RunWarning> VoltageRulesWarning(const std::vector<VoltageChange>& 
     return w;
 }
 
+std::vector<RunWarning> FitWarnings(double pullInFactor, bool converged) {
+    std::vector<RunWarning> warnings;
+    // Below 1.2 a small error in the mirror's tension or gap snaps it down.
+    if (pullInFactor < 1.2) {
+        char message[160];
+        std::snprintf(message, sizeof message,
+                      "the fitted voltages are close to pull-in (pull-in factor %.3g, below 1.2)",
+                      pullInFactor);
+        QJsonObject details;
+        details["pull_in_factor"] = pullInFactor;
+        warnings.push_back({"pull_in_margin", message, details});
+    }
+    if (!converged)
+        warnings.push_back(
+            {"fit", "the bounded fit stopped before its optimality conditions held", {}});
+    return warnings;
+}
+
 void PrintWarnings(const std::vector<RunWarning>& warnings) {
     for (const RunWarning& w : warnings) {
         std::string line = w.message;

@@ -39,6 +39,11 @@ struct VoltageChange {
 std::optional<RunWarning> VoltageRulesWarning(const std::vector<VoltageChange>& changes,
                                               int requested);
 
+// A voltage fit's own warnings: fitted voltages close to pull-in (a pull-in
+// factor below 1.2; NaN, as the classic model gives, warns nothing) and a
+// bounded fit that stopped before its optimality conditions held.
+std::vector<RunWarning> FitWarnings(double pullInFactor, bool converged);
+
 // "ostrander-cli: warning: MESSAGE" per warning on standard error.
 void PrintWarnings(const std::vector<RunWarning>& warnings);
 // [{"kind": ..., "message": ..., details...}, ...]
