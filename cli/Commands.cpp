@@ -4,7 +4,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "cli/Arguments.h"
-#include "cli/BatchSimulation.h"
+#include "results/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
 #include "cli/FitFiles.h"
 #include "cli/InfluenceFiles.h"
@@ -52,16 +52,6 @@ void PrintSafeWarnings(std::vector<RunWarning> warnings) {
 }
 
 } // namespace
-
-std::string ShownName(const std::string& name, std::size_t maxBytes) {
-    if (name.size() <= maxBytes)
-        return TerminalSafe(name);
-    // Cut before a UTF-8 continuation byte, never inside a character.
-    std::size_t cut = maxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-        --cut;
-    return TerminalSafe(std::string_view(name).substr(0, cut)) + "...";
-}
 
 std::string ProgramVersion() {
     return kVersion;
@@ -111,22 +101,6 @@ void CatchInterrupts() {
     std::signal(SIGHUP, NoteInterrupt);
 }
 
-// A name or path in a message: quoted, escaped and cut to a sane length.
-std::string Quoted(const std::string& text) {
-    return "\"" + ShownName(text, 200) + "\"";
-}
-
-// What is wrong with a mirror info file that is readable but not usable.
-std::string MirrorFileContentProblem(const std::string& path) {
-    const IniFile ini(path);
-    if (!ini.SectionExists("General"))
-        return "it has no [General] section";
-    if (ini.ReadString("General", "FileType", "") != MirrorInfoClass::MirrorInfoFileType)
-        return "its FileType is not \"" + std::string(MirrorInfoClass::MirrorInfoFileType) + "\"";
-    if (!ini.SectionExists("DM Model"))
-        return "it has no [DM Model] section";
-    return {};
-}
 
 // ---- mirrors ----
 
@@ -136,13 +110,17 @@ void PrintTable(const std::vector<DeviceEntry>& devices) {
         nameWidth = std::max(nameWidth, ShownName(d.deviceName, 60).size());
         fileWidth = std::max(fileWidth, ShownName(d.fileName, 60).size());
     }
-    std::printf("%-*s  %-*s  %9s  %13s\n", static_cast<int>(nameWidth), "DEVICE",
-                static_cast<int>(fileWidth), "FILE", "ACTUATORS", "LIMIT VOLTAGE");
-    for (const DeviceEntry& d : devices)
-        std::printf("%-*s  %-*s  %9d  %11s V\n", static_cast<int>(nameWidth),
+    std::printf("%-*s  %-*s  %9s  %13s  %s\n", static_cast<int>(nameWidth), "DEVICE",
+                static_cast<int>(fileWidth), "FILE", "ACTUATORS", "LIMIT VOLTAGE", "MODELS");
+    for (const DeviceEntry& d : devices) {
+        std::string models;
+        for (const std::string& model : d.models)
+            models += (models.empty() ? "" : ",") + model;
+        std::printf("%-*s  %-*s  %9d  %11s V  %s\n", static_cast<int>(nameWidth),
                     ShownName(d.deviceName, 60).c_str(), static_cast<int>(fileWidth),
                     ShownName(d.fileName, 60).c_str(), d.actuators,
-                    FormatFloat("0.0", d.limitVoltage).c_str());
+                    FormatFloat("0.0", d.limitVoltage).c_str(), models.c_str());
+    }
 }
 
 QString Utf8(const std::string& text) {
@@ -158,6 +136,10 @@ void PrintJson(const std::vector<DeviceEntry>& devices) {
         entry["path"] = Utf8(d.absolutePath);
         entry["actuators"] = d.actuators;
         entry["limit_voltage"] = d.limitVoltage;
+        QJsonArray models;
+        for (const std::string& model : d.models)
+            models.append(QString::fromStdString(model));
+        entry["models"] = models;
         list.append(entry);
     }
     std::fputs(QJsonDocument(list).toJson(QJsonDocument::Indented).constData(), stdout);
@@ -263,22 +245,8 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         error = "no membrane model " + Quoted(command.model) + " (" + MembraneModelNames() + ")";
         return false;
     }
-    if (!ResolveMirror(mirror, mirrorFile, reason)) {
-        error = reason;
+    if (!LocateMirrorFile(mirror, mirrorFile, error))
         return false;
-    }
-    const std::string path = DevicePath(mirrorFile);
-    if (std::string problem = FileReadProblem(path, IniFile::MaxFileBytes, "mirror file");
-        !problem.empty()) {
-        mirrorFile.clear();
-        error = problem;
-        return false;
-    }
-    if (std::string problem = MirrorFileContentProblem(path); !problem.empty()) {
-        mirrorFile.clear();
-        error = Quoted(mirror) + " is not a mirror info file: " + problem;
-        return false;
-    }
     if (!simulation.Load(mirrorFile, reason)) {
         mirrorFile.clear();
         error = "cannot use mirror " + Quoted(mirror) + ": " + reason;
@@ -669,18 +637,6 @@ int RunFit(const FitCommand& command) {
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings = ResultWarnings(MirrorWarnings(simulation.MapFile(), simulation.MapReport()), nullptr,
                                       simulation.ActuatorCount(), result, analysis);
-    // Below 1.2 a small error in the mirror's tension or gap snaps it down.
-    if (fitted.pullInFactor < 1.2) {
-        QJsonObject details;
-        details["pull_in_factor"] = fitted.pullInFactor;
-        context.warnings.push_back({"pull_in_margin",
-                                    "the fitted voltages are close to pull-in (pull-in factor " +
-                                        FigureBeside(fitted.pullInFactor, 1.2) + ", below 1.2)",
-                                    details});
-    }
-    if (!fit.converged)
-        context.warnings.push_back(
-            {"fit", "the bounded fit stopped before its optimality conditions held", {}});
     if (const std::string missing = MissingSamplesText(command.surface, targetCounts);
         !missing.empty()) {
         QJsonObject details;
@@ -688,12 +644,8 @@ int RunFit(const FitCommand& command) {
         details["missing_samples"] = targetCounts.missing;
         context.warnings.push_back({"target_samples", missing, details});
     }
-    for (const FitWarning& w : SessionFitWarnings(fitted, request)) {
-        QJsonObject details;
-        for (const auto& [name, value] : w.figures)
-            details[QString::fromStdString(name)] = value;
-        context.warnings.push_back({w.kind, w.message, details});
-    }
+    for (RunWarning& w : FitWarnings(fitted, request))
+        context.warnings.push_back(std::move(w));
     PrintSafeWarnings(context.warnings);
     std::string pattern;
     if (!FitPatternBytes(simulation.DeviceName() + " fit", patternName, result.voltages, pattern,

@@ -5,6 +5,7 @@
 // equilibrium to write; --linear-past-pull-in writes the linear surface
 // instead); nothing is left in the output folder on failure.
 #include "cli/CommandOptions.h"
+#include "cli/DeviceLookup.h"
 
 #include <string>
 #include <vector>
@@ -30,10 +31,5 @@ void SetCommandLine(int argc, const char* const* argv);
 // returns kExitFailure. Control characters (a NUL included) are written as
 // escapes, so the line is whole and says what it holds.
 int Fail(const std::string& message);
-
-// A name from a file or the command line as it is shown in messages and
-// tables: control characters escaped, cut to maxBytes (at a character
-// boundary) with "..." after.
-std::string ShownName(const std::string& name, std::size_t maxBytes = 80);
 
 } // namespace ostrander

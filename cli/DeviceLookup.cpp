@@ -3,11 +3,11 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/InfoFileListClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "model/MembraneModel.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
-
-#include "cli/Commands.h"
 #include "toolkit/IniFile.h"
+#include "toolkit/TerminalText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +17,31 @@
 #include <system_error>
 
 namespace ostrander {
+
+std::string ShownName(const std::string& name, std::size_t maxBytes) {
+    if (name.size() <= maxBytes)
+        return TerminalSafe(name);
+    // Cut before a UTF-8 continuation byte, never inside a character.
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return TerminalSafe(std::string_view(name).substr(0, cut)) + "...";
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + ShownName(text, 200) + "\"";
+}
+
+std::string MirrorFileContentProblem(const std::string& path) {
+    const IniFile ini(path);
+    if (!ini.SectionExists("General"))
+        return "it has no [General] section";
+    if (ini.ReadString("General", "FileType", "") != MirrorInfoClass::MirrorInfoFileType)
+        return "its FileType is not \"" + std::string(MirrorInfoClass::MirrorInfoFileType) + "\"";
+    if (!ini.SectionExists("DM Model"))
+        return "it has no [DM Model] section";
+    return {};
+}
 
 std::vector<DeviceEntry> ListDevices() {
     InfoFileListClass list(MirrorInfoClass::MirrorInfoFileType);
@@ -33,8 +58,12 @@ std::vector<DeviceEntry> ListDevices() {
         if (!ec)
             entry.absolutePath = canonical.string();
         const MirrorInfoClass info(entry.programPath);
-        if (info.Model)
+        if (info.Model) {
             entry.actuators = info.Model->Actuators;
+            for (const MembraneModelInfo& model : MembraneModels())
+                if (model.make()->CheckActuators(*info.Model) == RunStart::Started)
+                    entry.models.emplace_back(model.name);
+        }
         entry.limitVoltage = info.LimitVoltage;
         devices.push_back(std::move(entry));
     }
@@ -63,7 +92,7 @@ std::string FileReadProblem(const std::string& path, std::size_t limit, const ch
     const std::string reason = FileReadReason(path, limit);
     if (reason.empty())
         return {};
-    const std::string quoted = "\"" + ShownName(path, 200) + "\"";
+    const std::string quoted = Quoted(path);
     if (reason.rfind("it is ", 0) == 0 && reason != "it is not a file")
         return std::string(kind) + " " + quoted + " is " + reason.substr(6);
     return "cannot read " + std::string(kind) + " " + quoted + ": " + reason;
@@ -158,6 +187,24 @@ bool ResolveMirror(const std::string& mirror, std::string& infoFile, std::string
     if (!devices.Found())
         error += "; " + devices.Describe();
     return false;
+}
+
+bool LocateMirrorFile(const std::string& mirror, std::string& infoFile, std::string& error) {
+    if (!ResolveMirror(mirror, infoFile, error))
+        return false;
+    const std::string path = DevicePath(infoFile);
+    if (std::string problem = FileReadProblem(path, IniFile::MaxFileBytes, "mirror file");
+        !problem.empty()) {
+        infoFile.clear();
+        error = problem;
+        return false;
+    }
+    if (std::string problem = MirrorFileContentProblem(path); !problem.empty()) {
+        infoFile.clear();
+        error = Quoted(mirror) + " is not a mirror info file: " + problem;
+        return false;
+    }
+    return true;
 }
 
 } // namespace ostrander

@@ -1,6 +1,7 @@
 #pragma once
-// The mirrors of the device folder in use (DeviceFolder()) and the lookup of
-// the mirror a command names.
+// The mirrors of the device folder in use (DeviceFolder()), the lookup of
+// the mirror a command names, and the checks of a file before a reader takes
+// it, in the words ostrander-cli and the Python module both report.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ struct DeviceEntry {
     std::string absolutePath;
     int actuators = 0;
     double limitVoltage = 0.0; // V, the limit on the mean voltage
+    // The membrane models that compute its pads (ring pads: the exact one only).
+    std::vector<std::string> models;
 };
 
 // Every mirror info file of the device folder, in file-name order.
@@ -42,5 +45,18 @@ std::string FileReadReason(const std::string& path, std::size_t limit);
 // and MirrorClass open. False with a one-line reason when nothing matches or
 // a name matches several devices.
 bool ResolveMirror(const std::string& mirror, std::string& infoFile, std::string& error);
+
+// ResolveMirror, then the file it names: readable, within the reader's size
+// limit, and a mirror info file. False with a one-line reason.
+bool LocateMirrorFile(const std::string& mirror, std::string& infoFile, std::string& error);
+// What is wrong with a mirror info file that is readable but not usable.
+std::string MirrorFileContentProblem(const std::string& path);
+
+// A name from a file or the command line as it is shown in messages and
+// tables: control characters escaped, cut to maxBytes (at a character
+// boundary) with "..." after.
+std::string ShownName(const std::string& name, std::size_t maxBytes = 80);
+// A name or path in a message: quoted, escaped and cut to a sane length.
+std::string Quoted(const std::string& text);
 
 } // namespace ostrander

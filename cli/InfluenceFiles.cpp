@@ -17,20 +17,6 @@ QJsonValue Number(double value) {
     return std::isfinite(value) ? QJsonValue(value) : QJsonValue();
 }
 
-const char* ShapeName(ActuatorShape shape) {
-    switch (shape) {
-    case ActuatorShape::Circular:
-        return "circular";
-    case ActuatorShape::Rectangular:
-        return "rectangular";
-    case ActuatorShape::Ring:
-        return "ring";
-    case ActuatorShape::QuarterRing:
-        return "quarter_ring";
-    }
-    return "unknown";
-}
-
 constexpr const char* kWeights =
     "the surface of voltages V_k is the sum over display numbers k of (V_k - V_e)^2 times "
     "plane k - 1, V_e the membrane electrode's voltage (0 when the mirror has none); the "
@@ -86,7 +72,7 @@ std::string ActuatorsCsv(const DMInfoClass& model, int actuators) {
         text += std::to_string(k) + "," + std::to_string(a->Channel) + "," + FormatNumber(a->X) +
                 "," + FormatNumber(a->Y) + "," + FormatNumber(a->Dpad_m) + "," +
                 FormatNumber(rectangular ? a->DpadY_m : a->Dpad_m) + "," + FormatNumber(a->Rinner) +
-                "," + FormatNumber(a->Router) + "," + ShapeName(a->Shape) + "," +
+                "," + FormatNumber(a->Router) + "," + ActuatorShapeName(a->Shape) + "," +
                 (a->Surface ? "true" : "false") + "," + std::to_string(k - 1) + "\n";
     }
     return text;
@@ -112,8 +98,11 @@ std::string InfluenceSummaryJson(const InfluenceSet& set, const SummaryContext& 
     json["axes"] = "each plane is stored as the pictures show it: row r (0-based, first FITS "
                    "row first) is y = (r - samples/2) spacing_m, column c is x = (c - "
                    "samples/2) spacing_m, y growing downwards; actuators.csv's x_m and y_m "
-                   "are in this frame, so a pad's plane is deepest near row y_m / spacing_m "
-                   "+ samples/2, column x_m / spacing_m + samples/2";
+                   "are in this frame, so a disc or rectangular pad's plane is deepest near "
+                   "row y_m / spacing_m + samples/2, column x_m / spacing_m + samples/2; a "
+                   "ring's x_m, y_m is its centre and a quarter ring's the corner of its "
+                   "quadrant, so their planes are deepest along the ring, from "
+                   "inner_radius_m to outer_radius_m off the membrane centre";
     QJsonObject units;
     units["influence.fits"] = "m V-2 (metres of deflection per volt squared; negative is "
                               "towards the pads)";

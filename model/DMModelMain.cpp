@@ -223,23 +223,11 @@ void DMModelMain::PupilStatistics(double& min, double& max, double& rms) {
     rms = (s > 0 && count > 0) ? std::sqrt(s / count) : s;
 }
 
-FarFieldStatus DMModelMain::ComputeFarField() {
-    DMInfoClass* dm = RefreshModel();
-    if (!dm)
+FarFieldStatus DMModelMain::CorrectSurface() {
+    if (!RefreshModel())
         return FarFieldStatus::NoMirror;
     if (data_.Surface.empty() || data_.GridRows != data_.GridSize)
         return FarFieldStatus::NoSurface;
-    const int32_t n = data_.GridSize;
-    int p = static_cast<int>(std::floor(std::log(static_cast<double>(n)) / std::log(2.0) + 2));
-    p = std::max(p, 8);
-    const int32_t size = 1 << p;
-    // The buffer is refilled from scratch below, so one of the right size is
-    // kept rather than reallocated on every pass.
-    if (data_.FarField.empty() || data_.FarFieldSize != size)
-        data_.AllocateFarField(size);
-
-    const double dx = GridStep(*dm);
-
     // Tilt, always; piston and the chosen part of the focus on request.
     // Each is fitted over the beam and taken off the whole membrane, so the
     // corrected surface has no step at the beam's edge. With the focus
@@ -256,6 +244,23 @@ FarFieldStatus DMModelMain::ComputeFarField() {
         RemoveZernikeTermOverMembrane(4, c4 - c4 * local_.FocusAdjust);
         ClearBeyondPupil();
     }
+    return FarFieldStatus::Done;
+}
+
+FarFieldStatus DMModelMain::ComputeFarField() {
+    if (const FarFieldStatus corrected = CorrectSurface(); corrected != FarFieldStatus::Done)
+        return corrected;
+    DMInfoClass* dm = RefreshModel();
+    const int32_t n = data_.GridSize;
+    int p = static_cast<int>(std::floor(std::log(static_cast<double>(n)) / std::log(2.0) + 2));
+    p = std::max(p, 8);
+    const int32_t size = 1 << p;
+    // The buffer is refilled from scratch below, so one of the right size is
+    // kept rather than reallocated on every pass.
+    if (data_.FarField.empty() || data_.FarFieldSize != size)
+        data_.AllocateFarField(size);
+
+    const double dx = GridStep(*dm);
 
     float* field = data_.FarField.data();
     std::fill(field, field + 2 * static_cast<std::size_t>(size + 1) * (size + 1), 0.0f);

@@ -71,6 +71,11 @@ public:
     void RemoveZernikeTermOverMembrane(int term, double a);
     void PupilStatistics(double& min, double& max, double& rms);
 
+    // The corrections the far field starts with, on the surface in place:
+    // tilt always; with "Remove Focus and Piston" the samples beyond the
+    // pupil, piston and the chosen part of the focus. Done, NoMirror or
+    // NoSurface.
+    FarFieldStatus CorrectSurface();
     // Far field of the reflected Gaussian beam into MainData::FarField; the
     // far-field pictures are drawn through the host.
     FarFieldStatus ComputeFarField();

@@ -221,6 +221,16 @@ SurfaceValues EngineSession::PhysicalSurface() {
     return Surface();
 }
 
+SurfaceValues EngineSession::CorrectedSurface() {
+    if (!ResultsValid())
+        return {};
+    model_->Synthesize(*engine_);
+    MarkResultsStale();
+    if (engine_->CorrectSurface() != FarFieldStatus::Done)
+        return {};
+    return Surface();
+}
+
 double EngineSession::PhysicalPeakDeflection() {
     const SurfaceValues physical = PhysicalSurface();
     return std::max(std::fabs(physical.min), std::fabs(physical.max));

@@ -227,6 +227,11 @@ public:
     SurfaceValues PhysicalSurface();
     // Its largest deflection, m.
     double PhysicalPeakDeflection();
+    // The surface the results show for the voltages the mirror holds, under
+    // the present view options: a synthesis and the far field's corrections,
+    // without the far field itself (the surface alone, quickly). Empty
+    // before the influence functions. The results are marked stale.
+    SurfaceValues CorrectedSurface();
     // Notes the membrane model's own snap-down verdict for the present
     // voltages (the exact model's pull-in answer); true when it changed.
     bool NoteSnapDown(const PullInResult& result);

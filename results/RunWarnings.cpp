@@ -162,6 +162,31 @@ std::optional<RunWarning> PullInWarning(double pullInFactor, bool nonlinearAsked
     return w;
 }
 
+std::vector<RunWarning> FitWarnings(const SessionFit& fitted, const FitRequest& request,
+                                    const FitChoiceNames& names) {
+    std::vector<RunWarning> warnings;
+    const double pullInFactor = fitted.pullInFactor;
+    // Below 1.2 a small error in the mirror's tension or gap snaps it down.
+    if (pullInFactor < 1.2) {
+        QJsonObject details;
+        details["pull_in_factor"] = pullInFactor;
+        warnings.push_back({"pull_in_margin",
+                            "the fitted voltages are close to pull-in (pull-in factor " +
+                                FigureBeside(pullInFactor, 1.2) + ", below 1.2)",
+                            details});
+    }
+    if (!fitted.fit.converged)
+        warnings.push_back(
+            {"fit", "the bounded fit stopped before its optimality conditions held", {}});
+    for (const FitWarning& w : SessionFitWarnings(fitted, request, names)) {
+        QJsonObject details;
+        for (const auto& [name, value] : w.figures)
+            details[QString::fromStdString(name)] = value;
+        warnings.push_back({w.kind, w.message, details});
+    }
+    return warnings;
+}
+
 void PrintWarnings(const std::vector<RunWarning>& warnings) {
     for (const RunWarning& w : warnings) {
         std::string line = w.message;

@@ -2,6 +2,8 @@
 // Warnings of a run whose numbers are not to be trusted as they stand, or
 // whose input was not what it seemed: each is one line on standard error and
 // an entry of summary.json; the run still succeeds.
+#include "model/SessionFit.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -56,6 +58,14 @@ std::optional<RunWarning> PullInWarning(double pullInFactor, bool nonlinearAsked
 // digits, more when fewer would round it onto or across the limit (1.196
 // beside 1.2 is "1.196", never "1.2").
 std::string FigureBeside(double value, double limit);
+
+// A voltage fit's own warnings: fitted voltages close to pull-in (a pull-in
+// factor below 1.2; NaN, as the classic model gives, warns nothing), a
+// bounded fit that stopped before its optimality conditions held, and the
+// session's verdicts on what the fit achieved (SessionFitWarnings, whose
+// advice names the choices as `names` does).
+std::vector<RunWarning> FitWarnings(const SessionFit& fitted, const FitRequest& request,
+                                    const FitChoiceNames& names = {});
 
 // "ostrander-cli: warning: MESSAGE" per warning on standard error.
 void PrintWarnings(const std::vector<RunWarning>& warnings);

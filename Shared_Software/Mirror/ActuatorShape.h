@@ -15,4 +15,20 @@ enum class ActuatorShape : std::int8_t {
     QuarterRing = 3,
 };
 
+// The shape's name in the files and the Python module ("circular",
+// "rectangular", "ring", "quarter_ring"; "unknown" for another code).
+inline const char* ActuatorShapeName(ActuatorShape shape) {
+    switch (shape) {
+    case ActuatorShape::Circular:
+        return "circular";
+    case ActuatorShape::Rectangular:
+        return "rectangular";
+    case ActuatorShape::Ring:
+        return "ring";
+    case ActuatorShape::QuarterRing:
+        return "quarter_ring";
+    }
+    return "unknown";
+}
+
 } // namespace ostrander

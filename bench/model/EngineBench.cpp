@@ -1,6 +1,7 @@
 // The engine's hot paths on the shipped 61-pad membrane (62 channels, the
 // last one the membrane's own electrode): one actuator's analytic surface, a
 // whole influence run without the timer's pacing, the synthesis, the
+// session's corrected surface alone (the Python module's Mirror.surface), the
 // session's recalculation (synthesis, corrections, far field) and the figures
 // the status line shows.
 #include "model/ResultFigures.h"
@@ -75,6 +76,21 @@ void BM_SynthesizeSurface(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SynthesizeSurface)->Unit(benchmark::kMillisecond);
+
+// The session's surface without the far field (synthesis and the tilt
+// correction), as the Python module's Mirror.surface asks for it.
+void BM_SessionCorrectedSurface(benchmark::State& state) {
+    RunMirror m;
+    if (!m.ok) {
+        state.SkipWithError("run did not finish");
+        return;
+    }
+    for (auto _ : state) {
+        const SurfaceValues surface = m.h.session.CorrectedSurface();
+        benchmark::DoNotOptimize(surface.values.data());
+    }
+}
+BENCHMARK(BM_SessionCorrectedSurface)->Unit(benchmark::kMillisecond);
 
 void BM_EnginePass(benchmark::State& state) {
     RunMirror m;

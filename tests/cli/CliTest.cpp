@@ -977,6 +977,22 @@ TEST(CliMirrors, ReadsTheDeviceFolderTheOptionOrVariableNames) {
 
 // Files that look like mirrors but cannot be read are named with the reason,
 // in the list and when a command names them.
+// The list says which membrane models compute each mirror: ring pads only
+// the exact one.
+TEST(CliMirrors, NamesTheModelsThatComputeEachMirror) {
+    const CliRun json = RunCli({"mirrors", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    std::map<std::string, QJsonArray> models;
+    for (const QJsonValue& entry : QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).array())
+        models[entry.toObject()["file"].toString().toStdString()] =
+            entry.toObject()["models"].toArray();
+    EXPECT_EQ(models["Hex37.ini"], (QJsonArray{"classic", "exact"}));
+    EXPECT_EQ(models["Ring7.ini"], (QJsonArray{"exact"}));
+    EXPECT_EQ(models["QuarterRing16.ini"], (QJsonArray{"exact"}));
+    const CliRun table = RunCli({"mirrors"});
+    EXPECT_NE(table.out.find("MODELS"), std::string::npos) << table.out;
+}
+
 TEST(CliMirrors, SaysWhyAFileOfTheFolderIsNotListed) {
     TempFolder devices;
     for (const char* name : {"Hex19.ini", "DMmap_HEX19.dat"})

@@ -46,5 +46,16 @@ listing=$("$prefix/bin/ostrander-cli" mirrors)
 head -1 <<<"$listing" | grep -qF "Devices from $prefix/share/ostrander/Devices/ (installed)" \
   || fail "ostrander-cli read: $(head -1 <<<"$listing")"
 grep -q "Hex 61" <<<"$listing" || fail "no shipped mirror in the installed listing"
+# The Python module, when it was built: installed with its stubs below the
+# prefix, it imports from there and reads the installed devices as well.
+module=$(find "$prefix" -name 'ostrander.cpython-*.so' | head -1)
+if [ -n "$module" ]; then
+  [ -e "$(dirname "$module")/ostrander.pyi" ] || fail "no type stubs beside the Python module"
+  python=$(sed -n 's/^Python3_EXECUTABLE:[A-Z]*=//p' "$build/CMakeCache.txt")
+  path=$(PYTHONPATH=$(dirname "$module") "${python:-python3}" -c \
+    'import ostrander; print(next(m["path"] for m in ostrander.mirrors() if m["file"] == "Hex61S.ini"))') \
+    || fail "the installed Python module does not list the mirrors"
+  [ "$path" = "$prefix/share/ostrander/Devices/Hex61S.ini" ] || fail "the Python module read $path"
+fi
 "$prefix/bin/ostrander" --version | grep -q '^ostrander ' || fail "ostrander --version"
 echo "check-install: layout, validators and device lookup of $prefix are fine"

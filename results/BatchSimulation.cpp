@@ -1,4 +1,4 @@
-#include "cli/BatchSimulation.h"
+#include "results/BatchSimulation.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
@@ -80,6 +80,7 @@ std::string BatchSimulation::RunRefusal(RunStart status) const {
 bool BatchSimulation::RunInfluenceFunctions(const std::function<void(int, int)>& progress,
                                             std::string& error) {
     const RunStart start = session_.StartInfluenceRun();
+    lastStart_ = start;
     if (start != RunStart::Started) {
         error = RunRefusal(start);
         return false;

@@ -3,8 +3,8 @@
 // influence functions computed as loading it in the program does, with the
 // run-timer ticks called back to back; then each simulation applies voltages
 // through the mirror's rules and collects the result of the session's state
-// (results/SessionResult.h). The session's statuses become the tool's error
-// texts.
+// (results/SessionResult.h). The session's statuses become the error texts
+// of ostrander-cli and of the Python module.
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "model/EngineSession.h"
 #include "model/ModelHost.h"
@@ -34,6 +34,8 @@ public:
     // Computes the influence functions; progress(done, total) after each
     // actuator. False with the reason when the run is refused.
     bool RunInfluenceFunctions(const std::function<void(int, int)>& progress, std::string& error);
+    // How the last run started (Started, or why it was refused).
+    RunStart LastRunStart() const { return lastStart_; }
     // Applies the voltages and computes the results and pictures.
     bool Simulate(const VoltageRequest& request, const DisplayOptions& options,
                   SimulationResult& result, std::string& error);
@@ -64,6 +66,7 @@ public:
 private:
     RecordingModelHost host_;
     EngineSession session_{host_};
+    RunStart lastStart_ = RunStart::NoMirror;
 };
 
 } // namespace ostrander
