@@ -36,6 +36,14 @@ bool IsPatternSection(const std::string& name) {
     return true;
 }
 
+// The number of a pattern section ("Pattern012" is 12), -1 for another
+// section or a number too long to be one.
+long long PatternSectionNumber(const std::string& name) {
+    if (!IsPatternSection(name) || name.size() > 7 + 12)
+        return -1;
+    return std::stoll(name.substr(7));
+}
+
 // Gives the reason, when one is asked for, and false.
 bool Refuse(std::string* reason, const std::string& why) {
     if (reason != nullptr)
@@ -368,6 +376,19 @@ bool PatternClass::Read(const std::string& name, const IniFile& ini, const int* 
             NewEntry->Voltages.Append(actuators[static_cast<std::size_t>(j)],
                                       volts[static_cast<std::size_t>(j)]);
     }
+    // Pattern sections past the count are not read; say so, or the user
+    // wonders where they went.
+    long long beyond = 0;
+    std::string firstBeyond;
+    for (const std::string& section : ini.ReadSections())
+        if (PatternSectionNumber(section) >= patterns && beyond++ == 0)
+            firstBeyond = section;
+    if (beyond > 0)
+        readWarnings.push_back("the file holds " + std::to_string(beyond) +
+                               " pattern section" + (beyond > 1 ? "s" : "") + " past PatternCount=" +
+                               std::to_string(patterns) + " ([" + firstBeyond +
+                               (beyond > 1 ? "] and more" : "]") +
+                               "), which are not read; raise PatternCount to read them");
     // Keys there, but not one voltage among them: nothing usable is left.
     if (good == 0 && bad > 0) {
         readError = "no voltage in the file can be read";
@@ -434,6 +455,11 @@ bool PatternClass::WriteTo(IniFile& ini, const std::string& version, std::string
     // that no patterns in the old numbering remain beside the new ones.
     if (version == "2.0" && ini.ReadString("FileInformation", "FileVersion", "1.0") == "1.0")
         ini.EraseSectionsIf(IsPatternSection);
+    // Sections of patterns past the set's count are those of an earlier,
+    // longer set: they go, or the file keeps patterns the set no longer has.
+    const long long count = PatternCount;
+    ini.EraseSectionsIf(
+        [count](const std::string& name) { return PatternSectionNumber(name) >= count; });
 
     ini.WriteString("General", "FileType", FileType);
     ini.WriteString("General", "PatternSetName", PatternSetName);

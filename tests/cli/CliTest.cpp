@@ -27,9 +27,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -977,6 +979,22 @@ TEST(CliMirrors, ReadsTheDeviceFolderTheOptionOrVariableNames) {
 
 // Files that look like mirrors but cannot be read are named with the reason,
 // in the list and when a command names them.
+// The manual page names every option any command's --help lists.
+TEST(CliManual, NamesEveryOptionOfEveryCommand) {
+    std::ifstream in(kSource + "/data/ostrander-cli.1");
+    std::string manual((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;)
+        manual.replace(at, 2, "-");
+    const std::regex option("--[a-z][a-z-]*");
+    for (const char* command : {"mirrors", "simulate", "sweep", "fit", "influence"}) {
+        const CliRun help = RunCli({command, "--help"});
+        ASSERT_EQ(help.exitCode, 0) << help.err;
+        for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end;
+             ++it)
+            EXPECT_NE(manual.find(it->str()), std::string::npos) << command << " " << it->str();
+    }
+}
+
 // The list says which membrane models compute each mirror: ring pads only
 // the exact one.
 TEST(CliMirrors, NamesTheModelsThatComputeEachMirror) {
@@ -1885,7 +1903,7 @@ TEST_P(CliOneSurface, SummaryFiguresAreThoseOfTheWrittenFiles) {
         double edge = 0, inner = 0;
         for (int r = 0; r + 1 < n; ++r)
             for (int col = 0; col + 1 < n; ++col)
-                for (const auto [r2, col2] : {std::pair{r + 1, col}, std::pair{r, col + 1}}) {
+                for (const auto& [r2, col2] : {std::pair{r + 1, col}, std::pair{r, col + 1}}) {
                     if (radius(r, col) >= rim || radius(r2, col2) >= rim)
                         continue;
                     const double step = std::fabs(s[r][col] - s[r2][col2]);

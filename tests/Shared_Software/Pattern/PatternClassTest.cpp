@@ -235,6 +235,11 @@ TEST(PatternFile, UnreadableVoltagesAreNamedNeverSilentlyZero) {
         {"a missing key", head + "1.0\n" + good + "[Pattern001]\nPatternName=Short\n"
                                                   "Voltage000=3\n",
          true, {"\"Short\"", "Voltage001 is missing"}, {{1, 3}, {2, 0}}},
+        {"sections past the count", head + "1.0\n" + good +
+             "[Pattern001]\nPatternName=B\nVoltage000=1\nVoltage001=2\n"
+             "[Pattern002]\nPatternName=C\nVoltage000=1\nVoltage001=2\n[Pattern007]\n",
+         true, {"2 pattern sections past PatternCount=2", "[Pattern002] and more", "not read"},
+         {{1, 1}, {2, 2}}},
         {"a missing section", head + "1.0\n" + good, true, {"no section [Pattern001]"},
          {{1, 0}, {2, 0}}},
         {"sections of the other version", head + "1.0\n" + good +
@@ -567,6 +572,25 @@ TEST(PatternFile, WriteKeepsWhatElseTheTargetHolds) {
     EXPECT_EQ(ini.ReadString("General", "Comment", ""), "keep me");
     EXPECT_EQ(ini.ReadString("General", "FileType", ""), "Actuator Pattern Set");
     EXPECT_EQ(set.GetFileName(), "FileName not set"); // Write leaves its own name
+}
+
+// A shorter set saved over a longer one leaves none of the longer one's
+// patterns behind, in either numbering.
+TEST(PatternFile, WriteOverALongerSetDropsItsOtherPatterns) {
+    TempFolder dir;
+    const std::string file = dir.File("long.pat");
+    ASSERT_TRUE(MakeSet({"a", "b", "c"})->Write(file, "1.0"));
+    std::ofstream(file, std::ios::binary | std::ios::app)
+        << "[Pattern5]\nPatternName=stray\n[Notes]\nAuthor=lab\n";
+    ASSERT_TRUE(MakeSet({"x"})->Write(file, "1.0"));
+    IniFile ini(file);
+    EXPECT_EQ(ini.ReadString("Pattern000", "PatternName", ""), "x");
+    for (const char* gone : {"Pattern001", "Pattern002", "Pattern5"})
+        EXPECT_FALSE(ini.SectionExists(gone)) << gone;
+    EXPECT_EQ(ini.ReadString("Notes", "Author", ""), "lab");
+    PatternClass read(file);
+    EXPECT_EQ(read.GetPatternCount(), 1);
+    EXPECT_EQ(read.ReadWarnings(), std::vector<std::string>{});
 }
 
 TEST(PatternFile, VersionTwoWriteTouchesOnlyTheTarget) {
