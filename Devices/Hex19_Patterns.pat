@@ -1,6 +1,6 @@
 [General]
 FileType=Actuator Pattern Set
-PatternSetName=Hex 19 (12 mm) samples
+PatternSetName=Hex 19 (12 mm) samples (exact model, nonlinear)
 PatternCount=11
 VoltageCount=19
 

@@ -1,6 +1,6 @@
 [General]
 FileType=Actuator Pattern Set
-PatternSetName=Hex 37 (15 mm) samples
+PatternSetName=Hex 37 (15 mm) samples (exact model, nonlinear)
 PatternCount=11
 VoltageCount=37
 

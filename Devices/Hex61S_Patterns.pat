@@ -1,6 +1,6 @@
 [General]
 FileType=Actuator Pattern Set
-PatternSetName=Hex 61 + membrane (25 mm) samples
+PatternSetName=Hex 61 + membrane (25 mm) samples (exact model, nonlinear)
 PatternCount=11
 VoltageCount=62
 

@@ -1,6 +1,6 @@
 [General]
 FileType=Actuator Pattern Set
-PatternSetName=Quarter rings 16 (20 mm) samples
+PatternSetName=Quarter rings 16 (20 mm) samples (exact model, nonlinear)
 PatternCount=10
 VoltageCount=16
 

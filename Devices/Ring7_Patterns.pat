@@ -1,6 +1,6 @@
 [General]
 FileType=Actuator Pattern Set
-PatternSetName=Ring 7 (12 mm) samples
+PatternSetName=Ring 7 (12 mm) samples (exact model, nonlinear)
 PatternCount=7
 VoltageCount=7
 

@@ -1,6 +1,6 @@
 [General]
 FileType=Actuator Pattern Set
-PatternSetName=Small 9 (10 mm) samples
+PatternSetName=Small 9 (10 mm) samples (exact model, nonlinear)
 PatternCount=9
 VoltageCount=9
 

@@ -1,6 +1,6 @@
 [General]
 FileType=Actuator Pattern Set
-PatternSetName=Square 36 (20 mm) samples
+PatternSetName=Square 36 (20 mm) samples (exact model, nonlinear)
 PatternCount=11
 VoltageCount=36
 

@@ -14,6 +14,7 @@
 #include "formats/VoltageFile.h"
 #include "model/MembraneModel.h"
 #include "model/SessionFit.h"
+#include "model/ShapeName.h"
 #include "toolkit/OutputFolder.h"
 #include "results/ResultFiles.h"
 #include "results/ResultWriter.h"
@@ -194,7 +195,14 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
 }
 
 // A pattern set read from a file, refused when it is not one.
-std::unique_ptr<PatternClass> ReadPatternSet(const std::string& file, std::string& error) {
+std::unique_ptr<PatternClass> ReadPatternSet(const std::string& named, std::string& error) {
+    // A bare file name that is not in the working folder is looked up in the
+    // device folder, where the shipped sets lie beside their mirrors.
+    std::string file = named;
+    std::error_code ec;
+    if (file.find('/') == std::string::npos && file.find('\\') == std::string::npos &&
+        !std::filesystem::exists(file, ec) && std::filesystem::exists(DeviceFolder() + file, ec))
+        file = DeviceFolder() + file;
     if (std::string problem = FileReadProblem(file, IniFile::MaxFileBytes, "pattern set");
         !problem.empty()) {
         error = problem;
@@ -341,6 +349,53 @@ SummaryContext BaseContext(const BatchSimulation& simulation, const std::string&
     return context;
 }
 
+// A sample pattern's named term against the change its voltages give from
+// the set's flat, on the same model and surface; none for another pattern,
+// a set without a flat, tilt (taken off every result) or focus when it is
+// taken off. flatZernike caches the flat's terms over a sweep.
+std::optional<PatternTerm> MeasurePatternTerm(BatchSimulation& simulation, const PatternClass& set,
+                                              const PatternListEntry& pattern,
+                                              DisplayOptions options,
+                                              const ResultAnalysis& analysis,
+                                              std::vector<double>& flatZernike) {
+    const std::optional<SampleShape> shape = ParseSampleShapeName(pattern.PatternName);
+    if (!shape || shape->noll == 0 || shape->noll == 2 || shape->noll == 3 ||
+        (shape->noll == 4 && options.removeFocus))
+        return std::nullopt;
+    const PatternListEntry* flat = set.first;
+    while (flat && !(ParseSampleShapeName(flat->PatternName) &&
+                     ParseSampleShapeName(flat->PatternName)->noll == 0))
+        flat = flat->next;
+    if (!flat)
+        return std::nullopt;
+    if (flatZernike.empty()) {
+        VoltageRequest request;
+        request.pattern = &flat->Voltages;
+        options.pictures = false;
+        SimulationResult flatResult;
+        std::string error;
+        if (!simulation.Simulate(request, options, flatResult, error))
+            return std::nullopt;
+        flatZernike = AnalyseResult(flatResult, simulation.Geometry()).zernike;
+    }
+    const auto k = static_cast<std::size_t>(shape->noll - 1);
+    if (k >= flatZernike.size() || k >= analysis.zernike.size())
+        return std::nullopt;
+    return PatternTerm{shape->noll, shape->amplitude, analysis.zernike[k] - flatZernike[k],
+                       flat->PatternName};
+}
+
+// The measured term in the summary and, when it is far from the named
+// amplitude, a warning.
+void AddPatternTerm(std::optional<PatternTerm> term, const std::string& patternName,
+                    const SimulationResult& result, SummaryContext& context) {
+    context.patternTerm = std::move(term);
+    if (context.patternTerm)
+        if (auto w = PatternAmplitudeWarning(patternName, *context.patternTerm, result.model,
+                                             result.nonlinearSurface ? "nonlinear" : "linear"))
+            context.warnings.push_back(*w);
+}
+
 } // namespace
 
 int RunMirrors(const MirrorsCommand& command) {
@@ -438,9 +493,15 @@ int RunSimulate(const SimulateCommand& command) {
         return FailPastPullIn(result, "");
     SummaryContext context = BaseContext(simulation, run.mirrorFile);
     context.pattern = pattern ? pattern->PatternName : std::string();
+    context.patternSet = set ? set->GetPatternSetName() : std::string();
     const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
     context.warnings =
         ResultWarnings(MirrorWarnings(simulation.MapFile(), simulation.MapReport()), pattern, actuators, result, analysis);
+    if (pattern) {
+        std::vector<double> flatZernike;
+        AddPatternTerm(MeasurePatternTerm(simulation, *set, *pattern, options, analysis, flatZernike),
+                       pattern->PatternName, result, context);
+    }
     PrintPatternSetWarnings(set.get(), command.pattern);
     PrintSafeWarnings(context.warnings);
     if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
@@ -480,6 +541,7 @@ int RunSweep(const SweepCommand& command) {
     if (!out.Begin(error))
         return Fail(error);
     std::vector<SweepRow> rows;
+    std::vector<double> flatZernike; // the set's flat, simulated once
     Progress progress("Patterns", set->GetPatternCount());
     int done = 0;
     for (const PatternListEntry* p = set->first; p; p = p->next) {
@@ -495,9 +557,12 @@ int RunSweep(const SweepCommand& command) {
         const std::string folder = PatternFolder(p->index, p->PatternName);
         SummaryContext context = BaseContext(simulation, run.mirrorFile);
         context.pattern = p->PatternName;
+        context.patternSet = set->GetPatternSetName();
         const ResultAnalysis analysis = AnalyseResult(result, context.geometry);
         context.warnings = ResultWarnings(mirrorWarnings, p, simulation.ActuatorCount(), result,
                                           analysis);
+        AddPatternTerm(MeasurePatternTerm(simulation, *set, *p, options, analysis, flatZernike),
+                       p->PatternName, result, context);
         // The mirror's warnings were printed once; the pattern's name leads its own.
         std::vector<RunWarning> own(context.warnings.begin() +
                                         static_cast<std::ptrdiff_t>(mirrorWarnings.size()),

@@ -3,6 +3,7 @@
 #include "results/SessionResult.h"
 #include "formats/FitsFile.h"
 #include "formats/GridCsv.h"
+#include "model/ShapeName.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <map>
 #include <numbers>
+#include <optional>
 
 namespace ostrander {
 
@@ -220,6 +222,19 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
     json["surface"] = SurfaceKind(result);
     if (!context.pattern.empty())
         json["pattern"] = Q(context.pattern);
+    if (!context.patternSet.empty())
+        json["pattern_set"] = Q(context.patternSet);
+    // A sample pattern's named term beside what these voltages give.
+    if (const std::optional<PatternTerm>& t = context.patternTerm) {
+        QJsonObject term;
+        term["noll"] = t->noll;
+        term["label"] = Q(ShapeTermLabel(t->noll));
+        term["named_m"] = t->named;
+        term["named_for"] = "the exact model's nonlinear surface";
+        term["achieved_m"] = Number(t->achieved);
+        term["from"] = Q(t->flat);
+        json["pattern_term"] = term;
+    }
 
     QJsonObject voltages;
     for (std::size_t k = 0; k < result.voltages.size(); ++k)

@@ -14,6 +14,7 @@
 
 #include <QJsonObject>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,8 @@ struct SummaryContext {
     std::string device;
     std::string mirrorFile;
     std::string pattern; // pattern name, empty without one
+    std::string patternSet; // the name of the pattern's set, empty without one
+    std::optional<PatternTerm> patternTerm; // a sample pattern's term, when measured
     std::string version;
     // The command line of the run; for the window's export, the
     // ostrander-cli command that writes the same result.

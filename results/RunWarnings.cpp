@@ -1,6 +1,7 @@
 #include "results/RunWarnings.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
+#include "model/ShapeName.h"
 
 #include <QString>
 #include <QStringDecoder>
@@ -159,6 +160,26 @@ std::optional<RunWarning> PullInWarning(double pullInFactor, bool nonlinearAsked
                                 : "the linear surface is a shape the membrane cannot take");
     w.details["pull_in_factor"] = pullInFactor;
     w.details["nonlinear_requested"] = nonlinearAsked;
+    return w;
+}
+
+std::optional<RunWarning> PatternAmplitudeWarning(const std::string& patternName,
+                                                  const PatternTerm& term, const std::string& model,
+                                                  const std::string& surface) {
+    if (!std::isfinite(term.achieved) ||
+        std::fabs(term.achieved - term.named) <= 0.1 * std::fabs(term.named))
+        return std::nullopt;
+    char amount[64];
+    std::snprintf(amount, sizeof amount, "%+.3g um", term.achieved * 1e6);
+    RunWarning w;
+    w.kind = "pattern_amplitude";
+    w.message = "pattern \"" + patternName + "\" names its amplitude on the exact model's "
+                "nonlinear surface (--model exact --nonlinear); here (" + model + " model, " +
+                surface + " surface) its " + ShapeTermLabel(term.noll) + " term changes by " +
+                amount + " RMS from \"" + term.flat + "\"";
+    w.details["noll"] = term.noll;
+    w.details["named_m"] = term.named;
+    w.details["achieved_m"] = term.achieved;
     return w;
 }
 

@@ -15,6 +15,15 @@ namespace ostrander {
 
 struct MapCheck;
 
+// The term a sample pattern names and what its voltages give: the change of
+// that Zernike term from the set's flat ("Flat at 70 V"), m RMS.
+struct PatternTerm {
+    int noll = 0;
+    double named = 0.0;
+    double achieved = 0.0;
+    std::string flat; // the flat pattern's name
+};
+
 struct RunWarning {
     // "undersampled", "map_file", "pattern_size", "voltage_rules", "pull_in", ...
     std::string kind;
@@ -53,6 +62,14 @@ std::optional<RunWarning> VoltageRulesWarning(const std::vector<VoltageChange>& 
 // surface was asked for, so the files hold the linear one in its place.
 // None for a factor above 1 or NaN (a model without pull-in).
 std::optional<RunWarning> PullInWarning(double pullInFactor, bool nonlinearAsked);
+
+// A sample pattern's name ("Focus -0.25 um RMS") states the change from the
+// set's flat that holds on the exact model's nonlinear surface; `term` is
+// that change here. A warning when it is more than 10 % off. surface:
+// "linear" or "nonlinear".
+std::optional<RunWarning> PatternAmplitudeWarning(const std::string& patternName,
+                                                  const PatternTerm& term, const std::string& model,
+                                                  const std::string& surface);
 
 // A figure written beside a limit it is compared with: three significant
 // digits, more when fewer would round it onto or across the limit (1.196

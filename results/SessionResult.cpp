@@ -178,6 +178,7 @@ bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
         return false;
     }
     result = SimulationResult{};
+    result.focusRemoved = options.removeFocus;
     session.SetView({options.removeFocus, options.focusAdjust, options.zoom, options.wavelength});
     // Every result is computed afresh, even with the voltages of the last:
     // the linear surface, then the membrane model's verdict, and with the

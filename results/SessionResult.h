@@ -66,6 +66,7 @@ struct SimulationResult {
     // focus come off), m; the nonlinear one when `surface` holds it.
     double maxDeflection = 0.0;
     bool nonlinearSurface = false; // the surface is the nonlinear equilibrium
+    bool focusRemoved = false;     // piston and focus were taken off as well as tilt
     // The nonlinear surface was asked for, but the voltages are past pull-in:
     // there is none, and everything here is of the linear surface.
     bool pulledIn = false;

@@ -979,6 +979,44 @@ TEST(CliMirrors, ReadsTheDeviceFolderTheOptionOrVariableNames) {
 
 // Files that look like mirrors but cannot be read are named with the reason,
 // in the list and when a command names them.
+// The README's examples with their output run as they stand, from a folder
+// of their own with the program on the PATH, and print what the README shows.
+TEST(CliReadme, ExamplesRunAsWrittenFromAnyFolder) {
+    std::ifstream in(kSource + "/README.md");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    const std::string prompt = "    ostrander-cli ";
+    const std::string folder = fs::path(OSTRANDER_CLI).parent_path().string();
+    int examples = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (lines[k].rfind(prompt, 0) != 0)
+            continue;
+        std::string command = lines[k].substr(4);
+        while (!command.empty() && command.back() == '\\' && k + 1 < lines.size())
+            command = command.substr(0, command.size() - 1) + lines[++k].substr(4);
+        // Only examples followed by their output; the synopses name MIRROR.
+        if (command.find("MIRROR") != std::string::npos || k + 1 >= lines.size() ||
+            lines[k + 1].rfind("    ", 0) != 0 || lines[k + 1].size() < 5 ||
+            lines[k + 1][4] == ' ' || lines[k + 1].rfind(prompt, 0) == 0)
+            continue;
+        ++examples;
+        SCOPED_TRACE(command);
+        TempFolder work;
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("OSTRANDER_DEVICES");
+        env.insert("PATH", QString::fromStdString(folder) + ":" + env.value("PATH"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(QString::fromStdString(work.Path().string()));
+        process.start("sh", {"-c", QString::fromStdString(command)});
+        ASSERT_TRUE(process.waitForFinished(180000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        EXPECT_EQ(process.readAllStandardOutput().toStdString(), lines[k + 1].substr(4) + "\n");
+    }
+    EXPECT_GE(examples, 2);
+}
+
 // The manual page names every option any command's --help lists.
 TEST(CliManual, NamesEveryOptionOfEveryCommand) {
     std::ifstream in(kSource + "/data/ostrander-cli.1");
@@ -1343,6 +1381,50 @@ TEST(CliWarnings, WarningsOnATerminalStartTheirOwnLine) {
     }
     EXPECT_GE(warnings, 11);
     EXPECT_EQ(out.find("\": pattern \""), std::string::npos) << out;
+}
+
+// A sample pattern's summary sets the term its name states beside the
+// change from the set's flat that these voltages give, on the model and
+// surface of the run, and warns where the two differ by more than 10 %.
+TEST(CliSamples, ThePatternTermIsTheChangeFromTheFlatOnThisModel) {
+    TempFolder temp;
+    const QString set = QString::fromStdString(kDevices + "Hex37_Patterns.pat");
+    // The Zernike focus of one run's summary, which other tests hold to an
+    // independent fit of its surface.
+    auto focus = [&](const QString& name, const QStringList& model, const std::string& folder) {
+        QStringList arguments = {"simulate", "Hex37", "--pattern", set, "--pattern-name", name,
+                                 "--no-pictures", "--out", temp.Q(folder)};
+        const CliRun run = RunCli(arguments + model);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return std::make_pair(ReadJson(temp.Path() / folder / "summary.json"), run.err);
+    };
+    struct Case {
+        const char* name;
+        QStringList model;
+        bool warns;
+    };
+    const Case cases[] = {{"classic", {}, true},
+                          {"exact", {"--model", "exact"}, true},
+                          {"nonlinear", {"--model", "exact", "--nonlinear"}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [flat, flatErr] = focus("Flat at 70 V", c.model, std::string(c.name) + "-flat");
+        const auto [shape, err] = focus("Focus -0.25 um RMS", c.model, c.name);
+        EXPECT_FALSE(flat.contains("pattern_term"));
+        const QJsonObject term = shape["pattern_term"].toObject();
+        const double change = shape["zernike"]["coefficients_m"][3].toDouble() -
+                              flat["zernike"]["coefficients_m"][3].toDouble();
+        EXPECT_EQ(term["noll"].toInt(), 4);
+        EXPECT_DOUBLE_EQ(term["named_m"].toDouble(), -0.25e-6);
+        EXPECT_NEAR(term["achieved_m"].toDouble(), change, 1e-15);
+        EXPECT_EQ(term["from"].toString(), "Flat at 70 V");
+        EXPECT_EQ(HasWarning(shape, "pattern_amplitude"), c.warns);
+        EXPECT_EQ(err.find("Focus term changes by") != std::string::npos, c.warns) << err;
+        if (!c.warns) {
+            EXPECT_NEAR(change, -0.25e-6, 0.025e-6);
+        }
+        EXPECT_EQ(shape["pattern_set"].toString(), "Hex 37 (15 mm) samples (exact model, nonlinear)");
+    }
 }
 
 // The header values and the data of a FITS image, read with cfitsio.

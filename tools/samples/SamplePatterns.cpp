@@ -27,26 +27,6 @@ namespace {
 // Amplitudes tried, largest first, um RMS.
 constexpr double kLadderUm[] = {1.0, 0.5, 0.25, 0.1, 0.05};
 
-// An amplitude of hundredths of a micrometre in metres, the same double
-// whether it comes from the ladder or from a name read back.
-double Micrometres(double um) {
-    return std::round(um * 100) / 100 * 1e-6;
-}
-
-struct TermName {
-    int noll;
-    const char* name;
-};
-// Noll 2 and 3 tilt along x and y, 5 and 6 astigmatism at 45 and 0
-// degrees, 7 and 8 coma along y and x (theta from +x towards +y).
-constexpr TermName kTerms[] = {{4, "Focus"},
-                               {2, "Tilt X"},
-                               {3, "Tilt Y"},
-                               {6, "Astigmatism 0 deg"},
-                               {5, "Astigmatism 45 deg"},
-                               {8, "Coma X"},
-                               {7, "Coma Y"}};
-
 std::vector<double> ByModelIndex(const DMInfoClass& dm, const std::vector<double>& volts) {
     return VoltagesByModelIndex(dm, [&](int d) {
         // The driver holds nothing below the floor.
@@ -67,44 +47,6 @@ double FactorOf(const ExactMembrane& membrane, const DMInfoClass& dm,
 }
 
 } // namespace
-
-std::string SampleShapeName(const SampleShape& shape, double bias) {
-    char text[96];
-    if (shape.noll == 0) {
-        std::snprintf(text, sizeof text, "Flat at %g V", bias);
-        return text;
-    }
-    for (const TermName& t : kTerms)
-        if (t.noll == shape.noll) {
-            std::snprintf(text, sizeof text, "%s %+.2f um RMS", t.name, shape.amplitude * 1e6);
-            return text;
-        }
-    return {};
-}
-
-std::optional<SampleShape> ParseSampleShapeName(const std::string& name, double* bias) {
-    double number = 0;
-    char rest[8] = {};
-    if (std::sscanf(name.c_str(), "Flat at %lf V%7s", &number, rest) == 1 && number > 0) {
-        if (bias)
-            *bias = number;
-        const SampleShape flat;
-        return SampleShapeName(flat, number) == name ? std::optional(flat) : std::nullopt;
-    }
-    for (const TermName& t : kTerms) {
-        const std::string prefix = std::string(t.name) + " ";
-        if (name.rfind(prefix, 0) != 0)
-            continue;
-        if (std::sscanf(name.c_str() + prefix.size(), "%lf um RMS%7s", &number, rest) != 1)
-            return std::nullopt;
-        const SampleShape shape{t.noll, Micrometres(number)};
-        // Only the name this shape is written as, so names map one to one.
-        if (shape.amplitude == 0 || SampleShapeName(shape, 0) != name)
-            return std::nullopt;
-        return shape;
-    }
-    return std::nullopt;
-}
 
 struct SampleMirror::Impl {
     RecordingModelHost host;
@@ -313,21 +255,21 @@ SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log) {
     const std::size_t rungs = std::size(kLadderUm);
     for (std::size_t r = 0; r + 1 < rungs; ++r) {
         const double a = kLadderUm[r], b = kLadderUm[r + 1];
-        const SampleShape shapes[] = {{4, Micrometres(-a)},
-                                      {4, Micrometres(-b)},
-                                      {4, Micrometres(b)},
-                                      {4, Micrometres(a)}};
+        const SampleShape shapes[] = {{4, SampleAmplitude(-a)},
+                                      {4, SampleAmplitude(-b)},
+                                      {4, SampleAmplitude(b)},
+                                      {4, SampleAmplitude(a)}};
         if (fits(shapes[3]) && fits(shapes[0]) && fits(shapes[2]) && fits(shapes[1])) {
             plan.shapes.insert(plan.shapes.end(), std::begin(shapes), std::end(shapes));
             break;
         }
     }
-    for (const TermName& t : kTerms) {
-        if (t.noll == 4)
+    for (const int noll : kSampleTerms) {
+        if (noll == 4)
             continue;
         for (double um : kLadderUm)
-            if (fits({t.noll, Micrometres(um)})) {
-                plan.shapes.push_back({t.noll, Micrometres(um)});
+            if (fits({noll, SampleAmplitude(um)})) {
+                plan.shapes.push_back({noll, SampleAmplitude(um)});
                 break;
             }
     }
@@ -337,7 +279,7 @@ SamplePlan PlanSamples(SampleMirror& mirror, std::FILE* log) {
 std::unique_ptr<PatternClass>
 MakeSamplePatterns(const MirrorInfoClass& info, const SamplePlan& plan, const ShapeVolts& voltsOf) {
     const DMInfoClass& model = *info.Model;
-    auto set = std::make_unique<PatternClass>(info.DeviceName + " samples", model.Actuators);
+    auto set = std::make_unique<PatternClass>(info.DeviceName + " samples (exact model, nonlinear)", model.Actuators);
     for (const SampleShape& shape : plan.shapes) {
         const std::optional<std::vector<double>> volts = voltsOf(shape, plan.bias);
         if (!volts || static_cast<int>(volts->size()) != model.Actuators)

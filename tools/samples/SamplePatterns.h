@@ -7,6 +7,7 @@
 // kept clear of pull-in. A shape the mirror cannot make well, or not at any
 // amplitude of the ladder with the pull-in margin, is left out.
 #include "Shared_Software/Pattern/PatternClass.h"
+#include "model/ShapeName.h"
 
 #include <cstdio>
 #include <functional>
@@ -24,26 +25,11 @@ class MirrorInfoClass;
 inline constexpr double kSamplePullInFactor = 1.2;
 inline constexpr double kPullInMargin = 1.25;
 
-// A sample shape: a Noll term (0 for the flat at the bias) and its
-// amplitude in metres RMS over the beam.
-struct SampleShape {
-    int noll = 0;
-    double amplitude = 0.0;
-    bool operator==(const SampleShape&) const = default;
-};
-
 // What a mirror's set is made of: the bias and the shapes in set order.
 struct SamplePlan {
     double bias = 0.0; // V
     std::vector<SampleShape> shapes;
 };
-
-// "Flat at 60 V", "Focus -0.50 um RMS", "Tilt X +0.25 um RMS",
-// "Astigmatism 0 deg +0.25 um RMS", "Coma Y +0.10 um RMS".
-std::string SampleShapeName(const SampleShape& shape, double bias);
-// The shape (and for the flat the bias) a name of SampleShapeName stands
-// for; none for any other name.
-std::optional<SampleShape> ParseSampleShapeName(const std::string& name, double* bias = nullptr);
 
 // A mirror loaded on the exact membrane model with its influence functions,
 // ready to fit sample shapes.
