@@ -582,11 +582,11 @@ AppliedVoltages EngineSession::ApplyVoltages(const VoltageRequest& request) {
             if (e->Actuator >= 1 && e->Actuator <= n)
                 asked[e->Actuator - 1] = e->Voltage;
     }
-    for (const auto& [displayIndex, volts] : request.single) {
-        mirror->SetVoltage(displayIndex, volts);
+    // One batch: the same voltages as one SetVoltage per pair, in order.
+    mirror->SetVoltages(request.single);
+    for (const auto& [displayIndex, volts] : request.single)
         if (displayIndex >= 1 && displayIndex <= n)
             asked[displayIndex - 1] = volts;
-    }
     for (int k = 1; k <= n; ++k) {
         if (!asked[k - 1])
             continue;

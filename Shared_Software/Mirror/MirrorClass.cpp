@@ -228,6 +228,10 @@ void MirrorClass::UpdateActuator(int channel, int bank) {
 
 bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool locked) {
     Guard guard(Lock, locked);
+    return StoreUnderRules(channel, volts, bank, nullptr);
+}
+
+bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVoltages* held) {
     if (!Driver || MeanVoltage.empty() || bank < 0 || bank >= BankCount || channel < 0 ||
         channel >= Driver->GetChannelCount() || std::isnan(volts))
         return false;
@@ -248,7 +252,7 @@ bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool lo
     // A negative limit admits nothing but a mean of 0.
     const double limit = LimitVoltage > 0.0 ? LimitVoltage : 0.0;
     int slots = 0;
-    const double prospective = ProspectiveMean(channel, volts, bank, slots);
+    const double prospective = ProspectiveMean(channel, volts, bank, slots, held);
     if (std::fabs(prospective) > limit) {
         // The surface electrode moves every difference at once: refused,
         // nothing changes.
@@ -257,7 +261,7 @@ bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool lo
         if (slots > 0) {
             // The absolute voltage that brings the mean to exactly the limit,
             // kept between the present voltage and the request.
-            const double present = ChannelVoltage(channel, bank);
+            const double present = Held(channel, bank, held);
             const double bound = prospective > 0.0 ? limit : -limit;
             const double cut = volts + (bound - prospective) * GetModelActuators(true) / slots;
             volts = std::clamp(cut, std::min(present, volts), std::max(present, volts));
@@ -267,19 +271,69 @@ bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool lo
         }
     }
     const bool stored = Driver->Set(channel, bank, volts);
+    if (held) {
+        // Texts and means wait for the end of the batch.
+        held->values[static_cast<std::size_t>(channel)] = ChannelVoltage(channel, bank);
+        held->touched[static_cast<std::size_t>(channel)] = true;
+        held->stored = true;
+        return stored && met;
+    }
     UpdateActuator(channel, bank);
     RecomputeMean(bank, true);
     return stored && met;
 }
 
-double MirrorClass::ProspectiveMean(int channel, double volts, int bank, int& slots) {
+double MirrorClass::Held(int channel, int bank, const BankVoltages* held) {
+    if (!held)
+        return ChannelVoltage(channel, bank);
+    return channel >= 0 && channel < static_cast<int>(held->values.size())
+               ? held->values[static_cast<std::size_t>(channel)]
+               : 0.0;
+}
+
+bool MirrorClass::StoreBatch(const std::vector<std::pair<int, double>>& channels, int bank) {
+    if (!Driver || bank < 0 || bank >= BankCount)
+        return channels.empty();
+    // The bank as the driver holds it, read once; each request then goes
+    // through the rules as SetChannelVoltage takes it, in order, and the
+    // texts and means follow the voltages held at the end.
+    const int count = Driver->GetChannelCount();
+    BankVoltages held;
+    held.values.resize(static_cast<std::size_t>(std::max(count, 0)));
+    held.touched.assign(held.values.size(), false);
+    for (int c = 0; c < count; ++c)
+        held.values[static_cast<std::size_t>(c)] = ChannelVoltage(c, bank);
+    bool ok = true;
+    for (const auto& [channel, volts] : channels)
+        ok = (channel >= 0 && StoreUnderRules(channel, volts, bank, &held)) && ok;
+    if (!held.stored)
+        return ok;
+    for (int c = 0; c < count; ++c)
+        if (held.touched[static_cast<std::size_t>(c)])
+            UpdateActuator(c, bank);
+    RecomputeMean(bank, true);
+    return ok;
+}
+
+bool MirrorClass::SetVoltages(const std::vector<std::pair<int, double>>& requests, int bank,
+                              bool locked) {
+    Guard guard(Lock, locked);
+    std::vector<std::pair<int, double>> channels;
+    channels.reserve(requests.size());
+    for (const auto& [displayIndex, volts] : requests)
+        channels.emplace_back(ActuatorChannel(displayIndex), volts);
+    return StoreBatch(channels, bank);
+}
+
+double MirrorClass::ProspectiveMean(int channel, double volts, int bank, int& slots,
+                                    const BankVoltages* held) {
     slots = 0;
     const int actuators = GetModelActuators(true);
     if (actuators <= 0)
         return 0.0;
     const double surface = channel == SurfaceChannel ? volts
                            : SurfaceChannel < 0      ? 0.0
-                                                     : ChannelVoltage(SurfaceChannel, bank);
+                                                     : Held(SurfaceChannel, bank, held);
     double sum = 0.0;
     for (int i = 1; i <= actuators; ++i) {
         const int c = DisplayChannel(i);
@@ -287,7 +341,7 @@ double MirrorClass::ProspectiveMean(int channel, double volts, int bank, int& sl
             ++slots;
             sum += volts - surface;
         } else {
-            sum += ChannelVoltage(c, bank) - surface;
+            sum += Held(c, bank, held) - surface;
         }
     }
     return sum / actuators;
@@ -307,10 +361,10 @@ bool MirrorClass::SetVoltageOnBank(int displayIndex, double volts, int bank, boo
 
 bool MirrorClass::SetAllChannels(double volts, bool locked) {
     Guard guard(Lock, locked);
-    bool ok = Driver != nullptr;
+    std::vector<std::pair<int, double>> channels;
     for (int c = 0; c < GetChannelCount(true); ++c)
-        ok = SetChannelVoltage(c, volts, 0, true) && ok;
-    return ok;
+        channels.emplace_back(c, volts);
+    return StoreBatch(channels, 0) && Driver != nullptr;
 }
 
 void MirrorClass::SetAllActuators(double volts, bool locked) {

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ostrander {
@@ -86,6 +87,11 @@ public:
     bool SetChannelVoltage(int channel, double volts, int bank, bool locked = false);
     bool SetVoltage(int displayIndex, double volts, bool locked = false);
     bool SetVoltageOnBank(int displayIndex, double volts, int bank, bool locked = false);
+    // (display number, volts) requests on a bank, in order, each as
+    // SetVoltageOnBank takes it (the same voltages, texts and means at the
+    // end) but reading the driver once for all; true only if all succeeded.
+    bool SetVoltages(const std::vector<std::pair<int, double>>& requests, int bank = 0,
+                     bool locked = false);
     // Every channel on bank 0; true only if all succeeded (all are tried).
     bool SetAllChannels(double volts, bool locked = false);
     // Display numbers 1 .. GetModelActuators, then the bank is sent.
@@ -135,10 +141,26 @@ private:
     // The channel of display number 0 .. the model's actuators (lock held);
     // -1 outside them or where no channel is mapped.
     int ActuatorChannel(int displayIndex);
+    // A bank's voltages by channel during a batch of requests, kept in step
+    // with the driver, and which channels the batch stored.
+    struct BankVoltages {
+        std::vector<double> values;
+        std::vector<bool> touched;
+        bool stored = false;
+    };
+    // SetChannelVoltage with the lock held; with held, the voltages are read
+    // from it and kept in it, and texts and means are left to the caller.
+    bool StoreUnderRules(int channel, double volts, int bank, BankVoltages* held);
+    // Requests by channel (negative: refused) through StoreUnderRules in
+    // order, then the texts of the channels stored and the bank's mean.
+    bool StoreBatch(const std::vector<std::pair<int, double>>& channels, int bank);
+    // A channel's voltage on the bank, from held when given.
+    double Held(int channel, int bank, const BankVoltages* held);
     // Signed mean over display numbers 1 .. Actuators of (voltage - surface
     // voltage) on the bank if the channel held volts; slots receives how many
     // display numbers the channel drives.
-    double ProspectiveMean(int channel, double volts, int bank, int& slots);
+    double ProspectiveMean(int channel, double volts, int bank, int& slots,
+                           const BankVoltages* held = nullptr);
 
     bool Valid = false;
     double StepSize = 10.0;

@@ -1,8 +1,9 @@
 // The engine's hot paths on the shipped 61-pad membrane (62 channels, the
 // last one the membrane's own electrode): one actuator's analytic surface, a
 // whole influence run without the timer's pacing, the synthesis, the
-// session's corrected surface alone (the Python module's Mirror.surface), the
-// session's recalculation (synthesis, corrections, far field) and the figures
+// session's corrected surface alone, the voltages under the mirror's rules and
+// the two together (the Python module's Mirror.surface), the session's
+// recalculation (synthesis, corrections, far field) and the figures
 // the status line shows.
 #include "model/ResultFigures.h"
 #include "tests/model/ModelFixture.h"
@@ -91,6 +92,44 @@ void BM_SessionCorrectedSurface(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SessionCorrectedSurface)->Unit(benchmark::kMillisecond);
+
+// The 61 voltages put on the mirror under its rules, from the floor on every
+// channel, as each of the Python module's calls does first.
+void BM_SessionApplyVoltages(benchmark::State& state) {
+    RunMirror m;
+    if (!m.ok) {
+        state.SkipWithError("run did not finish");
+        return;
+    }
+    VoltageRequest request;
+    for (int k = 1; k <= 61; ++k)
+        request.single.emplace_back(k, 40.0 + 1.5 * k);
+    for (auto _ : state) {
+        const AppliedVoltages applied = m.h.session.ApplyVoltages(request);
+        benchmark::DoNotOptimize(applied.requested);
+    }
+}
+BENCHMARK(BM_SessionApplyVoltages)->Unit(benchmark::kMillisecond);
+
+// Mirror.surface's whole way in C++: the voltages under the rules, the floor
+// rule and the corrected surface.
+void BM_SessionSurfaceFromVolts(benchmark::State& state) {
+    RunMirror m;
+    if (!m.ok) {
+        state.SkipWithError("run did not finish");
+        return;
+    }
+    VoltageRequest request;
+    for (int k = 1; k <= 61; ++k)
+        request.single.emplace_back(k, 40.0 + 1.5 * k);
+    for (auto _ : state) {
+        m.h.session.ApplyVoltages(request);
+        m.h.session.ApplyFloorRule();
+        const SurfaceValues surface = m.h.session.CorrectedSurface();
+        benchmark::DoNotOptimize(surface.values.data());
+    }
+}
+BENCHMARK(BM_SessionSurfaceFromVolts)->Unit(benchmark::kMillisecond);
 
 void BM_EnginePass(benchmark::State& state) {
     RunMirror m;

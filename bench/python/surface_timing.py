@@ -4,8 +4,10 @@ cube. Run by hand (not part of the suite), with the module on PYTHONPATH:
 
     PYTHONPATH=build/lib/python3.11/site-packages python3 bench/python/surface_timing.py
 
-The C++ figures to set beside these are BM_SynthesizeSurface and
-BM_SessionCorrectedSurface of bench_model_engine (make bench).
+The C++ figures to set beside these are BM_SynthesizeSurface,
+BM_SessionCorrectedSurface and BM_SessionSurfaceFromVolts (the voltages under
+the mirror's rules, then the corrected surface: Mirror.surface's whole way) of
+bench_model_engine (make bench).
 """
 import timeit
 

@@ -1,7 +1,8 @@
 // Random sequences of requests: whatever is asked, the driver stays within
 // the lowest and highest voltage, the mean of what it holds stays within the
 // limit (with and without a surface electrode), and the texts, colours and
-// means always agree with the driver.
+// means always agree with the driver; batches of requests end exactly where
+// the same requests one by one do.
 #include "MirrorCheck.h"
 #include "MirrorFixture.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
@@ -10,8 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace ostrander;
 using namespace ostrander::testing_support;
@@ -159,6 +164,72 @@ TEST_P(MirrorProperty, RulesHoldForAnySequenceOfRequests) {
             ExpectConsistent(m, surface);
             if (HasFailure())
                 return;
+        }
+    }
+}
+
+// A batch of requests (SetVoltages, SetAllChannels) leaves the mirror exactly
+// as the same requests one at a time do: every bank value to the bit, the
+// texts, colours and means, and the same answer. Requests that hit the
+// ceiling, the lowest voltage, the mean limit and the surface electrode, and
+// display numbers outside the mirror, all come up.
+TEST_P(MirrorProperty, BatchesMatchTheRequestsOneByOne) {
+    const PropertyCase& p = GetParam();
+    MirrorLayout layout;
+    layout.actuators = p.actuators;
+    layout.limitVoltage = p.limit;
+    layout.surfaceIndex = p.surfaceIndex;
+    const std::string file = WriteMirror("m.ini", layout);
+    MirrorClass batched(file), single(file);
+    ASSERT_TRUE(batched.IsValid());
+    ASSERT_TRUE(single.IsValid());
+    for (MirrorClass* m : {&batched, &single}) {
+        m->GetDriver()->GetInfo()->MinVoltage = p.lowest;
+        m->SetBankCount(2);
+    }
+    const int n = p.actuators;
+
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        std::mt19937 rng(seed);
+        for (int step = 0; step < 300; ++step) {
+            const int bank = std::uniform_int_distribution<int>(0, 9)(rng) == 0
+                                 ? std::uniform_int_distribution<int>(1, 2)(rng)
+                                 : 0;
+            const int count = std::uniform_int_distribution<int>(0, 2 * n)(rng);
+            std::vector<std::pair<int, double>> requests;
+            for (int i = 0; i < count; ++i)
+                requests.emplace_back(std::uniform_int_distribution<int>(-1, n + 1)(rng),
+                                      RandomVolts(rng));
+            const bool all = std::uniform_int_distribution<int>(0, 7)(rng) == 0;
+            const double allVolts = RandomVolts(rng);
+            SCOPED_TRACE(::testing::Message() << "seed " << seed << " step " << step << " bank "
+                                              << bank << " requests " << count
+                                              << (all ? " (all channels)" : ""));
+            bool fromBatch = false, fromSingles = true;
+            if (all) {
+                fromBatch = batched.SetAllChannels(allVolts);
+                for (int c = 0; c < single.GetChannelCount(); ++c)
+                    fromSingles = single.SetChannelVoltage(c, allVolts, 0) && fromSingles;
+            } else {
+                fromBatch = batched.SetVoltages(requests, bank);
+                for (const auto& [display, volts] : requests)
+                    fromSingles = single.SetVoltageOnBank(display, volts, bank) && fromSingles;
+            }
+            ASSERT_EQ(fromBatch, fromSingles);
+            for (int b = 0; b < 2; ++b) {
+                for (int c = 0; c < n; ++c)
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(batched.GetDriver()->Get(c, b)),
+                              std::bit_cast<std::uint64_t>(single.GetDriver()->Get(c, b)))
+                        << "bank " << b << " channel " << c;
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(batched.GetMeanVoltage(b)),
+                          std::bit_cast<std::uint64_t>(single.GetMeanVoltage(b)))
+                    << "bank " << b;
+                ASSERT_EQ(batched.GetSurfaceVoltage(b), single.GetSurfaceVoltage(b)) << "bank " << b;
+            }
+            for (int i = 1; i <= n; ++i) {
+                ASSERT_EQ(batched.GetVoltageText(i), single.GetVoltageText(i)) << "number " << i;
+                ASSERT_EQ(batched.GetVoltageColour(i), single.GetVoltageColour(i)) << "number " << i;
+            }
         }
     }
 }
