@@ -5,12 +5,24 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace ostrander {
 
 namespace {
 constexpr int ValueBytes = 8;
+
+// Values are stored little-endian whatever the host's byte order; on a
+// little-endian host that is a plain copy.
+std::uint64_t LittleEndian(std::uint64_t bits) {
+    if constexpr (std::endian::native == std::endian::little)
+        return bits;
+    std::uint64_t swapped = 0;
+    for (int i = 0; i < ValueBytes; ++i)
+        swapped |= ((bits >> (8 * i)) & 0xFFu) << (8 * (ValueBytes - 1 - i));
+    return swapped;
 }
+} // namespace
 
 DummyFormatterClass::DummyFormatterClass(std::string name, DriverClass& driver)
     : DriverFormatterClass(std::move(name), driver) {
@@ -36,10 +48,8 @@ void DummyFormatterClass::Store(double volts, int channel, int bank) {
     std::uint8_t* buffer = Driver->GetBuffer();
     if (p < 0 || buffer == nullptr || p + ValueBytes > Driver->GetBufferLength())
         return;
-    // Little-endian byte order whatever the host's.
-    std::uint64_t bits = std::bit_cast<std::uint64_t>(volts);
-    for (int i = 0; i < ValueBytes; ++i)
-        buffer[p + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    const std::uint64_t bits = LittleEndian(std::bit_cast<std::uint64_t>(volts));
+    std::memcpy(buffer + p, &bits, ValueBytes);
 }
 
 void DummyFormatterClass::Control(int, int, int) {}
@@ -57,9 +67,8 @@ double DummyFormatterClass::Read(int channel, int bank) {
     if (p < 0 || buffer == nullptr || p + ValueBytes > Driver->GetBufferLength())
         return 0.0;
     std::uint64_t bits = 0;
-    for (int i = 0; i < ValueBytes; ++i)
-        bits |= static_cast<std::uint64_t>(buffer[p + i]) << (8 * i);
-    return std::bit_cast<double>(bits);
+    std::memcpy(&bits, buffer + p, ValueBytes);
+    return std::bit_cast<double>(LittleEndian(bits));
 }
 
 } // namespace ostrander

@@ -14,7 +14,6 @@
 // 4 for the baseline, whose registers hold 4 floats.
 constexpr int kLanes = OSTRANDER_FFT_LANES;
 typedef float Vec __attribute__((vector_size(4 * kLanes)));
-typedef int VecIndex __attribute__((vector_size(4 * kLanes)));
 
 struct Plan {
     int n;             // points per sequence, a power of 2
@@ -80,58 +79,76 @@ inline void Butterflies(Vec* re, Vec* im, const Plan& plan) {
 
 #if OSTRANDER_FFT_LANES == 8
 inline void Deinterleave(Vec a, Vec b, Vec& re, Vec& im) {
-    re = __builtin_shuffle(a, b, VecIndex{0, 2, 4, 6, 8, 10, 12, 14});
-    im = __builtin_shuffle(a, b, VecIndex{1, 3, 5, 7, 9, 11, 13, 15});
+    re = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+    im = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
 }
 
 inline void Interleave(Vec re, Vec im, Vec& a, Vec& b) {
-    a = __builtin_shuffle(re, im, VecIndex{0, 8, 1, 9, 2, 10, 3, 11});
-    b = __builtin_shuffle(re, im, VecIndex{4, 12, 5, 13, 6, 14, 7, 15});
+    a = __builtin_shufflevector(re, im, 0, 8, 1, 9, 2, 10, 3, 11);
+    b = __builtin_shufflevector(re, im, 4, 12, 5, 13, 6, 14, 7, 15);
 }
 
 // In-register transpose of an 8 x 8 block of floats.
 inline void Transpose(Vec* r) {
-    const VecIndex lo{0, 8, 1, 9, 4, 12, 5, 13}, hi{2, 10, 3, 11, 6, 14, 7, 15};
-    const VecIndex lo2{0, 1, 8, 9, 4, 5, 12, 13}, hi2{2, 3, 10, 11, 6, 7, 14, 15};
-    const VecIndex lo4{0, 1, 2, 3, 8, 9, 10, 11}, hi4{4, 5, 6, 7, 12, 13, 14, 15};
+    // Shuffle masks are constant argument lists (__builtin_shufflevector,
+    // which both g++ and clang know).
+#define OSTRANDER_FFT_LO 0, 8, 1, 9, 4, 12, 5, 13
+#define OSTRANDER_FFT_HI 2, 10, 3, 11, 6, 14, 7, 15
+#define OSTRANDER_FFT_LO2 0, 1, 8, 9, 4, 5, 12, 13
+#define OSTRANDER_FFT_HI2 2, 3, 10, 11, 6, 7, 14, 15
+#define OSTRANDER_FFT_LO4 0, 1, 2, 3, 8, 9, 10, 11
+#define OSTRANDER_FFT_HI4 4, 5, 6, 7, 12, 13, 14, 15
     Vec t[8], u[8];
     for (int q = 0; q < 4; ++q) {
-        t[2 * q] = __builtin_shuffle(r[2 * q], r[2 * q + 1], lo);
-        t[2 * q + 1] = __builtin_shuffle(r[2 * q], r[2 * q + 1], hi);
+        t[2 * q] = __builtin_shufflevector(r[2 * q], r[2 * q + 1], OSTRANDER_FFT_LO);
+        t[2 * q + 1] = __builtin_shufflevector(r[2 * q], r[2 * q + 1], OSTRANDER_FFT_HI);
     }
     for (int q = 0; q < 2; ++q) {
-        u[4 * q + 0] = __builtin_shuffle(t[4 * q + 0], t[4 * q + 2], lo2);
-        u[4 * q + 1] = __builtin_shuffle(t[4 * q + 0], t[4 * q + 2], hi2);
-        u[4 * q + 2] = __builtin_shuffle(t[4 * q + 1], t[4 * q + 3], lo2);
-        u[4 * q + 3] = __builtin_shuffle(t[4 * q + 1], t[4 * q + 3], hi2);
+        u[4 * q + 0] = __builtin_shufflevector(t[4 * q + 0], t[4 * q + 2], OSTRANDER_FFT_LO2);
+        u[4 * q + 1] = __builtin_shufflevector(t[4 * q + 0], t[4 * q + 2], OSTRANDER_FFT_HI2);
+        u[4 * q + 2] = __builtin_shufflevector(t[4 * q + 1], t[4 * q + 3], OSTRANDER_FFT_LO2);
+        u[4 * q + 3] = __builtin_shufflevector(t[4 * q + 1], t[4 * q + 3], OSTRANDER_FFT_HI2);
     }
     for (int q = 0; q < 4; ++q) {
-        r[q] = __builtin_shuffle(u[q], u[q + 4], lo4);
-        r[q + 4] = __builtin_shuffle(u[q], u[q + 4], hi4);
+        r[q] = __builtin_shufflevector(u[q], u[q + 4], OSTRANDER_FFT_LO4);
+        r[q + 4] = __builtin_shufflevector(u[q], u[q + 4], OSTRANDER_FFT_HI4);
     }
+#undef OSTRANDER_FFT_LO4
+#undef OSTRANDER_FFT_HI4
 }
 #else
 inline void Deinterleave(Vec a, Vec b, Vec& re, Vec& im) {
-    re = __builtin_shuffle(a, b, VecIndex{0, 2, 4, 6});
-    im = __builtin_shuffle(a, b, VecIndex{1, 3, 5, 7});
+    re = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+    im = __builtin_shufflevector(a, b, 1, 3, 5, 7);
 }
 
 inline void Interleave(Vec re, Vec im, Vec& a, Vec& b) {
-    a = __builtin_shuffle(re, im, VecIndex{0, 4, 1, 5});
-    b = __builtin_shuffle(re, im, VecIndex{2, 6, 3, 7});
+    a = __builtin_shufflevector(re, im, 0, 4, 1, 5);
+    b = __builtin_shufflevector(re, im, 2, 6, 3, 7);
 }
 
 // In-register transpose of a 4 x 4 block of floats.
 inline void Transpose(Vec* r) {
-    const VecIndex lo{0, 4, 1, 5}, hi{2, 6, 3, 7}, lo2{0, 1, 4, 5}, hi2{2, 3, 6, 7};
-    const Vec t0 = __builtin_shuffle(r[0], r[1], lo), t1 = __builtin_shuffle(r[0], r[1], hi);
-    const Vec t2 = __builtin_shuffle(r[2], r[3], lo), t3 = __builtin_shuffle(r[2], r[3], hi);
-    r[0] = __builtin_shuffle(t0, t2, lo2);
-    r[1] = __builtin_shuffle(t0, t2, hi2);
-    r[2] = __builtin_shuffle(t1, t3, lo2);
-    r[3] = __builtin_shuffle(t1, t3, hi2);
+    // Shuffle masks are constant argument lists (__builtin_shufflevector,
+    // which both g++ and clang know).
+#define OSTRANDER_FFT_LO 0, 4, 1, 5
+#define OSTRANDER_FFT_HI 2, 6, 3, 7
+#define OSTRANDER_FFT_LO2 0, 1, 4, 5
+#define OSTRANDER_FFT_HI2 2, 3, 6, 7
+    const Vec t0 = __builtin_shufflevector(r[0], r[1], OSTRANDER_FFT_LO),
+              t1 = __builtin_shufflevector(r[0], r[1], OSTRANDER_FFT_HI);
+    const Vec t2 = __builtin_shufflevector(r[2], r[3], OSTRANDER_FFT_LO),
+              t3 = __builtin_shufflevector(r[2], r[3], OSTRANDER_FFT_HI);
+    r[0] = __builtin_shufflevector(t0, t2, OSTRANDER_FFT_LO2);
+    r[1] = __builtin_shufflevector(t0, t2, OSTRANDER_FFT_HI2);
+    r[2] = __builtin_shufflevector(t1, t3, OSTRANDER_FFT_LO2);
+    r[3] = __builtin_shufflevector(t1, t3, OSTRANDER_FFT_HI2);
 }
 #endif
+#undef OSTRANDER_FFT_LO
+#undef OSTRANDER_FFT_HI
+#undef OSTRANDER_FFT_LO2
+#undef OSTRANDER_FFT_HI2
 
 // Transforms `count` sequences; sequence s has point k's real part at
 // data[s * laneStride + k * pointStride] and its imaginary part after it.

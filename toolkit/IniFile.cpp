@@ -5,14 +5,25 @@
 #include "toolkit/Paths.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstring>
 
 namespace ostrander {
 
 namespace {
 
+// ASCII letters to lower case by a table: names are folded a byte at a time
+// in every hash and comparison, and a lookup has no branch.
+constexpr std::array<unsigned char, 256> kFolded = [] {
+    std::array<unsigned char, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return table;
+}();
+
 char FoldCase(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return static_cast<char>(kFolded[static_cast<unsigned char>(c)]);
 }
 
 bool IsSpace(char c) {
@@ -147,6 +158,9 @@ std::uint32_t IniFile::HashName(std::string_view name) {
 bool IniFile::SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
+    // Names are mostly looked up as they are spelt.
+    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0)
+        return true;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (FoldCase(a[i]) != FoldCase(b[i]))
             return false;

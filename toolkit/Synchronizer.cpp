@@ -1,6 +1,5 @@
 #include "toolkit/Synchronizer.h"
 
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -20,10 +19,16 @@ int& ReadDepth(const Synchronizer* s) {
     return t_reads.back().second;
 }
 
+// A synchronizer has at most one entry; the last entry takes its place.
 void Forget(const Synchronizer* s) {
-    t_reads.erase(std::remove_if(t_reads.begin(), t_reads.end(),
-                                 [s](const auto& e) { return e.first == s && e.second == 0; }),
-                  t_reads.end());
+    for (auto& entry : t_reads)
+        if (entry.first == s) {
+            if (entry.second == 0) {
+                entry = t_reads.back();
+                t_reads.pop_back();
+            }
+            return;
+        }
 }
 
 } // namespace
