@@ -363,9 +363,10 @@ std::optional<PatternTerm> MeasurePatternTerm(BatchSimulation& simulation, const
         (shape->noll == 4 && options.removeFocus))
         return std::nullopt;
     const PatternListEntry* flat = set.first;
-    while (flat && !(ParseSampleShapeName(flat->PatternName) &&
-                     ParseSampleShapeName(flat->PatternName)->noll == 0))
-        flat = flat->next;
+    for (; flat; flat = flat->next)
+        if (const std::optional<SampleShape> f = ParseSampleShapeName(flat->PatternName);
+            f && f->noll == 0)
+            break;
     if (!flat)
         return std::nullopt;
     if (flatZernike.empty()) {

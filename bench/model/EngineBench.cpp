@@ -63,14 +63,25 @@ struct RunMirror {
         for (int k = 1; k <= 61; ++k)
             h.local.Mirror->SetVoltage(k, 40.0 + 1.5 * k);
     }
+    // The same voltages as a request, as the Python module makes one.
+    static VoltageRequest Request() {
+        VoltageRequest request;
+        for (int k = 1; k <= 61; ++k)
+            request.single.emplace_back(k, 40.0 + 1.5 * k);
+        return request;
+    }
+    // False, with the benchmark skipped, when the run did not finish.
+    bool Ready(benchmark::State& state) const {
+        if (!ok)
+            state.SkipWithError("run did not finish");
+        return ok;
+    }
 };
 
 void BM_SynthesizeSurface(benchmark::State& state) {
     RunMirror m;
-    if (!m.ok) {
-        state.SkipWithError("run did not finish");
+    if (!m.Ready(state))
         return;
-    }
     for (auto _ : state) {
         m.h.engine.SynthesizeSurface();
         benchmark::DoNotOptimize(m.h.data.Surface[50][50]);
@@ -82,10 +93,8 @@ BENCHMARK(BM_SynthesizeSurface)->Unit(benchmark::kMillisecond);
 // correction), as the Python module's Mirror.surface asks for it.
 void BM_SessionCorrectedSurface(benchmark::State& state) {
     RunMirror m;
-    if (!m.ok) {
-        state.SkipWithError("run did not finish");
+    if (!m.Ready(state))
         return;
-    }
     for (auto _ : state) {
         const SurfaceValues surface = m.h.session.CorrectedSurface();
         benchmark::DoNotOptimize(surface.values.data());
@@ -97,13 +106,9 @@ BENCHMARK(BM_SessionCorrectedSurface)->Unit(benchmark::kMillisecond);
 // channel, as each of the Python module's calls does first.
 void BM_SessionApplyVoltages(benchmark::State& state) {
     RunMirror m;
-    if (!m.ok) {
-        state.SkipWithError("run did not finish");
+    if (!m.Ready(state))
         return;
-    }
-    VoltageRequest request;
-    for (int k = 1; k <= 61; ++k)
-        request.single.emplace_back(k, 40.0 + 1.5 * k);
+    const VoltageRequest request = RunMirror::Request();
     for (auto _ : state) {
         const AppliedVoltages applied = m.h.session.ApplyVoltages(request);
         benchmark::DoNotOptimize(applied.requested);
@@ -115,13 +120,9 @@ BENCHMARK(BM_SessionApplyVoltages)->Unit(benchmark::kMillisecond);
 // rule and the corrected surface.
 void BM_SessionSurfaceFromVolts(benchmark::State& state) {
     RunMirror m;
-    if (!m.ok) {
-        state.SkipWithError("run did not finish");
+    if (!m.Ready(state))
         return;
-    }
-    VoltageRequest request;
-    for (int k = 1; k <= 61; ++k)
-        request.single.emplace_back(k, 40.0 + 1.5 * k);
+    const VoltageRequest request = RunMirror::Request();
     for (auto _ : state) {
         m.h.session.ApplyVoltages(request);
         m.h.session.ApplyFloorRule();
@@ -133,10 +134,8 @@ BENCHMARK(BM_SessionSurfaceFromVolts)->Unit(benchmark::kMillisecond);
 
 void BM_EnginePass(benchmark::State& state) {
     RunMirror m;
-    if (!m.ok) {
-        state.SkipWithError("run did not finish");
+    if (!m.Ready(state))
         return;
-    }
     m.h.local.RemoveFocus = state.range(0) != 0;
     m.h.local.FocusAdjust = 0.5;
     for (auto _ : state) {

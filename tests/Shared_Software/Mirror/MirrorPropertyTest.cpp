@@ -36,7 +36,17 @@ void PrintTo(const PropertyCase& c, std::ostream* os) {
 }
 
 class MirrorProperty : public DeviceFolderTest,
-                       public ::testing::WithParamInterface<PropertyCase> {};
+                       public ::testing::WithParamInterface<PropertyCase> {
+protected:
+    // The mirror file of a case: its actuators, limit and surface electrode.
+    std::string WriteCaseMirror(const PropertyCase& p) {
+        MirrorLayout layout;
+        layout.actuators = p.actuators;
+        layout.limitVoltage = p.limit;
+        layout.surfaceIndex = p.surfaceIndex;
+        return WriteMirror("m.ini", layout);
+    }
+};
 
 double RandomVolts(std::mt19937& rng) {
     switch (std::uniform_int_distribution<int>(0, 9)(rng)) {
@@ -55,11 +65,7 @@ double RandomVolts(std::mt19937& rng) {
 
 TEST_P(MirrorProperty, RulesHoldForAnySequenceOfRequests) {
     const PropertyCase& p = GetParam();
-    MirrorLayout layout;
-    layout.actuators = p.actuators;
-    layout.limitVoltage = p.limit;
-    layout.surfaceIndex = p.surfaceIndex;
-    MirrorClass m(WriteMirror("m.ini", layout));
+    MirrorClass m(WriteCaseMirror(p));
     ASSERT_TRUE(m.IsValid());
     m.GetDriver()->GetInfo()->MinVoltage = p.lowest;
     const int n = p.actuators;
@@ -175,11 +181,7 @@ TEST_P(MirrorProperty, RulesHoldForAnySequenceOfRequests) {
 // display numbers outside the mirror, all come up.
 TEST_P(MirrorProperty, BatchesMatchTheRequestsOneByOne) {
     const PropertyCase& p = GetParam();
-    MirrorLayout layout;
-    layout.actuators = p.actuators;
-    layout.limitVoltage = p.limit;
-    layout.surfaceIndex = p.surfaceIndex;
-    const std::string file = WriteMirror("m.ini", layout);
+    const std::string file = WriteCaseMirror(p);
     MirrorClass batched(file), single(file);
     ASSERT_TRUE(batched.IsValid());
     ASSERT_TRUE(single.IsValid());
