@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <mutex>
 #include <numbers>
 
 namespace ostrander {
@@ -25,18 +27,91 @@ double At(std::span<const double> surface, int n, int i, int j) {
     return surface[static_cast<std::size_t>(i) * n + j];
 }
 
-// Radial polynomial R_n^|m|(rho).
+// Radial polynomial R_n^|m|(rho) = sum_k c_k rho^(n - 2k) with
+// c_k = (-1)^k (n-k)! / (k! ((n+m)/2-k)! ((n-m)/2-k)!). The coefficients are
+// integers made by their ratio c_{k+1} / c_k, exact in doubles for every order
+// a beam analysis uses; the sum is evaluated by Horner's rule in rho^2.
 double Radial(int n, int m, double rho) {
     m = std::abs(m);
-    double sum = 0.0;
-    for (int k = 0; k <= (n - m) / 2; ++k) {
-        const double sign = (k % 2) ? -1.0 : 1.0;
-        const double c = sign * std::tgamma(n - k + 1) /
-                         (std::tgamma(k + 1) * std::tgamma((n + m) / 2 - k + 1) *
-                          std::tgamma((n - m) / 2 - k + 1));
-        sum += c * std::pow(rho, n - 2 * k);
+    if (n < 0 || m > n || (n - m) % 2 != 0)
+        return 0.0;
+    const int last = (n - m) / 2;
+    double c = 1.0; // c_0 = n! / (((n+m)/2)! ((n-m)/2)!), a binomial coefficient
+    for (int i = 1; i <= last; ++i)
+        c = std::round(c * ((n + m) / 2 + i) / i);
+    const double rho2 = rho * rho;
+    double sum = c;
+    for (int k = 0; k < last; ++k) {
+        c = std::round(-c * (static_cast<double>((n + m) / 2 - k) * ((n - m) / 2 - k)) /
+                       (static_cast<double>(k + 1) * (n - k)));
+        sum = sum * rho2 + c;
     }
-    return sum;
+    return sum * std::pow(rho, m);
+}
+
+// Samples of the beam, the design matrix of Noll terms over them and its
+// factorisation: a beam grid never changes for a mirror, so the analysis of
+// every surface reuses them.
+struct ZernikeBasis {
+    int n = 0;
+    double dx = 0.0, beamRadius = 0.0;
+    int terms = 0;
+    std::vector<std::size_t> samples;
+    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr;
+};
+
+std::shared_ptr<const ZernikeBasis> MakeZernikeBasis(const BeamGrid& grid, int terms) {
+    auto basis = std::make_shared<ZernikeBasis>();
+    basis->n = grid.n;
+    basis->dx = grid.dx;
+    basis->beamRadius = grid.beamRadius;
+    basis->terms = terms;
+    for (int i = 0; i < grid.n; ++i)
+        for (int j = 0; j < grid.n; ++j)
+            if (InBeam(grid, i, j))
+                basis->samples.push_back(static_cast<std::size_t>(i) * grid.n + j);
+    if (static_cast<int>(basis->samples.size()) < terms)
+        return basis;
+    Eigen::MatrixXd a(basis->samples.size(), terms);
+    for (std::size_t s = 0; s < basis->samples.size(); ++s) {
+        const int i = static_cast<int>(basis->samples[s] / grid.n);
+        const int j = static_cast<int>(basis->samples[s] % grid.n);
+        const double x = (i - grid.n / 2) * grid.dx;
+        const double y = (j - grid.n / 2) * grid.dx;
+        const double rho = std::sqrt(x * x + y * y) / grid.beamRadius;
+        const double theta = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x);
+        for (int t = 0; t < terms; ++t)
+            a(static_cast<Eigen::Index>(s), t) = NollZernike(t + 1, rho, theta);
+    }
+    basis->qr.compute(a);
+    return basis;
+}
+
+// The basis of a grid and term count, made once and kept among the few most
+// recently used (a program works with one or two beam grids at a time).
+std::shared_ptr<const ZernikeBasis> ZernikeBasisFor(const BeamGrid& grid, int terms) {
+    static std::mutex mutex;
+    static std::vector<std::shared_ptr<const ZernikeBasis>> kept;
+    const auto same = [&](const std::shared_ptr<const ZernikeBasis>& b) {
+        return b->n == grid.n && b->dx == grid.dx && b->beamRadius == grid.beamRadius &&
+               b->terms == terms;
+    };
+    {
+        const std::lock_guard lock(mutex);
+        const auto it = std::find_if(kept.begin(), kept.end(), same);
+        if (it != kept.end()) {
+            auto found = *it;
+            kept.erase(it);
+            kept.push_back(found);
+            return found;
+        }
+    }
+    auto made = MakeZernikeBasis(grid, terms);
+    const std::lock_guard lock(mutex);
+    if (kept.size() >= 8)
+        kept.erase(kept.begin());
+    kept.push_back(made);
+    return made;
 }
 
 } // namespace
@@ -111,29 +186,17 @@ std::vector<double> NollZernikeCoefficients(std::span<const double> surface,
                                             const BeamGrid& grid, int terms) {
     if (!Fits(surface, grid) || terms < 1 || !(grid.beamRadius > 0.0))
         return {};
-    std::vector<std::pair<int, int>> samples;
-    for (int i = 0; i < grid.n; ++i)
-        for (int j = 0; j < grid.n; ++j)
-            if (InBeam(grid, i, j)) {
-                if (!std::isfinite(At(surface, grid.n, i, j)))
-                    return {};
-                samples.emplace_back(i, j);
-            }
-    if (static_cast<int>(samples.size()) < terms)
+    const auto basis = ZernikeBasisFor(grid, terms);
+    if (static_cast<int>(basis->samples.size()) < terms)
         return {};
-    Eigen::MatrixXd a(samples.size(), terms);
-    Eigen::VectorXd b(samples.size());
-    for (std::size_t s = 0; s < samples.size(); ++s) {
-        const auto [i, j] = samples[s];
-        const double x = (i - grid.n / 2) * grid.dx;
-        const double y = (j - grid.n / 2) * grid.dx;
-        const double rho = std::sqrt(x * x + y * y) / grid.beamRadius;
-        const double theta = (x == 0.0 && y == 0.0) ? 0.0 : std::atan2(y, x);
-        for (int t = 0; t < terms; ++t)
-            a(static_cast<Eigen::Index>(s), t) = NollZernike(t + 1, rho, theta);
-        b(static_cast<Eigen::Index>(s)) = At(surface, grid.n, i, j);
+    Eigen::VectorXd b(basis->samples.size());
+    for (std::size_t s = 0; s < basis->samples.size(); ++s) {
+        const double value = surface[basis->samples[s]];
+        if (!std::isfinite(value))
+            return {};
+        b(static_cast<Eigen::Index>(s)) = value;
     }
-    const Eigen::VectorXd c = a.colPivHouseholderQr().solve(b);
+    const Eigen::VectorXd c = basis->qr.solve(b);
     return std::vector<double>(c.data(), c.data() + c.size());
 }
 

@@ -77,6 +77,30 @@ TEST(ZernikeFit, NollOrderingOfTheFirstTerms) {
                 1e-12);
 }
 
+// The Noll terms are orthonormal over the unit disc: (1/pi) integral of
+// Z_j Z_k = delta_jk, here by the midpoint rule in rho and an equal-step sum in
+// theta (exact for these trigonometric degrees), up to radial order 10.
+TEST(ZernikeBasis, TermsAreOrthonormalOverTheDisc) {
+    constexpr int kTerms = 66, kRings = 1500, kAngles = 64;
+    std::vector<double> gram(kTerms * kTerms, 0.0), z(kTerms);
+    for (int r = 0; r < kRings; ++r) {
+        const double rho = (r + 0.5) / kRings;
+        for (int a = 0; a < kAngles; ++a) {
+            const double theta = 2.0 * std::numbers::pi * a / kAngles;
+            for (int j = 0; j < kTerms; ++j)
+                z[j] = NollZernike(j + 1, rho, theta);
+            const double weight = rho / kRings * 2.0 / kAngles;
+            for (int j = 0; j < kTerms; ++j)
+                for (int k = 0; k <= j; ++k)
+                    gram[j * kTerms + k] += weight * z[j] * z[k];
+        }
+    }
+    for (int j = 0; j < kTerms; ++j)
+        for (int k = 0; k <= j; ++k)
+            EXPECT_NEAR(gram[j * kTerms + k], j == k ? 1.0 : 0.0, 1e-4)
+                << "terms " << j + 1 << " and " << k + 1;
+}
+
 TEST(ZernikeFit, CoefficientsOfASyntheticSurfaceComeBack) {
     // Known coefficients on the first 15 terms plus a small term beyond the
     // fit, which leaks into the fitted ones only through the sampling.
