@@ -45,16 +45,31 @@ private:
 using KernelFunction = void (*)(float*, long, long, long, int, const float*, const float*,
                                 const int*, float*);
 
-void TransformAxis(KernelFunction transform, float* data, long outer, int n, long inner, int sign) {
-    if (n == 1)
-        return;
-    std::vector<float> twRe(n / 2), twIm(n / 2);
+// Twiddles, bit-reversal table and scratch for one length and direction, made
+// once per thread and kept: the far field transforms the same sizes every time.
+struct AxisPlan {
+    int n = 0, sign = 0;
+    std::vector<float> twRe, twIm;
+    std::vector<int> bitrev;
+    AlignedFloats scratch{0};
+};
+
+const AxisPlan& PlanFor(int n, int sign) {
+    thread_local std::vector<std::unique_ptr<AxisPlan>> plans;
+    for (const auto& plan : plans)
+        if (plan->n == n && plan->sign == sign)
+            return *plan;
+    auto plan = std::make_unique<AxisPlan>();
+    plan->n = n;
+    plan->sign = sign;
+    plan->twRe.resize(n / 2);
+    plan->twIm.resize(n / 2);
     for (int j = 0; j < n / 2; ++j) {
         const double angle = sign * 2.0 * std::numbers::pi * j / n;
-        twRe[j] = static_cast<float>(std::cos(angle));
-        twIm[j] = static_cast<float>(std::sin(angle));
+        plan->twRe[j] = static_cast<float>(std::cos(angle));
+        plan->twIm[j] = static_cast<float>(std::sin(angle));
     }
-    std::vector<int> bitrev(n);
+    plan->bitrev.resize(n);
     int bits = 0;
     while ((1 << bits) < n)
         ++bits;
@@ -62,17 +77,29 @@ void TransformAxis(KernelFunction transform, float* data, long outer, int n, lon
         int r = 0;
         for (int b = 0; b < bits; ++b)
             r |= ((k >> b) & 1) << (bits - 1 - b);
-        bitrev[k] = r;
+        plan->bitrev[k] = r;
     }
-    AlignedFloats scratch(static_cast<std::size_t>(2) * n * 8);
+    plan->scratch = AlignedFloats(static_cast<std::size_t>(2) * n * 8);
+    plans.push_back(std::move(plan));
+    return *plans.back();
+}
+
+void TransformAxis(KernelFunction transform, float* data, long outer, int n, long inner, int sign) {
+    if (n == 1)
+        return;
+    const AxisPlan& plan = PlanFor(n, sign);
+    const float* twRe = plan.twRe.data();
+    const float* twIm = plan.twIm.data();
+    const int* bitrev = plan.bitrev.data();
+    float* scratch = plan.scratch.data;
     if (inner == 1) {
         // Sequences are contiguous rows; batch neighbouring rows.
-        transform(data, outer, 2L * n, 2, n, twRe.data(), twIm.data(), bitrev.data(), scratch.data);
+        transform(data, outer, 2L * n, 2, n, twRe, twIm, bitrev, scratch);
     } else {
         // Sequences run down columns; batch neighbouring columns.
         for (long o = 0; o < outer; ++o)
-            transform(data + 2 * o * n * inner, inner, 2, 2 * inner, n, twRe.data(), twIm.data(),
-                      bitrev.data(), scratch.data);
+            transform(data + 2 * o * n * inner, inner, 2, 2 * inner, n, twRe, twIm, bitrev,
+                      scratch);
     }
 }
 
