@@ -611,11 +611,11 @@ int RunInfluence(const InfluenceCommand& command) {
     const RunGeometry geometry = simulation.Geometry();
     set.n = geometry.n;
     set.actuators = simulation.ActuatorCount();
-    set.planes = simulation.InfluencePerVoltSquared();
+    std::vector<double> planes = simulation.InfluencePerVoltSquared();
     set.runVoltage = simulation.Session().RunVoltage();
     set.electrode = simulation.MembraneElectrode();
     set.model = std::string(simulation.Session().MembraneModelName());
-    if (set.planes.size() != static_cast<std::size_t>(set.n) * set.n * set.actuators ||
+    if (planes.size() != static_cast<std::size_t>(set.n) * set.n * set.actuators ||
         !simulation.Model())
         return Fail("cannot export " + Quoted(simulation.DeviceName()) +
                     ": no influence functions");
@@ -623,11 +623,11 @@ int RunInfluence(const InfluenceCommand& command) {
     context.warnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
     PrintSafeWarnings(context.warnings);
 
-    std::string cube;
-    if (!FitsBytes(InfluenceFits(set, geometry), cube, error))
+    FitsMemory cube;
+    if (!FitsBytes(InfluenceFits(set, std::move(planes), geometry), cube, error))
         return Fail(error);
     if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
-            return out.WriteFile("influence.fits", cube, e) &&
+            return out.WriteFile("influence.fits", cube.View(), e) &&
                    out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
                                  e) &&
                    out.WriteFile("summary.json", InfluenceSummaryJson(set, context), e);

@@ -24,9 +24,10 @@ constexpr const char* kWeights =
 
 } // namespace
 
-FitsImage InfluenceFits(const InfluenceSet& set, const RunGeometry& geometry) {
+FitsImage InfluenceFits(const InfluenceSet& set, std::vector<double> planes,
+                        const RunGeometry& geometry) {
     const int n = set.n;
-    FitsImage image = InfluenceCubeImage(set.planes, n, set.actuators);
+    FitsImage image = InfluenceCubeImage(std::move(planes), n, set.actuators);
     image.keys.push_back({"BUNIT", std::string("m V-2"), "deflection per volt squared"});
     image.keys.push_back({"PIXELSCL", geometry.dx, "[m] sample spacing"});
     for (const char* axis : {"1", "2"}) {

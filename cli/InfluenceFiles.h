@@ -17,16 +17,17 @@ struct FitsImage;
 struct InfluenceSet {
     int n = 0;         // samples per side
     int actuators = 0; // planes, display numbers 1 .. actuators
-    // Engine layout: plane k - 1, element (i, j) with i along x at
-    // [((k - 1) n + i) n + j], metres per volt squared.
-    std::vector<double> planes;
     double runVoltage = 0.0; // V, at which the functions were computed
     int electrode = 0;       // display number of the membrane electrode, 0 for none
     std::string model;       // membrane model
 };
 
 // NAXIS1 x, NAXIS2 y, NAXIS3 the display number (plane p is number p + 1).
-FitsImage InfluenceFits(const InfluenceSet& set, const RunGeometry& geometry);
+// `planes` are in the engine layout: plane k - 1, element (i, j) with i along
+// x at [((k - 1) n + i) n + j], metres per volt squared; they are taken (move
+// them in) and become the image.
+FitsImage InfluenceFits(const InfluenceSet& set, std::vector<double> planes,
+                        const RunGeometry& geometry);
 
 // display_number,channel,x_m,y_m,pad_x_m,pad_y_m,inner_radius_m,outer_radius_m,shape,
 // membrane_electrode,plane, one line per display number 1 .. actuators.

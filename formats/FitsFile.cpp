@@ -17,16 +17,29 @@ std::string StatusText(int status) {
     return std::string("FITS: ") + text;
 }
 
-// The memory file cfitsio grows with realloc; freed with free().
-struct MemoryFile {
-    void* data = nullptr;
-    std::size_t size = 0;
-    ~MemoryFile() { std::free(data); }
-};
+// 2880-byte records enough for the header and the data, so that cfitsio
+// writes the file without growing its block.
+std::size_t ExpectedSize(const FitsImage& image, long long count) {
+    const std::size_t cards = image.keys.size() + image.comments.size() + 16;
+    const auto records = [](std::size_t bytes) { return (bytes + 2879) / 2880 * 2880; };
+    return records(cards * 80) + records(static_cast<std::size_t>(count) * sizeof(double));
+}
 
 } // namespace
 
+FitsMemory::~FitsMemory() {
+    std::free(data_);
+}
+
 bool FitsBytes(const FitsImage& image, std::string& bytes, std::string& error) {
+    FitsMemory memory;
+    if (!FitsBytes(image, memory, error))
+        return false;
+    bytes.assign(memory.View());
+    return true;
+}
+
+bool FitsBytes(const FitsImage& image, FitsMemory& memory, std::string& error) {
     const long long count =
         static_cast<long long>(image.columns) * image.rows * std::max(image.planes, 1);
     if (image.columns < 1 || image.rows < 1 || image.planes < 1 ||
@@ -34,16 +47,18 @@ bool FitsBytes(const FitsImage& image, std::string& bytes, std::string& error) {
         error = "FITS: the image sizes do not match its values";
         return false;
     }
-    MemoryFile memory;
-    memory.size = 2880 * 4;
-    memory.data = std::malloc(memory.size);
-    if (!memory.data) {
+    std::free(memory.data_);
+    memory.length_ = 0;
+    memory.size_ = ExpectedSize(image, count);
+    memory.data_ = std::malloc(memory.size_);
+    if (!memory.data_) {
+        memory.size_ = 0;
         error = "FITS: out of memory";
         return false;
     }
     fitsfile* file = nullptr;
     int status = 0;
-    fits_create_memfile(&file, &memory.data, &memory.size, 2880 * 4, std::realloc, &status);
+    fits_create_memfile(&file, &memory.data_, &memory.size_, 2880 * 4, std::realloc, &status);
     long axes[3] = {image.columns, image.rows, image.planes};
     fits_create_img(file, DOUBLE_IMG, image.planes > 1 ? 3 : 2, axes, &status);
     for (const FitsKey& key : image.keys) {
@@ -81,11 +96,11 @@ bool FitsBytes(const FitsImage& image, std::string& bytes, std::string& error) {
     }
     // The data unit fills whole 2880-byte records.
     const auto length = static_cast<std::size_t>((dataEnd + 2879) / 2880 * 2880);
-    if (length > memory.size) {
+    if (length > memory.size_) {
         error = "FITS: the file is shorter than its data";
         return false;
     }
-    bytes.assign(static_cast<const char*>(memory.data), length);
+    memory.length_ = length;
     return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // FITS images of doubles for the grids a run writes, so astronomy and
 // adaptive-optics tools read them with their scales and units.
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -27,8 +29,26 @@ struct FitsImage {
     std::vector<std::string> comments; // COMMENT cards
 };
 
+// The bytes of a FITS file as cfitsio made them in memory, held without a
+// copy (a cube of influence functions runs to tens of megabytes).
+class FitsMemory {
+public:
+    FitsMemory() = default;
+    FitsMemory(const FitsMemory&) = delete;
+    FitsMemory& operator=(const FitsMemory&) = delete;
+    ~FitsMemory();
+    std::string_view View() const { return {static_cast<const char*>(data_), length_}; }
+
+private:
+    friend bool FitsBytes(const FitsImage& image, FitsMemory& memory, std::string& error);
+    void* data_ = nullptr;    // malloc'd; cfitsio grows it with realloc
+    std::size_t size_ = 0;    // bytes allocated
+    std::size_t length_ = 0;  // bytes of the file
+};
+
 // The image as the bytes of a FITS file (through cfitsio in memory). False
 // with a message when the sizes do not match the values or cfitsio refuses.
+bool FitsBytes(const FitsImage& image, FitsMemory& memory, std::string& error);
 bool FitsBytes(const FitsImage& image, std::string& bytes, std::string& error);
 
 } // namespace ostrander

@@ -9,7 +9,9 @@
 
 namespace ostrander {
 
-// n x n x planes; empty values when the stack is not that size.
-FitsImage InfluenceCubeImage(const std::vector<double>& stack, int n, int planes);
+// n x n x planes; empty values when the stack is not that size. The stack is
+// taken (move it in) and transposed plane by plane where it lies, so a large
+// cube is never held twice.
+FitsImage InfluenceCubeImage(std::vector<double> stack, int n, int planes);
 
 } // namespace ostrander

@@ -22,7 +22,10 @@ void MainData::AllocateInfluenceFunctions(int32_t count, int32_t n) {
     FreeInfluenceFunctions();
     if (count < 0 || n < 0)
         return;
-    InfluenceFunctions.assign(static_cast<std::size_t>(count) + 2, Grid<double>(n + 1, n + 1));
+    // Each plane made where it lives (no copies of a template plane).
+    InfluenceFunctions.resize(static_cast<std::size_t>(count) + 2);
+    for (Grid<double>& plane : InfluenceFunctions)
+        plane.Assign(n + 1, n + 1);
     IFActuatorCount = count;
     IFGridSize = n;
 }
