@@ -14,6 +14,7 @@
 // 4 for the baseline, whose registers hold 4 floats.
 constexpr int kLanes = OSTRANDER_FFT_LANES;
 typedef float Vec __attribute__((vector_size(4 * kLanes)));
+typedef int Mask __attribute__((vector_size(4 * kLanes))); // lane comparisons
 
 struct Plan {
     int n;             // points per sequence, a power of 2
@@ -47,6 +48,14 @@ inline void Butterfly(Vec* re, Vec* im, int a, int b, Vec tr, Vec ti) {
     im[a] = ai + ti;
     re[b] = ar - tr;
     im[b] = ai - ti;
+}
+
+// True when no lane of a comparison mask is set.
+inline bool AllZero(Mask m) {
+    for (int l = 0; l < kLanes; ++l)
+        if (m[l])
+            return false;
+    return true;
 }
 
 // Radix-2 stages on scratch points already in bit-reversed order.
@@ -200,10 +209,17 @@ inline void TransformBatch(float* data, long count, long laneStride, long pointS
         const bool full = lanes == kLanes;
         if (full && laneStride == 2) {
             // Lanes are neighbouring complex values: one row of them per point.
+            Mask any = {};
             for (int k = 0; k < n; ++k) {
                 const float* p = base + plan.bitrev[k] * pointStride;
-                Deinterleave(Load(p), Load(p + kLanes), re[k], im[k]);
+                const Vec a = Load(p), b = Load(p + kLanes);
+                any |= (a != 0.0f) | (b != 0.0f);
+                Deinterleave(a, b, re[k], im[k]);
             }
+            // Sequences of zeros (the padding around a far field's aperture)
+            // transform to zeros: they are left as they are.
+            if (AllZero(any))
+                continue;
         } else if (full && pointStride == 2 && n % kLanes == 0) {
             // Lanes are rows: transpose kLanes points x kLanes rows at a time.
             for (int k0 = 0; k0 < n; k0 += kLanes) {
