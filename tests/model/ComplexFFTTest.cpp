@@ -65,6 +65,9 @@ std::vector<Complex> RandomSignal(std::size_t count, unsigned seed) {
 struct Case {
     std::vector<int> dims;
     int sign;
+    // Zeros outside the middle half of the first two axes, as the far field
+    // pads its aperture: whole batches of zero sequences occur.
+    bool padded = false;
 };
 
 class ComplexFFTAgainstDirectDFT : public ::testing::TestWithParam<std::tuple<Case, FFTKernel>> {};
@@ -74,7 +77,15 @@ TEST_P(ComplexFFTAgainstDirectDFT, MatchesWithinSinglePrecision) {
     std::size_t total = 1;
     for (int d : c.dims)
         total *= d;
-    const auto f = RandomSignal(total, 7u + static_cast<unsigned>(total));
+    auto f = RandomSignal(total, 7u + static_cast<unsigned>(total));
+    if (c.padded) {
+        const std::size_t rows = c.dims[0], columns = total / rows, width = c.dims[1];
+        for (std::size_t i = 0; i < total; ++i) {
+            const std::size_t r = i / columns, col = (i % columns) / (columns / width);
+            if (r < rows / 4 || r >= 3 * rows / 4 || col < width / 4 || col >= 3 * width / 4)
+                f[i] = 0.0;
+        }
+    }
     const auto expected = DirectDFT(f, c.dims, c.sign);
     auto data = Pack(f);
     data[0] = 1234.5f; // must stay untouched
@@ -101,6 +112,7 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<Case, FFTKernel>>
         name += std::to_string(d) + "x";
     name.pop_back();
     name += c.sign > 0 ? "_plus" : "_minus";
+    name += c.padded ? "_padded" : "";
     name += kernel == FFTKernel::Generic ? "_generic" : "_avx2";
     return name;
 }
@@ -111,9 +123,26 @@ INSTANTIATE_TEST_SUITE_P(
                                          Case{{256}, 1}, Case{{16, 4}, 1}, Case{{4, 16}, -1},
                                          Case{{16, 16}, 1}, Case{{8, 32}, 1}, Case{{2, 2, 8}, 1},
                                          Case{{2, 2, 8}, -1}, Case{{1, 8, 1}, 1},
-                                         Case{{32, 64}, -1}),
+                                         Case{{32, 64}, -1}, Case{{32, 32}, 1, true},
+                                         Case{{64, 16}, -1, true}),
                        ::testing::Values(FFTKernel::Generic, FFTKernel::Avx2)),
     CaseName);
+
+// A not-a-number among zeros spreads over the whole transform: a sequence is
+// left out only when every value in it is zero.
+TEST(ComplexFFT, ANotANumberAmongZerosReachesEveryOutput) {
+    for (const FFTKernel kernel : {FFTKernel::Generic, FFTKernel::Avx2}) {
+        if (kernel == FFTKernel::Avx2 &&
+            !(__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")))
+            continue;
+        const int dims[] = {32, 32};
+        std::vector<float> data(2 * 32 * 32 + 1, 0.0f);
+        data[2 * (5 * 32 + 20) + 1] = std::nanf("");
+        ASSERT_TRUE(ComplexFFTUsing(kernel, data.data(), dims, 2, 1));
+        for (std::size_t i = 1; i < data.size(); ++i)
+            ASSERT_TRUE(std::isnan(data[i])) << "element " << i;
+    }
+}
 
 TEST(ComplexFFT, RefusesSizesThatAreNotPowersOfTwo) {
     std::vector<float> data(2 * 12 + 1, 1.0f);
