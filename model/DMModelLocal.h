@@ -58,6 +58,9 @@ public:
     Grid<double> FarFieldPlotGrid;
     // Fraction of the mirror diameter covered by the beam.
     double BeamFraction = kEngineBeamFraction;
+    // Samples per side the user asked for, for models that take a finer
+    // grid; 0 leaves it to the mirror file (or the standard grid).
+    int32_t GridSamples = 0;
     // Working grid of the three-dimensional image, kept between draws.
     Grid<double> ThreeDImageGrid;
     // No actuator exceeded 0.1 V at the last idle pass, so all were set to it.

@@ -7,6 +7,7 @@
 #include "model/ComplexFFT.h"
 #include "model/DMModelLocal.h"
 #include "model/MainData.h"
+#include "model/MembraneModel.h"
 #include "model/ModelHost.h"
 
 #include <algorithm>
@@ -24,8 +25,19 @@ DMInfoClass* DMModelMain::RefreshModel() {
     if (!local_.MirrorInfo || !local_.MirrorInfo->Model)
         return nullptr;
     data_.DmInfo = local_.MirrorInfo->Model.get();
-    data_.GridSize = kGridSize;
+    data_.GridSize = GridSizeFor(*data_.DmInfo);
     return data_.DmInfo;
+}
+
+int32_t DMModelMain::GridSizeFor(const DMInfoClass& dm) const {
+    const MembraneModelInfo* info = model_ ? FindMembraneModel(model_->Name()) : nullptr;
+    if (!info || !info->takesFinerGrid)
+        return kGridSize;
+    if (local_.GridSamples > 0)
+        return local_.GridSamples;
+    if (dm.GridSamples > 0 && EngineGridSizeProblem(dm.GridSamples).empty())
+        return dm.GridSamples;
+    return kGridSize;
 }
 
 double DMModelMain::GridStep(const DMInfoClass& dm) const {

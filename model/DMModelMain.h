@@ -80,6 +80,11 @@ public:
     // far-field pictures are drawn through the host.
     FarFieldStatus ComputeFarField();
 
+    // Samples per side of the grid for this mirror under the present model:
+    // the standard grid, or for a model that takes a finer one the user's
+    // choice, else the mirror file's GridSamples.
+    int32_t GridSizeFor(const DMInfoClass& dm) const;
+
     // How to use the program, as the information box shows it after a run
     // (an item starts with "-- ", its continuation lines with five blanks).
     static const std::vector<std::string>& HelpLines();

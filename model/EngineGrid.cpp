@@ -62,4 +62,11 @@ std::optional<EngineGrid> MakeEngineGrid(double diameter_m, double beamFraction,
     return EngineGrid{n, *dx, diameter_m * beamFraction / 2, diameter_m / 2};
 }
 
+std::string EngineGridSizeProblem(long long n) {
+    if (n >= kEngineGridSize && n <= kEngineGridSizeMax)
+        return {};
+    return "the grid must have " + std::to_string(kEngineGridSize) + " to " +
+           std::to_string(kEngineGridSizeMax) + " samples a side, not " + std::to_string(n);
+}
+
 } // namespace ostrander

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace ostrander {
@@ -18,6 +19,9 @@ namespace ostrander {
 // Samples per side of the engine grid, and the share of it the membrane fills.
 inline constexpr int kEngineGridSize = 100;
 inline constexpr double kEngineGridFill = 0.97;
+// The finer grids a model may take instead (the exact membrane): samples per
+// side from the standard grid up to this many.
+inline constexpr int kEngineGridSizeMax = 400;
 // The share of the membrane's diameter the beam figures cover.
 inline constexpr double kEngineBeamFraction = 0.8;
 // The laser of the far field and the interferogram: wavelength and the 1/e
@@ -64,5 +68,9 @@ std::optional<double> EngineGridStep(double diameter_m, int n = kEngineGridSize,
 // none when the diameter or the grid gives no positive step.
 std::optional<EngineGrid> MakeEngineGrid(double diameter_m, double beamFraction,
                                          int n = kEngineGridSize, double fill = kEngineGridFill);
+
+// Why n cannot be the samples per side of a finer grid ("the grid must have
+// 100 to 400 samples a side, not 50"); empty when it can.
+std::string EngineGridSizeProblem(long long n);
 
 } // namespace ostrander

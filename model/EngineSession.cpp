@@ -117,8 +117,8 @@ std::optional<EngineGrid> EngineSession::Grid() const {
     const DMInfoClass* dm = MirrorModel();
     if (!dm)
         return std::nullopt;
-    return MakeEngineGrid(dm->Diameter_m, local_.BeamFraction,
-                          data_.GridSize > 0 ? data_.GridSize : kEngineGridSize, data_.GridFill);
+    return MakeEngineGrid(dm->Diameter_m, local_.BeamFraction, engine_->GridSizeFor(*dm),
+                          data_.GridFill);
 }
 
 double EngineSession::RunVoltage() const {
@@ -256,15 +256,35 @@ bool EngineSession::UseMembraneModel(std::string_view name) {
         return false;
     model_ = std::move(model);
     engine_->SetMembraneModel(model_.get());
-    // Influence functions of the other model no longer apply, nor does its
-    // snap-down verdict; a run going now stops at its next tick.
+    DropInfluenceFunctions();
+    return true;
+}
+
+// Influence functions of another model or grid no longer apply, nor does the
+// snap-down verdict; a run going now stops at its next tick.
+void EngineSession::DropInfluenceFunctions() {
     local_.DisplaysValid = false;
     local_.SnapDownVerdict.reset();
     if (pullIn_)
         pullIn_->Update(std::nullopt);
     if (IsRunning())
         data_.IFCancelRequested = true;
-    return true;
+}
+
+std::string EngineSession::SetGridSamples(int n) {
+    if (n != 0)
+        if (std::string problem = EngineGridSizeProblem(n); !problem.empty())
+            return problem;
+    const DMInfoClass* dm = MirrorModel();
+    const int before = dm ? engine_->GridSizeFor(*dm) : 0;
+    local_.GridSamples = n;
+    if (dm && engine_->GridSizeFor(*dm) != before)
+        DropInfluenceFunctions();
+    return {};
+}
+
+int EngineSession::RequestedGridSamples() const {
+    return local_.GridSamples;
 }
 
 std::string_view EngineSession::MembraneModelName() const {

@@ -243,6 +243,14 @@ public:
     // its next tick): StartInfluenceRun computes its influence functions.
     bool UseMembraneModel(std::string_view name);
     std::string_view MembraneModelName() const;
+    // Samples per side of the grid of later runs, for a model that takes a
+    // finer grid than the standard one (the exact membrane; the others keep
+    // theirs): the problem (EngineGridSizeProblem) and no change when n is
+    // out of range, else empty. 0 goes back to the mirror file's choice.
+    // Another grid makes the results invalid until a run with it finishes.
+    std::string SetGridSamples(int n);
+    // The samples per side asked for with SetGridSamples; 0 for none.
+    int RequestedGridSamples() const;
     // The present model computes pull-in.
     bool ComputesPullIn() const;
     // The inputs of the pull-in computation for the present voltages; none
@@ -351,6 +359,7 @@ private:
     ResultInputs CurrentInputs() const;
     // Sets one of the selected mirror's model parameters (SetSeparation, SetStress).
     bool SetModelParameter(double DMInfoClass::*parameter, double value);
+    void DropInfluenceFunctions();
     EngineSession(std::unique_ptr<MainData> data, std::unique_ptr<DMModelLocal> local,
                   ModelHost& host);
     friend struct SessionAccess;

@@ -45,6 +45,8 @@ struct MembraneModelInfo {
     // Computes ring and quarter-ring pads.
     bool computesRings = false;
     std::unique_ptr<MembraneModel> (*make)() = nullptr;
+    // Computes on a finer grid than the standard one when asked.
+    bool takesFinerGrid = false;
 };
 
 // Every model, the default ("classic") first.

@@ -15,7 +15,7 @@ template <class Model> std::unique_ptr<MembraneModel> Make() {
 const std::vector<MembraneModelInfo>& MembraneModels() {
     static const std::vector<MembraneModelInfo> models = {
         {ClassicMembraneModel::kName, "Classic", false, false, &Make<ClassicMembraneModel>},
-        {ExactMembraneModel::kName, "Exact membrane", true, true, &Make<ExactMembraneModel>},
+        {ExactMembraneModel::kName, "Exact membrane", true, true, &Make<ExactMembraneModel>, true},
     };
     return models;
 }

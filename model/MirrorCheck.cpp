@@ -1,6 +1,7 @@
 #include "model/MirrorCheck.h"
 
 #include "Shared_Software/Mirror/DMInfoClass.h"
+#include "model/EngineGrid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,6 +61,10 @@ std::string MirrorModelProblem(const DMInfoClass& model) {
     if (type < 0 || type > 3)
         return "ActuatorType_circ_rect_ring is " + std::to_string(type) +
                "; it must be 0 (circular), 1 (rectangular), 2 (ring) or 3 (quarter ring).";
+    if (model.GridSamples != 0) {
+        if (const std::string problem = EngineGridSizeProblem(model.GridSamples); !problem.empty())
+            return "GridSamples is " + std::to_string(model.GridSamples) + "; " + problem + ".";
+    }
     // Every declared actuator gets a plane of the influence functions; a
     // count far above the pads described would only make planes of zeros.
     if (model.Actuators > 2 * model.ActuatorCount + 8)

@@ -161,6 +161,7 @@ bool DMInfoClass::Load(const IniFile& ini) {
     PullUpVoltage_v = ini.ReadFloat(M, "PullUpVoltage_v", 0);
     PullUpSep_m = ini.ReadFloat(M, "PullUpSep_m", 0);
     PullType = ini.ReadFloat(M, "PullType", 0);
+    GridSamples = ini.ReadInteger(M, "GridSamples", 0);
 
     std::vector<std::string> sections = ini.ReadSections();
     for (const char* reserved : {"General", "FileInformation", "DM Model"}) {

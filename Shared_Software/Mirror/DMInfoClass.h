@@ -161,6 +161,9 @@ public:
     double PullUpVoltage_v = 0;
     double PullUpSep_m = 0;
     double PullType = 0;
+    // Samples per side of the engine grid for models that take a finer one
+    // (the exact membrane); 0 when the file leaves it to the program.
+    int GridSamples = 0;
 
     // The actuators, in the reverse of the file's section order. The list
     // owns its entries.

@@ -64,6 +64,61 @@ TEST(ExactModelSession, ACentredPadRunsToTheUniformlyLoadedDisc) {
     }
 }
 
+// A finer grid (asked for, or from the mirror file) samples the same closed
+// form as the standard one; the classic model keeps the standard grid.
+TEST(ExactModelSession, AFinerGridRunsToTheSameClosedForm) {
+    struct Case {
+        const char* model;
+        int asked;      // SetGridSamples, 0 for none
+        int fileKey;    // GridSamples in the mirror file, 0 for none
+        int expected;   // samples per side of the run
+    };
+    const Case cases[] = {
+        {"exact", 0, 0, 100},   {"exact", 200, 0, 200},   {"exact", 0, 150, 150},
+        {"exact", 128, 150, 128}, {"classic", 200, 0, 100}, {"classic", 0, 150, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " asked " + std::to_string(c.asked) + " file " +
+                     std::to_string(c.fileKey));
+        ModelLayout layout;
+        layout.limitVoltage = 150;
+        layout.pads = {{0, 0, 4e-3}};
+        layout.gridSamples = c.fileKey;
+        EngineHarness h;
+        ASSERT_TRUE(h.session.UseMembraneModel(c.model));
+        ASSERT_EQ(h.session.SetGridSamples(c.asked), "");
+        ASSERT_TRUE(h.LoadAndRun(layout));
+        const int n = h.data.GridSize;
+        ASSERT_EQ(n, c.expected);
+        ASSERT_EQ(h.session.Grid()->n, n);
+        ASSERT_EQ(h.data.InfluenceFunctions[0].Rows(), n + 1);
+        if (std::string(c.model) != "exact")
+            continue;
+        const double R = layout.diameter / 2, a = 2e-3, T = layout.stress * layout.thickness;
+        const double p = kEps0 * 150.0 * 150.0 / (2 * layout.separation * layout.separation);
+        const double dx = layout.diameter / (n * h.data.GridFill - 2);
+        const Grid<double>& f = h.data.InfluenceFunctions[0];
+        for (const double r : {0.0, 1e-3, 3e-3, 6e-3}) {
+            const int i = n / 2 + static_cast<int>(std::lround(r / dx));
+            const double at = (i - n / 2) * dx;
+            const double w = at < a ? p / (4 * T) * (a * a - at * at) +
+                                          p * a * a / (2 * T) * std::log(R / a)
+                                    : p * a * a / (2 * T) * std::log(R / at);
+            EXPECT_NEAR(f[i][n / 2], -w, 1e-9 * w + 1e-15) << "r = " << at;
+        }
+    }
+}
+
+TEST(ExactModelSession, AGridOutsideTheRangeIsRefusedAndChangesNothing) {
+    EngineHarness h;
+    ASSERT_TRUE(h.session.UseMembraneModel("exact"));
+    ASSERT_EQ(h.session.SetGridSamples(200), "");
+    for (const int n : {-1, 99, 401, 1 << 30})
+        EXPECT_EQ(h.session.SetGridSamples(n),
+                  "the grid must have 100 to 400 samples a side, not " + std::to_string(n));
+    EXPECT_EQ(h.session.RequestedGridSamples(), 200);
+}
+
 TEST(ExactModelSession, SynthesisIsTheDirectSolveForAnyVoltages) {
     // The stored functions scaled by the force, (V/Vrun)^2, equal the linear
     // surface solved directly for those voltages: superposition of pad loads.

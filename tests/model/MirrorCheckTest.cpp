@@ -12,14 +12,17 @@ namespace ostrander {
 namespace {
 
 // A 10 mm membrane with three pads; `change` ("Key=value") replaces one
-// [DM Model] key, `pads` replaces the pad sections.
+// [DM Model] key (or adds it), `pads` replaces the pad sections.
 std::string Description(const std::string& change, const std::string& pads = "") {
     std::string model = "Diameter_m=0.01\nActuators=3\nThickness_m=5e-7\nSeparation_m=3e-5\n"
                         "Stress_Pa=1.5e8\nActuatorType_circ_rect_ring=0\n";
     if (!change.empty()) {
         const std::string key = change.substr(0, change.find('=') + 1);
         const std::size_t at = model.find(key);
-        model.replace(at, model.find('\n', at) - at, change);
+        if (at == std::string::npos)
+            model += change + "\n";
+        else
+            model.replace(at, model.find('\n', at) - at, change);
     }
     std::string text = "[DM Model]\n" + model;
     if (!pads.empty())
@@ -75,6 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
              "ActuatorType_circ_rect_ring is -1"},
         Case{"FarTooManyActuators", Description("Actuators=4095"), "declares Actuators=4095"},
         Case{"AFewMissingPads", Description("Actuators=6"), ""},
+        Case{"FinerGrid", Description("GridSamples=200"), ""},
+        Case{"CoarseGrid", Description("GridSamples=50"),
+             "GridSamples is 50; the grid must have 100 to 400 samples a side"},
+        Case{"HugeGrid", Description("GridSamples=100000"), "GridSamples is 100000"},
         Case{"NoPadOnTheMembrane", Description("", kOutside), "no actuator pad lies on"},
         Case{"OnePadOnTheMembrane", Description("", kOneInside), ""},
         Case{"RingsInsideTheMembrane",

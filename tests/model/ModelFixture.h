@@ -44,6 +44,8 @@ struct ModelLayout {
     std::vector<PadLayout> pads;
     // Extra key lines for the actuator sections, by pad (e.g. "DcontactY_m=...").
     std::vector<std::string> extra;
+    // GridSamples in the model section; 0 leaves the key out.
+    int gridSamples = 0;
 };
 
 inline std::string MirrorText(const ModelLayout& layout) {
@@ -55,6 +57,8 @@ inline std::string MirrorText(const ModelLayout& layout) {
         << "\nThickness_m=" << layout.thickness << "\nSeparation_m=" << layout.separation
         << "\nStress_Pa=" << layout.stress
         << "\nActuatorType_circ_rect_ring=" << layout.actuatorType << "\n";
+    if (layout.gridSamples != 0)
+        out << "GridSamples=" << layout.gridSamples << "\n";
     for (std::size_t k = 0; k < layout.pads.size(); ++k) {
         const PadLayout& p = layout.pads[k];
         out << "[Actuator " << k + 1 << "]\nIndex=" << k << "\nX=" << p.x << "\nY=" << p.y
