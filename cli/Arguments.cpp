@@ -42,6 +42,15 @@ CLI::Option* AddModelOption(CLI::App& command, std::string& model) {
         ->type_name("NAME");
 }
 
+void AddGridOption(CLI::App& command, int& grid) {
+    command
+        .add_option("--grid", grid,
+                    "With --model exact: samples per side of the engine grid, 100 to 400 "
+                    "(default: the mirror file's GridSamples, else 100; the classic model keeps "
+                    "100)")
+        ->type_name("N");
+}
+
 void AddResultOptions(CLI::App& command, ResultOptions& options) {
     AddMirrorAndOutput(command, options);
     CLI::Option* removeFocus =
@@ -58,6 +67,7 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->check(CLI::Range(1, 100))
         ->type_name("Z");
     CLI::Option* model = AddModelOption(command, options.model);
+    AddGridOption(command, options.grid);
     CLI::Option* nonlinear =
         command.add_flag("--nonlinear", options.nonlinear,
                          "With --model exact: every result comes from the nonlinear equilibrium")
@@ -175,6 +185,7 @@ void AddInfluenceCommand(Parser& p, InfluenceCommand& influence) {
     AddMirrorAndOutput(*p.influence, influence);
     p.influence->add_flag("--json", influence.json, "Print the summary as JSON on standard output");
     AddModelOption(*p.influence, influence.model);
+    AddGridOption(*p.influence, influence.grid);
 }
 
 void AddFitCommand(Parser& p, FitCommand& fit) {

@@ -253,6 +253,18 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         error = "no membrane model " + Quoted(command.model) + " (" + MembraneModelNames() + ")";
         return false;
     }
+    if (command.grid != 0) {
+        const MembraneModelInfo* model = FindMembraneModel(command.model);
+        if (!model || !model->takesFinerGrid) {
+            error = "--grid needs --model exact: the classic model keeps its 100 x 100 grid";
+            return false;
+        }
+        if (const std::string problem = simulation.Session().SetGridSamples(command.grid);
+            !problem.empty()) {
+            error = "--grid: " + problem;
+            return false;
+        }
+    }
     if (!LocateMirrorFile(mirror, mirrorFile, error))
         return false;
     if (!simulation.Load(mirrorFile, reason)) {
