@@ -337,19 +337,42 @@ bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>&
     return true;
 }
 
-Arguments ParseArguments(const std::vector<std::string>& arguments) {
+// The options stay bound to `parsed`, which therefore keeps its address.
+struct ArgumentParser::State {
     Arguments parsed;
     Parser parser;
+};
+
+ArgumentParser::ArgumentParser() : state_(std::make_unique<State>()) {
+    Parser& parser = state_->parser;
+    Arguments& parsed = state_->parsed;
     AddProgramOptions(parser, parsed);
     AddMirrorsCommand(parser, parsed.mirrors);
     AddSimulateCommand(parser, parsed.simulate);
     AddSweepCommand(parser, parsed.sweep);
     AddInfluenceCommand(parser, parsed.influence);
     AddFitCommand(parser, parsed.fit);
+}
+
+ArgumentParser::~ArgumentParser() = default;
+
+Arguments ArgumentParser::Parse(const std::vector<std::string>& arguments) {
+    Parser& parser = state_->parser;
+    Arguments& parsed = state_->parsed;
+    // The parser only writes the options given: everything else goes back
+    // to its default, and the parser forgets the last command line (also
+    // one it stopped on half way).
+    parsed = Arguments{};
+    parser.patternIndexText.clear();
+    parser.app.clear();
     if (!RunParser(parser, arguments, parsed) || !ReadParsedOptions(parser, parsed))
         return parsed;
     parsed.command = ChosenCommand(parser);
     return parsed;
+}
+
+Arguments ParseArguments(const std::vector<std::string>& arguments) {
+    return ArgumentParser().Parse(arguments);
 }
 
 } // namespace ostrander

@@ -6,6 +6,7 @@
 #include "cli/CommandOptions.h"
 #include "formats/VoltageFile.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -31,6 +32,23 @@ struct Arguments {
 
 // arguments: the command line without the program name.
 Arguments ParseArguments(const std::vector<std::string>& arguments);
+
+// The same parser built once and used for any number of command lines (the
+// fuzz harness parses thousands): each Parse gives exactly what
+// ParseArguments gives, whatever was parsed before.
+class ArgumentParser {
+public:
+    ArgumentParser();
+    ~ArgumentParser();
+    ArgumentParser(const ArgumentParser&) = delete;
+    ArgumentParser& operator=(const ArgumentParser&) = delete;
+
+    Arguments Parse(const std::vector<std::string>& arguments);
+
+private:
+    struct State; // the parser and the Arguments its options are bound to
+    std::unique_ptr<State> state_;
+};
 
 // The --all voltage (when given) and the --set pairs of a simulate command,
 // in the order given. False, with the message, for a malformed one.

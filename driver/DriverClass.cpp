@@ -40,6 +40,7 @@ void DriverClass::ResizeBuffer() {
     if (!Info)
         return;
     WriteLock lock(BufferLock);
+    ++Revision;
     std::vector<std::uint8_t>().swap(Buffer);
     const long long bytes = static_cast<long long>(BytesPerBank) * std::max(BankCount, 0);
     if (bytes > 0)
@@ -73,6 +74,7 @@ bool DriverClass::Set(int channel, int bank, double volts) {
     WriteLock lock(BufferLock);
     if (channel < 0 || channel >= ChannelCount || bank < 0 || bank >= BankCount)
         return false;
+    ++Revision;
     if (volts > MaxVoltage) {
         Formatter->Store(MaxVoltage, channel, bank);
         return false;
@@ -102,6 +104,7 @@ bool DriverClass::SendBank(int bank) {
 }
 
 void DriverClass::Control(int code, int a, int b) {
+    ++Revision; // a formatter may rewrite its buffer on a control code
     if (Formatter)
         Formatter->Control(code, a, b);
     if (Interface)

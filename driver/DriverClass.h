@@ -48,6 +48,10 @@ public:
     // stored and the result is false; out-of-range channels and banks and
     // NaN or -inf are refused with nothing stored. No lower bound here.
     bool Set(int channel, int bank, double volts);
+    // Counts the changes to the buffer made through Set, SetBankCount and
+    // Control, so that a holder of values derived from it (the mirror's
+    // running sums) can tell whether someone else has written since.
+    std::uint64_t GetRevision() const { return Revision.load(); }
     bool SetAndSend(int channel, double volts);
     bool SendChannel(int channel, int bank);
     bool SendBank(int bank);
@@ -82,6 +86,7 @@ private:
     std::unique_ptr<DriverInfoClass> Info;
     std::unique_ptr<DriverInterfaceClass> Interface;
     std::atomic<bool> OutputHold{true};
+    std::atomic<std::uint64_t> Revision{0};
     int ChannelCount = 0;
     int BankCount = 1;
     int BytesPerBank = 0;

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 using namespace ostrander;
 using ostrander::fuzz::Check;
@@ -65,18 +66,24 @@ void CheckRules(MirrorClass& mirror, double limit) {
     const double ceiling = driver->GetMaxVoltage();
     const int n = mirror.GetModelActuators();
     const int surface = mirror.GetSurfaceChannel();
+    // Each bank's voltages read from the driver once, for both checks.
+    std::vector<double> volts(static_cast<std::size_t>(mirror.GetChannelCount()));
     for (int bank = 0; bank < driver->GetBankCount(); ++bank) {
-        for (int c = 0; c < mirror.GetChannelCount(); ++c) {
-            const double v = driver->Get(c, bank);
+        for (std::size_t c = 0; c < volts.size(); ++c) {
+            const double v = volts[c] = driver->Get(static_cast<int>(c), bank);
             Check(std::isfinite(v), "a channel holds a voltage that is not finite");
             Check(v <= ceiling, "a channel is above the ceiling");
             Check(v == 0.0 || v >= lowest, "a channel is below the lowest voltage");
         }
-        const double s = surface >= 0 ? driver->Get(surface, bank) : 0.0;
+        auto held = [&](int c) {
+            return c >= 0 && c < static_cast<int>(volts.size()) ? volts[static_cast<std::size_t>(c)]
+                                                                : driver->Get(c, bank);
+        };
+        const double s = surface >= 0 ? held(surface) : 0.0;
         double sum = 0.0;
         for (int i = 1; i <= n; ++i) {
             const DmActuatorInfoClass* a = mirror.GetInfo()->Model->FindByDisplayIndex(i);
-            sum += (a != nullptr && a->Channel >= 0 ? driver->Get(a->Channel, bank) : 0.0) - s;
+            sum += (a != nullptr && a->Channel >= 0 ? held(a->Channel) : 0.0) - s;
         }
         const double mean = n > 0 ? std::fabs(sum / n) : 0.0;
         const double allowed = limit > 0.0 ? limit : 0.0;

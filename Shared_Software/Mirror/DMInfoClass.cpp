@@ -5,7 +5,9 @@
 #include "toolkit/Paths.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <vector>
@@ -98,8 +100,16 @@ DmActuatorInfoClass::DmActuatorInfoClass(const std::string& sectionName, const I
 }
 
 void DmActuatorInfoClass::SetVoltage(double voltage, double lowest, double highest) {
+    auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    if (shown_ && same(shown_->voltage, voltage) && same(shown_->lowest, lowest) &&
+        same(shown_->highest, highest) && shown_->text == VoltageText &&
+        shown_->colour == VoltageColour)
+        return;
     VoltageText = FormatFloat("0", voltage) + "V";
     VoltageColour = ScaleColor(voltage, lowest, highest);
+    shown_ = Shown{voltage, lowest, highest, VoltageText, VoltageColour};
 }
 
 // ---------------------------------------------------------------------------

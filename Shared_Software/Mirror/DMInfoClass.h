@@ -8,6 +8,7 @@
 #include "toolkit/TColor.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -56,6 +57,17 @@ public:
     int Channel = -1;      // driver channel: DisplayIndex - 1 as read from the file
     std::string VoltageText;
     TColor VoltageColour = clBlack;
+
+private:
+    // What SetVoltage last wrote and from what, so that setting the same
+    // voltage again (most of a mirror's actuators on most stores) formats
+    // nothing; a text or colour changed by anyone else is written anew.
+    struct Shown {
+        double voltage, lowest, highest;
+        std::string text;
+        TColor colour;
+    };
+    std::optional<Shown> shown_;
 };
 
 // What the last map applied to a model held against its actuators. Actuator

@@ -91,6 +91,15 @@ void MirrorClass::FillTables() {
         a = model.FindByChannel(i);
         ByChannel->Set(i, a, a ? a->Channel : -1);
     }
+    // Which channels the mean counts, and how often, follow the numbering.
+    Slots.assign(Driver ? static_cast<std::size_t>(Driver->GetChannelCount()) : 0, 0);
+    for (int i = 1; i <= GetModelActuators(true); ++i) {
+        const int c = DisplayChannel(i);
+        if (c >= 0 && c < static_cast<int>(Slots.size()))
+            ++Slots[static_cast<std::size_t>(c)];
+    }
+    for (RunningSum& r : Sums)
+        r.valid = false;
 }
 
 bool MirrorClass::IsValid(bool locked) {
@@ -159,6 +168,8 @@ std::time_t MirrorClass::GetLastChangeTime(bool locked) {
 
 double MirrorClass::GetMeanVoltage(int bank, bool locked) {
     Guard guard(Lock, locked);
+    if (bank >= 0 && bank < static_cast<int>(MeanStale.size()) && MeanStale[bank])
+        RecomputeMean(bank, true);
     return (bank >= 0 && bank < static_cast<int>(MeanVoltage.size())) ? MeanVoltage[bank] : 0.0;
 }
 
@@ -252,7 +263,9 @@ bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVolta
     // A negative limit admits nothing but a mean of 0.
     const double limit = LimitVoltage > 0.0 ? LimitVoltage : 0.0;
     int slots = 0;
-    const double prospective = ProspectiveMean(channel, volts, bank, slots, held);
+    const double prospective = CertainlyWithinLimit(channel, volts, bank, limit, held)
+                                   ? 0.0
+                                   : ProspectiveMean(channel, volts, bank, slots, held);
     if (std::fabs(prospective) > limit) {
         // The surface electrode moves every difference at once: refused,
         // nothing changes.
@@ -270,7 +283,10 @@ bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVolta
                 return false;
         }
     }
+    const double before = ChannelVoltage(channel, bank);
+    const std::uint64_t revision = Driver->GetRevision();
     const bool stored = Driver->Set(channel, bank, volts);
+    NoteStored(channel, bank, before, revision);
     if (held) {
         // Texts and means wait for the end of the batch.
         held->values[static_cast<std::size_t>(channel)] = ChannelVoltage(channel, bank);
@@ -279,8 +295,100 @@ bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVolta
         return stored && met;
     }
     UpdateActuator(channel, bank);
-    RecomputeMean(bank, true);
+    MeanChanged(bank);
     return stored && met;
+}
+
+namespace {
+
+// Unit roundoff of double.
+constexpr double Roundoff = 0x1p-53;
+
+// Bound on the rounding error of summing n terms of magnitude at most
+// largest one after another (each term itself a rounded difference), with
+// room to spare.
+double SequentialError(int n, double largest) {
+    return 2.0 * (n + 1) * Roundoff * n * largest;
+}
+
+} // namespace
+
+MirrorClass::RunningSum& MirrorClass::SyncedSum(int bank) {
+    if (Driver->GetRevision() != SumRevision) {
+        for (RunningSum& r : Sums)
+            r.valid = false;
+        SumRevision = Driver->GetRevision();
+    }
+    RunningSum& r = Sums[static_cast<std::size_t>(bank)];
+    if (!r.valid) {
+        const int actuators = GetModelActuators(true);
+        r.sum = 0.0;
+        r.largest = 0.0;
+        for (int i = 1; i <= actuators; ++i) {
+            const double v = ChannelVoltage(DisplayChannel(i), bank);
+            r.sum += v;
+            r.largest = std::max(r.largest, std::fabs(v));
+        }
+        r.error = SequentialError(actuators, r.largest);
+        r.valid = true;
+    }
+    return r;
+}
+
+bool MirrorClass::CertainlyWithinLimit(int channel, double volts, int bank, double limit,
+                                       const BankVoltages* held) {
+    const int n = GetModelActuators(true);
+    if (n <= 0 || !(limit > 0.0) || !std::isfinite(volts) || bank >= static_cast<int>(Sums.size()) ||
+        channel >= static_cast<int>(Slots.size()))
+        return false;
+    const RunningSum& r = SyncedSum(bank);
+    const double slots = Slots[static_cast<std::size_t>(channel)];
+    const double present = Held(channel, bank, held);
+    const double surface = channel == SurfaceChannel ? volts
+                           : SurfaceChannel < 0      ? 0.0
+                                                     : Held(SurfaceChannel, bank, held);
+    // The exact sum of (voltage - surface) the request gives is within
+    // r.error plus the rounding of this line of total; the full sum that
+    // ProspectiveMean takes is within SequentialError of the exact one.
+    const double total = r.sum + slots * (volts - present) - n * surface;
+    const double largest = std::max({r.largest, std::fabs(volts), std::fabs(present)});
+    const double spread = std::fabs(r.sum) + 2.0 * n * (largest + std::fabs(surface));
+    const double margin =
+        r.error + 8.0 * Roundoff * spread + SequentialError(n, largest + std::fabs(surface));
+    return std::fabs(total) + margin < n * limit * (1.0 - 1e-12);
+}
+
+void MirrorClass::NoteStored(int channel, int bank, double before, std::uint64_t revision) {
+    if (bank >= static_cast<int>(Sums.size()))
+        return;
+    RunningSum& r = Sums[static_cast<std::size_t>(bank)];
+    // Only a store of ours right on top of a sum in step is followed; after
+    // anything else the sum is taken again when next needed.
+    if (!r.valid || revision != SumRevision || Driver->GetRevision() != revision + 1 ||
+        channel >= static_cast<int>(Slots.size())) {
+        r.valid = false;
+        return;
+    }
+    SumRevision = Driver->GetRevision();
+    const int slots = Slots[static_cast<std::size_t>(channel)];
+    if (slots == 0)
+        return;
+    const double after = ChannelVoltage(channel, bank);
+    r.sum += slots * (after - before);
+    r.largest = std::max(r.largest, std::fabs(after));
+    r.error += 4.0 * Roundoff * (slots * (std::fabs(after) + std::fabs(before)) + std::fabs(r.sum));
+    // Sum again once the drift has grown to a few times what a fresh sum
+    // carries: every n stores or so, which keeps a store O(1) on average.
+    if (r.error > 4.0 * SequentialError(GetModelActuators(true), r.largest + 1.0))
+        r.valid = false;
+}
+
+void MirrorClass::MeanChanged(int bank) {
+    if (bank < 0 || bank >= static_cast<int>(MeanStale.size()) ||
+        bank >= static_cast<int>(SurfaceVoltage.size()))
+        return;
+    SurfaceVoltage[bank] = SurfaceChannel < 0 ? 0.0 : ChannelVoltage(SurfaceChannel, bank);
+    MeanStale[bank] = 1;
 }
 
 double MirrorClass::Held(int channel, int bank, const BankVoltages* held) {
@@ -311,7 +419,7 @@ bool MirrorClass::StoreBatch(const std::vector<std::pair<int, double>>& channels
     for (int c = 0; c < count; ++c)
         if (held.touched[static_cast<std::size_t>(c)])
             UpdateActuator(c, bank);
-    RecomputeMean(bank, true);
+    MeanChanged(bank);
     return ok;
 }
 
@@ -479,7 +587,9 @@ void MirrorClass::SetBankCount(int n, bool locked) {
     }
     BankCount = n;
     MeanVoltage.assign(n, 0.0);
+    MeanStale.assign(n, 0);
     SurfaceVoltage.assign(n, 0.0);
+    Sums.assign(n, RunningSum{});
     // The driver's buffer is zeroed: the texts follow.
     for (int c = 0; Driver && c < Driver->GetChannelCount(); ++c)
         UpdateActuator(c, 0);
@@ -489,6 +599,9 @@ void MirrorClass::ZeroAll(bool locked) {
     Guard guard(Lock, locked);
     if (!Driver)
         return;
+    // The formatter may read the mean at code 1: it is still that of the
+    // voltages before the reset.
+    GetMeanVoltage(0, true);
     for (int c = 0; c < Driver->GetChannelCount(); ++c) {
         Driver->Set(c, 0, 0.0);
         UpdateActuator(c, 0);
@@ -508,6 +621,8 @@ void MirrorClass::RecomputeMean(int bank, bool locked) {
         return;
     const double surface = SurfaceChannel < 0 ? 0.0 : ChannelVoltage(SurfaceChannel, bank);
     SurfaceVoltage[bank] = surface;
+    if (bank < static_cast<int>(MeanStale.size()))
+        MeanStale[bank] = 0;
     const int actuators = GetModelActuators(true);
     if (actuators <= 0) {
         MeanVoltage[bank] = 0.0;

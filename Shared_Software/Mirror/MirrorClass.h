@@ -18,6 +18,7 @@
 #include "toolkit/Synchronizer.h"
 #include "toolkit/TColor.h"
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -162,6 +163,33 @@ private:
     double ProspectiveMean(int channel, double volts, int bank, int& slots,
                            const BankVoltages* held = nullptr);
 
+    // The running sum of a bank: the voltages that display numbers
+    // 1 .. Actuators drive (a channel once per display number it carries),
+    // kept up to date by every store, so that a request well inside the mean
+    // limit is accepted without summing all channels. error bounds how far
+    // sum may be from the exact sum, largest bounds every magnitude in it.
+    // Only a request that could come near the limit is decided by
+    // ProspectiveMean, so the decisions and cuts are those of the full sum.
+    struct RunningSum {
+        double sum = 0.0;
+        double error = 0.0;
+        double largest = 0.0;
+        bool valid = false;
+    };
+    // The bank's running sum, summed again from the driver when it is not
+    // valid or someone else has written to the driver since.
+    RunningSum& SyncedSum(int bank);
+    // True only if the request's mean is certainly within the limit, so
+    // that ProspectiveMean would not find it beyond.
+    bool CertainlyWithinLimit(int channel, double volts, int bank, double limit,
+                              const BankVoltages* held);
+    // Brings the running sum in step with a store of the mirror's own:
+    // before is the channel's voltage and revision the driver's revision
+    // before it.
+    void NoteStored(int channel, int bank, double before, std::uint64_t revision);
+    // After a store: the surface voltage now, the mean when it is next read.
+    void MeanChanged(int bank);
+
     bool Valid = false;
     double StepSize = 10.0;
     double LimitVoltage = 0.0;
@@ -173,6 +201,10 @@ private:
     int SurfaceChannel = -1;
     int BankCount = 0;
     std::vector<double> MeanVoltage;    // per bank, volts
+    std::vector<char> MeanStale;        // per bank: MeanVoltage to be recomputed
+    std::vector<RunningSum> Sums;       // per bank
+    std::uint64_t SumRevision = 0;      // the driver's revision Sums agree with
+    std::vector<int> Slots;             // per channel: display numbers it drives
     std::vector<double> SurfaceVoltage; // per bank, volts
     std::string MapFileName;
     std::time_t LastChangeTime = 0;
