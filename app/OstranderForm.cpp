@@ -35,7 +35,10 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QSignalBlocker>
 #include <QTimer>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -62,12 +65,62 @@ QVBoxLayout* Column(QWidget* parent, int margin = 0) {
     return column;
 }
 
+// How long the status line shows a notice about voltages set back.
+constexpr int kNoticeMs = 20000;
+
+// The same model and voltages, to rounding.
+bool SameVoltages(const SessionSnapshot& a, const SessionSnapshot& b) {
+    if (a.mirror != b.mirror || a.model != b.model || a.volts.size() != b.volts.size())
+        return false;
+    for (std::size_t k = 0; k < a.volts.size(); ++k)
+        if (std::fabs(a.volts[k] - b.volts[k]) > 1e-9 * std::max(1.0, std::fabs(a.volts[k])))
+            return false;
+    return true;
+}
+
+// One change of the session's model or voltages on the undo list: the
+// snapshots from before and after it. Clicks on one pad in a row are one
+// entry.
+class SessionCommand : public QUndoCommand {
+public:
+    SessionCommand(TOstranderForm& form, SessionSnapshot before, SessionSnapshot after,
+                   const QString& text, int pad)
+        : QUndoCommand(text), form_(form), before_(std::move(before)), after_(std::move(after)),
+          pad_(pad) {}
+    int id() const override { return pad_ > 0 ? kPadClick : -1; }
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* click = static_cast<const SessionCommand*>(other);
+        if (click->pad_ != pad_)
+            return false;
+        after_ = click->after_;
+        // Up and down again: nothing left to undo (the steps need not add
+        // up to the same bits).
+        setObsolete(SameVoltages(after_, before_));
+        return true;
+    }
+    void undo() override { form_.RestoreSnapshot(before_); }
+    void redo() override {
+        // Pushed after the change was made: the first redo has nothing to do.
+        if (done_)
+            form_.RestoreSnapshot(after_);
+        done_ = true;
+    }
+
+private:
+    static constexpr int kPadClick = 1;
+    TOstranderForm& form_;
+    SessionSnapshot before_, after_;
+    int pad_ = 0;
+    bool done_ = false;
+};
+
 } // namespace
 
 TOstranderForm::TOstranderForm(QWidget* parent) : QMainWindow(parent) {
     BuildControls();
 
     session_ = std::make_unique<EngineSession>(*this);
+    undoMirror_ = session_->Snapshot().mirror;
     MainMirrorDisplay->ShowControls(true);
     for (TFloatEditFrame* edit : {StressEdit, SeparationEdit}) {
         edit->SetMaximum(1000000);
@@ -322,8 +375,12 @@ void TOstranderForm::BuildDisplays() {
                           InterferogramDisplayFrame, FarFieldDisplayFrame, FarFieldPlotDisplay})
         box->onResize = [this] { session_->MarkResultsStale(); };
     // A voltage set on the map is recomputed and drawn at once.
-    connect(MainMirrorDisplay, &TMirrorDisplayFrame::voltagesChanged, this,
-            [this] { PassSoon(); });
+    connect(MainMirrorDisplay, &TMirrorDisplayFrame::voltagesChanged, this, [this] {
+        EndVoltageEdit();
+        PassSoon();
+    });
+    connect(MainMirrorDisplay, &TMirrorDisplayFrame::voltagesAboutToChange, this,
+            [this](const QString& what, int pad) { BeginVoltageEdit(what, pad); });
 
     for (NumericEditFrame* edit : {static_cast<NumericEditFrame*>(FarFieldZoomEdit)}) {
         connect(edit, &NumericEditFrame::valueCommitted, this,
@@ -345,6 +402,14 @@ void TOstranderForm::BuildMenus() {
     file->addSeparator();
     QuitAction = file->addAction("&Quit", this, [this] { close(); });
     QuitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    undoStack_ = new QUndoStack(this);
+    UndoAction = undoStack_->createUndoAction(this, "&Undo");
+    UndoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    RedoAction = undoStack_->createRedoAction(this, "&Redo");
+    RedoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    edit->addAction(UndoAction);
+    edit->addAction(RedoAction);
     QMenu* help = menuBar()->addMenu("&Help");
     HelpAction = help->addAction("Ostrander &Help", this, [this] { HelpClick(); });
     HelpAction->setShortcut(QKeySequence(Qt::Key_F1));
@@ -451,14 +516,94 @@ QString TOstranderForm::MembraneModelName() const {
 
 void TOstranderForm::ModelChoiceChange() {
     const QString name = ModelChoice->currentData().toString();
-    if (name == MembraneModelName() || !session_->UseMembraneModel(name.toStdString()))
+    if (name == MembraneModelName())
+        return;
+    const SessionSnapshot before = session_->Snapshot();
+    // The loaded mirror's influence functions belong to the other model:
+    // they are computed again, and the voltages come back when they are.
+    const SnapshotRestore switched = session_->SwitchMembraneModel(name.toStdString());
+    if (!switched.restored)
         return;
     UpdatePullIn();
-    // The loaded mirror's influence functions belong to the other model.
+    if (switched.run)
+        ReportRunStart(*session_, *switched.run, this);
+    if (switched.voltagesAfterRun)
+        statusBar()->showMessage(ModelChoice->currentText() +
+                                     ": computing the influence functions again; the voltages "
+                                     "are set again when they are ready.",
+                                 kNoticeMs);
+    // Without a mirror there is nothing the switch could lose.
     if (session_->HasMirror())
-        ReportRunStart(*session_, session_->StartInfluenceRun(), this);
+        undoStack_->push(new SessionCommand(*this, before, session_->Snapshot(),
+                                            "Model " + ModelChoice->currentText(), 0));
     PassSoon();
     emit membraneModelChanged(name);
+}
+
+void TOstranderForm::BeginVoltageEdit(const QString& what, int pad) {
+    editBefore_ = std::make_unique<SessionSnapshot>(session_->Snapshot());
+    editWhat_ = what;
+    editPad_ = pad;
+}
+
+void TOstranderForm::EndVoltageEdit() {
+    if (!editBefore_)
+        return;
+    std::unique_ptr<SessionSnapshot> before = std::move(editBefore_);
+    SessionSnapshot after = session_->Snapshot();
+    if (before->mirror != undoMirror_) {
+        undoStack_->clear();
+        undoMirror_ = before->mirror;
+    }
+    if (SameVoltages(after, *before) || after.mirror != before->mirror)
+        return;
+    undoStack_->push(new SessionCommand(*this, std::move(*before), std::move(after), editWhat_,
+                                        editPad_));
+}
+
+void TOstranderForm::RestoreSnapshot(const SessionSnapshot& snapshot) {
+    const std::string model(session_->MembraneModelName());
+    const SnapshotRestore restored = session_->Restore(snapshot);
+    if (!restored.restored)
+        return;
+    if (restored.modelChanged) {
+        const QSignalBlocker quiet(ModelChoice);
+        ModelChoice->setCurrentIndex(ModelChoice->findData(QString::fromStdString(snapshot.model)));
+        UpdatePullIn();
+        if (restored.run)
+            ReportRunStart(*session_, *restored.run, this);
+        emit membraneModelChanged(QString::fromStdString(snapshot.model));
+    }
+    if (!restored.voltagesAfterRun)
+        ShowRuleChanges("Voltages set back", restored.voltages);
+    MainMirrorDisplay->Refresh();
+    PassSoon();
+}
+
+std::string TOstranderForm::RuleChangesText(const AppliedVoltages& applied) {
+    if (applied.changes.empty())
+        return {};
+    std::string text = "the mirror's rules changed " + std::to_string(applied.changes.size()) +
+                       " of " + std::to_string(applied.requested) + " voltages: ";
+    const std::size_t listed = std::min<std::size_t>(applied.changes.size(), 3);
+    for (std::size_t k = 0; k < listed; ++k) {
+        const AppliedVoltages::Change& c = applied.changes[k];
+        text += (k ? ", pad " : "pad ") + std::to_string(c.actuator) + " " +
+                FormatFloat("0.0", c.requested) + " V to " + FormatFloat("0.0", c.applied) + " V";
+    }
+    if (applied.changes.size() > listed)
+        text += " and " + std::to_string(applied.changes.size() - listed) + " more";
+    return text + ".";
+}
+
+void TOstranderForm::ShowRuleChanges(const std::string& what, const AppliedVoltages& applied) {
+    if (!applied.applied)
+        return;
+    const std::string changes = RuleChangesText(applied);
+    const QString text =
+        QString::fromStdString(what + (changes.empty() ? "." : "; " + changes));
+    statusBar()->showMessage(text, kNoticeMs);
+    statusBar()->setToolTip(text);
 }
 
 bool TOstranderForm::PullInPending() const {
@@ -728,10 +873,21 @@ void TOstranderForm::RunFEATimerTimer() {
     // The tick that ended a cancelled run started the newly loaded mirror's.
     if (const std::optional<RunStart> restarted = session_->TakeRestartedRun())
         ReportRunStart(*session_, *restarted, this);
+    // A run after a model switch or an undo has set the kept voltages again.
+    if (const std::optional<AppliedVoltages> kept = session_->TakeKeptVoltages()) {
+        ShowRuleChanges("Voltages kept after the run", *kept);
+        MainMirrorDisplay->Refresh();
+        PassSoon();
+    }
     UpdateExportAction();
 }
 
 void TOstranderForm::ApplicationIdle() {
+    // The undo list belongs to one mirror.
+    if (const uint64_t mirror = session_->Snapshot().mirror; mirror != undoMirror_) {
+        undoStack_->clear();
+        undoMirror_ = mirror;
+    }
     const IdlePassResult pass = session_->IdlePass();
     ShowSessionMessages(pass.recalculation);
     DrawPictures(pass.pictures);

@@ -35,12 +35,15 @@ class QPushButton;
 class QScrollBar;
 class QSplitter;
 class QTimer;
+class QUndoStack;
 
 namespace ostrander {
 
 class EngineSession;
 class PaintBox;
+struct AppliedVoltages;
 struct PullInResult;
+struct SessionSnapshot;
 class TFloatEditFrame;
 class TIntegerEditFrame;
 class TMirrorDisplayFrame;
@@ -81,6 +84,22 @@ public:
     bool PullInPending() const;
     // The pull-in line for a solve's answer.
     static QString PullInText(const PullInResult& result);
+
+    // Undo and redo of what the user changes on the model: the voltages
+    // (map clicks, edits, Set All, Set Mirror Voltages of the browser) and
+    // the model choice. A change is recorded between BeginVoltageEdit
+    // (before it; `pad` > 0 merges consecutive clicks on that pad) and
+    // EndVoltageEdit (after it); one that changed nothing is not. Undo
+    // brings back the session's snapshot from before, through the session.
+    // A new mirror empties the list.
+    QUndoStack* UndoStack() const { return undoStack_; }
+    void BeginVoltageEdit(const QString& what, int pad = 0);
+    void EndVoltageEdit();
+    // Brings back a snapshot (undo, redo) and shows what happened.
+    void RestoreSnapshot(const SessionSnapshot& snapshot);
+    // The status line after voltages were set back (an undo, a model
+    // switch): what the mirror's rules changed of them; empty when nothing.
+    static std::string RuleChangesText(const AppliedVoltages& applied);
 
     // Event handlers.
     void LoadMirrorButtonClick();
@@ -190,6 +209,8 @@ public:
     QAction* DeviceFolderAction = nullptr;
     QAction* ExportAction = nullptr;
     QAction* QuitAction = nullptr;
+    QAction* UndoAction = nullptr;
+    QAction* RedoAction = nullptr;
     QAction* HelpAction = nullptr;
     QAction* AboutAction = nullptr;
 
@@ -230,7 +251,17 @@ private:
     // Changes one of the view options the results are computed with.
     template <class Change> void ChangeView(Change change);
 
+    // Says in the status line what the rules changed of voltages set back.
+    void ShowRuleChanges(const std::string& what, const AppliedVoltages& applied);
+
     std::unique_ptr<EngineSession> session_;
+    QUndoStack* undoStack_ = nullptr;
+    // The snapshot taken by BeginVoltageEdit, until EndVoltageEdit.
+    std::unique_ptr<SessionSnapshot> editBefore_;
+    QString editWhat_;
+    int editPad_ = 0;
+    // The mirror the undo list belongs to.
+    uint64_t undoMirror_ = 0;
     TMirrorSetupForm* mirrorSetupForm_ = nullptr;
     std::string exportFolder_;
     QElapsedTimer lastRedraw_;

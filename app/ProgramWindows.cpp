@@ -23,6 +23,16 @@ ProgramWindows MakeProgramWindows() {
         [&main](const FitRequest& request) { return FitOnSession(main.Session(), request); },
         [&main] { return std::string(main.Session().MembraneModelName()); },
         [&main] { return main.Session().Grid(); });
+    // "Set Mirror Voltages" changes the main window's mirror: it goes on
+    // the main window's undo list.
+    QObject::connect(windows.PatternSequenceBrowserForm,
+                     &TPatternSequenceBrowserForm::activeMirrorAboutToChange, &main,
+                     [&main](const QString& what) { main.BeginVoltageEdit(what); });
+    QObject::connect(windows.PatternSequenceBrowserForm,
+                     &TPatternSequenceBrowserForm::activeMirrorChanged, &main, [&main] {
+                         main.EndVoltageEdit();
+                         main.PassSoon();
+                     });
     TMirrorSetupForm::MainWindowParts parts;
     parts.MainMirrorDisplay = main.MainMirrorDisplay;
     parts.StressEdit = main.StressEdit;

@@ -517,7 +517,14 @@ void TPatternSequenceBrowserForm::DeleteButtonClick() {
 }
 
 void TPatternSequenceBrowserForm::UpdateMirrorButtonClick() {
-    switch (session_.SendToActiveMirror()) {
+    // Named after the pattern on show, when one of the set is.
+    const int row = HighlightedRow();
+    emit activeMirrorAboutToChange(
+        row >= 0 ? "Set Mirror Voltages \"" + ui_.PatternListBox->item(row)->text() + "\""
+                 : QString("Set Mirror Voltages"));
+    const PatternBrowserSession::Status sent = session_.SendToActiveMirror();
+    emit activeMirrorChanged();
+    switch (sent) {
     case PatternBrowserSession::Status::NoActiveMirror:
         Dialogs::Instance().ShowMessage("No mirror is loaded.", "Set Mirror Voltages");
         break;

@@ -114,6 +114,12 @@ public:
     };
     const Controls& Ui() const { return ui_; }
 
+signals:
+    // "Set Mirror Voltages" is about to send voltages to the active mirror
+    // (`what` names it for an undo list), and has sent them.
+    void activeMirrorAboutToChange(const QString& what);
+    void activeMirrorChanged();
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -296,6 +296,83 @@ bool EngineSession::ComputesPullIn() const {
     return info && info->computesPullIn;
 }
 
+SessionSnapshot EngineSession::Snapshot() const {
+    SessionSnapshot snapshot;
+    snapshot.mirror = local_.MirrorGeneration;
+    snapshot.model = std::string(MembraneModelName());
+    if (IsRunning() || runPending_) {
+        if (keptVolts_ && keptVolts_->mirror == snapshot.mirror)
+            snapshot.volts = keptVolts_->volts;
+        return snapshot;
+    }
+    MirrorClass* mirror = local_.Mirror.get();
+    if (!mirror || !mirror->IsValid())
+        return snapshot;
+    const int n = mirror->GetActuatorCount();
+    snapshot.volts.reserve(static_cast<std::size_t>(std::max(n, 0)));
+    for (int k = 1; k <= n; ++k)
+        snapshot.volts.push_back(mirror->GetVoltage(k));
+    return snapshot;
+}
+
+AppliedVoltages EngineSession::ApplySnapshotVolts(const std::vector<double>& volts) {
+    // From the floor the membrane electrode goes first: with it at its
+    // voltage, raising the pads one by one moves the mean of the pads'
+    // differences steadily to its final value, so a set the rules held
+    // before is held again.
+    VoltageRequest request;
+    const int electrode = MembraneElectrode();
+    if (electrode >= 1 && electrode <= static_cast<int>(volts.size()))
+        request.single.emplace_back(electrode, volts[electrode - 1]);
+    for (int k = 1; k <= static_cast<int>(volts.size()); ++k)
+        if (k != electrode)
+            request.single.emplace_back(k, volts[k - 1]);
+    return ApplyVoltages(request);
+}
+
+SnapshotRestore EngineSession::Restore(const SessionSnapshot& snapshot) {
+    SnapshotRestore result;
+    if (snapshot.mirror != local_.MirrorGeneration || !FindMembraneModel(snapshot.model))
+        return result;
+    result.restored = true;
+    const bool running = IsRunning() || runPending_;
+    if (snapshot.model != MembraneModelName()) {
+        UseMembraneModel(snapshot.model);
+        result.modelChanged = true;
+        if (HasMirror()) {
+            // Kept before the run starts: a start sets actuator 1.
+            keptVolts_ = snapshot;
+            result.run = StartInfluenceRun();
+            if (*result.run == RunStart::Started || *result.run == RunStart::CancelRequested) {
+                result.voltagesAfterRun = true;
+                return result;
+            }
+            keptVolts_.reset();
+        }
+    } else if (running) {
+        keptVolts_ = snapshot;
+        result.voltagesAfterRun = true;
+        return result;
+    }
+    if (!snapshot.volts.empty())
+        result.voltages = ApplySnapshotVolts(snapshot.volts);
+    return result;
+}
+
+SnapshotRestore EngineSession::SwitchMembraneModel(std::string_view name) {
+    if (!FindMembraneModel(name))
+        return {};
+    SessionSnapshot snapshot = Snapshot();
+    snapshot.model = std::string(name);
+    return Restore(snapshot);
+}
+
+std::optional<AppliedVoltages> EngineSession::TakeKeptVoltages() {
+    std::optional<AppliedVoltages> applied = std::move(keptApplied_);
+    keptApplied_.reset();
+    return applied;
+}
+
 std::optional<PullInInputs> EngineSession::PullInInputsNow() {
     MirrorClass* mirror = local_.Mirror.get();
     const DMInfoClass* dm = MirrorModel();
@@ -414,6 +491,18 @@ RunTick EngineSession::Tick() {
     if ((tick == RunTick::Cancelled || tick == RunTick::Finished) && runPending_) {
         runPending_ = false;
         restarted_ = StartInfluenceRun();
+    }
+    // A run that ended (finished or cancelled, with no other one to follow)
+    // puts back the voltages kept aside for it; the finished run's floor
+    // is what they replace.
+    if ((tick == RunTick::Cancelled || tick == RunTick::Finished) && !IsRunning() &&
+        !runPending_ && keptVolts_) {
+        const SessionSnapshot kept = std::move(*keptVolts_);
+        keptVolts_.reset();
+        if (kept.mirror == local_.MirrorGeneration && !kept.volts.empty()) {
+            keptApplied_ = ApplySnapshotVolts(kept.volts);
+            MarkResultsStale();
+        }
     }
     return tick;
 }

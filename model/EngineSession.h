@@ -148,6 +148,29 @@ struct PullInState {
     std::shared_ptr<const PullInResult> answer;
 };
 
+// What undo and a model switch keep: the membrane model and the voltages of
+// the selected mirror, display number k at volts[k - 1]. While a run goes
+// the voltages are those the session puts back when it ends (none: the run
+// leaves every channel at the floor).
+struct SessionSnapshot {
+    uint64_t mirror = 0; // the mirror the voltages belong to
+    std::string model;
+    std::vector<double> volts;
+    bool operator==(const SessionSnapshot&) const = default;
+};
+
+// What restoring a snapshot did.
+struct SnapshotRestore {
+    bool restored = false;     // false: the snapshot is of another mirror, nothing changed
+    bool modelChanged = false; // the model changed and its run was asked for
+    std::optional<RunStart> run;
+    // The voltages are set when the run ends (TakeKeptVoltages then says
+    // what the mirror's rules changed); else `voltages` tells how they were
+    // set now.
+    bool voltagesAfterRun = false;
+    AppliedVoltages voltages;
+};
+
 // The corrected surface the engine holds, engine layout (row i at [i * n]).
 struct SurfaceValues {
     int n = 0;
@@ -253,6 +276,22 @@ public:
     int RequestedGridSamples() const;
     // The present model computes pull-in.
     bool ComputesPullIn() const;
+
+    // The model and voltages as they stand (see SessionSnapshot).
+    SessionSnapshot Snapshot() const;
+    // Brings back a snapshot of the selected mirror: its model (another one
+    // starts the influence run, as a model switch does) and its voltages
+    // under the mirror's rules, from the floor, the membrane electrode
+    // first. While a run goes (or one is started) the voltages wait for its
+    // end, whether it finishes or is cancelled.
+    SnapshotRestore Restore(const SessionSnapshot& snapshot);
+    // Another membrane model that keeps the present voltages: its run
+    // starts (with a mirror) and the voltages come back when it ends.
+    // Nothing changes for an unknown name (restored false).
+    SnapshotRestore SwitchMembraneModel(std::string_view name);
+    // The voltages a run kept aside were set at its end: what the rules did
+    // with them. None when no run put voltages back since the last call.
+    std::optional<AppliedVoltages> TakeKeptVoltages();
     // The inputs of the pull-in computation for the present voltages; none
     // unless the model computes pull-in and a usable mirror is selected.
     std::optional<PullInInputs> PullInInputsNow();
@@ -374,6 +413,11 @@ private:
     std::optional<ResultInputs> lastInputs_; // empty: the next pass recomputes
     // Sets the floor on every channel and flattens the surface and far field.
     void ClearResults();
+    // The snapshot's voltages onto the mirror (electrode first).
+    AppliedVoltages ApplySnapshotVolts(const std::vector<double>& volts);
+    // Voltages to set when the run going now ends, and what setting them did.
+    std::optional<SessionSnapshot> keptVolts_;
+    std::optional<AppliedVoltages> keptApplied_;
     bool runPending_ = false;    // a start waits for the running run to stop
     std::string runModel_;       // the model the last run started with
     std::optional<RunStart> restarted_;

@@ -403,6 +403,7 @@ void TMirrorDisplayFrame::ClickActuator(int displayIndex, Qt::MouseButton button
         requested = v + Step;
     else if (button == Qt::RightButton)
         requested = v - Step;
+    emit voltagesAboutToChange(QString("Pad %1").arg(displayIndex), displayIndex);
     Mirror->SetVoltageAndSend(displayIndex, requested);
     Refresh();
     SelectChannel(displayIndex);
@@ -432,6 +433,7 @@ void TMirrorDisplayFrame::ShowVoltages() {
 void TMirrorDisplayFrame::ApplyVoltageBar() {
     if (!HasValidMirror())
         return;
+    emit voltagesAboutToChange(QString("Pad %1 Voltage").arg(CurrentChannel), 0);
     Mirror->SetVoltageAndSend(CurrentChannel, ui_.VoltageFloatBar->GetValue());
     ShowVoltages();
 }
@@ -439,6 +441,7 @@ void TMirrorDisplayFrame::ApplyVoltageBar() {
 void TMirrorDisplayFrame::ZeroAllButonClick() {
     if (!HasValidMirror())
         return;
+    emit voltagesAboutToChange("Zero All", 0);
     Mirror->ZeroAll();
     ShowVoltages();
 }
@@ -446,6 +449,7 @@ void TMirrorDisplayFrame::ZeroAllButonClick() {
 void TMirrorDisplayFrame::ApplySetAll() {
     if (!HasValidMirror())
         return;
+    emit voltagesAboutToChange("Set All", 0);
     Mirror->SetAllActuators(ui_.SetAllFloatEdit->GetValue());
     ShowVoltages();
 }

@@ -110,6 +110,10 @@ public:
     const Controls& Ui() const { return ui_; }
 
 signals:
+    // The user is about to change voltages through the frame: `what` names
+    // the change for an undo list, `pad` is the display number a click
+    // changes (0 for the others), so that clicks on one pad can be merged.
+    void voltagesAboutToChange(const QString& what, int pad);
     // The user changed voltages through the frame (a click, the bar, Set
     // All, Zero All), so that the results can be recomputed at once.
     void voltagesChanged();

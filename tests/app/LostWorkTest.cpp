@@ -1,0 +1,254 @@
+// The paths on which the program could lose the user's work, driven through
+// the real windows offscreen: undo and redo of voltage and model changes, a
+// model switch that keeps the voltages.
+#include "app/OstranderForm.h"
+#include "app/ProgramWindows.h"
+
+#include "Shared_Software/Frames/FloatEditFrame.h"
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "Shared_Software/Mirror/MirrorClass.h"
+#include "forms/MirrorSetupForm.h"
+#include "forms/PatternSequenceBrowserForm.h"
+#include "model/DMModelLocal.h"
+#include "model/EngineSession.h"
+#include "model/SessionAccess.h"
+#include "model/pictures/ActuatorDisplayClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
+#include "support/ProgramFixture.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/qt/PaintBox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QTest>
+#include <QUndoStack>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ostrander {
+namespace {
+
+using Volts = std::vector<double>;
+
+class LostWork : public program_test::ProgramFolder {
+public:
+    void SetUp() override {
+        ProgramFolder::SetUp();
+        WriteMirror("seven.ini", "Seven");
+        WriteMirror("zeven.ini", "Zeven");
+        windows = MakeProgramWindows();
+        form = windows.OstranderForm.get();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    }
+    void TearDown() override {
+        windows = {};
+        ProgramFolder::TearDown();
+    }
+
+    void LoadAndRun(int row = 0) {
+        windows.MirrorSetupForm->MirrorSelectionListBox->setCurrentRow(row);
+        windows.MirrorSetupForm->LoadButtonClick();
+        RunToEnd();
+        ASSERT_TRUE(Local().DisplaysValid);
+        form->ApplicationIdle();
+    }
+    // Ticks the run going (if any) to its end, as the run timer would.
+    void RunToEnd() {
+        for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
+            form->RunFEATimerTimer();
+        ASSERT_FALSE(form->IsRunTimerEnabled());
+    }
+    MirrorClass* Mirror() { return Local().Mirror.get(); }
+    DMModelLocal& Local() { return SessionAccess::Local(form->Session()); }
+    Volts MirrorVolts() {
+        Volts v;
+        for (int k = 1; k <= 7; ++k)
+            v.push_back(Mirror()->GetVoltage(k));
+        return v;
+    }
+    void ClickPad(int pad, Qt::MouseButton button = Qt::LeftButton) {
+        MirrorDisplayClass* map = form->MainMirrorDisplay->GetDisplay();
+        ASSERT_NE(map, nullptr);
+        QPoint at;
+        for (const ActuatorDisplayClass* a = map->ListOfActuators.first; a; a = a->next)
+            if (a->DisplayIndex == pad)
+                at = QPoint(int(a->CentreX), int(a->CentreY));
+        ASSERT_EQ(map->FindNearest(at.x(), at.y())->DisplayIndex, pad);
+        QTest::mouseClick(form->MainMirrorDisplay->Ui().MirrorPaintBox, button, {}, at);
+    }
+    // A seven-voltage pattern set with two patterns, opened in the browser.
+    void OpenPatternSet() {
+        const std::string file = (root_ / "seven.pat").string();
+        std::ofstream(file) << "[General]\nFileType=Actuator Pattern Set\nPatternSetName=Seven\n"
+                               "PatternCount=2\nVoltageCount=7\n[FileInformation]\nFileVersion=1.0\n"
+                               "[Pattern000]\nPatternName=Low\nVoltage000=10\n"
+                               "[Pattern001]\nPatternName=Tilt\nVoltage000=5\nVoltage001=80\n"
+                               "Voltage002=60\nVoltage003=40\nVoltage004=20\nVoltage005=0\n"
+                               "Voltage006=33.5\n";
+        dialogs.openAnswers.push_back(file);
+        TPatternSequenceBrowserForm& browser = *windows.PatternSequenceBrowserForm;
+        browser.ShowBrowser();
+        ASSERT_EQ(browser.Ui().PatternListBox->count(), 2);
+    }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogs installed{dialogs};
+    ProgramWindows windows;
+    TOstranderForm* form = nullptr;
+};
+
+// Each change the user makes, then undo: the voltages (and the model) are
+// exactly those from before; redo: exactly those after. One undo step each,
+// clicks on one pad in a row included.
+TEST_F(LostWork, UndoBringsBackTheExactVoltagesAndRedoTheChange) {
+    struct Case {
+        const char* name;
+        std::function<void(LostWork&)> change;
+    };
+    const Case cases[] = {
+        {"map click", [](LostWork& t) { t.ClickPad(3); }},
+        {"clicks on one pad merge",
+         [](LostWork& t) {
+             t.ClickPad(1);
+             t.ClickPad(1);
+             t.ClickPad(1, Qt::RightButton);
+             t.ClickPad(1);
+         }},
+        {"Set All",
+         [](LostWork& t) {
+             TFloatEditFrame* edit = t.form->MainMirrorDisplay->Ui().SetAllFloatEdit;
+             edit->Edit()->setText("61.5");
+             QTest::keyClick(edit->Edit(), Qt::Key_Return);
+         }},
+        {"Set Mirror Voltages of a pattern",
+         [](LostWork& t) {
+             t.OpenPatternSet();
+             TPatternSequenceBrowserForm& browser = *t.windows.PatternSequenceBrowserForm;
+             browser.Ui().PatternListBox->item(1)->setSelected(true);
+             browser.PatternListBoxClick();
+             browser.UpdateMirrorButtonClick();
+         }},
+        {"model switch",
+         [](LostWork& t) {
+             t.form->ModelChoice->setCurrentIndex(t.form->ModelChoice->findData("exact"));
+             t.RunToEnd();
+         }},
+    };
+    LoadAndRun();
+    const Volts start{0.1, 40.0, 0.1, 0.1, 25.5, 0.1, 12.25};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A known state, with an empty undo list.
+        form->Session().Restore({Local().MirrorGeneration, "classic", start});
+        RunToEnd();
+        form->UndoStack()->clear();
+        ASSERT_EQ(MirrorVolts(), start);
+
+        c.change(*this);
+        form->ApplicationIdle();
+        const Volts after = MirrorVolts();
+        const std::string model(form->Session().MembraneModelName());
+        ASSERT_TRUE(after != start || model != "classic");
+        EXPECT_EQ(form->UndoStack()->count(), 1);
+        EXPECT_TRUE(form->UndoAction->isEnabled());
+
+        form->UndoAction->trigger();
+        RunToEnd();
+        EXPECT_EQ(MirrorVolts(), start);
+        EXPECT_EQ(form->Session().MembraneModelName(), "classic");
+        EXPECT_EQ(form->ModelChoice->currentData().toString(), "classic");
+
+        form->RedoAction->trigger();
+        RunToEnd();
+        EXPECT_EQ(MirrorVolts(), after);
+        EXPECT_EQ(form->Session().MembraneModelName(), model);
+        EXPECT_EQ(form->ModelChoice->currentData().toString().toStdString(), model);
+    }
+}
+
+TEST_F(LostWork, UndoAndRedoHaveTheirKeysAndANewMirrorEmptiesTheList) {
+    EXPECT_EQ(form->UndoAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_EQ(form->RedoAction->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    LoadAndRun();
+    ClickPad(2);
+    ClickPad(4);
+    EXPECT_EQ(form->UndoStack()->count(), 2);
+    // Up and down again on one pad leaves nothing to undo.
+    form->UndoStack()->clear();
+    ClickPad(5);
+    ClickPad(5, Qt::RightButton);
+    EXPECT_FALSE(form->UndoStack()->canUndo());
+
+    ClickPad(6);
+    ASSERT_TRUE(form->UndoStack()->canUndo());
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    const double raised = Mirror()->GetVoltage(6);
+    QTest::keyClick(form, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_LT(Mirror()->GetVoltage(6), raised);
+    QTest::keyClick(form, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Mirror()->GetVoltage(6), raised);
+
+    // Another mirror starts with an empty list.
+    LoadAndRun(1);
+    EXPECT_FALSE(form->UndoStack()->canUndo());
+}
+
+// A model switch computes the influence functions again and then sets the
+// voltages the mirror held before; the rules still hold, and the status
+// line says what they changed.
+TEST_F(LostWork, AModelSwitchKeepsTheVoltages) {
+    LoadAndRun();
+    const Volts held{50, 50, 50, 50, 50, 50, 50};
+    form->Session().Restore({Local().MirrorGeneration, "classic", held});
+    form->ApplicationIdle();
+
+    form->ModelChoice->setCurrentIndex(form->ModelChoice->findData("exact"));
+    ASSERT_TRUE(form->IsRunTimerEnabled());
+    EXPECT_NE(form->statusBar()->currentMessage().indexOf("set again"), -1);
+    RunToEnd();
+    EXPECT_TRUE(Local().DisplaysValid);
+    EXPECT_EQ(MirrorVolts(), held);
+    EXPECT_EQ(form->statusBar()->currentMessage(), "Voltages kept after the run.");
+    form->ApplicationIdle();
+    EXPECT_EQ(MirrorVolts(), held); // the floor rule leaves them alone
+
+    // Kept voltages are set under the rules: above the mean limit of 150 V
+    // they are cut, and the line names the pads.
+    const Volts over{300, 300, 300, 300, 300, 0.1, 0.1};
+    const SnapshotRestore restored =
+        form->Session().Restore({Local().MirrorGeneration, "exact", over});
+    ASSERT_TRUE(restored.restored);
+    EXPECT_EQ(restored.voltages.changedByRules, 2);
+    const std::string text = TOstranderForm::RuleChangesText(restored.voltages);
+    EXPECT_NE(text.find("the mirror's rules changed"), std::string::npos) << text;
+    EXPECT_NE(text.find("2 of 7 voltages: pad 4 300.0 V to 149.7 V, pad 5 300.0 V to 0.1 V."),
+              std::string::npos)
+        << text;
+
+    // A snapshot of another mirror changes nothing.
+    EXPECT_FALSE(form->Session().Restore({Local().MirrorGeneration + 1, "classic", held}).restored);
+}
+
+// A cancelled run puts the kept voltages back too, not the run's own.
+TEST_F(LostWork, AModelSwitchCancelledKeepsTheVoltages) {
+    LoadAndRun();
+    const Volts held{0.1, 70, 0.1, 0.1, 0.1, 30, 0.1};
+    form->Session().Restore({Local().MirrorGeneration, "classic", held});
+    ASSERT_TRUE(form->SetMembraneModel("exact"));
+    form->RunFEATimerTimer();
+    ASSERT_EQ(form->Session().Cancel(), CancelRequest::Requested);
+    RunToEnd();
+    EXPECT_EQ(MirrorVolts(), held);
+}
+
+} // namespace
+} // namespace ostrander
