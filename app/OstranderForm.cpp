@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -428,6 +429,15 @@ void TOstranderForm::BuildStatusLine() {
     statusBar()->setSizeGripEnabled(true);
     // The line is added below the design's window, which keeps its height.
     resize(width(), height() + statusBar()->sizeHint().height());
+}
+
+void TOstranderForm::closeEvent(QCloseEvent* event) {
+    if (closeCheck_ && !closeCheck_()) {
+        event->ignore();
+        return;
+    }
+    emit closing();
+    QMainWindow::closeEvent(event);
 }
 
 bool TOstranderForm::eventFilter(QObject* watched, QEvent* event) {

@@ -21,6 +21,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -219,9 +220,17 @@ signals:
     void deviceFolderChosen(const QString& folder);
     // The user (or SetMembraneModel) chose another membrane model.
     void membraneModelChanged(const QString& name);
+    // The window closes (nothing refused it); every window still has its place.
+    void closing();
+
+public:
+    // Asked before the window closes: false keeps it open (work that is not
+    // saved, and the user cancelled). None: it always closes.
+    void SetCloseCheck(std::function<bool()> check) { closeCheck_ = std::move(check); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControls();
@@ -255,6 +264,7 @@ private:
     void ShowRuleChanges(const std::string& what, const AppliedVoltages& applied);
 
     std::unique_ptr<EngineSession> session_;
+    std::function<bool()> closeCheck_;
     QUndoStack* undoStack_ = nullptr;
     // The snapshot taken by BeginVoltageEdit, until EndVoltageEdit.
     std::unique_ptr<SessionSnapshot> editBefore_;

@@ -14,6 +14,9 @@
 #include "toolkit/qt/WindowPlacement.h"
 
 #include <QCheckBox>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -88,21 +91,32 @@ void ForgetUnusable(QSettings& settings, const char* key, const char* what, bool
     notices.push_back(std::string(what) + " " + path + " cannot be used (" + why + ")");
 }
 
+// The program's windows, not owned.
+struct WindowSet {
+    TOstranderForm* main = nullptr;
+    TMirrorSetupForm* setup = nullptr;
+    TPatternSequenceBrowserForm* browser = nullptr;
+};
+
+WindowSet Of(const ProgramWindows& w) {
+    return {w.OstranderForm.get(), w.MirrorSetupForm, w.PatternSequenceBrowserForm};
+}
+
 // The splitters of a window, each under its own key.
 struct NamedSplitter {
     const char* key;
     QSplitter* splitter;
 };
 
-std::vector<NamedSplitter> Splitters(const ProgramWindows& w) {
-    const TOstranderForm& main = *w.OstranderForm;
+std::vector<NamedSplitter> Splitters(const WindowSet& w) {
+    const TOstranderForm& main = *w.main;
     std::vector<NamedSplitter> all{{"MainWindow/Splitter1", main.Splitter1},
                                    {"MainWindow/Splitter2", main.Splitter2},
                                    {"MainWindow/Splitter3", main.Splitter3},
                                    {"MainWindow/UpperSplitter", main.UpperDisplayPanel},
                                    {"MainWindow/LowerSplitter", main.LowerDisplayPanel}};
-    if (w.PatternSequenceBrowserForm)
-        all.push_back({"PatternBrowser/Splitter", w.PatternSequenceBrowserForm->Ui().Splitter});
+    if (w.browser)
+        all.push_back({"PatternBrowser/Splitter", w.browser->Ui().Splitter});
     return all;
 }
 
@@ -111,14 +125,68 @@ struct NamedWindow {
     QWidget* window;
 };
 
-std::vector<NamedWindow> Windows(const ProgramWindows& w) {
-    std::vector<NamedWindow> all{{"MainWindow/Geometry", w.OstranderForm.get()}};
-    if (w.MirrorSetupForm)
-        all.push_back({"MirrorSetup/Geometry", w.MirrorSetupForm});
-    if (w.PatternSequenceBrowserForm)
-        all.push_back({"PatternBrowser/Geometry", w.PatternSequenceBrowserForm});
+std::vector<NamedWindow> Windows(const WindowSet& w) {
+    std::vector<NamedWindow> all{{"MainWindow/Geometry", w.main}};
+    if (w.setup)
+        all.push_back({"MirrorSetup/Geometry", w.setup});
+    if (w.browser)
+        all.push_back({"PatternBrowser/Geometry", w.browser});
     return all;
 }
+
+// Whether a window's place lies whole on one of the screens there are now.
+bool OnAScreen(const QRect& place) {
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().contains(place))
+            return true;
+    return false;
+}
+
+// A window's place and size, a window never shown this time excepted (it has
+// no place of its own to keep).
+void SavePlace(QSettings& settings, const NamedWindow& w) {
+    if (w.window->testAttribute(Qt::WA_WState_Created))
+        settings.setValue(w.key, w.window->saveGeometry());
+}
+
+void SaveChoicesOf(const WindowSet& windows, QSettings& settings);
+
+// Keeps a secondary window's place when it is hidden (closed, or left with
+// its own button), and every choice when the main window closes.
+class PlaceKeeper : public QObject {
+public:
+    PlaceKeeper(const WindowSet& windows, QSettings& settings)
+        : QObject(windows.main), windows_(windows), settings_(settings) {
+        for (QWidget* window : {static_cast<QWidget*>(windows.setup),
+                                static_cast<QWidget*>(windows.browser)})
+            if (window)
+                window->installEventFilter(this);
+        connect(windows.main, &TOstranderForm::closing, this,
+                [this] { SaveChoicesOf(windows_, settings_); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A window being destroyed is no longer of its own class: it is
+        // passed over.
+        if (event->type() == QEvent::Hide &&
+            (qobject_cast<TMirrorSetupForm*>(watched) ||
+             qobject_cast<TPatternSequenceBrowserForm*>(watched))) {
+            for (const NamedWindow& w : Windows(windows_))
+                if (w.window == watched)
+                    SavePlace(settings_, w);
+            if (watched == windows_.browser)
+                settings_.setValue("PatternBrowser/Splitter",
+                                   windows_.browser->Ui().Splitter->saveState());
+            settings_.sync();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    WindowSet windows_;
+    QSettings& settings_;
+};
 
 // The absolute, normalised path of the loaded mirror's info file.
 std::string LoadedMirrorFile(const EngineSession& session) {
@@ -167,13 +235,15 @@ void RestoreChoices(ProgramWindows& windows, QSettings& settings,
     TOstranderForm& main = *windows.OstranderForm;
     ForgetUnusable(settings, kPatternFolder, "The pattern folder", true, notices);
     ForgetUnusable(settings, kLastMirror, "The mirror loaded last time,", false, notices);
-    for (const NamedWindow& w : Windows(windows))
+    for (const NamedWindow& w : Windows(Of(windows)))
         if (settings.contains(w.key) &&
             w.window->restoreGeometry(settings.value(w.key).toByteArray()) &&
-            w.window != windows.OstranderForm.get())
-            // Where the user left it last time counts when it opens.
+            w.window != windows.OstranderForm.get() && OnAScreen(w.window->geometry()))
+            // Where the user left it last time counts when it opens, if that
+            // is on a screen there is now; else it opens as the first time,
+            // beside the main window.
             MarkPlacedByUser(w.window);
-    for (const NamedSplitter& s : Splitters(windows))
+    for (const NamedSplitter& s : Splitters(Of(windows)))
         if (s.splitter && settings.contains(s.key))
             s.splitter->restoreState(settings.value(s.key).toByteArray());
 
@@ -206,11 +276,19 @@ void RestoreChoices(ProgramWindows& windows, QSettings& settings,
 }
 
 void SaveChoices(const ProgramWindows& windows, QSettings& settings) {
-    TOstranderForm& main = *windows.OstranderForm;
-    // A window never shown this time has no place of its own to keep.
+    SaveChoicesOf(Of(windows), settings);
+}
+
+void SaveChoicesOnClose(const ProgramWindows& windows, QSettings& settings) {
+    new PlaceKeeper(Of(windows), settings);
+}
+
+namespace {
+
+void SaveChoicesOf(const WindowSet& windows, QSettings& settings) {
+    TOstranderForm& main = *windows.main;
     for (const NamedWindow& w : Windows(windows))
-        if (w.window->testAttribute(Qt::WA_WState_Created))
-            settings.setValue(w.key, w.window->saveGeometry());
+        SavePlace(settings, w);
     for (const NamedSplitter& s : Splitters(windows))
         if (s.splitter)
             settings.setValue(s.key, s.splitter->saveState());
@@ -226,13 +304,15 @@ void SaveChoices(const ProgramWindows& windows, QSettings& settings) {
     settings.setValue(kModel, main.MembraneModelName());
     if (!main.ExportFolder().empty())
         settings.setValue(kExportFolder, QString::fromStdString(main.ExportFolder()));
-    if (windows.PatternSequenceBrowserForm) {
-        const std::string folder = windows.PatternSequenceBrowserForm->PatternFolder();
+    if (windows.browser) {
+        const std::string folder = windows.browser->PatternFolder();
         if (!folder.empty())
             settings.setValue(kPatternFolder, QString::fromStdString(folder));
     }
     settings.sync();
 }
+
+} // namespace
 
 std::string RememberedMirror(QSettings& settings) {
     const std::string file = Text(settings, kLastMirror);

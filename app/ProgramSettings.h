@@ -6,8 +6,9 @@
 // the pattern folder, a device folder chosen in the program, the folder last
 // exported to, and the windows' places, sizes and splitters.
 //
-// Restore runs on freshly made windows before they are shown; Save when the
-// program ends. Values that make no sense (a zoom of 0, a step of NaN, a
+// Restore runs on freshly made windows before they are shown; Save as the
+// windows close. A remembered place that lies on no screen there is now is
+// passed over: the window opens beside the main window instead. Values that make no sense (a zoom of 0, a step of NaN, a
 // model that no longer exists) are passed over and the default stays. A
 // remembered file or folder that can no longer be used (gone, unreadable, a
 // loop of links) is forgotten, and the main window's status bar says so once.
@@ -49,6 +50,10 @@ ProgramSettingsFile OpenProgramSettings(const std::string& file);
 void RestoreChoices(ProgramWindows& windows, QSettings& settings,
                     std::vector<std::string> notices = {});
 void SaveChoices(const ProgramWindows& windows, QSettings& settings);
+// Saves as each window closes, while it still has its place: a secondary
+// window's place and size (and splitter) whenever it is hidden, and every
+// choice when the main window closes. The settings must outlive the windows.
+void SaveChoicesOnClose(const ProgramWindows& windows, QSettings& settings);
 
 // The mirror info file last loaded, absolute; empty when none was or the
 // file is gone.

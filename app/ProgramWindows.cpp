@@ -33,6 +33,10 @@ ProgramWindows MakeProgramWindows() {
                          main.EndVoltageEdit();
                          main.PassSoon();
                      });
+    // Closing the main window ends the program: the set being edited is
+    // saved, or let go, first (one question for all the windows).
+    TPatternSequenceBrowserForm* browser = windows.PatternSequenceBrowserForm;
+    main.SetCloseCheck([browser] { return browser->MayLeaveSet("Quit"); });
     TMirrorSetupForm::MainWindowParts parts;
     parts.MainMirrorDisplay = main.MainMirrorDisplay;
     parts.StressEdit = main.StressEdit;

@@ -89,10 +89,18 @@ int Run(int argc, char** argv) {
         } else {
             OfferRememberedMirror(windows, settings);
         }
+        // The windows' places and the choices are saved as the windows
+        // close, while they still have their places.
+        bool saved = false;
+        QObject::connect(&OstranderForm, &TOstranderForm::closing, &OstranderForm,
+                         [&saved] { saved = true; });
+        SaveChoicesOnClose(windows, settings);
         OstranderForm.StartIdleHandler();
         result = app.exec();
         OstranderForm.StopIdleHandler();
-        SaveChoices(windows, settings);
+        // An end without the main window closing (none so far) still saves.
+        if (!saved)
+            SaveChoices(windows, settings);
         dialogs.SetParent(nullptr);
     } catch (...) {
         // An exception that escapes start-up or the loop is shown and ends the

@@ -342,7 +342,26 @@ void TPatternSequenceBrowserForm::FormShow() {
     RebuildPreview();
 }
 
+bool TPatternSequenceBrowserForm::MayLeaveSet(const std::string& caption) {
+    if (!session_.HasUnsavedEdits())
+        return true;
+    const std::string name = session_.GetPatternSet()->GetPatternSetName();
+    switch (Dialogs::Instance().AskToSave("The pattern set \"" + name +
+                                              "\" has changes that are not saved. Save them?",
+                                          caption)) {
+    case Dialogs::SaveChoice::Save:
+        return SaveSet();
+    case Dialogs::SaveChoice::Discard:
+        return true;
+    case Dialogs::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
 void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
+    if (!MayLeaveSet("Browse"))
+        return;
     auto chosen = RunOpenDialog();
     if (!chosen)
         return;
@@ -552,14 +571,18 @@ void TPatternSequenceBrowserForm::GrabMirrorButtonClick() {
 }
 
 void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
+    SaveSet();
+}
+
+bool TPatternSequenceBrowserForm::SaveSet() {
     if (!session_.CanSave())
-        return;
+        return false;
     // A file without patterns could not be opened again: say so before
     // asking where to save.
     if (session_.GetPatternSet()->GetPatternCount() < 1) {
         Dialogs::Instance().ShowMessage("The pattern set has no patterns. Add one before saving.",
                                         "Save Failed");
-        return;
+        return false;
     }
     FileDialogRequest request;
     request.title = "Save Pattern Set";
@@ -574,14 +597,15 @@ void TPatternSequenceBrowserForm::UpdateFileButtonClick() {
     }
     auto chosen = Dialogs::Instance().SaveFile(request);
     if (!chosen)
-        return;
+        return false;
     if (session_.Save(*chosen) != PatternBrowserSession::Status::Done) {
         Dialogs::Instance().ShowMessage("Could not save the pattern file.", "Save Failed");
-        return;
+        return false;
     }
     ShowPatternFileName(*chosen);
     // The next open dialog starts where the set was saved.
     OpenDialogFileName = *chosen;
+    return true;
 }
 
 void TPatternSequenceBrowserForm::PatternSetNameEditKeyUp(int key) {

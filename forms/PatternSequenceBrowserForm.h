@@ -77,6 +77,11 @@ public:
         fitModel_ = std::move(modelName);
         fitGrid_ = std::move(engineGrid);
     }
+    // Before the set being edited goes (another set opened, the program
+    // closed): when it has changes that are not saved, asks Save / Discard /
+    // Cancel. True when the caller may go on: nothing to save, saved, or
+    // discarded; false to keep the set (Cancel, or the save did not happen).
+    bool MayLeaveSet(const std::string& caption);
     void PatternListBoxClick();
     void InsertBeforeButtonClick();
     void ReplaceButtonClick();
@@ -126,6 +131,8 @@ protected:
 
 private:
     void BuildControls();
+    // Asks where and saves the set; true when it was saved.
+    bool SaveSet();
     // Pattern names of the set into the list box (all but the closing "None").
     void FillPatternList();
     // Enables the list box and proposes "Pattern <items>" as the next name.

@@ -15,6 +15,10 @@ public:
     std::optional<std::string> ChooseFolder(const FileDialogRequest&) override {
         return std::nullopt;
     }
+    // Nobody to ask: the work is kept.
+    SaveChoice AskToSave(const std::string&, const std::string&) override {
+        return SaveChoice::Cancel;
+    }
 };
 
 SilentDialogs g_silent;
@@ -64,6 +68,16 @@ bool ScriptedDialogs::Ask(const std::string& text, const std::string& caption,
     const bool answer = askAnswers.front();
     askAnswers.pop_front();
     return answer;
+}
+
+Dialogs::SaveChoice ScriptedDialogs::AskToSave(const std::string& text,
+                                               const std::string& caption) {
+    saveQuestions.push_back({text, caption});
+    if (saveChoices.empty())
+        return SaveChoice::Cancel;
+    const SaveChoice choice = saveChoices.front();
+    saveChoices.pop_front();
+    return choice;
 }
 
 std::optional<std::string> ScriptedDialogs::ChooseFolder(const FileDialogRequest& request) {

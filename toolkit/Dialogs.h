@@ -31,6 +31,10 @@ public:
     enum class Preselect { Yes, No };
     virtual bool Ask(const std::string& text, const std::string& caption,
                      Preselect preselected) = 0;
+    // Work that is not saved is about to go: Save (Enter), Discard, or
+    // Cancel (Escape) to keep it and stop.
+    enum class SaveChoice { Save, Discard, Cancel };
+    virtual SaveChoice AskToSave(const std::string& text, const std::string& caption) = 0;
     // A chosen folder (request.initialFolder to start in; filter and name
     // unused), or nothing when the user cancelled.
     virtual std::optional<std::string> ChooseFolder(const FileDialogRequest& request) = 0;
@@ -59,11 +63,16 @@ public:
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
     bool Ask(const std::string& text, const std::string& caption, Preselect preselected) override;
     std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
+    SaveChoice AskToSave(const std::string& text, const std::string& caption) override;
 
     std::vector<Message> messages;
     std::vector<Question> questions;
     // Answers to questions in order; an empty queue answers No.
     std::deque<bool> askAnswers;
+    // Save / Discard / Cancel questions, and their answers in order; an
+    // empty queue cancels.
+    std::vector<Message> saveQuestions;
+    std::deque<SaveChoice> saveChoices;
     std::vector<FileDialogRequest> folderRequests;
     // Chosen folders in order; an empty optional or an empty queue cancels.
     std::deque<std::optional<std::string>> folderAnswers;

@@ -1,6 +1,7 @@
 // The paths on which the program could lose the user's work, driven through
 // the real windows offscreen: undo and redo of voltage and model changes, a
-// model switch that keeps the voltages.
+// model switch that keeps the voltages, a pattern set with changes that are
+// not saved when another is opened or the program closes.
 #include "app/OstranderForm.h"
 #include "app/ProgramWindows.h"
 
@@ -17,10 +18,14 @@
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
+#include "toolkit/qt/QtDialogs.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QListWidget>
 #include <QStatusBar>
 #include <QTest>
@@ -248,6 +253,114 @@ TEST_F(LostWork, AModelSwitchCancelledKeepsTheVoltages) {
     ASSERT_EQ(form->Session().Cancel(), CancelRequest::Requested);
     RunToEnd();
     EXPECT_EQ(MirrorVolts(), held);
+}
+
+// A set with a pattern added and not saved, closing the main window: the
+// real Save / Discard / Cancel box comes up over the window that asked;
+// Cancel keeps the program open, Discard lets it close.
+TEST_F(LostWork, ClosingWithAnUnsavedSetAsksSaveDiscardOrCancel) {
+    LoadAndRun();
+    OpenPatternSet();
+    TPatternSequenceBrowserForm& browser = *windows.PatternSequenceBrowserForm;
+    browser.Ui().NewPatternNameEdit->setText("Added");
+    browser.InsertBeforeButtonClick();
+    ASSERT_TRUE(browser.Session().HasUnsavedEdits());
+
+    QtDialogs boxes(form);
+    ScopedDialogs real{boxes};
+    struct Case {
+        QMessageBox::StandardButton button;
+        bool closes;
+    };
+    for (const Case c : {Case{QMessageBox::Cancel, false}, Case{QMessageBox::Discard, true}}) {
+        SCOPED_TRACE(c.button);
+        form->show();
+        QString asked;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            asked = box->text();
+            EXPECT_NE(box->button(QMessageBox::Save), nullptr);
+            EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Save));
+            box->button(c.button)->click();
+        });
+        EXPECT_EQ(form->close(), c.closes);
+        EXPECT_NE(asked.indexOf("\"Seven\" has changes that are not saved"), -1)
+            << asked.toStdString();
+        EXPECT_EQ(form->isVisible(), !c.closes);
+    }
+}
+
+// Save saves first and then goes on; a save that does not happen keeps the
+// set and stops. Browse asks the same before another set replaces this one.
+TEST_F(LostWork, SaveFirstOrKeepTheSet) {
+    LoadAndRun();
+    OpenPatternSet();
+    TPatternSequenceBrowserForm& browser = *windows.PatternSequenceBrowserForm;
+    browser.Ui().NewPatternNameEdit->setText("Added");
+    browser.InsertBeforeButtonClick();
+
+    // Browse: Save, but the save dialog is cancelled: no open dialog, set kept.
+    dialogs.saveChoices = {Dialogs::SaveChoice::Save};
+    const std::size_t opens = dialogs.openRequests.size();
+    browser.PatternFileBrowseButtonClick();
+    ASSERT_EQ(dialogs.saveQuestions.size(), 1u);
+    EXPECT_EQ(dialogs.saveQuestions[0].caption, "Browse");
+    EXPECT_EQ(dialogs.openRequests.size(), opens);
+    EXPECT_TRUE(browser.Session().HasUnsavedEdits());
+    EXPECT_EQ(browser.Ui().PatternListBox->count(), 3);
+
+    // Quit: Save into a file, then the program closes; the file holds the
+    // added pattern.
+    const std::string saved = (root_ / "saved.pat").string();
+    dialogs.saveChoices = {Dialogs::SaveChoice::Save};
+    dialogs.saveAnswers = {saved};
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(dialogs.saveQuestions.size(), 2u);
+    EXPECT_FALSE(browser.Session().HasUnsavedEdits());
+    std::ifstream in(saved);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("PatternName=Added"), std::string::npos) << text;
+
+    // Nothing left to save: no question.
+    form->show();
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(dialogs.saveQuestions.size(), 2u);
+}
+
+// A box belongs to the window that asked for it (the active one, or the
+// modal dialog on top), so that closing it gives the focus back there; with
+// no window active, to the main window.
+TEST_F(LostWork, BoxesBelongToTheWindowThatAsked) {
+    QtDialogs boxes(form);
+    EXPECT_EQ(boxes.Owner(), form);
+    LoadAndRun();
+    OpenPatternSet();
+    TPatternSequenceBrowserForm& browser = *windows.PatternSequenceBrowserForm;
+    // (A window of the main window's shares its activation: wait for the
+    // application's own record.)
+    browser.activateWindow();
+    ASSERT_TRUE(program_test::WaitFor([&] { return QApplication::activeWindow() == &browser; }));
+    EXPECT_EQ(boxes.Owner(), &browser);
+
+    // The Fit dialog, modal over the browser, owns what it asks for.
+    QWidget* owner = nullptr;
+    const QWidget* dialog = nullptr; // gone when the dialog has closed
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || dialog)
+            return;
+        dialog = modal;
+        owner = boxes.Owner();
+        EXPECT_EQ(modal->parentWidget(), &browser);
+        modal->close();
+    });
+    poll.start(10);
+    browser.FitButtonClick();
+    poll.stop();
+    EXPECT_NE(owner, nullptr);
+    EXPECT_EQ(owner, dialog);
 }
 
 } // namespace

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -277,6 +278,49 @@ TEST_F(ProgramSettingsTest, TheDeviceFolderChosenInTheProgramIsKept) {
     EXPECT_EQ(RememberedDeviceFolder(*settings), "/data/mirrors");
     RememberDeviceFolder(*settings, "");
     EXPECT_EQ(RememberedDeviceFolder(*settings), "");
+}
+
+// Each window's place is saved as it closes (a secondary window whenever it
+// is hidden, the main window with every choice when it closes) and comes
+// back at the next start.
+TEST_F(ProgramSettingsTest, WindowPlacesAreSavedAsTheWindowsCloseAndComeBack) {
+    Start();
+    SaveChoicesOnClose(windows, *settings);
+    TPatternSequenceBrowserForm& browser = *windows.PatternSequenceBrowserForm;
+    TMirrorSetupForm& setup = *windows.MirrorSetupForm;
+    const QRect screen = Main().screen()->availableGeometry();
+    Main().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+    // Places as the windows take them (each keeps its smallest size).
+    Main().setGeometry(screen.left() + 10, screen.top() + 20, 500, 400);
+    const QRect mainPlace = Main().geometry();
+    struct Secondary {
+        QWidget* window;
+        const char* key;
+        QRect place;
+    };
+    Secondary secondaries[] = {
+        {&browser, "PatternBrowser/Geometry", QRect(screen.left() + 40, screen.top() + 50, 420, 330)},
+        {&setup, "MirrorSetup/Geometry", QRect(screen.left() + 60, screen.top() + 30, 400, 300)},
+    };
+    for (Secondary& w : secondaries) {
+        w.window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.window));
+        w.window->setGeometry(w.place);
+        w.place = w.window->geometry();
+        EXPECT_FALSE(settings->contains(w.key)) << w.key;
+        w.window->close();
+        EXPECT_TRUE(settings->contains(w.key)) << w.key;
+    }
+    EXPECT_FALSE(settings->contains("MainWindow/Geometry"));
+    ASSERT_TRUE(Main().close());
+    EXPECT_TRUE(settings->contains("MainWindow/Geometry"));
+    EXPECT_TRUE(settings->contains("Choices/MembraneModel"));
+
+    Start();
+    EXPECT_EQ(Main().geometry(), mainPlace);
+    EXPECT_EQ(windows.PatternSequenceBrowserForm->geometry(), secondaries[0].place);
+    EXPECT_EQ(windows.MirrorSetupForm->geometry(), secondaries[1].place);
 }
 
 } // namespace

@@ -8,7 +8,10 @@ namespace ostrander {
 
 class QtDialogs : public Dialogs {
 public:
-    // parent: the window the boxes are centred on (may be null; not owned).
+    // parent: the window the boxes are centred on when no window of the
+    // program is active (may be null; not owned). Otherwise a box belongs to
+    // the window that asked for it - the active one, or the modal dialog on
+    // top - so that closing it gives the focus back there.
     explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
 
@@ -18,6 +21,10 @@ public:
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
     bool Ask(const std::string& text, const std::string& caption, Preselect preselected) override;
     std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
+    SaveChoice AskToSave(const std::string& text, const std::string& caption) override;
+
+    // The window a box opened now belongs to.
+    QWidget* Owner() const;
 
 private:
     QWidget* parent_;
