@@ -426,6 +426,10 @@ void TOstranderForm::BuildStatusLine() {
     SamplingWarningLabel->setVisible(false);
     statusBar()->addWidget(ResultFiguresLabel);
     statusBar()->addWidget(SamplingWarningLabel, 1);
+    // The label takes what room the line has and cuts its text to it.
+    SamplingWarningLabel->setMinimumWidth(40);
+    SamplingWarningLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    SamplingWarningLabel->installEventFilter(this);
     statusBar()->setSizeGripEnabled(true);
     // The line is added below the design's window, which keeps its height.
     resize(width(), height() + statusBar()->sizeHint().height());
@@ -443,6 +447,8 @@ void TOstranderForm::closeEvent(QCloseEvent* event) {
 bool TOstranderForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ControlPanel && event->type() == QEvent::Resize)
         ExitButtonPanel->setGeometry(0, ControlPanel->height() - 32, ControlPanel->width(), 32);
+    if (watched == SamplingWarningLabel && event->type() == QEvent::Resize)
+        ShowWarning();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -679,7 +685,8 @@ void TOstranderForm::ShowPullIn() {
 void TOstranderForm::PullInAnswered() {
     const bool verdictChanged = session_->TakePullInAnswer();
     ShowPullIn();
-    // The pictures of the present surface carry the verdict: draw them again.
+    // The pictures of the present surface and the status line carry the
+    // verdict: draw them again.
     if (verdictChanged && session_->ResultsValid())
         DrawPictures(kResultPictures);
 }
@@ -805,6 +812,23 @@ std::string TOstranderForm::HelpText() {
             text += ' ';
         text += rest;
     }
+    // The window's own parts.
+    for (const char* paragraph : {
+             "Model: the classic model adds up each pad's influence; the exact membrane model "
+             "solves the membrane's nonlinear equilibrium and shows the pull-in factor of the "
+             "voltages. Switching computes the influence functions again and keeps the "
+             "voltages.",
+             "Edit > Undo (Ctrl+Z) and Redo (Ctrl+Shift+Z) take back and bring again voltage "
+             "changes (clicks, edits, Set All, Set Mirror Voltages) and model switches.",
+             "Pattern Library (the map's pop-up menu) opens the pattern browser: pattern sets "
+             "(.pat) to preview, capture, edit and save, and Set Mirror Voltages to send one to "
+             "the mirror. A set with changes is never let go without asking.",
+             "Fit... in the browser works out voltages for Zernike terms (Noll order, RMS "
+             "over the beam, e.g. 4=0.5um) or a surface file, with the main window's model; "
+             "Add to Set keeps them as a pattern.",
+             "File > Export Pictures and Data writes the present pictures, grids and summary "
+             "into a folder of your choice."})
+        text += std::string("\n\n") + paragraph;
     return text;
 }
 
@@ -928,10 +952,16 @@ void TOstranderForm::DrawPictures(unsigned pictures) {
 }
 
 TOstranderForm::ResultStatus
-TOstranderForm::ResultStatusText(const std::optional<ResultFigures>& figures) {
+TOstranderForm::ResultStatusText(const std::optional<ResultFigures>& figures, bool snapDown) {
     ResultStatus status;
     if (!figures)
         return status;
+    if (snapDown) {
+        status.figures = "Past pull-in: the membrane snaps down at these voltages.";
+        status.warning = "Lower the voltages: the surface and figures shown are not one the "
+                         "membrane can hold.";
+        return status;
+    }
     // Micrometres written as the pictures write the peak-to-valley.
     status.figures = "RMS over the beam (um): " +
                      FormatFloat("0.000E-00", figures->beamRms * 1e6) +
@@ -948,10 +978,21 @@ void TOstranderForm::UpdateResultStatus() {
     std::optional<ResultFigures> figures;
     if (session_->ResultsValid())
         figures = session_->Figures();
-    const ResultStatus status = ResultStatusText(figures);
+    const PullInState pullIn = session_->PullIn();
+    const bool snapDown = pullIn.answer && pullIn.answer->SnapDown();
+    const ResultStatus status = ResultStatusText(figures, snapDown);
     ResultFiguresLabel->setText(QString::fromStdString(status.figures));
-    SamplingWarningLabel->setText(QString::fromStdString(status.warning));
-    SamplingWarningLabel->setVisible(!status.warning.empty());
+    warning_ = status.warning;
+    ShowWarning();
+}
+
+void TOstranderForm::ShowWarning() {
+    const QString whole = QString::fromStdString(warning_);
+    const QString shown = SamplingWarningLabel->fontMetrics().elidedText(
+        whole, Qt::ElideRight, std::max(40, SamplingWarningLabel->width()));
+    SamplingWarningLabel->setText(shown);
+    SamplingWarningLabel->setToolTip(whole);
+    SamplingWarningLabel->setVisible(!whole.isEmpty());
 }
 
 void TOstranderForm::Show(PaintBox* box) {

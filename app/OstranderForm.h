@@ -146,7 +146,10 @@ public:
         std::string figures;
         std::string warning;
     };
-    static ResultStatus ResultStatusText(const std::optional<ResultFigures>& figures);
+    // Past pull-in (snapDown) the line says so before any figure: the
+    // figures are those of a surface the membrane cannot hold.
+    static ResultStatus ResultStatusText(const std::optional<ResultFigures>& figures,
+                                         bool snapDown = false);
 
     // ModelHost.
     void EnableRunTimer() override;
@@ -247,6 +250,10 @@ private:
     // Measures the present results for the status line (clears it while
     // there are none).
     void UpdateResultStatus();
+    // The warning in its label, cut to the label's width with "..." when it
+    // does not fit; the whole text is its tooltip.
+    void ShowWarning();
+    std::string warning_;
     // Time until the next idle pass, given how long this one took.
     int NextIdleDelay(qint64 passMs) const;
     // Asks the session for the pull-in factor of the present voltages when

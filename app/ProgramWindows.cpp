@@ -33,6 +33,10 @@ ProgramWindows MakeProgramWindows() {
                          main.EndVoltageEdit();
                          main.PassSoon();
                      });
+    // Undo and redo work in the browser too: its Set Mirror Voltages is on
+    // the main window's list.
+    windows.PatternSequenceBrowserForm->addAction(main.UndoAction);
+    windows.PatternSequenceBrowserForm->addAction(main.RedoAction);
     // Closing the main window ends the program: the set being edited is
     // saved, or let go, first (one question for all the windows).
     TPatternSequenceBrowserForm* browser = windows.PatternSequenceBrowserForm;

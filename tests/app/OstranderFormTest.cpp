@@ -688,6 +688,52 @@ TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMa
     EXPECT_FALSE(form->PullInLabel->isVisible());
 }
 
+// Past pull-in the status line says so, and no figure of a surface the
+// membrane cannot hold; its warning is cut to the line's width with the
+// whole text in the tooltip. Below pull-in the figures are back.
+TEST_F(OstranderFormTest, PastPullInTheStatusLineSaysSoBeforeAnyFigure) {
+    ASSERT_TRUE(form->SetMembraneModel("exact"));
+    LoadAndRun();
+    MirrorClass* mirror = Local().Mirror.get();
+    mirror->SetAllActuators(20.0);
+    form->ApplicationIdle();
+    ASSERT_TRUE(PullInAnswered(*form));
+    const double factor = ShownPullInFactor(*form);
+    ASSERT_GT(factor, 1.0);
+    EXPECT_TRUE(form->ResultFiguresLabel->text().startsWith("RMS over the beam"));
+
+    mirror->SetAllActuators(20.0 * factor * 1.05);
+    form->ApplicationIdle();
+    ASSERT_TRUE(PullInAnswered(*form));
+    ASSERT_EQ(Local().SnapDownVerdict, std::optional<bool>(true));
+    EXPECT_TRUE(form->ResultFiguresLabel->text().startsWith("Past pull-in"))
+        << form->ResultFiguresLabel->text().toStdString();
+    EXPECT_EQ(form->ResultFiguresLabel->text().indexOf("Strehl"), -1);
+    const QString whole = form->SamplingWarningLabel->toolTip();
+    EXPECT_TRUE(whole.startsWith("Lower the voltages")) << whole.toStdString();
+    EXPECT_TRUE(form->SamplingWarningLabel->isVisible());
+    // A narrow window: the text is cut with "...", the tooltip stays whole.
+    form->resize(form->minimumSizeHint().width(), form->height());
+    QApplication::processEvents();
+    const QString shown = form->SamplingWarningLabel->text();
+    EXPECT_LT(shown.size(), whole.size());
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_EQ(form->SamplingWarningLabel->toolTip(), whole);
+
+    mirror->SetAllActuators(20.0);
+    form->ApplicationIdle();
+    ASSERT_TRUE(PullInAnswered(*form));
+    EXPECT_TRUE(form->ResultFiguresLabel->text().startsWith("RMS over the beam"));
+}
+
+TEST(ResultStatusText, PastPullInNoFigures) {
+    ResultFigures figures;
+    figures.strehl = 0.5;
+    const TOstranderForm::ResultStatus status = TOstranderForm::ResultStatusText(figures, true);
+    EXPECT_EQ(status.figures, "Past pull-in: the membrane snaps down at these voltages.");
+    EXPECT_FALSE(status.warning.empty());
+}
+
 TEST(PullInText, SaysWhichSideOfOneTheFactorLies) {
     PullInResult r;
     r.status = PullInResult::Status::Equilibrium;
