@@ -1,5 +1,6 @@
 #include "forms/PatternFitDialog.h"
 
+#include "driver/VoltageLimits.h"
 #include "formats/SurfaceFile.h"
 #include "model/EngineGrid.h"
 #include "toolkit/Dialogs.h"
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -82,6 +84,15 @@ TPatternFitDialog::TPatternFitDialog(Callbacks callbacks, QWidget* parent)
 
     connect(ui_.BiasCheck, &QCheckBox::toggled, ui_.BiasEdit, &QWidget::setEnabled);
     connect(ui_.FitButton, &QPushButton::clicked, this, [this] { FitButtonClick(); });
+    // Enter in either target field fits that target: Fit is the dialog's
+    // only default button (never Browse..., which would open a file dialog).
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
+    ui_.FitButton->setDefault(true);
+    connect(ui_.TermsEdit, &QLineEdit::returnPressed, this,
+            [this] { ui_.TermsRadio->setChecked(true); });
+    connect(ui_.SurfaceEdit, &QLineEdit::returnPressed, this,
+            [this] { ui_.SurfaceRadio->setChecked(true); });
     connect(ui_.SurfaceBrowseButton, &QPushButton::clicked, this,
             [this] { SurfaceBrowseButtonClick(); });
     connect(ui_.AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
@@ -178,9 +189,26 @@ void TPatternFitDialog::FitButtonClick() {
         shown += "\nWarning: " + missing + ".";
     for (const FitWarning& w : SessionFitWarnings(result, request, {"a bias", "free tilt"}))
         shown += "\nWarning: " + w.message + ".";
+    // Every pad at the floor: the fit sets nothing worth keeping. Pads only
+    // pull the membrane down, so a shape that needs it pushed up (e.g. a
+    // negative focus) can only be made about a bias.
+    const bool allAtFloor = std::all_of(fit.volts.begin(), fit.volts.end(),
+                                        [](double v) { return v <= kFloorVoltage + 1e-6; });
+    if (allAtFloor) {
+        shown = "Nothing to add: the fit leaves every pad at the floor. The pads can only pull "
+                "the membrane toward them, so this shape needs the membrane pushed the other "
+                "way. " +
+                std::string(ui_.BiasCheck->isChecked()
+                                ? "Try a larger bias, or the terms with the other sign."
+                                : "Try ticking \"Every pad at\" (a bias, e.g. 100 V), or the "
+                                  "terms with the other sign.") +
+                "\n" + shown;
+    }
     ui_.ResultLabel->setText(QString::fromStdString(shown));
     if (callbacks_.preview)
         callbacks_.preview(fit.volts);
+    if (allAtFloor)
+        return;
     ui_.NameEdit->setText(QString::fromStdString(FitPatternName(request, surfaceFile)));
     fitted_ = true;
     ui_.AddButton->setEnabled(static_cast<bool>(callbacks_.add));

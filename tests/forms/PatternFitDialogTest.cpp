@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -142,6 +143,43 @@ TEST(PatternFitDialog, RefusalsAreShownAndLeaveNothingToAdd) {
         EXPECT_EQ(ui.AddButton->isEnabled(), fitted);
         EXPECT_EQ(rig.previews.size(), fitted ? 1u : 0u);
     }
+}
+
+// Enter in the terms field fits (it does not open the surface file dialog).
+// A fit that leaves every pad at the floor says why and what to try, and
+// leaves nothing to add; with a bias the same shape is worth adding.
+TEST(PatternFitDialog, EnterFitsAndAFitThatDoesNothingSaysWhy) {
+    Rig rig("classic");
+    const auto& ui = rig.dialog->Ui();
+    ScriptedDialogs dialogs;
+    ScopedDialogs scope(dialogs);
+    struct Case {
+        const char* terms;
+        bool bias;
+        bool worthAdding;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {"4=-0.5um", false, false, "Nothing to add: the fit leaves every pad at the floor"},
+        {"4=-0.5um", false, false, "Try ticking \"Every pad at\" (a bias"},
+        {"4=-0.5um", true, true, "Residual"},
+    };
+    std::size_t fits = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.terms) + (c.bias ? " with a bias" : ""));
+        ui.BiasCheck->setChecked(c.bias);
+        ui.BiasEdit->setValue(150);
+        ui.TermsEdit->setText(c.terms);
+        ui.TermsEdit->setFocus();
+        QTest::keyClick(ui.TermsEdit, Qt::Key_Return);
+        EXPECT_EQ(rig.requests.size(), ++fits);
+        EXPECT_TRUE(dialogs.openRequests.empty());
+        EXPECT_NE(rig.Result().find(c.shown), std::string::npos) << rig.Result();
+        EXPECT_EQ(ui.AddButton->isEnabled(), c.worthAdding);
+        EXPECT_EQ(rig.Result().find("Nothing to add") == std::string::npos, c.worthAdding);
+    }
+    EXPECT_TRUE(ui.FitButton->isDefault());
+    EXPECT_FALSE(ui.SurfaceBrowseButton->autoDefault());
 }
 
 // A surface file made from known voltages (as surface.csv lays it out:
