@@ -369,5 +369,65 @@ TEST(EngineSession, TheMembraneModelIsAChoice) {
     EXPECT_EQ(h.data.InfluenceFunctions[0][50][50], 0.0);
 }
 
+std::vector<double> VoltsOf(EngineHarness& h, int n) {
+    std::vector<double> v;
+    for (int k = 1; k <= n; ++k)
+        v.push_back(h.local.Mirror->GetVoltage(k));
+    return v;
+}
+
+// A snapshot comes back exactly, also one the mean rule holds only with the
+// membrane electrode at its voltage first (pads first would be cut); one of
+// another mirror or an unknown model changes nothing.
+TEST(EngineSession, ASnapshotComesBackUnderTheRules) {
+    EngineHarness h;
+    ModelLayout layout = ThreePads(100);
+    layout.pads.push_back({0, -2.6e-3, 1.5e-3, 0, true});
+    ASSERT_TRUE(h.Select(layout));
+    ASSERT_EQ(h.session.MembraneElectrode(), 4);
+    const std::vector<double> wanted{150, 150, 150, 90};
+    const SessionSnapshot snapshot{h.local.MirrorGeneration, "classic", wanted};
+
+    const SnapshotRestore restored = h.session.Restore(snapshot);
+    ASSERT_TRUE(restored.restored);
+    EXPECT_FALSE(restored.modelChanged);
+    EXPECT_EQ(restored.voltages.changedByRules, 0);
+    EXPECT_EQ(VoltsOf(h, 4), wanted);
+    EXPECT_EQ(h.session.Snapshot(), snapshot);
+
+    for (const SessionSnapshot& other :
+         {SessionSnapshot{snapshot.mirror + 1, "classic", {1, 2, 3, 4}},
+          SessionSnapshot{snapshot.mirror, "no such model", {1, 2, 3, 4}}}) {
+        EXPECT_FALSE(h.session.Restore(other).restored);
+        EXPECT_EQ(VoltsOf(h, 4), wanted);
+    }
+}
+
+// Another model reruns the influence functions; the voltages come back when
+// the run ends, and TakeKeptVoltages tells once what setting them did.
+TEST(EngineSession, SwitchingTheModelKeepsTheVoltagesForTheEndOfItsRun) {
+    EngineHarness h;
+    ASSERT_TRUE(h.LoadAndRun(ThreePads()));
+    const std::vector<double> held{30, 0.1, 55.5};
+    ASSERT_TRUE(h.session.Restore({h.local.MirrorGeneration, "classic", held}).restored);
+
+    const SnapshotRestore switched = h.session.SwitchMembraneModel("exact");
+    ASSERT_TRUE(switched.restored);
+    EXPECT_TRUE(switched.modelChanged);
+    ASSERT_EQ(switched.run, std::optional<RunStart>(RunStart::Started));
+    EXPECT_TRUE(switched.voltagesAfterRun);
+    // While the run goes the snapshot holds the voltages to come back.
+    EXPECT_EQ(h.session.Snapshot().volts, held);
+    EXPECT_FALSE(h.session.TakeKeptVoltages());
+    EXPECT_EQ(h.session.RunToEnd(), RunTick::Finished);
+    EXPECT_EQ(h.session.MembraneModelName(), "exact");
+    EXPECT_EQ(VoltsOf(h, 3), held);
+    const std::optional<AppliedVoltages> kept = h.session.TakeKeptVoltages();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->requested, 3);
+    EXPECT_FALSE(h.session.TakeKeptVoltages());
+    EXPECT_FALSE(h.session.SwitchMembraneModel("no such model").restored);
+}
+
 } // namespace
 } // namespace ostrander
