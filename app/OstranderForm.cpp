@@ -718,6 +718,23 @@ void TOstranderForm::DeviceFolderClick() {
         Dialogs::Instance().ShowMessage("\"" + *chosen + "\" is not a folder.", "Device Folder");
         return;
     }
+    // A folder without a single mirror info file would leave the setup
+    // window with nothing to load: the folder in use stays.
+    bool anyMirror = false;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator entry(choice.folder, ec), end; !ec && entry != end;
+         entry.increment(ec))
+        if (entry->path().extension() == ".ini") {
+            anyMirror = true;
+            break;
+        }
+    if (!anyMirror) {
+        Dialogs::Instance().ShowMessage("\"" + *chosen +
+                                            "\" holds no mirror info files (.ini). The device "
+                                            "folder stays \"" + DeviceFolder() + "\".",
+                                        "Device Folder");
+        return;
+    }
     UseDeviceFolder(choice);
     if (mirrorSetupForm_)
         mirrorSetupForm_->Rescan();

@@ -6,6 +6,8 @@
 #include "model/EngineSession.h"
 #include "model/SessionFit.h"
 
+#include <QShortcut>
+
 namespace ostrander {
 
 ProgramWindows::ProgramWindows() = default;
@@ -49,6 +51,12 @@ ProgramWindows MakeProgramWindows() {
     windows.MirrorSetupForm =
         new TMirrorSetupForm(main.Session(), parts, windows.PatternSequenceBrowserForm, &main);
     main.SetMirrorSetupForm(windows.MirrorSetupForm);
+    // Esc closes the secondary windows (they are hidden, not destroyed).
+    for (QWidget* window : {static_cast<QWidget*>(windows.MirrorSetupForm),
+                            static_cast<QWidget*>(windows.PatternSequenceBrowserForm)}) {
+        auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+        QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
+    }
     return windows;
 }
 

@@ -17,6 +17,7 @@
 #include "model/pictures/MirrorDisplayClass.h"
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/Paths.h"
 #include "toolkit/qt/PaintBox.h"
 #include "toolkit/qt/QtDialogs.h"
 
@@ -31,6 +32,7 @@
 #include <QTest>
 #include <QUndoStack>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -361,6 +363,32 @@ TEST_F(LostWork, BoxesBelongToTheWindowThatAsked) {
     poll.stop();
     EXPECT_NE(owner, nullptr);
     EXPECT_EQ(owner, dialog);
+}
+
+// Esc closes a secondary window; a device folder without a mirror info file
+// is refused with a message and the folder in use stays.
+TEST_F(LostWork, EscClosesSecondaryWindowsAndAnEmptyDeviceFolderIsRefused) {
+    for (QWidget* window : {static_cast<QWidget*>(windows.MirrorSetupForm),
+                            static_cast<QWidget*>(windows.PatternSequenceBrowserForm)}) {
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(program_test::WaitFor([&] { return QApplication::activeWindow() == window; }));
+        QTest::keyClick(window, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible()) << window->metaObject()->className();
+    }
+    EXPECT_TRUE(form->isVisible());
+
+    const std::string before = DeviceFolder();
+    const std::filesystem::path empty = root_ / "Empty";
+    std::filesystem::create_directories(empty);
+    std::ofstream(empty / "notes.txt") << "no mirrors here\n";
+    dialogs.folderAnswers = {empty.string()};
+    form->DeviceFolderAction->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].text.find("holds no mirror info files"), std::string::npos)
+        << dialogs.messages[0].text;
+    EXPECT_EQ(DeviceFolder(), before);
+    EXPECT_EQ(windows.MirrorSetupForm->MirrorSelectionListBox->count(), 2);
 }
 
 } // namespace
