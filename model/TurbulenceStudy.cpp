@@ -166,32 +166,30 @@ int TurbulenceStudy::TotalScreens() const {
     return static_cast<int>(settings_.dOverR0.size()) * std::max(0, settings_.screens);
 }
 
-bool TurbulenceStudy::CheckSettings() {
-    const TurbulenceSettings& s = settings_;
+std::string TurbulenceSettingsProblem(const TurbulenceSettings& s) {
     if (s.dOverR0.empty())
-        problem_ = "no D/r0 values";
-    else if (std::any_of(s.dOverR0.begin(), s.dOverR0.end(),
-                         [](double v) { return !std::isfinite(v) || v <= 0 || v > 1000; }))
-        problem_ = "every D/r0 must be a number above 0 (and at most 1000)";
-    else if (s.screens <= 0 || s.screens > 1000000)
-        problem_ = "the number of screens must be from 1 to 1000000";
-    else if (!(s.outerScale > 0) || std::isnan(s.outerScale))
-        problem_ = "the outer scale must be above 0 m";
-    else if (!std::isfinite(s.wavelength) || s.wavelength <= 0)
-        problem_ = "the wavelength must be above 0";
-    else if (s.keep < 0)
-        problem_ = "the number of screens to keep cannot be negative";
-    else if (s.bias && !std::isfinite(*s.bias))
-        problem_ = "the bias must be a number of volts";
-    else
-        return true;
-    return false;
+        return "no D/r0 values";
+    if (std::any_of(s.dOverR0.begin(), s.dOverR0.end(),
+                    [](double v) { return !std::isfinite(v) || v <= 0 || v > 1000; }))
+        return "every D/r0 must be a number above 0 (and at most 1000)";
+    if (s.screens <= 0 || s.screens > 1000000)
+        return "the number of screens must be from 1 to 1000000";
+    if (!(s.outerScale > 0) || std::isnan(s.outerScale))
+        return "the outer scale must be above 0 m";
+    if (!std::isfinite(s.wavelength) || s.wavelength <= 0)
+        return "the wavelength must be above 0";
+    if (s.keep < 0)
+        return "the number of screens to keep cannot be negative";
+    if (s.bias && !std::isfinite(*s.bias))
+        return "the bias must be a number of volts";
+    return {};
 }
 
 TurbulenceStudy::Status TurbulenceStudy::Prepare(const CancelCheck& cancelled) {
     results_.clear();
     problem_.clear();
-    if (!CheckSettings())
+    problem_ = TurbulenceSettingsProblem(settings_);
+    if (!problem_.empty())
         return status_ = Status::BadSettings;
     std::optional<FitMirror> mirror = FitMirrorOf(session_);
     const DMInfoClass* dm = session_.MirrorModel();
@@ -262,17 +260,15 @@ bool TurbulenceStudy::FindBias(const CancelCheck& cancelled) {
     std::vector<std::vector<double>> screens;
     for (int k = 0; k < kBiasProbeScreens; ++k)
         screens.push_back(gen.Next());
-    double best = INFINITY;
     for (double fraction : kBiasFractions) {
-        const double bias = low + fraction * (m.maxVolts - low);
         if (cancelled && cancelled()) {
             status_ = Status::Cancelled;
             return false;
         }
+        const double bias = low + fraction * (m.maxVolts - low);
         const VoltageFitter fitter(m, bias);
         if (fitter.Status() != VoltageFit::Status::Fitted)
             continue;
-        bias_ = bias;
         double score = 0.0;
         for (int k = 0; k < kBiasProbeScreens; ++k) {
             bool ok = true;
@@ -286,13 +282,23 @@ bool TurbulenceStudy::FindBias(const CancelCheck& cancelled) {
             const double rms = pastPullIn ? c.inputRms : c.residualRms;
             score += rms * rms;
         }
-        const double rms = std::sqrt(score / kBiasProbeScreens);
-        candidates_.emplace_back(bias, rms);
-        if (rms < best) {
-            best = rms;
+        candidates_.emplace_back(bias, std::sqrt(score / kBiasProbeScreens));
+    }
+    // The lowest mean residual; among those within 1 % of it (a linear
+    // membrane corrects alike at every bias until a bound binds), the one
+    // whose force lies nearest the middle of the pads' range, which leaves
+    // the most room both ways.
+    double best = INFINITY;
+    for (const auto& [bias, rms] : candidates_)
+        best = std::min(best, rms);
+    const auto force = [&](double v) { return (v - m.surfaceVolts) * (v - m.surfaceVolts); };
+    const double middle = 0.5 * (force(low) + force(m.maxVolts));
+    double nearest = INFINITY;
+    for (const auto& [bias, rms] : candidates_)
+        if (rms <= best * 1.01 && std::fabs(force(bias) - middle) < nearest) {
+            nearest = std::fabs(force(bias) - middle);
             bias_ = bias;
         }
-    }
     if (candidates_.empty()) {
         problem_ = "no bias voltage is usable on this mirror (the mean-voltage limit refuses them all)";
         status_ = Status::NoBias;

@@ -50,6 +50,10 @@ struct TurbulenceSettings {
     int keep = 0; // screens of each D/r0 whose grids the results keep
 };
 
+// Why the settings cannot run (empty when they can): no or a non-positive
+// D/r0, no screens, a bad outer scale, wavelength, bias or keep count.
+std::string TurbulenceSettingsProblem(const TurbulenceSettings& settings);
+
 // The grids of a kept screen: n x n, engine layout, metres.
 struct KeptScreen {
     std::vector<double> wavefront; // W
@@ -122,7 +126,9 @@ public:
     // Checks the settings and the mirror, and finds the best bias unless one
     // was given: each candidate voltage corrects a few screens at the middle
     // D/r0, a screen past the pull-in margin counting as uncorrected, and the
-    // lowest mean residual wins. A few dozen fits and pull-in solves.
+    // lowest mean residual wins (among near ties, the bias whose force is
+    // nearest the middle of the pads' range). A few dozen fits and pull-in
+    // solves.
     Status Prepare(const CancelCheck& cancelled = {});
     // Corrects the next screen; none when not Ready or when cancelled (asked
     // first, and during the pull-in solve; the status then says Cancelled,
@@ -164,7 +170,6 @@ private:
     ScreenCorrection Correct(int point, int screen, double dOverR0, const std::vector<double>& base,
                              const VoltageFitter& fitter, bool keep, const CancelCheck& cancelled,
                              bool& ok);
-    bool CheckSettings();
     bool FindBias(const CancelCheck& cancelled);
 
     EngineSession& session_;
