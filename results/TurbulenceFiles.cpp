@@ -392,7 +392,7 @@ QImage CorrectionPlot(const CorrectionRun& run) {
     }
     entry(clBlack, true, "uncorrected");
     entry(clGray, true, "ideal tip-tilt");
-    entry(kPalette[0], true, "fitting error 0.274 (d/r0)^5/3");
+    entry(kPalette[0], true, "ideal fitting error 0.274 (d/r0)^5/3, each mirror's colour");
     c.SetPenColor(clBlack);
     c.TextOut(80, 8, "Turbulence correction: W = incoming wavefront, mirror surface h fitted to W/2 "
                      "(reflection doubles the path)");
