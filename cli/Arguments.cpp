@@ -113,6 +113,7 @@ struct Parser {
     CLI::App* sweep = nullptr;
     CLI::App* influence = nullptr;
     CLI::App* fit = nullptr;
+    CLI::App* correct = nullptr;
     CLI::Option* all = nullptr;
     CLI::Option* patternIndex = nullptr;
     CLI::Option* patternName = nullptr;
@@ -212,10 +213,57 @@ void AddFitCommand(Parser& p, FitCommand& fit) {
     command->add_flag("--free-tilt", fit.freeTilt, "Leave tilt out of the fit as well as piston");
 }
 
+void AddCorrectCommand(Parser& p, CorrectCommand& correct) {
+    CLI::App* command = p.correct = p.app.add_subcommand(
+        "correct",
+        "How much turbulence each mirror takes out: seeded Kolmogorov (or von Karman) phase "
+        "screens at each D/r0 (D the beam diameter), each corrected by the bounded, pull-in-aware "
+        "fit; correction.csv, summary.json (a_F per mirror), correction.png.\n"
+        "A screen is the incoming wavefront W; the mirror's surface is fitted to W/2, because "
+        "reflection doubles the path.");
+    command->add_option("mirror", correct.mirrors, kMirrorHelp + std::string(" (one or more)"))
+        ->required();
+    command->add_option("--out", correct.out, "Output folder (must not exist, or be empty)")
+        ->required()
+        ->type_name("DIR");
+    command->add_flag("--force", correct.force,
+                      "Replace an earlier output folder of this program (one holding nothing "
+                      "else)");
+    command->add_option("--dr0", correct.dOverR0, "D/r0 values, comma-separated, each above 0")
+        ->capture_default_str()
+        ->type_name("LIST");
+    command->add_option("--screens", correct.screens, "Screens per D/r0")
+        ->capture_default_str()
+        ->type_name("N");
+    command->add_option("--seed", correct.seed, "Seed of the screens (0 to 2^64 - 1)")
+        ->capture_default_str()
+        ->type_name("S");
+    command->add_option("--outer-scale", correct.outerScale,
+                        "Von Karman outer scale L0 in metres (default infinite: Kolmogorov)")
+        ->type_name("L0");
+    command
+        ->add_option("--wavelength", correct.wavelengthNm,
+                     "Wavelength of r0 and of the Strehl ratio, nm (100 to 20000)")
+        ->capture_default_str()
+        ->check(CLI::Range(100.0, 20000.0))
+        ->type_name("NM");
+    AddModelOption(*command, correct.model)->default_str("exact");
+    command
+        ->add_option("--bias", correct.bias,
+                     "Every pad's voltage at the flat correction (default: each mirror's best, "
+                     "found once)")
+        ->type_name("V");
+    command->add_option("--keep", correct.keep,
+                        "Keep the first N screens of each D/r0 with their fitted surfaces and "
+                        "residuals as FITS cubes in screens/")
+        ->capture_default_str()
+        ->type_name("N");
+}
+
 // The refusal when no known command was found: the word given in its place,
 // or that none was given.
 std::string CommandMissing(const std::vector<std::string>& arguments) {
-    const std::string known = "mirrors, simulate, sweep, fit or influence";
+    const std::string known = "mirrors, simulate, sweep, fit, influence or correct";
     // The first word that is not an option or the value after one.
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         const std::string& word = arguments[k];
@@ -290,6 +338,8 @@ Arguments::Command ChosenCommand(const Parser& p) {
         return Arguments::Command::Fit;
     if (p.influence->parsed())
         return Arguments::Command::Influence;
+    if (p.correct->parsed())
+        return Arguments::Command::Correct;
     return Arguments::Command::None;
 }
 
@@ -352,6 +402,7 @@ ArgumentParser::ArgumentParser() : state_(std::make_unique<State>()) {
     AddSweepCommand(parser, parsed.sweep);
     AddInfluenceCommand(parser, parsed.influence);
     AddFitCommand(parser, parsed.fit);
+    AddCorrectCommand(parser, parsed.correct);
 }
 
 ArgumentParser::~ArgumentParser() = default;

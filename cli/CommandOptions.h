@@ -52,6 +52,21 @@ struct SweepCommand : ResultOptions {
 // model apply.
 struct InfluenceCommand : ResultOptions {};
 
+// correct: turbulence correction of one or more mirrors.
+struct CorrectCommand {
+    std::vector<std::string> mirrors;
+    std::string out;
+    bool force = false;
+    std::string dOverR0 = "1,2,4,8,16"; // read by the command
+    int screens = 200;
+    std::string seed = "1";          // read by the command (up to 2^64 - 1)
+    std::string outerScale;          // m; empty: infinite
+    double wavelengthNm = 500.0;     // r0's and the Strehl ratio's
+    std::string model = "exact";
+    std::string bias;                // empty: each mirror's best is found
+    int keep = 0;
+};
+
 struct FitCommand : ResultOptions {
     std::string zernike; // "4=0.5um,6=-0.2um"
     std::string surface; // CSV or FITS grid, as simulate writes surface.csv/.fits

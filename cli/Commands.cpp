@@ -19,6 +19,8 @@
 #include "results/ResultFiles.h"
 #include "results/ResultWriter.h"
 #include "results/SessionExport.h"
+#include "results/TurbulenceFiles.h"
+#include "model/TurbulenceStudy.h"
 #include "toolkit/Format.h"
 #include "toolkit/Paths.h"
 #include "toolkit/TerminalText.h"
@@ -32,11 +34,13 @@
 
 #include <cmath>
 #include <csignal>
+#include <cerrno>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <sstream>
 
 namespace ostrander {
 
@@ -755,6 +759,204 @@ int RunFit(const FitCommand& command) {
     if (!std::isnan(fitted.equilibriumResidualRms))
         std::printf(", equilibrium residual RMS %.4g m", fitted.equilibriumResidualRms);
     std::printf("\n");
+    return kExitOk;
+}
+
+namespace {
+
+// "1,2,4.5": every entry a decimal number; false with the reason.
+bool ParseNumberList(const std::string& text, std::vector<double>& values, std::string& error) {
+    values.clear();
+    std::string item;
+    std::istringstream list(text);
+    while (std::getline(list, item, ',')) {
+        const auto first = item.find_first_not_of(" \t");
+        const auto last = item.find_last_not_of(" \t");
+        const std::string trimmed =
+            first == std::string::npos ? std::string() : item.substr(first, last - first + 1);
+        char* end = nullptr;
+        const double v = trimmed.empty() ? 0.0 : std::strtod(trimmed.c_str(), &end);
+        if (trimmed.empty() || *end != '\0' || !std::isfinite(v)) {
+            error = "--dr0 " + Quoted(text) + ": " + Quoted(trimmed) +
+                    " is not a number (give D/r0 values separated by commas, such as 1,2,4)";
+            return false;
+        }
+        values.push_back(v);
+    }
+    if (values.empty() || (!text.empty() && text.back() == ',')) {
+        error = "--dr0 " + Quoted(text) + " is not a list of D/r0 values, such as 1,2,4";
+        return false;
+    }
+    return true;
+}
+
+// The settings of `correct` from its options; false with the reason.
+bool CorrectSettings(const CorrectCommand& command, TurbulenceSettings& settings, std::string& error) {
+    if (!ParseNumberList(command.dOverR0, settings.dOverR0, error))
+        return false;
+    for (double v : settings.dOverR0)
+        if (!(v > 0)) {
+            error = "--dr0: every D/r0 must be above 0 (" + FigureBeside(v, 1.0) + " is not)";
+            return false;
+        }
+    if (command.screens < 1) {
+        error = "--screens must be at least 1";
+        return false;
+    }
+    settings.screens = command.screens;
+    {
+        const std::string& t = command.seed;
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long seed = std::strtoull(t.c_str(), &end, 10);
+        if (t.empty() || t[0] == '-' || t[0] == '+' || *end != '\0' || errno == ERANGE) {
+            error = "--seed " + Quoted(t) + " is not a whole number from 0 to 2^64 - 1";
+            return false;
+        }
+        settings.seed = seed;
+    }
+    if (!command.outerScale.empty()) {
+        char* end = nullptr;
+        const double l0 = std::strtod(command.outerScale.c_str(), &end);
+        if (*end != '\0' || !(l0 > 0) || !std::isfinite(l0)) {
+            error = "--outer-scale " + Quoted(command.outerScale) +
+                    " is not a length in metres above 0 (leave it out for Kolmogorov turbulence)";
+            return false;
+        }
+        settings.outerScale = l0;
+    }
+    settings.wavelength = command.wavelengthNm * 1e-9;
+    if (!command.bias.empty()) {
+        const std::optional<double> bias = ParseDecimalVolts(command.bias);
+        if (!bias) {
+            error = "--bias " + Quoted(command.bias) + " is not a voltage in decimal, such as 120";
+            return false;
+        }
+        settings.bias = *bias;
+    }
+    if (command.keep < 0 || command.keep > command.screens) {
+        error = "--keep must lie from 0 to the number of screens";
+        return false;
+    }
+    settings.keep = command.keep;
+    error = TurbulenceSettingsProblem(settings);
+    return error.empty();
+}
+
+// One mirror of `correct`: its session, with influence functions, and its study.
+struct CorrectedMirror {
+    BatchSimulation simulation;
+    std::string mirrorFile;
+    std::unique_ptr<TurbulenceStudy> study;
+};
+
+} // namespace
+
+int RunCorrect(const CorrectCommand& command) {
+    CatchInterrupts();
+    std::string error;
+    TurbulenceSettings settings;
+    if (!CorrectSettings(command, settings, error))
+        return Fail(error);
+    OutputFolder out;
+    if (!out.Check(command.out, command.force, error))
+        return Fail(error);
+    const auto cancelled = [] { return interrupted != 0; };
+
+    // Every mirror is loaded, its influence functions computed and its study
+    // prepared (the bias found) before any screen: a mirror that cannot run
+    // stops the command before the long part.
+    std::vector<std::unique_ptr<CorrectedMirror>> mirrors;
+    for (const std::string& name : command.mirrors) {
+        auto m = std::make_unique<CorrectedMirror>();
+        ResultOptions options;
+        options.mirror = name;
+        options.model = command.model;
+        if (!PrepareMirror(m->simulation, options, m->mirrorFile, error))
+            return Fail(error);
+        PrintSafeWarnings(MirrorWarnings(m->simulation.MapFile(), m->simulation.MapReport()));
+        if (interrupted)
+            return Fail(kInterrupted);
+        m->study = std::make_unique<TurbulenceStudy>(m->simulation.Session(), settings);
+        const TurbulenceStudy::Status status = m->study->Prepare(cancelled);
+        if (status == TurbulenceStudy::Status::Cancelled)
+            return Fail(kInterrupted);
+        if (status != TurbulenceStudy::Status::Ready)
+            return Fail("cannot correct with " + Quoted(m->simulation.DeviceName()) + ": " +
+                        m->study->Problem());
+        mirrors.push_back(std::move(m));
+    }
+
+    CorrectionRun run;
+    run.settings = settings;
+    run.version = ProgramVersion();
+    run.commandLine = commandLine;
+    run.utcTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+    for (const auto& m : mirrors) {
+        TurbulenceStudy& study = *m->study;
+        Progress progress(m->simulation.DeviceName() + ": screens", study.TotalScreens());
+        MirrorCorrection result;
+        while (study.GetStatus() == TurbulenceStudy::Status::Ready) {
+            std::optional<ScreenCorrection> c = study.Step(cancelled);
+            if (!c)
+                break;
+            if (c->kept)
+                result.kept.push_back(std::move(*c));
+            progress.Update(study.Done());
+        }
+        if (study.GetStatus() != TurbulenceStudy::Status::Finished)
+            return Fail(kInterrupted);
+        progress.Finish();
+        result.device = m->simulation.DeviceName();
+        result.mirrorFile = m->mirrorFile;
+        result.model = study.ModelName();
+        result.bias = study.Bias();
+        result.biasFound = study.BiasFound();
+        result.biasCandidates = study.BiasCandidates();
+        result.pads = study.Pads();
+        result.pitch = study.ActuatorPitch();
+        result.diameter = study.BeamDiameter();
+        const RunGeometry g = m->simulation.Geometry();
+        result.grid = EngineGrid{g.n, g.dx, g.beamRadius, g.membraneRadius};
+        result.points = study.Points();
+        result.fittingCoefficient = study.FittingCoefficient();
+        run.mirrors.push_back(std::move(result));
+    }
+    if (interrupted)
+        return Fail(kInterrupted);
+
+    const bool written = out.Begin(error) &&
+                         out.WriteFile("correction.csv", CorrectionCsv(run), error) &&
+                         out.WriteFile("summary.json", CorrectionSummaryJson(run), error) &&
+                         WritePng(out, "correction.png", CorrectionPlot(run), error);
+    if (!written)
+        return Fail(error);
+    if (settings.keep > 0) {
+        if (!out.MakeFolder("screens", error))
+            return Fail(error);
+        for (std::size_t k = 0; k < run.mirrors.size(); ++k)
+            for (std::size_t p = 0; p < settings.dOverR0.size(); ++p)
+                for (const char* kind : {"wavefront", "surface", "residual"}) {
+                    std::string bytes;
+                    const int mirror = static_cast<int>(k), point = static_cast<int>(p);
+                    if (!KeptScreensFits(run, mirror, point, kind, bytes, error) ||
+                        !out.WriteFile(KeptScreensFileName(run, mirror, point, kind), bytes, error))
+                        return Fail(error);
+                }
+    }
+    if (interrupted)
+        return Fail(kInterrupted);
+    if (!CommitOutput(out, error))
+        return Fail(error);
+    for (const MirrorCorrection& m : run.mirrors) {
+        std::string figures;
+        for (const TurbulencePoint& p : m.points)
+            figures += FormatC(", D/r0 %g", p.dOverR0) + FormatC(": Strehl %.3f", p.strehlMean);
+        std::printf("%s (%s model, bias %g V): a_F %s%s\n", TerminalSafe(m.device).c_str(),
+                    m.model.c_str(), m.bias,
+                    m.fittingCoefficient ? FormatC("%.3g", *m.fittingCoefficient).c_str() : "none",
+                    figures.c_str());
+    }
     return kExitOk;
 }
 

@@ -62,5 +62,7 @@ int main(int argc, char** argv) {
         return RunFit(parsed.fit);
     if (parsed.command == Arguments::Command::Influence)
         return RunInfluence(parsed.influence);
+    if (parsed.command == Arguments::Command::Correct)
+        return RunCorrect(parsed.correct);
     return RunSweep(parsed.sweep);
 }

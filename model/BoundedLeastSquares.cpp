@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <utility>
 
 namespace ostrander {
 
@@ -14,17 +16,24 @@ using Bound = BoundedLeastSquaresResult::Bound;
 using RowMajorMap =
     Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>>;
 
-// Consistent sizes, finite entries and a non-empty box for every variable.
-bool InputsValid(const std::vector<double>& a, int rows, int cols, const std::vector<double>& b,
-                 const std::vector<double>& lo, const std::vector<double>& hi) {
+// Consistent sizes and finite entries of the matrix.
+bool MatrixValid(const std::vector<double>& a, int rows, int cols) {
     if (rows < 0 || cols < 0 ||
-        a.size() != static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) ||
-        b.size() != static_cast<std::size_t>(rows) || lo.size() != static_cast<std::size_t>(cols) ||
-        hi.size() != static_cast<std::size_t>(cols))
+        a.size() != static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols))
         return false;
     for (double v : a)
         if (!std::isfinite(v))
             return false;
+    return true;
+}
+
+// A right-hand side of the matrix's rows, finite, and a non-empty box for
+// every variable.
+bool InputsValid(int rows, int cols, const std::vector<double>& b, const std::vector<double>& lo,
+                 const std::vector<double>& hi) {
+    if (b.size() != static_cast<std::size_t>(rows) || lo.size() != static_cast<std::size_t>(cols) ||
+        hi.size() != static_cast<std::size_t>(cols))
+        return false;
     for (double v : b)
         if (!std::isfinite(v))
             return false;
@@ -51,7 +60,7 @@ void StartNearestZero(const std::vector<double>& lo, const std::vector<double>& 
 
 // The columns that take part (a norm above 1e-13 of the largest) and every
 // column's norm.
-std::vector<int> UsedColumns(const RowMajorMap& A, Eigen::VectorXd& norms) {
+template <class Matrix> std::vector<int> UsedColumns(const Matrix& A, Eigen::VectorXd& norms) {
     const int cols = static_cast<int>(A.cols());
     double largest = 0.0;
     norms.resize(cols);
@@ -68,13 +77,13 @@ std::vector<int> UsedColumns(const RowMajorMap& A, Eigen::VectorXd& norms) {
 
 // The problem in the scaled variables u = s x of the used columns, reduced to
 // the triangular factor: ||A u - b||^2 = ||R u - d||^2 + a constant. Holds
-// the active-set state: u, its box and where each variable sits.
+// the active-set state: u, its box and where each variable sits; R is the
+// factor's, shared by every solve.
 class ReducedProblem {
 public:
-    ReducedProblem(const RowMajorMap& A, const Eigen::Map<const Eigen::VectorXd>& B,
-                   const std::vector<int>& used, const Eigen::VectorXd& norms,
-                   const std::vector<double>& lo, const std::vector<double>& hi,
-                   const BoundedLeastSquaresResult& start);
+    ReducedProblem(const Eigen::MatrixXd& r, Eigen::VectorXd d, const std::vector<int>& used,
+                   const Eigen::VectorXd& norms, const std::vector<double>& lo,
+                   const std::vector<double>& hi, const BoundedLeastSquaresResult& start);
 
     // Frees, one at a time, the held variable along which the residual falls
     // fastest, until none does (true) or the step limit is reached (false);
@@ -91,33 +100,27 @@ private:
 
     int n_ = 0; // variables
     int m_ = 0; // rows of the triangular factor
-    Eigen::MatrixXd r_;
+    const Eigen::MatrixXd& r_;
     Eigen::VectorXd d_;
     double tolerance_ = 0.0;
     Eigen::VectorXd u_, ulo_, uhi_;
     std::vector<Bound> state_;
 };
 
-ReducedProblem::ReducedProblem(const RowMajorMap& A, const Eigen::Map<const Eigen::VectorXd>& B,
+ReducedProblem::ReducedProblem(const Eigen::MatrixXd& r, Eigen::VectorXd d,
                                const std::vector<int>& used, const Eigen::VectorXd& norms,
                                const std::vector<double>& lo, const std::vector<double>& hi,
                                const BoundedLeastSquaresResult& start)
-    : n_(static_cast<int>(used.size())), u_(n_), ulo_(n_), uhi_(n_), state_(n_) {
-    const int rows = static_cast<int>(A.rows());
-    Eigen::MatrixXd scaled(rows, n_);
+    : n_(static_cast<int>(used.size())), m_(static_cast<int>(r.rows())), r_(r), d_(std::move(d)),
+      u_(n_), ulo_(n_), uhi_(n_), state_(n_) {
     for (int c = 0; c < n_; ++c) {
         const int k = used[c];
         const double s = norms[k];
-        scaled.col(c) = A.col(k) / s;
         u_[c] = s * start.x[k];
         ulo_[c] = std::isinf(lo[k]) ? lo[k] : s * lo[k];
         uhi_[c] = std::isinf(hi[k]) ? hi[k] : s * hi[k];
         state_[c] = start.state[k];
     }
-    m_ = std::min(rows, n_);
-    Eigen::HouseholderQR<Eigen::MatrixXd> qr(scaled);
-    r_ = qr.matrixQR().topRows(m_).triangularView<Eigen::Upper>().toDenseMatrix();
-    d_ = (qr.householderQ().transpose() * B).head(m_);
     tolerance_ = 1e-11 * std::max(d_.norm(), std::numeric_limits<double>::min());
 }
 
@@ -235,42 +238,88 @@ bool ReducedProblem::Solve(int& iterations) {
 
 } // namespace
 
-BoundedLeastSquaresResult SolveBoundedLeastSquares(const std::vector<double>& a, int rows, int cols,
-                                                   const std::vector<double>& b,
-                                                   const std::vector<double>& lo,
-                                                   const std::vector<double>& hi) {
+// The matrix, its column norms, the used columns scaled to unit norm reduced
+// to R, and the thin Q that turns a right-hand side into d = Q^T b.
+struct BoundedLeastSquaresFactor::Data {
+    int rows = 0, cols = 0;
+    bool valid = false;
+    Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor> a;
+    Eigen::VectorXd norms;
+    std::vector<int> used;
+    Eigen::MatrixXd r;
+    Eigen::MatrixXd q;
+};
+
+BoundedLeastSquaresFactor::BoundedLeastSquaresFactor(const std::vector<double>& a, int rows,
+                                                     int cols) {
+    const auto data = std::make_shared<Data>();
+    data_ = data;
+    Data& d = *data;
+    d.rows = rows;
+    d.cols = cols;
+    if (!MatrixValid(a, rows, cols))
+        return;
+    d.valid = true;
+    d.a = RowMajorMap(a.data(), rows, cols);
+    d.used = UsedColumns(d.a, d.norms);
+    if (d.used.empty())
+        return;
+    const int n = static_cast<int>(d.used.size());
+    Eigen::MatrixXd scaled(rows, n);
+    for (int c = 0; c < n; ++c)
+        scaled.col(c) = d.a.col(d.used[c]) / d.norms[d.used[c]];
+    const int m = std::min(rows, n);
+    Eigen::HouseholderQR<Eigen::MatrixXd> qr(scaled);
+    d.r = qr.matrixQR().topRows(m).triangularView<Eigen::Upper>().toDenseMatrix();
+    d.q = qr.householderQ() * Eigen::MatrixXd::Identity(rows, m);
+}
+
+BoundedLeastSquaresFactor::~BoundedLeastSquaresFactor() = default;
+
+bool BoundedLeastSquaresFactor::Valid() const { return data_->valid; }
+int BoundedLeastSquaresFactor::Rows() const { return data_->rows; }
+int BoundedLeastSquaresFactor::Cols() const { return data_->cols; }
+
+BoundedLeastSquaresResult BoundedLeastSquaresFactor::Solve(const std::vector<double>& b,
+                                                           const std::vector<double>& lo,
+                                                           const std::vector<double>& hi) const {
+    const Data& d = *data_;
     BoundedLeastSquaresResult result;
-    if (!InputsValid(a, rows, cols, b, lo, hi))
+    if (!d.valid || !InputsValid(d.rows, d.cols, b, lo, hi))
         return result;
     result.valid = true;
 
-    const RowMajorMap A(a.data(), rows, cols);
-    const Eigen::Map<const Eigen::VectorXd> B(b.data(), rows);
+    const Eigen::Map<const Eigen::VectorXd> B(b.data(), d.rows);
     StartNearestZero(lo, hi, result);
-    Eigen::VectorXd norms;
-    const std::vector<int> used = UsedColumns(A, norms);
-    if (used.empty()) {
+    if (d.used.empty()) {
         result.converged = true;
         result.residualNorm = B.norm();
         return result;
     }
 
-    ReducedProblem problem(A, B, used, norms, lo, hi, result);
+    ReducedProblem problem(d.r, d.q.transpose() * B, d.used, d.norms, lo, hi, result);
     result.converged = problem.Solve(result.iterations);
 
     // Back to the unscaled variables; those on a bound sit on it exactly.
-    for (std::size_t c = 0; c < used.size(); ++c) {
-        const int k = used[c];
+    for (std::size_t c = 0; c < d.used.size(); ++c) {
+        const int k = d.used[c];
         const Bound state = problem.State(static_cast<int>(c));
         result.state[k] = state;
         result.x[k] = state == Bound::Lower   ? lo[k]
                       : state == Bound::Upper ? hi[k]
-                                              : std::clamp(problem.U(static_cast<int>(c)) / norms[k],
+                                              : std::clamp(problem.U(static_cast<int>(c)) / d.norms[k],
                                                            lo[k], hi[k]);
     }
-    const Eigen::Map<const Eigen::VectorXd> X(result.x.data(), cols);
-    result.residualNorm = (A * X - B).norm();
+    const Eigen::Map<const Eigen::VectorXd> X(result.x.data(), d.cols);
+    result.residualNorm = (d.a * X - B).norm();
     return result;
+}
+
+BoundedLeastSquaresResult SolveBoundedLeastSquares(const std::vector<double>& a, int rows, int cols,
+                                                   const std::vector<double>& b,
+                                                   const std::vector<double>& lo,
+                                                   const std::vector<double>& hi) {
+    return BoundedLeastSquaresFactor(a, rows, cols).Solve(b, lo, hi);
 }
 
 } // namespace ostrander

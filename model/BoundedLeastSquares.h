@@ -7,6 +7,7 @@
 // one at a time along the steepest descent and the free set solved with a
 // rank-revealing QR, stepping back to the bounds whenever that solve leaves
 // the box. Columns that vanish keep their variable at the bound nearest 0.
+#include <memory>
 #include <vector>
 
 namespace ostrander {
@@ -22,7 +23,28 @@ struct BoundedLeastSquaresResult {
     bool valid = false;     // false for inconsistent sizes, lo > hi or non-finite entries
 };
 
-// A is rows x cols, row-major (element (r, c) at [r * cols + c]).
+// One matrix A, reduced once, for many right-hand sides and boxes: each
+// Solve costs the active-set steps on the cols x cols factor and two passes
+// over A (d = Q^T b and the residual), not a new reduction. A is rows x cols,
+// row-major (element (r, c) at [r * cols + c]); invalid (every Solve then
+// invalid) for inconsistent sizes or non-finite entries. Copies share the
+// reduction; Solve may run on several threads at once.
+class BoundedLeastSquaresFactor {
+public:
+    BoundedLeastSquaresFactor(const std::vector<double>& a, int rows, int cols);
+    ~BoundedLeastSquaresFactor();
+    bool Valid() const;
+    int Rows() const;
+    int Cols() const;
+    BoundedLeastSquaresResult Solve(const std::vector<double>& b, const std::vector<double>& lo,
+                                    const std::vector<double>& hi) const;
+
+private:
+    struct Data;
+    std::shared_ptr<const Data> data_;
+};
+
+// The same for one right-hand side.
 BoundedLeastSquaresResult SolveBoundedLeastSquares(const std::vector<double>& a, int rows, int cols,
                                                    const std::vector<double>& b,
                                                    const std::vector<double>& lo,

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -50,7 +51,7 @@ struct PadSet {
 // pad's force, then piston and (on request) the two tilts, free.
 struct DesignMatrix {
     std::vector<double> a;
-    std::vector<double> rhs;
+    std::vector<double> base; // each row's sum of the pads' responses
     int rows = 0;
     int cols = 0;
     int padCount = 0;
@@ -136,8 +137,9 @@ std::vector<Sample> TargetSamples(const BeamGrid& beam, const FitRequest& reques
     return samples;
 }
 
-// Responses x forces + free terms = target + responses x bias force: the
-// right-hand side holds the bias surface so that the forces are absolute.
+// Responses x forces + free terms = target + responses x bias force (the
+// right-hand side, Rhs, holds the bias surface so that the forces are
+// absolute).
 DesignMatrix BuildDesignMatrix(const FitMirror& mirror, const PadSet& set,
                                const std::vector<Sample>& samples, bool freeTilt) {
     const int n = mirror.beam.n;
@@ -147,7 +149,7 @@ DesignMatrix BuildDesignMatrix(const FitMirror& mirror, const PadSet& set,
     m.cols = m.padCount + (freeTilt ? 3 : 1);
     m.rows = static_cast<int>(samples.size());
     m.a.assign(static_cast<std::size_t>(m.rows) * m.cols, 0.0);
-    m.rhs.assign(m.rows, 0.0);
+    m.base.assign(m.rows, 0.0);
     for (int r = 0; r < m.rows; ++r) {
         const Sample& s = samples[r];
         const std::size_t at = static_cast<std::size_t>(s.i) * n + s.j;
@@ -162,14 +164,22 @@ DesignMatrix BuildDesignMatrix(const FitMirror& mirror, const PadSet& set,
             row[m.padCount + 1] = s.x / radius;
             row[m.padCount + 2] = s.y / radius;
         }
-        m.rhs[r] = s.target + set.biasForce * base;
+        m.base[r] = base;
     }
     return m;
 }
 
+std::vector<double> Rhs(const DesignMatrix& m, const PadSet& set, const std::vector<Sample>& samples) {
+    std::vector<double> rhs(m.rows);
+    for (int r = 0; r < m.rows; ++r)
+        rhs[r] = samples[r].target + set.biasForce * m.base[r];
+    return rhs;
+}
+
 // The bounded solve with every pad's voltage at most topVolts, and the
 // voltages it gives.
-Solution SolveUpTo(const DesignMatrix& m, const PadSet& set, double topVolts) {
+Solution SolveUpTo(const BoundedLeastSquaresFactor& factor, const DesignMatrix& m,
+                   const std::vector<double>& rhs, const PadSet& set, double topVolts) {
     const double inf = std::numeric_limits<double>::infinity();
     Solution out;
     std::vector<double> lo(m.cols, -inf), hi(m.cols, inf);
@@ -177,7 +187,7 @@ Solution SolveUpTo(const DesignMatrix& m, const PadSet& set, double topVolts) {
         lo[c] = set.lowForce;
         hi[c] = set.Force(topVolts);
     }
-    out.solve = SolveBoundedLeastSquares(m.a, m.rows, m.cols, m.rhs, lo, hi);
+    out.solve = factor.Solve(rhs, lo, hi);
     out.volts.assign(set.actuators, set.vs);
     for (int c = 0; c < m.padCount && out.solve.valid; ++c)
         out.volts[set.pads[c]] = set.vs + std::sqrt(std::max(0.0, out.solve.x[c]));
@@ -189,18 +199,20 @@ Solution SolveUpTo(const DesignMatrix& m, const PadSet& set, double topVolts) {
 // (bisection between the bias, or the floor, and the mirror's highest).
 // `best` is the solve at the mirror's highest voltage; the highest voltage
 // used is returned.
-double MeetMeanRule(const FitMirror& mirror, const FitRequest& request, const DesignMatrix& m,
-                    const PadSet& set, Solution& best, bool& ruleActive) {
+double MeetMeanRule(const FitMirror& mirror, std::optional<double> bias,
+                    const BoundedLeastSquaresFactor& factor, const DesignMatrix& m,
+                    const std::vector<double>& rhs, const PadSet& set, Solution& best,
+                    bool& ruleActive) {
     double top = mirror.maxVolts;
     if (std::fabs(best.meanVolts) <= mirror.meanLimit)
         return top;
     ruleActive = true;
-    double low = request.bias ? *request.bias : set.lowVolts, high = top;
-    best = SolveUpTo(m, set, low);
+    double low = bias ? *bias : set.lowVolts, high = top;
+    best = SolveUpTo(factor, m, rhs, set, low);
     top = low;
     for (int round = 0; round < 40 && high - low > 1e-6 * high; ++round) {
         const double middle = 0.5 * (low + high);
-        Solution s = SolveUpTo(m, set, middle);
+        Solution s = SolveUpTo(factor, m, rhs, set, middle);
         if (std::fabs(s.meanVolts) <= mirror.meanLimit) {
             low = middle;
             best = std::move(s);
@@ -311,6 +323,36 @@ VoltageFit Refused(VoltageFit::Status status) {
     return fit;
 }
 
+// The bounded fit of the samples' targets with the reduced design matrix:
+// the solve at the mirror's highest voltage, the mean rule, and the figures
+// (the achieved Zernike terms only when asked for).
+VoltageFit FitFrom(const FitMirror& mirror, const PadSet& set, const DesignMatrix& design,
+                   const BoundedLeastSquaresFactor& factor, const std::vector<Sample>& samples,
+                   std::optional<double> bias, bool freeTilt, bool zernike) {
+    const std::vector<double> rhs = Rhs(design, set, samples);
+    Solution best = SolveUpTo(factor, design, rhs, set, mirror.maxVolts);
+    if (!best.solve.valid)
+        return Refused(VoltageFit::Status::BadTarget);
+    VoltageFit fit;
+    fit.maxVoltsUsed =
+        MeetMeanRule(mirror, bias, factor, design, rhs, set, best, fit.meanRuleActive);
+
+    fit.status = VoltageFit::Status::Fitted;
+    fit.pads = static_cast<int>(set.pads.size());
+    fit.converged = best.solve.converged;
+    fit.volts = best.volts;
+    fit.meanVolts = best.meanVolts;
+    RecordForces(best, set, fit);
+    fit.predicted = PredictedChange(mirror, set, design, best.solve.x, freeTilt);
+    ResidualFigures(samples, mirror.beam.n, fit);
+    fit.targetRms = TargetRms(design, samples);
+    if (zernike)
+        fit.achieved = NollZernikeCoefficients(fit.predicted, mirror.beam, kAchievedTerms);
+    if (!ResultIsFinite(fit))
+        return Refused(VoltageFit::Status::NotFinite);
+    return fit;
+}
+
 } // namespace
 
 std::string FitStatusText(VoltageFit::Status status) {
@@ -349,26 +391,69 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
     if (static_cast<int>(samples.size()) < kMinSamples)
         return Refused(VoltageFit::Status::BadTarget);
     const DesignMatrix design = BuildDesignMatrix(mirror, set, samples, request.freeTilt);
+    const BoundedLeastSquaresFactor factor(design.a, design.rows, design.cols);
+    return FitFrom(mirror, set, design, factor, samples, request.bias, request.freeTilt, true);
+}
 
-    Solution best = SolveUpTo(design, set, mirror.maxVolts);
-    if (!best.solve.valid)
+struct VoltageFitter::Data {
+    FitMirror mirror;
+    std::optional<double> bias;
+    bool freeTilt = false;
+    VoltageFit::Status status = VoltageFit::Status::NoPads;
+    PadSet set;
+    std::vector<Sample> samples; // every beam sample, target 0
+    DesignMatrix design;
+    std::optional<BoundedLeastSquaresFactor> factor;
+};
+
+VoltageFitter::VoltageFitter(const FitMirror& mirror, std::optional<double> bias, bool freeTilt) {
+    const auto data = std::make_shared<Data>();
+    data_ = data;
+    Data& d = *data;
+    d.mirror = mirror;
+    d.bias = bias;
+    d.freeTilt = freeTilt;
+    const std::size_t points = mirror.beam.Points();
+    FitRequest request;
+    request.bias = bias;
+    Refusal refusal = FindPads(mirror, points, d.set);
+    if (!refusal)
+        refusal = SetBias(mirror, request, d.set);
+    if (refusal) {
+        d.status = *refusal;
+        return;
+    }
+    request.surface.assign(points, 0.0);
+    d.samples = TargetSamples(mirror.beam, request);
+    if (static_cast<int>(d.samples.size()) < kMinSamples) {
+        d.status = VoltageFit::Status::NoPads;
+        return;
+    }
+    d.design = BuildDesignMatrix(mirror, d.set, d.samples, freeTilt);
+    d.factor.emplace(d.design.a, d.design.rows, d.design.cols);
+    d.status = VoltageFit::Status::Fitted;
+}
+
+VoltageFitter::~VoltageFitter() = default;
+
+VoltageFit::Status VoltageFitter::Status() const { return data_->status; }
+
+const FitMirror& VoltageFitter::Mirror() const { return data_->mirror; }
+
+VoltageFit VoltageFitter::Fit(const std::vector<double>& surface, bool zernike) const {
+    const Data& d = *data_;
+    if (d.status != VoltageFit::Status::Fitted)
+        return Refused(d.status);
+    const int n = d.mirror.beam.n;
+    if (surface.size() != d.mirror.beam.Points())
         return Refused(VoltageFit::Status::BadTarget);
-    VoltageFit fit;
-    fit.maxVoltsUsed = MeetMeanRule(mirror, request, design, set, best, fit.meanRuleActive);
-
-    fit.status = VoltageFit::Status::Fitted;
-    fit.pads = static_cast<int>(set.pads.size());
-    fit.converged = best.solve.converged;
-    fit.volts = best.volts;
-    fit.meanVolts = best.meanVolts;
-    RecordForces(best, set, fit);
-    fit.predicted = PredictedChange(mirror, set, design, best.solve.x, request.freeTilt);
-    ResidualFigures(samples, n, fit);
-    fit.targetRms = TargetRms(design, samples);
-    fit.achieved = NollZernikeCoefficients(fit.predicted, mirror.beam, kAchievedTerms);
-    if (!ResultIsFinite(fit))
-        return Refused(VoltageFit::Status::NotFinite);
-    return fit;
+    std::vector<Sample> samples = d.samples;
+    for (Sample& s : samples) {
+        s.target = surface[static_cast<std::size_t>(s.i) * n + s.j];
+        if (!std::isfinite(s.target))
+            return Refused(VoltageFit::Status::BadTarget);
+    }
+    return FitFrom(d.mirror, d.set, d.design, *d.factor, samples, d.bias, d.freeTilt, zernike);
 }
 
 bool ParseZernikeTerms(const std::string& text, std::vector<double>& coefficients,

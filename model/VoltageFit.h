@@ -16,6 +16,7 @@
 // [i * n + j], x = (i - n/2) dx, y = (j - n/2) dx); the beam is BeamGrid's disc.
 #include "model/BeamAnalysis.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -96,6 +97,27 @@ inline constexpr int kAchievedTerms = 21;
 std::string FitStatusText(VoltageFit::Status status);
 
 VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request);
+
+// Many surface targets on one mirror with one bias and tilt choice: the
+// influence matrix over the beam is reduced once, and each Fit is the
+// bounded solve alone. Fit(surface) gives what FitVoltages gives for a
+// request of that surface, bias and tilt choice, except that every beam
+// sample must be finite (BadTarget otherwise) and the achieved Zernike terms
+// are computed only when asked for. Copies share the reduction; Fit may run
+// on several threads at once.
+class VoltageFitter {
+public:
+    VoltageFitter(const FitMirror& mirror, std::optional<double> bias, bool freeTilt = false);
+    ~VoltageFitter();
+    // Fitted when ready; otherwise why every fit is refused (NoPads, BadBias).
+    VoltageFit::Status Status() const;
+    const FitMirror& Mirror() const;
+    VoltageFit Fit(const std::vector<double>& surface, bool zernike = true) const;
+
+private:
+    struct Data;
+    std::shared_ptr<const Data> data_;
+};
 
 // Noll coefficients from a text such as "4=0.5um,6=-0.2um" (units m, mm, um,
 // nm, one on every value), entry j - 1 for term j. False with the reason for

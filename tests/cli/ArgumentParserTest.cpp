@@ -44,7 +44,14 @@ std::string Describe(const Arguments& a) {
     Describe(out, a.fit);
     out << " zernike=" << a.fit.zernike << " surface=" << a.fit.surface
         << " hasBias=" << a.fit.hasBias << " bias=" << a.fit.bias
-        << " freeTilt=" << a.fit.freeTilt;
+        << " freeTilt=" << a.fit.freeTilt << "\ncorrect";
+    const CorrectCommand& c = a.correct;
+    for (const std::string& mirror : c.mirrors)
+        out << " [" << mirror << "]";
+    out << " out=" << c.out << " force=" << c.force << " dr0=" << c.dOverR0
+        << " screens=" << c.screens << " seed=" << c.seed << " outerScale=" << c.outerScale
+        << " wavelength=" << c.wavelengthNm << " model=" << c.model << " bias=" << c.bias
+        << " keep=" << c.keep;
     return out.str();
 }
 
@@ -78,6 +85,10 @@ const std::vector<Line> kLines = {
     {"simulate", "--set", "1=1", "Hex19", "--out", "o"},
     {"simulate", "Hex19", "--out", "o", "--unknown"},
     {},
+    {"correct", "Hex19", "Hex37", "--out", "o", "--force", "--dr0", "1,3", "--screens", "9",
+     "--seed", "4", "--outer-scale", "20", "--wavelength", "700", "--model", "classic",
+     "--bias", "90", "--keep", "2"},
+    {"correct", "Hex19", "--out", "o"},
 };
 
 TEST(ArgumentParser, EachParseGivesWhatAFreshParserGives) {

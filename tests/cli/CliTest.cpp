@@ -19,9 +19,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 #include <QStringList>
 
 #include <charconv>
+#include <csignal>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -1024,7 +1026,7 @@ TEST(CliManual, NamesEveryOptionOfEveryCommand) {
     for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;)
         manual.replace(at, 2, "-");
     const std::regex option("--[a-z][a-z-]*");
-    for (const char* command : {"mirrors", "simulate", "sweep", "fit", "influence"}) {
+    for (const char* command : {"mirrors", "simulate", "sweep", "fit", "influence", "correct"}) {
         const CliRun help = RunCli({command, "--help"});
         ASSERT_EQ(help.exitCode, 0) << help.err;
         for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end;
@@ -2218,6 +2220,126 @@ TEST(CliFit, SurfaceTargetsSayWhatTheyHold) {
         EXPECT_NE(no.err.find(r.file), std::string::npos) << no.err;
         EXPECT_FALSE(fs::exists(temp.Path() / "refused"));
     }
+}
+
+// correct: the files of a turbulence study, their convention, their
+// repetition, and the refusals that write nothing.
+TEST(CliCorrect, WritesTheStudyWithItsConventionAndKeptScreens) {
+    TempFolder temp;
+    const QStringList arguments = {"correct", "Hex19", "Hex37", "--model", "classic", "--dr0", "1,4",
+                                   "--screens", "6", "--seed", "7", "--keep", "2"};
+    const CliRun run = RunCli(arguments + QStringList{"--out", temp.Q("a")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Hex 37 (15 mm) (classic model, bias "), std::string::npos) << run.out;
+    const fs::path out = temp.Path() / "a";
+
+    // A row per mirror and D/r0, with the screens' means.
+    std::istringstream csv(ReadWhole(out / "correction.csv"));
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(csv, line);)
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0].rfind("mirror,model,bias_v,d_over_r0,screens,residual_rms_nm_mean,", 0), 0u);
+    EXPECT_EQ(rows[1].rfind("Hex 19 (12 mm),classic,", 0), 0u) << rows[1];
+
+    const QJsonObject summary = ReadJson(out / "summary.json");
+    EXPECT_NE(summary["convention"].toString().indexOf("W/2"), -1);
+    EXPECT_EQ(summary["seed"].toString(), "7");
+    EXPECT_TRUE(summary["outer_scale_m"].isNull());
+    EXPECT_DOUBLE_EQ(summary["wavelength_m"].toDouble(), 500e-9);
+    const QJsonArray mirrors = summary["mirrors"].toArray();
+    ASSERT_EQ(mirrors.size(), 2);
+    for (const QJsonValue& m : mirrors) {
+        EXPECT_TRUE(m.toObject().contains("fitting_coefficient"));
+        EXPECT_GT(m.toObject()["bias_v"].toDouble(), 0.0);
+        EXPECT_EQ(m.toObject()["points"].toArray().size(), 2);
+    }
+    EXPECT_TRUE(fs::file_size(out / "correction.png") > 1000);
+
+    // The kept screens obey the convention in the files: residual = W - 2h
+    // over the beam, up to piston.
+    const std::string stem = (out / "screens" / "2-Hex_37__15_mm__dr0-4_").string();
+    const FitsRead w = ReadFits(stem + "wavefront.fits"), h = ReadFits(stem + "surface.fits"),
+                   r = ReadFits(stem + "residual.fits");
+    ASSERT_EQ(w.axes, (std::vector<long>{100, 100, 2}));
+    ASSERT_EQ(h.data.size(), w.data.size());
+    ASSERT_EQ(r.data.size(), w.data.size());
+    std::vector<double> diff;
+    for (std::size_t k = 0; k < 10000; ++k)
+        if (r.data[k] != 0.0)
+            diff.push_back(w.data[k] - 2 * h.data[k] - r.data[k]);
+    ASSERT_GT(diff.size(), 1000u);
+    const auto [lo, hi] = std::minmax_element(diff.begin(), diff.end());
+    EXPECT_LT(*hi - *lo, 1e-12);
+    EXPECT_EQ(w.keys.at("KIND"), "wavefront");
+
+    // The same command gives the same numbers.
+    ASSERT_EQ(RunCli(arguments + QStringList{"--out", temp.Q("b")}).exitCode, 0);
+    EXPECT_EQ(ReadWhole(out / "correction.csv"), ReadWhole(temp.Path() / "b" / "correction.csv"));
+}
+
+TEST(CliCorrect, BadInputWritesNothingAndExitsWithTwo) {
+    TempFolder temp;
+    // A folder that cannot be made, for any user: its parent is a file.
+    temp.Write("plain", "not a folder\n");
+    struct Case {
+        const char* name;
+        QStringList arguments;
+        const char* message;
+        std::string out;
+    };
+    const std::string refused = temp.File("refused");
+    const std::vector<Case> cases = {
+        {"D/r0 of 0", {"Hex19", "--dr0", "1,0"}, "every D/r0 must be above 0", refused},
+        {"negative D/r0", {"Hex19", "--dr0", "-2"}, "every D/r0 must be above 0", refused},
+        {"D/r0 not a number", {"Hex19", "--dr0", "1,x"}, "is not a number", refused},
+        {"no screens", {"Hex19", "--screens", "0"}, "--screens must be at least 1", refused},
+        {"bad seed", {"Hex19", "--seed", "-1"}, "--seed", refused},
+        {"bad outer scale", {"Hex19", "--outer-scale", "0"}, "--outer-scale", refused},
+        {"unknown mirror", {"Hex19", "NoSuchMirror"}, "NoSuchMirror", refused},
+        {"mirror that cannot run", {"Ring7", "--model", "classic"}, "cannot", refused},
+        {"bias out of range", {"Hex19", "--bias", "1000"}, "bias", refused},
+        {"unwritable folder", {"Hex19"}, "plain", temp.File("plain") + "/out"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList few =
+            c.arguments.contains("--screens") ? QStringList{} : QStringList{"--screens", "2"};
+        const CliRun run = RunCli(QStringList{"correct"} + c.arguments + few +
+                                  QStringList{"--out", QString::fromStdString(c.out)});
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        EXPECT_FALSE(fs::exists(c.out));
+    }
+    // Nothing else was left beside the output either (no staging folder).
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(temp.Path()))
+        ++entries;
+    EXPECT_EQ(entries, 1u);
+}
+
+TEST(CliCorrect, InterruptStopsCleanlyAndWritesNothing) {
+    // A study far longer than the wait; Ctrl-C (SIGINT) stops it between
+    // screens with one line, and neither the output nor its staging folder
+    // is left.
+    TempFolder temp;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("OSTRANDER_DEVICES");
+    process.setProcessEnvironment(env);
+    process.start(QString::fromUtf8(OSTRANDER_CLI),
+                  {"correct", "Hex61S", "--screens", "100000", "--out", temp.Q("out")});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(1500);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 2);
+    const std::string err = process.readAllStandardError().toStdString();
+    EXPECT_NE(err.find("interrupted; nothing was written"), std::string::npos) << err;
+    EXPECT_TRUE(fs::is_empty(temp.Path()));
 }
 
 } // namespace

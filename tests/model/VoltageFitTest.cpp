@@ -226,6 +226,54 @@ TEST_P(VoltageFitTest, FocusAboutABiasIsRotationallySymmetric) {
     }
 }
 
+TEST_P(VoltageFitTest, FitterWithOneReductionMatchesSingleFits) {
+    // Targets from known voltages, some within reach and some pushed past the
+    // voltage range, fitted by one fitter: each as FitVoltages fits it alone.
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> volts(40, 280);
+    int bound = 0, free = 0;
+    for (const std::optional<double> bias : {std::optional<double>(), std::optional<double>(150.0)}) {
+        SCOPED_TRACE(bias ? "bias" : "no bias");
+        const VoltageFitter fitter(mirror, bias);
+        ASSERT_EQ(fitter.Status(), VoltageFit::Status::Fitted);
+        for (double scale : {1.0, 3.0, -2.0}) {
+            SCOPED_TRACE(scale);
+            std::vector<double> known(19);
+            for (double& v : known)
+                v = volts(rng);
+            std::vector<double> target = Surface(known);
+            for (double& t : target)
+                t *= scale;
+            FitRequest request;
+            request.surface = target;
+            request.bias = bias;
+            const VoltageFit alone = FitVoltages(mirror, request);
+            const VoltageFit shared = fitter.Fit(target);
+            ASSERT_EQ(alone.status, VoltageFit::Status::Fitted);
+            ASSERT_EQ(shared.status, VoltageFit::Status::Fitted);
+            EXPECT_NEAR(shared.residualRms, alone.residualRms, 1e-9 * alone.targetRms + 1e-15);
+            EXPECT_EQ(shared.atFloor, alone.atFloor);
+            EXPECT_EQ(shared.atCeiling, alone.atCeiling);
+            EXPECT_EQ(shared.meanRuleActive, alone.meanRuleActive);
+            for (std::size_t k = 0; k < known.size(); ++k)
+                EXPECT_NEAR(shared.volts[k], alone.volts[k], 1e-6);
+            EXPECT_EQ(shared.achieved.size(), alone.achieved.size());
+            EXPECT_TRUE(fitter.Fit(target, false).achieved.empty());
+            (alone.AnyBoundActive() ? bound : free) += 1;
+        }
+    }
+    EXPECT_GT(bound, 0);
+    EXPECT_GT(free, 0);
+    // A target with a hole in the beam, or of the wrong size, is refused; a
+    // bias outside the pads' range refuses every fit.
+    std::vector<double> holed(mirror.beam.Points(), 0.0);
+    holed[mirror.beam.Index(mirror.beam.n / 2, mirror.beam.n / 2)] = std::nan("");
+    const VoltageFitter fitter(mirror, 150.0);
+    EXPECT_EQ(fitter.Fit(holed).status, VoltageFit::Status::BadTarget);
+    EXPECT_EQ(fitter.Fit(std::vector<double>(10, 0.0)).status, VoltageFit::Status::BadTarget);
+    EXPECT_EQ(VoltageFitter(mirror, 1000.0).Fit(holed).status, VoltageFit::Status::BadBias);
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, VoltageFitTest, ::testing::Values("classic", "exact"));
 
 TEST(SessionFitTest, ExactModelRefusesAFitPastPullInAndFindsTheLargestAmplitude) {
