@@ -274,8 +274,11 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
     if (preferredStep_)
         Mirror->SetStepSize(std::clamp(*preferredStep_, 0.0, Mirror->GetMaxVoltage()));
     ApplyStep(Mirror->GetStepSize());
-    MirrorCaption =
-        QString::fromStdString(Mirror->GetInfo()->DeviceName + " | " + driver->GetName());
+    // "Device | driver", or the device alone when the driver has no name
+    // (no dangling bar).
+    const std::string driverName = driver->GetName();
+    MirrorCaption = QString::fromStdString(Mirror->GetInfo()->DeviceName +
+                                           (driverName.empty() ? "" : " | " + driverName));
     ShowMirrorCaption();
     ShowBoxes();
     return true;
