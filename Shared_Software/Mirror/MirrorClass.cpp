@@ -206,7 +206,7 @@ int MirrorClass::ActuatorChannel(int displayIndex) {
 
 double MirrorClass::GetVoltage(int displayIndex, bool locked) {
     Guard guard(Lock, locked);
-    return ChannelVoltage(DisplayChannel(displayIndex), 0);
+    return Held(DisplayChannel(displayIndex), 0);
 }
 
 std::string MirrorClass::GetVoltageText(int displayIndex, bool locked) {
@@ -237,7 +237,7 @@ void MirrorClass::ReadVoltages(VoltageListClass& list, bool locked) {
 void MirrorClass::UpdateActuator(int channel, int bank) {
     DmActuatorInfoClass* a = ByChannel ? ByChannel->Actuator(channel) : nullptr;
     if (a != nullptr && Driver)
-        a->SetVoltage(ChannelVoltage(channel, bank), Driver->GetMinVoltage(),
+        a->SetVoltage(Held(channel, bank), Driver->GetMinVoltage(),
                       Driver->GetMaxVoltage());
 }
 
@@ -627,10 +627,11 @@ void MirrorClass::ZeroAll(bool locked) {
     // The formatter may read the mean at code 1: it is still that of the
     // voltages before the reset.
     GetMeanVoltage(0, true);
-    for (int c = 0; c < Driver->GetChannelCount(); ++c) {
+    // Every channel first, then the texts from the bank read once.
+    for (int c = 0; c < Driver->GetChannelCount(); ++c)
         Driver->Set(c, 0, 0.0);
+    for (int c = 0; c < Driver->GetChannelCount(); ++c)
         UpdateActuator(c, 0);
-    }
     Driver->SendBank(0);
     Driver->Control(1, 0, 0);
     if (!SurfaceVoltage.empty())
