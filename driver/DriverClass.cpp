@@ -68,6 +68,13 @@ double DriverClass::Get(int channel, int bank) {
     return Formatter ? Formatter->Read(channel, bank) : 0.0;
 }
 
+void DriverClass::GetBank(int bank, double* out, int count) {
+    if (Formatter)
+        Formatter->ReadBank(bank, out, count);
+    else
+        std::fill(out, out + std::max(count, 0), 0.0);
+}
+
 bool DriverClass::Set(int channel, int bank, double volts) {
     if (!Formatter || std::isnan(volts) || volts == -std::numeric_limits<double>::infinity())
         return false;

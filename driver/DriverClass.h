@@ -44,6 +44,9 @@ public:
     int GetBytesPerBank() const { return BytesPerBank; }
 
     double Get(int channel, int bank);
+    // Channels 0 .. count - 1 of a bank into out, as Get gives each (0 V
+    // outside the driver), read under one hold of the buffer lock.
+    void GetBank(int bank, double* out, int count);
     // Stores volts for (channel, bank). Above the ceiling the ceiling is
     // stored and the result is false; out-of-range channels and banks and
     // NaN or -inf are refused with nothing stored. No lower bound here.

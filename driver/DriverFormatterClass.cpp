@@ -12,4 +12,9 @@ DriverFormatterClass::DriverFormatterClass(std::string name, DriverClass& driver
         DoubleSetting[i] = driver.GetDoubleSetting(i);
 }
 
+void DriverFormatterClass::ReadBank(int bank, double* out, int count) {
+    for (int c = 0; c < count; ++c)
+        out[c] = Read(c, bank);
+}
+
 } // namespace ostrander

@@ -23,6 +23,8 @@ public:
     // Read bank 0.
     virtual double Read(int channel) = 0;
     virtual double Read(int channel, int bank) = 0;
+    // Channels 0 .. count - 1 of a bank into out, each as Read gives it.
+    virtual void ReadBank(int bank, double* out, int count);
 
     int GetBytesPerValue() const { return BytesPerValue; }
     bool IsInitialised() const { return Initialised; }

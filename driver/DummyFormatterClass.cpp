@@ -71,4 +71,20 @@ double DummyFormatterClass::Read(int channel, int bank) {
     return std::bit_cast<double>(LittleEndian(bits));
 }
 
+void DummyFormatterClass::ReadBank(int bank, double* out, int count) {
+    if (count <= 0)
+        return;
+    ReadLock lock(Driver->GetBufferLock());
+    const std::uint8_t* buffer = Driver->GetBuffer();
+    const long long length = Driver->GetBufferLength();
+    for (int c = 0; c < count; ++c) {
+        const long long p = ChannelCount < 1 ? -1 : Offset(c, bank);
+        std::uint64_t bits = 0;
+        const bool inside = p >= 0 && buffer != nullptr && p + ValueBytes <= length;
+        if (inside)
+            std::memcpy(&bits, buffer + p, ValueBytes);
+        out[c] = inside ? std::bit_cast<double>(LittleEndian(bits)) : 0.0;
+    }
+}
+
 } // namespace ostrander

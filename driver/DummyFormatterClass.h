@@ -15,6 +15,8 @@ public:
     void Control(int code, int a, int b) override;
     double Read(int channel) override;
     double Read(int channel, int bank) override;
+    // The whole bank under one hold of the buffer lock.
+    void ReadBank(int bank, double* out, int count) override;
 
 private:
     // Byte offset of (channel, bank), or -1 when it is negative.

@@ -13,7 +13,9 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace ostrander;
@@ -60,6 +62,19 @@ std::string MirrorText(int n, double limit, int surface) {
     return text;
 }
 
+// The parsed mirror info file of a mirror, kept across inputs: the text and
+// its parse depend on nothing else, and the mirror is built anew from it for
+// every input. Bounded, so that a long run does not gather every mirror.
+const IniFile& MirrorIni(int n, double limit, int surface) {
+    static std::map<std::tuple<int, double, int>, IniFile> cache;
+    const auto key = std::make_tuple(n, limit, surface);
+    if (auto found = cache.find(key); found != cache.end())
+        return found->second;
+    if (cache.size() >= 1024)
+        cache.clear();
+    return cache.emplace(key, IniFile::FromText(MirrorText(n, limit, surface))).first->second;
+}
+
 void CheckRules(MirrorClass& mirror, double limit) {
     DriverClass* driver = mirror.GetDriver();
     const double lowest = driver->GetMinVoltage();
@@ -69,8 +84,9 @@ void CheckRules(MirrorClass& mirror, double limit) {
     // Each bank's voltages read from the driver once, for both checks.
     std::vector<double> volts(static_cast<std::size_t>(mirror.GetChannelCount()));
     for (int bank = 0; bank < driver->GetBankCount(); ++bank) {
+        driver->GetBank(bank, volts.data(), static_cast<int>(volts.size()));
         for (std::size_t c = 0; c < volts.size(); ++c) {
-            const double v = volts[c] = driver->Get(static_cast<int>(c), bank);
+            const double v = volts[c];
             Check(std::isfinite(v), "a channel holds a voltage that is not finite");
             Check(v <= ceiling, "a channel is above the ceiling");
             Check(v == 0.0 || v >= lowest, "a channel is below the lowest voltage");
@@ -109,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int surface = in.Pick(n + 1) - 1;
     const int lowest = in.Pick(4) == 0 ? in.Pick(20) : 0;
 
-    MirrorClass mirror("fuzz.ini", IniFile::FromText(MirrorText(n, limit, surface)));
+    MirrorClass mirror("fuzz.ini", MirrorIni(n, limit, surface));
     Check(mirror.IsValid(), "the generated mirror is not valid");
     mirror.GetDriver()->GetInfo()->MinVoltage = lowest;
     CheckRules(mirror, limit);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace ostrander {
@@ -107,7 +108,15 @@ void DmActuatorInfoClass::SetVoltage(double voltage, double lowest, double highe
         same(shown_->highest, highest) && shown_->text == VoltageText &&
         shown_->colour == VoltageColour)
         return;
-    VoltageText = FormatFloat("0", voltage) + "V";
+    // Stores come in runs of one voltage (zeroing, every channel to one
+    // value): the text last made on this thread is used again for it.
+    thread_local std::uint64_t lastBits = 0;
+    thread_local std::string lastText;
+    if (lastText.empty() || lastBits != std::bit_cast<std::uint64_t>(voltage)) {
+        lastText = FormatFloat("0", voltage) + "V";
+        lastBits = std::bit_cast<std::uint64_t>(voltage);
+    }
+    VoltageText = lastText;
     VoltageColour = ScaleColor(voltage, lowest, highest);
     shown_ = Shown{voltage, lowest, highest, VoltageText, VoltageColour};
 }

@@ -92,11 +92,15 @@ void MirrorClass::FillTables() {
         ByChannel->Set(i, a, a ? a->Channel : -1);
     }
     // Which channels the mean counts, and how often, follow the numbering.
-    Slots.assign(Driver ? static_cast<std::size_t>(Driver->GetChannelCount()) : 0, 0);
+    const int channels = Driver ? Driver->GetChannelCount() : 0;
+    Slots.assign(static_cast<std::size_t>(channels), 0);
+    DisplayChannels.clear();
     for (int i = 1; i <= GetModelActuators(true); ++i) {
         const int c = DisplayChannel(i);
-        if (c >= 0 && c < static_cast<int>(Slots.size()))
+        const bool inside = c >= 0 && c < channels;
+        if (inside)
             ++Slots[static_cast<std::size_t>(c)];
+        DisplayChannels.push_back(inside ? c : channels);
     }
     for (RunningSum& r : Sums)
         r.valid = false;
@@ -202,7 +206,7 @@ int MirrorClass::ActuatorChannel(int displayIndex) {
 
 double MirrorClass::GetVoltage(int displayIndex, bool locked) {
     Guard guard(Lock, locked);
-    return ChannelVoltage(DisplayChannel(displayIndex), 0);
+    return Held(DisplayChannel(displayIndex), 0);
 }
 
 std::string MirrorClass::GetVoltageText(int displayIndex, bool locked) {
@@ -233,7 +237,7 @@ void MirrorClass::ReadVoltages(VoltageListClass& list, bool locked) {
 void MirrorClass::UpdateActuator(int channel, int bank) {
     DmActuatorInfoClass* a = ByChannel ? ByChannel->Actuator(channel) : nullptr;
     if (a != nullptr && Driver)
-        a->SetVoltage(ChannelVoltage(channel, bank), Driver->GetMinVoltage(),
+        a->SetVoltage(Held(channel, bank), Driver->GetMinVoltage(),
                       Driver->GetMaxVoltage());
 }
 
@@ -242,7 +246,7 @@ bool MirrorClass::SetChannelVoltage(int channel, double volts, int bank, bool lo
     return StoreUnderRules(channel, volts, bank, nullptr);
 }
 
-bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVoltages* held) {
+bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BatchStores* batch) {
     if (!Driver || MeanVoltage.empty() || bank < 0 || bank >= BankCount || channel < 0 ||
         channel >= Driver->GetChannelCount() || std::isnan(volts))
         return false;
@@ -263,9 +267,9 @@ bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVolta
     // A negative limit admits nothing but a mean of 0.
     const double limit = LimitVoltage > 0.0 ? LimitVoltage : 0.0;
     int slots = 0;
-    const double prospective = CertainlyWithinLimit(channel, volts, bank, limit, held)
+    const double prospective = CertainlyWithinLimit(channel, volts, bank, limit)
                                    ? 0.0
-                                   : ProspectiveMean(channel, volts, bank, slots, held);
+                                   : ProspectiveMean(channel, volts, bank, slots);
     if (std::fabs(prospective) > limit) {
         // The surface electrode moves every difference at once: refused,
         // nothing changes.
@@ -274,7 +278,7 @@ bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVolta
         if (slots > 0) {
             // The absolute voltage that brings the mean to exactly the limit,
             // kept between the present voltage and the request.
-            const double present = Held(channel, bank, held);
+            const double present = Held(channel, bank);
             const double bound = prospective > 0.0 ? limit : -limit;
             const double cut = volts + (bound - prospective) * GetModelActuators(true) / slots;
             volts = std::clamp(cut, std::min(present, volts), std::max(present, volts));
@@ -283,15 +287,14 @@ bool MirrorClass::StoreUnderRules(int channel, double volts, int bank, BankVolta
                 return false;
         }
     }
-    const double before = ChannelVoltage(channel, bank);
+    const double before = Held(channel, bank);
     const std::uint64_t revision = Driver->GetRevision();
     const bool stored = Driver->Set(channel, bank, volts);
     NoteStored(channel, bank, before, revision);
-    if (held) {
+    if (batch) {
         // Texts and means wait for the end of the batch.
-        held->values[static_cast<std::size_t>(channel)] = ChannelVoltage(channel, bank);
-        held->touched[static_cast<std::size_t>(channel)] = true;
-        held->stored = true;
+        batch->touched[static_cast<std::size_t>(channel)] = true;
+        batch->stored = true;
         return stored && met;
     }
     UpdateActuator(channel, bank);
@@ -313,40 +316,66 @@ double SequentialError(int n, double largest) {
 
 } // namespace
 
-MirrorClass::RunningSum& MirrorClass::SyncedSum(int bank) {
-    if (Driver->GetRevision() != SumRevision) {
-        for (RunningSum& r : Sums)
-            r.valid = false;
-        SumRevision = Driver->GetRevision();
+void MirrorClass::SyncRevision() {
+    const std::uint64_t now = Driver->GetRevision();
+    if (now == SumRevision)
+        return;
+    for (RunningSum& r : Sums) {
+        r.valid = false;
+        r.copied = false;
     }
+    SumRevision = now;
+}
+
+std::vector<double>& MirrorClass::BankCopy(int bank) {
+    SyncRevision();
+    RunningSum& r = Sums[static_cast<std::size_t>(bank)];
+    if (!r.copied) {
+        const int count = Driver->GetChannelCount();
+        r.values.assign(static_cast<std::size_t>(count) + 1, 0.0);
+        Driver->GetBank(bank, r.values.data(), count);
+        r.copied = true;
+    }
+    return r.values;
+}
+
+MirrorClass::RunningSum& MirrorClass::SyncedSum(int bank) {
+    const std::vector<double>& values = BankCopy(bank);
     RunningSum& r = Sums[static_cast<std::size_t>(bank)];
     if (!r.valid) {
-        const int actuators = GetModelActuators(true);
-        r.sum = 0.0;
-        r.largest = 0.0;
-        for (int i = 1; i <= actuators; ++i) {
-            const double v = ChannelVoltage(DisplayChannel(i), bank);
-            r.sum += v;
-            r.largest = std::max(r.largest, std::fabs(v));
+        double sum = 0.0;
+        double largest = 0.0;
+        for (const int c : DisplayChannels) {
+            const double v = values[static_cast<std::size_t>(c)];
+            sum += v;
+            largest = std::max(largest, std::fabs(v));
         }
-        r.error = SequentialError(actuators, r.largest);
+        r.sum = sum;
+        r.largest = largest;
+        r.error = SequentialError(static_cast<int>(DisplayChannels.size()), largest);
         r.valid = true;
     }
     return r;
 }
 
-bool MirrorClass::CertainlyWithinLimit(int channel, double volts, int bank, double limit,
-                                       const BankVoltages* held) {
+double MirrorClass::DisplaySum(const std::vector<double>& values, double surface) const {
+    double sum = 0.0;
+    for (const int c : DisplayChannels)
+        sum += values[static_cast<std::size_t>(c)] - surface;
+    return sum;
+}
+
+bool MirrorClass::CertainlyWithinLimit(int channel, double volts, int bank, double limit) {
     const int n = GetModelActuators(true);
     if (n <= 0 || !(limit > 0.0) || !std::isfinite(volts) || bank >= static_cast<int>(Sums.size()) ||
         channel >= static_cast<int>(Slots.size()))
         return false;
     const RunningSum& r = SyncedSum(bank);
     const double slots = Slots[static_cast<std::size_t>(channel)];
-    const double present = Held(channel, bank, held);
+    const double present = Held(channel, bank);
     const double surface = channel == SurfaceChannel ? volts
                            : SurfaceChannel < 0      ? 0.0
-                                                     : Held(SurfaceChannel, bank, held);
+                                                     : Held(SurfaceChannel, bank);
     // The exact sum of (voltage - surface) the request gives is within
     // r.error plus the rounding of this line of total; the full sum that
     // ProspectiveMean takes is within SequentialError of the exact one.
@@ -362,18 +391,21 @@ void MirrorClass::NoteStored(int channel, int bank, double before, std::uint64_t
     if (bank >= static_cast<int>(Sums.size()))
         return;
     RunningSum& r = Sums[static_cast<std::size_t>(bank)];
-    // Only a store of ours right on top of a sum in step is followed; after
-    // anything else the sum is taken again when next needed.
-    if (!r.valid || revision != SumRevision || Driver->GetRevision() != revision + 1 ||
+    // Only a store of ours right on top of a copy and sum in step is
+    // followed; after anything else they are taken again when next needed.
+    if (revision != SumRevision || Driver->GetRevision() != revision + 1 ||
         channel >= static_cast<int>(Slots.size())) {
         r.valid = false;
+        r.copied = false;
         return;
     }
     SumRevision = Driver->GetRevision();
-    const int slots = Slots[static_cast<std::size_t>(channel)];
-    if (slots == 0)
-        return;
     const double after = ChannelVoltage(channel, bank);
+    if (r.copied)
+        r.values[static_cast<std::size_t>(channel)] = after;
+    const int slots = Slots[static_cast<std::size_t>(channel)];
+    if (!r.valid || slots == 0)
+        return;
     r.sum += slots * (after - before);
     r.largest = std::max(r.largest, std::fabs(after));
     r.error += 4.0 * Roundoff * (slots * (std::fabs(after) + std::fabs(before)) + std::fabs(r.sum));
@@ -387,37 +419,32 @@ void MirrorClass::MeanChanged(int bank) {
     if (bank < 0 || bank >= static_cast<int>(MeanStale.size()) ||
         bank >= static_cast<int>(SurfaceVoltage.size()))
         return;
-    SurfaceVoltage[bank] = SurfaceChannel < 0 ? 0.0 : ChannelVoltage(SurfaceChannel, bank);
+    SurfaceVoltage[bank] = SurfaceChannel < 0 ? 0.0 : Held(SurfaceChannel, bank);
     MeanStale[bank] = 1;
 }
 
-double MirrorClass::Held(int channel, int bank, const BankVoltages* held) {
-    if (!held)
+double MirrorClass::Held(int channel, int bank) {
+    if (!Driver || channel < 0 || channel >= Driver->GetChannelCount() || bank < 0 ||
+        bank >= static_cast<int>(Sums.size()))
         return ChannelVoltage(channel, bank);
-    return channel >= 0 && channel < static_cast<int>(held->values.size())
-               ? held->values[static_cast<std::size_t>(channel)]
-               : 0.0;
+    return BankCopy(bank)[static_cast<std::size_t>(channel)];
 }
 
 bool MirrorClass::StoreBatch(const std::vector<std::pair<int, double>>& channels, int bank) {
     if (!Driver || bank < 0 || bank >= BankCount)
         return channels.empty();
-    // The bank as the driver holds it, read once; each request then goes
-    // through the rules as SetChannelVoltage takes it, in order, and the
-    // texts and means follow the voltages held at the end.
+    // Each request goes through the rules as SetChannelVoltage takes it, in
+    // order, and the texts and means follow the voltages held at the end.
     const int count = Driver->GetChannelCount();
-    BankVoltages held;
-    held.values.resize(static_cast<std::size_t>(std::max(count, 0)));
-    held.touched.assign(held.values.size(), false);
-    for (int c = 0; c < count; ++c)
-        held.values[static_cast<std::size_t>(c)] = ChannelVoltage(c, bank);
+    BatchStores batch;
+    batch.touched.assign(static_cast<std::size_t>(std::max(count, 0)), false);
     bool ok = true;
     for (const auto& [channel, volts] : channels)
-        ok = (channel >= 0 && StoreUnderRules(channel, volts, bank, &held)) && ok;
-    if (!held.stored)
+        ok = (channel >= 0 && StoreUnderRules(channel, volts, bank, &batch)) && ok;
+    if (!batch.stored)
         return ok;
     for (int c = 0; c < count; ++c)
-        if (held.touched[static_cast<std::size_t>(c)])
+        if (batch.touched[static_cast<std::size_t>(c)])
             UpdateActuator(c, bank);
     MeanChanged(bank);
     return ok;
@@ -433,25 +460,23 @@ bool MirrorClass::SetVoltages(const std::vector<std::pair<int, double>>& request
     return StoreBatch(channels, bank);
 }
 
-double MirrorClass::ProspectiveMean(int channel, double volts, int bank, int& slots,
-                                    const BankVoltages* held) {
+double MirrorClass::ProspectiveMean(int channel, double volts, int bank, int& slots) {
     slots = 0;
     const int actuators = GetModelActuators(true);
     if (actuators <= 0)
         return 0.0;
     const double surface = channel == SurfaceChannel ? volts
                            : SurfaceChannel < 0      ? 0.0
-                                                     : Held(SurfaceChannel, bank, held);
-    double sum = 0.0;
-    for (int i = 1; i <= actuators; ++i) {
-        const int c = DisplayChannel(i);
-        if (c == channel) {
-            ++slots;
-            sum += volts - surface;
-        } else {
-            sum += Held(c, bank, held) - surface;
-        }
-    }
+                                                     : Held(SurfaceChannel, bank);
+    // The request stands in the copy for the sum, in display order as
+    // always, and the present voltage goes back after it.
+    std::vector<double>& values = BankCopy(bank);
+    double& slot = values[static_cast<std::size_t>(channel)];
+    const double present = slot;
+    slot = volts;
+    const double sum = DisplaySum(values, surface);
+    slot = present;
+    slots = Slots[static_cast<std::size_t>(channel)];
     return sum / actuators;
 }
 
@@ -602,10 +627,11 @@ void MirrorClass::ZeroAll(bool locked) {
     // The formatter may read the mean at code 1: it is still that of the
     // voltages before the reset.
     GetMeanVoltage(0, true);
-    for (int c = 0; c < Driver->GetChannelCount(); ++c) {
+    // Every channel first, then the texts from the bank read once.
+    for (int c = 0; c < Driver->GetChannelCount(); ++c)
         Driver->Set(c, 0, 0.0);
+    for (int c = 0; c < Driver->GetChannelCount(); ++c)
         UpdateActuator(c, 0);
-    }
     Driver->SendBank(0);
     Driver->Control(1, 0, 0);
     if (!SurfaceVoltage.empty())
@@ -619,19 +645,17 @@ void MirrorClass::RecomputeMean(int bank, bool locked) {
     if (bank < 0 || bank >= static_cast<int>(MeanVoltage.size()) ||
         bank >= static_cast<int>(SurfaceVoltage.size()))
         return;
-    const double surface = SurfaceChannel < 0 ? 0.0 : ChannelVoltage(SurfaceChannel, bank);
+    const double surface = SurfaceChannel < 0 ? 0.0 : Held(SurfaceChannel, bank);
     SurfaceVoltage[bank] = surface;
     if (bank < static_cast<int>(MeanStale.size()))
         MeanStale[bank] = 0;
     const int actuators = GetModelActuators(true);
-    if (actuators <= 0) {
+    // Without a driver every voltage reads 0 V, and so does the surface.
+    if (actuators <= 0 || !Driver || bank >= static_cast<int>(Sums.size())) {
         MeanVoltage[bank] = 0.0;
         return;
     }
-    double sum = 0.0;
-    for (int i = 1; i <= actuators; ++i)
-        sum += ChannelVoltage(DisplayChannel(i), bank) - surface;
-    MeanVoltage[bank] = std::fabs(sum / actuators);
+    MeanVoltage[bank] = std::fabs(DisplaySum(BankCopy(bank), surface) / actuators);
 }
 
 } // namespace ostrander

@@ -142,26 +142,27 @@ private:
     // The channel of display number 0 .. the model's actuators (lock held);
     // -1 outside them or where no channel is mapped.
     int ActuatorChannel(int displayIndex);
-    // A bank's voltages by channel during a batch of requests, kept in step
-    // with the driver, and which channels the batch stored.
-    struct BankVoltages {
-        std::vector<double> values;
+    // Which channels a batch of requests stored.
+    struct BatchStores {
         std::vector<bool> touched;
         bool stored = false;
     };
-    // SetChannelVoltage with the lock held; with held, the voltages are read
-    // from it and kept in it, and texts and means are left to the caller.
-    bool StoreUnderRules(int channel, double volts, int bank, BankVoltages* held);
+    // SetChannelVoltage with the lock held; with batch, the channels stored
+    // are noted in it, and texts and means are left to the caller.
+    bool StoreUnderRules(int channel, double volts, int bank, BatchStores* batch);
     // Requests by channel (negative: refused) through StoreUnderRules in
     // order, then the texts of the channels stored and the bank's mean.
     bool StoreBatch(const std::vector<std::pair<int, double>>& channels, int bank);
-    // A channel's voltage on the bank, from held when given.
-    double Held(int channel, int bank, const BankVoltages* held);
+    // A channel's voltage on the bank from the bank's copy (0 V for a channel
+    // outside the driver).
+    double Held(int channel, int bank);
     // Signed mean over display numbers 1 .. Actuators of (voltage - surface
     // voltage) on the bank if the channel held volts; slots receives how many
     // display numbers the channel drives.
-    double ProspectiveMean(int channel, double volts, int bank, int& slots,
-                           const BankVoltages* held = nullptr);
+    double ProspectiveMean(int channel, double volts, int bank, int& slots);
+    // Sum over display numbers 1 .. Actuators of (voltage - surface) in
+    // display order, from the copy.
+    double DisplaySum(const std::vector<double>& values, double surface) const;
 
     // The running sum of a bank: the voltages that display numbers
     // 1 .. Actuators drive (a channel once per display number it carries),
@@ -170,20 +171,30 @@ private:
     // sum may be from the exact sum, largest bounds every magnitude in it.
     // Only a request that could come near the limit is decided by
     // ProspectiveMean, so the decisions and cuts are those of the full sum.
+    // values is a copy of the bank's voltages by channel, with one more
+    // slot of 0 V that unmapped display numbers point to, so that the full
+    // sums run over plain memory instead of locked driver reads.
     struct RunningSum {
         double sum = 0.0;
         double error = 0.0;
         double largest = 0.0;
         bool valid = false;
+        std::vector<double> values;
+        bool copied = false;
     };
-    // The bank's running sum, summed again from the driver when it is not
+    // Forgets every sum and copy when someone else has written to the
+    // driver since they were taken.
+    void SyncRevision();
+    // The bank's copy of the driver's voltages, read again when needed.
+    std::vector<double>& BankCopy(int bank);
+    // The bank's running sum, summed again from the copy when it is not
     // valid or someone else has written to the driver since.
     RunningSum& SyncedSum(int bank);
     // True only if the request's mean is certainly within the limit, so
     // that ProspectiveMean would not find it beyond.
-    bool CertainlyWithinLimit(int channel, double volts, int bank, double limit,
-                              const BankVoltages* held);
-    // Brings the running sum in step with a store of the mirror's own:
+    bool CertainlyWithinLimit(int channel, double volts, int bank, double limit);
+    // Brings the running sum and the copy in step with a store of the
+    // mirror's own:
     // before is the channel's voltage and revision the driver's revision
     // before it.
     void NoteStored(int channel, int bank, double before, std::uint64_t revision);
@@ -205,6 +216,9 @@ private:
     std::vector<RunningSum> Sums;       // per bank
     std::uint64_t SumRevision = 0;      // the driver's revision Sums agree with
     std::vector<int> Slots;             // per channel: display numbers it drives
+    // Channel of display numbers 1 .. Actuators, the copy's 0 V slot where
+    // none is mapped inside the driver.
+    std::vector<int> DisplayChannels;
     std::vector<double> SurfaceVoltage; // per bank, volts
     std::string MapFileName;
     std::time_t LastChangeTime = 0;

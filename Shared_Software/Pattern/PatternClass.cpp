@@ -170,6 +170,13 @@ std::string PatternClass::StoredName(const std::string& name) {
 
 bool PatternClass::InsertPattern(int index, const std::string& givenName,
                                  const VoltageListClass& voltages) {
+    auto entry = std::make_unique<PatternListEntry>();
+    voltages.CopyTo(&entry->Voltages);
+    return InsertEntry(index, givenName, std::move(entry));
+}
+
+bool PatternClass::InsertEntry(int index, const std::string& givenName,
+                               std::unique_ptr<PatternListEntry> entry) {
     const std::string name = StoredName(givenName);
     // A set that could not be read becomes usable once it has a file and a
     // set name and patterns are added to it.
@@ -178,9 +185,8 @@ bool PatternClass::InsertPattern(int index, const std::string& givenName,
     if (FindByName(name) != nullptr)
         return false;
 
-    auto NewEntry = new PatternListEntry;
+    PatternListEntry* NewEntry = entry.release();
     NewEntry->PatternName = name;
-    voltages.CopyTo(&NewEntry->Voltages);
 
     if (PatternListEntry* Entry = Find(index)) {
         LLBEFORE(*this, NewEntry, Entry);
@@ -207,10 +213,11 @@ bool PatternClass::InsertPatternFromArray(int index, const std::string& name,
                                           const double* voltages, int n) {
     if (!valid && !fileName.empty() && !PatternSetName.empty())
         valid = true;
-    VoltageListClass list;
+    // The voltages go straight into the new pattern's list.
+    auto entry = std::make_unique<PatternListEntry>();
     if (voltages != nullptr)
-        list.SetFromArray(voltages, n);
-    return InsertPattern(index, name, list);
+        entry->Voltages.SetFromArray(voltages, n);
+    return InsertEntry(index, name, std::move(entry));
 }
 
 bool PatternClass::ReplacePattern(int index, const std::string& givenName,

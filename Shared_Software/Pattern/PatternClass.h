@@ -128,6 +128,10 @@ private:
     std::string WriteRefusal(std::size_t fileBytes) const;
     PatternListEntry* Find(int index) const;
     PatternListEntry* FindByName(const std::string& name) const;
+    // Places a pattern whose voltages are filled in under the name (as
+    // InsertPattern takes it) at index; false, and the entry dropped, when
+    // refused.
+    bool InsertEntry(int index, const std::string& name, std::unique_ptr<PatternListEntry> entry);
     void RemoveAll();
 
     std::string fileName = NoFileName;

@@ -87,3 +87,28 @@ TEST(DummyFormatter, ReadsBackBitForBit) {
         EXPECT_EQ(std::bit_cast<std::uint64_t>(f->Read(1, 0)), std::bit_cast<std::uint64_t>(v));
     }
 }
+
+TEST(DummyFormatter, BankReadsMatchSingleReadsBitForBit) {
+    // Three channels on two banks, read a bank at a time, beyond the channels
+    // and beyond the banks: each value as Read gives it, 0 V outside.
+    DriverClass d(3);
+    d.SetBankCount(2);
+    DriverFormatterClass* f = d.GetFormatter();
+    const double values[2][3] = {{-0.0, 349.99999999999994, 5e-324}, {0.1, -7.5, 350.0}};
+    for (int b = 0; b < 2; ++b)
+        for (int c = 0; c < 3; ++c)
+            f->Store(values[b][c], c, b);
+    for (int bank : {0, 1, 2, -1}) {
+        SCOPED_TRACE(bank);
+        std::vector<double> out(5, 99.0);
+        d.GetBank(bank, out.data(), static_cast<int>(out.size()));
+        for (int c = 0; c < 5; ++c)
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(out[static_cast<std::size_t>(c)]),
+                      std::bit_cast<std::uint64_t>(f->Read(c, bank)))
+                << "channel " << c;
+    }
+    std::vector<double> none(1, 99.0);
+    DriverClass empty(0);
+    empty.GetBank(0, none.data(), 1);
+    EXPECT_EQ(none[0], 0.0);
+}

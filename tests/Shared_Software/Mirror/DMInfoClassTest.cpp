@@ -229,6 +229,29 @@ TEST(DmActuatorInfoClass, SetVoltageTextAndColour) {
     EXPECT_EQ(a->VoltageColour, RGBColor(0, 255, 128));
 }
 
+TEST(DmActuatorInfoClass, TextsOfSeveralActuatorsFollowEachOnesVoltage) {
+    // Two actuators given voltages in turn, repeated and alternating: each
+    // shows the text of its own voltage, whatever the other was given last.
+    DMInfoClass m;
+    ASSERT_TRUE(LoadText(m, "[DM Model]\n[A]\nIndex=0\n[B]\nIndex=1\n"));
+    DmActuatorInfoClass* a = m.FindByIndex(0);
+    DmActuatorInfoClass* b = m.FindByIndex(1);
+    struct Case {
+        DmActuatorInfoClass* actuator;
+        double volts;
+        const char* text;
+    } cases[] = {{a, 99.6, "100V"}, {b, 99.6, "100V"}, {b, 99.4, "99V"},  {a, 99.6, "100V"},
+                 {a, 0.0, "0V"},    {b, -0.0, "0V"},   {a, -12.6, "-13V"}, {b, 12.6, "13V"},
+                 {b, 12.6, "13V"},  {a, 12.6, "13V"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << (c.actuator == a ? "A " : "B ") << c.volts);
+        const std::string other = (c.actuator == a ? b : a)->VoltageText;
+        c.actuator->SetVoltage(c.volts, 0, 300);
+        EXPECT_EQ(c.actuator->VoltageText, c.text);
+        EXPECT_EQ((c.actuator == a ? b : a)->VoltageText, other);
+    }
+}
+
 // Map files are parsed from text; the file layer is tested with real files below.
 class MapText : public testing::Test {
 protected:
