@@ -116,6 +116,9 @@ TEST_F(MirrorSetupFormTest, RescanListsTheNewDeviceFolder) {
     DoubleClickRow(0);
     ASSERT_NE(local.Mirror, nullptr);
     MirrorClass* loaded = local.Mirror.get();
+    // A new mirror object may reuse the old one's address: loads are told
+    // apart by the mirror generation.
+    const uint64_t generation = local.MirrorGeneration;
     const std::filesystem::path other = root_ / "Other";
     WriteMirrorAt(other / "z.ini", "Zeta");
     WriteMirrorAt(other / "a.ini", "Alpha");
@@ -126,9 +129,10 @@ TEST_F(MirrorSetupFormTest, RescanListsTheNewDeviceFolder) {
     EXPECT_EQ(List()->item(1)->text(), "Zeta");
     EXPECT_NE(form->DeviceFolderLabel->text().indexOf(QString::fromStdString(other.string())), -1);
     EXPECT_EQ(local.Mirror.get(), loaded);
+    EXPECT_EQ(local.MirrorGeneration, generation);
     // The new folder's Alpha is another file: loading it is a new load.
     DoubleClickRow(0);
-    EXPECT_NE(local.Mirror.get(), loaded);
+    EXPECT_NE(local.MirrorGeneration, generation);
     EXPECT_EQ(local.MirrorInfo->FileName, (other / "a.ini").string());
 }
 
