@@ -51,8 +51,34 @@ void AddGridOption(CLI::App& command, int& grid) {
         ->type_name("N");
 }
 
+// The measured model's cube and what its header may not say.
+void AddMeasuredOptions(CLI::App& command, ResultOptions& options) {
+    command.add_option("--influence", options.influence,
+                       "With --model measured: FITS cube of measured influence functions "
+                       "[actuators, rows, columns]")
+        ->type_name("FILE");
+    command.add_option("--law", options.law,
+                       "Response law of the measured functions when BUNIT does not say: "
+                       "quadratic (in the voltage) or linear (in the command)")
+        ->check(CLI::IsMember({"quadratic", "linear"}))
+        ->type_name("LAW");
+    command.add_option("--sampling", options.sampling,
+                       "Sample spacing of the measured cube, m (replaces CDELT1/2)")
+        ->type_name("M");
+    command.add_option("--units", options.units,
+                       "Unit of the measured values, replacing BUNIT (e.g. \"m V-2\", \"nm\")")
+        ->type_name("UNIT");
+    command.add_option("--actuators", options.actuatorsTable,
+                       "CSV table naming each plane's display number (display_number, plane, "
+                       "x_m, y_m)")
+        ->type_name("FILE");
+    command.add_flag("--remove-tilt", options.removeTilt,
+                     "Take piston and tilt off each measured function");
+}
+
 void AddResultOptions(CLI::App& command, ResultOptions& options) {
     AddMirrorAndOutput(command, options);
+    AddMeasuredOptions(command, options);
     CLI::Option* removeFocus =
         command.add_flag("--remove-focus", options.removeFocus, "Remove piston and focus");
     command

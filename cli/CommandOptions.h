@@ -29,6 +29,14 @@ struct ResultOptions {
     double wavelengthNm = 1064.0;  // far field and interferogram
     bool json = false;             // print the summary to standard output
     bool noPictures = false;       // write the grids and figures only
+    // --model measured: the cube of measured influence functions and what
+    // its header does not say (formats/MeasuredCube.h).
+    std::string influence;
+    std::string law;               // "quadratic" or "linear"; empty: from BUNIT
+    double sampling = 0.0;         // m per sample; 0: from CDELT1/2
+    std::string units;             // replaces BUNIT
+    std::string actuatorsTable;
+    bool removeTilt = false;       // piston and tilt off each measured function
 };
 
 struct SimulateCommand : ResultOptions {

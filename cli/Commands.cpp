@@ -12,6 +12,8 @@
 #include "formats/FitsFile.h"
 #include "formats/SurfaceFile.h"
 #include "formats/VoltageFile.h"
+#include "formats/MeasuredCube.h"
+#include "model/MeasuredMembraneModel.h"
 #include "model/MembraneModel.h"
 #include "model/SessionFit.h"
 #include "model/ShapeName.h"
@@ -265,6 +267,15 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
             return false;
         }
     }
+    const bool measured = command.model == MeasuredMembraneModel::kName;
+    if (measured && command.influence.empty()) {
+        error = "--model measured needs --influence FILE";
+        return false;
+    }
+    if (!measured && !command.influence.empty()) {
+        error = "--influence needs --model measured";
+        return false;
+    }
     if (!LocateMirrorFile(mirror, mirrorFile, error))
         return false;
     if (!simulation.Load(mirrorFile, reason)) {
@@ -280,6 +291,25 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         mirrorFile.clear();
         error = "cannot use mirror " + Quoted(mirror) + ": " + problem;
         return false;
+    }
+    if (measured) {
+        MeasuredCubeRequest request;
+        request.path = command.influence;
+        if (!command.law.empty())
+            request.law = ParseResponseLaw(command.law);
+        if (command.sampling != 0.0)
+            request.sampling = command.sampling;
+        request.units = command.units;
+        request.actuators = command.actuatorsTable;
+        request.removePistonTilt = command.removeTilt;
+        const MeasuredLoad load = LoadMeasuredInfluence(simulation.Session(), request);
+        if (!load.loaded) {
+            error = load.error;
+            return false;
+        }
+        ClearProgressLine();
+        for (const std::string& warning : load.warnings)
+            std::fprintf(stderr, "ostrander-cli: warning: %s\n", TerminalSafe(warning).c_str());
     }
     Progress progress("Influence functions", simulation.ActuatorCount());
     if (!simulation.RunInfluenceFunctions([&progress](int done, int) { progress.Update(done); },
@@ -527,6 +557,8 @@ int RunSimulate(const SimulateCommand& command) {
         std::printf("%s: %s surface, beam PV %.4g m%s, beam RMS %.4g m, Strehl %.4f\n",
                     TerminalSafe(simulation.DeviceName()).c_str(), SurfaceKind(result), result.pv,
                     result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
+    if (!command.json && result.model == MeasuredMembraneModel::kName)
+        std::printf("%s\n", kMeasuredPullIn);
     return kExitOk;
 }
 
@@ -755,6 +787,8 @@ int RunFit(const FitCommand& command) {
     if (!std::isnan(fitted.equilibriumResidualRms))
         std::printf(", equilibrium residual RMS %.4g m", fitted.equilibriumResidualRms);
     std::printf("\n");
+    if (command.model == MeasuredMembraneModel::kName)
+        std::printf("%s\n", kMeasuredPullIn);
     return kExitOk;
 }
 

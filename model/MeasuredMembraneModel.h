@@ -30,6 +30,9 @@ struct MeasuredInfluence {
     std::vector<double> planes;
 };
 
+// What the programs say in place of a pull-in factor with this model.
+inline constexpr const char* kMeasuredPullIn = "Pull-in: not known for measured influence functions";
+
 // "quadratic" or "linear".
 const char* ResponseLawName(ResponseLaw law);
 
