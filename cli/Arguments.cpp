@@ -139,6 +139,7 @@ struct Parser {
     CLI::App* sweep = nullptr;
     CLI::App* influence = nullptr;
     CLI::App* fit = nullptr;
+    CLI::App* calibrate = nullptr;
     CLI::Option* all = nullptr;
     CLI::Option* patternIndex = nullptr;
     CLI::Option* patternName = nullptr;
@@ -212,6 +213,39 @@ void AddInfluenceCommand(Parser& p, InfluenceCommand& influence) {
     p.influence->add_flag("--json", influence.json, "Print the summary as JSON on standard output");
     AddModelOption(*p.influence, influence.model);
     AddGridOption(*p.influence, influence.grid);
+}
+
+void AddCalibrateCommand(Parser& p, CalibrateCommand& calibrate) {
+    CLI::App* command = p.calibrate = p.app.add_subcommand(
+        "calibrate", "Simulate an interferometer calibration: each pad poked from a bias, the "
+                     "differences (with noise and a reference tilt as asked) written as "
+                     "influence writes them: influence.fits, actuators.csv, summary.json");
+    AddMirrorAndOutput(*command, calibrate);
+    AddModelOption(*command, calibrate.model);
+    command->add_option("--poke", calibrate.poke, "Poke of each pad, V")
+        ->required()
+        ->check(CLI::PositiveNumber)
+        ->type_name("V");
+    command->add_option("--bias", calibrate.bias,
+                        "Voltage of every pad between pokes, V (default 0: the floor; with "
+                        "--push-pull the poke)")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("V");
+    command->add_flag("--push-pull", calibrate.pushPull,
+                      "Measure bias + poke less bias - poke instead of the poke less the bias");
+    command->add_option("--noise", calibrate.noiseNm,
+                        "RMS of the white noise on each measured surface, nm")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("NM");
+    command->add_option("--tilt", calibrate.tiltNm,
+                        "Peak-to-valley over the membrane of each measurement's reference "
+                        "tilt (random direction), nm")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("NM");
+    command->add_option("--seed", calibrate.seed, "Seed of the noise and tilts")
+        ->capture_default_str()
+        ->type_name("S");
+    command->add_flag("--json", calibrate.json, "Print the summary as JSON on standard output");
 }
 
 void AddFitCommand(Parser& p, FitCommand& fit) {
@@ -316,6 +350,8 @@ Arguments::Command ChosenCommand(const Parser& p) {
         return Arguments::Command::Fit;
     if (p.influence->parsed())
         return Arguments::Command::Influence;
+    if (p.calibrate->parsed())
+        return Arguments::Command::Calibrate;
     return Arguments::Command::None;
 }
 
@@ -378,6 +414,7 @@ ArgumentParser::ArgumentParser() : state_(std::make_unique<State>()) {
     AddSweepCommand(parser, parsed.sweep);
     AddInfluenceCommand(parser, parsed.influence);
     AddFitCommand(parser, parsed.fit);
+    AddCalibrateCommand(parser, parsed.calibrate);
 }
 
 ArgumentParser::~ArgumentParser() = default;

@@ -15,13 +15,14 @@
 namespace ostrander {
 
 struct Arguments {
-    enum class Command { None, Mirrors, Simulate, Sweep, Influence, Fit };
+    enum class Command { None, Mirrors, Simulate, Sweep, Influence, Fit, Calibrate };
     Command command = Command::None;
     MirrorsCommand mirrors;
     SimulateCommand simulate;
     SweepCommand sweep;
     InfluenceCommand influence;
     FitCommand fit;
+    CalibrateCommand calibrate;
     // --devices: the device folder to read, before or after the command.
     std::string devices;
     // Set when help or the version was asked for: print it and stop with status 0.

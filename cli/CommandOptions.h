@@ -60,6 +60,18 @@ struct SweepCommand : ResultOptions {
 // model apply.
 struct InfluenceCommand : ResultOptions {};
 
+// `calibrate`: the cube an interferometer calibration of the mirror would
+// give, in the layout of `influence`. Of the result options only the
+// mirror, the output folder, --force, --json and the model apply.
+struct CalibrateCommand : ResultOptions {
+    double poke = 0.0;     // V
+    double bias = 0.0;     // V
+    bool pushPull = false;
+    double noiseNm = 0.0;
+    double tiltNm = 0.0;
+    unsigned long long seed = 1;
+};
+
 struct FitCommand : ResultOptions {
     std::string zernike; // "4=0.5um,6=-0.2um"
     std::string surface; // CSV or FITS grid, as simulate writes surface.csv/.fits

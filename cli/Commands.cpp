@@ -4,6 +4,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "cli/Arguments.h"
+#include "cli/Calibration.h"
 #include "results/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
 #include "cli/FitFiles.h"
@@ -683,6 +684,75 @@ int RunInfluence(const InfluenceCommand& command) {
         std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
                     TerminalSafe(simulation.DeviceName()).c_str(), set.actuators, set.n, set.n,
                     set.model.c_str());
+    return kExitOk;
+}
+
+int RunCalibrate(const CalibrateCommand& command) {
+    CatchInterrupts();
+    std::string error;
+    MirrorRun run;
+    if (!StartRun(command, run, error))
+        return Fail(error);
+    BatchSimulation& simulation = run.simulation;
+    CalibrationOptions options;
+    options.poke = command.poke;
+    options.pushPull = command.pushPull;
+    options.bias = command.pushPull && command.bias == 0.0 ? command.poke : command.bias;
+    options.noiseNm = command.noiseNm;
+    options.tiltNm = command.tiltNm;
+    options.seed = command.seed;
+    std::vector<double> planes;
+    if (!SimulateCalibration(simulation, options, planes, error))
+        return Fail("cannot calibrate " + Quoted(simulation.DeviceName()) + ": " + error);
+
+    InfluenceSet set;
+    const RunGeometry geometry = simulation.Geometry();
+    set.n = geometry.n;
+    set.actuators = simulation.ActuatorCount();
+    set.runVoltage = options.bias + options.poke;
+    set.electrode = simulation.MembraneElectrode();
+    set.model = "calibration of the " + std::string(simulation.Session().MembraneModelName()) +
+                " model";
+    SummaryContext context = BaseContext(simulation, run.mirrorFile);
+    context.warnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
+    PrintSafeWarnings(context.warnings);
+    FitsImage image = InfluenceFits(set, std::move(planes), geometry);
+    image.keys.push_back({"POKE", options.poke, "[V] poke of each pad"});
+    image.keys.push_back({"BIAS", options.bias, "[V] every pad between pokes"});
+    image.keys.push_back({"PUSHPULL", options.pushPull, "push less pull"});
+    image.keys.push_back({"NOISE", options.noiseNm, "[nm] RMS noise of each measurement"});
+    image.keys.push_back({"REFTILT", options.tiltNm, "[nm] PV of each reference tilt"});
+    image.keys.push_back({"SEED", static_cast<long long>(options.seed), "noise seed"});
+    image.comments.push_back("Simulated calibration: NaN outside the membrane (the aperture).");
+    FitsMemory cube;
+    if (!FitsBytes(image, cube, error))
+        return Fail(error);
+    QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(InfluenceSummaryJson(set, context)))
+            .object();
+    QJsonObject calibration;
+    calibration["poke_v"] = options.poke;
+    calibration["bias_v"] = options.bias;
+    calibration["push_pull"] = options.pushPull;
+    calibration["noise_nm"] = options.noiseNm;
+    calibration["reference_tilt_nm"] = options.tiltNm;
+    calibration["seed"] = QString::number(options.seed);
+    calibration["aperture"] = "NaN outside the membrane";
+    summary["calibration"] = calibration;
+    const std::string json = QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString();
+    if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
+            return out.WriteFile("influence.fits", cube.View(), e) &&
+                   out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
+                                 e) &&
+                   out.WriteFile("summary.json", json, e);
+        }))
+        return Fail(error);
+    if (command.json)
+        std::fputs(json.c_str(), stdout);
+    else
+        std::printf("%s: calibration of %d pads poked by %g V from %g V%s, noise %g nm\n",
+                    TerminalSafe(simulation.DeviceName()).c_str(), set.actuators, options.poke,
+                    options.bias, options.pushPull ? " (push-pull)" : "", options.noiseNm);
     return kExitOk;
 }
 

@@ -62,5 +62,7 @@ int main(int argc, char** argv) {
         return RunFit(parsed.fit);
     if (parsed.command == Arguments::Command::Influence)
         return RunInfluence(parsed.influence);
+    if (parsed.command == Arguments::Command::Calibrate)
+        return RunCalibrate(parsed.calibrate);
     return RunSweep(parsed.sweep);
 }
