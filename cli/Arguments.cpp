@@ -94,6 +94,7 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->type_name("Z");
     CLI::Option* model = AddModelOption(command, options.model);
     AddGridOption(command, options.grid);
+    model->each([&options](const std::string&) { options.modelGiven = true; });
     CLI::Option* nonlinear =
         command.add_flag("--nonlinear", options.nonlinear,
                          "With --model exact: every result comes from the nonlinear equilibrium")

@@ -22,6 +22,7 @@ struct ResultOptions {
     std::string size = "309x335";
     std::string model{MembraneModels().front().name}; // membrane model (model/MembraneModel.h)
     int grid = 0;                  // exact model: samples per side, 0 for the mirror's
+    bool modelGiven = false; // --model was given (else a mirror's measured cube selects it)
     bool nonlinear = false;        // exact model: write the nonlinear equilibrium
     // With --nonlinear past pull-in: write the linear surface (named so)
     // with a warning instead of failing.

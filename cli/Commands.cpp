@@ -269,10 +269,6 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         }
     }
     const bool measured = command.model == MeasuredMembraneModel::kName;
-    if (measured && command.influence.empty()) {
-        error = "--model measured needs --influence FILE";
-        return false;
-    }
     if (!measured && !command.influence.empty()) {
         error = "--influence needs --model measured";
         return false;
@@ -293,8 +289,24 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         error = "cannot use mirror " + Quoted(mirror) + ": " + problem;
         return false;
     }
-    if (measured) {
-        MeasuredCubeRequest request;
+    // Without --model (or with --model measured and no --influence), a cube
+    // the mirror's description names selects the measured model.
+    MeasuredCubeRequest request;
+    bool described = false;
+    if ((!command.modelGiven || measured) && command.influence.empty()) {
+        std::string problem;
+        described = MeasuredRequestOfMirror(mirrorFile, request, problem);
+        if (!problem.empty()) {
+            error = "cannot use mirror " + Quoted(mirror) + ": " + problem;
+            return false;
+        }
+    }
+    if (measured && !described && command.influence.empty()) {
+        error = "--model measured needs --influence FILE (or a [Measured Influence] File in "
+                "the mirror's description)";
+        return false;
+    }
+    if (measured && !described) {
         request.path = command.influence;
         if (!command.law.empty())
             request.law = ParseResponseLaw(command.law);
@@ -303,6 +315,8 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         request.units = command.units;
         request.actuators = command.actuatorsTable;
         request.removePistonTilt = command.removeTilt;
+    }
+    if (measured || described) {
         const MeasuredLoad load = LoadMeasuredInfluence(simulation.Session(), request);
         if (!load.loaded) {
             error = load.error;

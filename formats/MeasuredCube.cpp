@@ -3,6 +3,7 @@
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "formats/SurfaceFile.h"
 #include "model/EngineSession.h"
+#include "toolkit/IniFile.h"
 
 #include <fitsio.h>
 
@@ -635,6 +636,49 @@ bool ResampleMeasuredCube(const MeasuredCube& cube, const DMInfoClass& mirror,
             RemovePistonTilt(grid, target);
     }
     out = std::move(f);
+    return true;
+}
+
+bool MeasuredRequestOfMirror(const std::string& infoFile, MeasuredCubeRequest& request,
+                             std::string& error) {
+    IniFile ini;
+    if (!ini.Load(infoFile) || !ini.ValueExists(kMeasuredSection, "File"))
+        return false;
+    const std::string what = "mirror " + Quoted(infoFile) + ", [" + kMeasuredSection + "] ";
+    const std::filesystem::path folder = std::filesystem::path(infoFile).parent_path();
+    auto beside = [&](const std::string& name) {
+        const std::filesystem::path p(name);
+        return (p.is_absolute() || name.empty() ? p : folder / p).string();
+    };
+    MeasuredCubeRequest r;
+    r.path = beside(Trimmed(ini.ReadString(kMeasuredSection, "File", "")));
+    if (Trimmed(ini.ReadString(kMeasuredSection, "File", "")).empty()) {
+        error = what + "File is empty";
+        return true;
+    }
+    if (const std::string law = Trimmed(ini.ReadString(kMeasuredSection, "Law", ""));
+        !law.empty()) {
+        r.law = ParseResponseLaw(Lower(law));
+        if (!r.law) {
+            error = what + "Law=" + law + " is not quadratic or linear";
+            return true;
+        }
+    }
+    if (const std::string sampling = Trimmed(ini.ReadString(kMeasuredSection, "Sampling_m", ""));
+        !sampling.empty()) {
+        double value = 0.0;
+        if (!ParseLength(sampling, value) || !(value > 0.0)) {
+            error = what + "Sampling_m=" + sampling + " is not a positive length in metres";
+            return true;
+        }
+        r.sampling = value;
+    }
+    r.units = Trimmed(ini.ReadString(kMeasuredSection, "Units", ""));
+    const std::string table = Trimmed(ini.ReadString(kMeasuredSection, "Actuators", ""));
+    if (!table.empty())
+        r.actuators = beside(table);
+    r.removePistonTilt = ini.ReadBool(kMeasuredSection, "RemoveTilt", false);
+    request = std::move(r);
     return true;
 }
 

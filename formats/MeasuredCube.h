@@ -94,6 +94,16 @@ struct MeasuredLoad {
 };
 MeasuredLoad LoadMeasuredInfluence(EngineSession& session, const MeasuredCubeRequest& request);
 
+// The measured functions a mirror's description names, optionally, in its
+// section [Measured Influence]: File (the cube, relative to the
+// description's folder), Law, Sampling_m, Units, Actuators (a table,
+// relative too) and RemoveTilt (0 or 1). False when the description names
+// no cube (older files: computed as before); error is set when it names one
+// with a value that cannot be read.
+inline constexpr const char* kMeasuredSection = "Measured Influence";
+bool MeasuredRequestOfMirror(const std::string& infoFile, MeasuredCubeRequest& request,
+                             std::string& error);
+
 // "quadratic" or "linear"; none for another word.
 std::optional<ResponseLaw> ParseResponseLaw(const std::string& word);
 

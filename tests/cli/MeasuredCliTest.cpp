@@ -123,6 +123,52 @@ TEST(MeasuredCli, TheCalibrationCubeIsOursWithItsAperture) {
     EXPECT_EQ(Summary(b)["model"].toString(), "measured");
 }
 
+// A mirror description that names a cube selects the measured model unless
+// --model says otherwise; an unreadable value there is named.
+TEST(MeasuredCli, TheMirrorsDescriptionCanNameItsMeasuredCube) {
+    const testing_support::TempFolder temp("ostrander-calibrate");
+    const std::string devices = std::string(OSTRANDER_SOURCE_DIR) + "/Devices/";
+    const std::string cal = (temp.Path() / "lab").string();
+    ASSERT_EQ(RunCli({"calibrate", "Hex37", "--poke", "100", "--tilt", "30", "--out",
+                      QString::fromStdString(cal)})
+                  .exitCode,
+              0);
+    temp.Write("DMmap_HEX37.dat", testing_support::ReadWhole(devices + "DMmap_HEX37.dat"));
+    const std::string ini = testing_support::ReadWhole(devices + "Hex37.ini");
+    struct Case {
+        const char* name;
+        std::string section;
+        QStringList extra;
+        int exitCode;
+        std::string model; // of the summary, or words of the error
+    } cases[] = {
+        {"Described", "File=lab/influence.fits\nRemoveTilt=1\n", {}, 0, "measured"},
+        {"ModelGiven", "File=lab/influence.fits\n", {"--model", "classic"}, 0, "classic"},
+        {"MeasuredWithoutInfluence", "File=lab/influence.fits\n", {"--model", "measured"}, 0,
+         "measured"},
+        {"Older", "", {}, 0, "classic"},
+        {"BadLaw", "File=lab/influence.fits\nLaw=cubic\n", {}, 2,
+         "[Measured Influence] Law=cubic is not quadratic or linear"},
+        {"MissingCube", "File=none.fits\n", {}, 2, "none.fits\": no such file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string mirror = temp.Write(
+            std::string(c.name) + ".ini",
+            ini + (c.section.empty() ? "" : "\n[Measured Influence]\n" + c.section));
+        const std::string out = (temp.Path() / (std::string("out") + c.name)).string();
+        const CliRun run = RunCli(QStringList{"simulate", QString::fromStdString(mirror), "--set",
+                                              "5=120", "--no-pictures", "--out",
+                                              QString::fromStdString(out)} +
+                                  c.extra);
+        ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.exitCode == 0)
+            EXPECT_EQ(Summary(out)["model"].toString().toStdString(), c.model);
+        else
+            EXPECT_NE(run.err.find(c.model), std::string::npos) << run.err;
+    }
+}
+
 TEST(MeasuredCli, RefusalsNameWhatIsWrong) {
     const testing_support::TempFolder temp("ostrander-calibrate");
     FitsImage flat;
