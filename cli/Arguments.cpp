@@ -74,6 +74,10 @@ void AddMeasuredOptions(CLI::App& command, ResultOptions& options) {
         ->type_name("FILE");
     command.add_flag("--remove-tilt", options.removeTilt,
                      "Take piston and tilt off each measured function");
+    command.add_option("--flat", options.flat,
+                       "With --model measured: the mirror's measured surface with no voltage "
+                       "(CSV or FITS, as --surface), added to every surface")
+        ->type_name("FILE");
 }
 
 void AddResultOptions(CLI::App& command, ResultOptions& options) {

@@ -38,6 +38,7 @@ struct ResultOptions {
     std::string units;             // replaces BUNIT
     std::string actuatorsTable;
     bool removeTilt = false;       // piston and tilt off each measured function
+    std::string flat;              // the measured surface with no voltage
 };
 
 struct SimulateCommand : ResultOptions {

@@ -273,6 +273,10 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         error = "--influence needs --model measured";
         return false;
     }
+    if (!command.flat.empty() && command.influence.empty()) {
+        error = "--flat needs --model measured --influence FILE";
+        return false;
+    }
     if (!LocateMirrorFile(mirror, mirrorFile, error))
         return false;
     if (!simulation.Load(mirrorFile, reason)) {
@@ -315,6 +319,7 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         request.units = command.units;
         request.actuators = command.actuatorsTable;
         request.removePistonTilt = command.removeTilt;
+        request.flat = command.flat;
     }
     if (measured || described) {
         const MeasuredLoad load = LoadMeasuredInfluence(simulation.Session(), request);

@@ -678,6 +678,9 @@ bool MeasuredRequestOfMirror(const std::string& infoFile, MeasuredCubeRequest& r
     if (!table.empty())
         r.actuators = beside(table);
     r.removePistonTilt = ini.ReadBool(kMeasuredSection, "RemoveTilt", false);
+    if (const std::string flat = Trimmed(ini.ReadString(kMeasuredSection, "Flat", ""));
+        !flat.empty())
+        r.flat = beside(flat);
     request = std::move(r);
     return true;
 }
@@ -697,6 +700,30 @@ MeasuredLoad LoadMeasuredInfluence(EngineSession& session, const MeasuredCubeReq
                               load.warnings, load.error)) {
         load.warnings.clear();
         return load;
+    }
+    if (!request.flat.empty()) {
+        std::vector<double> flat;
+        if (!ReadSurfaceTarget(request.flat, *grid, flat, load.error)) {
+            load.error = "measured flat: " + load.error;
+            load.warnings.clear();
+            return load;
+        }
+        for (int i = 0; i < grid->n; ++i)
+            for (int j = 0; j < grid->n; ++j) {
+                double& v = flat[grid->Index(i, j)];
+                if (std::isfinite(v))
+                    continue;
+                if (grid->InBeam(i, j)) {
+                    load.error = "measured flat " + Quoted(request.flat) +
+                                 " has no value inside the beam at x = " +
+                                 Number(grid->X(i) * 1e3) + " mm, y = " + Number(grid->X(j) * 1e3) +
+                                 " mm";
+                    load.warnings.clear();
+                    return load;
+                }
+                v = 0.0;
+            }
+        influence->flat = std::move(flat);
     }
     load.error = session.SetMeasuredInfluence(std::move(influence));
     load.loaded = load.error.empty();

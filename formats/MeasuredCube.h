@@ -46,6 +46,9 @@ struct MeasuredCubeRequest {
     std::string units;              // replaces BUNIT when not empty
     std::string actuators;          // actuators table; empty: none (or ours beside the cube)
     bool removePistonTilt = false;  // take piston and tilt off each function
+    // The mirror's surface with no voltage (CSV or FITS as surface targets
+    // are read, formats/SurfaceFile.h), added to every surface; empty: none.
+    std::string flat;
 };
 
 // A cube as read: values in metres per volt squared (quadratic) or per unit
@@ -83,7 +86,9 @@ bool ResampleMeasuredCube(const MeasuredCube& cube, const DMInfoClass& mirror,
                           const EngineGrid& grid, bool removePistonTilt, MeasuredInfluence& out,
                           std::vector<std::string>& warnings, std::string& error);
 
-// Reads, resamples onto the session's grid for its selected mirror and gives
+// Reads, resamples onto the session's grid for its selected mirror (and the
+// flat, when named: refused when it has no value somewhere in the beam;
+// outside the beam a missing sample is taken as 0) and gives
 // the functions to the session (EngineSession::SetMeasuredInfluence), which
 // then computes with the measured model. The one call of ostrander-cli, the
 // Python module and the window; on failure nothing in the session changes.
@@ -97,7 +102,7 @@ MeasuredLoad LoadMeasuredInfluence(EngineSession& session, const MeasuredCubeReq
 // The measured functions a mirror's description names, optionally, in its
 // section [Measured Influence]: File (the cube, relative to the
 // description's folder), Law, Sampling_m, Units, Actuators (a table,
-// relative too) and RemoveTilt (0 or 1). False when the description names
+// relative too), RemoveTilt (0 or 1) and Flat (a surface file, relative too). False when the description names
 // no cube (older files: computed as before); error is set when it names one
 // with a value that cannot be read.
 inline constexpr const char* kMeasuredSection = "Measured Influence";

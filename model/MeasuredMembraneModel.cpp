@@ -84,8 +84,17 @@ void MeasuredMembraneModel::ComputeSurface(DMModelMain& engine) {
 
 SynthesisStatus MeasuredMembraneModel::Synthesize(DMModelMain& engine) {
     const bool linear = influence_ && influence_->law == ResponseLaw::Linear;
-    return engine.SynthesizeSurface(linear ? DMModelMain::ForceLaw::Linear
-                                           : DMModelMain::ForceLaw::Square);
+    const SynthesisStatus status = engine.SynthesizeSurface(
+        linear ? DMModelMain::ForceLaw::Linear : DMModelMain::ForceLaw::Square);
+    MainData& data = engine.Data();
+    const int n = data.GridSize;
+    const bool done = status == SynthesisStatus::Done || status == SynthesisStatus::DoneParameterChanged;
+    if (done && influence_ && n == influence_->n &&
+        influence_->flat.size() == static_cast<std::size_t>(n) * n && data.GridRows == n)
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j)
+                data.Surface[i][j] += influence_->flat[static_cast<std::size_t>(i) * n + j];
+    return status;
 }
 
 } // namespace ostrander

@@ -28,6 +28,9 @@ struct MeasuredInfluence {
     double dx = 0.0;    // m, engine spacing the planes were resampled onto
     int actuators = 0;  // planes
     std::vector<double> planes;
+    // The mirror's measured surface with no voltage (m, engine layout, n x
+    // n), added to every synthesised surface; empty for none.
+    std::vector<double> flat;
 };
 
 // What the programs say in place of a pull-in factor with this model.

@@ -144,7 +144,7 @@ PYBIND11_MODULE(ostrander, m) {
                          "takes it; model \"classic\", \"exact\" or \"measured\" (with "
                          "influence=FILE, a FITS cube of measured influence functions, and as "
                          "its header needs law=\"quadratic\"|\"linear\", sampling (m), units, "
-                         "actuators (a CSV table), remove_tilt). Voltages are a sequence "
+                         "actuators (a CSV table), remove_tilt, flat (a surface file)). Voltages are a sequence "
                          "with one value per display number 1..n, or a dict {number: volts} "
                          "(the others at the 0.1 V floor), applied under the mirror's rules.\n\n"
                          "One Mirror is used from one thread at a time (another thread's call "
@@ -155,14 +155,16 @@ PYBIND11_MODULE(ostrander, m) {
                          const std::optional<std::string>& influence,
                          const std::optional<std::string>& law, std::optional<double> sampling,
                          const std::optional<std::string>& units,
-                         const std::optional<std::string>& actuators, bool removeTilt) {
-                 MeasuredArgs measured{influence, law, units, actuators, sampling, removeTilt};
+                         const std::optional<std::string>& actuators, bool removeTilt,
+                         const std::optional<std::string>& flat) {
+                 MeasuredArgs measured{influence, law, units, actuators, flat, sampling, removeTilt};
                  return std::make_unique<PyMirror>(mirror, model, devices, measured);
              }),
              py::arg("mirror"), py::arg("model") = "classic", py::arg("devices") = py::none(),
              py::kw_only(), py::arg("influence") = py::none(), py::arg("law") = py::none(),
              py::arg("sampling") = py::none(), py::arg("units") = py::none(),
-             py::arg("actuators") = py::none(), py::arg("remove_tilt") = false)
+             py::arg("actuators") = py::none(), py::arg("remove_tilt") = false,
+             py::arg("flat") = py::none())
         .def_property_readonly("name", &PyMirror::Name, "The device name.")
         .def_property_readonly("file", &PyMirror::File, "The mirror info file.")
         .def_property_readonly("model", &PyMirror::Model, "The membrane model.")

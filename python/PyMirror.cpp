@@ -149,6 +149,7 @@ PyMirror::PyMirror(const std::string& mirror, const std::string& model,
         request.units = measured.units.value_or("");
         request.actuators = measured.actuators.value_or("");
         request.removePistonTilt = measured.removeTilt;
+        request.flat = measured.flat.value_or("");
         const MeasuredLoad load = LoadMeasuredInfluence(simulation_->Session(), request);
         if (!load.loaded)
             Raise(PyExc_ValueError, load.error);

@@ -55,7 +55,7 @@ struct FitOutcome {
 
 // Measured influence functions for model="measured" (formats/MeasuredCube.h).
 struct MeasuredArgs {
-    std::optional<std::string> influence, law, units, actuators;
+    std::optional<std::string> influence, law, units, actuators, flat;
     std::optional<double> sampling;
     bool removeTilt = false;
 };

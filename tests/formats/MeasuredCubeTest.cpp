@@ -7,6 +7,7 @@
 // it was.
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "formats/FitsFile.h"
+#include "formats/GridCsv.h"
 #include "formats/MeasuredCube.h"
 #include "model/EngineSession.h"
 #include "model/ModelHost.h"
@@ -341,6 +342,53 @@ TEST(MeasuredCube, BadCubesAreRefusedAndNothingIsHalfLoaded) {
     EXPECT_FALSE(LoadMeasuredInfluence(fresh.session, Request(Write(temp, "bad.fits", image))).loaded);
     EXPECT_EQ(fresh.session.MembraneModelName(), "classic");
     EXPECT_EQ(fresh.session.MeasuredInfluenceGiven(), nullptr);
+}
+
+// A measured flat is added to every surface where it lies (x along CSV
+// columns, y along lines); a flat with a hole in the beam is refused.
+TEST(MeasuredCube, TheMeasuredFlatIsAddedToEverySurface) {
+    Hex19 h;
+    const EngineGrid g = h.Grid();
+    CubeSpec spec;
+    spec.step = g.dx;
+    const testing_support::TempFolder temp("ostrander-measured");
+    const std::string cube = Write(temp, "cube.fits", BumpCube(h.Model(), spec));
+    const double R = g.membraneRadius;
+    auto flat = [&](double x, double y) { return 3e-8 * (x * x - y * y) / (R * R) + 1e-8 * x / R; };
+    std::string csv, holed;
+    for (int j = 0; j < g.n; ++j)
+        for (int i = 0; i < g.n; ++i) {
+            const std::string v = FormatNumber(flat(g.X(i), g.X(j)));
+            csv += v + (i + 1 < g.n ? "," : "\n");
+            holed += (i == g.n / 2 && j == g.n / 2 ? std::string("nan") : v) + (i + 1 < g.n ? "," : "\n");
+        }
+    auto physical = [&](const std::string& flatFile) {
+        MeasuredCubeRequest request = Request(cube);
+        request.flat = flatFile;
+        const MeasuredLoad load = LoadMeasuredInfluence(h.session, request);
+        EXPECT_TRUE(load.loaded) << load.error;
+        EXPECT_EQ(h.session.StartInfluenceRun(), RunStart::Started);
+        EXPECT_EQ(h.session.RunToEnd(), RunTick::Finished);
+        return h.session.PhysicalSurface().values;
+    };
+    const std::vector<double> without = physical("");
+    const std::vector<double> with = physical(temp.Write("flat.csv", csv));
+    ASSERT_EQ(with.size(), g.Points());
+    double worst = 0.0;
+    for (int i = 0; i < g.n; ++i)
+        for (int j = 0; j < g.n; ++j)
+            worst = std::max(worst, std::fabs(with[g.Index(i, j)] - without[g.Index(i, j)] -
+                                              flat(g.X(i), g.X(j))));
+    EXPECT_LT(worst, 1e-20);
+
+    const auto kept = h.session.MeasuredInfluenceGiven();
+    MeasuredCubeRequest request = Request(cube);
+    request.flat = temp.Write("holed.csv", holed);
+    const MeasuredLoad load = LoadMeasuredInfluence(h.session, request);
+    EXPECT_FALSE(load.loaded);
+    EXPECT_NE(load.error.find("holed.csv\" has no value inside the beam"), std::string::npos)
+        << load.error;
+    EXPECT_EQ(h.session.MeasuredInfluenceGiven(), kept);
 }
 
 TEST(MeasuredCube, UnitsAndLawFollowTheHeaderOrTheUser) {
