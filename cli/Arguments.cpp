@@ -51,8 +51,38 @@ void AddGridOption(CLI::App& command, int& grid) {
         ->type_name("N");
 }
 
+// The measured model's cube and what its header may not say.
+void AddMeasuredOptions(CLI::App& command, ResultOptions& options) {
+    command.add_option("--influence", options.influence,
+                       "With --model measured: FITS cube of measured influence functions "
+                       "[actuators, rows, columns]")
+        ->type_name("FILE");
+    command.add_option("--law", options.law,
+                       "Response law of the measured functions when BUNIT does not say: "
+                       "quadratic (in the voltage) or linear (in the command)")
+        ->check(CLI::IsMember({"quadratic", "linear"}))
+        ->type_name("LAW");
+    command.add_option("--sampling", options.sampling,
+                       "Sample spacing of the measured cube, m (replaces CDELT1/2)")
+        ->type_name("M");
+    command.add_option("--units", options.units,
+                       "Unit of the measured values, replacing BUNIT (e.g. \"m V-2\", \"nm\")")
+        ->type_name("UNIT");
+    command.add_option("--actuators", options.actuatorsTable,
+                       "CSV table naming each plane's display number (display_number, plane, "
+                       "x_m, y_m)")
+        ->type_name("FILE");
+    command.add_flag("--remove-tilt", options.removeTilt,
+                     "Take piston and tilt off each measured function");
+    command.add_option("--flat", options.flat,
+                       "With --model measured: the mirror's measured surface with no voltage "
+                       "(CSV or FITS, as --surface), added to every surface")
+        ->type_name("FILE");
+}
+
 void AddResultOptions(CLI::App& command, ResultOptions& options) {
     AddMirrorAndOutput(command, options);
+    AddMeasuredOptions(command, options);
     CLI::Option* removeFocus =
         command.add_flag("--remove-focus", options.removeFocus, "Remove piston and focus");
     command
@@ -68,6 +98,7 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->type_name("Z");
     CLI::Option* model = AddModelOption(command, options.model);
     AddGridOption(command, options.grid);
+    model->each([&options](const std::string&) { options.modelGiven = true; });
     CLI::Option* nonlinear =
         command.add_flag("--nonlinear", options.nonlinear,
                          "With --model exact: every result comes from the nonlinear equilibrium")
@@ -114,6 +145,7 @@ struct Parser {
     CLI::App* influence = nullptr;
     CLI::App* fit = nullptr;
     CLI::App* correct = nullptr;
+    CLI::App* calibrate = nullptr;
     CLI::Option* all = nullptr;
     CLI::Option* patternIndex = nullptr;
     CLI::Option* patternName = nullptr;
@@ -187,6 +219,39 @@ void AddInfluenceCommand(Parser& p, InfluenceCommand& influence) {
     p.influence->add_flag("--json", influence.json, "Print the summary as JSON on standard output");
     AddModelOption(*p.influence, influence.model);
     AddGridOption(*p.influence, influence.grid);
+}
+
+void AddCalibrateCommand(Parser& p, CalibrateCommand& calibrate) {
+    CLI::App* command = p.calibrate = p.app.add_subcommand(
+        "calibrate", "Simulate an interferometer calibration: each pad poked from a bias, the "
+                     "differences (with noise and a reference tilt as asked) written as "
+                     "influence writes them: influence.fits, actuators.csv, summary.json");
+    AddMirrorAndOutput(*command, calibrate);
+    AddModelOption(*command, calibrate.model);
+    command->add_option("--poke", calibrate.poke, "Poke of each pad, V")
+        ->required()
+        ->check(CLI::PositiveNumber)
+        ->type_name("V");
+    command->add_option("--bias", calibrate.bias,
+                        "Voltage of every pad between pokes, V (default 0: the floor; with "
+                        "--push-pull the poke)")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("V");
+    command->add_flag("--push-pull", calibrate.pushPull,
+                      "Measure bias + poke less bias - poke instead of the poke less the bias");
+    command->add_option("--noise", calibrate.noiseNm,
+                        "RMS of the white noise on each measured surface, nm")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("NM");
+    command->add_option("--tilt", calibrate.tiltNm,
+                        "Peak-to-valley over the membrane of each measurement's reference "
+                        "tilt (random direction), nm")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("NM");
+    command->add_option("--seed", calibrate.seed, "Seed of the noise and tilts")
+        ->capture_default_str()
+        ->type_name("S");
+    command->add_flag("--json", calibrate.json, "Print the summary as JSON on standard output");
 }
 
 void AddFitCommand(Parser& p, FitCommand& fit) {
@@ -263,7 +328,7 @@ void AddCorrectCommand(Parser& p, CorrectCommand& correct) {
 // The refusal when no known command was found: the word given in its place,
 // or that none was given.
 std::string CommandMissing(const std::vector<std::string>& arguments) {
-    const std::string known = "mirrors, simulate, sweep, fit, influence or correct";
+    const std::string known = "mirrors, simulate, sweep, fit, influence, correct or calibrate";
     // The first word that is not an option or the value after one.
     for (std::size_t k = 0; k < arguments.size(); ++k) {
         const std::string& word = arguments[k];
@@ -340,6 +405,8 @@ Arguments::Command ChosenCommand(const Parser& p) {
         return Arguments::Command::Influence;
     if (p.correct->parsed())
         return Arguments::Command::Correct;
+    if (p.calibrate->parsed())
+        return Arguments::Command::Calibrate;
     return Arguments::Command::None;
 }
 
@@ -403,6 +470,7 @@ ArgumentParser::ArgumentParser() : state_(std::make_unique<State>()) {
     AddInfluenceCommand(parser, parsed.influence);
     AddFitCommand(parser, parsed.fit);
     AddCorrectCommand(parser, parsed.correct);
+    AddCalibrateCommand(parser, parsed.calibrate);
 }
 
 ArgumentParser::~ArgumentParser() = default;

@@ -15,7 +15,7 @@
 namespace ostrander {
 
 struct Arguments {
-    enum class Command { None, Mirrors, Simulate, Sweep, Influence, Fit, Correct };
+    enum class Command { None, Mirrors, Simulate, Sweep, Influence, Fit, Correct, Calibrate };
     Command command = Command::None;
     MirrorsCommand mirrors;
     SimulateCommand simulate;
@@ -23,6 +23,7 @@ struct Arguments {
     InfluenceCommand influence;
     FitCommand fit;
     CorrectCommand correct;
+    CalibrateCommand calibrate;
     // --devices: the device folder to read, before or after the command.
     std::string devices;
     // Set when help or the version was asked for: print it and stop with status 0.

@@ -22,6 +22,7 @@ struct ResultOptions {
     std::string size = "309x335";
     std::string model{MembraneModels().front().name}; // membrane model (model/MembraneModel.h)
     int grid = 0;                  // exact model: samples per side, 0 for the mirror's
+    bool modelGiven = false; // --model was given (else a mirror's measured cube selects it)
     bool nonlinear = false;        // exact model: write the nonlinear equilibrium
     // With --nonlinear past pull-in: write the linear surface (named so)
     // with a warning instead of failing.
@@ -29,6 +30,15 @@ struct ResultOptions {
     double wavelengthNm = 1064.0;  // far field and interferogram
     bool json = false;             // print the summary to standard output
     bool noPictures = false;       // write the grids and figures only
+    // --model measured: the cube of measured influence functions and what
+    // its header does not say (formats/MeasuredCube.h).
+    std::string influence;
+    std::string law;               // "quadratic" or "linear"; empty: from BUNIT
+    double sampling = 0.0;         // m per sample; 0: from CDELT1/2
+    std::string units;             // replaces BUNIT
+    std::string actuatorsTable;
+    bool removeTilt = false;       // piston and tilt off each measured function
+    std::string flat;              // the measured surface with no voltage
 };
 
 struct SimulateCommand : ResultOptions {
@@ -65,6 +75,18 @@ struct CorrectCommand {
     std::string model = "exact";
     std::string bias;                // empty: each mirror's best is found
     int keep = 0;
+};
+
+// `calibrate`: the cube an interferometer calibration of the mirror would
+// give, in the layout of `influence`. Of the result options only the
+// mirror, the output folder, --force, --json and the model apply.
+struct CalibrateCommand : ResultOptions {
+    double poke = 0.0;     // V
+    double bias = 0.0;     // V
+    bool pushPull = false;
+    double noiseNm = 0.0;
+    double tiltNm = 0.0;
+    unsigned long long seed = 1;
 };
 
 struct FitCommand : ResultOptions {

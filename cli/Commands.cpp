@@ -4,6 +4,7 @@
 #include "Shared_Software/Pattern/PatternClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "cli/Arguments.h"
+#include "cli/Calibration.h"
 #include "results/BatchSimulation.h"
 #include "cli/DeviceLookup.h"
 #include "cli/FitFiles.h"
@@ -12,6 +13,8 @@
 #include "formats/FitsFile.h"
 #include "formats/SurfaceFile.h"
 #include "formats/VoltageFile.h"
+#include "formats/MeasuredCube.h"
+#include "model/MeasuredMembraneModel.h"
 #include "model/MembraneModel.h"
 #include "model/SessionFit.h"
 #include "model/ShapeName.h"
@@ -269,6 +272,15 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
             return false;
         }
     }
+    const bool measured = command.model == MeasuredMembraneModel::kName;
+    if (!measured && !command.influence.empty()) {
+        error = "--influence needs --model measured";
+        return false;
+    }
+    if (!command.flat.empty() && command.influence.empty()) {
+        error = "--flat needs --model measured --influence FILE";
+        return false;
+    }
     if (!LocateMirrorFile(mirror, mirrorFile, error))
         return false;
     if (!simulation.Load(mirrorFile, reason)) {
@@ -284,6 +296,44 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
         mirrorFile.clear();
         error = "cannot use mirror " + Quoted(mirror) + ": " + problem;
         return false;
+    }
+    // Without --model (or with --model measured and no --influence), a cube
+    // the mirror's description names selects the measured model.
+    MeasuredCubeRequest request;
+    bool described = false;
+    if ((!command.modelGiven || measured) && command.influence.empty()) {
+        std::string problem;
+        described = MeasuredRequestOfMirror(mirrorFile, request, problem);
+        if (!problem.empty()) {
+            error = "cannot use mirror " + Quoted(mirror) + ": " + problem;
+            return false;
+        }
+    }
+    if (measured && !described && command.influence.empty()) {
+        error = "--model measured needs --influence FILE (or a [Measured Influence] File in "
+                "the mirror's description)";
+        return false;
+    }
+    if (measured && !described) {
+        request.path = command.influence;
+        if (!command.law.empty())
+            request.law = ParseResponseLaw(command.law);
+        if (command.sampling != 0.0)
+            request.sampling = command.sampling;
+        request.units = command.units;
+        request.actuators = command.actuatorsTable;
+        request.removePistonTilt = command.removeTilt;
+        request.flat = command.flat;
+    }
+    if (measured || described) {
+        const MeasuredLoad load = LoadMeasuredInfluence(simulation.Session(), request);
+        if (!load.loaded) {
+            error = load.error;
+            return false;
+        }
+        ClearProgressLine();
+        for (const std::string& warning : load.warnings)
+            std::fprintf(stderr, "ostrander-cli: warning: %s\n", TerminalSafe(warning).c_str());
     }
     Progress progress("Influence functions", simulation.ActuatorCount());
     if (!simulation.RunInfluenceFunctions([&progress](int done, int) { progress.Update(done); },
@@ -531,6 +581,8 @@ int RunSimulate(const SimulateCommand& command) {
         std::printf("%s: %s surface, beam PV %.4g m%s, beam RMS %.4g m, Strehl %.4f\n",
                     TerminalSafe(simulation.DeviceName()).c_str(), SurfaceKind(result), result.pv,
                     result.snapDown ? " (snap-down)" : "", result.pupilRms, result.strehl);
+    if (!command.json && result.model == MeasuredMembraneModel::kName)
+        std::printf("%s\n", kMeasuredPullIn);
     return kExitOk;
 }
 
@@ -658,6 +710,75 @@ int RunInfluence(const InfluenceCommand& command) {
     return kExitOk;
 }
 
+int RunCalibrate(const CalibrateCommand& command) {
+    CatchInterrupts();
+    std::string error;
+    MirrorRun run;
+    if (!StartRun(command, run, error))
+        return Fail(error);
+    BatchSimulation& simulation = run.simulation;
+    CalibrationOptions options;
+    options.poke = command.poke;
+    options.pushPull = command.pushPull;
+    options.bias = command.pushPull && command.bias == 0.0 ? command.poke : command.bias;
+    options.noiseNm = command.noiseNm;
+    options.tiltNm = command.tiltNm;
+    options.seed = command.seed;
+    std::vector<double> planes;
+    if (!SimulateCalibration(simulation, options, planes, error))
+        return Fail("cannot calibrate " + Quoted(simulation.DeviceName()) + ": " + error);
+
+    InfluenceSet set;
+    const RunGeometry geometry = simulation.Geometry();
+    set.n = geometry.n;
+    set.actuators = simulation.ActuatorCount();
+    set.runVoltage = options.bias + options.poke;
+    set.electrode = simulation.MembraneElectrode();
+    set.model = "calibration of the " + std::string(simulation.Session().MembraneModelName()) +
+                " model";
+    SummaryContext context = BaseContext(simulation, run.mirrorFile);
+    context.warnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
+    PrintSafeWarnings(context.warnings);
+    FitsImage image = InfluenceFits(set, std::move(planes), geometry);
+    image.keys.push_back({"POKE", options.poke, "[V] poke of each pad"});
+    image.keys.push_back({"BIAS", options.bias, "[V] every pad between pokes"});
+    image.keys.push_back({"PUSHPULL", options.pushPull, "push less pull"});
+    image.keys.push_back({"NOISE", options.noiseNm, "[nm] RMS noise of each measurement"});
+    image.keys.push_back({"REFTILT", options.tiltNm, "[nm] PV of each reference tilt"});
+    image.keys.push_back({"SEED", static_cast<long long>(options.seed), "noise seed"});
+    image.comments.push_back("Simulated calibration: NaN outside the membrane (the aperture).");
+    FitsMemory cube;
+    if (!FitsBytes(image, cube, error))
+        return Fail(error);
+    QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(InfluenceSummaryJson(set, context)))
+            .object();
+    QJsonObject calibration;
+    calibration["poke_v"] = options.poke;
+    calibration["bias_v"] = options.bias;
+    calibration["push_pull"] = options.pushPull;
+    calibration["noise_nm"] = options.noiseNm;
+    calibration["reference_tilt_nm"] = options.tiltNm;
+    calibration["seed"] = QString::number(options.seed);
+    calibration["aperture"] = "NaN outside the membrane";
+    summary["calibration"] = calibration;
+    const std::string json = QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString();
+    if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
+            return out.WriteFile("influence.fits", cube.View(), e) &&
+                   out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
+                                 e) &&
+                   out.WriteFile("summary.json", json, e);
+        }))
+        return Fail(error);
+    if (command.json)
+        std::fputs(json.c_str(), stdout);
+    else
+        std::printf("%s: calibration of %d pads poked by %g V from %g V%s, noise %g nm\n",
+                    TerminalSafe(simulation.DeviceName()).c_str(), set.actuators, options.poke,
+                    options.bias, options.pushPull ? " (push-pull)" : "", options.noiseNm);
+    return kExitOk;
+}
+
 int RunFit(const FitCommand& command) {
     CatchInterrupts();
     std::string error;
@@ -759,6 +880,8 @@ int RunFit(const FitCommand& command) {
     if (!std::isnan(fitted.equilibriumResidualRms))
         std::printf(", equilibrium residual RMS %.4g m", fitted.equilibriumResidualRms);
     std::printf("\n");
+    if (command.model == MeasuredMembraneModel::kName)
+        std::printf("%s\n", kMeasuredPullIn);
     return kExitOk;
 }
 

@@ -22,6 +22,7 @@ int RunSweep(const SweepCommand& command);
 int RunFit(const FitCommand& command);
 int RunInfluence(const InfluenceCommand& command);
 int RunCorrect(const CorrectCommand& command);
+int RunCalibrate(const CalibrateCommand& command);
 
 // The program's version, and the command line that summaries record
 // (set once by main, arguments quoted where they need it).

@@ -64,5 +64,7 @@ int main(int argc, char** argv) {
         return RunInfluence(parsed.influence);
     if (parsed.command == Arguments::Command::Correct)
         return RunCorrect(parsed.correct);
+    if (parsed.command == Arguments::Command::Calibrate)
+        return RunCalibrate(parsed.calibrate);
     return RunSweep(parsed.sweep);
 }

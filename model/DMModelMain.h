@@ -54,8 +54,9 @@ public:
     // Synthesis and the pupil tools. Each stored function is scaled by its
     // voltage as the force law says: SignedSquare V |V| (the analytic model
     // without a membrane electrode), Square V^2 (the force itself; always with
-    // a membrane electrode, where V is relative to it).
-    enum class ForceLaw { SignedSquare, Square };
+    // a membrane electrode, where V is relative to it), Linear V (measured
+    // functions declared linear in the command; V relative to an electrode).
+    enum class ForceLaw { SignedSquare, Square, Linear };
     SynthesisStatus SynthesizeSurface(ForceLaw law = ForceLaw::SignedSquare);
     static void ZernikeIndex(int term, int& n, int& m) { EngineZernikeIndex(term, n, m); }
     static double ZernikeValue(int n, int m, double rho, double theta) {

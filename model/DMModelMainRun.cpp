@@ -345,7 +345,7 @@ SynthesisStatus DMModelMain::SynthesizeSurface(ForceLaw law) {
     // function is flat, and the force (V - Vs)^2 pulls whichever is higher,
     // as the direct computation has it.
     const DmActuatorInfoClass* surface = SurfaceElectrode(*dm);
-    if (surface)
+    if (surface && law != ForceLaw::Linear)
         law = ForceLaw::Square;
     const int32_t surfaceIndex = surface ? surface->DisplayIndex : 0;
     const double surfaceVolts = surface ? Voltage(surfaceIndex) : 0.0;
@@ -357,7 +357,8 @@ SynthesisStatus DMModelMain::SynthesizeSurface(ForceLaw law) {
         const double V = Voltage(k) - surfaceVolts;
         if (V == 0.0)
             continue;
-        const double scale = (law == ForceLaw::Square ? V * V : V * std::fabs(V)) / runSquared;
+        const double scale = law == ForceLaw::Linear ? V / data_.IFMaxVoltage
+                             : (law == ForceLaw::Square ? V * V : V * std::fabs(V)) / runSquared;
         const Grid<double>& plane = data_.InfluenceFunctions[k - 1];
         for (int32_t i = 0; i < n; ++i) {
             double* row = z[i];

@@ -8,6 +8,7 @@
 #include "model/DMModelLocal.h"
 #include "model/DMModelMain.h"
 #include "model/MainData.h"
+#include "model/MeasuredMembraneModel.h"
 #include "model/MembraneModel.h"
 #include "model/MirrorCheck.h"
 #include "model/ModelHost.h"
@@ -255,6 +256,8 @@ bool EngineSession::UseMembraneModel(std::string_view name) {
     if (!model)
         return false;
     model_ = std::move(model);
+    if (auto* measured = dynamic_cast<MeasuredMembraneModel*>(model_.get()))
+        measured->SetInfluence(measured_);
     engine_->SetMembraneModel(model_.get());
     DropInfluenceFunctions();
     return true;
@@ -285,6 +288,29 @@ std::string EngineSession::SetGridSamples(int n) {
 
 int EngineSession::RequestedGridSamples() const {
     return local_.GridSamples;
+}
+
+std::string EngineSession::SetMeasuredInfluence(std::shared_ptr<const MeasuredInfluence> influence) {
+    if (!influence)
+        return "no measured influence functions";
+    if (!MirrorModel())
+        return "no mirror is selected to take the measured influence functions";
+    MeasuredMembraneModel check;
+    check.SetInfluence(influence);
+    if (std::string problem = check.Problem(*engine_); !problem.empty())
+        return problem;
+    measured_ = std::move(influence);
+    if (!UseMembraneModel(MeasuredMembraneModel::kName))
+        return "no measured membrane model";
+    static_cast<MeasuredMembraneModel&>(*model_).SetInfluence(measured_);
+    // Functions of another cube no longer apply.
+    local_.DisplaysValid = false;
+    runModel_.clear();
+    if (pullIn_)
+        pullIn_->Update(std::nullopt);
+    if (IsRunning())
+        data_.IFCancelRequested = true;
+    return {};
 }
 
 std::string_view EngineSession::MembraneModelName() const {
@@ -446,6 +472,12 @@ RunStart EngineSession::StartInfluenceRun() {
     mirrorProblem_.clear();
     if (local_.MirrorInfo->Model)
         mirrorProblem_ = MirrorModelProblem(*local_.MirrorInfo->Model);
+    measuredProblem_ = false;
+    auto* measured = dynamic_cast<MeasuredMembraneModel*>(model_.get());
+    if (mirrorProblem_.empty() && measured) {
+        mirrorProblem_ = measured->Problem(*engine_);
+        measuredProblem_ = !mirrorProblem_.empty();
+    }
     if (!mirrorProblem_.empty()) {
         ClearResults();
         return RunStart::UnusableMirror;
@@ -464,6 +496,8 @@ RunStart EngineSession::StartInfluenceRun() {
 }
 
 std::string EngineSession::RunRefusal(RunStart status) const {
+    if (status == RunStart::UnusableMirror && measuredProblem_)
+        return "Influence Functions: " + mirrorProblem_;
     std::string text = RunRefusalText(status);
     if (status == RunStart::UnusableMirror && !mirrorProblem_.empty())
         text += " " + mirrorProblem_;

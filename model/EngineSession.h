@@ -35,6 +35,7 @@ class DMModelMain;
 class DMInfoClass;
 class ExactMembrane;
 class MembraneModel;
+struct MeasuredInfluence;
 class MirrorClass;
 class MirrorInfoClass;
 class ModelHost;
@@ -296,6 +297,16 @@ public:
     // unless the model computes pull-in and a usable mirror is selected.
     std::optional<PullInInputs> PullInInputsNow();
 
+    // Measured influence functions for the "measured" model, resampled onto
+    // the selected mirror's engine grid (formats/MeasuredCube.h reads and
+    // resamples a cube and calls this). Accepted (empty answer): the session
+    // computes with the measured model and these functions from now on, and
+    // results are invalid until a run finishes. Otherwise the reason (no
+    // mirror, another grid or actuator count) and nothing changes.
+    std::string SetMeasuredInfluence(std::shared_ptr<const MeasuredInfluence> influence);
+    // The functions given last; null when none.
+    std::shared_ptr<const MeasuredInfluence> MeasuredInfluenceGiven() const { return measured_; }
+
     // Pull-in tracking for a window: a worker thread computes the pull-in
     // factor of the newest voltages; answerReady is called on that thread
     // when an answer waits, and the window then takes it on its own. An
@@ -422,6 +433,8 @@ private:
     std::string runModel_;       // the model the last run started with
     std::optional<RunStart> restarted_;
     std::string mirrorProblem_; // why the last start found the description unusable
+    bool measuredProblem_ = false; // mirrorProblem_ is about the measured functions
+    std::shared_ptr<const MeasuredInfluence> measured_;
     bool picturesCleared_ = false; // the next idle pass redraws every picture
 };
 

@@ -1,5 +1,6 @@
 #include "model/ClassicMembraneModel.h"
 #include "model/ExactMembraneModel.h"
+#include "model/MeasuredMembraneModel.h"
 #include "model/MembraneModel.h"
 
 namespace ostrander {
@@ -16,6 +17,7 @@ const std::vector<MembraneModelInfo>& MembraneModels() {
     static const std::vector<MembraneModelInfo> models = {
         {ClassicMembraneModel::kName, "Classic", false, false, &Make<ClassicMembraneModel>},
         {ExactMembraneModel::kName, "Exact membrane", true, true, &Make<ExactMembraneModel>, true},
+        {MeasuredMembraneModel::kName, "Measured", false, true, &Make<MeasuredMembraneModel>},
     };
     return models;
 }

@@ -141,14 +141,30 @@ PYBIND11_MODULE(ostrander, m) {
                          "A mirror with its influence functions, computed when it is made.\n\n"
                          "Mirror(mirror, model=\"classic\", devices=None): mirror is a device "
                          "name, a file name of the device folder or a path, as ostrander-cli "
-                         "takes it; model \"classic\" or \"exact\". Voltages are a sequence "
+                         "takes it; model \"classic\", \"exact\" or \"measured\" (with "
+                         "influence=FILE, a FITS cube of measured influence functions, and as "
+                         "its header needs law=\"quadratic\"|\"linear\", sampling (m), units, "
+                         "actuators (a CSV table), remove_tilt, flat (a surface file)). Voltages are a sequence "
                          "with one value per display number 1..n, or a dict {number: volts} "
                          "(the others at the 0.1 V floor), applied under the mirror's rules.\n\n"
                          "One Mirror is used from one thread at a time (another thread's call "
                          "meanwhile raises RuntimeError); separate mirrors in separate threads "
                          "work.")
-        .def(py::init<const std::string&, const std::string&, const std::optional<std::string>&>(),
-             py::arg("mirror"), py::arg("model") = "classic", py::arg("devices") = py::none())
+        .def(py::init([](const std::string& mirror, const std::string& model,
+                         const std::optional<std::string>& devices,
+                         const std::optional<std::string>& influence,
+                         const std::optional<std::string>& law, std::optional<double> sampling,
+                         const std::optional<std::string>& units,
+                         const std::optional<std::string>& actuators, bool removeTilt,
+                         const std::optional<std::string>& flat) {
+                 MeasuredArgs measured{influence, law, units, actuators, flat, sampling, removeTilt};
+                 return std::make_unique<PyMirror>(mirror, model, devices, measured);
+             }),
+             py::arg("mirror"), py::arg("model") = "classic", py::arg("devices") = py::none(),
+             py::kw_only(), py::arg("influence") = py::none(), py::arg("law") = py::none(),
+             py::arg("sampling") = py::none(), py::arg("units") = py::none(),
+             py::arg("actuators") = py::none(), py::arg("remove_tilt") = false,
+             py::arg("flat") = py::none())
         .def_property_readonly("name", &PyMirror::Name, "The device name.")
         .def_property_readonly("file", &PyMirror::File, "The mirror info file.")
         .def_property_readonly("model", &PyMirror::Model, "The membrane model.")

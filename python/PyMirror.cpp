@@ -1,5 +1,8 @@
 #include "python/PyMirror.h"
 
+#include "formats/MeasuredCube.h"
+#include "model/MeasuredMembraneModel.h"
+
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
@@ -110,11 +113,24 @@ py::array_t<double> VectorArray(const std::vector<double>& values) {
 } // namespace
 
 PyMirror::PyMirror(const std::string& mirror, const std::string& model,
-                   const std::optional<std::string>& devices)
+                   const std::optional<std::string>& devices, const MeasuredArgs& measured)
     : simulation_(std::make_unique<BatchSimulation>()) {
-    if (!simulation_->UseModel(model))
-        Raise(PyExc_ValueError,
-              "no membrane model " + Quoted(model) + " (" + MembraneModelNames() + ")");
+    const bool isMeasured = model == MeasuredMembraneModel::kName;
+    if (isMeasured && !measured.influence)
+        Raise(PyExc_ValueError, "model=\"measured\" needs influence=FILE");
+    if (!isMeasured && measured.influence)
+        Raise(PyExc_ValueError, "influence= needs model=\"measured\"");
+    if (measured.law && !ParseResponseLaw(*measured.law))
+        Raise(PyExc_ValueError, "law " + Quoted(*measured.law) + " is not \"quadratic\" or \"linear\"");
+    if (!simulation_->UseModel(model)) {
+        // The models that compute from the mirror alone, then the one that needs a cube.
+        std::string names;
+        for (const MembraneModelInfo& info : MembraneModels())
+            if (info.name != MeasuredMembraneModel::kName)
+                names += (names.empty() ? "" : ", ") + std::string(info.name);
+        Raise(PyExc_ValueError, "no membrane model " + Quoted(model) + " (" + names +
+                                    "), or \"measured\" with influence=FILE");
+    }
     UseDevices(devices.value_or(""));
     std::string error;
     if (!LocateMirrorFile(mirror, infoFile_, error))
@@ -123,6 +139,29 @@ PyMirror::PyMirror(const std::string& mirror, const std::string& model,
         Raise(PyExc_ValueError, "cannot use mirror " + Quoted(mirror) + ": " + error);
     mirrorWarnings_ = MirrorWarnings(simulation_->MapFile());
     Warn(mirrorWarnings_);
+    if (isMeasured) {
+        // The same call as ostrander-cli's, with the same messages.
+        MeasuredCubeRequest request;
+        request.path = *measured.influence;
+        if (measured.law)
+            request.law = ParseResponseLaw(*measured.law);
+        request.sampling = measured.sampling;
+        request.units = measured.units.value_or("");
+        request.actuators = measured.actuators.value_or("");
+        request.removePistonTilt = measured.removeTilt;
+        request.flat = measured.flat.value_or("");
+        const MeasuredLoad load = LoadMeasuredInfluence(simulation_->Session(), request);
+        if (!load.loaded)
+            Raise(PyExc_ValueError, load.error);
+        std::vector<RunWarning> warnings;
+        for (const std::string& text : load.warnings) {
+            RunWarning w;
+            w.kind = "measured_influence";
+            w.message = text;
+            warnings.push_back(w);
+        }
+        Warn(warnings);
+    }
 
     // The influence run without the GIL; Ctrl-C cancels it at the next tick.
     InterruptCheck interrupted;
@@ -323,6 +362,8 @@ py::array_t<double> PyMirror::Surface(const py::handle& volts, bool nonlinear,
 double PyMirror::PullInFactor(const py::handle& volts) {
     Busy busy(*this);
     EngineSession& session = simulation_->Session();
+    if (session.MembraneModelName() == MeasuredMembraneModel::kName)
+        Raise(PyExc_ValueError, kMeasuredPullIn);
     if (!session.ComputesPullIn())
         Raise(PyExc_ValueError, "pull_in_factor needs model=\"exact\"");
     const AppliedVoltages applied = Apply(volts);

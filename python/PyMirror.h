@@ -53,10 +53,17 @@ struct FitOutcome {
     std::vector<std::string> warnings;
 };
 
+// Measured influence functions for model="measured" (formats/MeasuredCube.h).
+struct MeasuredArgs {
+    std::optional<std::string> influence, law, units, actuators, flat;
+    std::optional<double> sampling;
+    bool removeTilt = false;
+};
+
 class PyMirror {
 public:
     PyMirror(const std::string& mirror, const std::string& model,
-             const std::optional<std::string>& devices);
+             const std::optional<std::string>& devices, const MeasuredArgs& measured = {});
 
     std::string Name() const;
     std::string File() const { return infoFile_; }

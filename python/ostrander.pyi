@@ -54,7 +54,11 @@ class FitResult:
     warnings: list[str]
 
 class Mirror:
-    def __init__(self, mirror: str, model: str = "classic", devices: Optional[str] = None) -> None: ...
+    def __init__(self, mirror: str, model: str = "classic", devices: Optional[str] = None, *,
+                 influence: Optional[str] = None, law: Optional[str] = None,
+                 sampling: Optional[float] = None, units: Optional[str] = None,
+                 actuators: Optional[str] = None, remove_tilt: bool = False,
+                 flat: Optional[str] = None) -> None: ...
     @property
     def name(self) -> str: ...
     @property

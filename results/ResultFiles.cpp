@@ -3,6 +3,7 @@
 #include "results/SessionResult.h"
 #include "formats/FitsFile.h"
 #include "formats/GridCsv.h"
+#include "model/MeasuredMembraneModel.h"
 #include "model/ShapeName.h"
 
 #include <QJsonArray>
@@ -219,6 +220,8 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
     json["max_deflection_m"] = Number(result.maxDeflection);
     if (!std::isnan(result.pullInFactor))
         json["pull_in_factor"] = Number(result.pullInFactor);
+    if (result.model == MeasuredMembraneModel::kName)
+        json["pull_in"] = kMeasuredPullIn;
     json["surface"] = SurfaceKind(result);
     if (!context.pattern.empty())
         json["pattern"] = Q(context.pattern);

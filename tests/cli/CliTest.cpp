@@ -1026,7 +1026,8 @@ TEST(CliManual, NamesEveryOptionOfEveryCommand) {
     for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;)
         manual.replace(at, 2, "-");
     const std::regex option("--[a-z][a-z-]*");
-    for (const char* command : {"mirrors", "simulate", "sweep", "fit", "influence", "correct"}) {
+    for (const char* command : {"mirrors", "simulate", "sweep", "fit", "influence", "correct",
+                                "calibrate"}) {
         const CliRun help = RunCli({command, "--help"});
         ASSERT_EQ(help.exitCode, 0) << help.err;
         for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end;

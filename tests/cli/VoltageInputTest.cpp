@@ -102,12 +102,14 @@ TEST(SetPairs, SeveralAfterOneSetOrJoinedByCommas) {
 // A word that is not a command is named; no command at all is said as such.
 TEST(Commands, AnUnknownOrMissingCommandIsNamed) {
     EXPECT_EQ(ParseArguments({"simulat", "Hex19"}).error,
-              "unknown command \"simulat\"; the commands are mirrors, simulate, sweep, fit or "
-              "influence (see --help)");
+              "unknown command \"simulat\"; the commands are mirrors, simulate, sweep, fit, "
+              "influence, correct or calibrate (see --help)");
     EXPECT_EQ(ParseArguments({"--devices", "simulate"}).error,
-              "a command is required: mirrors, simulate, sweep, fit or influence (see --help)");
+              "a command is required: mirrors, simulate, sweep, fit, influence, correct or "
+              "calibrate (see --help)");
     EXPECT_EQ(ParseArguments({}).error,
-              "a command is required: mirrors, simulate, sweep, fit or influence (see --help)");
+              "a command is required: mirrors, simulate, sweep, fit, influence, correct or "
+              "calibrate (see --help)");
 }
 
 } // namespace
