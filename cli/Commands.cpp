@@ -263,7 +263,7 @@ bool PrepareMirror(BatchSimulation& simulation, const ResultOptions& command,
     if (command.grid != 0) {
         const MembraneModelInfo* model = FindMembraneModel(command.model);
         if (!model || !model->takesFinerGrid) {
-            error = "--grid needs --model exact: the classic model keeps its 100 x 100 grid";
+            error = "--grid needs --model exact: the other models keep the 100 x 100 grid";
             return false;
         }
         if (const std::string problem = simulation.Session().SetGridSamples(command.grid);
