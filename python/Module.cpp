@@ -144,7 +144,9 @@ PYBIND11_MODULE(ostrander, m) {
                          "takes it; model \"classic\", \"exact\" or \"measured\" (with "
                          "influence=FILE, a FITS cube of measured influence functions, and as "
                          "its header needs law=\"quadratic\"|\"linear\", sampling (m), units, "
-                         "actuators (a CSV table), remove_tilt, flat (a surface file)). Voltages are a sequence "
+                         "actuators (a CSV table), remove_tilt, flat (a surface file)); grid=N (exact "
+                         "model): N samples a side, 100 to 400, instead of the mirror file's "
+                         "GridSamples (or 100). Voltages are a sequence "
                          "with one value per display number 1..n, or a dict {number: volts} "
                          "(the others at the 0.1 V floor), applied under the mirror's rules.\n\n"
                          "One Mirror is used from one thread at a time (another thread's call "
@@ -156,15 +158,15 @@ PYBIND11_MODULE(ostrander, m) {
                          const std::optional<std::string>& law, std::optional<double> sampling,
                          const std::optional<std::string>& units,
                          const std::optional<std::string>& actuators, bool removeTilt,
-                         const std::optional<std::string>& flat) {
+                         const std::optional<std::string>& flat, GridArg grid) {
                  MeasuredArgs measured{influence, law, units, actuators, flat, sampling, removeTilt};
-                 return std::make_unique<PyMirror>(mirror, model, devices, measured);
+                 return std::make_unique<PyMirror>(mirror, model, devices, measured, grid);
              }),
              py::arg("mirror"), py::arg("model") = "classic", py::arg("devices") = py::none(),
              py::kw_only(), py::arg("influence") = py::none(), py::arg("law") = py::none(),
              py::arg("sampling") = py::none(), py::arg("units") = py::none(),
              py::arg("actuators") = py::none(), py::arg("remove_tilt") = false,
-             py::arg("flat") = py::none())
+             py::arg("flat") = py::none(), py::arg("grid") = py::none())
         .def_property_readonly("name", &PyMirror::Name, "The device name.")
         .def_property_readonly("file", &PyMirror::File, "The mirror info file.")
         .def_property_readonly("model", &PyMirror::Model, "The membrane model.")

@@ -7,6 +7,7 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "cli/DeviceLookup.h"
+#include "model/EngineGrid.h"
 #include "model/MembraneModel.h"
 #include "model/PullIn.h"
 #include "model/SessionFit.h"
@@ -113,7 +114,8 @@ py::array_t<double> VectorArray(const std::vector<double>& values) {
 } // namespace
 
 PyMirror::PyMirror(const std::string& mirror, const std::string& model,
-                   const std::optional<std::string>& devices, const MeasuredArgs& measured)
+                   const std::optional<std::string>& devices, const MeasuredArgs& measured,
+                   GridArg grid)
     : simulation_(std::make_unique<BatchSimulation>()) {
     const bool isMeasured = model == MeasuredMembraneModel::kName;
     if (isMeasured && !measured.influence)
@@ -130,6 +132,16 @@ PyMirror::PyMirror(const std::string& mirror, const std::string& model,
                 names += (names.empty() ? "" : ", ") + std::string(info.name);
         Raise(PyExc_ValueError, "no membrane model " + Quoted(model) + " (" + names +
                                     "), or \"measured\" with influence=FILE");
+    }
+    if (grid) {
+        // As ostrander-cli's --grid, with the same messages.
+        const MembraneModelInfo* info = FindMembraneModel(model);
+        if (!info || !info->takesFinerGrid)
+            Raise(PyExc_ValueError,
+                  "grid needs model=\"exact\": the other models keep the 100 x 100 grid");
+        if (const std::string problem = EngineGridSizeProblem(*grid); !problem.empty())
+            Raise(PyExc_ValueError, "grid: " + problem);
+        simulation_->Session().SetGridSamples(static_cast<int>(*grid));
     }
     UseDevices(devices.value_or(""));
     std::string error;

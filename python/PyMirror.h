@@ -60,10 +60,14 @@ struct MeasuredArgs {
     bool removeTilt = false;
 };
 
+// The exact model's finer grid: samples per side, none for the mirror file's.
+using GridArg = std::optional<long long>;
+
 class PyMirror {
 public:
     PyMirror(const std::string& mirror, const std::string& model,
-             const std::optional<std::string>& devices, const MeasuredArgs& measured = {});
+             const std::optional<std::string>& devices, const MeasuredArgs& measured = {},
+             GridArg grid = std::nullopt);
 
     std::string Name() const;
     std::string File() const { return infoFile_; }

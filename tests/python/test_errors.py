@@ -112,3 +112,38 @@ def test_the_mirror_list_is_the_clis(tmp_path):
     cli = json.loads(run_cli("mirrors", "--json").stdout)
     assert listed == cli
     assert {"Hex61S.ini", "Ring7.ini"} <= {entry["file"] for entry in listed}
+
+
+# A grid the model cannot take is refused with ostrander-cli's words.
+GRID_ERRORS = [
+    ("classic", 200, 'needs model="exact": the other models keep the 100 x 100 grid',
+     "--grid needs --model exact: the other models keep the 100 x 100 grid"),
+    ("exact", 50, "grid: the grid must have 100 to 400 samples a side, not 50",
+     "--grid: the grid must have 100 to 400 samples a side, not 50"),
+    ("exact", 401, "grid: the grid must have 100 to 400 samples a side, not 401",
+     "--grid: the grid must have 100 to 400 samples a side, not 401"),
+]
+
+
+@pytest.mark.parametrize("model,n,words,cli_words", GRID_ERRORS)
+def test_a_grid_the_model_cannot_take_says_what_the_cli_says(model, n, words, cli_words, tmp_path):
+    with pytest.raises(ValueError) as raised:
+        ostrander.Mirror("Hex19", model=model, grid=n)
+    assert words in str(raised.value)
+    done = run_cli("simulate", "Hex19", "--model", model, "--grid", str(n), "--all", "10",
+                   "--out", str(tmp_path / "out"), check=False)
+    assert done.returncode == 2
+    assert done.stderr.strip() == "ostrander-cli: " + cli_words
+    assert not (tmp_path / "out").exists()
+
+
+def test_a_finer_grid_samples_the_same_membrane():
+    # The exact model converges: the deepest point and the RMS of one pad's
+    # deflection agree on 100 and 200 samples a side within a percent.
+    coarse = ostrander.Mirror("Hex19", model="exact")
+    fine = ostrander.Mirror("Hex19", model="exact", grid=200)
+    assert (coarse.grid.n, fine.grid.n) == (100, 200)
+    volts = {1: 150.0, 7: 90.0}
+    a, b = coarse.surface(volts, remove=()), fine.surface(volts, remove=())
+    assert b.shape == (200, 200)
+    assert math.isclose(a.min(), b.min(), rel_tol=0.01)
