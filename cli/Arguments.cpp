@@ -1,5 +1,6 @@
 #include "cli/Arguments.h"
 
+#include "cli/DeviceLookup.h"
 #include "model/MembraneModel.h"
 #include "toolkit/Format.h"
 #include "toolkit/Version.h"
@@ -337,7 +338,7 @@ std::string CommandMissing(const std::vector<std::string>& arguments) {
                 ++k; // its value
             continue;
         }
-        return "unknown command \"" + word + "\"; the commands are " + known;
+        return "unknown command " + Quoted(word) + "; the commands are " + known;
     }
     return "a command is required: " + known;
 }
@@ -383,8 +384,8 @@ bool ReadParsedOptions(const Parser& p, Arguments& parsed) {
     if (simulate.hasPatternIndex) {
         const std::optional<int> index = ParseDecimalInteger(p.patternIndexText);
         if (!index || *index < 0) {
-            parsed.error = "--pattern-index \"" + p.patternIndexText +
-                           "\" is not a pattern index in decimal (0, 1, 2, ...)";
+            parsed.error = "--pattern-index " + Quoted(p.patternIndexText) +
+                           " is not a pattern index in decimal (0, 1, 2, ...)";
             return false;
         }
         simulate.patternIndex = *index;
@@ -419,7 +420,7 @@ bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>&
     if (command.hasAll) {
         all = ParseDecimalVolts(command.all);
         if (!all) {
-            error = "--all \"" + command.all + "\" is not a voltage in decimal, such as 45.5";
+            error = "--all " + Quoted(command.all) + " is not a voltage in decimal, such as 45.5";
             return false;
         }
     }
@@ -446,7 +447,7 @@ bool ParseVoltageRequests(const SimulateCommand& command, std::optional<double>&
                                ? std::nullopt
                                : ParseDecimalVolts(item.substr(equals + 1));
         if (!number || !volts) {
-            error = "--set \"" + item + "\" is not ACTUATOR=VOLTS in decimal, such as 3=45.5";
+            error = "--set " + Quoted(item) + " is not ACTUATOR=VOLTS in decimal, such as 3=45.5";
             return false;
         }
         single.emplace_back(*number, *volts);

@@ -112,5 +112,27 @@ TEST(Commands, AnUnknownOrMissingCommandIsNamed) {
               "calibrate (see --help)");
 }
 
+// A value with a line break in it is shown escaped: every refusal is one line.
+TEST(Commands, RefusalsOfValuesWithLineBreaksStayOnOneLine) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"simul\nate", "Hex19"},
+        {"simulate", "Hex19", "--pattern", "p.pat", "--pattern-index", "\n01", "--out", "o"},
+        {"simulate", "Hex19", "--all", "1\n0", "--out", "o"},
+        {"simulate", "Hex19", "--set", "3=\n1", "--out", "o"},
+    };
+    for (const auto& arguments : cases) {
+        const Arguments parsed = ParseArguments(arguments);
+        std::string error = parsed.error;
+        if (error.empty()) {
+            // Voltages are read when the command runs.
+            std::optional<double> all;
+            std::vector<std::pair<int, double>> single;
+            EXPECT_FALSE(ParseVoltageRequests(parsed.simulate, all, single, error));
+        }
+        EXPECT_FALSE(error.empty()) << arguments[0];
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+}
+
 } // namespace
 } // namespace ostrander
