@@ -667,6 +667,36 @@ int RunSweep(const SweepCommand& command) {
     return kExitOk;
 }
 
+// The sizes and membrane electrode of an exported cube of the run's mirror.
+InfluenceSet InfluenceSetOf(BatchSimulation& simulation, double runVoltage, std::string model) {
+    InfluenceSet set;
+    set.n = simulation.Geometry().n;
+    set.actuators = simulation.ActuatorCount();
+    set.runVoltage = runVoltage;
+    set.electrode = simulation.MembraneElectrode();
+    set.model = std::move(model);
+    return set;
+}
+
+// The run's summary context, its mirror's warnings printed.
+SummaryContext ExportContext(BatchSimulation& simulation, const MirrorRun& run) {
+    SummaryContext context = BaseContext(simulation, run.mirrorFile);
+    context.warnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
+    PrintSafeWarnings(context.warnings);
+    return context;
+}
+
+// influence.fits, actuators.csv and summary.json, written whole or not at all.
+bool WriteInfluenceFolder(MirrorRun& run, const FitsMemory& cube, const InfluenceSet& set,
+                          const std::string& summary, std::string& error) {
+    return WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
+        return out.WriteFile("influence.fits", cube.View(), e) &&
+               out.WriteFile("actuators.csv", ActuatorsCsv(*run.simulation.Model(), set.actuators),
+                             e) &&
+               out.WriteFile("summary.json", summary, e);
+    });
+}
+
 int RunInfluence(const InfluenceCommand& command) {
     CatchInterrupts();
     std::string error;
@@ -675,34 +705,23 @@ int RunInfluence(const InfluenceCommand& command) {
         return Fail(error);
     BatchSimulation& simulation = run.simulation;
 
-    InfluenceSet set;
-    const RunGeometry geometry = simulation.Geometry();
-    set.n = geometry.n;
-    set.actuators = simulation.ActuatorCount();
+    const InfluenceSet set = InfluenceSetOf(simulation, simulation.Session().RunVoltage(),
+                                            std::string(simulation.Session().MembraneModelName()));
     std::vector<double> planes = simulation.InfluencePerVoltSquared();
-    set.runVoltage = simulation.Session().RunVoltage();
-    set.electrode = simulation.MembraneElectrode();
-    set.model = std::string(simulation.Session().MembraneModelName());
     if (planes.size() != static_cast<std::size_t>(set.n) * set.n * set.actuators ||
         !simulation.Model())
         return Fail("cannot export " + Quoted(simulation.DeviceName()) +
                     ": no influence functions");
-    SummaryContext context = BaseContext(simulation, run.mirrorFile);
-    context.warnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
-    PrintSafeWarnings(context.warnings);
+    const SummaryContext context = ExportContext(simulation, run);
 
     FitsMemory cube;
-    if (!FitsBytes(InfluenceFits(set, std::move(planes), geometry), cube, error))
+    if (!FitsBytes(InfluenceFits(set, std::move(planes), simulation.Geometry()), cube, error))
         return Fail(error);
-    if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
-            return out.WriteFile("influence.fits", cube.View(), e) &&
-                   out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
-                                 e) &&
-                   out.WriteFile("summary.json", InfluenceSummaryJson(set, context), e);
-        }))
+    const std::string summary = InfluenceSummaryJson(set, context);
+    if (!WriteInfluenceFolder(run, cube, set, summary, error))
         return Fail(error);
     if (command.json)
-        std::fputs(InfluenceSummaryJson(set, context).c_str(), stdout);
+        std::fputs(summary.c_str(), stdout);
     else
         std::printf("%s: %d influence functions of %d x %d samples (%s model)\n",
                     TerminalSafe(simulation.DeviceName()).c_str(), set.actuators, set.n, set.n,
@@ -728,18 +747,11 @@ int RunCalibrate(const CalibrateCommand& command) {
     if (!SimulateCalibration(simulation, options, planes, error))
         return Fail("cannot calibrate " + Quoted(simulation.DeviceName()) + ": " + error);
 
-    InfluenceSet set;
-    const RunGeometry geometry = simulation.Geometry();
-    set.n = geometry.n;
-    set.actuators = simulation.ActuatorCount();
-    set.runVoltage = options.bias + options.poke;
-    set.electrode = simulation.MembraneElectrode();
-    set.model = "calibration of the " + std::string(simulation.Session().MembraneModelName()) +
-                " model";
-    SummaryContext context = BaseContext(simulation, run.mirrorFile);
-    context.warnings = MirrorWarnings(simulation.MapFile(), simulation.MapReport());
-    PrintSafeWarnings(context.warnings);
-    FitsImage image = InfluenceFits(set, std::move(planes), geometry);
+    const InfluenceSet set = InfluenceSetOf(
+        simulation, options.bias + options.poke,
+        "calibration of the " + std::string(simulation.Session().MembraneModelName()) + " model");
+    const SummaryContext context = ExportContext(simulation, run);
+    FitsImage image = InfluenceFits(set, std::move(planes), simulation.Geometry());
     image.keys.push_back({"POKE", options.poke, "[V] poke of each pad"});
     image.keys.push_back({"BIAS", options.bias, "[V] every pad between pokes"});
     image.keys.push_back({"PUSHPULL", options.pushPull, "push less pull"});
@@ -763,12 +775,7 @@ int RunCalibrate(const CalibrateCommand& command) {
     calibration["aperture"] = "NaN outside the membrane";
     summary["calibration"] = calibration;
     const std::string json = QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString();
-    if (!WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
-            return out.WriteFile("influence.fits", cube.View(), e) &&
-                   out.WriteFile("actuators.csv", ActuatorsCsv(*simulation.Model(), set.actuators),
-                                 e) &&
-                   out.WriteFile("summary.json", json, e);
-        }))
+    if (!WriteInfluenceFolder(run, cube, set, json, error))
         return Fail(error);
     if (command.json)
         std::fputs(json.c_str(), stdout);
