@@ -6,7 +6,9 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "forms/SessionMessages.h"
 #include "forms/MirrorSetupForm.h"
+#include "formats/MeasuredCube.h"
 #include "model/EngineSession.h"
+#include "model/MeasuredMembraneModel.h"
 #include "model/MembraneModel.h"
 #include "model/PullIn.h"
 #include "model/pictures/ResultPictures.h"
@@ -28,6 +30,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -534,6 +537,12 @@ void TOstranderForm::ModelChoiceChange() {
     const QString name = ModelChoice->currentData().toString();
     if (name == MembraneModelName())
         return;
+    if (name.toStdString() == MeasuredMembraneModel::kName && !ChooseMeasuredInfluence()) {
+        // Back to the model in use, without another change.
+        const QSignalBlocker block(ModelChoice);
+        ModelChoice->setCurrentIndex(ModelChoice->findData(MembraneModelName()));
+        return;
+    }
     const SessionSnapshot before = session_->Snapshot();
     // The loaded mirror's influence functions belong to the other model:
     // they are computed again, and the voltages come back when they are.
@@ -554,6 +563,36 @@ void TOstranderForm::ModelChoiceChange() {
                                             "Model " + ModelChoice->currentText(), 0));
     PassSoon();
     emit membraneModelChanged(name);
+}
+
+bool TOstranderForm::ChooseMeasuredInfluence() {
+    const std::string caption = "Measured Influence Functions";
+    if (!session_->HasMirror()) {
+        Dialogs::Instance().ShowMessage(
+            "Load a mirror first: measured influence functions are resampled onto its grid.",
+            caption);
+        return false;
+    }
+    FileDialogRequest request;
+    request.title = caption;
+    request.filter = "FITS cubes (*.fits *.fit *.fts);;All files (*)";
+    request.initialFolder = DeviceFolder();
+    const std::optional<std::string> chosen = Dialogs::Instance().OpenFile(request);
+    if (!chosen)
+        return false;
+    MeasuredCubeRequest cube;
+    cube.path = *chosen;
+    const MeasuredLoad load = LoadMeasuredInfluence(*session_, cube);
+    if (!load.loaded) {
+        Dialogs::Instance().ShowMessage(load.error, caption);
+        return false;
+    }
+    std::string warnings;
+    for (const std::string& w : load.warnings)
+        warnings += (warnings.empty() ? "" : "; ") + w;
+    if (!warnings.empty())
+        statusBar()->showMessage(QString::fromStdString(warnings), kNoticeMs);
+    return true;
 }
 
 void TOstranderForm::BeginVoltageEdit(const QString& what, int pad) {

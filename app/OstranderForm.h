@@ -120,6 +120,10 @@ public:
     void HelpClick();
     void AboutClick();
     void ModelChoiceChange();
+    // Asks for the cube of measured influence functions of the loaded mirror
+    // and gives it to the session; false (nothing changed) when none is
+    // chosen or it cannot be used, which a message says.
+    bool ChooseMeasuredInfluence();
     void ExitButtonClick();
     void RemoveFocusCheckClick();
     void FocusScrollBarChange();

@@ -619,6 +619,32 @@ TEST_F(OstranderFormTest, TheModelChoiceStartsClassicAndTheExactModelRunsAgain) 
     EXPECT_FALSE(form->PullInLabel->isVisible());
 }
 
+// Choosing the measured model asks for its cube; without a usable one the
+// choice goes back and the model in use stays, with a message saying why.
+TEST_F(OstranderFormTest, TheMeasuredModelAsksForItsCubeAndOtherwiseKeepsTheModel) {
+    const auto chooseMeasured = [&] {
+        form->ModelChoice->setCurrentIndex(form->ModelChoice->findData("measured"));
+    };
+    chooseMeasured(); // no mirror yet
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].text.find("Load a mirror first"), std::string::npos);
+    EXPECT_TRUE(dialogs.openRequests.empty());
+
+    LoadAndRun();
+    dialogs.openAnswers = {std::nullopt, std::string("/no/such/cube.fits")};
+    chooseMeasured(); // cancelled
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    chooseMeasured(); // a file that cannot be read
+    ASSERT_EQ(dialogs.openRequests.size(), 2u);
+    EXPECT_EQ(dialogs.openRequests[0].title, "Measured Influence Functions");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[1].text.find("cube.fits"), std::string::npos)
+        << dialogs.messages[1].text;
+    EXPECT_EQ(form->MembraneModelName(), "classic");
+    EXPECT_EQ(form->ModelChoice->currentData().toString(), "classic");
+    EXPECT_TRUE(Local().DisplaysValid);
+}
+
 TEST_F(OstranderFormTest, AModelChangeDuringARunRunsAgainWithTheNewModel) {
     setup->MirrorSelectionListBox->setCurrentRow(0);
     setup->LoadButtonClick();
