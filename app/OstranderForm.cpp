@@ -4,6 +4,7 @@
 #include "Shared_Software/Frames/IntegerEditFrame.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "Shared_Software/Mirror/MirrorClass.h"
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "forms/SessionMessages.h"
 #include "forms/MirrorSetupForm.h"
 #include "formats/MeasuredCube.h"
@@ -573,15 +574,25 @@ bool TOstranderForm::ChooseMeasuredInfluence() {
             caption);
         return false;
     }
-    FileDialogRequest request;
-    request.title = caption;
-    request.filter = "FITS cubes (*.fits *.fit *.fts);;All files (*)";
-    request.initialFolder = DeviceFolder();
-    const std::optional<std::string> chosen = Dialogs::Instance().OpenFile(request);
-    if (!chosen)
-        return false;
+    // The cube the mirror's description names, as the command line takes it;
+    // else the one the user picks.
     MeasuredCubeRequest cube;
-    cube.path = *chosen;
+    std::string problem;
+    const MirrorInfoClass* info = session_->MirrorInfo();
+    if (!info || !MeasuredRequestOfMirror(info->FileName, cube, problem)) {
+        if (!problem.empty()) {
+            Dialogs::Instance().ShowMessage(problem, caption);
+            return false;
+        }
+        FileDialogRequest request;
+        request.title = caption;
+        request.filter = "FITS cubes (*.fits *.fit *.fts);;All files (*)";
+        request.initialFolder = DeviceFolder();
+        const std::optional<std::string> chosen = Dialogs::Instance().OpenFile(request);
+        if (!chosen)
+            return false;
+        cube.path = *chosen;
+    }
     const MeasuredLoad load = LoadMeasuredInfluence(*session_, cube);
     if (!load.loaded) {
         Dialogs::Instance().ShowMessage(load.error, caption);
