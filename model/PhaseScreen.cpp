@@ -84,22 +84,22 @@ double PhaseStructureFunction(double r, double r0, double outerScale) {
     return front * (atZero - std::pow(x, nu) * std::cyl_bessel_k(nu, x));
 }
 
-PhaseScreenGenerator::PhaseScreenGenerator(const PhaseScreenSpec& spec, std::uint64_t seed)
-    : spec_(spec), normal_(seed) {
-    valid_ = spec.n >= 2 && spec.n <= 4096 && PositiveFinite(spec.dx) && PositiveFinite(spec.r0) &&
-             PositiveFinite(spec.wavelength) && spec.outerScale > 0 &&
-             !std::isnan(spec.outerScale) && spec.subharmonicLevels >= 0 &&
-             spec.subharmonicLevels <= 8;
+PhaseScreenGenerator::PhaseScreenGenerator(const PhaseScreenSettings& settings, std::uint64_t seed)
+    : settings_(settings), normal_(seed) {
+    valid_ = settings.n >= 2 && settings.n <= 4096 && PositiveFinite(settings.dx) && PositiveFinite(settings.r0) &&
+             PositiveFinite(settings.wavelength) && settings.outerScale > 0 &&
+             !std::isnan(settings.outerScale) && settings.subharmonicLevels >= 0 &&
+             settings.subharmonicLevels <= 8;
     if (!valid_)
         return;
     fftSize_ = 1;
-    while (fftSize_ < 2 * spec.n)
+    while (fftSize_ < 2 * settings.n)
         fftSize_ *= 2;
     const int N = fftSize_;
-    const double df = 1.0 / (N * spec.dx);
-    const double a = PhaseSpectrumConstant() * std::pow(spec.r0, -5.0 / 3.0);
+    const double df = 1.0 / (N * settings.dx);
+    const double a = PhaseSpectrumConstant() * std::pow(settings.r0, -5.0 / 3.0);
     const double f0Squared =
-        std::isfinite(spec.outerScale) ? 1.0 / (spec.outerScale * spec.outerScale) : 0.0;
+        std::isfinite(settings.outerScale) ? 1.0 / (settings.outerScale * settings.outerScale) : 0.0;
     const auto spectrum = [&](double fx, double fy) {
         return a * std::pow(fx * fx + fy * fy + f0Squared, -11.0 / 6.0);
     };
@@ -118,7 +118,7 @@ PhaseScreenGenerator::PhaseScreenGenerator(const PhaseScreenSpec& spec, std::uin
     // the value at the cell's centre, three levels still miss a quarter of
     // the structure function at half the beam.
     double levelDf = df;
-    for (int l = 1; l <= spec.subharmonicLevels; ++l) {
+    for (int l = 1; l <= settings.subharmonicLevels; ++l) {
         levelDf /= 3.0;
         Level level;
         level.df = levelDf;
@@ -135,7 +135,7 @@ PhaseScreenGenerator::PhaseScreenGenerator(const PhaseScreenSpec& spec, std::uin
 // Two screens from one transform of complex noise: the real and imaginary
 // parts are independent with the same statistics.
 std::vector<double> PhaseScreenGenerator::MakePair() {
-    const int N = fftSize_, n = spec_.n;
+    const int N = fftSize_, n = settings_.n;
     const std::size_t cells = static_cast<std::size_t>(N) * N;
     for (std::size_t k = 0; k < cells; ++k) {
         const double re = normal_.Next(), im = normal_.Next();
@@ -159,7 +159,7 @@ std::vector<double> PhaseScreenGenerator::MakePair() {
                 c[s][t] = C(re, im) * level.amplitude[s][t];
             }
         for (int k = 0; k < n; ++k) {
-            const double phase = 2.0 * kPi * level.df * k * spec_.dx;
+            const double phase = 2.0 * kPi * level.df * k * settings_.dx;
             const C e[3] = {std::polar(1.0, -phase), C(1.0, 0.0), std::polar(1.0, phase)};
             for (int s = 0; s < 3; ++s) {
                 ex[s * n + k] = e[s];
@@ -172,7 +172,7 @@ std::vector<double> PhaseScreenGenerator::MakePair() {
                                                             ex[2 * n + i] * g[2 * n + j];
     }
 
-    const double toPath = spec_.wavelength / (2.0 * kPi);
+    const double toPath = settings_.wavelength / (2.0 * kPi);
     std::vector<double> first(static_cast<std::size_t>(n) * n);
     second_.assign(first.size(), 0.0);
     for (int i = 0; i < n; ++i)

@@ -42,7 +42,7 @@ private:
     bool haveSpare_ = false;
 };
 
-struct PhaseScreenSpec {
+struct PhaseScreenSettings {
     int n = 0;         // samples per side of the screen
     double dx = 0.0;   // m
     double r0 = 0.0;   // Fried's parameter at `wavelength`, m
@@ -63,13 +63,13 @@ double PhaseStructureFunction(double r, double r0, double outerScale);
 
 class PhaseScreenGenerator {
 public:
-    // A spec with n < 2, a non-positive or non-finite dx, r0 or wavelength,
+    // Settings with n < 2, a non-positive or non-finite dx, r0 or wavelength,
     // an outer scale that is not positive or a negative subharmonic count
     // makes an invalid generator, whose screens are empty.
-    PhaseScreenGenerator(const PhaseScreenSpec& spec, std::uint64_t seed);
+    PhaseScreenGenerator(const PhaseScreenSettings& settings, std::uint64_t seed);
 
     bool Valid() const { return valid_; }
-    const PhaseScreenSpec& Spec() const { return spec_; }
+    const PhaseScreenSettings& Settings() const { return settings_; }
     // Samples per side of the periodic FFT grid: the least power of 2 at
     // least twice n.
     int FftSize() const { return fftSize_; }
@@ -81,7 +81,7 @@ private:
     // Makes two screens: returns the first and keeps the second.
     std::vector<double> MakePair();
 
-    PhaseScreenSpec spec_;
+    PhaseScreenSettings settings_;
     bool valid_ = false;
     int fftSize_ = 0;
     NormalDeviates normal_;

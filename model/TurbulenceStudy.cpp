@@ -107,13 +107,13 @@ struct TurbulenceStudy::Engine {
 
     // The base screen (D/r0 = 1) generator, seeded.
     PhaseScreenGenerator MakeGenerator(const TurbulenceSettings& s, double diameter) const {
-        PhaseScreenSpec spec;
-        spec.n = mirror.beam.n;
-        spec.dx = mirror.beam.dx;
-        spec.r0 = diameter;
-        spec.wavelength = s.wavelength;
-        spec.outerScale = s.outerScale;
-        return PhaseScreenGenerator(spec, s.seed);
+        PhaseScreenSettings settings;
+        settings.n = mirror.beam.n;
+        settings.dx = mirror.beam.dx;
+        settings.r0 = diameter;
+        settings.wavelength = s.wavelength;
+        settings.outerScale = s.outerScale;
+        return PhaseScreenGenerator(settings, s.seed);
     }
 
     // Pull-in factor of voltages by display number - 1; NaN when not

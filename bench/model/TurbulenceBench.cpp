@@ -56,11 +56,11 @@ void BM_TurbulenceScreenHex61SExact(benchmark::State& state) {
 BENCHMARK(BM_TurbulenceScreenHex61SExact)->Unit(benchmark::kMillisecond);
 
 void BM_PhaseScreen100(benchmark::State& state) {
-    PhaseScreenSpec spec;
-    spec.n = 100;
-    spec.dx = 25e-3 / (100 * 0.97 - 2);
-    spec.r0 = 2.5e-3;
-    PhaseScreenGenerator gen(spec, 1);
+    PhaseScreenSettings settings;
+    settings.n = 100;
+    settings.dx = 25e-3 / (100 * 0.97 - 2);
+    settings.r0 = 2.5e-3;
+    PhaseScreenGenerator gen(settings, 1);
     for (auto _ : state) {
         const std::vector<double> screen = gen.Next();
         benchmark::DoNotOptimize(screen.data());

@@ -46,7 +46,7 @@ double Bump(const DMInfoClass& dm, int k, double x, double y) {
 
 // A cube of Bump on a grid of `samples` a side with this step, the sample
 // CRPIX (1-based) at CRVAL; NaN beyond `aperture` (m) off the centre.
-struct CubeSpec {
+struct CubeLayout {
     int samples = 100;
     double step = 0.0;
     double crpix = 51.0;
@@ -55,24 +55,24 @@ struct CubeSpec {
     int planes = 19;
 };
 
-FitsImage BumpCube(const DMInfoClass& dm, const CubeSpec& spec) {
+FitsImage BumpCube(const DMInfoClass& dm, const CubeLayout& layout) {
     FitsImage image;
-    image.columns = image.rows = spec.samples;
-    image.planes = spec.planes;
-    for (int p = 0; p < spec.planes; ++p)
-        for (int r = 0; r < spec.samples; ++r)
-            for (int c = 0; c < spec.samples; ++c) {
-                const double x = (c + 1 - spec.crpix) * spec.step + spec.crval;
-                const double y = (r + 1 - spec.crpix) * spec.step + spec.crval;
-                image.values.push_back(std::hypot(x, y) > spec.aperture
+    image.columns = image.rows = layout.samples;
+    image.planes = layout.planes;
+    for (int p = 0; p < layout.planes; ++p)
+        for (int r = 0; r < layout.samples; ++r)
+            for (int c = 0; c < layout.samples; ++c) {
+                const double x = (c + 1 - layout.crpix) * layout.step + layout.crval;
+                const double y = (r + 1 - layout.crpix) * layout.step + layout.crval;
+                image.values.push_back(std::hypot(x, y) > layout.aperture
                                            ? kNaN
                                            : Bump(dm, p % 19 + 1, x, y));
             }
     image.keys = {{"BUNIT", std::string("m V-2"), ""}};
     for (const char* axis : {"1", "2"}) {
-        image.keys.push_back({std::string("CDELT") + axis, spec.step, ""});
-        image.keys.push_back({std::string("CRPIX") + axis, spec.crpix, ""});
-        image.keys.push_back({std::string("CRVAL") + axis, spec.crval, ""});
+        image.keys.push_back({std::string("CDELT") + axis, layout.step, ""});
+        image.keys.push_back({std::string("CRPIX") + axis, layout.crpix, ""});
+        image.keys.push_back({std::string("CRVAL") + axis, layout.crval, ""});
     }
     return image;
 }
@@ -104,15 +104,15 @@ TEST_P(MeasuredGrid, BumpsComeBackOnTheirPads) {
     const GridCase& c = GetParam();
     Hex19 h;
     const EngineGrid g = h.Grid();
-    CubeSpec spec;
-    spec.step = g.dx * c.stepFactor;
-    spec.samples = static_cast<int>(std::ceil(g.n / c.stepFactor)) + 4;
-    spec.crpix = spec.samples / 2 + 1;
-    spec.crval = c.shift * g.dx;
+    CubeLayout layout;
+    layout.step = g.dx * c.stepFactor;
+    layout.samples = static_cast<int>(std::ceil(g.n / c.stepFactor)) + 4;
+    layout.crpix = layout.samples / 2 + 1;
+    layout.crval = c.shift * g.dx;
     if (c.nanOutside)
-        spec.aperture = g.membraneRadius + 2 * spec.step;
+        layout.aperture = g.membraneRadius + 2 * layout.step;
     const testing_support::TempFolder temp("ostrander-measured");
-    const std::string path = Write(temp, "cube.fits", BumpCube(h.Model(), spec));
+    const std::string path = Write(temp, "cube.fits", BumpCube(h.Model(), layout));
 
     MeasuredCube cube;
     std::string error;
@@ -165,12 +165,12 @@ TEST(MeasuredCube, ApertureShortOfTheBeamAndCoarseSamplingAreWarned) {
     const testing_support::TempFolder temp("ostrander-measured");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        CubeSpec spec;
-        spec.step = c.step;
-        spec.samples = c.samples;
-        spec.crpix = c.samples / 2 + 1;
+        CubeLayout layout;
+        layout.step = c.step;
+        layout.samples = c.samples;
+        layout.crpix = c.samples / 2 + 1;
         const MeasuredLoad load =
-            LoadMeasuredInfluence(h.session, Request(Write(temp, "cube.fits", BumpCube(h.Model(), spec))));
+            LoadMeasuredInfluence(h.session, Request(Write(temp, "cube.fits", BumpCube(h.Model(), layout))));
         ASSERT_TRUE(load.loaded) << load.error;
         ASSERT_EQ(load.warnings.size(), 1u);
         EXPECT_NE(load.warnings[0].find(c.warning), std::string::npos) << load.warnings[0];
@@ -181,13 +181,13 @@ TEST(MeasuredCube, ApertureShortOfTheBeamAndCoarseSamplingAreWarned) {
 TEST(MeasuredCube, PistonAndTiltComeOffWhenAsked) {
     Hex19 h;
     const EngineGrid g = h.Grid();
-    CubeSpec spec;
-    spec.step = g.dx;
-    FitsImage image = BumpCube(h.Model(), spec);
+    CubeLayout layout;
+    layout.step = g.dx;
+    FitsImage image = BumpCube(h.Model(), layout);
     // A reference tilt and piston on every plane, as an interferometer leaves them.
     for (std::size_t v = 0; v < image.values.size(); ++v) {
-        const int c = static_cast<int>(v % spec.samples);
-        const int r = static_cast<int>(v / spec.samples % spec.samples);
+        const int c = static_cast<int>(v % layout.samples);
+        const int r = static_cast<int>(v / layout.samples % layout.samples);
         image.values[v] += 3e-10 + 4e-8 * (c - 50) * g.dx - 2e-8 * (r - 50) * g.dx;
     }
     const testing_support::TempFolder temp("ostrander-measured");
@@ -198,7 +198,7 @@ TEST(MeasuredCube, PistonAndTiltComeOffWhenAsked) {
     std::vector<std::string> warnings;
     ASSERT_TRUE(ResampleMeasuredCube(cube, h.Model(), g, false, kept, warnings, error));
     ASSERT_TRUE(ResampleMeasuredCube(cube, h.Model(), g, true, removed, warnings, error));
-    ASSERT_TRUE(ReadMeasuredCube(Request(Write(temp, "clean.fits", BumpCube(h.Model(), spec))), cube, error));
+    ASSERT_TRUE(ReadMeasuredCube(Request(Write(temp, "clean.fits", BumpCube(h.Model(), layout))), cube, error));
     ASSERT_TRUE(ResampleMeasuredCube(cube, h.Model(), g, true, clean, warnings, error));
     // Removed from the tilted cube and from the clean one: the same functions.
     double keptOff = 0.0, removedOff = 0.0;
@@ -312,18 +312,18 @@ TEST(MeasuredCube, BadCubesAreRefusedAndNothingIsHalfLoaded) {
     };
     Hex19 h;
     const EngineGrid g = h.Grid();
-    CubeSpec spec;
-    spec.step = g.dx;
+    CubeLayout layout;
+    layout.step = g.dx;
     const Temp temp("ostrander-measured");
     const MeasuredLoad good =
-        LoadMeasuredInfluence(h.session, Request(Write(temp, "good.fits", BumpCube(h.Model(), spec))));
+        LoadMeasuredInfluence(h.session, Request(Write(temp, "good.fits", BumpCube(h.Model(), layout))));
     ASSERT_TRUE(good.loaded) << good.error;
     const auto kept = h.session.MeasuredInfluenceGiven();
     ASSERT_NE(kept, nullptr);
     ASSERT_EQ(h.session.MembraneModelName(), "measured");
     for (const BadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        FitsImage image = BumpCube(h.Model(), spec);
+        FitsImage image = BumpCube(h.Model(), layout);
         MeasuredCubeRequest request;
         c.spoil(image, request, temp);
         request.path = Write(temp, "bad.fits", image);
@@ -336,7 +336,7 @@ TEST(MeasuredCube, BadCubesAreRefusedAndNothingIsHalfLoaded) {
     }
     // A fresh session that takes none stays with its own model.
     Hex19 fresh;
-    FitsImage image = BumpCube(fresh.Model(), spec);
+    FitsImage image = BumpCube(fresh.Model(), layout);
     image.planes = 18;
     image.values.resize(image.values.size() / 19 * 18);
     EXPECT_FALSE(LoadMeasuredInfluence(fresh.session, Request(Write(temp, "bad.fits", image))).loaded);
@@ -349,10 +349,10 @@ TEST(MeasuredCube, BadCubesAreRefusedAndNothingIsHalfLoaded) {
 TEST(MeasuredCube, TheMeasuredFlatIsAddedToEverySurface) {
     Hex19 h;
     const EngineGrid g = h.Grid();
-    CubeSpec spec;
-    spec.step = g.dx;
+    CubeLayout layout;
+    layout.step = g.dx;
     const testing_support::TempFolder temp("ostrander-measured");
-    const std::string cube = Write(temp, "cube.fits", BumpCube(h.Model(), spec));
+    const std::string cube = Write(temp, "cube.fits", BumpCube(h.Model(), layout));
     const double R = g.membraneRadius;
     auto flat = [&](double x, double y) { return 3e-8 * (x * x - y * y) / (R * R) + 1e-8 * x / R; };
     std::string csv, holed;
@@ -405,14 +405,14 @@ TEST(MeasuredCube, UnitsAndLawFollowTheHeaderOrTheUser) {
                  {"micron", "", ResponseLaw::Quadratic, 1e-6, ResponseLaw::Quadratic},
                  {"furlong", "mm", ResponseLaw::Linear, 1e-3, ResponseLaw::Linear}};
     Hex19 h;
-    CubeSpec spec;
-    spec.step = h.Grid().dx;
-    spec.samples = 8;
-    spec.crpix = 5;
+    CubeLayout layout;
+    layout.step = h.Grid().dx;
+    layout.samples = 8;
+    layout.crpix = 5;
     const testing_support::TempFolder temp("ostrander-measured");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bunit);
-        FitsImage image = BumpCube(h.Model(), spec);
+        FitsImage image = BumpCube(h.Model(), layout);
         image.keys[0].value = std::string(c.bunit);
         MeasuredCubeRequest request = Request(Write(temp, "units.fits", image));
         request.units = c.givenUnits;

@@ -33,7 +33,7 @@ double StructureFromSpectrum(double r, double r0, double outerScale) {
     return 4 * kPi * a * sum;
 }
 
-// The phase in radians at the spec's wavelength.
+// The phase in radians at the settings's wavelength.
 std::vector<double> PhaseOf(const std::vector<double>& path, double wavelength) {
     std::vector<double> phase(path.size());
     for (std::size_t k = 0; k < path.size(); ++k)
@@ -71,10 +71,10 @@ TEST(PhaseSpectrum, ConstantAndClosedFormsMatchTheSpectrumIntegral) {
 // The mean structure function of many screens, along x and y, at
 // separations of `seps` samples, over the whole screen.
 std::vector<double> MeanStructure(PhaseScreenGenerator& gen, int screens, const std::vector<int>& seps) {
-    const int n = gen.Spec().n;
+    const int n = gen.Settings().n;
     std::vector<double> sum(seps.size(), 0.0);
     for (int s = 0; s < screens; ++s) {
-        const std::vector<double> phase = PhaseOf(gen.Next(), gen.Spec().wavelength);
+        const std::vector<double> phase = PhaseOf(gen.Next(), gen.Settings().wavelength);
         for (std::size_t k = 0; k < seps.size(); ++k) {
             const int d = seps[k];
             double acc = 0.0;
@@ -104,20 +104,20 @@ TEST(PhaseScreen, MeanStructureFunctionFollowsTheory) {
     const std::vector<int> seps = {2, 4, 8, 16, 25, 40};
     for (const Case& c : {Case{"Kolmogorov", INFINITY}, Case{"von Karman L0 = 60 samples", 60.0}}) {
         SCOPED_TRACE(c.name);
-        PhaseScreenSpec spec;
-        spec.n = 100;
-        spec.dx = 1e-3;
-        spec.r0 = 8e-3;
-        spec.outerScale = c.outerScale * spec.dx;
-        PhaseScreenGenerator gen(spec, 7);
+        PhaseScreenSettings settings;
+        settings.n = 100;
+        settings.dx = 1e-3;
+        settings.r0 = 8e-3;
+        settings.outerScale = c.outerScale * settings.dx;
+        PhaseScreenGenerator gen(settings, 7);
         ASSERT_TRUE(gen.Valid());
         const std::vector<double> measured = MeanStructure(gen, 300, seps);
         for (std::size_t k = 0; k < seps.size(); ++k) {
             SCOPED_TRACE(seps[k]);
-            const double r = seps[k] * spec.dx;
+            const double r = seps[k] * settings.dx;
             const double theory = std::isfinite(c.outerScale)
-                                      ? StructureFromSpectrum(r, spec.r0, spec.outerScale)
-                                      : 6.88 * std::pow(r / spec.r0, 5.0 / 3.0);
+                                      ? StructureFromSpectrum(r, settings.r0, settings.outerScale)
+                                      : 6.88 * std::pow(r / settings.r0, 5.0 / 3.0);
             EXPECT_NEAR(measured[k] / theory, 1.0, 0.08);
         }
     }
@@ -154,15 +154,15 @@ TEST(PhaseScreen, ResidualAfterZernikeRemovalFollowsNoll) {
     const Eigen::HouseholderQR<Eigen::MatrixXd> qr(z);
     const Eigen::MatrixXd q = qr.householderQ() * Eigen::MatrixXd::Identity(z.rows(), terms);
 
-    PhaseScreenSpec spec;
-    spec.n = grid->n;
-    spec.dx = grid->dx;
-    spec.r0 = diameter / dr0;
-    PhaseScreenGenerator gen(spec, 2024);
+    PhaseScreenSettings settings;
+    settings.n = grid->n;
+    settings.dx = grid->dx;
+    settings.r0 = diameter / dr0;
+    PhaseScreenGenerator gen(settings, 2024);
     const int screens = 600;
     std::vector<double> residual(terms, 0.0);
     for (int s = 0; s < screens; ++s) {
-        const std::vector<double> phase = PhaseOf(gen.Next(), spec.wavelength);
+        const std::vector<double> phase = PhaseOf(gen.Next(), settings.wavelength);
         Eigen::VectorXd b(static_cast<int>(beam.size()));
         for (std::size_t k = 0; k < beam.size(); ++k)
             b[static_cast<int>(k)] = phase[beam[k]];
@@ -181,11 +181,11 @@ TEST(PhaseScreen, ResidualAfterZernikeRemovalFollowsNoll) {
 }
 
 TEST(PhaseScreen, SeededAndReproducible) {
-    PhaseScreenSpec spec;
-    spec.n = 40;
-    spec.dx = 1e-3;
-    spec.r0 = 5e-3;
-    PhaseScreenGenerator a(spec, 11), b(spec, 11), other(spec, 12);
+    PhaseScreenSettings settings;
+    settings.n = 40;
+    settings.dx = 1e-3;
+    settings.r0 = 5e-3;
+    PhaseScreenGenerator a(settings, 11), b(settings, 11), other(settings, 12);
     EXPECT_EQ(a.FftSize(), 128);
     for (int k = 0; k < 3; ++k) { // both halves of a pair, and the next pair
         const std::vector<double> sa = a.Next(), sb = b.Next(), so = other.Next();
@@ -194,35 +194,35 @@ TEST(PhaseScreen, SeededAndReproducible) {
         EXPECT_NE(sa, so);
     }
     // The two screens of a pair are not the same screen.
-    PhaseScreenGenerator c(spec, 11);
+    PhaseScreenGenerator c(settings, 11);
     EXPECT_NE(c.Next(), c.Next());
 }
 
 TEST(PhaseScreen, InvalidSpecsGiveNoScreens) {
-    PhaseScreenSpec good;
+    PhaseScreenSettings good;
     good.n = 16;
     good.dx = 1e-3;
     good.r0 = 0.01;
     struct Case {
         const char* name;
-        PhaseScreenSpec spec;
+        PhaseScreenSettings settings;
     };
     std::vector<Case> cases;
     auto with = [&](const char* name, auto change) {
-        PhaseScreenSpec s = good;
+        PhaseScreenSettings s = good;
         change(s);
         cases.push_back({name, s});
     };
-    with("one sample", [](PhaseScreenSpec& s) { s.n = 1; });
-    with("no spacing", [](PhaseScreenSpec& s) { s.dx = 0; });
-    with("negative r0", [](PhaseScreenSpec& s) { s.r0 = -0.1; });
-    with("r0 not a number", [](PhaseScreenSpec& s) { s.r0 = std::nan(""); });
-    with("zero outer scale", [](PhaseScreenSpec& s) { s.outerScale = 0; });
-    with("no wavelength", [](PhaseScreenSpec& s) { s.wavelength = 0; });
-    with("negative subharmonics", [](PhaseScreenSpec& s) { s.subharmonicLevels = -1; });
+    with("one sample", [](PhaseScreenSettings& s) { s.n = 1; });
+    with("no spacing", [](PhaseScreenSettings& s) { s.dx = 0; });
+    with("negative r0", [](PhaseScreenSettings& s) { s.r0 = -0.1; });
+    with("r0 not a number", [](PhaseScreenSettings& s) { s.r0 = std::nan(""); });
+    with("zero outer scale", [](PhaseScreenSettings& s) { s.outerScale = 0; });
+    with("no wavelength", [](PhaseScreenSettings& s) { s.wavelength = 0; });
+    with("negative subharmonics", [](PhaseScreenSettings& s) { s.subharmonicLevels = -1; });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        PhaseScreenGenerator gen(c.spec, 1);
+        PhaseScreenGenerator gen(c.settings, 1);
         EXPECT_FALSE(gen.Valid());
         EXPECT_TRUE(gen.Next().empty());
     }
