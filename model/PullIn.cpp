@@ -18,6 +18,24 @@ std::optional<bool> SnapDownVerdict(const PullInResult& result) {
     return result.SnapDown();
 }
 
+double PullInFactorOf(const ExactMembrane& model, const std::vector<double>& volts,
+                      const CancelCheck& cancelled, double tolerance) {
+    PullInOptions options;
+    options.wantSurface = false;
+    options.tolerance = tolerance;
+    const PullInResult r = SolvePullIn(model, volts, cancelled, options);
+    switch (r.status) {
+    case PullInResult::Status::Equilibrium:
+    case PullInResult::Status::PulledIn:
+    case PullInResult::Status::NoForce:
+        return r.pullInFactor;
+    case PullInResult::Status::Cancelled:
+        return -1.0;
+    default:
+        return std::nan("");
+    }
+}
+
 namespace {
 
 using Vector = Eigen::VectorXd;

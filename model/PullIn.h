@@ -60,4 +60,10 @@ std::optional<bool> SnapDownVerdict(const PullInResult& result);
 PullInResult SolvePullIn(const ExactMembrane& model, const std::vector<double>& volts,
                          const CancelCheck& cancelled = {}, const PullInOptions& options = {});
 
+// The pull-in factor alone of `volts` by model index, to the relative
+// tolerance: infinity without force, NaN when the solve found no answer,
+// -1 when cancelled.
+double PullInFactorOf(const ExactMembrane& model, const std::vector<double>& volts,
+                      const CancelCheck& cancelled, double tolerance);
+
 } // namespace ostrander

@@ -91,20 +91,7 @@ double PullInFactor(const ExactMembrane& membrane, const DMInfoClass& dm,
     const std::vector<double> byIndex = VoltagesByModelIndex(dm, [&](int d) {
         return d >= 1 && d <= static_cast<int>(volts.size()) ? volts[d - 1] : 0.0;
     });
-    PullInOptions options;
-    options.wantSurface = false;
-    options.tolerance = 1e-4;
-    const PullInResult r = SolvePullIn(membrane, byIndex, cancelled, options);
-    switch (r.status) {
-    case PullInResult::Status::Equilibrium:
-    case PullInResult::Status::PulledIn:
-    case PullInResult::Status::NoForce:
-        return r.pullInFactor;
-    case PullInResult::Status::Cancelled:
-        return -1.0;
-    default:
-        return std::nan("");
-    }
+    return PullInFactorOf(membrane, byIndex, cancelled, 1e-4);
 }
 
 // The equilibrium surface for voltages by display number - 1; empty when

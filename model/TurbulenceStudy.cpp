@@ -125,20 +125,7 @@ struct TurbulenceStudy::Engine {
             if (d >= 1 && d <= static_cast<int>(volts.size()))
                 byIndex[k] = volts[d - 1];
         }
-        PullInOptions options;
-        options.wantSurface = false;
-        options.tolerance = 1e-3;
-        const PullInResult r = SolvePullIn(*membrane, byIndex, cancelled, options);
-        switch (r.status) {
-        case PullInResult::Status::Equilibrium:
-        case PullInResult::Status::PulledIn:
-        case PullInResult::Status::NoForce:
-            return r.pullInFactor;
-        case PullInResult::Status::Cancelled:
-            return -1.0;
-        default:
-            return std::nan("");
-        }
+        return PullInFactorOf(*membrane, byIndex, cancelled, 1e-3);
     }
 
     // The classic model's snap-down: the membrane's whole deflection under
