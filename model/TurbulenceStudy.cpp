@@ -172,9 +172,11 @@ std::string TurbulenceSettingsProblem(const TurbulenceSettings& s) {
     return {};
 }
 
-TurbulenceStudy::Status TurbulenceStudy::Prepare(const CancelCheck& cancelled) {
+TurbulenceStudy::Status TurbulenceStudy::TakeMirror() {
     results_.clear();
-    problem_.clear();
+    candidates_.clear();
+    engine_.reset();
+    taken_ = false;
     problem_ = TurbulenceSettingsProblem(settings_);
     if (!problem_.empty())
         return status_ = Status::BadSettings;
@@ -221,7 +223,16 @@ TurbulenceStudy::Status TurbulenceStudy::Prepare(const CancelCheck& cancelled) {
         sum += nearest;
     }
     pitch_ = centres.size() > 1 ? sum / static_cast<double>(centres.size()) : diameter_;
+    taken_ = true;
+    return status_ = Status::NotPrepared;
+}
 
+TurbulenceStudy::Status TurbulenceStudy::Prepare(const CancelCheck& cancelled) {
+    if (!taken_ && TakeMirror() != Status::NotPrepared)
+        return status_;
+    // The next Prepare reads the session again.
+    taken_ = false;
+    Engine& e = *engine_;
     if (settings_.bias) {
         bias_ = *settings_.bias;
     } else if (!FindBias(cancelled)) {

@@ -123,6 +123,13 @@ public:
     TurbulenceStudy(const TurbulenceStudy&) = delete;
     TurbulenceStudy& operator=(const TurbulenceStudy&) = delete;
 
+    // Checks the settings and takes what the study needs of the session's
+    // mirror (a copy), without searching for the bias: NotPrepared when that
+    // went well, else NoInfluenceFunctions or BadSettings. The only call that
+    // reads the session besides Prepare: taken on the session's own thread,
+    // it lets Prepare and Step run on another while the session goes on
+    // changing. A Prepare after it uses what it took.
+    Status TakeMirror();
     // Checks the settings and the mirror, and finds the best bias unless one
     // was given: each candidate voltage corrects a few screens at the middle
     // D/r0, a screen past the pull-in margin counting as uncorrected, and the
@@ -182,6 +189,7 @@ private:
     int pads_ = 0;
     std::vector<std::pair<double, double>> candidates_;
     std::unique_ptr<Engine> engine_;
+    bool taken_ = false; // TakeMirror has read the session for the next Prepare
     std::vector<ScreenCorrection> results_;
 };
 

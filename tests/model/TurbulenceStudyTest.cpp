@@ -194,6 +194,29 @@ TEST_P(TurbulenceStudyTest, CancellingStopsTheStudy) {
     EXPECT_EQ(finding.Prepare([] { return true; }), TurbulenceStudy::Status::Cancelled);
 }
 
+TEST_P(TurbulenceStudyTest, WhatTakeMirrorTookOutlivesTheSessionsMirror) {
+    // A window takes the mirror on its own thread and prepares elsewhere:
+    // once taken, the session may let its mirror go and the study gives the
+    // numbers it gives on the mirror as it was.
+    TurbulenceStudy direct(h.session, Settings({3.0}, 2, std::nullopt));
+    const auto expected = RunAll(direct);
+    TurbulenceStudy taken(h.session, Settings({3.0}, 2, std::nullopt));
+    ASSERT_EQ(taken.TakeMirror(), TurbulenceStudy::Status::NotPrepared);
+    EXPECT_EQ(taken.Pads(), direct.Pads());
+    EXPECT_EQ(taken.ActuatorPitch(), direct.ActuatorPitch());
+    h.session.ReleaseMirror();
+    const auto got = RunAll(taken);
+    EXPECT_EQ(taken.Bias(), direct.Bias());
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        EXPECT_EQ(got[k].residualRms, expected[k].residualRms);
+        EXPECT_EQ(got[k].volts, expected[k].volts);
+    }
+    // Without the mirror, the next Prepare reads the session again and says so.
+    EXPECT_EQ(taken.Prepare(), TurbulenceStudy::Status::NoInfluenceFunctions);
+    EXPECT_EQ(taken.TakeMirror(), TurbulenceStudy::Status::NoInfluenceFunctions);
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, TurbulenceStudyTest, ::testing::Values("classic", "exact"));
 
 TEST(TurbulenceStudyRefusals, BadSettingsAndMirrorsAreStatuses) {
