@@ -1,5 +1,6 @@
 #include "model/pictures/AnalysisPictures.h"
 
+#include "Shared_Software/Mirror/ColorScale.h"
 #include "model/pictures/PictureCommon.h"
 
 #include <algorithm>
@@ -19,6 +20,9 @@ constexpr int kMarginBottom = 40;
 constexpr int kBarGap = 14;
 constexpr int kBarWidth = 16;
 constexpr int kBarLabels = 44;
+// The beam map: a line for its title above the plot, little round it.
+constexpr int kMapMargin = 6;
+constexpr int kMapTitle = 22;
 
 std::string Format(const char* format, double value) {
     char text[32];
@@ -45,6 +49,31 @@ void Line(Canvas& canvas, int x1, int y1, int x2, int y2) {
 
 void CentredText(Canvas& canvas, int x, int y, const std::string& text) {
     canvas.TextOut(x - canvas.TextWidth(text) / 2, y, text);
+}
+
+// A vertical colour bar over `bar`, level 1 at the top and 0 at the bottom,
+// framed, with a tick and a label at each of `labels` (pixels below the
+// bar's top, text).
+template <class Colour>
+void DrawColourBar(Canvas& canvas, const Rect& bar, Colour colour,
+                   const std::vector<std::pair<int, std::string>>& labels) {
+    const double ratio = canvas.PixelRatio();
+    const int barHeight = bar.Height();
+    const int barLeft = canvas.DeviceEdge(bar.left);
+    std::vector<TColor> row(
+        static_cast<std::size_t>(std::max(0, canvas.DeviceEdge(bar.right) - barLeft)));
+    for (int y = canvas.DeviceEdge(bar.top); y < canvas.DeviceEdge(bar.bottom); ++y) {
+        const double level = 1.0 - ((y + 0.5) / ratio - bar.top) / barHeight;
+        std::fill(row.begin(), row.end(), colour(level));
+        canvas.SetDevicePixels(barLeft, y, row.data(), static_cast<int>(row.size()));
+    }
+    canvas.Rectangle(bar.left - 1, bar.top - 1, bar.right + 1, bar.bottom + 1);
+    const int textHeight = canvas.TextHeight("0");
+    for (const auto& [below, text] : labels) {
+        const int y = bar.top + below;
+        Line(canvas, bar.right, y, bar.right + 4, y);
+        canvas.TextOut(bar.right + 6, y - textHeight / 2, text);
+    }
 }
 
 void Prepare(Canvas& canvas) {
@@ -153,25 +182,11 @@ void DrawLogFarField(Canvas& canvas, const LogFarFieldInput& input) {
     canvas.TextOut(2, l.plot.top - 6 - textHeight, "y (lambda/D)");
 
     // The colour bar, peak at the top, one label per decade.
-    const int barHeight = l.colourBar.Height();
-    const int barLeft = canvas.DeviceEdge(l.colourBar.left);
-    std::vector<TColor> bar(
-        static_cast<std::size_t>(std::max(0, canvas.DeviceEdge(l.colourBar.right) - barLeft)));
-    for (int y = canvas.DeviceEdge(l.colourBar.top); y < canvas.DeviceEdge(l.colourBar.bottom);
-         ++y) {
-        const double level = 1.0 - ((y + 0.5) / ratio - l.colourBar.top) / barHeight;
-        std::fill(bar.begin(), bar.end(), LogScaleColour(level));
-        canvas.SetDevicePixels(barLeft, y, bar.data(), static_cast<int>(bar.size()));
-    }
-    canvas.Rectangle(l.colourBar.left - 1, l.colourBar.top - 1, l.colourBar.right + 1,
-                     l.colourBar.bottom + 1);
-    for (int d = 0; d <= decades; ++d) {
-        const int y =
-            l.colourBar.top + static_cast<int>(std::lround(double(d) * barHeight / decades));
-        Line(canvas, l.colourBar.right, y, l.colourBar.right + 4, y);
-        canvas.TextOut(l.colourBar.right + 6, y - textHeight / 2,
-                       d == 0 ? std::string("0") : "-" + std::to_string(d));
-    }
+    std::vector<std::pair<int, std::string>> labels;
+    for (int d = 0; d <= decades; ++d)
+        labels.emplace_back(static_cast<int>(std::lround(double(d) * l.colourBar.Height() / decades)),
+                            d == 0 ? std::string("0") : "-" + std::to_string(d));
+    DrawColourBar(canvas, l.colourBar, LogScaleColour, labels);
 }
 
 Rect EncircledEnergyPlotArea(const Canvas& canvas) {
@@ -223,6 +238,79 @@ void DrawEncircledEnergyPlot(Canvas& canvas, const std::vector<double>& fraction
         canvas.LineTo(px(k * lambdaOverDPerElement), py(fraction[k]));
     canvas.SetPenWidth(1);
     canvas.SetPenColor(clBlack);
+}
+
+BeamMapLayout LayoutBeamMap(const Canvas& canvas) {
+    BeamMapLayout l;
+    const int side =
+        std::max(0, std::min(canvas.Width() - 2 * kMapMargin - kBarGap - kBarWidth - kBarLabels,
+                             canvas.Height() - kMapTitle - kMapMargin));
+    l.plot = {kMapMargin, kMapTitle, kMapMargin + side, kMapTitle + side};
+    l.colourBar = {l.plot.right + kBarGap, l.plot.top, l.plot.right + kBarGap + kBarWidth,
+                   l.plot.bottom};
+    return l;
+}
+
+TColor BeamMapColour(double level) {
+    const double clamped = std::isfinite(level) ? std::clamp(level, 0.0, 1.0) : 0.0;
+    return LevelColor(static_cast<int>(std::lround(clamped * 255)), 255, 1);
+}
+
+void DrawBeamMap(Canvas& canvas, const BeamMapInput& input) {
+    const EngineGrid& g = input.grid;
+    const std::vector<double>* values = input.values;
+    const BeamMapLayout l = LayoutBeamMap(canvas);
+    bool usable = values && g.n > 0 && values->size() == g.Points() && g.dx > 0 &&
+                  g.beamRadius > 0 && std::isfinite(input.low) && std::isfinite(input.high) &&
+                  input.high > input.low && l.plot.Width() >= 8;
+    bool anyInBeam = false;
+    for (int i = 0; usable && i < g.n; ++i)
+        for (int j = 0; j < g.n; ++j)
+            if (g.InBeam(i, j)) {
+                anyInBeam = true;
+                usable = usable && std::isfinite((*values)[g.Index(i, j)]);
+            }
+    if (!usable || !anyInBeam) {
+        DrawNothingToDisplay(canvas);
+        return;
+    }
+    Prepare(canvas);
+
+    // Each device pixel of the plot shows the sample nearest its place.
+    const double ratio = canvas.PixelRatio();
+    const double side = l.plot.Width();
+    const double radius = g.beamRadius;
+    const int left = canvas.DeviceEdge(l.plot.left), right = canvas.DeviceEdge(l.plot.right);
+    std::vector<TColor> row(static_cast<std::size_t>(right - left));
+    const auto metres = [&](double pixel, int edge) {
+        return ((pixel + 0.5) / ratio - edge) / side * 2.0 * radius - radius;
+    };
+    const double span = input.high - input.low;
+    for (int py = canvas.DeviceEdge(l.plot.top); py < canvas.DeviceEdge(l.plot.bottom); ++py) {
+        const double y = metres(py, l.plot.top);
+        const int j = std::clamp(static_cast<int>(std::lround(y / g.dx)) + g.n / 2, 0, g.n - 1);
+        for (int px = left; px < right; ++px) {
+            const double x = metres(px, l.plot.left);
+            const int i = std::clamp(static_cast<int>(std::lround(x / g.dx)) + g.n / 2, 0, g.n - 1);
+            row[static_cast<std::size_t>(px - left)] =
+                std::hypot(x, y) <= radius
+                    ? BeamMapColour(((*values)[g.Index(i, j)] - input.low) / span)
+                    : clWhite;
+        }
+        canvas.SetDevicePixels(left, py, row.data(), right - left);
+    }
+    canvas.TextOut(kMapMargin, 4, input.title);
+
+    // The colour bar in nm, ticks at round values.
+    const double lowNm = input.low * 1e9, highNm = input.high * 1e9;
+    const double step = TickStep(highNm - lowNm);
+    std::vector<std::pair<int, std::string>> labels;
+    const int barHeight = l.colourBar.Height();
+    for (double t = std::ceil(lowNm / step - 1e-9) * step; t <= highNm + 1e-9 * step; t += step)
+        labels.emplace_back(
+            static_cast<int>(std::lround((highNm - t) / (highNm - lowNm) * barHeight)),
+            Format("%g", std::fabs(t) < 1e-9 * step ? 0.0 : t));
+    DrawColourBar(canvas, l.colourBar, BeamMapColour, labels);
 }
 
 } // namespace ostrander

@@ -1,7 +1,9 @@
 #pragma once
 // Pictures of the analysis that optics tools show: the far field on a log
-// scale with a colour bar and angular axes, and the encircled-energy curve.
-// Both draw on the whole canvas; neither touches the five result pictures.
+// scale with a colour bar and angular axes, the encircled-energy curve, and
+// a map of a grid over the beam in false colour on a scale of the caller's.
+// Each draws on the whole canvas; none touches the five result pictures.
+#include "model/EngineGrid.h"
 #include "toolkit/Canvas.h"
 
 #include <string>
@@ -48,5 +50,30 @@ Rect EncircledEnergyPlotArea(const Canvas& canvas);
 // k * lambdaOverDPerElement; "Nothing to display." for no points or no scale.
 void DrawEncircledEnergyPlot(Canvas& canvas, const std::vector<double>& fraction,
                              double lambdaOverDPerElement);
+
+// A grid over the beam (wavefronts, surfaces) in the surface map's false
+// colour on the scale low .. high, which several maps can share: the beam
+// disc fills a square plot (x to the right, y downwards), white round it,
+// the title above and a colour bar in nm at the right.
+struct BeamMapInput {
+    const std::vector<double>* values = nullptr; // grid.n x grid.n, engine layout, m
+    EngineGrid grid;
+    double low = 0.0, high = 0.0; // m
+    std::string title;
+};
+
+// The plot (the beam's bounding square) and the colour bar, in canvas pixels.
+struct BeamMapLayout {
+    Rect plot;
+    Rect colourBar;
+};
+BeamMapLayout LayoutBeamMap(const Canvas& canvas);
+
+// The colour of a value at a level from 0 (low and below) to 1 (high and above).
+TColor BeamMapColour(double level);
+
+// "Nothing to display." without a grid of the grid's size, a beam, a finite
+// value in it or a scale (high above low, both finite).
+void DrawBeamMap(Canvas& canvas, const BeamMapInput& input);
 
 } // namespace ostrander

@@ -147,3 +147,99 @@ TEST(EncircledEnergyPlot, DrawsTheFractionAgainstTheRadius) {
     DrawEncircledEnergyPlot(noScale, fraction, 0.0);
     EXPECT_NE(noScale.Find("Nothing to display."), nullptr);
 }
+
+namespace {
+
+// A 40 x 40 grid whose beam (radius 15 samples) holds a tilt along x.
+struct TiltedBeam {
+    EngineGrid grid{40, 1e-4, 15e-4, 19e-4};
+    std::vector<double> values = std::vector<double>(grid.Points(), 0.0);
+    explicit TiltedBeam(double peak) {
+        for (int i = 0; i < grid.n; ++i)
+            for (int j = 0; j < grid.n; ++j)
+                if (grid.InBeam(i, j))
+                    values[grid.Index(i, j)] = peak * grid.X(i) / grid.beamRadius;
+    }
+    BeamMapInput Input(double low, double high) const {
+        BeamMapInput in;
+        in.values = &values;
+        in.grid = grid;
+        in.low = low;
+        in.high = high;
+        in.title = "Screen W";
+        return in;
+    }
+};
+
+} // namespace
+
+// Two maps on one scale: the same value has the same colour in both, the
+// steeper tilt reaches further along the scale, x runs to the right, and
+// round the beam the picture is white.
+TEST(BeamMap, ColoursByTheSharedScaleWithABarInNanometres) {
+    const TiltedBeam strong(400e-9), weak(100e-9);
+    RecordingCanvas a(300, 260), b(300, 260);
+    DrawBeamMap(a, strong.Input(-400e-9, 400e-9));
+    DrawBeamMap(b, weak.Input(-400e-9, 400e-9));
+    const BeamMapLayout l = LayoutBeamMap(a);
+    ASSERT_EQ(l.plot.Width(), l.plot.Height());
+    ASSERT_GT(l.plot.Width(), 100);
+    const int cx = (l.plot.left + l.plot.right) / 2, cy = (l.plot.top + l.plot.bottom) / 2;
+    const int reach = l.plot.Width() * 3 / 8; // three quarters of the beam's radius
+    EXPECT_EQ(a.GetPixel(cx, cy), b.GetPixel(cx, cy));
+    EXPECT_EQ(a.GetPixel(cx, cy), BeamMapColour(0.5));
+    // At 3/4 of the radius to the right: 300 nm of 400 (strong), 75 (weak).
+    const auto near = [](TColor got, double level) {
+        for (int d = -4; d <= 4; ++d)
+            if (got == BeamMapColour(level + d / 255.0))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(near(a.GetPixel(cx + reach, cy), 0.5 + 0.375));
+    EXPECT_TRUE(near(b.GetPixel(cx + reach, cy), 0.5 + 0.375 / 4));
+    EXPECT_TRUE(near(a.GetPixel(cx - reach, cy), 0.5 - 0.375));
+    EXPECT_NE(a.GetPixel(cx + reach, cy), a.GetPixel(cx - reach, cy));
+    // Along y nothing changes.
+    EXPECT_EQ(a.GetPixel(cx, cy + reach), a.GetPixel(cx, cy));
+    // The corners of the plot lie outside the beam.
+    EXPECT_EQ(a.GetPixel(l.plot.left + 1, l.plot.top + 1), clWhite);
+    EXPECT_EQ(a.GetPixel(l.plot.right - 2, l.plot.bottom - 2), clWhite);
+    // The bar runs from the top of the scale down, labelled in nm.
+    EXPECT_EQ(a.GetPixel(l.colourBar.left + 2, l.colourBar.top),
+              BeamMapColour(1 - 0.5 / l.colourBar.Height()));
+    EXPECT_EQ(a.GetPixel(l.colourBar.left + 2, l.colourBar.bottom - 1),
+              BeamMapColour(0.5 / l.colourBar.Height()));
+    for (const char* label : {"-400", "0", "400", "Screen W"})
+        EXPECT_NE(a.Find(label), nullptr) << label;
+    const DrawnText* zero = a.Find("0");
+    ASSERT_NE(zero, nullptr);
+    EXPECT_NEAR(zero->y + a.TextHeight("0") / 2.0, (l.colourBar.top + l.colourBar.bottom) / 2.0, 1.5);
+}
+
+TEST(BeamMap, NothingToDisplayWithoutAGridABeamOrAScale) {
+    const TiltedBeam good(100e-9);
+    TiltedBeam nan(100e-9);
+    nan.values[nan.grid.Index(20, 20)] = std::nan("");
+    const std::vector<double> shortGrid(10, 0.0);
+    BeamMapInput wrongSize = good.Input(-1e-7, 1e-7);
+    wrongSize.values = &shortGrid;
+    BeamMapInput noBeam = good.Input(-1e-7, 1e-7);
+    noBeam.grid.beamRadius = 0;
+    const struct {
+        const char* what;
+        BeamMapInput input;
+    } cases[] = {
+        {"no grid", BeamMapInput{}},
+        {"grid of another size", wrongSize},
+        {"no beam", noBeam},
+        {"not a number in the beam", nan.Input(-1e-7, 1e-7)},
+        {"empty scale", good.Input(1e-7, 1e-7)},
+        {"reversed scale", good.Input(1e-7, -1e-7)},
+        {"infinite scale", good.Input(-1e-7, std::numeric_limits<double>::infinity())},
+    };
+    for (const auto& c : cases) {
+        RecordingCanvas canvas(300, 260);
+        DrawBeamMap(canvas, c.input);
+        EXPECT_NE(canvas.Find("Nothing to display."), nullptr) << c.what;
+    }
+}
