@@ -415,6 +415,9 @@ void TOstranderForm::BuildMenus() {
     RedoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     edit->addAction(UndoAction);
     edit->addAction(RedoAction);
+    // The program's windows open the analysis windows (app/ProgramWindows.cpp).
+    QMenu* analysis = menuBar()->addMenu("&Analysis");
+    CorrectTurbulenceAction = analysis->addAction("Correct &Turbulence...");
     QMenu* help = menuBar()->addMenu("&Help");
     HelpAction = help->addAction("Ostrander &Help", this, [this] { HelpClick(); });
     HelpAction->setShortcut(QKeySequence(Qt::Key_F1));
@@ -894,7 +897,12 @@ std::string TOstranderForm::HelpText() {
              "over the beam, e.g. 4=0.5um) or a surface file, with the main window's model; "
              "Add to Set keeps them as a pattern.",
              "File > Export Pictures and Data writes the present pictures, grids and summary "
-             "into a folder of your choice."})
+             "into a folder of your choice.",
+             "Analysis > Correct Turbulence shows how much atmospheric turbulence the mirror "
+             "takes out: Next Screen corrects a random phase screen of the chosen D/r0 and seed "
+             "and shows the screen, the fitted surface and the residual on one scale; Start "
+             "Study draws the Strehl ratio against D/r0 while it runs; Apply puts the shown "
+             "screen's voltages on the mirror (Undo takes them back)."})
         text += std::string("\n\n") + paragraph;
     return text;
 }

@@ -219,6 +219,7 @@ public:
     QAction* QuitAction = nullptr;
     QAction* UndoAction = nullptr;
     QAction* RedoAction = nullptr;
+    QAction* CorrectTurbulenceAction = nullptr;
     QAction* HelpAction = nullptr;
     QAction* AboutAction = nullptr;
 

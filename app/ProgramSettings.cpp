@@ -9,6 +9,7 @@
 #include "app/ProgramWindows.h"
 #include "forms/MirrorSetupForm.h"
 #include "forms/PatternSequenceBrowserForm.h"
+#include "forms/TurbulenceForm.h"
 #include "model/EngineSession.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/WindowPlacement.h"
@@ -96,10 +97,12 @@ struct WindowSet {
     TOstranderForm* main = nullptr;
     TMirrorSetupForm* setup = nullptr;
     TPatternSequenceBrowserForm* browser = nullptr;
+    TTurbulenceForm* turbulence = nullptr;
 };
 
 WindowSet Of(const ProgramWindows& w) {
-    return {w.OstranderForm.get(), w.MirrorSetupForm, w.PatternSequenceBrowserForm};
+    return {w.OstranderForm.get(), w.MirrorSetupForm, w.PatternSequenceBrowserForm,
+            w.TurbulenceForm};
 }
 
 // The splitters of a window, each under its own key.
@@ -131,6 +134,8 @@ std::vector<NamedWindow> Windows(const WindowSet& w) {
         all.push_back({"MirrorSetup/Geometry", w.setup});
     if (w.browser)
         all.push_back({"PatternBrowser/Geometry", w.browser});
+    if (w.turbulence)
+        all.push_back({"Turbulence/Geometry", w.turbulence});
     return all;
 }
 
@@ -158,7 +163,8 @@ public:
     PlaceKeeper(const WindowSet& windows, QSettings& settings)
         : QObject(windows.main), windows_(windows), settings_(settings) {
         for (QWidget* window : {static_cast<QWidget*>(windows.setup),
-                                static_cast<QWidget*>(windows.browser)})
+                                static_cast<QWidget*>(windows.browser),
+                                static_cast<QWidget*>(windows.turbulence)})
             if (window)
                 window->installEventFilter(this);
         connect(windows.main, &TOstranderForm::closing, this,
@@ -171,7 +177,8 @@ protected:
         // passed over.
         if (event->type() == QEvent::Hide &&
             (qobject_cast<TMirrorSetupForm*>(watched) ||
-             qobject_cast<TPatternSequenceBrowserForm*>(watched))) {
+             qobject_cast<TPatternSequenceBrowserForm*>(watched) ||
+             qobject_cast<TTurbulenceForm*>(watched))) {
             for (const NamedWindow& w : Windows(windows_))
                 if (w.window == watched)
                     SavePlace(settings_, w);

@@ -3,9 +3,12 @@
 #include "app/OstranderForm.h"
 #include "forms/MirrorSetupForm.h"
 #include "forms/PatternSequenceBrowserForm.h"
+#include "forms/TurbulenceForm.h"
 #include "model/EngineSession.h"
 #include "model/SessionFit.h"
+#include "toolkit/qt/WindowPlacement.h"
 
+#include <QAction>
 #include <QShortcut>
 
 namespace ostrander {
@@ -51,9 +54,27 @@ ProgramWindows MakeProgramWindows() {
     windows.MirrorSetupForm =
         new TMirrorSetupForm(main.Session(), parts, windows.PatternSequenceBrowserForm, &main);
     main.SetMirrorSetupForm(windows.MirrorSetupForm);
+    // Analysis > Correct Turbulence opens its window beside the main one; its
+    // Apply goes on the main window's undo list, and a mirror let go stops
+    // its study.
+    TTurbulenceForm* turbulence = new TTurbulenceForm(main.Session(), &main);
+    windows.TurbulenceForm = turbulence;
+    QObject::connect(main.CorrectTurbulenceAction, &QAction::triggered, &main,
+                     [turbulence, &main] { ShowBeside(turbulence, &main); });
+    QObject::connect(turbulence, &TTurbulenceForm::voltagesAboutToChange, &main,
+                     [&main](const QString& what) { main.BeginVoltageEdit(what); });
+    QObject::connect(turbulence, &TTurbulenceForm::voltagesChanged, &main, [&main] {
+        main.EndVoltageEdit();
+        main.PassSoon();
+    });
+    QObject::connect(windows.MirrorSetupForm, &TMirrorSetupForm::mirrorReleased, turbulence,
+                     [turbulence] { turbulence->MirrorReleased(); });
+    turbulence->addAction(main.UndoAction);
+    turbulence->addAction(main.RedoAction);
     // Esc closes the secondary windows (they are hidden, not destroyed).
     for (QWidget* window : {static_cast<QWidget*>(windows.MirrorSetupForm),
-                            static_cast<QWidget*>(windows.PatternSequenceBrowserForm)}) {
+                            static_cast<QWidget*>(windows.PatternSequenceBrowserForm),
+                            static_cast<QWidget*>(turbulence)}) {
         auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
         QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
     }

@@ -244,6 +244,7 @@ void TMirrorSetupForm::MirrorSelectionListBoxDblClick() {
 }
 
 void TMirrorSetupForm::FreeLoadedMirror() {
+    emit mirrorReleased();
     if (Preview == Session.MirrorInfo())
         Preview = nullptr;
     // Nothing may keep pointing at the mirror once it is gone.

@@ -90,6 +90,11 @@ public:
     QPushButton* LoadButton = nullptr;
     QPushButton* CloseButton = nullptr;
 
+signals:
+    // The loaded mirror is about to be let go (another one is loaded): what
+    // was worked out for it no longer applies.
+    void mirrorReleased();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

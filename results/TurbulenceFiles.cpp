@@ -266,33 +266,123 @@ void DrawAxes(Canvas& c, const Panel& p, const std::vector<double>& yTicks, cons
     c.TextOut(p.area.left, p.area.top - textHeight - 4, yLabel);
 }
 
+// The D/r0 span of the plots, and a fine grid over it for the theory's curves.
+struct XRange {
+    double x0 = 1.0, x1 = 10.0;
+    std::vector<double> fine;
+};
+XRange XRangeOf(const TurbulenceSettings& s) {
+    XRange r;
+    const auto [lo, hi] = std::minmax_element(s.dOverR0.begin(), s.dOverR0.end());
+    r.x0 = *lo / 1.3;
+    r.x1 = *hi * 1.3;
+    for (int k = 0; k <= 60; ++k)
+        r.fine.push_back(r.x0 * std::pow(r.x1 / r.x0, k / 60.0));
+    return r;
+}
+
+void FillWhite(Canvas& c) {
+    c.SetBrushStyle(BrushStyle::Solid);
+    c.SetBrushColor(clWhite);
+    c.FillRect({0, 0, c.Width(), c.Height()});
+    c.SetBrushStyle(BrushStyle::Clear);
+    c.SetFontColor(clBlack);
+}
+
+// Theory dashed: uncorrected and tip-tilt (black and grey), each mirror's
+// fitting error in its colour; then the mirrors, solid lines through their
+// points with a square at each. On the Strehl panel, and on the RMS panel
+// when there is one.
+void DrawCurves(Canvas& c, const CorrectionRun& run, const XRange& x, const Panel& strehl,
+                const Panel* rms) {
+    const double lambda = run.settings.wavelength;
+    const auto theory = [&](const MirrorCorrection& m, double TurbulenceReference::*which, TColor colour) {
+        std::vector<std::pair<int, int>> sPoints, rPoints;
+        for (double at : x.fine) {
+            const double variance = Reference(m, at).*which;
+            sPoints.emplace_back(strehl.X(at), strehl.Y(std::exp(-variance)));
+            if (rms)
+                rPoints.emplace_back(rms->X(at), rms->Y(PathRms(variance, lambda) * 1e9));
+        }
+        c.SetPenColor(colour);
+        c.SetPenWidth(1);
+        DrawLine(c, sPoints, true);
+        DrawLine(c, rPoints, true);
+    };
+    theory(run.mirrors.front(), &TurbulenceReference::uncorrected, clBlack);
+    theory(run.mirrors.front(), &TurbulenceReference::tipTilt, clGray);
+    for (std::size_t k = 0; k < run.mirrors.size(); ++k)
+        theory(run.mirrors[k], &TurbulenceReference::fittingError, kPalette[k % 6]);
+
+    for (std::size_t k = 0; k < run.mirrors.size(); ++k) {
+        const MirrorCorrection& m = run.mirrors[k];
+        std::vector<TurbulencePoint> points = m.points;
+        std::sort(points.begin(), points.end(),
+                  [](const TurbulencePoint& a, const TurbulencePoint& b) { return a.dOverR0 < b.dOverR0; });
+        std::vector<std::pair<int, int>> sPoints, rPoints;
+        for (const TurbulencePoint& p : points) {
+            sPoints.emplace_back(strehl.X(p.dOverR0), strehl.Y(p.strehlMean));
+            if (rms)
+                rPoints.emplace_back(rms->X(p.dOverR0), rms->Y(p.residualRmsMean * 1e9));
+        }
+        c.SetPenColor(kPalette[k % 6]);
+        c.SetPenWidth(2);
+        DrawLine(c, sPoints, false);
+        DrawLine(c, rPoints, false);
+        c.SetBrushStyle(BrushStyle::Solid);
+        c.SetBrushColor(kPalette[k % 6]);
+        for (const auto& list : {sPoints, rPoints})
+            for (const auto& [px, py] : list)
+                c.Rectangle(px - 3, py - 3, px + 4, py + 4);
+        c.SetBrushStyle(BrushStyle::Clear);
+    }
+    c.SetPenWidth(1);
+}
+
+// The legend from (left, y) on, lines wrapping before `wrapAt`.
+void DrawLegend(Canvas& c, const CorrectionRun& run, int left, int y, int wrapAt) {
+    const int textHeight = c.TextHeight("0");
+    int x = left;
+    const auto entry = [&](TColor colour, bool dashed, const std::string& text) {
+        c.SetPenColor(colour);
+        c.SetPenWidth(dashed ? 1 : 2);
+        DrawLine(c, {{x, y + textHeight / 2}, {x + 30, y + textHeight / 2}}, dashed);
+        c.SetPenWidth(1);
+        c.TextOut(x + 36, y, text);
+        x += 36 + c.TextWidth(text) + 24;
+        if (x > wrapAt) {
+            x = left;
+            y += textHeight + 4;
+        }
+    };
+    for (std::size_t k = 0; k < run.mirrors.size(); ++k) {
+        const MirrorCorrection& m = run.mirrors[k];
+        entry(kPalette[k % 6], false, m.device + " (" + m.model + ", " + Label(m.bias) + " V)");
+    }
+    entry(clBlack, true, "uncorrected");
+    entry(clGray, true, "ideal tip-tilt");
+    entry(kPalette[0], true, "ideal fitting error 0.274 (d/r0)^5/3, each mirror's colour");
+    c.SetPenColor(clBlack);
+}
+
 } // namespace
 
 QImage CorrectionPlot(const CorrectionRun& run) {
     constexpr int kWidth = 1000, kHeight = 520;
     ImageCanvas canvas(kWidth, kHeight);
     Canvas& c = canvas;
-    c.SetBrushStyle(BrushStyle::Solid);
-    c.SetBrushColor(clWhite);
-    c.FillRect({0, 0, kWidth, kHeight});
-    c.SetBrushStyle(BrushStyle::Clear);
-    c.SetFontColor(clBlack);
+    FillWhite(c);
     const TurbulenceSettings& s = run.settings;
     if (s.dOverR0.empty() || run.mirrors.empty())
         return canvas.Image();
     const double lambda = s.wavelength;
-    const auto [lo, hi] = std::minmax_element(s.dOverR0.begin(), s.dOverR0.end());
-    // A fine D/r0 grid for the theory's curves.
-    const double x0 = *lo / 1.3, x1 = *hi * 1.3;
-    std::vector<double> fine;
-    for (int k = 0; k <= 60; ++k)
-        fine.push_back(x0 * std::pow(x1 / x0, k / 60.0));
+    const XRange x = XRangeOf(s);
 
     Panel strehl, rms;
     strehl.area = {80, 70, 470, 430};
     rms.area = {580, 70, 970, 430};
-    strehl.x0 = rms.x0 = x0;
-    strehl.x1 = rms.x1 = x1;
+    strehl.x0 = rms.x0 = x.x0;
+    strehl.x1 = rms.x1 = x.x1;
     strehl.y0 = 0.0;
     strehl.y1 = 1.0;
     rms.logY = true;
@@ -307,8 +397,8 @@ QImage CorrectionPlot(const CorrectionRun& run) {
     for (const MirrorCorrection& m : run.mirrors) {
         for (const TurbulencePoint& p : m.points)
             note(p.residualRmsMean * 1e9);
-        for (double x : {x0, x1}) {
-            const TurbulenceReference r = Reference(m, x);
+        for (double at : {x.x0, x.x1}) {
+            const TurbulenceReference r = Reference(m, at);
             note(PathRms(r.uncorrected, lambda) * 1e9);
             note(PathRms(r.fittingError, lambda) * 1e9);
         }
@@ -327,76 +417,37 @@ QImage CorrectionPlot(const CorrectionRun& run) {
              "Strehl ratio at " + Label(lambda * 1e9) + " nm (far field; dashed: theory, Marechal)",
              "Strehl");
     DrawAxes(c, rms, rmsTicks, "Residual wavefront RMS (W - 2h, piston removed)", "nm");
-
-    // Theory: uncorrected and tip-tilt (black and grey), each mirror's
-    // fitting error in its colour, all dashed.
-    const auto theory = [&](const MirrorCorrection& m, double TurbulenceReference::*which, TColor colour) {
-        std::vector<std::pair<int, int>> sPoints, rPoints;
-        for (double x : fine) {
-            const double variance = Reference(m, x).*which;
-            sPoints.emplace_back(strehl.X(x), strehl.Y(std::exp(-variance)));
-            rPoints.emplace_back(rms.X(x), rms.Y(PathRms(variance, lambda) * 1e9));
-        }
-        c.SetPenColor(colour);
-        c.SetPenWidth(1);
-        DrawLine(c, sPoints, true);
-        DrawLine(c, rPoints, true);
-    };
-    theory(run.mirrors.front(), &TurbulenceReference::uncorrected, clBlack);
-    theory(run.mirrors.front(), &TurbulenceReference::tipTilt, clGray);
-    for (std::size_t k = 0; k < run.mirrors.size(); ++k)
-        theory(run.mirrors[k], &TurbulenceReference::fittingError, kPalette[k % 6]);
-
-    // The mirrors: solid lines through their points, a square at each.
-    for (std::size_t k = 0; k < run.mirrors.size(); ++k) {
-        const MirrorCorrection& m = run.mirrors[k];
-        std::vector<TurbulencePoint> points = m.points;
-        std::sort(points.begin(), points.end(),
-                  [](const TurbulencePoint& a, const TurbulencePoint& b) { return a.dOverR0 < b.dOverR0; });
-        std::vector<std::pair<int, int>> sPoints, rPoints;
-        for (const TurbulencePoint& p : points) {
-            sPoints.emplace_back(strehl.X(p.dOverR0), strehl.Y(p.strehlMean));
-            rPoints.emplace_back(rms.X(p.dOverR0), rms.Y(p.residualRmsMean * 1e9));
-        }
-        c.SetPenColor(kPalette[k % 6]);
-        c.SetPenWidth(2);
-        DrawLine(c, sPoints, false);
-        DrawLine(c, rPoints, false);
-        c.SetBrushStyle(BrushStyle::Solid);
-        c.SetBrushColor(kPalette[k % 6]);
-        for (const auto& list : {sPoints, rPoints})
-            for (const auto& [x, y] : list)
-                c.Rectangle(x - 3, y - 3, x + 4, y + 4);
-        c.SetBrushStyle(BrushStyle::Clear);
-    }
-    c.SetPenWidth(1);
+    DrawCurves(c, run, x, strehl, &rms);
 
     // The legend under the panels.
     const int textHeight = c.TextHeight("0");
-    int x = 80, y = kHeight - 2 * textHeight - 8;
-    const auto entry = [&](TColor colour, bool dashed, const std::string& text) {
-        c.SetPenColor(colour);
-        c.SetPenWidth(dashed ? 1 : 2);
-        DrawLine(c, {{x, y + textHeight / 2}, {x + 30, y + textHeight / 2}}, dashed);
-        c.SetPenWidth(1);
-        c.TextOut(x + 36, y, text);
-        x += 36 + c.TextWidth(text) + 24;
-        if (x > kWidth - 200) {
-            x = 80;
-            y += textHeight + 4;
-        }
-    };
-    for (std::size_t k = 0; k < run.mirrors.size(); ++k) {
-        const MirrorCorrection& m = run.mirrors[k];
-        entry(kPalette[k % 6], false, m.device + " (" + m.model + ", " + Label(m.bias) + " V)");
-    }
-    entry(clBlack, true, "uncorrected");
-    entry(clGray, true, "ideal tip-tilt");
-    entry(kPalette[0], true, "ideal fitting error 0.274 (d/r0)^5/3, each mirror's colour");
-    c.SetPenColor(clBlack);
+    DrawLegend(c, run, 80, kHeight - 2 * textHeight - 8, kWidth - 200);
     c.TextOut(80, 8, "Turbulence correction: W = incoming wavefront, mirror surface h fitted to W/2 "
                      "(reflection doubles the path)");
     return canvas.Image();
+}
+
+void DrawStrehlPlot(Canvas& c, const CorrectionRun& run) {
+    FillWhite(c);
+    const TurbulenceSettings& s = run.settings;
+    if (s.dOverR0.empty() || run.mirrors.empty())
+        return;
+    const XRange x = XRangeOf(s);
+    const int textHeight = c.TextHeight("0");
+    // Room above for the title and the axis's name, below for the tick
+    // labels, "D/r0" and a legend of up to three lines.
+    Panel strehl;
+    strehl.area = {56, 2 * textHeight + 12, c.Width() - 16,
+                   c.Height() - 6 * textHeight - 30};
+    if (strehl.area.Width() < 40 || strehl.area.Height() < 40)
+        return;
+    strehl.x0 = x.x0;
+    strehl.x1 = x.x1;
+    DrawAxes(c, strehl, {0.0, 0.2, 0.4, 0.6, 0.8, 1.0},
+             "Strehl ratio at " + Label(s.wavelength * 1e9) + " nm against D/r0 (dashed: theory, Marechal)",
+             "Strehl");
+    DrawCurves(c, run, x, strehl, nullptr);
+    DrawLegend(c, run, 56, strehl.area.bottom + 2 * textHeight + 14, c.Width() - 160);
 }
 
 std::string KeptScreensFileName(const CorrectionRun& run, int mirror, int point, const std::string& kind) {

@@ -4,9 +4,11 @@
 // summary.json (each mirror's bias and fitting coefficient a_F, the
 // convention, the seed and generator, the reference curves), the plot
 // correction.png (Strehl ratio and residual RMS against D/r0, a curve per
-// mirror, the reference curves dashed) and FITS cubes of kept screens.
+// mirror, the reference curves dashed) and FITS cubes of kept screens; and
+// the Strehl panel alone on any canvas.
 #include "model/EngineGrid.h"
 #include "model/TurbulenceStudy.h"
+#include "toolkit/Canvas.h"
 
 #include <QImage>
 
@@ -53,6 +55,10 @@ std::string CorrectionSummaryJson(const CorrectionRun& run);
 // Strehl ratio (left, linear) and residual RMS in nm (right, logarithmic)
 // against D/r0 (logarithmic).
 QImage CorrectionPlot(const CorrectionRun& run);
+// The Strehl ratio against D/r0 alone, as the plot's left panel draws it, on
+// the whole canvas with its legend (a window's live curve); white for a run
+// without D/r0 values or mirrors, or a canvas too small for a plot.
+void DrawStrehlPlot(Canvas& canvas, const CorrectionRun& run);
 
 // The file of the kept screens of mirror `mirror` (0-based) at D/r0 point
 // `point`, of one kind ("wavefront", "surface" or "residual").

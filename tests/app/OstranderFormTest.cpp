@@ -361,10 +361,11 @@ TEST(ResultStatusText, FiguresInMicrometresAndTheSamplingWarning) {
 
 TEST_F(OstranderFormTest, TheMenuBarHoldsTheProgramsCommands) {
     const QList<QAction*> menus = form->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 3);
+    ASSERT_EQ(menus.size(), 4);
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(menus[1]->text(), "&Edit");
-    EXPECT_EQ(menus[2]->text(), "&Help");
+    EXPECT_EQ(menus[2]->text(), "&Analysis");
+    EXPECT_EQ(menus[3]->text(), "&Help");
     QStringList file;
     for (QAction* a : menus[0]->menu()->actions())
         if (!a->isSeparator())
