@@ -1,7 +1,8 @@
 // The Python module `ostrander`: the mirrors of the device folder and
 // ostrander.Mirror, an engine session with one mirror, its influence
 // functions computed once; surfaces, far fields, the summary of
-// summary.json, pull-in and voltage fits as numpy arrays and dicts.
+// summary.json, pull-in and voltage fits as numpy arrays and dicts; phase
+// screens and the turbulence study.
 #include "cli/DeviceLookup.h"
 #include "python/PyMirror.h"
 #include "python/PythonSupport.h"
@@ -12,6 +13,8 @@
 #include <pybind11/stl.h>
 
 #include <clocale>
+#include <cstdio>
+#include <limits>
 
 namespace py = pybind11;
 using namespace ostrander;
@@ -47,6 +50,24 @@ std::string FitRepr(const FitOutcome& fit) {
     return text;
 }
 
+std::string CorrectionRepr(const CorrectionOutcome& c) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "<ostrander.Correction: %zu D/r0 points of %d screens, bias %.4g V (%s), a_F %s>",
+                  py::len(c.points), c.screens, c.bias, c.biasFound ? "found" : "given",
+                  c.fittingCoefficient ? py::repr(py::float_(*c.fittingCoefficient)).cast<std::string>().c_str()
+                                       : "none");
+    return text;
+}
+
+std::string ScreenRepr(const ScreenOutcome& s) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "<ostrander.CorrectedScreen: D/r0 %.4g, residual RMS %.4g m of %.4g m, Strehl %.4g%s>",
+                  s.dOverR0, s.residualRms, s.inputRms, s.strehl, s.saturated ? ", saturated" : "");
+    return text;
+}
+
 } // namespace
 
 PYBIND11_MODULE(ostrander, m) {
@@ -68,6 +89,19 @@ PYBIND11_MODULE(ostrander, m) {
           "The mirrors of the device folder, as `ostrander-cli mirrors --json` lists them: "
           "dicts with device, file, path, actuators and limit_voltage.\n\n"
           "devices: a device folder (as --devices), else the folder the programs choose.");
+
+    m.def("phase_screen", &PhaseScreens, py::arg("n"), py::arg("dx"), py::kw_only(),
+          py::arg("d_over_r0") = py::none(), py::arg("r0") = py::none(),
+          py::arg("wavelength") = 500e-9,
+          py::arg("outer_scale") = std::numeric_limits<double>::infinity(), py::arg("seed") = 1,
+          py::arg("count") = py::none(), py::arg("subharmonics") = 3,
+          "Phase screens of atmospheric turbulence as optical path in metres, [row y][column "
+          "x]: n x n samples dx (m) apart, by FFT on a grid at least twice n with `subharmonics` "
+          "levels of subharmonics, as `correct` makes its screens.\n\n"
+          "Give d_over_r0 (D the screen's width n dx) or r0 (m, at `wavelength`, m); "
+          "outer_scale L0 (m) makes von Karman turbulence, inf Kolmogorov. The same seed gives "
+          "the same screens. count=None gives one (n, n) array, count=k a (k, n, n) array of k "
+          "independent screens.");
 
     py::class_<AppliedRules>(m, "AppliedVoltages",
                              "Voltages as the mirror's rules (floor, ceiling, mean limit) hold them.")
@@ -136,6 +170,67 @@ PYBIND11_MODULE(ostrander, m) {
                       "Display numbers held at the highest voltage.")
         .def_readonly("warnings", &FitOutcome::warnings, "The warnings, as also warned.")
         .def("__repr__", &FitRepr);
+
+    py::class_<ScreenOutcome>(m, "CorrectedScreen",
+                              "One wavefront corrected by the mirror: the screen is the incoming "
+                              "wavefront W, the surface change h is fitted to W/2 and the "
+                              "residual is W - 2h (see convention).")
+        .def_readonly("d_over_r0", &ScreenOutcome::dOverR0,
+                      "The screen's D/r0 (correct_wavefront: the D/r0 of uncorrected "
+                      "turbulence with the wavefront's RMS).")
+        .def_readonly("screen", &ScreenOutcome::screen, "0-based within its D/r0.")
+        .def_readonly("input_rms", &ScreenOutcome::inputRms, "Of W over the beam, piston removed, m.")
+        .def_readonly("residual_rms", &ScreenOutcome::residualRms,
+                      "Of W - 2h over the beam, piston removed, m.")
+        .def_readonly("strehl", &ScreenOutcome::strehl,
+                      "Peak of the residual field's far field over a flat wavefront's.")
+        .def_readonly("marechal", &ScreenOutcome::marechal,
+                      "exp(-(2 pi residual_rms / wavelength)^2).")
+        .def_readonly("pads_at_bounds", &ScreenOutcome::padsAtBounds)
+        .def_readonly("mean_rule_active", &ScreenOutcome::meanRuleActive)
+        .def_readonly("pull_in_factor", &ScreenOutcome::pullInFactor,
+                      "Exact model: of the fitted voltages; NaN with the classic model.")
+        .def_readonly("snap_down", &ScreenOutcome::snapDown,
+                      "Classic model: the deflection passes a third of the gap.")
+        .def_readonly("saturated", &ScreenOutcome::saturated,
+                      "A pad at a bound, the mean rule met, or past the pull-in margin.")
+        .def_readonly("bias", &ScreenOutcome::bias, "Every pad's voltage at the flat correction, V.")
+        .def_readonly("volts", &ScreenOutcome::volts, "Fitted volts by display number - 1.")
+        .def_readonly("wavefront", &ScreenOutcome::wavefront, "W, m (None unless kept).")
+        .def_readonly("surface", &ScreenOutcome::surface, "h, m (None unless kept).")
+        .def_readonly("residual", &ScreenOutcome::residual,
+                      "W - 2h, piston removed, 0 outside the beam, m (None unless kept).")
+        .def_property_readonly_static("convention",
+                                      [](const py::object&) { return kTurbulenceConvention; })
+        .def("__repr__", &ScreenRepr);
+
+    py::class_<CorrectionOutcome>(m, "Correction",
+                                  "A turbulence study's results, as `ostrander-cli correct` "
+                                  "writes them.")
+        .def_readonly("points", &CorrectionOutcome::points,
+                      "A dict per D/r0 with the columns of correction.csv.")
+        .def_readonly("fitting_coefficient", &CorrectionOutcome::fittingCoefficient,
+                      "a_F in sigma^2 = a_F (d/r0)^(5/3) rad^2, d the mean actuator pitch, over "
+                      "the D/r0 points with at most 10 % of their screens saturated; None when "
+                      "there are none.")
+        .def_readonly("bias", &CorrectionOutcome::bias, "V.")
+        .def_readonly("bias_found", &CorrectionOutcome::biasFound,
+                      "True when the study found the bias, False when it was given.")
+        .def_readonly("bias_candidates", &CorrectionOutcome::biasCandidates,
+                      "(volts, mean residual RMS m) of each bias tried when it was found.")
+        .def_readonly("model", &CorrectionOutcome::model)
+        .def_readonly("pads", &CorrectionOutcome::pads)
+        .def_readonly("pitch", &CorrectionOutcome::pitch, "Mean actuator pitch d, m.")
+        .def_readonly("diameter", &CorrectionOutcome::diameter, "Beam diameter D, m.")
+        .def_readonly("wavelength", &CorrectionOutcome::wavelength, "m.")
+        .def_readonly("outer_scale", &CorrectionOutcome::outerScale, "m; inf: Kolmogorov.")
+        .def_readonly("seed", &CorrectionOutcome::seed)
+        .def_readonly("screens", &CorrectionOutcome::screens, "Screens per D/r0.")
+        .def_readonly("kept", &CorrectionOutcome::kept,
+                      "The kept screens (CorrectedScreen) with their grids, D/r0 by D/r0.")
+        .def_property_readonly_static("convention",
+                                      [](const py::object&) { return kTurbulenceConvention; })
+        .def("__repr__", &CorrectionRepr);
 
     py::class_<PyMirror>(m, "Mirror",
                          "A mirror with its influence functions, computed when it is made.\n\n"
@@ -214,5 +309,21 @@ PYBIND11_MODULE(ostrander, m) {
              "Voltages that make the target (FitResult): an array [row y][column x] of the "
              "grid's size in metres (NaN samples left out), or a dict {Noll term: metres RMS}. "
              "bias: every pad at this voltage is the target's zero; free_tilt: tilt is not "
-             "fitted; nonlinear (exact model): the equilibrium matches the target.");
+             "fitted; nonlinear (exact model): the equilibrium matches the target.")
+        .def("correct", &PyMirror::Correct, py::arg("d_over_r0"), py::kw_only(),
+             py::arg("screens") = 200, py::arg("seed") = 1,
+             py::arg("outer_scale") = std::numeric_limits<double>::infinity(),
+             py::arg("wavelength") = 500e-9, py::arg("bias") = py::none(), py::arg("keep") = 0,
+             "How much turbulence the mirror takes out (Correction), as ostrander-cli correct "
+             "finds it: `screens` seeded phase screens at each D/r0 (a number or a sequence; D "
+             "the beam diameter), each corrected by the bounded fit.\n\n"
+             "wavelength (m): of r0 and of the Strehl ratio; outer_scale L0 (m), inf for "
+             "Kolmogorov; bias: every pad's voltage at the flat correction (None: the mirror's "
+             "best, found first); keep: the first screens of each D/r0 whose grids are kept.")
+        .def("correct_wavefront", &PyMirror::CorrectWavefront, py::arg("wavefront"),
+             py::kw_only(), py::arg("bias") = py::none(), py::arg("wavelength") = 500e-9,
+             "One incoming wavefront (optical path, m, [row y][column x] on the grid; the beam "
+             "alone counts) corrected as a screen of `correct` is (CorrectedScreen, with its "
+             "grids). bias None: the bias `correct` finds for turbulence of the wavefront's "
+             "strength.");
 }

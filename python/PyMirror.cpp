@@ -24,21 +24,16 @@
 
 namespace ostrander::python {
 
-// Holds a Mirror for one call; another call meanwhile is refused.
-class Busy {
-public:
-    explicit Busy(PyMirror& mirror) : busy_(mirror.busy_) {
-        if (busy_.exchange(true))
-            Raise(PyExc_RuntimeError, "this Mirror is busy with another call (from another "
-                                      "thread?); use one Mirror per thread");
-    }
-    ~Busy() { busy_ = false; }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
+Busy::Busy(PyMirror& mirror) : busy_(mirror.busy_) {
+    if (busy_.exchange(true))
+        Raise(PyExc_RuntimeError, "this Mirror is busy with another call (from another "
+                                  "thread?); use one Mirror per thread");
+}
 
-private:
-    std::atomic<bool>& busy_;
-};
+void CheckWavelength(double wavelength) {
+    if (!std::isfinite(wavelength) || wavelength < 100e-9 || wavelength > 20000e-9)
+        Raise(PyExc_ValueError, "wavelength must lie from 100e-9 to 20000e-9 m (100 to 20000 nm)");
+}
 
 namespace {
 
@@ -307,8 +302,7 @@ DisplayOptions PyMirror::Options(double wavelength, int zoom, const py::handle& 
                                  bool nonlinear) {
     DisplayOptions options;
     options.pictures = false;
-    if (!std::isfinite(wavelength) || wavelength < 100e-9 || wavelength > 20000e-9)
-        Raise(PyExc_ValueError, "wavelength must lie from 100e-9 to 20000e-9 m (100 to 20000 nm)");
+    CheckWavelength(wavelength);
     options.wavelength = wavelength;
     if (zoom < 1 || zoom > 100)
         Raise(PyExc_ValueError, "zoom must lie from 1 to 100");

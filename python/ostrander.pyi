@@ -13,6 +13,11 @@ class OstranderWarning(UserWarning): ...
 
 def mirrors(devices: Optional[str] = None) -> list[dict]: ...
 
+def phase_screen(n: int, dx: float, *, d_over_r0: Optional[float] = None,
+                 r0: Optional[float] = None, wavelength: float = 500e-9,
+                 outer_scale: float = float("inf"), seed: int = 1, count: Optional[int] = None,
+                 subharmonics: int = 3) -> npt.NDArray[np.float64]: ...
+
 class AppliedVoltages:
     volts: npt.NDArray[np.float64]
     changes: list[Tuple[int, float, float]]
@@ -53,6 +58,42 @@ class FitResult:
     at_ceiling: list[int]
     warnings: list[str]
 
+class CorrectedScreen:
+    convention: str
+    d_over_r0: float
+    screen: int
+    input_rms: float
+    residual_rms: float
+    strehl: float
+    marechal: float
+    pads_at_bounds: int
+    mean_rule_active: bool
+    pull_in_factor: float
+    snap_down: bool
+    saturated: bool
+    bias: float
+    volts: npt.NDArray[np.float64]
+    wavefront: Optional[npt.NDArray[np.float64]]
+    surface: Optional[npt.NDArray[np.float64]]
+    residual: Optional[npt.NDArray[np.float64]]
+
+class Correction:
+    convention: str
+    points: list[dict]
+    fitting_coefficient: Optional[float]
+    bias: float
+    bias_found: bool
+    bias_candidates: list[Tuple[float, float]]
+    model: str
+    pads: int
+    pitch: float
+    diameter: float
+    wavelength: float
+    outer_scale: float
+    seed: int
+    screens: int
+    kept: list[CorrectedScreen]
+
 class Mirror:
     def __init__(self, mirror: str, model: str = "classic", devices: Optional[str] = None, *,
                  influence: Optional[str] = None, law: Optional[str] = None,
@@ -87,3 +128,8 @@ class Mirror:
     def fit(self, target: Union[npt.ArrayLike, Mapping[int, float]], *,
             bias: Optional[float] = None, free_tilt: bool = False,
             nonlinear: bool = False) -> FitResult: ...
+    def correct(self, d_over_r0: Union[float, Sequence[float]], *, screens: int = 200,
+                seed: int = 1, outer_scale: float = float("inf"), wavelength: float = 500e-9,
+                bias: Optional[float] = None, keep: int = 0) -> Correction: ...
+    def correct_wavefront(self, wavefront: npt.ArrayLike, *, bias: Optional[float] = None,
+                          wavelength: float = 500e-9) -> CorrectedScreen: ...

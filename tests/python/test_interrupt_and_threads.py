@@ -1,6 +1,7 @@
-# Ctrl-C during a long call stops it with KeyboardInterrupt and leaves the
-# mirror usable; separate mirrors work in separate threads, and one mirror
-# refuses a second call while one runs.
+# Ctrl-C during a long call (a fit, a turbulence study, many phase screens)
+# stops it with KeyboardInterrupt and leaves the mirror usable; separate
+# mirrors work in separate threads, and one mirror refuses a second call
+# while one runs.
 import signal
 import threading
 
@@ -44,6 +45,17 @@ def test_ctrl_c_stops_a_long_fit_and_the_mirror_stays_usable(mirror_cache):
     np.testing.assert_array_equal(m.surface([100.0] * len(m)), before)
     fitted = m.fit({4: 0.2e-6})
     assert fitted.residual_rms < fitted.target_rms
+
+
+def test_ctrl_c_stops_a_long_turbulence_study_and_the_mirror_stays_usable(mirror_cache):
+    m = mirror_cache("Hex61S")  # a hundred thousand screens would take minutes
+    before = m.surface([100.0] * len(m))
+    assert interrupt_during(lambda: m.correct([8], screens=100000, bias=120.0), m, delay=0.5)
+    np.testing.assert_array_equal(m.surface([100.0] * len(m)), before)
+    assert m.correct([1], screens=2, bias=120.0).points[0]["screens"] == 2
+    # phase_screen holds no mirror (the handler's call goes through) and stops all the same.
+    assert not interrupt_during(lambda: ostrander.phase_screen(100, 1e-3, r0=0.05, count=20000),
+                                m, delay=0.5)
 
 
 def test_separate_mirrors_in_separate_threads(mirror_cache):
