@@ -4,8 +4,9 @@
 // manner of Stark and Parker: the columns are scaled to unit norm, A is
 // reduced once to its triangular factor (so every later step works on a
 // cols x cols system, however many rows A has), then variables are freed
-// one at a time along the steepest descent and the free set solved with a
-// rank-revealing QR, stepping back to the bounds whenever that solve leaves
+// one at a time along the steepest descent and the free set solved on R's
+// free columns made triangular again (a rank-revealing QR where they are
+// nearly singular), stepping back to the bounds whenever that solve leaves
 // the box. Columns that vanish keep their variable at the bound nearest 0.
 #include <memory>
 #include <vector>
@@ -38,6 +39,17 @@ public:
     int Cols() const;
     BoundedLeastSquaresResult Solve(const std::vector<double>& b, const std::vector<double>& lo,
                                     const std::vector<double>& hi) const;
+    // The same with two choices. residual false: residualNorm is left NaN,
+    // which saves the second pass over A when the caller has no use for it.
+    // start (one finite value per variable; empty: each variable at the point
+    // of its box nearest 0, as above): where the active-set steps begin,
+    // clamped into the box, the variables strictly inside it free. A start
+    // near the answer, with few of its variables at a bound, saves most of
+    // the steps; the answer is the same (up to rounding, where A has full
+    // column rank). A start of another size or not finite is invalid.
+    BoundedLeastSquaresResult Solve(const std::vector<double>& b, const std::vector<double>& lo,
+                                    const std::vector<double>& hi, bool residual,
+                                    const std::vector<double>& start) const;
 
 private:
     struct Data;

@@ -130,4 +130,23 @@ bool ComplexFFTUsing(FFTKernel kernel, float* data, const int* dims, int ndim, i
     return true;
 }
 
+bool ComplexFFT2DPartial(FFTKernel kernel, float* data, int rows, int cols, int inputCols,
+                         int outputRows, int sign) {
+    if (kernel == FFTKernel::Avx2 && !UseAvx2())
+        return false;
+    const bool avx2 = kernel == FFTKernel::Avx2 || (kernel == FFTKernel::Automatic && UseAvx2());
+    const KernelFunction transform = avx2 ? fft_avx2::Transform : fft_generic::Transform;
+    if (!data || !IsPowerOfTwo(rows) || !IsPowerOfTwo(cols) || inputCols < 1 || inputCols > cols ||
+        outputRows < 1 || outputRows > rows || (sign != 1 && sign != -1))
+        return false;
+    // Down the leading columns, then along the leading rows.
+    if (rows > 1) {
+        const AxisPlan& plan = PlanFor(rows, sign);
+        transform(data + 1, inputCols, 2, 2L * cols, rows, plan.twRe.data(), plan.twIm.data(),
+                  plan.bitrev.data(), plan.scratch.data);
+    }
+    TransformAxis(transform, data + 1, outputRows, cols, 1, sign);
+    return true;
+}
+
 } // namespace ostrander

@@ -3,6 +3,7 @@
 
 #include "model/ComplexFFTDetail.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -43,22 +44,44 @@ double NormalDeviates::Uniform() {
 }
 
 // Marsaglia's polar form of Box-Muller: only sqrt (exact in IEEE arithmetic)
-// and log, no trigonometry.
+// and log, no trigonometry. Next and Fill make the same pairs.
+namespace {
+template <class Uniform> inline void PolarPair(Uniform& uniform, double& first, double& second) {
+    double u, v, s;
+    do {
+        u = 2.0 * uniform() - 1.0;
+        v = 2.0 * uniform() - 1.0;
+        s = u * u + v * v;
+    } while (s >= 1.0 || s == 0.0);
+    const double k = std::sqrt(-2.0 * std::log(s) / s);
+    first = u * k;
+    second = v * k;
+}
+} // namespace
+
 double NormalDeviates::Next() {
     if (haveSpare_) {
         haveSpare_ = false;
         return spare_;
     }
-    double u, v, s;
-    do {
-        u = 2.0 * Uniform() - 1.0;
-        v = 2.0 * Uniform() - 1.0;
-        s = u * u + v * v;
-    } while (s >= 1.0 || s == 0.0);
-    const double k = std::sqrt(-2.0 * std::log(s) / s);
-    spare_ = v * k;
+    const auto uniform = [this] { return Uniform(); };
+    double first;
+    PolarPair(uniform, first, spare_);
     haveSpare_ = true;
-    return u * k;
+    return first;
+}
+
+void NormalDeviates::Fill(double* out, std::size_t count) {
+    std::size_t k = 0;
+    if (haveSpare_ && count > 0) {
+        out[k++] = spare_;
+        haveSpare_ = false;
+    }
+    const auto uniform = [this] { return Uniform(); };
+    for (; k + 1 < count; k += 2)
+        PolarPair(uniform, out[k], out[k + 1]);
+    if (k < count)
+        out[k] = Next();
 }
 
 // D(r) = 4 pi A r0^(-5/3) (2 pi r)^(5/3) I for the Kolmogorov spectrum
@@ -137,13 +160,20 @@ PhaseScreenGenerator::PhaseScreenGenerator(const PhaseScreenSettings& settings, 
 std::vector<double> PhaseScreenGenerator::MakePair() {
     const int N = fftSize_, n = settings_.n;
     const std::size_t cells = static_cast<std::size_t>(N) * N;
-    for (std::size_t k = 0; k < cells; ++k) {
-        const double re = normal_.Next(), im = normal_.Next();
-        work_[1 + 2 * k] = static_cast<float>(re * amplitude_[k]);
-        work_[2 + 2 * k] = static_cast<float>(im * amplitude_[k]);
+    // The deviates a block at a time: real and imaginary parts in turn.
+    constexpr std::size_t kBlock = 512;
+    double deviates[2 * kBlock];
+    for (std::size_t start = 0; start < cells; start += kBlock) {
+        const std::size_t count = std::min(kBlock, cells - start);
+        normal_.Fill(deviates, 2 * count);
+        for (std::size_t b = 0; b < count; ++b) {
+            const std::size_t k = start + b;
+            work_[1 + 2 * k] = static_cast<float>(deviates[2 * b] * amplitude_[k]);
+            work_[2 + 2 * k] = static_cast<float>(deviates[2 * b + 1] * amplitude_[k]);
+        }
     }
-    const int dims[2] = {N, N};
-    ComplexFFTUsing(FFTKernel::Generic, work_.data(), dims, 2, 1);
+    // Only the screen's n rows of the transform are read.
+    ComplexFFT2DPartial(FFTKernel::Generic, work_.data(), N, N, N, n, 1);
 
     // The subharmonics, separable in x and y: for each level and row of
     // x frequencies, g(y) = sum over y frequencies of c e^(2 pi i fy y).

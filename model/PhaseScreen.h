@@ -20,6 +20,7 @@
 // 2 pi), which for Kolmogorov turbulence does not depend on the wavelength;
 // r0 is given at `wavelength`. Layout as the engine's grids: sample (i, j) at
 // [i * n + j], i along x.
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <random>
@@ -34,6 +35,8 @@ class NormalDeviates {
 public:
     explicit NormalDeviates(std::uint64_t seed) : engine_(seed) {}
     double Next();
+    // The next count deviates, the same as count calls of Next.
+    void Fill(double* out, std::size_t count);
 
 private:
     double Uniform(); // in (0, 1]

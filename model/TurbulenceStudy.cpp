@@ -41,7 +41,9 @@ double Spread(const std::vector<double>& v) {
 
 // The Strehl ratio of a residual wavefront over the beam: the peak of the
 // far field of exp(2 pi i w / wavelength) on the beam (uniform amplitude),
-// zero-padded to at least twice the grid, over a flat wavefront's peak.
+// zero-padded to at least twice the grid, over a flat wavefront's peak. The
+// peak may lie off the axis, so the whole far field is computed; the
+// transform skips the padding's columns, which are zero.
 class StrehlMeter {
 public:
     StrehlMeter(const EngineGrid& grid, const std::vector<std::size_t>& beam) : grid_(grid), beam_(beam) {
@@ -61,8 +63,7 @@ public:
             work_[1 + 2 * w] = static_cast<float>(std::cos(phase));
             work_[2 + 2 * w] = static_cast<float>(std::sin(phase));
         }
-        const int dims[2] = {size_, size_};
-        ComplexFFTUsing(FFTKernel::Generic, work_.data(), dims, 2, 1);
+        ComplexFFT2DPartial(FFTKernel::Automatic, work_.data(), size_, size_, grid_.n, size_, 1);
         double peak = 0.0;
         for (std::size_t k = 0; k < static_cast<std::size_t>(size_) * size_; ++k) {
             const double re = work_[1 + 2 * k], im = work_[2 + 2 * k];
@@ -100,6 +101,7 @@ struct TurbulenceStudy::Engine {
     std::vector<std::size_t> beam; // beam sample indices
     std::shared_ptr<const ExactMembrane> membrane; // exact model, else null
     std::vector<int> displayOfIndex; // model index -> display number (0: none)
+    std::vector<double> responseSum; // every pad's response summed, per grid point
     double separation = 0.0;
     std::optional<VoltageFitter> fitter;
     std::optional<PhaseScreenGenerator> generator;
@@ -129,18 +131,19 @@ struct TurbulenceStudy::Engine {
     }
 
     // The classic model's snap-down: the membrane's whole deflection under
-    // the fitted forces passes a third of the gap.
-    bool ClassicSnapDown(const VoltageFit& fit) const {
-        const std::size_t points = mirror.beam.Points();
-        std::vector<double> surface(points, 0.0);
-        for (std::size_t k = 0; k < mirror.response.size() && k < fit.forces.size(); ++k) {
-            if (mirror.response[k].size() != points || fit.forces[k] == 0.0)
-                continue;
-            for (std::size_t p = 0; p < points; ++p)
-                surface[p] += fit.forces[k] * mirror.response[k][p];
+    // the fitted forces passes a third of the gap. That deflection is the
+    // fit's predicted change from the bias surface plus the bias surface
+    // (bias force x the sum of the responses), less the fit's piston, which
+    // the range does not see.
+    bool ClassicSnapDown(const VoltageFit& fit, double bias) const {
+        const double biasForce = (bias - mirror.surfaceVolts) * (bias - mirror.surfaceVolts);
+        double low = INFINITY, high = -INFINITY;
+        for (std::size_t p = 0; p < fit.predicted.size() && p < responseSum.size(); ++p) {
+            const double w = fit.predicted[p] + biasForce * responseSum[p];
+            low = std::min(low, w);
+            high = std::max(high, w);
         }
-        const auto [low, high] = std::minmax_element(surface.begin(), surface.end());
-        return separation > 0.0 && *high - *low > separation / 3.0;
+        return separation > 0.0 && high - low > separation / 3.0;
     }
 };
 
@@ -199,6 +202,11 @@ TurbulenceStudy::Status TurbulenceStudy::TakeMirror() {
             e.displayOfIndex[k] = a->DisplayIndex;
 
     const EngineGrid& g = e.mirror.beam;
+    e.responseSum.assign(g.Points(), 0.0);
+    for (const std::vector<double>& response : e.mirror.response)
+        if (response.size() == g.Points())
+            for (std::size_t p = 0; p < response.size(); ++p)
+                e.responseSum[p] += response[p];
     for (int i = 0; i < g.n; ++i)
         for (int j = 0; j < g.n; ++j)
             if (g.InBeam(i, j))
@@ -270,7 +278,8 @@ bool TurbulenceStudy::FindBias(const CancelCheck& cancelled) {
         double score = 0.0;
         for (int k = 0; k < kBiasProbeScreens; ++k) {
             bool ok = true;
-            const ScreenCorrection c = Correct(0, k, probe, screens[k], fitter, false, cancelled, ok);
+            const ScreenCorrection c =
+                Correct(0, k, probe, screens[k], fitter, bias, false, cancelled, ok);
             if (!ok) {
                 status_ = Status::Cancelled;
                 return false;
@@ -307,7 +316,7 @@ bool TurbulenceStudy::FindBias(const CancelCheck& cancelled) {
 
 ScreenCorrection TurbulenceStudy::Correct(int point, int screen, double dOverR0,
                                           const std::vector<double>& base,
-                                          const VoltageFitter& fitter, bool keep,
+                                          const VoltageFitter& fitter, double bias, bool keep,
                                           const CancelCheck& cancelled, bool& ok) {
     Engine& e = *engine_;
     const EngineGrid& g = e.mirror.beam;
@@ -360,7 +369,7 @@ ScreenCorrection TurbulenceStudy::Correct(int point, int screen, double dOverR0,
                 return c;
             }
         } else {
-            c.snapDown = e.ClassicSnapDown(fit);
+            c.snapDown = e.ClassicSnapDown(fit, bias);
         }
     }
     // With the exact model a factor that could not be computed (NaN) counts
@@ -385,7 +394,8 @@ std::optional<ScreenCorrection> TurbulenceStudy::CorrectWavefront(
         wavefront.size() != engine_->mirror.beam.Points())
         return std::nullopt;
     bool ok = true;
-    ScreenCorrection c = Correct(-1, 0, 1.0, wavefront, *engine_->fitter, true, cancelled, ok);
+    ScreenCorrection c =
+        Correct(-1, 0, 1.0, wavefront, *engine_->fitter, bias_, true, cancelled, ok);
     if (!ok)
         return std::nullopt;
     return c;
@@ -405,7 +415,7 @@ std::optional<ScreenCorrection> TurbulenceStudy::Step(const CancelCheck& cancell
         e.generator.emplace(e.MakeGenerator(settings_, diameter_));
     const std::vector<double> base = e.generator->Next();
     bool ok = true;
-    ScreenCorrection c = Correct(point, screen, settings_.dOverR0[point], base, *e.fitter,
+    ScreenCorrection c = Correct(point, screen, settings_.dOverR0[point], base, *e.fitter, bias_,
                                  screen < settings_.keep, cancelled, ok);
     if (!ok) {
         status_ = Status::Cancelled;

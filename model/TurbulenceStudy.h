@@ -175,8 +175,8 @@ private:
     struct Engine;
     // Corrects base screen (D/r0 = 1) scaled to dOverR0; ok false when cancelled.
     ScreenCorrection Correct(int point, int screen, double dOverR0, const std::vector<double>& base,
-                             const VoltageFitter& fitter, bool keep, const CancelCheck& cancelled,
-                             bool& ok);
+                             const VoltageFitter& fitter, double bias, bool keep,
+                             const CancelCheck& cancelled, bool& ok);
     bool FindBias(const CancelCheck& cancelled);
 
     EngineSession& session_;

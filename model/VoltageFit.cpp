@@ -187,7 +187,12 @@ Solution SolveUpTo(const BoundedLeastSquaresFactor& factor, const DesignMatrix& 
         lo[c] = set.lowForce;
         hi[c] = set.Force(topVolts);
     }
-    out.solve = factor.Solve(rhs, lo, hi);
+    // The steps start from every pad at the bias (the flat correction), the
+    // free terms at 0, where an answer with few pads at a bound is near; the
+    // fit finds its residual on the grid itself.
+    std::vector<double> start(m.cols, 0.0);
+    std::fill(start.begin(), start.begin() + m.padCount, set.biasForce);
+    out.solve = factor.Solve(rhs, lo, hi, false, start);
     out.volts.assign(set.actuators, set.vs);
     for (int c = 0; c < m.padCount && out.solve.valid; ++c)
         out.volts[set.pads[c]] = set.vs + std::sqrt(std::max(0.0, out.solve.x[c]));

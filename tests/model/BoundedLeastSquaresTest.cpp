@@ -190,5 +190,30 @@ TEST(BoundedLeastSquares, OneReductionServesManyRightHandSidesAndBoxes) {
         broken.Solve(p.b, std::vector<double>(p.cols, 0.0), std::vector<double>(p.cols, 1.0)).valid);
 }
 
+TEST(BoundedLeastSquares, AStartAnywhereReachesTheSameAnswer) {
+    // Starts inside the box, on its faces and outside it (clamped) all end at
+    // the answer of the start nearest 0; the residual may be left out.
+    const Problem p = Correlated(150, 6, 22);
+    const BoundedLeastSquaresFactor factor(p.a, p.rows, p.cols);
+    const std::vector<double> lo(p.cols, -0.5), hi(p.cols, 0.5);
+    const BoundedLeastSquaresResult cold = factor.Solve(p.b, lo, hi);
+    ASSERT_TRUE(cold.valid && cold.converged);
+    const std::vector<std::vector<double>> starts = {
+        std::vector<double>(p.cols, 0.25), std::vector<double>(p.cols, -0.5),
+        {0.5, -0.5, 0.1, 0.0, 0.4, -0.2}, std::vector<double>(p.cols, 7.0)};
+    for (const std::vector<double>& start : starts) {
+        const BoundedLeastSquaresResult r = factor.Solve(p.b, lo, hi, false, start);
+        ASSERT_TRUE(r.valid && r.converged);
+        EXPECT_TRUE(std::isnan(r.residualNorm));
+        for (int k = 0; k < p.cols; ++k) {
+            EXPECT_NEAR(r.x[k], cold.x[k], 1e-9) << "x" << k;
+            EXPECT_EQ(r.state[k], cold.state[k]) << "x" << k;
+        }
+    }
+    EXPECT_NEAR(Objective(p, cold.x), ExhaustiveBest(p, lo, hi), 1e-9);
+    EXPECT_FALSE(factor.Solve(p.b, lo, hi, true, std::vector<double>(p.cols - 1, 0.0)).valid);
+    EXPECT_FALSE(factor.Solve(p.b, lo, hi, true, {0, 0, NAN, 0, 0, 0}).valid);
+}
+
 } // namespace
 } // namespace ostrander
