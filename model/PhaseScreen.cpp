@@ -38,50 +38,67 @@ template <class Spectrum> double CellIntegral(const Spectrum& spectrum, double f
 
 } // namespace
 
-double NormalDeviates::Uniform() {
-    // 53 random bits, shifted off 0.
-    return (static_cast<double>(engine_() >> 11) + 1.0) * 0x1.0p-53;
+MersenneTwister64::MersenneTwister64(std::uint64_t seed) {
+    state_[0] = seed;
+    for (int k = 1; k < kWords; ++k)
+        state_[k] = 6364136223846793005ULL * (state_[k - 1] ^ (state_[k - 1] >> 62)) +
+                    static_cast<std::uint64_t>(k);
+}
+
+void MersenneTwister64::Twist() {
+    constexpr int kShift = 156;
+    constexpr std::uint64_t kUpper = ~0ULL << 31, kLower = ~kUpper;
+    constexpr std::uint64_t kMatrix = 0xB5026F5AA96619E9ULL;
+    const auto next = [&](std::uint64_t a, std::uint64_t b, std::uint64_t far) {
+        const std::uint64_t y = (a & kUpper) | (b & kLower);
+        return far ^ (y >> 1) ^ (kMatrix & (0 - (y & 1)));
+    };
+    int k = 0;
+    for (; k < kWords - kShift; ++k)
+        state_[k] = next(state_[k], state_[k + 1], state_[k + kShift]);
+    for (; k < kWords - 1; ++k)
+        state_[k] = next(state_[k], state_[k + 1], state_[k + kShift - kWords]);
+    state_[kWords - 1] = next(state_[kWords - 1], state_[0], state_[kShift - 1]);
+    index_ = 0;
 }
 
 // Marsaglia's polar form of Box-Muller: only sqrt (exact in IEEE arithmetic)
-// and log, no trigonometry. Next and Fill make the same pairs.
-namespace {
-template <class Uniform> inline void PolarPair(Uniform& uniform, double& first, double& second) {
-    double u, v, s;
-    do {
-        u = 2.0 * uniform() - 1.0;
-        v = 2.0 * uniform() - 1.0;
-        s = u * u + v * v;
-    } while (s >= 1.0 || s == 0.0);
-    const double k = std::sqrt(-2.0 * std::log(s) / s);
-    first = u * k;
-    second = v * k;
-}
-} // namespace
-
-double NormalDeviates::Next() {
-    if (haveSpare_) {
-        haveSpare_ = false;
-        return spare_;
+// and log, no trigonometry. Pairs of uniforms are drawn kCandidates at a time
+// and those inside the unit circle kept, in order, without a branch per pair;
+// a pair kept past the batch stays ready for the next.
+void NormalDeviates::Refill() {
+    double u[kBatch + kCandidates], v[kBatch + kCandidates], s[kBatch + kCandidates];
+    int kept = 0;
+    while (kept < kBatch) {
+        for (int c = 0; c < kCandidates; ++c) {
+            const double a = 2.0 * Uniform() - 1.0;
+            const double b = 2.0 * Uniform() - 1.0;
+            const double r = a * a + b * b;
+            u[kept] = a;
+            v[kept] = b;
+            s[kept] = r;
+            kept += (r < 1.0) & (r != 0.0);
+        }
     }
-    const auto uniform = [this] { return Uniform(); };
-    double first;
-    PolarPair(uniform, first, spare_);
-    haveSpare_ = true;
-    return first;
+    for (int k = 0; k < kept; ++k) {
+        const double f = std::sqrt(-2.0 * std::log(s[k]) / s[k]);
+        ready_[2 * k] = u[k] * f;
+        ready_[2 * k + 1] = v[k] * f;
+    }
+    at_ = 0;
+    count_ = 2 * kept;
 }
 
 void NormalDeviates::Fill(double* out, std::size_t count) {
-    std::size_t k = 0;
-    if (haveSpare_ && count > 0) {
-        out[k++] = spare_;
-        haveSpare_ = false;
+    while (count > 0) {
+        if (at_ == count_)
+            Refill();
+        const std::size_t take = std::min(count, static_cast<std::size_t>(count_ - at_));
+        std::copy(ready_ + at_, ready_ + at_ + take, out);
+        at_ += static_cast<int>(take);
+        out += take;
+        count -= take;
     }
-    const auto uniform = [this] { return Uniform(); };
-    for (; k + 1 < count; k += 2)
-        PolarPair(uniform, out[k], out[k + 1]);
-    if (k < count)
-        out[k] = Next();
 }
 
 // D(r) = 4 pi A r0^(-5/3) (2 pi r)^(5/3) I for the Kolmogorov spectrum

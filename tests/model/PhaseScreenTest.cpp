@@ -1,6 +1,7 @@
 // Phase screens against turbulence theory: the structure function of
 // Kolmogorov and von Karman turbulence, Noll's residual variances after
-// removing Zernike modes, and the seeded generator's reproducibility.
+// removing Zernike modes, the seeded generator's reproducibility and its
+// random numbers against the standard twister and the polar method.
 #include "model/BeamAnalysis.h"
 #include "model/EngineGrid.h"
 #include "model/PhaseScreen.h"
@@ -10,6 +11,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace ostrander {
@@ -244,6 +246,48 @@ TEST(NormalDeviates, MomentsOfTheNormalDistribution) {
     EXPECT_NEAR(m2 / count, 1.0, 0.01);
     EXPECT_NEAR(m3 / count, 0.0, 0.03);
     EXPECT_NEAR(m4 / count, 3.0, 0.05);
+}
+
+TEST(NormalDeviates, TheStandardTwisterAndThePolarMethodOneAtATime) {
+    // Our twister is std::mt19937_64 word for word, and the batched deviates
+    // are those the polar method makes one pair at a time from it, whether
+    // taken one by one or in blocks of any length.
+    for (std::uint64_t seed : {0ULL, 1ULL, 5489ULL, 0xFFFFFFFFFFFFFFFFULL}) {
+        SCOPED_TRACE(seed);
+        MersenneTwister64 ours(seed);
+        std::mt19937_64 standard(seed);
+        for (int k = 0; k < 2000; ++k)
+            ASSERT_EQ(ours(), standard()) << "word " << k;
+    }
+    MersenneTwister64 check(5489);
+    for (int k = 1; k < 10000; ++k)
+        check();
+    EXPECT_EQ(check(), 9981545732273789042ULL); // the standard's own check value
+
+    std::mt19937_64 engine(9);
+    const auto uniform = [&] { return (static_cast<double>(engine() >> 11) + 1.0) * 0x1.0p-53; };
+    std::vector<double> expected;
+    while (expected.size() < 5000) {
+        double u, v, s;
+        do {
+            u = 2.0 * uniform() - 1.0;
+            v = 2.0 * uniform() - 1.0;
+            s = u * u + v * v;
+        } while (s >= 1.0 || s == 0.0);
+        const double k = std::sqrt(-2.0 * std::log(s) / s);
+        expected.push_back(u * k);
+        expected.push_back(v * k);
+    }
+    NormalDeviates d(9);
+    std::vector<double> got;
+    for (std::size_t block : {1u, 3u, 700u, 1u, 1024u, 0u, 3264u}) {
+        std::vector<double> part(block);
+        d.Fill(part.data(), block);
+        got.insert(got.end(), part.begin(), part.end());
+        got.push_back(d.Next());
+    }
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_EQ(got, expected);
 }
 
 } // namespace
