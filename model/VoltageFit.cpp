@@ -257,11 +257,23 @@ std::vector<double> PredictedChange(const FitMirror& mirror, const PadSet& set,
     const double tiltX = freeTilt ? solution[m.padCount + 1] : 0.0;
     const double tiltY = freeTilt ? solution[m.padCount + 2] : 0.0;
     std::vector<double> predicted(points, 0.0);
-    for (int c = 0; c < m.padCount; ++c) {
-        const double w = solution[c] - set.biasForce;
-        if (w == 0.0)
-            continue;
-        const std::vector<double>& plane = mirror.response[set.pads[c]];
+    // Four planes per pass over the grid: a quarter of the passes over the
+    // sum, which is as large as a plane.
+    std::vector<std::pair<double, const double*>> terms;
+    for (int c = 0; c < m.padCount; ++c)
+        if (const double w = solution[c] - set.biasForce; w != 0.0)
+            terms.emplace_back(w, mirror.response[set.pads[c]].data());
+    std::size_t t = 0;
+    for (; t + 4 <= terms.size(); t += 4) {
+        const auto [w0, p0] = terms[t];
+        const auto [w1, p1] = terms[t + 1];
+        const auto [w2, p2] = terms[t + 2];
+        const auto [w3, p3] = terms[t + 3];
+        for (std::size_t p = 0; p < points; ++p)
+            predicted[p] += (w0 * p0[p] + w1 * p1[p]) + (w2 * p2[p] + w3 * p3[p]);
+    }
+    for (; t < terms.size(); ++t) {
+        const auto [w, plane] = terms[t];
         for (std::size_t p = 0; p < points; ++p)
             predicted[p] += w * plane[p];
     }
