@@ -163,8 +163,9 @@ py::array_t<double> PhaseScreens(long long n, double dx, std::optional<double> d
 void PyMirror::PrepareStudy(TurbulenceStudy& study, InterruptCheck& interrupted) {
     EngineSession& session = simulation_->Session();
     session.ApplyVoltages(VoltageRequest{});
-    TurbulenceStudy::Status status;
-    {
+    // The session is read with the GIL held; the bias search runs without it.
+    TurbulenceStudy::Status status = study.TakeMirror();
+    if (status == TurbulenceStudy::Status::NotPrepared) {
         py::gil_scoped_release release;
         status = study.Prepare([&] { return interrupted(); });
     }
