@@ -1012,12 +1012,19 @@ void TOstranderForm::DrawPictures(unsigned pictures) {
         UpdateResultStatus();
     if (pictures & kMirrorMap)
         MainMirrorDisplay->Refresh();
+    // A level surface (every pad at the same voltage, as after loading) is
+    // a state to explain, not a fault to show in red.
+    const bool level = (pictures & (kSurfaceImage | kInterferogram)) && SurfaceLevel();
     if (pictures & kSurfaceImage) {
         DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), *session_);
+        if (level)
+            DrawFlatSurfaceNote(TwoDimensionalDisplayFrame->Canvas());
         Show(TwoDimensionalDisplayFrame);
     }
     if (pictures & kInterferogram) {
         DrawInterferogram(InterferogramDisplayFrame->Canvas(), *session_);
+        if (level)
+            DrawFlatSurfaceNote(InterferogramDisplayFrame->Canvas());
         Show(InterferogramDisplayFrame);
     }
     if (pictures & kThreeDImage)
@@ -1070,6 +1077,11 @@ void TOstranderForm::ShowWarning() {
     SamplingWarningLabel->setVisible(!whole.isEmpty());
 }
 
+bool TOstranderForm::SurfaceLevel() {
+    // Only results that were computed: a refused run leaves nothing to explain.
+    return session_->ResultsValid() && !session_->IsRunning() && SurfaceIsLevel(*session_);
+}
+
 void TOstranderForm::Show(PaintBox* box) {
     box->update();
 }
@@ -1088,6 +1100,8 @@ bool TOstranderForm::IsRunTimerEnabled() const {
 
 void TOstranderForm::DrawThreeDImage() {
     ostrander::DrawThreeDImage(ThreeDimensionalImageDisplay->Canvas(), *session_);
+    if (SurfaceLevel())
+        DrawFlatSurfaceNote(ThreeDimensionalImageDisplay->Canvas());
     Show(ThreeDimensionalImageDisplay);
 }
 

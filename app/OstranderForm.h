@@ -250,6 +250,8 @@ private:
     void UpdateExportAction();
     // Repaints a picture control after drawing into its canvas.
     static void Show(PaintBox* box);
+    // The computed surface is level: every pad at the same voltage.
+    bool SurfaceLevel();
     // Draws the pictures of a set of Picture flags (model/EngineSession.h).
     void DrawPictures(unsigned pictures);
     // Measures the present results for the status line (clears it while

@@ -18,11 +18,13 @@
 #include <QActionGroup>
 #include <QEvent>
 #include <QFrame>
+#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSplitter>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -205,6 +207,8 @@ void TMirrorDisplayFrame::ConnectPaintBoxes() {
     };
     ui_.AuxilaryPaintBox->onPaint = ui_.MirrorPaintBox->onPaint;
     ui_.LegendPaintBox->onPaint = [this] { PaintLegend(); };
+    ui_.MirrorPaintBox->installEventFilter(this);
+    ui_.AuxilaryPaintBox->installEventFilter(this);
     ui_.MirrorPaintBox->onResize = [this] { Relayout(); };
     ui_.AuxilaryPaintBox->onResize = [this] { Relayout(); };
     ui_.LegendPaintBox->onResize = [this] { PaintLegend(); };
@@ -520,7 +524,34 @@ void TMirrorDisplayFrame::ShowMirrorCaption() {
     ui_.MirrorLabel->setToolTip(MirrorCaption);
 }
 
+QString TMirrorDisplayFrame::PadToolTip(int x, int y, bool auxiliary) const {
+    if (!HasValidMirror() || !Display)
+        return {};
+    const ActuatorDisplayClass* pad =
+        auxiliary ? Display->FindNearestAuxiliary(x, y) : Display->FindAt(x, y);
+    if (!pad)
+        return {};
+    const DmActuatorInfoClass* info =
+        Mirror->GetInfo()->Model->FindByDisplayIndex(pad->DisplayIndex);
+    QString text = QString("Pad %1").arg(pad->DisplayIndex);
+    if (info)
+        text += QString(", channel %1").arg(info->Channel);
+    return text + QString(": %1 V").arg(Mirror->GetVoltage(pad->DisplayIndex), 0, 'f', 1);
+}
+
 bool TMirrorDisplayFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip &&
+        (watched == ui_.MirrorPaintBox || watched == ui_.AuxilaryPaintBox)) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        auto* box = static_cast<PaintBox*>(watched);
+        const QPoint at = help->pos() - box->CanvasRect().topLeft();
+        const QString tip = PadToolTip(at.x(), at.y(), watched == ui_.AuxilaryPaintBox);
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, box);
+        return true;
+    }
     if (watched == ui_.MirrorLabel && event->type() == QEvent::Resize)
         ShowMirrorCaption();
     if (watched == ui_.BottomControlPanel && event->type() == QEvent::Resize)

@@ -68,6 +68,11 @@ public:
     double GetSetAllValue() const;
     void SetSetAllValue(double volts);
 
+    // The tooltip of the pad at (x, y) on the map's canvas, or in the
+    // auxiliary box: its number, channel and voltage (the map leaves out
+    // what does not fit a small pad); empty off the pads.
+    QString PadToolTip(int x, int y, bool auxiliary = false) const;
+
     // Event handlers.
     void MirrorPaintBoxMouseUp(Qt::MouseButton button, int x, int y);
     void AuxilaryPaintBoxMouseUp(Qt::MouseButton button, int x, int y);

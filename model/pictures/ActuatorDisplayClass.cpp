@@ -128,10 +128,14 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
         LabelY = CentreY - 1;
         VoltageX = Pixel(CentreX - vw / 2);
         VoltageY = Pixel(CentreY + 1 - vh);
+        PointCount = static_cast<int>(Points.size());
+        FitTexts(canvas, -FontHeight, CentreY - 1, 2);
         break;
     }
     case ActuatorShape::Rectangular:
         Points = {{px(X + a), py(Y - b)}, {px(X - a), py(Y + b)}};
+        PointCount = static_cast<int>(Points.size());
+        FitTexts(canvas, -FontHeight, CentreY, -1);
         break;
     case ActuatorShape::Ring: {
         const double ro = actuator->Router, ri = actuator->Rinner;
@@ -139,6 +143,8 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
                   {px(X - ro), py(Y + ro)},
                   {px(X + ri), py(Y - ri)},
                   {px(X - ri), py(Y + ri)}};
+        PointCount = static_cast<int>(Points.size());
+        FitTexts(canvas, -FontHeight, CentreY, -1);
         break;
     }
     case ActuatorShape::QuarterRing: {
@@ -183,13 +189,109 @@ ActuatorDisplayClass::ActuatorDisplayClass(const DmActuatorInfoClass* actuator, 
         LabelY = fill.y;
         VoltageX = fill.x - vw / 2;
         VoltageY = fill.y - vh;
+        PointCount = static_cast<int>(Points.size());
+        FitTexts(canvas, -FontHeight, fill.y, 0, fill.x);
         break;
     }
     default:
         break; // unknown shape: nothing to draw
     }
-    VoltageCentreX = VoltageX + vw / 2.0;
+    if (!fitted_)
+        VoltageCentreX = VoltageX + vw / 2.0;
     PointCount = static_cast<int>(Points.size());
+}
+
+void ActuatorDisplayClass::FitTexts(Canvas& canvas, int fitted, double anchorY, int voltageDrop,
+                                    std::optional<double> anchorX) {
+    const double ax = anchorX.value_or(CentreX);
+    fitted_ = true;
+    VoltageCentreX = ax;
+    // The widest voltage the map shows.
+    const std::string widest = "350V";
+    const int start = std::max(fitted, MinTextPixels);
+    for (int pixels = start; pixels >= MinTextPixels; --pixels) {
+        canvas.SetFontHeight(-pixels);
+        const int lw = canvas.TextWidth(Label), lh = canvas.TextHeight(Label);
+        const int vw = canvas.TextWidth(widest), vh = canvas.TextHeight(widest);
+        const double labelX = ax - lw / 2, labelY = anchorY;
+        const double voltageX = ax - vw / 2, voltageY = anchorY + voltageDrop - vh;
+        if (ContainsBox(labelX, labelY, lw, lh) && ContainsBox(voltageX, voltageY, vw, vh)) {
+            FontHeight = -pixels;
+            LabelX = labelX;
+            LabelY = labelY;
+            LabelWidth = lw;
+            LabelHeight = lh;
+            VoltageX = Pixel(voltageX);
+            VoltageY = Pixel(voltageY);
+            return;
+        }
+    }
+    // No room for both: the label alone, centred on the anchor.
+    voltageFits_ = false;
+    for (int pixels = start; pixels >= MinTextPixels; --pixels) {
+        canvas.SetFontHeight(-pixels);
+        const int lw = canvas.TextWidth(Label), lh = canvas.TextHeight(Label);
+        const double labelX = ax - lw / 2, labelY = anchorY - lh / 2;
+        if (ContainsBox(labelX, labelY, lw, lh)) {
+            FontHeight = -pixels;
+            LabelX = labelX;
+            LabelY = labelY;
+            LabelWidth = lw;
+            LabelHeight = lh;
+            VoltageY = Pixel(anchorY - canvas.TextHeight(widest) / 2);
+            return;
+        }
+    }
+    // Not even the label is readable here: the pad keeps its fill only.
+    LabelShown = false;
+    VoltageShown = false;
+}
+
+bool ActuatorDisplayClass::Contains(double x, double y) const {
+    if (Auxiliary || PointCount <= 0)
+        return false;
+    const std::vector<Point>& p = Points;
+    switch (Shape) {
+    case ActuatorShape::Circular: {
+        if (p.size() < 6)
+            return false;
+        bool inside = false;
+        for (std::size_t i = 0, j = 5; i < 6; j = i++)
+            if ((p[i].y > y) != (p[j].y > y) &&
+                x < double(p[j].x - p[i].x) * (y - p[i].y) / double(p[j].y - p[i].y) + p[i].x)
+                inside = !inside;
+        return inside;
+    }
+    case ActuatorShape::Rectangular:
+        return p.size() >= 2 && x >= std::min(p[0].x, p[1].x) && x <= std::max(p[0].x, p[1].x) &&
+               y >= std::min(p[0].y, p[1].y) && y <= std::max(p[0].y, p[1].y);
+    case ActuatorShape::Ring:
+    case ActuatorShape::QuarterRing: {
+        if (p.size() < 4)
+            return false;
+        const double cx = (p[0].x + p[1].x) / 2.0, cy = (p[0].y + p[1].y) / 2.0;
+        const double outer = std::abs(p[0].x - p[1].x) / 2.0;
+        const double r = std::hypot(x - cx, y - cy);
+        if (Shape == ActuatorShape::Ring)
+            return r <= outer;
+        if (p.size() < 11)
+            return false;
+        // The quadrant is the one the point inside the segment lies in.
+        const double inner = std::abs(p[2].x - p[3].x) / 2.0;
+        const double sx = p[10].x >= cx ? 1 : -1, sy = p[10].y >= cy ? 1 : -1;
+        return r >= inner && r <= outer && (x - cx) * sx >= -0.5 && (y - cy) * sy >= -0.5;
+    }
+    default:
+        return false;
+    }
+}
+
+bool ActuatorDisplayClass::ContainsBox(double x, double y, double width, double height) const {
+    // A pixel of the text cell's edge may touch the outline.
+    const double left = x + 1, top = y + 1, right = x + width - 2, bottom = y + height - 2;
+    return Contains(left, top) && Contains(right, top) && Contains(left, bottom) &&
+           Contains(right, bottom) && Contains((left + right) / 2, top) &&
+           Contains((left + right) / 2, bottom);
 }
 
 double ActuatorDisplayClass::DistanceTo(double x, double y) const {
@@ -224,13 +326,17 @@ void ActuatorDisplayClass::PaintTexts(Canvas& canvas, TColor background, int lab
         for (int dx = -1; dx <= 1; ++dx)
             for (int dy = -1; dy <= 1; ++dy)
                 if (dx != 0 || dy != 0) {
-                    canvas.TextOut(labelX + dx, labelY + dy, Label);
-                    canvas.TextOut(voltageX + dx, voltageY + dy, LastText);
+                    if (LabelShown)
+                        canvas.TextOut(labelX + dx, labelY + dy, Label);
+                    if (VoltageShown)
+                        canvas.TextOut(voltageX + dx, voltageY + dy, LastText);
                 }
     }
     canvas.SetFontColor(ink);
-    canvas.TextOut(labelX, labelY, Label);
-    canvas.TextOut(voltageX, voltageY, LastText);
+    if (LabelShown)
+        canvas.TextOut(labelX, labelY, Label);
+    if (VoltageShown)
+        canvas.TextOut(voltageX, voltageY, LastText);
     canvas.SetBrushStyle(style);
 }
 
@@ -276,9 +382,13 @@ void ActuatorDisplayClass::PaintOnMap(Canvas& canvas, TColor colour) {
     default:
         return;
     }
-    // The voltage text changes: centre it as it is now.
+    // The voltage text changes: centre it as it is now, and leave it to the
+    // tooltip when it is wider than the pad has room for.
     canvas.SetFontHeight(FontHeight);
-    VoltageX = Pixel(VoltageCentreX - canvas.TextWidth(LastText) / 2.0);
+    const int vw = canvas.TextWidth(LastText);
+    VoltageX = Pixel(VoltageCentreX - vw / 2.0);
+    VoltageShown = LabelShown && voltageFits_ &&
+                   (!fitted_ || ContainsBox(VoltageX, VoltageY, vw, canvas.TextHeight(LastText)));
     PaintTexts(canvas, colour, Pixel(LabelX), Pixel(LabelY), VoltageX, VoltageY);
 }
 

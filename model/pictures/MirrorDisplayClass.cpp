@@ -78,7 +78,16 @@ void MirrorDisplayClass::Paint(bool background) {
         a->Paint();
 }
 
+ActuatorDisplayClass* MirrorDisplayClass::FindAt(int x, int y) const {
+    for (ActuatorDisplayClass* a = ListOfActuators.first; a; a = a->next)
+        if (a->Contains(x, y))
+            return a;
+    return nullptr;
+}
+
 ActuatorDisplayClass* MirrorDisplayClass::FindNearest(int x, int y) const {
+    if (ActuatorDisplayClass* under = FindAt(x, y))
+        return under;
     ActuatorDisplayClass* best = nullptr;
     double bestDistance = 0;
     for (ActuatorDisplayClass* a = ListOfActuators.first; a; a = a->next) {

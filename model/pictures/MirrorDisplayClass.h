@@ -45,7 +45,11 @@ public:
     // The actuator drawn on the map whose centre is nearest to (x, y) (the
     // auxiliary ones are drawn in their own box); the earlier entry wins a
     // tie; null when the map shows none.
+    // A pad that holds the point wins over one whose centre is nearer (the
+    // segments of a quarter ring share one centre).
     ActuatorDisplayClass* FindNearest(int x, int y) const;
+    // The pad on the map that holds (x, y), or null.
+    ActuatorDisplayClass* FindAt(int x, int y) const;
     // The auxiliary actuator whose bar's row lies under (x, y) in the
     // auxiliary box, or null.
     ActuatorDisplayClass* FindNearestAuxiliary(int x, int y) const;

@@ -2,6 +2,7 @@
 
 #include "toolkit/Format.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ostrander {
@@ -47,6 +48,21 @@ void DrawNothingToDisplay(Canvas& canvas) {
     canvas.SetFontColor(clRed);
     canvas.SetFontSize(12);
     canvas.TextOut(1, 1, kNothingToDisplay);
+}
+
+void DrawFlatSurfaceNote(Canvas& canvas) {
+    canvas.SetPenColor(clBlack);
+    canvas.SetBrushColor(clWhite);
+    canvas.SetBrushStyle(BrushStyle::Solid);
+    canvas.Rectangle(0, 0, canvas.Width(), canvas.Height());
+    canvas.SetFontColor(0x404040);
+    canvas.SetFontSize(9);
+    const int line = canvas.TextHeight(kFlatSurfaceNote);
+    const int top = std::max(1, canvas.Height() / 2 - line);
+    for (const char* text : {kFlatSurfaceNote, kFlatSurfaceNote2}) {
+        const int x = std::max(1, (canvas.Width() - canvas.TextWidth(text)) / 2);
+        canvas.TextOut(x, text == kFlatSurfaceNote ? top : top + line, text);
+    }
 }
 
 void DrawMakersMark(Canvas& canvas) {

@@ -1,7 +1,7 @@
 #pragma once
 // What every result picture shares: the pixel conversion, the scan of a grid
 // for its extremes, the peak-to-valley text, the maker's mark, the frame and
-// the "Nothing to display." picture.
+// the "Nothing to display." picture and the note on a flat surface.
 #include "toolkit/Canvas.h"
 
 #include <cmath>
@@ -49,6 +49,10 @@ std::string PeakToValleyText(double peakToValley_m, double separation_m,
 // Black-framed white canvas reading "Nothing to display." in red at (1, 1).
 void DrawNothingToDisplay(Canvas& canvas);
 
+// Black-framed white canvas with a plain note in dark grey that the surface
+// is flat because every pad is at the same voltage: a state, not a fault.
+void DrawFlatSurfaceNote(Canvas& canvas);
+
 // "Brendimor" in italic "Impact" at the lower left, a twentieth of the
 // height tall, over white; the font style and name are put back afterwards.
 void DrawMakersMark(Canvas& canvas);
@@ -61,5 +65,7 @@ inline constexpr TColor kMakersMarkColor = 0x580800;
 inline constexpr TColor kLabelColor = 0x888888;
 inline constexpr char kMakersMark[] = "Brendimor";
 inline constexpr char kNothingToDisplay[] = "Nothing to display.";
+inline constexpr char kFlatSurfaceNote[] = "All pads are at the same voltage:";
+inline constexpr char kFlatSurfaceNote2[] = "the membrane is flat.";
 
 } // namespace ostrander

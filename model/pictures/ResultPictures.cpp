@@ -123,6 +123,15 @@ void DrawFarFieldPlot(Canvas& canvas, DMModelMain& engine) {
                                    local.FarFieldPlotGrid));
 }
 
+bool SurfaceIsLevel(EngineSession& session) {
+    DMModelMain& engine = SessionAccess::Engine(session);
+    if (!SelectedModel(engine.Local()))
+        return false;
+    const SurfaceView surface(engine.Data());
+    const GridRange range = ScanGrid(surface.grid.rows, surface.grid.n);
+    return range.finite && range.max == range.min;
+}
+
 void DrawSurfaceImage(Canvas& canvas, EngineSession& session) {
     DrawSurfaceImage(canvas, SessionAccess::Engine(session));
 }

@@ -38,6 +38,11 @@ void DrawThreeDImage(Canvas& canvas, EngineSession& session);
 void DrawFarFieldImage(Canvas& canvas, EngineSession& session, std::string_view title);
 void DrawFarFieldPlot(Canvas& canvas, EngineSession& session);
 
+// Whether the session's surface is there and level everywhere: every pad
+// at the same voltage, which the surface pictures show as "Nothing to
+// display." and a window had better explain (DrawFlatSurfaceNote).
+bool SurfaceIsLevel(EngineSession& session);
+
 // The caption the far-field step gives its image.
 inline constexpr char kFarFieldTitle[] = "Far Field Intensity";
 

@@ -86,13 +86,18 @@ void DrawActuatorOverlay(Canvas& canvas, const Layout& L, const MirrorDrawing& m
             labelY = cy + halfY;
             break;
         case 2: {
+            // A ring whose hole holds the mirror's centre is drawn about
+            // it; one beside it (a ring of rings) about its own centre, with
+            // its number on its own annulus.
+            const bool aroundCentre = std::hypot(a.X, a.Y) < a.Rinner;
+            const double ox = aroundCentre ? L.centreX : cx, oy = aroundCentre ? L.centreY : cy;
             for (double radius : {a.Rinner, a.Router}) {
                 const double r = L.Samples(radius) * cw;
-                const Rect b = Box(L.centreX, L.centreY, r, r);
+                const Rect b = Box(ox, oy, r, r);
                 canvas.Ellipse(b.left, b.top, b.right, b.bottom);
             }
-            labelX = L.centreX - halfX;
-            labelY = L.centreY + halfX;
+            labelX = ox - halfX;
+            labelY = oy + halfX;
             break;
         }
         case 3: {
@@ -111,8 +116,24 @@ void DrawActuatorOverlay(Canvas& canvas, const Layout& L, const MirrorDrawing& m
             canvas.Rectangle(
                 Box(L.centreX + dx * mid * cw, L.centreY + dy * mid * ch, across * cw, along * ch));
             quarter = quarter % 4 + 1;
-            labelX = cx - width * cw;
-            labelY = cy - width * cw;
+            // (X, Y) is either a place on the segment or, when it lies well
+            // inside the ring, only the ring's offset by half the gap: the
+            // number then goes to the middle of the segment's own sector,
+            // on the diagonal of its quadrant.
+            double px = cx, py = cy;
+            const double middle = (a.Rinner + a.Router) / 2.0;
+            if (std::hypot(a.X, a.Y) < middle / 2.0) {
+                const double d = L.Samples(middle) / std::sqrt(2.0);
+                px = cx + (a.X < 0 ? -d : d) * cw;
+                py = cy + (a.Y < 0 ? -d : d) * ch;
+                const int size = std::clamp(PixelOf(width * cw), 8, 12);
+                canvas.SetFontSize(size);
+                labelX = px - canvas.TextWidth(std::to_string(index + 1)) / 2.0;
+                labelY = py - canvas.TextHeight(std::to_string(index + 1)) / 2.0;
+                break;
+            }
+            labelX = px - width * cw;
+            labelY = py - width * cw;
             break;
         }
         default: {
