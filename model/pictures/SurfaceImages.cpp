@@ -71,6 +71,11 @@ void DrawActuatorOverlay(Canvas& canvas, const Layout& L, const MirrorDrawing& m
     canvas.SetFontColor(clLime);
     const double cw = L.cw, ch = L.ch;
     int quarter = 1;
+    // Rings beside one another (a ring of rings) rather than about the
+    // mirror's centre: each is numbered in its own middle.
+    bool ringOfRings = false;
+    for (const MirrorDrawing::Actuator& a : mirror.actuators)
+        ringOfRings = ringOfRings || (a.present && std::hypot(a.X, a.Y) >= a.Rinner);
     for (std::size_t index = 0; index < mirror.actuators.size(); ++index) {
         const MirrorDrawing::Actuator& a = mirror.actuators[index];
         if (!a.present)
@@ -87,8 +92,7 @@ void DrawActuatorOverlay(Canvas& canvas, const Layout& L, const MirrorDrawing& m
             break;
         case 2: {
             // A ring whose hole holds the mirror's centre is drawn about
-            // it; one beside it (a ring of rings) about its own centre, with
-            // its number on its own annulus.
+            // it; one beside it about its own centre.
             const bool aroundCentre = std::hypot(a.X, a.Y) < a.Rinner;
             const double ox = aroundCentre ? L.centreX : cx, oy = aroundCentre ? L.centreY : cy;
             for (double radius : {a.Rinner, a.Router}) {
@@ -96,8 +100,14 @@ void DrawActuatorOverlay(Canvas& canvas, const Layout& L, const MirrorDrawing& m
                 const Rect b = Box(ox, oy, r, r);
                 canvas.Ellipse(b.left, b.top, b.right, b.bottom);
             }
-            labelX = ox - halfX;
-            labelY = oy + halfX;
+            if (!ringOfRings) {
+                labelX = ox - halfX;
+                labelY = oy + halfX;
+            } else {
+                const std::string number = std::to_string(index + 1);
+                labelX = ox - canvas.TextWidth(number) / 2.0;
+                labelY = oy - canvas.TextHeight(number) / 2.0;
+            }
             break;
         }
         case 3: {
