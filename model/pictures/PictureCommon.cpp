@@ -36,8 +36,21 @@ std::string PeakToValleyText(double peakToValley_m, double separation_m,
                              std::optional<bool> snapDown) {
     std::string text = "PV(um):" + FormatFloat("0.000E-00", peakToValley_m * 1000000.0);
     if (snapDown.value_or(peakToValley_m > separation_m / 3.0))
-        text += " (snap-down)";
+        text += kSnapDownMark;
     return text;
+}
+
+void DrawPeakToValleyLabel(Canvas& canvas, const std::string& text) {
+    constexpr int x = 1, y = 1;
+    if (!text.ends_with(kSnapDownMark)) {
+        canvas.TextOut(x, y, text);
+        return;
+    }
+    const TColor brush = canvas.BrushColor();
+    canvas.SetBrushColor(clWhite);
+    canvas.FillRect({x - 1, y, x + canvas.TextWidth(text) + 1, y + canvas.TextHeight(text)});
+    canvas.SetBrushColor(brush);
+    canvas.TextOut(x, y, text);
 }
 
 void DrawNothingToDisplay(Canvas& canvas) {

@@ -46,6 +46,12 @@ GridRange ScanGrid(const double* const* rows, int n);
 std::string PeakToValleyText(double peakToValley_m, double separation_m,
                              std::optional<bool> snapDown = std::nullopt);
 
+// The peak-to-valley text at (1, 1) in the font and colour set. With the
+// snap-down mark it stands on a white box just its size, so that the
+// warning reads on any colour of the picture under it; the brush is left as
+// it was.
+void DrawPeakToValleyLabel(Canvas& canvas, const std::string& text);
+
 // Black-framed white canvas reading "Nothing to display." in red at (1, 1).
 void DrawNothingToDisplay(Canvas& canvas);
 
@@ -64,6 +70,7 @@ void DrawFrame(Canvas& canvas);
 inline constexpr TColor kMakersMarkColor = 0x580800;
 inline constexpr TColor kLabelColor = 0x888888;
 inline constexpr char kMakersMark[] = "Brendimor";
+inline constexpr char kSnapDownMark[] = " (snap-down)";
 inline constexpr char kNothingToDisplay[] = "Nothing to display.";
 inline constexpr char kFlatSurfaceNote[] = "All pads are at the same voltage:";
 inline constexpr char kFlatSurfaceNote2[] = "the membrane is flat.";

@@ -201,15 +201,17 @@ GridRange DrawSurfacePicture(Canvas& canvas, const SurfaceGrid& g, const MirrorD
     DrawMirrorOutline(canvas, L, mirror);
     DrawActuatorOverlay(canvas, L, mirror);
 
+    if (profiles)
+        DrawProfiles(canvas, L, g, range);
+
+    // Over the profiles: the label (and its snap-down box) stays whole.
     canvas.SetFontColor(kLabelColor);
     canvas.SetFontHeight(16);
     canvas.SetFontSize(12);
     canvas.SetBrushStyle(BrushStyle::Clear);
-    canvas.TextOut(1, 1, PeakToValleyText(range.max - range.min, mirror.Separation_m, mirror.SnapDown));
+    DrawPeakToValleyLabel(
+        canvas, PeakToValleyText(range.max - range.min, mirror.Separation_m, mirror.SnapDown));
     canvas.SetBrushStyle(BrushStyle::Solid);
-
-    if (profiles)
-        DrawProfiles(canvas, L, g, range);
     DrawMakersMark(canvas);
     DrawFrame(canvas);
     return range;

@@ -48,7 +48,8 @@ GridRange DrawThreeDImage(Canvas& canvas, const double* const* surface, int n,
     canvas.SetFontColor(kLabelColor);
     canvas.SetFontHeight(16);
     canvas.SetFontSize(12);
-    canvas.TextOut(1, 1, PeakToValleyText(range.max - range.min, options.Separation_m, options.SnapDown));
+    DrawPeakToValleyLabel(
+        canvas, PeakToValleyText(range.max - range.min, options.Separation_m, options.SnapDown));
 
     DrawMakersMark(canvas);
     DrawFrame(canvas);

@@ -130,6 +130,34 @@ TEST(SurfacePictures, PeakToValleyLabelMarksSnapDown) {
         }
 }
 
+// The snap-down warning stands over the hottest colours of the map: it has a
+// box of its own, so only the label's greys lie under it.
+TEST(SurfacePictures, SnapDownLabelReadsOnAnyColour) {
+    for (Picture draw : {&DrawSurfaceImage, &DrawInterferogram}) {
+        TestGrid g(100, -2.5e-6);
+        g[50][50] = 0.0; // everything but one cell at the bottom of the scale
+        MirrorDrawing m = RoundMirror();
+        m.Separation_m = 7e-6;
+        m.SnapDown = true;
+        RecordingCanvas c(kW, kH);
+        draw(c, {g.Rows(), 100}, m);
+        const DrawnText* pv = c.Find("PV(um):");
+        ASSERT_NE(pv, nullptr);
+        ASSERT_TRUE(pv->text.ends_with(" (snap-down)"));
+        c.SetFontSize(12);
+        const int w = c.TextWidth(pv->text), h = c.TextHeight(pv->text);
+        int coloured = 0, white = 0;
+        for (int y = pv->y; y < pv->y + h; ++y)
+            for (int x = pv->x; x < pv->x + w; ++x) {
+                const TColor p = c.GetPixel(x, y);
+                coloured += RedOf(p) != GreenOf(p) || GreenOf(p) != BlueOf(p);
+                white += p == clWhite;
+            }
+        EXPECT_EQ(coloured, 0);
+        EXPECT_GT(white, w * h / 2);
+    }
+}
+
 TEST(SurfacePictures, SquareMirrorHasARectangleAndARoundOneATallEllipse) {
     TestGrid g(100, 0.0);
     g[3][3] = -1e-6; // keeps the cells white away from the corner
