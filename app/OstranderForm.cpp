@@ -31,6 +31,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPalette>
 #include <QSignalBlocker>
 #include <QMenu>
 #include <QMenuBar>
@@ -715,13 +716,14 @@ void TOstranderForm::ShowPullIn() {
         return;
     shownAnswer_ = state.answer;
     shownTracked_ = state.tracked;
-    QString text, style, tip;
+    QString text, tip;
+    bool red = false;
     if (state.answer) {
         // Until a newer answer comes the line keeps the last one. Past
         // pull-in it turns red; the pictures' labels say snap-down.
         const bool snapDown = state.answer->SnapDown();
         text = PullInText(*state.answer);
-        style = snapDown ? "color: #c00000;" : QString();
+        red = snapDown;
         tip = snapDown ? "Snap-down: these voltages have no equilibrium."
                        : "The membrane snaps down past this scale of the voltages.";
     } else if (state.tracked) {
@@ -729,8 +731,13 @@ void TOstranderForm::ShowPullIn() {
     }
     if (PullInLabel->text() != text)
         PullInLabel->setText(text);
-    if (PullInLabel->styleSheet() != style)
-        PullInLabel->setStyleSheet(style);
+    // The colour goes through the palette: a style sheet would set the
+    // label's font anew and the line would change size with its state.
+    QPalette palette = PullInLabel->palette();
+    palette.setColor(QPalette::WindowText,
+                     red ? QColor(0xc0, 0, 0) : this->palette().color(QPalette::WindowText));
+    if (palette != PullInLabel->palette())
+        PullInLabel->setPalette(palette);
     if (PullInLabel->toolTip() != tip)
         PullInLabel->setToolTip(tip);
 }

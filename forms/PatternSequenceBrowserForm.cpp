@@ -36,7 +36,9 @@ namespace ostrander {
 namespace {
 
 constexpr int PendingColour = 0xC0DCC0;
-constexpr const char* Filter = "Pattern set files (*.pat *.ini);;All files (*)";
+constexpr const char* Filter = "Pattern sets (*.pat *.ini);;All files (*)";
+// Not the image editor's patterns that share the suffix.
+const std::vector<std::pair<std::string, std::string>> kTypeNames = {{"pat", "Pattern set"}};
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -235,6 +237,7 @@ std::optional<std::string> TPatternSequenceBrowserForm::RunOpenDialog() {
     FileDialogRequest request;
     request.title = "Open Pattern Set";
     request.filter = Filter;
+    request.typeNames = kTypeNames;
     if (!OpenDialogFileName.empty()) {
         request.initialFolder = ExtractFilePath(OpenDialogFileName);
         request.initialName = ExtractFileName(OpenDialogFileName);
@@ -587,6 +590,7 @@ bool TPatternSequenceBrowserForm::SaveSet() {
     FileDialogRequest request;
     request.title = "Save Pattern Set";
     request.filter = Filter;
+    request.typeNames = kTypeNames;
     request.defaultSuffix = "pat";
     const std::string& own = session_.GetPatternSet()->GetFileName();
     if (own != PatternClass::NoFileName) {

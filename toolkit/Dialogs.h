@@ -4,6 +4,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ostrander {
@@ -14,6 +15,9 @@ struct FileDialogRequest {
     std::string initialFolder;
     std::string initialName;
     std::string defaultSuffix; // without the dot
+    // What the dialog calls files of a suffix (without the dot) instead of
+    // the system's guess from the suffix alone (.pat is not only ours).
+    std::vector<std::pair<std::string, std::string>> typeNames;
 };
 
 class Dialogs {

@@ -15,7 +15,8 @@ TFloatBarFrame::TFloatBarFrame(QWidget* parent) : FloatValueFrame(parent) {
     row.size = {320, 30};
     row.label = "Label";
     row.units = "UnitsLabel";
-    row.labelFontPixels = 16;
+    // The caption in the frame's own size, as its neighbours' are.
+    row.labelFontPixels = 11;
     row.editText = "0.0";
     row.editFontPixels = 16;
     row.editWidth = 52;

@@ -689,6 +689,7 @@ TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMa
     ASSERT_TRUE(PullInAnswered(*form));
     EXPECT_NEAR(ShownPullInFactor(*form), 1 / 0.97, 0.011);
     EXPECT_FALSE(form->PullInLabel->toolTip().startsWith("Snap-down"));
+    const int calmPixels = form->PullInLabel->fontInfo().pixelSize();
 
     // Past the factor: no equilibrium, and the pictures say so.
     mirror->SetAllActuators(20.0 * factor * 1.03);
@@ -696,6 +697,9 @@ TEST_F(OstranderFormTest, TheExactModelShowsThePullInFactorAndAnHonestSnapDownMa
     ASSERT_TRUE(PullInAnswered(*form));
     EXPECT_NEAR(ShownPullInFactor(*form), 1 / 1.03, 0.011);
     EXPECT_TRUE(form->PullInLabel->toolTip().startsWith("Snap-down"));
+    // Red, in the same size as before.
+    EXPECT_EQ(form->PullInLabel->palette().color(QPalette::WindowText), QColor(0xc0, 0, 0));
+    EXPECT_EQ(form->PullInLabel->fontInfo().pixelSize(), calmPixels);
     EXPECT_EQ(Local().SnapDownVerdict, std::optional<bool>(true));
     EXPECT_TRUE(SurfacePictureHasVerdict(*form, Local(), true));
     EXPECT_FALSE(SurfacePictureHasVerdict(*form, Local(), false));

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace ostrander {
@@ -23,21 +25,39 @@ void QtDialogs::ShowException(const std::string& text) {
     QMessageBox::critical(Owner(), QApplication::applicationName(), QString::fromStdString(text));
 }
 
+FileTypeNames::FileTypeNames(std::vector<std::pair<std::string, std::string>> names)
+    : names_(std::move(names)) {}
+
+QString FileTypeNames::type(const QFileInfo& info) const {
+    const std::string suffix = info.suffix().toLower().toStdString();
+    for (const auto& [ending, name] : names_)
+        if (info.isFile() && suffix == ending)
+            return QString::fromStdString(name);
+    return QFileIconProvider::type(info);
+}
+
 std::optional<std::string> QtDialogs::OpenFile(const FileDialogRequest& r) {
     QString dir = QString::fromStdString(r.initialFolder);
     if (!r.initialName.empty())
         dir += "/" + QString::fromStdString(r.initialName);
-    QString name = QFileDialog::getOpenFileName(Owner(), QString::fromStdString(r.title), dir,
-                                                QString::fromStdString(r.filter));
-    if (name.isEmpty())
+    QFileDialog dialog(Owner(), QString::fromStdString(r.title), dir,
+                       QString::fromStdString(r.filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    FileTypeNames types(r.typeNames);
+    if (!r.typeNames.empty())
+        dialog.setIconProvider(&types);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return name.toStdString();
+    return dialog.selectedFiles().first().toStdString();
 }
 
 std::optional<std::string> QtDialogs::SaveFile(const FileDialogRequest& r) {
     QFileDialog dialog(Owner(), QString::fromStdString(r.title),
                        QString::fromStdString(r.initialFolder), QString::fromStdString(r.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    FileTypeNames types(r.typeNames);
+    if (!r.typeNames.empty())
+        dialog.setIconProvider(&types);
     if (!r.defaultSuffix.empty())
         dialog.setDefaultSuffix(QString::fromStdString(r.defaultSuffix));
     if (!r.initialName.empty())

@@ -2,9 +2,25 @@
 // The Dialogs service shown with real Qt message boxes and file dialogs.
 #include "toolkit/Dialogs.h"
 
+#include <QFileIconProvider>
+
+#include <string>
+#include <utility>
+#include <vector>
+
 class QWidget;
 
 namespace ostrander {
+
+// The file dialogs' names for file types by suffix, over the system's.
+class FileTypeNames : public QFileIconProvider {
+public:
+    explicit FileTypeNames(std::vector<std::pair<std::string, std::string>> names);
+    QString type(const QFileInfo& info) const override;
+
+private:
+    std::vector<std::pair<std::string, std::string>> names_;
+};
 
 class QtDialogs : public Dialogs {
 public:
