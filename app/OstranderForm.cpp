@@ -7,6 +7,7 @@
 #include "Shared_Software/Mirror/MirrorInfoClass.h"
 #include "forms/SessionMessages.h"
 #include "forms/MirrorSetupForm.h"
+#include "forms/PatternSequenceBrowserForm.h"
 #include "formats/MeasuredCube.h"
 #include "model/EngineSession.h"
 #include "model/MeasuredMembraneModel.h"
@@ -26,8 +27,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QProgressBar>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -201,6 +208,7 @@ void TOstranderForm::BuildControls() {
     BuildDisplays();
     BuildStatusLine();
     BuildMenus();
+    setAcceptDrops(true);
     Splitter2->setStretchFactor(0, 0);
     Splitter2->setStretchFactor(1, 1);
     Splitter2->setSizes({217, 969});
@@ -401,6 +409,14 @@ void TOstranderForm::BuildMenus() {
         file->addAction("&Open Mirror File...", this, [this] { OpenMirrorFileClick(); });
     OpenMirrorFileAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     DeviceFolderAction = file->addAction("&Device Folder...", this, [this] { DeviceFolderClick(); });
+    RecentMirrorsMenu = file->addMenu("Recent &Mirrors");
+    RecentPatternSetsMenu = file->addMenu("Recent &Pattern Sets");
+    connect(RecentMirrorsMenu, &QMenu::aboutToShow, this, [this] {
+        FillRecentMenu(RecentMirrorsMenu, recentMirrors_, &TOstranderForm::OpenMirrorFile);
+    });
+    connect(RecentPatternSetsMenu, &QMenu::aboutToShow, this, [this] {
+        FillRecentMenu(RecentPatternSetsMenu, recentPatternSets_, &TOstranderForm::OpenPatternSet);
+    });
     ExportAction =
         file->addAction("&Export Pictures and Data...", this, [this] { ExportClick(); });
     ExportAction->setEnabled(false);
@@ -438,6 +454,16 @@ void TOstranderForm::BuildStatusLine() {
     SamplingWarningLabel->setMinimumWidth(40);
     SamplingWarningLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     SamplingWarningLabel->installEventFilter(this);
+    RunProgressBar = new QProgressBar(this);
+    RunProgressBar->setFixedWidth(140);
+    RunProgressBar->setFormat("Influence %v/%m");
+    CancelRunButton = new QPushButton("Cancel", this);
+    CancelRunButton->setToolTip("Stop computing the influence functions");
+    statusBar()->addPermanentWidget(RunProgressBar);
+    statusBar()->addPermanentWidget(CancelRunButton);
+    RunProgressBar->setVisible(false);
+    CancelRunButton->setVisible(false);
+    connect(CancelRunButton, &QPushButton::clicked, this, [this] { CancelRunClick(); });
     statusBar()->setSizeGripEnabled(true);
     // The line is added below the design's window, which keeps its height.
     resize(width(), height() + statusBar()->sizeHint().height());
@@ -761,9 +787,147 @@ void TOstranderForm::OpenMirrorFileClick() {
     const std::optional<std::string> chosen = Dialogs::Instance().OpenFile(request);
     if (!chosen)
         return;
-    if (!mirrorSetupForm_->LoadFile(*chosen))
+    OpenMirrorFile(*chosen);
+}
+
+bool TOstranderForm::OpenMirrorFile(const std::string& file) {
+    if (!mirrorSetupForm_)
+        return false;
+    if (!mirrorSetupForm_->LoadFile(file)) {
         Dialogs::Instance().ShowMessage(
-            "Cannot load \"" + *chosen + "\": not a usable mirror info file.", "Open Mirror File");
+            "Cannot load \"" + file + "\": not a usable mirror info file.", "Open Mirror File");
+        return false;
+    }
+    return true;
+}
+
+bool TOstranderForm::OpenPatternSet(const std::string& file) {
+    if (!patternBrowser_)
+        return false;
+    if (!patternBrowser_->OpenPatternSetFile(file))
+        return false;
+    ShowBeside(patternBrowser_, this);
+    return true;
+}
+
+void TOstranderForm::NoteRecent(std::vector<std::string>& list, const std::string& file) {
+    if (file.empty())
+        return;
+    std::error_code ec;
+    const std::string absolute = std::filesystem::absolute(file, ec).lexically_normal().string();
+    const std::string entry = ec ? file : absolute;
+    list.erase(std::remove(list.begin(), list.end(), entry), list.end());
+    list.insert(list.begin(), entry);
+    if (list.size() > static_cast<std::size_t>(kRecentFiles))
+        list.resize(kRecentFiles);
+}
+
+std::vector<std::string> TOstranderForm::DropMissing(std::vector<std::string>& list) {
+    std::vector<std::string> gone;
+    std::error_code ec;
+    for (auto it = list.begin(); it != list.end();)
+        if (!std::filesystem::is_regular_file(*it, ec)) {
+            gone.push_back(*it);
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    return gone;
+}
+
+void TOstranderForm::SetRecentMirrors(std::vector<std::string> files) {
+    recentMirrors_.clear();
+    for (auto it = files.rbegin(); it != files.rend(); ++it)
+        NoteRecent(recentMirrors_, *it);
+}
+
+void TOstranderForm::SetRecentPatternSets(std::vector<std::string> files) {
+    recentPatternSets_.clear();
+    for (auto it = files.rbegin(); it != files.rend(); ++it)
+        NoteRecent(recentPatternSets_, *it);
+}
+
+void TOstranderForm::NoteRecentMirror(const std::string& file) {
+    NoteRecent(recentMirrors_, file);
+}
+
+void TOstranderForm::NoteRecentPatternSet(const std::string& file) {
+    NoteRecent(recentPatternSets_, file);
+}
+
+void TOstranderForm::FillRecentMenu(QMenu* menu, std::vector<std::string>& list,
+                                    bool (TOstranderForm::*open)(const std::string&)) {
+    const std::vector<std::string> gone = DropMissing(list);
+    if (!gone.empty())
+        statusBar()->showMessage(
+            QString::fromStdString("No longer there, taken off the list: " + gone.front() +
+                                   (gone.size() > 1 ? " and " + std::to_string(gone.size() - 1) +
+                                                          " more"
+                                                    : std::string())),
+            kNoticeMs);
+    menu->clear();
+    for (const std::string& file : list) {
+        const QString path = QString::fromStdString(file);
+        QAction* action = menu->addAction(
+            QString::fromStdString(std::filesystem::path(file).filename().string()));
+        action->setToolTip(path);
+        action->setStatusTip(path);
+        connect(action, &QAction::triggered, this, [this, file, open] {
+            // Gone since the menu was filled: say so rather than fail.
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(file, ec)) {
+                Dialogs::Instance().ShowMessage("\"" + file + "\" is no longer there.",
+                                                "Recent Files");
+                recentMirrors_.erase(std::remove(recentMirrors_.begin(), recentMirrors_.end(), file),
+                                     recentMirrors_.end());
+                recentPatternSets_.erase(
+                    std::remove(recentPatternSets_.begin(), recentPatternSets_.end(), file),
+                    recentPatternSets_.end());
+                return;
+            }
+            (this->*open)(file);
+        });
+    }
+    menu->setToolTipsVisible(true);
+    if (list.empty())
+        menu->addAction("(none)")->setEnabled(false);
+}
+
+void TOstranderForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!event->mimeData()->hasUrls())
+        return;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        const QString suffix = QFileInfo(url.toLocalFile()).suffix().toLower();
+        if (url.isLocalFile() && (suffix == "ini" || suffix == "pat")) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+}
+
+void TOstranderForm::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasUrls())
+        return;
+    // One mirror and one set at a time; the mirror first, so that a set
+    // dropped with it previews on it.
+    std::string mirror, set;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString file = url.toLocalFile();
+        const QString suffix = QFileInfo(file).suffix().toLower();
+        if (suffix == "ini" && mirror.empty())
+            mirror = file.toStdString();
+        else if (suffix == "pat" && set.empty())
+            set = file.toStdString();
+    }
+    bool opened = false;
+    if (!mirror.empty())
+        opened = OpenMirrorFile(mirror);
+    if (!set.empty())
+        opened = OpenPatternSet(set) || opened;
+    if (opened)
+        event->acceptProposedAction();
 }
 
 void TOstranderForm::DeviceFolderClick() {
@@ -996,6 +1160,7 @@ void TOstranderForm::RunFEATimerTimer() {
         PassSoon();
     }
     UpdateExportAction();
+    ShowRunProgress();
 }
 
 void TOstranderForm::ApplicationIdle() {
@@ -1003,6 +1168,8 @@ void TOstranderForm::ApplicationIdle() {
     if (const uint64_t mirror = session_->Snapshot().mirror; mirror != undoMirror_) {
         undoStack_->clear();
         undoMirror_ = mirror;
+        if (session_->HasMirror() && session_->MirrorInfo())
+            NoteRecentMirror(session_->MirrorInfo()->FileName);
     }
     const IdlePassResult pass = session_->IdlePass();
     ShowSessionMessages(pass.recalculation);
@@ -1095,10 +1262,32 @@ void TOstranderForm::Show(PaintBox* box) {
 
 void TOstranderForm::EnableRunTimer() {
     RunFEATimer->start();
+    ShowRunProgress();
 }
 
 void TOstranderForm::DisableRunTimer() {
     RunFEATimer->stop();
+    ShowRunProgress();
+}
+
+void TOstranderForm::ShowRunProgress() {
+    const EngineSession::RunProgress progress =
+        session_ ? session_->Progress() : EngineSession::RunProgress{};
+    const bool running = RunFEATimer->isActive() && progress.total > 0;
+    if (running) {
+        RunProgressBar->setRange(0, progress.total);
+        RunProgressBar->setValue(progress.done);
+    }
+    RunProgressBar->setVisible(running);
+    CancelRunButton->setVisible(running);
+    CancelRunButton->setEnabled(running);
+}
+
+void TOstranderForm::CancelRunClick() {
+    if (session_->Cancel() == CancelRequest::Requested) {
+        CancelRunButton->setEnabled(false);
+        statusBar()->showMessage("Cancelling the influence functions...", kNoticeMs);
+    }
 }
 
 bool TOstranderForm::IsRunTimerEnabled() const {

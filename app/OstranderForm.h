@@ -29,9 +29,13 @@
 
 class QAction;
 class QCheckBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QMenu;
+class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QSplitter;
@@ -49,6 +53,7 @@ class TFloatEditFrame;
 class TIntegerEditFrame;
 class TMirrorDisplayFrame;
 class TMirrorSetupForm;
+class TPatternSequenceBrowserForm;
 
 class TOstranderForm : public QMainWindow, public ModelHost {
     Q_OBJECT
@@ -59,6 +64,31 @@ public:
     EngineSession& Session() { return *session_; }
     // The window "Load Mirror" shows (not owned; Qt parenting keeps it).
     void SetMirrorSetupForm(TMirrorSetupForm* form) { mirrorSetupForm_ = form; }
+    // The pattern browser that opens pattern sets (not owned).
+    void SetPatternBrowser(TPatternSequenceBrowserForm* form) { patternBrowser_ = form; }
+
+    // Loads a mirror info file (a message says why when it cannot); true
+    // when it was loaded.
+    bool OpenMirrorFile(const std::string& file);
+    // Opens a pattern set in the browser and shows it; true when opened.
+    bool OpenPatternSet(const std::string& file);
+
+    // The files opened last, newest first, at most kRecentFiles of each;
+    // a file is noted when it was opened, and one that is gone is dropped
+    // (with a message) when the menu is shown or the entry chosen.
+    static constexpr int kRecentFiles = 6;
+    const std::vector<std::string>& RecentMirrors() const { return recentMirrors_; }
+    const std::vector<std::string>& RecentPatternSets() const { return recentPatternSets_; }
+    void SetRecentMirrors(std::vector<std::string> files);
+    void SetRecentPatternSets(std::vector<std::string> files);
+    void NoteRecentMirror(const std::string& file);
+    void NoteRecentPatternSet(const std::string& file);
+    // Puts `file` first in `list`, once, keeping at most kRecentFiles.
+    static void NoteRecent(std::vector<std::string>& list, const std::string& file);
+    // Removes the files that are gone from `list` and returns them.
+    static std::vector<std::string> DropMissing(std::vector<std::string>& list);
+    // Asks the influence run going to stop (the Cancel button).
+    void CancelRunClick();
     // Where the window opens on a screen whose free area is `available`:
     // at the design's place and size (`wanted`, its top-left `place`) when
     // that fits, moved onto the area when only the size fits, and the whole
@@ -209,6 +239,11 @@ public:
     // and the warning when the surface is too steep for the grid.
     QLabel* ResultFiguresLabel = nullptr;
     QLabel* SamplingWarningLabel = nullptr;
+    // The influence run's progress and its Cancel button, shown while it goes.
+    QProgressBar* RunProgressBar = nullptr;
+    QPushButton* CancelRunButton = nullptr;
+    QMenu* RecentMirrorsMenu = nullptr;
+    QMenu* RecentPatternSetsMenu = nullptr;
     QTimer* RunFEATimer = nullptr;
     QTimer* IdleTimer = nullptr;
     // The menu bar's commands.
@@ -238,6 +273,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Mirror info files (.ini) and pattern sets (.pat) dropped on the window
+    // are opened.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -277,7 +316,16 @@ private:
     // Says in the status line what the rules changed of voltages set back.
     void ShowRuleChanges(const std::string& what, const AppliedVoltages& applied);
 
+    // Shows the run's progress, or hides the bar when no run goes.
+    void ShowRunProgress();
+    // Fills a recent-files menu; `open` opens a chosen entry.
+    void FillRecentMenu(QMenu* menu, std::vector<std::string>& list,
+                        bool (TOstranderForm::*open)(const std::string&));
+
     std::unique_ptr<EngineSession> session_;
+    TPatternSequenceBrowserForm* patternBrowser_ = nullptr;
+    std::vector<std::string> recentMirrors_;
+    std::vector<std::string> recentPatternSets_;
     std::function<bool()> closeCheck_;
     QUndoStack* undoStack_ = nullptr;
     // The snapshot taken by BeginVoltageEdit, until EndVoltageEdit.

@@ -40,6 +40,23 @@ constexpr const char* kModel = "Choices/MembraneModel";
 constexpr const char* kPatternFolder = "Folders/Patterns";
 constexpr const char* kDeviceFolder = "Folders/Devices";
 constexpr const char* kExportFolder = "Folders/Export";
+constexpr const char* kRecentMirrors = "Recent/Mirrors";
+constexpr const char* kRecentPatternSets = "Recent/PatternSets";
+
+std::vector<std::string> Files(QSettings& settings, const char* key) {
+    std::vector<std::string> files;
+    for (const QString& file : settings.value(key).toStringList())
+        if (!file.isEmpty())
+            files.push_back(file.toStdString());
+    return files;
+}
+
+QStringList ListOf(const std::vector<std::string>& files) {
+    QStringList list;
+    for (const std::string& file : files)
+        list << QString::fromStdString(file);
+    return list;
+}
 
 // A number stored under key, when there is one and it is finite.
 std::optional<double> Number(QSettings& settings, const char* key) {
@@ -273,6 +290,16 @@ void RestoreChoices(ProgramWindows& windows, QSettings& settings,
     }
     // An export folder that has gone still shows where the export dialog starts.
     main.SetExportFolder(Text(settings, kExportFolder));
+    // Recent files that have gone are forgotten, and the status bar says so.
+    std::vector<std::string> mirrors = Files(settings, kRecentMirrors);
+    std::vector<std::string> sets = Files(settings, kRecentPatternSets);
+    std::size_t gone = TOstranderForm::DropMissing(mirrors).size();
+    gone += TOstranderForm::DropMissing(sets).size();
+    main.SetRecentMirrors(std::move(mirrors));
+    main.SetRecentPatternSets(std::move(sets));
+    if (gone > 0)
+        notices.push_back(std::to_string(gone) + " recent file" + (gone > 1 ? "s" : "") +
+                          " no longer there, taken off the File menu");
 
     if (!notices.empty()) {
         std::string text;
@@ -311,6 +338,8 @@ void SaveChoicesOf(const WindowSet& windows, QSettings& settings) {
     settings.setValue(kModel, main.MembraneModelName());
     if (!main.ExportFolder().empty())
         settings.setValue(kExportFolder, QString::fromStdString(main.ExportFolder()));
+    settings.setValue(kRecentMirrors, ListOf(main.RecentMirrors()));
+    settings.setValue(kRecentPatternSets, ListOf(main.RecentPatternSets()));
     if (windows.browser) {
         const std::string folder = windows.browser->PatternFolder();
         if (!folder.empty())

@@ -4,7 +4,8 @@
 // at start, never loaded without asking), the map's step and "Set All"
 // value, "Remove Focus and Piston", the far-field zoom, the membrane model,
 // the pattern folder, a device folder chosen in the program, the folder last
-// exported to, and the windows' places, sizes and splitters.
+// exported to, the recent mirrors and pattern sets, and the windows'
+// places, sizes and splitters.
 //
 // Restore runs on freshly made windows before they are shown; Save as the
 // windows close. A remembered place that lies on no screen there is now is

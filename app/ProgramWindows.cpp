@@ -71,6 +71,9 @@ ProgramWindows MakeProgramWindows() {
                      [turbulence] { turbulence->MirrorReleased(); });
     turbulence->addAction(main.UndoAction);
     turbulence->addAction(main.RedoAction);
+    main.SetPatternBrowser(browser);
+    QObject::connect(browser, &TPatternSequenceBrowserForm::patternSetOpened, &main,
+                     [&main](const QString& file) { main.NoteRecentPatternSet(file.toStdString()); });
     // Esc closes the secondary windows (they are hidden, not destroyed).
     for (QWidget* window : {static_cast<QWidget*>(windows.MirrorSetupForm),
                             static_cast<QWidget*>(windows.PatternSequenceBrowserForm),

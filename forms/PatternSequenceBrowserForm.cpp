@@ -368,14 +368,23 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
     auto chosen = RunOpenDialog();
     if (!chosen)
         return;
-    const auto result = session_.OpenSet(*chosen);
+    OpenChosenSet(*chosen, "Browse");
+}
+
+bool TPatternSequenceBrowserForm::OpenPatternSetFile(const std::string& file) {
+    return MayLeaveSet("Open Pattern Set") && OpenChosenSet(file, "Open Pattern Set");
+}
+
+bool TPatternSequenceBrowserForm::OpenChosenSet(const std::string& file,
+                                                const std::string& caption) {
+    const auto result = session_.OpenSet(file);
     if (!result.valid) {
-        Dialogs::Instance().ShowMessage("\"" + ExtractFileName(*chosen) +
+        Dialogs::Instance().ShowMessage("\"" + ExtractFileName(file) +
                                             "\" is not a usable pattern-set file" +
                                             (result.error.empty() ? "" : ": " + result.error) +
                                             ". The patterns on show are unchanged.",
-                                        "Browse");
-        return;
+                                        caption);
+        return false;
     }
     FillPatternList();
     ui_.NewPatternNameEdit->setEnabled(true);
@@ -384,6 +393,8 @@ void TPatternSequenceBrowserForm::PatternFileBrowseButtonClick() {
     ShowPatternFileName(session_.GetPatternFileName());
     ShowSetName();
     ShowReadWarnings();
+    emit patternSetOpened(QString::fromStdString(file));
+    return true;
 }
 
 void TPatternSequenceBrowserForm::ZernikeSetButtonClick() {

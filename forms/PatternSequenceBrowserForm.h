@@ -58,6 +58,11 @@ public:
     int GetSelectedIndex() const { return session_.GetSelectedIndex(); }
     bool IsFileLoaded() const { return session_.IsFileLoaded(); }
 
+    // Opens a pattern set file as Browse does after its dialog (asking
+    // first about changes not saved); a message says why one cannot be
+    // opened. True when it was.
+    bool OpenPatternSetFile(const std::string& file);
+
     // Event handlers (wired to the controls below).
     void FormShow();
     void PatternFileBrowseButtonClick();
@@ -124,6 +129,8 @@ signals:
     // (`what` names it for an undo list), and has sent them.
     void activeMirrorAboutToChange(const QString& what);
     void activeMirrorChanged();
+    // A pattern set file was opened (its path).
+    void patternSetOpened(const QString& file);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -134,6 +141,8 @@ private:
     // Asks where and saves the set; true when it was saved.
     bool SaveSet();
     // Pattern names of the set into the list box (all but the closing "None").
+    // Opens a file the user chose; `caption` heads a message.
+    bool OpenChosenSet(const std::string& file, const std::string& caption);
     void FillPatternList();
     // Enables the list box and proposes "Pattern <items>" as the next name.
     void AfterListFilled();

@@ -575,6 +575,13 @@ RunTick EngineSession::RunToEnd(const std::function<void(int, int)>& progress) {
     return IsRunning() ? RunTick::Idle : last;
 }
 
+EngineSession::RunProgress EngineSession::Progress() const {
+    if (!IsRunning())
+        return {};
+    const int total = std::max(0, data_.IFActuatorCount);
+    return {std::clamp(data_.IFCurrentActuator, 0, total), total};
+}
+
 CancelRequest EngineSession::Cancel() {
     if (!IsRunning())
         return CancelRequest::NoRun;

@@ -351,6 +351,13 @@ public:
     RunTick RunToEnd(const std::function<void(int done, int total)>& progress = {});
     bool IsRunning() const;
     CancelRequest Cancel();
+    // How far the run has come: influence functions done of all; both 0
+    // without a run.
+    struct RunProgress {
+        int done = 0;
+        int total = 0;
+    };
+    RunProgress Progress() const;
 
     // The idle pass: the floor rule, then, when what the results and the map
     // are made from changed since the last pass (the voltages, the mirror,

@@ -1,0 +1,187 @@
+// The main window's everyday parts, driven offscreen: the influence run's
+// progress bar and its Cancel button, the recent mirrors and pattern sets
+// (kept through the settings, gone files dropped), mirror files and pattern
+// sets dropped on the window.
+#include "app/OstranderForm.h"
+#include "app/ProgramSettings.h"
+#include "app/ProgramWindows.h"
+
+#include "Shared_Software/Mirror/MirrorInfoClass.h"
+#include "forms/MirrorSetupForm.h"
+#include "forms/PatternSequenceBrowserForm.h"
+#include "model/DMModelLocal.h"
+#include "model/EngineSession.h"
+#include "model/SessionAccess.h"
+#include "support/ProgramFixture.h"
+#include "toolkit/Dialogs.h"
+#include "toolkit/qt/PaintBox.h"
+
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTest>
+#include <QUrl>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ostrander {
+namespace {
+
+class EverydayParts : public program_test::ProgramFolder {
+public:
+    void SetUp() override {
+        ProgramFolder::SetUp();
+        WriteMirror("seven.ini", "Seven");
+        WriteMirror("zeven.ini", "Zeven");
+        windows = MakeProgramWindows();
+        form = windows.OstranderForm.get();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    }
+    void TearDown() override {
+        windows = {};
+        ProgramFolder::TearDown();
+    }
+    DMModelLocal& Local() { return SessionAccess::Local(form->Session()); }
+    void RunToEnd() {
+        for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
+            form->RunFEATimerTimer();
+        ASSERT_FALSE(form->IsRunTimerEnabled());
+    }
+    std::string PatternSetFile() {
+        const std::string file = (root_ / "seven.pat").string();
+        std::ofstream(file) << "[General]\nFileType=Actuator Pattern Set\nPatternSetName=Seven\n"
+                               "PatternCount=1\nVoltageCount=7\n[FileInformation]\n"
+                               "FileVersion=1.0\n[Pattern000]\nPatternName=Low\nVoltage000=10\n";
+        return file;
+    }
+    // Drops local files on the main window as a file manager would.
+    bool Drop(const std::vector<std::string>& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& f : files)
+            urls << QUrl::fromLocalFile(QString::fromStdString(f));
+        data.setUrls(urls);
+        const QPoint at = form->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form, &drop);
+        return drop.isAccepted();
+    }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogs installed{dialogs};
+    ProgramWindows windows;
+    TOstranderForm* form = nullptr;
+};
+
+TEST_F(EverydayParts, TheRunShowsItsProgressAndCancelStopsIt) {
+    EXPECT_FALSE(form->RunProgressBar->isVisible());
+    windows.MirrorSetupForm->MirrorSelectionListBox->setCurrentRow(0);
+    windows.MirrorSetupForm->LoadButtonClick();
+    ASSERT_TRUE(form->IsRunTimerEnabled());
+    EXPECT_TRUE(form->RunProgressBar->isVisible());
+    EXPECT_TRUE(form->CancelRunButton->isVisible());
+    EXPECT_EQ(form->RunProgressBar->maximum(), 7);
+    form->RunFEATimerTimer();
+    form->RunFEATimerTimer();
+    const int done = form->RunProgressBar->value();
+    EXPECT_GT(done, 0);
+    EXPECT_LT(done, 7);
+
+    QTest::mouseClick(form->CancelRunButton, Qt::LeftButton);
+    RunToEnd();
+    EXPECT_FALSE(form->Session().IsRunning());
+    EXPECT_FALSE(Local().DisplaysValid) << "a cancelled run leaves no results";
+    EXPECT_FALSE(form->RunProgressBar->isVisible());
+    EXPECT_FALSE(form->CancelRunButton->isVisible());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Cancelled Influence Functions...");
+
+    // Loading again computes the influence functions to the end.
+    windows.MirrorSetupForm->LoadButtonClick();
+    RunToEnd();
+    EXPECT_TRUE(Local().DisplaysValid);
+}
+
+TEST_F(EverydayParts, RecentFilesRoundTripThroughTheSettingsAndGoneOnesAreDropped) {
+    const std::string pat = PatternSetFile();
+    const std::string seven = (root_ / "Devices" / "seven.ini").string();
+    const std::string zeven = (root_ / "Devices" / "zeven.ini").string();
+    ASSERT_TRUE(form->OpenMirrorFile(zeven));
+    RunToEnd();
+    form->ApplicationIdle();
+    ASSERT_TRUE(form->OpenMirrorFile(seven));
+    RunToEnd();
+    form->ApplicationIdle();
+    ASSERT_TRUE(form->OpenPatternSet(pat));
+    EXPECT_EQ(form->RecentMirrors(), (std::vector<std::string>{seven, zeven}));
+    EXPECT_EQ(form->RecentPatternSets(), (std::vector<std::string>{pat}));
+    // Opening one again puts it first, once; the list keeps the newest few.
+    ASSERT_TRUE(form->OpenMirrorFile(zeven));
+    RunToEnd();
+    form->ApplicationIdle();
+    EXPECT_EQ(form->RecentMirrors(), (std::vector<std::string>{zeven, seven}));
+    std::vector<std::string> many;
+    for (int k = 0; k < 10; ++k)
+        TOstranderForm::NoteRecent(many, (root_ / ("m" + std::to_string(k) + ".ini")).string());
+    ASSERT_EQ(many.size(), std::size_t(TOstranderForm::kRecentFiles));
+    EXPECT_EQ(many.front(), (root_ / "m9.ini").string());
+
+    QSettings settings(QString::fromStdString((root_ / "settings.conf").string()),
+                       QSettings::IniFormat);
+    SaveChoices(windows, settings);
+    settings.sync();
+    std::filesystem::remove(zeven);
+
+    ProgramWindows again = MakeProgramWindows();
+    RestoreChoices(again, settings);
+    EXPECT_EQ(again.OstranderForm->RecentMirrors(), (std::vector<std::string>{seven}));
+    EXPECT_EQ(again.OstranderForm->RecentPatternSets(), (std::vector<std::string>{pat}));
+    EXPECT_TRUE(again.OstranderForm->statusBar()->currentMessage().contains("1 recent file"))
+        << again.OstranderForm->statusBar()->currentMessage().toStdString();
+
+    // The menu lists what is there, and drops what went since.
+    std::filesystem::remove(pat);
+    QMenu* menu = again.OstranderForm->RecentPatternSetsMenu;
+    emit menu->aboutToShow();
+    EXPECT_TRUE(again.OstranderForm->RecentPatternSets().empty());
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_FALSE(menu->actions()[0]->isEnabled()) << "only the (none) entry";
+    menu = again.OstranderForm->RecentMirrorsMenu;
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), "seven.ini");
+}
+
+TEST_F(EverydayParts, DroppedMirrorFilesLoadAndPatternSetsOpen) {
+    const std::string zeven = (root_ / "Devices" / "zeven.ini").string();
+    const std::string notes = (root_ / "notes.txt").string();
+    std::ofstream(notes) << "not a mirror\n";
+    EXPECT_FALSE(Drop({notes})) << "files of other kinds are not taken";
+    EXPECT_FALSE(form->Session().HasMirror());
+
+    ASSERT_TRUE(Drop({zeven}));
+    ASSERT_TRUE(form->Session().HasMirror());
+    EXPECT_EQ(form->Session().MirrorInfo()->DeviceName, "Zeven");
+    RunToEnd();
+
+    const std::string pat = PatternSetFile();
+    ASSERT_TRUE(Drop({pat}));
+    EXPECT_TRUE(windows.PatternSequenceBrowserForm->isVisible());
+    EXPECT_TRUE(windows.PatternSequenceBrowserForm->IsFileLoaded());
+}
+
+} // namespace
+} // namespace ostrander
