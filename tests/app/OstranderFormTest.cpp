@@ -371,6 +371,7 @@ TEST_F(OstranderFormTest, TheMenuBarHoldsTheProgramsCommands) {
         if (!a->isSeparator())
             file << a->text();
     EXPECT_EQ(file, (QStringList{"&Load Mirror...", "&Open Mirror File...", "&Device Folder...",
+                                 "Recent &Mirrors", "Recent &Pattern Sets",
                                  "&Export Pictures and Data...", "&Quit"}));
     EXPECT_EQ(form->QuitAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
