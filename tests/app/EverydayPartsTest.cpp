@@ -12,6 +12,10 @@
 #include "model/DMModelLocal.h"
 #include "model/EngineSession.h"
 #include "model/SessionAccess.h"
+#include "model/pictures/ActuatorDisplayClass.h"
+#include "model/pictures/MirrorDisplayClass.h"
+#include "model/pictures/PictureCommon.h"
+#include "Shared_Software/Frames/MirrorDisplayFrame.h"
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
@@ -52,7 +56,7 @@ public:
     }
     DMModelLocal& Local() { return SessionAccess::Local(form->Session()); }
     void RunToEnd() {
-        for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
+        for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 100; ++ticks)
             form->RunFEATimerTimer();
         ASSERT_FALSE(form->IsRunTimerEnabled());
     }
@@ -181,6 +185,53 @@ TEST_F(EverydayParts, DroppedMirrorFilesLoadAndPatternSetsOpen) {
     ASSERT_TRUE(Drop({pat}));
     EXPECT_TRUE(windows.PatternSequenceBrowserForm->isVisible());
     EXPECT_TRUE(windows.PatternSequenceBrowserForm->IsFileLoaded());
+}
+
+// The window on a 1024 x 768 screen, with the 61-pad mirror at 150 V and
+// its run going: the status line's progress and Cancel stay whole, and the
+// map's numbers readable. Saved as build/screens/main-1024.png to look at
+// (run with QT_SCALE_FACTOR=2 for a dense screen). Every channel at one
+// voltage leaves the surface level, which the pictures explain.
+TEST_F(EverydayParts, TheWindowFitsA1024By768Screen) {
+    form->resize(1024, 768 - 30);
+    ASSERT_TRUE(form->OpenMirrorFile(OSTRANDER_BINARY_DIR "/Devices/Hex61S.ini"));
+    form->RunFEATimerTimer();
+    QApplication::processEvents();
+    ASSERT_TRUE(form->RunProgressBar->isVisible());
+    for (QWidget* part : {static_cast<QWidget*>(form->RunProgressBar),
+                          static_cast<QWidget*>(form->CancelRunButton)}) {
+        const QRect inWindow(part->mapTo(form, QPoint(0, 0)), part->size());
+        EXPECT_TRUE(form->rect().contains(inWindow)) << part->metaObject()->className();
+        EXPECT_GE(part->width(), part->minimumSizeHint().width());
+    }
+    RunToEnd();
+    VoltageRequest request;
+    request.all = 150.0;
+    ASSERT_TRUE(form->Session().ApplyVoltages(request).applied);
+    form->ApplicationIdle();
+    QApplication::processEvents();
+    const std::filesystem::path screens = std::filesystem::path(OSTRANDER_BINARY_DIR) / "screens";
+    std::filesystem::create_directories(screens);
+    form->grab().save(QString::fromStdString((screens / "main-1024.png").string()));
+    int labels = 0;
+    for (ActuatorDisplayClass* a = form->MainMirrorDisplay->GetDisplay()->ListOfActuators.first; a;
+         a = a->next)
+        if (!a->IsAuxiliary() && a->LabelShown) {
+            ++labels;
+            EXPECT_GE(-a->FontHeight, ActuatorDisplayClass::MinTextPixels);
+        }
+    EXPECT_GT(labels, 0);
+
+    // Every channel at 150 V, the membrane's own too, pulls on nothing: the
+    // level surface is explained, not shown in the red of a fault.
+    for (PaintBox* box : {form->ThreeDimensionalImageDisplay, form->TwoDimensionalDisplayFrame,
+                          form->InterferogramDisplayFrame}) {
+        ImageCanvas expected(box->Canvas().Width(), box->Canvas().Height(),
+                             box->Canvas().PixelRatio());
+        DrawFlatSurfaceNote(expected);
+        EXPECT_EQ(box->Canvas().Image(), expected.Image())
+            << box->parentWidget()->metaObject()->className();
+    }
 }
 
 } // namespace
