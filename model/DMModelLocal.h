@@ -3,6 +3,7 @@
 // engine's copy of the voltages and the display options of the main window.
 // The application owns the one instance; tests make their own.
 #include "model/EngineGrid.h"
+#include "model/FarFieldLevels.h"
 #include "model/Grid.h"
 
 #include <cstdint>
@@ -56,6 +57,8 @@ public:
     int32_t FarFieldZoom = 1;
     // Working grid of the far-field plot, kept between draws.
     Grid<double> FarFieldPlotGrid;
+    // The grey levels both far-field pictures sample, of the latest far field.
+    FarFieldLevels FarFieldPictureLevels;
     // Fraction of the mirror diameter covered by the beam.
     double BeamFraction = kEngineBeamFraction;
     // Samples per side the user asked for, for models that take a finer

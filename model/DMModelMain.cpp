@@ -321,6 +321,7 @@ FarFieldStatus DMModelMain::ComputeFarField() {
         std::swap_ranges(a, a + 2 * half, b);
         std::swap_ranges(c1, c1 + 2 * half, d);
     }
+    ++data_.FarFieldGeneration;
 
     host_.DrawFarFieldPictures();
     return FarFieldStatus::Done;

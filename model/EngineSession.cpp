@@ -512,6 +512,7 @@ void EngineSession::ClearResults() {
     data_.Surface.Fill(0.0);
     data_.SurfaceMin = data_.SurfaceMax = 0.0;
     std::fill(data_.FarField.begin(), data_.FarField.end(), 0.0f);
+    ++data_.FarFieldGeneration;
     local_.DisplaysValid = false;
     lastInputs_.reset();
     picturesCleared_ = true;

@@ -37,11 +37,13 @@ void MainData::AllocateFarField(int32_t size) {
     const auto side = static_cast<std::size_t>(size) + 1;
     FarField.assign(2 * side * side, 0.0f);
     FarFieldSize = size;
+    ++FarFieldGeneration;
 }
 
 void MainData::FreeFarField() {
     FarField = {};
     FarFieldSize = 0;
+    ++FarFieldGeneration;
 }
 
 void MainData::FreeSavedVoltages() {

@@ -32,6 +32,9 @@ struct MainData {
     // transform and the pictures address it flat: use FarFieldIndex below.
     std::vector<float> FarField;
     int32_t FarFieldSize = 0;
+    // Counts the changes of FarField (each transform, clearing, allocating),
+    // so that what is derived from it can tell whether it is still current.
+    uint64_t FarFieldGeneration = 0;
     // Membrane deflection in metres, GridRows x GridRows; empty before the
     // first surface.
     Grid<double> Surface;

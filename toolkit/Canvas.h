@@ -10,6 +10,8 @@
 
 #include <cmath>
 
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -127,6 +129,19 @@ public:
     virtual void TextOut(int x, int y, std::string_view text) = 0;
     virtual int TextWidth(std::string_view text) = 0;
     virtual int TextHeight(std::string_view text) = 0;
+
+    // A layer whose pixels depend only on `key`, the canvas's size and pixel
+    // ratio and the drawing state on entry other than the pen position (the
+    // outlines and numbers of a mirror's actuators, a caption): draw(canvas)
+    // draws it, writing pixels without reading them (no FloodFill, no
+    // GetPixel) and moving the pen before any LineTo. A canvas may keep the
+    // pixels it wrote and, the next time the same key comes, write them again
+    // and leave the drawing state as draw did, without drawing. Here it draws.
+    virtual void DrawLayer(std::span<const double> key,
+                           const std::function<void(Canvas&)>& draw) {
+        (void)key;
+        draw(*this);
+    }
 
     // Bracket a run of drawing (the window may refresh only after Unlock).
     virtual void Lock() { ++lockCount_; }

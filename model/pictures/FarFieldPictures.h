@@ -3,6 +3,7 @@
 // outline) and the far-field plot (the same intensity as a wire-frame
 // relief), both sampling the central part of the centred transform enlarged
 // by the zoom factor.
+#include "model/FarFieldLevels.h"
 #include "model/Grid.h"
 #include "model/pictures/PictureCommon.h"
 
@@ -47,12 +48,19 @@ inline double FarFieldIntensity(const float* field, int size, int r, int c) {
     return re * re + im * im;
 }
 
+// The grey levels of the transform: intensity x 255 / largest intensity,
+// truncated, per element (model/FarFieldLevels.h).
+FarFieldLevels MakeFarFieldLevels(const FarFieldInput& input);
+
 // Draws the far-field image on the whole canvas. outlineHalfSize is half the
 // mirror size in transform elements (one element per surface sample), drawn
 // as a square or a circle round the axis. Shows "Nothing to display." when
 // there is no transform or its largest intensity is 0 or not finite.
 void DrawFarFieldImage(Canvas& canvas, const FarFieldInput& input, double outlineHalfSize,
                        bool square, std::string_view title);
+// The same from the levels made of input's transform, which the plot shares.
+void DrawFarFieldImage(Canvas& canvas, const FarFieldInput& input, const FarFieldLevels& levels,
+                       double outlineHalfSize, bool square, std::string_view title);
 
 // Draws the far-field plot; grid is the working grid kept between draws, made again (all 0) when the sampled size changes.
 // Returns the extremes of the plot grid, finite false when nothing was
@@ -61,5 +69,7 @@ void DrawFarFieldImage(Canvas& canvas, const FarFieldInput& input, double outlin
 // sample has the same level.
 GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input, bool haveSurface,
                            Grid<double>& grid);
+GridRange DrawFarFieldPlot(Canvas& canvas, const FarFieldInput& input,
+                           const FarFieldLevels& levels, bool haveSurface, Grid<double>& grid);
 
 } // namespace ostrander

@@ -41,6 +41,18 @@ FarFieldInput FarFieldOf(const MainData& data, const DMModelLocal& local) {
             local.FarFieldZoom};
 }
 
+// The grey levels of the record's far field, made once per far field for
+// both far-field pictures.
+const FarFieldLevels& LevelsOf(const MainData& data, DMModelLocal& local) {
+    FarFieldLevels& kept = local.FarFieldPictureLevels;
+    if (!kept.made || kept.generation != data.FarFieldGeneration) {
+        kept = MakeFarFieldLevels(FarFieldOf(data, local));
+        kept.made = true;
+        kept.generation = data.FarFieldGeneration;
+    }
+    return kept;
+}
+
 void StoreExtremes(MainData& data, const GridRange& range) {
     if (!range.finite)
         return;
@@ -109,7 +121,7 @@ void DrawFarFieldImage(Canvas& canvas, DMModelMain& engine, std::string_view tit
     const MainData& data = engine.Data();
     // Half the mirror in transform elements, one element per surface sample.
     const double halfSize = (data.GridSize * data.GridFill - 2.0) * 0.5;
-    DrawFarFieldImage(canvas, FarFieldOf(data, engine.Local()),
+    DrawFarFieldImage(canvas, FarFieldOf(data, engine.Local()), LevelsOf(data, engine.Local()),
                       halfSize, model->Square, title);
 }
 
@@ -119,8 +131,8 @@ void DrawFarFieldPlot(Canvas& canvas, DMModelMain& engine) {
     MainData& data = engine.Data();
     DMModelLocal& local = engine.Local();
     StoreExtremes(data,
-                  DrawFarFieldPlot(canvas, FarFieldOf(data, local), !data.Surface.empty(),
-                                   local.FarFieldPlotGrid));
+                  DrawFarFieldPlot(canvas, FarFieldOf(data, local), LevelsOf(data, local),
+                                   !data.Surface.empty(), local.FarFieldPlotGrid));
 }
 
 bool SurfaceIsLevel(EngineSession& session) {

@@ -156,6 +156,20 @@ void DrawActuatorOverlay(Canvas& canvas, const Layout& L, const MirrorDrawing& m
     }
 }
 
+// Everything the outlines and numbers of the mirror and its actuators
+// depend on besides the canvas, for Canvas::DrawLayer.
+std::vector<double> OverlayKey(const Layout& L, const MirrorDrawing& mirror) {
+    std::vector<double> key = {1.0, static_cast<double>(L.W), static_cast<double>(L.H), L.cw, L.ch,
+                               static_cast<double>(L.centreX), static_cast<double>(L.centreY),
+                               L.samplesPerMetre, mirror.Diameter_m, mirror.Square ? 1.0 : 0.0,
+                               static_cast<double>(mirror.ActuatorType), mirror.QuarterRingGap_m};
+    key.reserve(key.size() + 7 * mirror.actuators.size());
+    for (const MirrorDrawing::Actuator& a : mirror.actuators)
+        key.insert(key.end(), {a.present ? 1.0 : 0.0, a.X, a.Y, a.Rinner, a.Router, a.Dcontact_m,
+                               a.DcontactY_m});
+    return key;
+}
+
 // Cross-section profiles through the middle column and the middle row.
 void DrawProfiles(Canvas& canvas, const Layout& L, const SurfaceGrid& g, const GridRange& range) {
     const double pv = range.max - range.min;
@@ -198,8 +212,11 @@ GridRange DrawSurfacePicture(Canvas& canvas, const SurfaceGrid& g, const MirrorD
 
     drawCells(L, range);
 
-    DrawMirrorOutline(canvas, L, mirror);
-    DrawActuatorOverlay(canvas, L, mirror);
+    // The same outlines and numbers on every pass: drawn once per size.
+    canvas.DrawLayer(OverlayKey(L, mirror), [&](Canvas& c) {
+        DrawMirrorOutline(c, L, mirror);
+        DrawActuatorOverlay(c, L, mirror);
+    });
 
     if (profiles)
         DrawProfiles(canvas, L, g, range);

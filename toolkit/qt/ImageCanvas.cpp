@@ -395,6 +395,87 @@ int ImageCanvas::TextHeight(std::string_view) {
     return m.height();
 }
 
+bool ImageCanvas::DrawState::SameDrawing(const DrawState& o) const {
+    return pen == o.pen && brush == o.brush && fontColor == o.fontColor &&
+           penWidth == o.penWidth && fontSize == o.fontSize && fontHeight == o.fontHeight &&
+           fontStyle == o.fontStyle && brushStyle == o.brushStyle && fontName == o.fontName;
+}
+
+ImageCanvas::DrawState ImageCanvas::State() const {
+    return {penColor_, brushColor_, fontColor_, penWidth_,  fontSize_, fontHeight_,
+            fontStyle_, brushStyle_, fontName_,  penPos_.x, penPos_.y};
+}
+
+void ImageCanvas::SetState(const DrawState& s) {
+    penColor_ = s.pen;
+    brushColor_ = s.brush;
+    fontColor_ = s.fontColor;
+    penWidth_ = s.penWidth;
+    fontSize_ = s.fontSize;
+    fontHeight_ = s.fontHeight;
+    fontStyle_ = s.fontStyle;
+    brushStyle_ = s.brushStyle;
+    fontName_ = s.fontName;
+    penPos_ = {s.penX, s.penY};
+}
+
+void ImageCanvas::KeepLayers(bool keep) {
+    keepLayers_ = keep;
+    if (!keep)
+        layers_.clear();
+}
+
+ImageCanvas::Layer ImageCanvas::RecordLayer(std::span<const double> key,
+                                            const std::function<void(Canvas&)>& draw) const {
+    Layer layer;
+    layer.key.assign(key.begin(), key.end());
+    layer.width = width_;
+    layer.height = height_;
+    layer.ratio = ratio_;
+    layer.before = State();
+    ImageCanvas black(width_, height_, ratio_), white(width_, height_, ratio_);
+    black.image_.fill(Qt::black);
+    for (ImageCanvas* c : {&black, &white}) {
+        c->SetState(layer.before);
+        draw(*c);
+    }
+    layer.after = black.State();
+    const auto* b = reinterpret_cast<const QRgb*>(black.image_.constBits());
+    const auto* w = reinterpret_cast<const QRgb*>(white.image_.constBits());
+    const std::size_t count = static_cast<std::size_t>(black.image_.bytesPerLine() / 4) *
+                              static_cast<std::size_t>(black.image_.height());
+    for (std::size_t i = 0; i < count; ++i)
+        if (b[i] == w[i])
+            layer.pixels.emplace_back(static_cast<std::uint32_t>(i), b[i]);
+    return layer;
+}
+
+void ImageCanvas::DrawLayer(std::span<const double> key,
+                            const std::function<void(Canvas&)>& draw) {
+    if (!keepLayers_) {
+        draw(*this);
+        return;
+    }
+    const DrawState now = State();
+    auto same = [&](const Layer& l) {
+        return l.width == width_ && l.height == height_ && l.ratio == ratio_ &&
+               l.before.SameDrawing(now) && std::equal(l.key.begin(), l.key.end(), key.begin(), key.end());
+    };
+    auto found = std::find_if(layers_.begin(), layers_.end(), same);
+    if (found == layers_.end()) {
+        // A picture keeps a few layers; the oldest goes first.
+        constexpr std::size_t kKept = 4;
+        if (layers_.size() >= kKept)
+            layers_.erase(layers_.begin());
+        layers_.push_back(RecordLayer(key, draw));
+        found = layers_.end() - 1;
+    }
+    auto* bits = reinterpret_cast<QRgb*>(image_.bits());
+    for (const auto& [index, rgb] : found->pixels)
+        bits[index] = rgb;
+    SetState(found->after);
+}
+
 bool ImageCanvas::SavePng(const std::string& fileName) const {
     return image_.save(QString::fromStdString(fileName), "PNG");
 }

@@ -9,9 +9,18 @@
 // Height() stay logical while every shape, line and letter is drawn at device
 // resolution, so a widget on a high-density screen shows it 1:1. Pens keep
 // their logical width (a 1-pixel pen is two device pixels wide at ratio 2).
+//
+// With KeepLayers on, DrawLayer keeps the pixels of each layer it draws (the
+// last few keys) and writes them again for the same key, size and state: the
+// pictures redraw the same actuator outlines, numbers and captions on every
+// pass, and writing their pixels costs a fraction of drawing them.
 #include "toolkit/Canvas.h"
 
 #include <QImage>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace ostrander {
 
@@ -45,6 +54,12 @@ public:
     void SetPixels(int x, int y, const TColor* colors, int count) override;
     void SetDevicePixels(int x, int y, const TColor* colors, int count) override;
     void TextOut(int x, int y, std::string_view text) override;
+    void DrawLayer(std::span<const double> key,
+                   const std::function<void(Canvas&)>& draw) override;
+    // Off by default (DrawLayer draws every time); a picture control turns
+    // it on. Turning it off forgets the kept layers.
+    void KeepLayers(bool keep);
+    bool KeepsLayers() const { return keepLayers_; }
     int TextWidth(std::string_view text) override;
     int TextHeight(std::string_view text) override;
 
@@ -74,7 +89,34 @@ private:
     // The font at the given scale (1: logical, the ratio: device).
     class QFont MakeFont(double scale = 1.0) const;
 
+    // The drawing state a layer starts from and leaves behind.
+    struct DrawState {
+        TColor pen, brush, fontColor;
+        int penWidth, fontSize, fontHeight, fontStyle;
+        BrushStyle brushStyle;
+        std::string fontName;
+        int penX, penY;
+        // Equal apart from the pen position, which a layer may not depend on.
+        bool SameDrawing(const DrawState& o) const;
+    };
+    DrawState State() const;
+    void SetState(const DrawState& state);
+    // A layer drawn once: the device pixels it wrote (index into the bits,
+    // colour), for this key on an image of this size and ratio.
+    struct Layer {
+        std::vector<double> key;
+        int width = 0, height = 0;
+        double ratio = 1.0;
+        DrawState before, after;
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> pixels;
+    };
+    // Draws the layer on two scratch images of different backgrounds: the
+    // pixels it wrote are those where both agree.
+    Layer RecordLayer(std::span<const double> key, const std::function<void(Canvas&)>& draw) const;
+
     QImage image_;
+    bool keepLayers_ = false;
+    std::vector<Layer> layers_;
     int width_ = 1;
     int height_ = 1;
     double ratio_ = 1.0;

@@ -9,6 +9,8 @@ namespace ostrander {
 
 PaintBox::PaintBox(QWidget* parent) : QWidget(parent), canvas_(1, 1) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The pictures drawn here again and again keep their fixed layers.
+    canvas_.KeepLayers(true);
 }
 
 bool PaintBox::event(QEvent* event) {

@@ -25,7 +25,11 @@ namespace ostrander {
 
 class PictureRig : public RecordingModelHost {
 public:
-    PictureRig() = default;
+    // The canvases keep their fixed layers, as the window's picture controls do.
+    PictureRig() {
+        for (ImageCanvas* c : {&threeD, &surface, &interferogram, &farFieldImage, &farFieldPlot})
+            c->KeepLayers(true);
+    }
     PictureRig(const PictureRig&) = delete;
     PictureRig& operator=(const PictureRig&) = delete;
 
