@@ -79,21 +79,21 @@ void DrawFlatSurfaceNote(Canvas& canvas) {
 }
 
 void DrawMakersMark(Canvas& canvas) {
-    // The same on every pass: a layer depending on the height alone.
+    canvas.SetPenColor(clWhite);
+    canvas.SetBrushColor(clWhite);
+    canvas.SetBrushStyle(BrushStyle::Solid);
+    canvas.SetFontHeight(canvas.Height() / 20);
+    canvas.SetFontColor(kMakersMarkColor);
+    canvas.SetFontStyle(fsItalic);
+    const std::string previousName = canvas.FontName();
+    canvas.SetFontName("Impact");
+    // The same on every pass: a layer of the height alone.
     const double key[] = {-1.0, static_cast<double>(canvas.Height())};
     canvas.DrawLayer(key, [](Canvas& c) {
-        c.SetPenColor(clWhite);
-        c.SetBrushColor(clWhite);
-        c.SetBrushStyle(BrushStyle::Solid);
-        c.SetFontHeight(c.Height() / 20);
-        c.SetFontColor(kMakersMarkColor);
-        c.SetFontStyle(fsItalic);
-        const std::string previousName = c.FontName();
-        c.SetFontName("Impact");
         c.TextOut(1, c.Height() - c.FontHeight() - 1, kMakersMark);
-        c.SetFontStyle(fsNone);
-        c.SetFontName(previousName);
     });
+    canvas.SetFontStyle(fsNone);
+    canvas.SetFontName(previousName);
 }
 
 void DrawFrame(Canvas& canvas) {

@@ -212,7 +212,11 @@ GridRange DrawSurfacePicture(Canvas& canvas, const SurfaceGrid& g, const MirrorD
 
     drawCells(L, range);
 
-    // The same outlines and numbers on every pass: drawn once per size.
+    // The same outlines and numbers on every pass: drawn once per size. The
+    // colours the last cell left are replaced, so that the layer's starting
+    // state is the same on every pass too.
+    canvas.SetPenColor(clRed);
+    canvas.SetBrushColor(clWhite);
     canvas.DrawLayer(OverlayKey(L, mirror), [&](Canvas& c) {
         DrawMirrorOutline(c, L, mirror);
         DrawActuatorOverlay(c, L, mirror);

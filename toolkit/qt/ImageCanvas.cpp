@@ -468,6 +468,7 @@ void ImageCanvas::DrawLayer(std::span<const double> key,
         if (layers_.size() >= kKept)
             layers_.erase(layers_.begin());
         layers_.push_back(RecordLayer(key, draw));
+        ++layersRecorded_;
         found = layers_.end() - 1;
     }
     auto* bits = reinterpret_cast<QRgb*>(image_.bits());

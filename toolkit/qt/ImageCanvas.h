@@ -60,6 +60,8 @@ public:
     // it on. Turning it off forgets the kept layers.
     void KeepLayers(bool keep);
     bool KeepsLayers() const { return keepLayers_; }
+    // How many times DrawLayer has drawn a layer to keep it.
+    int LayersRecorded() const { return layersRecorded_; }
     int TextWidth(std::string_view text) override;
     int TextHeight(std::string_view text) override;
 
@@ -117,6 +119,7 @@ private:
     QImage image_;
     bool keepLayers_ = false;
     std::vector<Layer> layers_;
+    int layersRecorded_ = 0;
     int width_ = 1;
     int height_ = 1;
     double ratio_ = 1.0;
