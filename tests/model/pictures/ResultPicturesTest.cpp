@@ -4,6 +4,7 @@
 #include "support/ImageChecks.h"
 #include "tests/model/pictures/PictureRig.h"
 #include "tests/model/pictures/RecordingCanvas.h"
+#include "model/ExactMembraneModel.h"
 
 #include <gtest/gtest.h>
 
@@ -245,4 +246,90 @@ TEST_F(ResultPictures, AtAPixelRatioThePicturesAreSharpAndTheSameFromAfar) {
     EXPECT_GT(compared, 200 * 200);
     EXPECT_EQ(differing, 0);
     EXPECT_GT(between, 1000) << "the far field doubled, not sampled at device pixels";
+}
+
+namespace {
+
+// Redraws the rig's pictures and draws them again on copies of its canvases
+// taken before (same size, pixels and drawing state: the far-field caption
+// takes the font the previous pass left) that keep nothing, with the
+// far-field levels made anew: every picture has the pixels of the copy's.
+void RedrawAndCompare(PictureRig& rig) {
+    ImageCanvas* kept[] = {&rig.threeD, &rig.surface, &rig.interferogram, &rig.farFieldImage,
+                           &rig.farFieldPlot};
+    std::vector<ImageCanvas> full;
+    for (ImageCanvas* c : kept) {
+        full.push_back(*c);
+        full.back().KeepLayers(false);
+    }
+    rig.Redraw();
+    rig.local.FarFieldPictureLevels = {};
+    ostrander::DrawThreeDImage(full[0], rig.engine);
+    DrawSurfaceImage(full[1], rig.engine);
+    DrawInterferogram(full[2], rig.engine);
+    DrawFarFieldImage(full[3], rig.engine, kFarFieldTitle);
+    DrawFarFieldPlot(full[4], rig.engine);
+    const char* names[] = {"3D", "surface", "interferogram", "far-field image", "far-field plot"};
+    for (int k = 0; k < 5; ++k)
+        EXPECT_TRUE(kept[k]->Image() == full[k].Image()) << names[k];
+}
+
+} // namespace
+
+// The window's canvases keep their fixed layers and the far field's grey
+// levels between passes: after other voltages, a resize, another zoom and
+// another membrane model every picture still has the pixels of a drawing
+// that kept nothing, and both far-field pictures follow the new far field.
+TEST_F(ResultPictures, KeptLayersAndLevelsFollowEveryChange) {
+    struct Case {
+        const char* device;
+        double ratio;
+    } cases[] = {{"Hex19.ini", 1.0}, {"Hex19.ini", 2.0}, {"Square36.ini", 1.5}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.device) + " at ratio " + std::to_string(k.ratio));
+        PictureRig rig;
+        ASSERT_TRUE(rig.LoadAndRun(k.device));
+        rig.SetPixelRatio(k.ratio);
+        const double R = SelectedModel(rig.local)->Diameter_m / 2;
+        auto tilt = [&](double volts) {
+            rig.SetPattern([R, volts](double x, double) { return 100.0 + volts * x / R; });
+            RedrawAndCompare(rig);
+        };
+        tilt(50.0);
+        const QImage image = rig.farFieldImage.Image(), plot = rig.farFieldPlot.Image();
+
+        tilt(-50.0);
+        EXPECT_FALSE(rig.farFieldImage.Image() == image);
+        EXPECT_FALSE(rig.farFieldPlot.Image() == plot);
+        // From here on the fixed layers are found, whatever the voltages.
+        const int recorded = rig.surface.LayersRecorded() + rig.interferogram.LayersRecorded() +
+                             rig.farFieldImage.LayersRecorded();
+        tilt(30.0);
+        EXPECT_EQ(rig.surface.LayersRecorded() + rig.interferogram.LayersRecorded() +
+                      rig.farFieldImage.LayersRecorded(),
+                  recorded);
+
+        rig.surface.Resize(250, 271);
+        rig.farFieldImage.Resize(200, 200);
+        RedrawAndCompare(rig);
+
+        rig.local.FarFieldZoom = 3;
+        RedrawAndCompare(rig);
+    }
+}
+
+TEST_F(ResultPictures, AnotherMembraneModelRedrawsThePicturesOfItsSurface) {
+    PictureRig rig;
+    ASSERT_TRUE(rig.LoadAndRun("Hex19.ini"));
+    const double R = SelectedModel(rig.local)->Diameter_m / 2;
+    rig.SetPattern([R](double x, double y) { return 120.0 + 60.0 * (x + y) / R; });
+    RedrawAndCompare(rig);
+    const QImage surface = rig.surface.Image(), image = rig.farFieldImage.Image();
+
+    ASSERT_TRUE(rig.session.UseMembraneModel(ExactMembraneModel::kName));
+    ASSERT_EQ(rig.session.StartInfluenceRun(), RunStart::Started);
+    ASSERT_EQ(rig.session.RunToEnd(), RunTick::Finished);
+    RedrawAndCompare(rig);
+    EXPECT_FALSE(rig.surface.Image() == surface);
+    EXPECT_FALSE(rig.farFieldImage.Image() == image);
 }

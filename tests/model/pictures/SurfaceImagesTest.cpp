@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 using namespace ostrander;
 
@@ -385,4 +386,50 @@ TEST(MirrorDrawing, AnAbsurdActuatorCountOnlyReachesTheNumbersInUse) {
     EXPECT_TRUE(m.actuators[0].present);
     EXPECT_TRUE(m.actuators[6].present);
     EXPECT_FALSE(m.actuators[3].present);
+}
+
+// A canvas that keeps its fixed layers draws, pass after pass, the pixels of
+// one that draws everything: with other surfaces (the layer written again),
+// at another pixel ratio, and after an actuator has moved (drawn anew).
+TEST(SurfacePictures, KeptLayersGiveThePixelsOfAFullDrawing) {
+    struct Case {
+        const char* name;
+        int type;
+        MirrorDrawing::Actuator actuator;
+    } cases[] = {
+        {"circles", 0, {true, 0.0031, -0.0021, 0, 0, 0.002, 0}},
+        {"rectangles", 1, {true, -0.004, 0.0025, 0, 0, 0.003, 0.0015}},
+        {"rings", 2, {true, 0.001, 0.001, 0.002, 0.004, 0.001, 0}},
+        {"quarter rings", 3, {true, 0.0045, 0.0, 0.003, 0.006, 0.001, 0.0}},
+    };
+    const Picture pictures[] = {DrawSurfaceImage, DrawInterferogram};
+    for (const Case& k : cases)
+        for (double ratio : {1.0, 2.0})
+            for (Picture picture : pictures) {
+                SCOPED_TRACE(std::string(k.name) + " at ratio " + std::to_string(ratio) +
+                             (picture == pictures[0] ? ", surface" : ", interferogram"));
+                MirrorDrawing m = RoundMirror();
+                m.ActuatorType = k.type;
+                m.QuarterRingGap_m = 0.0004;
+                for (int n = 0; n < 4; ++n)
+                    m.actuators.push_back(k.actuator);
+                ImageCanvas kept(kW, kH, ratio);
+                kept.KeepLayers(true);
+                for (int pass = 0; pass < 4; ++pass) {
+                    SCOPED_TRACE(pass);
+                    // The third pass moves an actuator: its outline moves too.
+                    if (pass == 2)
+                        m.actuators[1].X += 0.001;
+                    TestGrid g(100, 0.0);
+                    g.Fill([pass](int i, int j) { return -1e-7 * ((i + pass) % 7) * (j % 5); });
+                    ImageCanvas full(kW, kH, ratio);
+                    picture(full, {g.Rows(), 100}, m);
+                    picture(kept, {g.Rows(), 100}, m);
+                    EXPECT_TRUE(kept.Image() == full.Image());
+                    EXPECT_EQ(kept.PenColor(), full.PenColor());
+                    EXPECT_EQ(kept.FontName(), full.FontName());
+                }
+                // Recorded on the first pass and after the move, found on the others.
+                EXPECT_LE(kept.LayersRecorded(), 4);
+            }
 }
