@@ -249,6 +249,7 @@ bool TMirrorDisplayFrame::HasValidMirror() const {
 bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
     if (!mirror) {
         Display.reset();
+        paintedMap_.clear();
         Mirror = nullptr;
         // Show an empty map rather than the last mirror's.
         for (PaintBox* box : {ui_.MirrorPaintBox, ui_.AuxilaryPaintBox})
@@ -260,6 +261,7 @@ bool TMirrorDisplayFrame::SetMirror(MirrorClass* mirror) {
         return false;
     Mirror = mirror;
     Display.reset();
+    paintedMap_.clear();
     DriverClass* driver = Mirror->GetDriver();
     {
         WriteLock lock(Mirror->GetLock());
@@ -311,8 +313,27 @@ bool TMirrorDisplayFrame::PaintMap() {
     if (!ui_.MirrorPaintBox->isVisible())
         return true;
     WriteLock lock(Mirror->GetLock());
+    std::string state = MapState();
+    if (state == paintedMap_)
+        return true;
     Display->Paint(true);
+    paintedMap_ = std::move(state);
     return true;
+}
+
+std::string TMirrorDisplayFrame::MapState() const {
+    std::string state;
+    for (PaintBox* box : {ui_.MirrorPaintBox, ui_.AuxilaryPaintBox}) {
+        const ImageCanvas& c = box->Canvas();
+        state += std::to_string(c.Width()) + 'x' + std::to_string(c.Height()) + '@' +
+                 std::to_string(c.PixelRatio()) + ';';
+    }
+    for (const ActuatorDisplayClass* a = Display->ListOfActuators.first; a; a = a->next) {
+        if (a->VoltageText)
+            state += *a->VoltageText;
+        state += '\0' + std::to_string(a->Colour ? *a->Colour : -1) + ';';
+    }
+    return state;
 }
 
 bool TMirrorDisplayFrame::Refresh() {
@@ -331,6 +352,7 @@ bool TMirrorDisplayFrame::Relayout() {
     if (!Mirror->IsValid())
         return true;
     DriverClass* driver = Mirror->GetDriver();
+    paintedMap_.clear();
     if (Display) {
         WriteLock lock(Mirror->GetLock());
         Display->Layout(Mirror->GetInfo()->Model.get(), driver->GetMinVoltage(),

@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -139,8 +140,11 @@ private:
 
     bool HasValidMirror() const;
     // Draws the map into its backing store (Refresh without asking the
-    // boxes to repaint).
+    // boxes to repaint), unless it already shows what MapState says.
     bool PaintMap();
+    // What the map and the auxiliary box show: their canvases' sizes and
+    // each actuator's text and colour.
+    std::string MapState() const;
     // Asks the three boxes to show their pictures again, except while they
     // are being painted.
     void ShowBoxes();
@@ -167,6 +171,10 @@ private:
     int LastHeight = 0;
     PatternBrowserInterface* PatternForm = nullptr; // not owned
     bool insidePaint_ = false;
+    // MapState when the map was last drawn; empty after a new layout. A
+    // click draws the map, and the idle pass and the paint event after it
+    // find it drawn.
+    std::string paintedMap_;
     QString MirrorCaption; // device name | driver name
 };
 
