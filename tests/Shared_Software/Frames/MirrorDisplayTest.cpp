@@ -283,3 +283,25 @@ TEST(MirrorFrameWithoutMirror, ControlsDoNothing) {
     EXPECT_FALSE(frame.Refresh());
     EXPECT_FALSE(frame.Relayout());
 }
+
+// The map is drawn only when what it shows changed: voltages set elsewhere
+// show on the next refresh, and a map cleared by a new size is drawn again.
+TEST_F(MirrorFrame, TheMapFollowsVoltagesSetElsewhereAndANewSize) {
+    Attach(HexPads37());
+    const ImageCanvas& map = frame.Ui().MirrorPaintBox->Canvas();
+    frame.Refresh();
+    const QImage before = map.Image();
+    mirror->SetVoltage(12, 77);
+    frame.Refresh();
+    EXPECT_EQ(Shown(12)->LastText, mirror->GetVoltageText(12));
+    EXPECT_FALSE(map.Image() == before);
+
+    const QImage drawn = map.Image();
+    frame.resize(frame.width() + 60, frame.height() + 60);
+    QApplication::processEvents();
+    frame.Refresh();
+    ASSERT_NE(map.Width(), drawn.width());
+    // The map's cream background is back around the drawn mirror.
+    EXPECT_EQ(map.GetPixel(1, 1), MirrorDisplayClass::Cream);
+    EXPECT_EQ(Shown(12)->LastText, mirror->GetVoltageText(12));
+}
