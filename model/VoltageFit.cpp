@@ -7,9 +7,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 
@@ -167,6 +169,52 @@ DesignMatrix BuildDesignMatrix(const FitMirror& mirror, const PadSet& set,
         m.base[r] = base;
     }
     return m;
+}
+
+// The reductions of the last few design matrices, so that fits of other
+// targets on the same mirror (a window's fits one after another, the mean
+// rule's and the pull-in search's repeated fits, a script's loop) reduce the
+// matrix once. A matrix is found by its entries, bit for bit: building and
+// comparing it costs a small part of its reduction, and no stale reduction
+// can be taken for another mirror's.
+class FactorCache {
+public:
+    BoundedLeastSquaresFactor Factor(const DesignMatrix& design) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            for (auto it = entries_.begin(); it != entries_.end(); ++it)
+                if (Same(*it, design)) {
+                    std::rotate(entries_.begin(), it, it + 1); // newest first
+                    return entries_.front().factor;
+                }
+        }
+        BoundedLeastSquaresFactor factor(design.a, design.rows, design.cols);
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (entries_.size() == kEntries)
+            entries_.pop_back();
+        entries_.insert(entries_.begin(), Entry{design.a, design.rows, design.cols, factor});
+        return factor;
+    }
+
+private:
+    struct Entry {
+        std::vector<double> a;
+        int rows = 0, cols = 0;
+        BoundedLeastSquaresFactor factor;
+    };
+    static bool Same(const Entry& e, const DesignMatrix& d) {
+        return e.rows == d.rows && e.cols == d.cols && e.a.size() == d.a.size() &&
+               (e.a.empty() ||
+                std::memcmp(e.a.data(), d.a.data(), e.a.size() * sizeof(double)) == 0);
+    }
+    static constexpr std::size_t kEntries = 3;
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+BoundedLeastSquaresFactor SharedFactor(const DesignMatrix& design) {
+    static FactorCache cache;
+    return cache.Factor(design);
 }
 
 std::vector<double> Rhs(const DesignMatrix& m, const PadSet& set, const std::vector<Sample>& samples) {
@@ -408,7 +456,7 @@ VoltageFit FitVoltages(const FitMirror& mirror, const FitRequest& request) {
     if (static_cast<int>(samples.size()) < kMinSamples)
         return Refused(VoltageFit::Status::BadTarget);
     const DesignMatrix design = BuildDesignMatrix(mirror, set, samples, request.freeTilt);
-    const BoundedLeastSquaresFactor factor(design.a, design.rows, design.cols);
+    const BoundedLeastSquaresFactor factor = SharedFactor(design);
     return FitFrom(mirror, set, design, factor, samples, request.bias, request.freeTilt, true);
 }
 
