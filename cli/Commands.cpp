@@ -1058,7 +1058,7 @@ int RunCorrect(const CorrectCommand& command) {
     const bool written = out.Begin(error) &&
                          out.WriteFile("correction.csv", CorrectionCsv(run), error) &&
                          out.WriteFile("summary.json", CorrectionSummaryJson(run), error) &&
-                         WritePng(out, "correction.png", CorrectionPlot(run), error);
+                         WritePng(out, "correction.png", CorrectionPlot(run).get(), error);
     if (!written)
         return Fail(error);
     if (settings.keep > 0) {

@@ -2,14 +2,15 @@
 // scripts. Lists the mirrors of the device folder, simulates one set of
 // voltages, sweeps a pattern set, or fits voltages to a target shape,
 // writing pictures, grids and figures.
+//
+// The program itself needs only Qt Core; the commands that draw pictures
+// load the picture module (cli/pictures) for them, so that the others start
+// without the GUI libraries and without a GUI application.
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
+#include "cli/PictureLoader.h"
 #include "toolkit/qt/DeviceFolders.h"
-#include "toolkit/qt/Fonts.h"
 
-#include <QGuiApplication>
-
-#include <clocale>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,12 +19,40 @@ using namespace ostrander;
 
 namespace {
 
-// Qt's own chatter (fonts, platform notes) stays off standard error, which
-// carries our progress bar and our one-line errors.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "ostrander-cli: %s\n",
-                     ShownName(message.toLocal8Bit().toStdString(), 400).c_str());
+// Whether the command draws pictures: simulate, sweep and fit unless told
+// not to, and correct's plot.
+bool DrawsPictures(const Arguments& parsed) {
+    switch (parsed.command) {
+    case Arguments::Command::Simulate:
+        return !parsed.simulate.noPictures;
+    case Arguments::Command::Sweep:
+        return !parsed.sweep.noPictures;
+    case Arguments::Command::Fit:
+        return !parsed.fit.noPictures;
+    case Arguments::Command::Correct:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int Run(const Arguments& parsed) {
+    switch (parsed.command) {
+    case Arguments::Command::Mirrors:
+        return RunMirrors(parsed.mirrors);
+    case Arguments::Command::Simulate:
+        return RunSimulate(parsed.simulate);
+    case Arguments::Command::Fit:
+        return RunFit(parsed.fit);
+    case Arguments::Command::Influence:
+        return RunInfluence(parsed.influence);
+    case Arguments::Command::Correct:
+        return RunCorrect(parsed.correct);
+    case Arguments::Command::Calibrate:
+        return RunCalibrate(parsed.calibrate);
+    default:
+        return RunSweep(parsed.sweep);
+    }
 }
 
 } // namespace
@@ -41,30 +70,10 @@ int main(int argc, char** argv) {
         return Fail(error);
     SetCommandLine(argc, argv);
 
-    if (parsed.command == Arguments::Command::Mirrors)
-        return RunMirrors(parsed.mirrors);
-
-    // The pictures draw text, which needs a GUI application; the offscreen
-    // platform needs no screen.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(QuietQtMessages);
-    int qtArgc = 1;
-    char* qtArgv[] = {argv[0], nullptr};
-    QGuiApplication application(qtArgc, qtArgv);
-    // Qt takes the user's locale; C library number conversions keep '.'.
-    std::setlocale(LC_NUMERIC, "C");
-    InstallFontSubstitutions();
-
-    if (parsed.command == Arguments::Command::Simulate)
-        return RunSimulate(parsed.simulate);
-    if (parsed.command == Arguments::Command::Fit)
-        return RunFit(parsed.fit);
-    if (parsed.command == Arguments::Command::Influence)
-        return RunInfluence(parsed.influence);
-    if (parsed.command == Arguments::Command::Correct)
-        return RunCorrect(parsed.correct);
-    if (parsed.command == Arguments::Command::Calibrate)
-        return RunCalibrate(parsed.calibrate);
-    return RunSweep(parsed.sweep);
+    // The module comes first, so that a missing one fails before any work.
+    if (DrawsPictures(parsed) && !LoadPictureModule(argc, argv, error))
+        return Fail(error);
+    const int status = Run(parsed);
+    UnloadPictureModule();
+    return status;
 }

@@ -2,7 +2,7 @@
 
 #include "results/SessionResult.h"
 #include "model/pictures/AnalysisPictures.h"
-#include "toolkit/qt/ImageCanvas.h"
+#include "toolkit/PictureBackend.h"
 
 #include <algorithm>
 
@@ -17,7 +17,7 @@ double LambdaOverDPerElement(const RunGeometry& geometry) {
 
 } // namespace
 
-QImage LogFarFieldPicture(const SimulationResult& result, const ResultAnalysis& analysis,
+std::unique_ptr<Canvas> LogFarFieldPicture(const SimulationResult& result, const ResultAnalysis& analysis,
                           const RunGeometry& geometry) {
     LogFarFieldInput input;
     if (analysis.undersampled)
@@ -30,15 +30,21 @@ QImage LogFarFieldPicture(const SimulationResult& result, const ResultAnalysis& 
     const double perElement = LambdaOverDPerElement(geometry);
     if (perElement > 0)
         input.reach = std::min(input.reach, (result.farFieldSize / 2 - 1) * perElement);
-    ImageCanvas canvas(kAnalysisPictureWidth, kAnalysisPictureHeight);
-    DrawLogFarField(canvas, input);
-    return canvas.Image();
+    std::string error;
+    std::unique_ptr<Canvas> canvas =
+        NewPictureCanvas(kAnalysisPictureWidth, kAnalysisPictureHeight, error);
+    if (canvas)
+        DrawLogFarField(*canvas, input);
+    return canvas;
 }
 
-QImage EncircledEnergyPicture(const ResultAnalysis& analysis, const RunGeometry& geometry) {
-    ImageCanvas canvas(kAnalysisPictureWidth, kAnalysisPictureHeight);
-    DrawEncircledEnergyPlot(canvas, analysis.encircledEnergy, LambdaOverDPerElement(geometry));
-    return canvas.Image();
+std::unique_ptr<Canvas> EncircledEnergyPicture(const ResultAnalysis& analysis, const RunGeometry& geometry) {
+    std::string error;
+    std::unique_ptr<Canvas> canvas =
+        NewPictureCanvas(kAnalysisPictureWidth, kAnalysisPictureHeight, error);
+    if (canvas)
+        DrawEncircledEnergyPlot(*canvas, analysis.encircledEnergy, LambdaOverDPerElement(geometry));
+    return canvas;
 }
 
 } // namespace ostrander

@@ -4,7 +4,9 @@
 // encircled-energy curve against the radius in lambda/D.
 #include "results/RunDescription.h"
 
-#include <QImage>
+#include "toolkit/Canvas.h"
+
+#include <memory>
 
 namespace ostrander {
 
@@ -16,9 +18,9 @@ inline constexpr int kAnalysisPictureHeight = 400;
 // farfield_log.png: out to 10 lambda/D from the axis, or as far as the
 // transform reaches when that is less; an undersampled surface's picture
 // says it is aliased.
-QImage LogFarFieldPicture(const SimulationResult& result, const ResultAnalysis& analysis,
+std::unique_ptr<Canvas> LogFarFieldPicture(const SimulationResult& result, const ResultAnalysis& analysis,
                           const RunGeometry& geometry);
 // encircled_energy.png: the curve of encircled_energy.csv.
-QImage EncircledEnergyPicture(const ResultAnalysis& analysis, const RunGeometry& geometry);
+std::unique_ptr<Canvas> EncircledEnergyPicture(const ResultAnalysis& analysis, const RunGeometry& geometry);
 
 } // namespace ostrander

@@ -4,17 +4,31 @@
 #include "Shared_Software/Mirror/MirrorClass.h"
 #include "model/pictures/MirrorDisplayClass.h"
 #include "toolkit/Synchronizer.h"
-#include "toolkit/qt/ImageCanvas.h"
+#include "toolkit/PictureBackend.h"
 
-#include <QPainter>
+#include <vector>
 
 namespace ostrander {
 
-QImage DrawMirrorMapPicture(MirrorClass& mirror, int mapWidth, int mapHeight) {
+namespace {
+
+// Copies the pixels of from into to with from's top-left corner at (x, y).
+void CopyPixels(const Canvas& from, Canvas& to, int x, int y) {
+    std::vector<TColor> row(static_cast<std::size_t>(from.Width()));
+    for (int j = 0; j < from.Height(); ++j) {
+        for (int i = 0; i < from.Width(); ++i)
+            row[static_cast<std::size_t>(i)] = from.GetPixel(i, j);
+        to.SetPixels(x, y + j, row.data(), from.Width());
+    }
+}
+
+} // namespace
+
+std::unique_ptr<Canvas> DrawMirrorMapPicture(MirrorClass& mirror, int mapWidth, int mapHeight) {
     MirrorInfoClass* info = mirror.GetInfo();
     DriverClass* driver = mirror.GetDriver();
     if (!info || !info->Model || !driver)
-        return {};
+        return nullptr;
     const DMInfoClass& model = *info->Model;
     bool auxiliary = false;
     for (const DmActuatorInfoClass* a = model.ActuatorList.first; a; a = a->next)
@@ -22,26 +36,31 @@ QImage DrawMirrorMapPicture(MirrorClass& mirror, int mapWidth, int mapHeight) {
 
     const int left = auxiliary ? kMapAuxiliaryWidth + kMapSplitter : 0;
     const int width = left + mapWidth;
-    ImageCanvas map(mapWidth, mapHeight);
-    ImageCanvas aux(kMapAuxiliaryWidth, mapHeight);
-    ImageCanvas legend(width, kMapLegendHeight);
-    aux.SetBrushColor(kMapPanelColour);
-    aux.FillRect({0, 0, aux.Width(), aux.Height()});
+    std::string error;
+    std::unique_ptr<Canvas> map = NewPictureCanvas(mapWidth, mapHeight, error);
+    std::unique_ptr<Canvas> aux = NewPictureCanvas(kMapAuxiliaryWidth, mapHeight, error);
+    std::unique_ptr<Canvas> legend = NewPictureCanvas(width, kMapLegendHeight, error);
+    std::unique_ptr<Canvas> picture =
+        NewPictureCanvas(width, mapHeight + kMapSplitter + kMapLegendHeight, error);
+    if (!map || !aux || !legend || !picture)
+        return nullptr;
+    aux->SetBrushColor(kMapPanelColour);
+    aux->FillRect({0, 0, aux->Width(), aux->Height()});
     {
         // The frame's own drawing: layout, background, actuators, legend.
         WriteLock lock(mirror.GetLock());
-        MirrorDisplayClass display(map, aux, legend, &model, driver->GetMinVoltage(),
+        MirrorDisplayClass display(*map, *aux, *legend, &model, driver->GetMinVoltage(),
                                    driver->GetMaxVoltage());
     }
 
-    QImage picture(width, mapHeight + kMapSplitter + kMapLegendHeight, QImage::Format_RGB32);
-    picture.fill(QColor::fromRgb(ImageCanvas::ToQRgb(kMapPanelColour)));
-    QPainter painter(&picture);
+    // The panel colour shows in the splitters between the three parts.
+    picture->SetBrushStyle(BrushStyle::Solid);
+    picture->SetBrushColor(kMapPanelColour);
+    picture->FillRect({0, 0, picture->Width(), picture->Height()});
     if (auxiliary)
-        painter.drawImage(0, 0, aux.Image());
-    painter.drawImage(left, 0, map.Image());
-    painter.drawImage(0, mapHeight + kMapSplitter, legend.Image());
-    painter.end();
+        CopyPixels(*aux, *picture, 0, 0);
+    CopyPixels(*map, *picture, left, 0);
+    CopyPixels(*legend, *picture, 0, mapHeight + kMapSplitter);
     return picture;
 }
 

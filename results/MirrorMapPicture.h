@@ -2,7 +2,9 @@
 // The actuator map of a mirror as the mirror display frame shows it, drawn by
 // the same MirrorDisplayClass into one image: the map, the auxiliary box on
 // its left when the model has auxiliary actuators, the voltage legend below.
-#include <QImage>
+#include "toolkit/Canvas.h"
+
+#include <memory>
 
 namespace ostrander {
 
@@ -10,6 +12,7 @@ class MirrorClass;
 
 // Map box size in pixels; the picture adds the auxiliary box (when the model
 // has auxiliary actuators) and the legend strip.
-QImage DrawMirrorMapPicture(MirrorClass& mirror, int mapWidth = 320, int mapHeight = 320);
+std::unique_ptr<Canvas> DrawMirrorMapPicture(MirrorClass& mirror, int mapWidth = 320,
+                                             int mapHeight = 320);
 
 } // namespace ostrander

@@ -6,8 +6,8 @@
 #include "formats/FitsFile.h"
 #include "toolkit/OutputFolder.h"
 
-#include <QBuffer>
-#include <QByteArray>
+#include "toolkit/PictureBackend.h"
+
 #include <QJsonDocument>
 
 #include <filesystem>
@@ -15,17 +15,19 @@
 
 namespace ostrander {
 
-bool WritePng(OutputFolder& out, const std::string& relative, const QImage& image,
+bool WritePng(OutputFolder& out, const std::string& relative, const Canvas* picture,
               std::string& error) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+    const PictureBackend* backend = PictureBackendInUse();
+    if (!backend) {
+        error = "cannot draw \"" + relative + "\": this program has no picture drawing loaded";
+        return false;
+    }
+    std::string bytes;
+    if (!picture || !backend->encodePng(*picture, bytes)) {
         error = "cannot encode \"" + relative + "\" as PNG";
         return false;
     }
-    return out.WriteFile(
-        relative, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-        error);
+    return out.WriteFile(relative, bytes, error);
 }
 
 QJsonObject ResultSummary(const SimulationResult& result, const ResultAnalysis& analysis,
@@ -45,20 +47,20 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
     if (!folder.empty() && !out.MakeFolder(folder, error))
         return false;
     if (options.pictures) {
-        const std::pair<const char*, const QImage*> pictures[] = {
-            {"surface.png", &result.surfaceImage},
-            {"interferogram.png", &result.interferogram},
-            {"threed.png", &result.threeD},
-            {"farfield.png", &result.farFieldImage},
-            {"farfieldplot.png", &result.farFieldPlot},
-            {"mirror.png", &result.mirrorMap}};
-        for (const auto& [name, image] : pictures)
-            if (!WritePng(out, prefix + name, *image, error))
+        const std::pair<const char*, const Canvas*> pictures[] = {
+            {"surface.png", result.surfaceImage.get()},
+            {"interferogram.png", result.interferogram.get()},
+            {"threed.png", result.threeD.get()},
+            {"farfield.png", result.farFieldImage.get()},
+            {"farfieldplot.png", result.farFieldPlot.get()},
+            {"mirror.png", result.mirrorMap.get()}};
+        for (const auto& [name, picture] : pictures)
+            if (!WritePng(out, prefix + name, picture, error))
                 return false;
         if (!WritePng(out, prefix + "farfield_log.png",
-                      LogFarFieldPicture(result, analysis, context.geometry), error) ||
+                      LogFarFieldPicture(result, analysis, context.geometry).get(), error) ||
             !WritePng(out, prefix + "encircled_energy.png",
-                      EncircledEnergyPicture(analysis, context.geometry), error))
+                      EncircledEnergyPicture(analysis, context.geometry).get(), error))
             return false;
     }
     std::string surfaceFits, farFieldFits;

@@ -8,7 +8,6 @@
 #include "results/ResultFiles.h"
 #include "results/SessionResult.h"
 
-#include <QImage>
 #include <QJsonObject>
 
 #include <string>
@@ -19,9 +18,10 @@ namespace ostrander {
 class OutputFolder;
 class PatternListEntry;
 
-// A picture as PNG bytes, encoded in memory: only the output folder writes
-// to disk, so a full disk is reported once, in its words.
-bool WritePng(OutputFolder& out, const std::string& relative, const QImage& image,
+// A picture as PNG bytes, encoded in memory by the picture backend: only the
+// output folder writes to disk, so a full disk is reported once, in its
+// words. A picture that could not be drawn (nullptr) fails with the reason.
+bool WritePng(OutputFolder& out, const std::string& relative, const Canvas* picture,
               std::string& error);
 
 // The summary of one result, with what the command adds (such as its fit).

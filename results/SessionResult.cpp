@@ -6,7 +6,7 @@
 #include "model/PullIn.h"
 #include "model/pictures/ResultPictures.h"
 #include "results/MirrorMapPicture.h"
-#include "toolkit/qt/ImageCanvas.h"
+#include "toolkit/PictureBackend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -71,13 +71,13 @@ bool ComputeResultsAfresh(EngineSession& session, std::string& error) {
 }
 
 // A picture of the present results, drawn by draw onto a width x height
-// image; none when pictures are not wanted.
-template <class Draw> QImage DrawnPicture(bool wanted, int width, int height, Draw draw) {
-    if (!wanted)
-        return {};
-    ImageCanvas canvas(width, height);
-    draw(canvas);
-    return canvas.Image();
+// canvas of the picture backend.
+template <class Draw>
+std::shared_ptr<const Canvas> DrawnPicture(int width, int height, Draw draw, std::string& error) {
+    std::unique_ptr<Canvas> canvas = NewPictureCanvas(width, height, error);
+    if (canvas)
+        draw(*canvas);
+    return canvas;
 }
 
 // The exact model's own verdict for the present voltages, noted in the
@@ -203,17 +203,22 @@ bool CollectSessionResult(EngineSession& session, const DisplayOptions& options,
     }
 
     const bool pictures = options.pictures;
-    const int side = kFarFieldPictureSize;
-    result.farFieldImage = DrawnPicture(pictures, side, side, [&](Canvas& c) {
-        DrawFarFieldImage(c, session, kFarFieldTitle);
-    });
-    result.farFieldPlot =
-        DrawnPicture(pictures, side, side, [&](Canvas& c) { DrawFarFieldPlot(c, session); });
-    const int w = options.width, h = options.height;
-    result.surfaceImage = DrawnPicture(pictures, w, h, [&](Canvas& c) { DrawSurfaceImage(c, session); });
-    result.interferogram =
-        DrawnPicture(pictures, w, h, [&](Canvas& c) { DrawInterferogram(c, session); });
-    result.threeD = DrawnPicture(pictures, w, h, [&](Canvas& c) { DrawThreeDImage(c, session); });
+    if (pictures) {
+        const int side = kFarFieldPictureSize;
+        const int w = options.width, h = options.height;
+        result.farFieldImage = DrawnPicture(side, side, [&](Canvas& c) {
+            DrawFarFieldImage(c, session, kFarFieldTitle);
+        }, error);
+        result.farFieldPlot =
+            DrawnPicture(side, side, [&](Canvas& c) { DrawFarFieldPlot(c, session); }, error);
+        result.surfaceImage =
+            DrawnPicture(w, h, [&](Canvas& c) { DrawSurfaceImage(c, session); }, error);
+        result.interferogram =
+            DrawnPicture(w, h, [&](Canvas& c) { DrawInterferogram(c, session); }, error);
+        result.threeD = DrawnPicture(w, h, [&](Canvas& c) { DrawThreeDImage(c, session); }, error);
+        if (!result.threeD)
+            return false;
+    }
     SurfaceValues surface = session.Surface();
     if (!surface.finite) {
         error = "the computed surface is not finite";

@@ -10,9 +10,10 @@
 #include "results/RunDescription.h"
 #include "results/RunWarnings.h"
 
-#include <QImage>
+#include "toolkit/Canvas.h"
 
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,10 @@ struct SimulationResult {
     int farFieldSize = 0;
     std::vector<double> farField;
     double flatMirrorPeak = 0.0; // the engine's raw intensity that became 1
-    QImage surfaceImage, interferogram, threeD, farFieldImage, farFieldPlot, mirrorMap;
+    // The pictures, drawn with the installed picture backend (none without
+    // options.pictures; mirrorMap none as well for a mirror without a map).
+    std::shared_ptr<const Canvas> surfaceImage, interferogram, threeD, farFieldImage, farFieldPlot,
+        mirrorMap;
 };
 
 // The display options the session holds now (the window's choices): "Remove

@@ -3,7 +3,7 @@
 
 #include "formats/FitsFile.h"
 #include "toolkit/Format.h"
-#include "toolkit/qt/ImageCanvas.h"
+#include "toolkit/PictureBackend.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -367,14 +367,17 @@ void DrawLegend(Canvas& c, const CorrectionRun& run, int left, int y, int wrapAt
 
 } // namespace
 
-QImage CorrectionPlot(const CorrectionRun& run) {
+std::unique_ptr<Canvas> CorrectionPlot(const CorrectionRun& run) {
     constexpr int kWidth = 1000, kHeight = 520;
-    ImageCanvas canvas(kWidth, kHeight);
-    Canvas& c = canvas;
+    std::string error;
+    std::unique_ptr<Canvas> canvas = NewPictureCanvas(kWidth, kHeight, error);
+    if (!canvas)
+        return nullptr;
+    Canvas& c = *canvas;
     FillWhite(c);
     const TurbulenceSettings& s = run.settings;
     if (s.dOverR0.empty() || run.mirrors.empty())
-        return canvas.Image();
+        return canvas;
     const double lambda = s.wavelength;
     const XRange x = XRangeOf(s);
 
@@ -424,7 +427,7 @@ QImage CorrectionPlot(const CorrectionRun& run) {
     DrawLegend(c, run, 80, kHeight - 2 * textHeight - 8, kWidth - 200);
     c.TextOut(80, 8, "Turbulence correction: W = incoming wavefront, mirror surface h fitted to W/2 "
                      "(reflection doubles the path)");
-    return canvas.Image();
+    return canvas;
 }
 
 void DrawStrehlPlot(Canvas& c, const CorrectionRun& run) {

@@ -10,8 +10,7 @@
 #include "model/TurbulenceStudy.h"
 #include "toolkit/Canvas.h"
 
-#include <QImage>
-
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -53,8 +52,8 @@ inline constexpr const char* kScreenGenerator =
 std::string CorrectionCsv(const CorrectionRun& run);
 std::string CorrectionSummaryJson(const CorrectionRun& run);
 // Strehl ratio (left, linear) and residual RMS in nm (right, logarithmic)
-// against D/r0 (logarithmic).
-QImage CorrectionPlot(const CorrectionRun& run);
+// against D/r0 (logarithmic); nullptr when no picture backend is installed.
+std::unique_ptr<Canvas> CorrectionPlot(const CorrectionRun& run);
 // The Strehl ratio against D/r0 alone, as the plot's left panel draws it, on
 // the whole canvas with its legend (a window's live curve); white for a run
 // without D/r0 values or mirrors, or a canvas too small for a plot.

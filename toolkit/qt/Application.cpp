@@ -2,6 +2,7 @@
 
 #include "toolkit/Dialogs.h"
 #include "toolkit/TColor.h"
+#include "toolkit/qt/ImagePictures.h"
 
 #include <QPalette>
 #include <QSocketNotifier>
@@ -21,6 +22,8 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     std::setlocale(LC_NUMERIC, "C");
     InstallFontSubstitutions();
     InstallPaletteColorResolver();
+    // Pictures written to files (the export) are drawn on QImage canvases.
+    UsePictureBackend(&ImageCanvasPictures());
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {
