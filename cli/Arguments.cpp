@@ -116,6 +116,12 @@ void AddResultOptions(CLI::App& command, ResultOptions& options) {
         ->type_name("NM");
     command.add_flag("--no-pictures", options.noPictures,
                      "Write the grids and figures but no pictures");
+    command
+        .add_option("--formats", options.formats,
+                    "Formats of the surface and far-field grids: csv, fits or both (fits leaves "
+                    "out the CSV copies)")
+        ->capture_default_str()
+        ->type_name("LIST");
     command.add_flag("--json", options.json,
                      "Print the summary as JSON on standard output (an array of the patterns' "
                      "summaries for sweep)");

@@ -30,6 +30,7 @@ struct ResultOptions {
     double wavelengthNm = 1064.0;  // far field and interferogram
     bool json = false;             // print the summary to standard output
     bool noPictures = false;       // write the grids and figures only
+    std::string formats = "csv,fits"; // the grids' formats (results' ParseGridFormats)
     // --model measured: the cube of measured influence functions and what
     // its header does not say (formats/MeasuredCube.h).
     std::string influence;

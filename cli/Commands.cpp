@@ -11,6 +11,7 @@
 #include "cli/InfluenceFiles.h"
 #include "cli/Progress.h"
 #include "formats/FitsFile.h"
+#include "formats/InfluenceCube.h"
 #include "formats/SurfaceFile.h"
 #include "formats/VoltageFile.h"
 #include "formats/MeasuredCube.h"
@@ -192,6 +193,8 @@ bool MakeDisplayOptions(const ResultOptions& command, DisplayOptions& options, s
     }
     options.nonlinear = command.nonlinear;
     options.pictures = !command.noPictures;
+    if (!ParseGridFormats(command.formats, options, error))
+        return false;
     if (!std::isfinite(command.wavelengthNm) || command.wavelengthNm < 100.0 ||
         command.wavelengthNm > 20000.0) {
         error = "--wavelength must lie from 100 to 20000 nm";
@@ -687,10 +690,24 @@ SummaryContext ExportContext(BatchSimulation& simulation, const MirrorRun& run) 
 }
 
 // influence.fits, actuators.csv and summary.json, written whole or not at all.
-bool WriteInfluenceFolder(MirrorRun& run, const FitsMemory& cube, const InfluenceSet& set,
-                          const std::string& summary, std::string& error) {
+// The cube goes to the file plane by plane from the engine-layout stack, so
+// that it is never held a second time.
+bool WriteInfluenceFolder(MirrorRun& run, const FitsImage& cube, const std::vector<double>& stack,
+                          const InfluenceSet& set, const std::string& summary,
+                          std::string& error) {
+    if (stack.size() != static_cast<std::size_t>(set.n) * set.n * set.actuators) {
+        error = "FITS: the image sizes do not match its values";
+        return false;
+    }
+    const FitsPlane plane = [&](int p, std::vector<double>& values) {
+        InfluenceCubePlane(stack, set.n, p, values);
+    };
     return WriteRun(run, error, [&](OutputFolder& out, std::string& e) {
-        return out.WriteFile("influence.fits", cube.View(), e) &&
+        return out.WriteFileInPieces("influence.fits",
+                                     [&](const OutputFolder::ByteSink& sink, std::string& why) {
+                                         return FitsInPieces(cube, plane, sink, why);
+                                     },
+                                     e) &&
                out.WriteFile("actuators.csv", ActuatorsCsv(*run.simulation.Model(), set.actuators),
                              e) &&
                out.WriteFile("summary.json", summary, e);
@@ -714,11 +731,9 @@ int RunInfluence(const InfluenceCommand& command) {
                     ": no influence functions");
     const SummaryContext context = ExportContext(simulation, run);
 
-    FitsMemory cube;
-    if (!FitsBytes(InfluenceFits(set, std::move(planes), simulation.Geometry()), cube, error))
-        return Fail(error);
+    const FitsImage cube = InfluenceFitsHeader(set, simulation.Geometry());
     const std::string summary = InfluenceSummaryJson(set, context);
-    if (!WriteInfluenceFolder(run, cube, set, summary, error))
+    if (!WriteInfluenceFolder(run, cube, planes, set, summary, error))
         return Fail(error);
     if (command.json)
         std::fputs(summary.c_str(), stdout);
@@ -751,7 +766,7 @@ int RunCalibrate(const CalibrateCommand& command) {
         simulation, options.bias + options.poke,
         "calibration of the " + std::string(simulation.Session().MembraneModelName()) + " model");
     const SummaryContext context = ExportContext(simulation, run);
-    FitsImage image = InfluenceFits(set, std::move(planes), simulation.Geometry());
+    FitsImage image = InfluenceFitsHeader(set, simulation.Geometry());
     image.keys.push_back({"POKE", options.poke, "[V] poke of each pad"});
     image.keys.push_back({"BIAS", options.bias, "[V] every pad between pokes"});
     image.keys.push_back({"PUSHPULL", options.pushPull, "push less pull"});
@@ -759,9 +774,6 @@ int RunCalibrate(const CalibrateCommand& command) {
     image.keys.push_back({"REFTILT", options.tiltNm, "[nm] PV of each reference tilt"});
     image.keys.push_back({"SEED", static_cast<long long>(options.seed), "noise seed"});
     image.comments.push_back("Simulated calibration: NaN outside the membrane (the aperture).");
-    FitsMemory cube;
-    if (!FitsBytes(image, cube, error))
-        return Fail(error);
     QJsonObject summary =
         QJsonDocument::fromJson(QByteArray::fromStdString(InfluenceSummaryJson(set, context)))
             .object();
@@ -775,7 +787,7 @@ int RunCalibrate(const CalibrateCommand& command) {
     calibration["aperture"] = "NaN outside the membrane";
     summary["calibration"] = calibration;
     const std::string json = QJsonDocument(summary).toJson(QJsonDocument::Indented).toStdString();
-    if (!WriteInfluenceFolder(run, cube, set, json, error))
+    if (!WriteInfluenceFolder(run, image, planes, set, json, error))
         return Fail(error);
     if (command.json)
         std::fputs(json.c_str(), stdout);

@@ -26,8 +26,16 @@ constexpr const char* kWeights =
 
 FitsImage InfluenceFits(const InfluenceSet& set, std::vector<double> planes,
                         const RunGeometry& geometry) {
+    FitsImage image = InfluenceFitsHeader(set, geometry);
+    image.values = InfluenceCubeImage(std::move(planes), set.n, set.actuators).values;
+    return image;
+}
+
+FitsImage InfluenceFitsHeader(const InfluenceSet& set, const RunGeometry& geometry) {
     const int n = set.n;
-    FitsImage image = InfluenceCubeImage(std::move(planes), n, set.actuators);
+    FitsImage image;
+    image.columns = image.rows = n;
+    image.planes = set.actuators;
     image.keys.push_back({"BUNIT", std::string("m V-2"), "deflection per volt squared"});
     image.keys.push_back({"PIXELSCL", geometry.dx, "[m] sample spacing"});
     for (const char* axis : {"1", "2"}) {

@@ -28,6 +28,9 @@ struct InfluenceSet {
 // them in) and become the image.
 FitsImage InfluenceFits(const InfluenceSet& set, std::vector<double> planes,
                         const RunGeometry& geometry);
+// Its sizes and cards without the values, for the cube written plane by
+// plane from the stack (InfluenceCubePlane).
+FitsImage InfluenceFitsHeader(const InfluenceSet& set, const RunGeometry& geometry);
 
 // display_number,channel,x_m,y_m,pad_x_m,pad_y_m,inner_radius_m,outer_radius_m,shape,
 // membrane_electrode,plane, one line per display number 1 .. actuators.

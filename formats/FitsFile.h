@@ -1,7 +1,10 @@
 #pragma once
 // FITS images of doubles for the grids a run writes, so astronomy and
-// adaptive-optics tools read them with their scales and units.
+// adaptive-optics tools read them with their scales and units. Written by
+// this code alone (cfitsio only reads, formats/Cfitsio.h), card for card as
+// cfitsio writes such an image, so that writing a grid loads no library.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -29,26 +32,20 @@ struct FitsImage {
     std::vector<std::string> comments; // COMMENT cards
 };
 
-// The bytes of a FITS file as cfitsio made them in memory, held without a
-// copy (a cube of influence functions runs to tens of megabytes).
-class FitsMemory {
-public:
-    FitsMemory() = default;
-    FitsMemory(const FitsMemory&) = delete;
-    FitsMemory& operator=(const FitsMemory&) = delete;
-    ~FitsMemory();
-    std::string_view View() const { return {static_cast<const char*>(data_), length_}; }
-
-private:
-    friend bool FitsBytes(const FitsImage& image, FitsMemory& memory, std::string& error);
-    void* data_ = nullptr;    // malloc'd; cfitsio grows it with realloc
-    std::size_t size_ = 0;    // bytes allocated
-    std::size_t length_ = 0;  // bytes of the file
-};
-
-// The image as the bytes of a FITS file (through cfitsio in memory). False
-// with a message when the sizes do not match the values or cfitsio refuses.
-bool FitsBytes(const FitsImage& image, FitsMemory& memory, std::string& error);
+// The image as the bytes of a FITS file. False with a message when the
+// sizes do not match the values or a card cannot be written (a keyword that
+// is not one, a value that is not finite).
 bool FitsBytes(const FitsImage& image, std::string& bytes, std::string& error);
+
+// The same file made in pieces, never held whole (an influence cube of many
+// pads runs to hundreds of megabytes): the header of image (its sizes and
+// cards; its values are not used), then plane p = 0 .. planes - 1 as
+// plane(p, values) fills values (columns x rows, as FitsImage lays a plane
+// out), then the fill to whole records. sink takes the bytes in order; false
+// when it refuses them (the reason is then the sink's), or with the reason
+// in error.
+using FitsPlane = std::function<void(int plane, std::vector<double>& values)>;
+bool FitsInPieces(const FitsImage& image, const FitsPlane& plane,
+                  const std::function<bool(std::string_view)>& sink, std::string& error);
 
 } // namespace ostrander

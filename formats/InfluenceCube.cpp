@@ -22,4 +22,17 @@ FitsImage InfluenceCubeImage(std::vector<double> stack, int n, int planes) {
     return image;
 }
 
+void InfluenceCubePlane(const std::vector<double>& stack, int n, int plane,
+                        std::vector<double>& values) {
+    const auto size = static_cast<std::size_t>(n > 0 ? n : 0);
+    values.assign(size * size, 0.0);
+    const std::size_t first = size * size * static_cast<std::size_t>(plane > 0 ? plane : 0);
+    if (n <= 0 || plane < 0 || first + size * size > stack.size())
+        return;
+    const double* square = stack.data() + first;
+    for (std::size_t r = 0; r < size; ++r)
+        for (std::size_t c = 0; c < size; ++c)
+            values[r * size + c] = square[c * size + r];
+}
+
 } // namespace ostrander

@@ -14,4 +14,9 @@ namespace ostrander {
 // cube is never held twice.
 FitsImage InfluenceCubeImage(std::vector<double> stack, int n, int planes);
 
+// Plane `plane` of the stack laid out as InfluenceCubeImage lays it, into
+// values (n x n), for a cube written plane by plane (FitsInPieces).
+void InfluenceCubePlane(const std::vector<double>& stack, int n, int plane,
+                        std::vector<double>& values);
+
 } // namespace ostrander

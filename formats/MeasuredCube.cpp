@@ -5,7 +5,7 @@
 #include "model/EngineSession.h"
 #include "toolkit/IniFile.h"
 
-#include <fitsio.h>
+#include "formats/Cfitsio.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "formats/SurfaceFile.h"
 
-#include <fitsio.h>
+#include "formats/Cfitsio.h"
 
 #include <algorithm>
 #include <cctype>

@@ -88,6 +88,29 @@ void CommonKeys(FitsImage& image, const RunGeometry& geometry, const std::string
 
 } // namespace
 
+bool ParseGridFormats(const std::string& list, DisplayOptions& options, std::string& error) {
+    bool csv = false, fits = false;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string word = list.substr(start, end - start);
+        if (word == "csv") {
+            csv = true;
+        } else if (word == "fits") {
+            fits = true;
+        } else {
+            error = "--formats " + list + ": a comma-separated list of csv and fits was expected";
+            return false;
+        }
+        start = end + 1;
+    }
+    options.csvGrids = csv;
+    options.fitsGrids = fits;
+    return true;
+}
+
 std::string SurfaceCsv(const SimulationResult& result) {
     return GridCsv(result.surface, result.n);
 }
@@ -334,15 +357,30 @@ QJsonObject SummaryObject(const SimulationResult& result, const ResultAnalysis& 
     json["units"] = units;
 
     QJsonObject files;
-    files["surface.csv"] = "the corrected surface (as correction says; surface names which), m, "
-                           "samples x samples, rows as in axes";
-    files["surface.fits"] = "the same surface as a FITS image, BUNIT m, spacing in CDELT1/2; "
-                            "SURFACE, CORRECT, FITAREA, CORAREA and SIGNCONV say what it holds";
-    files["farfield.csv"] = "far-field intensity over a flat mirror's peak (far_field.normalisation), "
-                            "far_field.samples square after one '#' line, rows as in axes";
-    files["farfield.fits"] =
-        "the same far field as a FITS image, BUNIT '' and FFNORM for its scale, PIXELSCL "
-        "arcsec/pixel, PIXSCRAD rad/pixel, WAVELEN m, DIFFLMT arcsec";
+    if (options.csvGrids) {
+        files["surface.csv"] = "the corrected surface (as correction says; surface names which), "
+                               "m, samples x samples, rows as in axes";
+        files["farfield.csv"] =
+            "far-field intensity over a flat mirror's peak (far_field.normalisation), "
+            "far_field.samples square after one '#' line, rows as in axes";
+    }
+    if (options.fitsGrids) {
+        // Without the CSV grids the FITS ones say what they hold themselves.
+        const QString surface = options.csvGrids
+                                    ? "the same surface"
+                                    : "the corrected surface (as correction says; surface "
+                                      "names which)";
+        const QString farField = options.csvGrids
+                                     ? "the same far field"
+                                     : "far-field intensity over a flat mirror's peak "
+                                       "(far_field.normalisation)";
+        files["surface.fits"] = surface + " as a FITS image, BUNIT m, spacing in CDELT1/2; "
+                                          "SURFACE, CORRECT, FITAREA, CORAREA and SIGNCONV say "
+                                          "what it holds";
+        files["farfield.fits"] = farField + " as a FITS image, BUNIT '' and FFNORM for its scale, "
+                                            "PIXELSCL arcsec/pixel, PIXSCRAD rad/pixel, WAVELEN "
+                                            "m, DIFFLMT arcsec";
+    }
     files["encircled_energy.csv"] =
         "fraction of the far-field energy within a radius, in elements, lambda/D and rad";
     if (options.pictures) {

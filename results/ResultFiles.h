@@ -25,6 +25,10 @@ struct SimulationResult;
 struct DisplayOptions;
 struct FitsImage;
 
+// The grid formats of a comma-separated list of "csv" and "fits" ("fits",
+// "csv,fits") into options; false with the reason for another word or none.
+bool ParseGridFormats(const std::string& list, DisplayOptions& options, std::string& error);
+
 // n lines of n values, metres.
 std::string SurfaceCsv(const SimulationResult& result);
 // A '#' line saying the scale, then size lines of size values, intensity

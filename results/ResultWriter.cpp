@@ -63,15 +63,17 @@ bool WriteResult(OutputFolder& out, const std::string& folder, const SimulationR
                       EncircledEnergyPicture(analysis, context.geometry).get(), error))
             return false;
     }
-    std::string surfaceFits, farFieldFits;
-    if (!FitsBytes(SurfaceFits(result, context, options), surfaceFits, error) ||
-        !FitsBytes(FarFieldFits(result, context, options), farFieldFits, error))
+    if (options.csvGrids && (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
+                             !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error)))
         return false;
-    if (!out.WriteFile(prefix + "surface.csv", SurfaceCsv(result), error) ||
-        !out.WriteFile(prefix + "farfield.csv", FarFieldCsv(result), error) ||
-        !out.WriteFile(prefix + "surface.fits", surfaceFits, error) ||
-        !out.WriteFile(prefix + "farfield.fits", farFieldFits, error))
-        return false;
+    if (options.fitsGrids) {
+        std::string surfaceFits, farFieldFits;
+        if (!FitsBytes(SurfaceFits(result, context, options), surfaceFits, error) ||
+            !FitsBytes(FarFieldFits(result, context, options), farFieldFits, error) ||
+            !out.WriteFile(prefix + "surface.fits", surfaceFits, error) ||
+            !out.WriteFile(prefix + "farfield.fits", farFieldFits, error))
+            return false;
+    }
     if (!out.WriteFile(prefix + "encircled_energy.csv",
                        EncircledEnergyCsv(analysis, context.geometry), error))
         return false;

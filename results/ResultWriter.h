@@ -2,7 +2,7 @@
 // Writes one result into an output folder, the same files whoever asks:
 // ostrander-cli's simulate, sweep and fit, and the main window's export. The
 // eight pictures (unless the options leave them out), the surface and far
-// field as CSV and FITS, the encircled energy and summary.json, plus the
+// field as CSV and FITS (or in the one format the options keep), the encircled energy and summary.json, plus the
 // warnings of a result.
 #include "Shared_Software/Mirror/DMInfoClass.h"
 #include "results/ResultFiles.h"

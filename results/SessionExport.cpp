@@ -92,6 +92,10 @@ std::string SimulateCommandLine(const std::string& mirrorFile, const std::string
                                                  std::to_string(options.height)});
     if (!options.pictures)
         words.push_back("--no-pictures");
+    if (!options.csvGrids || !options.fitsGrids) {
+        words.push_back("--formats");
+        words.push_back(options.csvGrids ? "csv" : "fits");
+    }
     // Every voltage the mirror holds, in the shortest decimal that reads back
     // to the same volts.
     std::string pairs;

@@ -35,6 +35,9 @@ struct DisplayOptions {
     double wavelength = kEngineWavelength; // m, far field and interferogram
     // Draw the pictures; without them only the grids and figures are made.
     bool pictures = true;
+    // The grids (surface, far field) as CSV, as FITS images, or both.
+    bool csvGrids = true;
+    bool fitsGrids = true;
 };
 
 struct SimulationResult {

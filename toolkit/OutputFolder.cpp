@@ -647,6 +647,56 @@ bool OutputFolder::WriteFile(const std::string& relative, std::string_view bytes
                   error);
 }
 
+bool OutputFolder::WriteFileInPieces(
+    const std::string& relative, const std::function<bool(const ByteSink&, std::string&)>& produce,
+    std::string& error) {
+    if (staging_.empty() || !PlainRelative(relative) ||
+        relative.find('\n') != std::string::npos || relative == ManifestName) {
+        error = "cannot write " + Quoted(target_ / relative);
+        return false;
+    }
+    if (!Record(relative, error))
+        return false;
+    const fs::path path = staging_ / relative;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = "cannot write " + Quoted(target_ / relative) + ": " + ErrnoText(errno);
+        return false;
+    }
+    Sha256 hash;
+    std::size_t size = 0;
+    int writeError = 0;
+    const ByteSink sink = [&](std::string_view bytes) {
+        if (writeError != 0)
+            return false;
+        if (!WriteAll(fd, bytes)) {
+            writeError = errno ? errno : EIO;
+            return false;
+        }
+        hash.Add(bytes.data(), bytes.size());
+        size += bytes.size();
+        return true;
+    };
+    std::string reason;
+    bool ok = produce(sink, reason) && writeError == 0;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        writeError = errno;
+    }
+    if (!ok) {
+        ::unlink(path.c_str()); // created by this call, so ours to remove
+        error = "cannot write " + Quoted(target_ / relative) + ": " +
+                (writeError != 0 ? ErrnoText(writeError) : reason);
+        return false;
+    }
+    const std::string hex = hash.Hex();
+    if (hex.empty()) {
+        error = "cannot write " + Quoted(target_ / relative) + ": no SHA-256 hash of it";
+        return false;
+    }
+    return Record(std::string(kSumTag) + std::to_string(size) + " " + hex + " " + relative, error);
+}
+
 bool OutputFolder::Commit(std::string& error) {
     if (staging_.empty()) {
         error = "nothing to write";

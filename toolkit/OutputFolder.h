@@ -24,6 +24,7 @@
 // Note(). Messages about the output name the user's folder, not these
 // hidden ones, except a note about a folder that was left alone.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,15 @@ public:
     // created new (an existing name is never opened).
     bool MakeFolder(const std::string& relative, std::string& error);
     bool WriteFile(const std::string& relative, std::string_view bytes, std::string& error);
+    // The same for a file made in pieces, never held whole: produce hands
+    // them to the sink it is given in order, and stops when the sink says
+    // false (the folder's message is then in error); it returns false with
+    // its own reason in error when it cannot make them. A failed file is
+    // removed; the record lists it either way until the folder goes.
+    using ByteSink = std::function<bool(std::string_view)>;
+    bool WriteFileInPieces(const std::string& relative,
+                           const std::function<bool(const ByteSink&, std::string&)>& produce,
+                           std::string& error);
 
     // Moves the staging folder to the target (replacing an old one when
     // allowed). On failure the target is as it was before.

@@ -22,6 +22,7 @@
 #include <QThread>
 #include <QStringList>
 
+#include <algorithm>
 #include <charconv>
 #include <csignal>
 #include <cctype>
@@ -1542,6 +1543,128 @@ TEST(CliVersion, PrintsTheVersion) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out.rfind("ostrander-cli ", 0), 0u) << run.out;
     EXPECT_EQ(run.out, std::string("ostrander-cli ") + kVersion + "\n");
+}
+
+// The program links no Qt GUI library, not even through another library:
+// only its picture module does.
+TEST(CliLight, TheProgramDoesNotLinkQtGui) {
+    QProcess ldd;
+    ldd.start("ldd", {QString::fromUtf8(OSTRANDER_CLI)});
+    if (!ldd.waitForStarted())
+        GTEST_SKIP() << "ldd is not there";
+    ASSERT_TRUE(ldd.waitForFinished(60000));
+    const std::string libraries = ldd.readAllStandardOutput().toStdString();
+    ASSERT_NE(libraries.find("libQt6Core"), std::string::npos) << libraries;
+    for (const char* gui : {"libQt6Gui", "libQt6Widgets", "libGL", "libxcb", "libfontconfig"})
+        EXPECT_EQ(libraries.find(gui), std::string::npos) << gui << " in\n" << libraries;
+}
+
+// The program copied alone into a folder, without its picture module: the
+// commands that draw no picture run as ever (they never load it); those that
+// draw pictures stop before any work with one line naming the module and
+// the way round it, and leave no output folder.
+struct ModuleCase {
+    const char* name;
+    QStringList arguments; // "OUT" stands for the output folder
+    bool drawsPictures;
+};
+
+class CliWithoutPictureModule : public ::testing::TestWithParam<ModuleCase> {};
+
+TEST_P(CliWithoutPictureModule, OnlyPicturesNeedIt) {
+    const ModuleCase& c = GetParam();
+    TempFolder temp;
+    fs::create_directory(temp.Path() / "bin");
+    const fs::path program = temp.Path() / "bin" / "ostrander-cli";
+    fs::copy_file(OSTRANDER_CLI, program);
+    QStringList arguments{"--devices", QString::fromStdString(kDevices)};
+    for (const QString& word : c.arguments)
+        arguments << (word == "OUT" ? temp.Q("out") : word);
+    QProcess process;
+    process.start(QString::fromStdString(program.string()), arguments);
+    ASSERT_TRUE(process.waitForFinished(120000));
+    const std::string err = process.readAllStandardError().toStdString();
+    if (!c.drawsPictures) {
+        EXPECT_EQ(process.exitCode(), 0) << err;
+        EXPECT_EQ(fs::exists(temp.Path() / "out"), c.arguments.contains("OUT"));
+        return;
+    }
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_EQ(err.rfind("ostrander-cli: the picture module ", 0), 0u) << err;
+    for (const char* word : {"ostrander-cli-pictures.so", "--no-pictures"})
+        EXPECT_NE(err.find(word), std::string::npos) << word << " not in " << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, CliWithoutPictureModule,
+    ::testing::Values(
+        ModuleCase{"Mirrors", {"mirrors"}, false},
+        ModuleCase{"Influence", {"influence", "Hex19", "--out", "OUT"}, false},
+        ModuleCase{"SimulateNoPictures",
+                   {"simulate", "Hex19", "--all", "60", "--no-pictures", "--out", "OUT"}, false},
+        ModuleCase{"Simulate", {"simulate", "Hex19", "--all", "60", "--out", "OUT"}, true},
+        ModuleCase{"Sweep",
+                   {"sweep", "Hex19", "--pattern", "Hex19_Patterns.pat", "--out", "OUT"}, true},
+        ModuleCase{"Fit", {"fit", "Hex19", "--zernike", "4=0.1um", "--out", "OUT"}, true},
+        ModuleCase{"Correct", {"correct", "Hex19", "--screens", "2", "--out", "OUT"}, true}),
+    [](const ::testing::TestParamInfo<ModuleCase>& info) { return info.param.name; });
+
+// --formats picks the grids' formats: the files written and those the
+// summary lists agree, and the grids kept are those of the default run.
+struct FormatsCase {
+    const char* formats;
+    bool csv;
+    bool fits;
+};
+
+class CliFormats : public ::testing::TestWithParam<FormatsCase> {};
+
+TEST_P(CliFormats, WritesTheGridsInTheFormatsAsked) {
+    const FormatsCase& c = GetParam();
+    TempFolder temp;
+    const QStringList common{"--all", "60", "--no-pictures"};
+    const CliRun both = RunCli(QStringList{"simulate", "Hex19", "--out", temp.Q("both")} + common);
+    ASSERT_EQ(both.exitCode, 0) << both.err;
+    const CliRun run = RunCli(QStringList{"simulate", "Hex19", "--out", temp.Q("out"), "--formats",
+                                          c.formats} + common);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject files = ReadJson(temp.Path() / "out" / "summary.json")["files"].toObject();
+    for (const char* grid : {"surface.csv", "farfield.csv", "surface.fits", "farfield.fits"}) {
+        const bool wanted = fs::path(grid).extension() == ".csv" ? c.csv : c.fits;
+        EXPECT_EQ(fs::exists(temp.Path() / "out" / grid), wanted) << grid;
+        EXPECT_EQ(files.contains(grid), wanted) << grid;
+        // The FITS header names the time of writing; the CSV grids are the same bytes.
+        if (wanted && fs::path(grid).extension() == ".csv") {
+            EXPECT_EQ(ReadWhole(temp.Path() / "out" / grid), ReadWhole(temp.Path() / "both" / grid));
+        }
+    }
+    for (const char* always : {"encircled_energy.csv", "summary.json"})
+        EXPECT_TRUE(fs::exists(temp.Path() / "out" / always)) << always;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, CliFormats,
+                         ::testing::Values(FormatsCase{"csv,fits", true, true},
+                                           FormatsCase{"fits,csv", true, true},
+                                           FormatsCase{"fits", false, true},
+                                           FormatsCase{"csv", true, false}),
+                         [](const ::testing::TestParamInfo<FormatsCase>& info) {
+                             std::string name = info.param.formats;
+                             std::replace(name.begin(), name.end(), ',', '_');
+                             return name;
+                         });
+
+TEST(CliFormats, OtherWordsAreRefusedAndWriteNothing) {
+    TempFolder temp;
+    for (const char* formats : {"", "png", "csv,", "fits,png", "FITS"}) {
+        SCOPED_TRACE(formats);
+        const CliRun run = RunCli({"simulate", "Hex19", "--all", "60", "--no-pictures",
+                                   "--formats", formats, "--out", temp.Q("out")});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find("--formats"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(temp.Path() / "out"));
+    }
 }
 
 // The far field's zero-frequency element is the sum over the grid of the

@@ -57,5 +57,11 @@ if [ -n "$module" ]; then
     || fail "the installed Python module does not list the mirrors"
   [ "$path" = "$prefix/share/ostrander/Devices/Hex61S.ini" ] || fail "the Python module read $path"
 fi
+# ostrander-cli finds its picture module in the installed layout and draws.
+find "$prefix" -name ostrander-cli-pictures.so -path '*/ostrander/*' | grep -q . \
+  || fail "no picture module installed"
+"$prefix/bin/ostrander-cli" simulate Hex19 --all 60 --out "$prefix/run" >/dev/null 2>&1 \
+  || fail "the installed ostrander-cli cannot simulate with pictures"
+[ -s "$prefix/run/surface.png" ] || fail "the installed ostrander-cli drew no surface.png"
 "$prefix/bin/ostrander" --version | grep -q '^ostrander ' || fail "ostrander --version"
 echo "check-install: layout, validators and device lookup of $prefix are fine"

@@ -10,11 +10,15 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <numbers>
+#include <string>
+#include <string_view>
 
 namespace ostrander {
 namespace {
@@ -65,6 +69,165 @@ TEST(FitsFile, CubeReadsBackWithItsHeader) {
     EXPECT_EQ(nact, 19);
     EXPECT_EQ(flag, 1);
     EXPECT_STREQ(unit, "m/V^2");
+}
+
+// The file as cfitsio writes the same image in memory: the reference the
+// writer is held to.
+std::string CfitsioBytes(const FitsImage& image) {
+    std::size_t size = 2880;
+    void* data = std::malloc(size);
+    fitsfile* file = nullptr;
+    int status = 0;
+    fits_create_memfile(&file, &data, &size, 2880, std::realloc, &status);
+    long axes[3] = {image.columns, image.rows, image.planes};
+    fits_create_img(file, DOUBLE_IMG, image.planes > 1 ? 3 : 2, axes, &status);
+    for (const FitsKey& key : image.keys) {
+        char* name = const_cast<char*>(key.name.c_str());
+        char* comment = const_cast<char*>(key.comment.c_str());
+        if (const auto* d = std::get_if<double>(&key.value)) {
+            double v = *d;
+            fits_update_key(file, TDOUBLE, name, &v, comment, &status);
+        } else if (const auto* l = std::get_if<long long>(&key.value)) {
+            LONGLONG v = *l;
+            fits_update_key(file, TLONGLONG, name, &v, comment, &status);
+        } else if (const auto* b = std::get_if<bool>(&key.value)) {
+            int v = *b ? 1 : 0;
+            fits_update_key(file, TLOGICAL, name, &v, comment, &status);
+        } else {
+            std::string text = std::get<std::string>(key.value).substr(0, 68);
+            fits_update_key(file, TSTRING, name, text.data(), comment, &status);
+        }
+    }
+    for (const std::string& line : image.comments)
+        fits_write_comment(file, line.c_str(), &status);
+    fits_write_date(file, &status);
+    fits_write_img(file, TDOUBLE, 1, static_cast<LONGLONG>(image.values.size()),
+                   const_cast<double*>(image.values.data()), &status);
+    fits_flush_file(file, &status);
+    LONGLONG head = 0, start = 0, end = 0;
+    fits_get_hduaddrll(file, &head, &start, &end, &status);
+    fits_close_file(file, &status);
+    EXPECT_EQ(status, 0);
+    std::string bytes(static_cast<const char*>(data), static_cast<std::size_t>((end + 2879) / 2880 * 2880));
+    std::free(data);
+    return bytes;
+}
+
+// Every card but DATE (the time of writing) and the data are what cfitsio
+// writes for the same image, whatever the value's kind and the comment's
+// length, the keyword given twice or the image a plane or a cube.
+TEST(FitsFile, CardsAndDataAreCfitsios) {
+    const std::string longText(80, 'x');
+    FitsImage image;
+    image.keys = {{"REAL", 0.000631578947368421, "[m] sample spacing"},
+                  {"WHOLE", 51.0, "pixel of x = 0"},
+                  {"TINY", 1e-10, ""},
+                  {"WAVELEN", 1.064e-6, "[m]"},
+                  {"HUGE", -6.02214076e23, "per mole"},
+                  {"NEGZERO", -0.0, "signed"},
+                  {"THIRD", 1.0 / 3.0, longText},
+                  {"COUNT", -42LL, "an integer"},
+                  {"FLAG", true, ""},
+                  {"OFF", false, "a logical"},
+                  {"UNIT", std::string("m"), ""},
+                  {"QUOTE", std::string("the membrane's"), "with a quote"},
+                  {"LONG", std::string(68, 's'), "no room left"},
+                  {"MID", std::string(50, 'm'), longText},
+                  {"WHOLE", 52.0, "given again"}};
+    image.comments = {"a short line", longText + longText, ""};
+    struct Sizes {
+        int columns, rows, planes;
+    };
+    for (const Sizes sizes : {Sizes{5, 4, 1}, Sizes{4, 3, 2}, Sizes{36, 10, 1}}) {
+        image.columns = sizes.columns;
+        image.rows = sizes.rows;
+        image.planes = sizes.planes;
+        image.values.clear();
+        for (int k = 0; k < sizes.columns * sizes.rows * sizes.planes; ++k)
+            image.values.push_back(k == 3 ? std::numeric_limits<double>::quiet_NaN()
+                                          : std::cos(k) * 1e-6);
+        std::string ours, error;
+        ASSERT_TRUE(FitsBytes(image, ours, error)) << error;
+        const std::string theirs = CfitsioBytes(image);
+        ASSERT_EQ(ours.size(), theirs.size());
+        for (std::size_t card = 0; card < ours.size(); card += 80) {
+            if (theirs.compare(card, 8, "DATE    ") == 0)
+                continue;
+            ASSERT_EQ(ours.substr(card, 80), theirs.substr(card, 80)) << "at byte " << card;
+        }
+    }
+}
+
+// A keyword that is not one (up to 8 upper-case letters, digits, '-' and
+// '_') and a value that is not a finite number are refused, never written.
+TEST(FitsFile, RefusesBadCards) {
+    for (const FitsKey& key : {FitsKey{"lower", 1.0, ""}, FitsKey{"NINELETTR", 1.0, ""},
+                               FitsKey{"", 1.0, ""}, FitsKey{"NAN", std::nan(""), ""},
+                               FitsKey{"INF", HUGE_VAL, ""}}) {
+        SCOPED_TRACE(key.name);
+        FitsImage image;
+        image.columns = image.rows = 2;
+        image.values.assign(4, 0.0);
+        image.keys = {key};
+        std::string bytes, error;
+        EXPECT_FALSE(FitsBytes(image, bytes, error));
+        EXPECT_NE(error.find("FITS"), std::string::npos) << error;
+    }
+}
+
+// The file made plane by plane is the one made whole, byte for byte but for
+// the DATE card, for a cube, a single plane (no NAXIS3) and data that end
+// exactly on a record and need no fill; a refusing sink stops it.
+TEST(FitsFile, InPiecesIsTheWholeFile) {
+    struct Case {
+        int columns, rows, planes;
+    };
+    for (const Case c : {Case{4, 3, 2}, Case{7, 5, 1}, Case{36, 10, 3}, Case{30, 30, 400}}) {
+        SCOPED_TRACE(std::to_string(c.columns) + "x" + std::to_string(c.rows) + "x" +
+                     std::to_string(c.planes));
+        FitsImage image;
+        image.columns = c.columns;
+        image.rows = c.rows;
+        image.planes = c.planes;
+        const std::size_t plane = static_cast<std::size_t>(c.columns) * c.rows;
+        for (std::size_t k = 0; k < plane * c.planes; ++k)
+            image.values.push_back(std::sin(0.1 * static_cast<double>(k)) * 1e-7);
+        image.keys = {{"NACT", static_cast<long long>(c.planes), "planes"},
+                      {"BUNIT", std::string("m V-2"), ""}};
+        image.comments = {"one line of comment"};
+        std::string whole, error;
+        ASSERT_TRUE(FitsBytes(image, whole, error)) << error;
+
+        FitsImage header = image;
+        header.values.clear();
+        std::string pieces;
+        int calls = 0;
+        ASSERT_TRUE(FitsInPieces(
+            header,
+            [&](int p, std::vector<double>& values) {
+                values.assign(image.values.begin() + static_cast<std::ptrdiff_t>(plane * p),
+                              image.values.begin() + static_cast<std::ptrdiff_t>(plane * (p + 1)));
+            },
+            [&](std::string_view bytes) {
+                ++calls;
+                pieces += bytes;
+                return true;
+            },
+            error))
+            << error;
+        EXPECT_GT(calls, c.planes); // the header and every plane on their own
+        ASSERT_EQ(pieces.size(), whole.size());
+        const std::size_t date = whole.find("DATE    = ");
+        ASSERT_NE(date, std::string::npos);
+        EXPECT_EQ(pieces.substr(0, date), whole.substr(0, date));
+        EXPECT_EQ(pieces.substr(date + 80), whole.substr(date + 80));
+
+        int taken = 0;
+        EXPECT_FALSE(FitsInPieces(
+            header, [](int, std::vector<double>&) {},
+            [&](std::string_view) { return ++taken < 2; }, error));
+        EXPECT_EQ(taken, 2);
+    }
 }
 
 TEST(FitsFile, RefusesSizesThatDoNotMatch) {

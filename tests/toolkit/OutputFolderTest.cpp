@@ -252,6 +252,41 @@ TEST_F(OutputFolderTest, FailedRunLeavesNothing) {
     EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"home"}));
 }
 
+// A file written in pieces is recorded with the size and hash of them all;
+// one whose maker or the folder fails is removed and says why, and the
+// folder goes on.
+TEST_F(OutputFolderTest, FileInPiecesIsRecordedWholeOrRemoved) {
+    const fs::path out = dir_ / "out";
+    std::string error;
+    OutputFolder run;
+    ASSERT_TRUE(run.Check(out.string(), false, error));
+    ASSERT_TRUE(run.Begin(error));
+    ASSERT_TRUE(run.WriteFileInPieces(
+        "cube.fits",
+        [](const OutputFolder::ByteSink& sink, std::string&) {
+            return sink("ab") && sink("") && sink("c");
+        },
+        error))
+        << error;
+    EXPECT_FALSE(run.WriteFileInPieces(
+        "broken.fits",
+        [](const OutputFolder::ByteSink& sink, std::string& why) {
+            why = "no more planes";
+            return sink("half") && false;
+        },
+        error));
+    EXPECT_NE(error.find("no more planes"), std::string::npos) << error;
+    EXPECT_NE(error.find("broken.fits"), std::string::npos) << error;
+    EXPECT_FALSE(run.WriteFileInPieces(
+        "cube.fits", [](const OutputFolder::ByteSink&, std::string&) { return true; }, error));
+    ASSERT_TRUE(run.Commit(error)) << error;
+    EXPECT_EQ(ReadWhole(out / "cube.fits"), "abc");
+    EXPECT_FALSE(fs::exists(out / "broken.fits"));
+    const std::string record = ReadWhole(out / OutputFolder::ManifestName);
+    EXPECT_NE(record.find("#sha256 3 " + Sha256Hex("abc") + " cube.fits\n"), std::string::npos)
+        << record;
+}
+
 TEST(Sha256, KnownDigests) {
     EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
