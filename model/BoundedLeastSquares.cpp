@@ -279,7 +279,11 @@ struct BoundedLeastSquaresFactor::Data {
     Eigen::VectorXd norms;
     std::vector<int> used;
     Eigen::MatrixXd r;
-    Eigen::MatrixXd q;
+    // The Householder reflections of the reduction: Q^T b is applied from
+    // them, which costs what a product with an explicit Q costs, without
+    // forming Q (as much work as the reduction itself).
+    Eigen::HouseholderQR<Eigen::MatrixXd> qr;
+    int m = 0;
 };
 
 BoundedLeastSquaresFactor::BoundedLeastSquaresFactor(const std::vector<double>& a, int rows,
@@ -300,10 +304,9 @@ BoundedLeastSquaresFactor::BoundedLeastSquaresFactor(const std::vector<double>& 
     Eigen::MatrixXd scaled(rows, n);
     for (int c = 0; c < n; ++c)
         scaled.col(c) = d.a.col(d.used[c]) / d.norms[d.used[c]];
-    const int m = std::min(rows, n);
-    Eigen::HouseholderQR<Eigen::MatrixXd> qr(scaled);
-    d.r = qr.matrixQR().topRows(m).triangularView<Eigen::Upper>().toDenseMatrix();
-    d.q = qr.householderQ() * Eigen::MatrixXd::Identity(rows, m);
+    d.m = std::min(rows, n);
+    d.qr.compute(scaled);
+    d.r = d.qr.matrixQR().topRows(d.m).triangularView<Eigen::Upper>().toDenseMatrix();
 }
 
 BoundedLeastSquaresFactor::~BoundedLeastSquaresFactor() = default;
@@ -347,7 +350,8 @@ BoundedLeastSquaresResult BoundedLeastSquaresFactor::Solve(const std::vector<dou
         return result;
     }
 
-    ReducedProblem problem(d.r, d.q.transpose() * B, d.used, d.norms, lo, hi, result);
+    const Eigen::VectorXd qtb = (d.qr.householderQ().adjoint() * B).head(d.m);
+    ReducedProblem problem(d.r, qtb, d.used, d.norms, lo, hi, result);
     result.converged = problem.Solve(result.iterations);
 
     // Back to the unscaled variables; those on a bound sit on it exactly.

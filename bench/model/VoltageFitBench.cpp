@@ -1,7 +1,8 @@
 // The voltage fit on the shipped 61-pad mirror (62 channels, the last the
 // membrane's own electrode): a focus of 0.5 um RMS about a 120 V bias, from
 // the stored influence functions (the fit alone), and on the session with the
-// exact model (the fit, the mirror's view of it and the pull-in check).
+// exact model (the fit, the mirror's view of it and the pull-in check); and
+// the first fit on a mirror, which reduces the design matrix.
 #include "tests/model/ModelFixture.h"
 
 #include "model/SessionFit.h"
@@ -45,6 +46,24 @@ void BM_FitFocusHex61S(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FitFocusHex61S)->Unit(benchmark::kMillisecond);
+
+// The first fit on a mirror: its design matrix reduced anew (a fitter made
+// per fit), which later fits on the same mirror and bias are spared.
+void BM_FirstFitFocusHex61S(benchmark::State& state) {
+    Fitted61 m("classic");
+    const std::optional<FitMirror> mirror = m.ok ? FitMirrorOf(m.h.session) : std::nullopt;
+    if (!mirror) {
+        state.SkipWithError("mirror not run");
+        return;
+    }
+    const std::vector<double> target = FitVoltages(*mirror, Focus()).target;
+    for (auto _ : state) {
+        const VoltageFitter fitter(*mirror, Focus().bias);
+        const VoltageFit fit = fitter.Fit(target);
+        benchmark::DoNotOptimize(fit.residualRms);
+    }
+}
+BENCHMARK(BM_FirstFitFocusHex61S)->Unit(benchmark::kMillisecond);
 
 void BM_SessionFitFocusHex61SExact(benchmark::State& state) {
     Fitted61 m("exact");

@@ -17,12 +17,14 @@ influence functions as `import ostrander` hands them out:
 Usage, from the build folder (the module in lib/python3.*/site-packages):
 
     PYTHONPATH=build/lib/python3.11/site-packages bench/python/fit_peer.py \
-        [--mirror Hex61S] [--repeats 50]
+        [--mirror Hex61S] [--repeats 50] [--bench build/bin/bench_voltage_fit]
 
 Prints each side's time per fit (wall and process CPU), the residual RMS of
 each (they must agree) and the ratio. Needs python3-numpy and python3-scipy.
 """
 import argparse
+import json
+import subprocess
 import time
 
 import numpy as np
@@ -46,6 +48,8 @@ def main():
     parser.add_argument("--mirror", default="Hex61S")
     parser.add_argument("--repeats", type=int, default=50)
     parser.add_argument("--bias", type=float, default=120.0)
+    parser.add_argument("--bench", help="bench_voltage_fit to run for the fit alone, "
+                        "later fits and the first fit on the mirror (CPU ms)")
     parser.add_argument("--low", type=float, default=0.1, help="the pads' lowest voltage")
     parser.add_argument("--focus", type=float, default=0.5e-6, help="m RMS of Noll term 4")
     args = parser.parse_args()
@@ -81,11 +85,22 @@ def main():
           f"{args.focus * 1e9:g} nm RMS about {args.bias:g} V, {args.repeats} fits each")
     print(f"  ostrander Mirror.fit   {our_wall * 1e3:7.2f} ms wall {our_cpu * 1e3:7.2f} ms CPU"
           f"  residual {ours.residual_rms * 1e9:.3f} nm")
+    peer_cpu = {}
     for method in ("bvls", "trf"):
         rms, wall, cpu = timed(lambda: peer(method), args.repeats)
+        peer_cpu[method] = cpu
         print(f"  lsq_linear ({method:4})    {wall * 1e3:7.2f} ms wall {cpu * 1e3:7.2f} ms CPU"
               f"  residual {rms * 1e9:.3f} nm  ratio {wall / our_wall:5.1f}x wall, "
               f"{cpu / our_cpu:5.1f}x CPU")
+    if args.bench:
+        # The fit alone, without the simulation Mirror.fit adds; the mirror
+        # is the shipped Hex61S whatever --mirror says.
+        out = subprocess.run([args.bench, "--benchmark_filter=Hex61S$", "--benchmark_format=json"],
+                             check=True, capture_output=True, text=True).stdout
+        best = min(peer_cpu.values())
+        for b in json.loads(out)["benchmarks"]:
+            ms = b["cpu_time"] * {"ms": 1.0, "us": 1e-3, "ns": 1e-6}[b["time_unit"]]
+            print(f"  {b['name']:<31} {ms:7.2f} ms CPU  lsq_linear / this {best * 1e3 / ms:5.1f}x")
 
 
 if __name__ == "__main__":
