@@ -613,38 +613,8 @@ bool OutputFolder::MakeFolder(const std::string& relative, std::string& error) {
 
 bool OutputFolder::WriteFile(const std::string& relative, std::string_view bytes,
                              std::string& error) {
-    if (staging_.empty() || !PlainRelative(relative) ||
-        relative.find('\n') != std::string::npos || relative == ManifestName) {
-        error = "cannot write " + Quoted(target_ / relative);
-        return false;
-    }
-    // Recorded before it exists, so that a half-written file is cleaned up too.
-    if (!Record(relative, error))
-        return false;
-    const fs::path path = staging_ / relative;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = "cannot write " + Quoted(target_ / relative) + ": " + ErrnoText(errno);
-        return false;
-    }
-    bool ok = WriteAll(fd, bytes);
-    int saved = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        ::unlink(path.c_str()); // created by this call, so ours to remove
-        error = "cannot write " + Quoted(target_ / relative) + ": " + ErrnoText(saved);
-        return false;
-    }
-    const std::string hash = Sha256Hex(bytes);
-    if (hash.empty()) {
-        error = "cannot write " + Quoted(target_ / relative) + ": no SHA-256 hash of it";
-        return false;
-    }
-    return Record(std::string(kSumTag) + std::to_string(bytes.size()) + " " + hash + " " + relative,
-                  error);
+    return WriteFileInPieces(
+        relative, [bytes](const ByteSink& sink, std::string&) { return sink(bytes); }, error);
 }
 
 bool OutputFolder::WriteFileInPieces(
@@ -655,6 +625,7 @@ bool OutputFolder::WriteFileInPieces(
         error = "cannot write " + Quoted(target_ / relative);
         return false;
     }
+    // Recorded before it exists, so that a half-written file is cleaned up too.
     if (!Record(relative, error))
         return false;
     const fs::path path = staging_ / relative;
