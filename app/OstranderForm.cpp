@@ -13,6 +13,7 @@
 #include "model/MeasuredMembraneModel.h"
 #include "model/MembraneModel.h"
 #include "model/PullIn.h"
+#include "model/pictures/PictureColourBars.h"
 #include "model/pictures/ResultPictures.h"
 #include "results/SessionExport.h"
 #include "toolkit/Dialogs.h"
@@ -315,15 +316,26 @@ void TOstranderForm::BuildDisplays() {
     Splitter3->setChildrenCollapsible(false);
     displayColumn->addWidget(Splitter3);
 
-    // A picture panel: the picture control over its bold caption (or strip).
+    // A picture panel: the picture control over its bold caption (or strip),
+    // and at its right the colour bar's strip when it has one.
     auto picturePanel = [this](QSplitter* splitter, QWidget*& panel, PaintBox*& box,
-                               const char* caption) {
+                               const char* caption, PaintBox** colourBar = nullptr) {
         panel = new QWidget(splitter);
         auto* column = Column(panel, 1);
         box = new PaintBox(panel);
         box->setMinimumSize(120, 120);
         box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        column->addWidget(box, 1);
+        auto* row = new QHBoxLayout;
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(0);
+        row->addWidget(box, 1);
+        if (colourBar) {
+            *colourBar = new PaintBox(panel);
+            (*colourBar)->setFixedWidth(kColourBarStripWidth);
+            (*colourBar)->setVisible(false);
+            row->addWidget(*colourBar);
+        }
+        column->addLayout(row, 1);
         if (caption) {
             auto* label = new QLabel(caption, panel);
             label->setFont(BoldFont(font()));
@@ -338,9 +350,10 @@ void TOstranderForm::BuildDisplays() {
     UpperDisplayPanel->setHandleWidth(4);
     UpperDisplayPanel->setChildrenCollapsible(false);
     picturePanel(UpperDisplayPanel, ThreeDDisplayPanel, ThreeDimensionalImageDisplay, "3D Image");
-    picturePanel(UpperDisplayPanel, TwoDDisplayPanel, TwoDimensionalDisplayFrame, "2D Image");
+    picturePanel(UpperDisplayPanel, TwoDDisplayPanel, TwoDimensionalDisplayFrame, "2D Image",
+                 &SurfaceColourBarDisplay);
     picturePanel(UpperDisplayPanel, InterferogramDisplayPanel, InterferogramDisplayFrame,
-                 "Interferogram Image");
+                 "Interferogram Image", &InterferogramColourBarDisplay);
     UpperDisplayPanel->setSizes({311, 333, 311});
 
     LowerDisplayPanel = new QSplitter(Qt::Horizontal, Splitter3);
@@ -351,7 +364,8 @@ void TOstranderForm::BuildDisplays() {
     Column(MirrorDisplayPanel)->addWidget(MainMirrorDisplay);
 
     QVBoxLayout* farField =
-        picturePanel(LowerDisplayPanel, FarFieldImagePanel, FarFieldDisplayFrame, nullptr);
+        picturePanel(LowerDisplayPanel, FarFieldImagePanel, FarFieldDisplayFrame, nullptr,
+                     &FarFieldColourBarDisplay);
     auto* strip = new QWidget(FarFieldImagePanel);
     strip->setFixedHeight(41);
     auto* stripRow = new QHBoxLayout(strip);
@@ -386,8 +400,14 @@ void TOstranderForm::BuildDisplays() {
         box->KeepAspect(QSize(kFarFieldPictureSize, kFarFieldPictureSize));
     // A resized picture has lost its drawing: the next idle pass redraws.
     for (PaintBox* box : {ThreeDimensionalImageDisplay, TwoDimensionalDisplayFrame,
-                          InterferogramDisplayFrame, FarFieldDisplayFrame, FarFieldPlotDisplay})
+                          InterferogramDisplayFrame, FarFieldDisplayFrame, FarFieldPlotDisplay,
+                          SurfaceColourBarDisplay, InterferogramColourBarDisplay,
+                          FarFieldColourBarDisplay})
         box->onResize = [this] { session_->MarkResultsStale(); };
+    SurfaceColourBarDisplay->setToolTip("Surface height (um)");
+    InterferogramColourBarDisplay->setToolTip(
+        "Surface height over one fringe (nm): a bright fringe every half wavelength");
+    FarFieldColourBarDisplay->setToolTip("Far-field intensity relative to its peak");
     // A voltage set on the map is recomputed and drawn at once.
     connect(MainMirrorDisplay, &TMirrorDisplayFrame::voltagesChanged, this, [this] {
         EndVoltageEdit();
@@ -432,6 +452,11 @@ void TOstranderForm::BuildMenus() {
     RedoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     edit->addAction(UndoAction);
     edit->addAction(RedoAction);
+    QMenu* view = menuBar()->addMenu("&View");
+    ColourBarsAction = view->addAction("&Colour Bars");
+    ColourBarsAction->setCheckable(true);
+    ColourBarsAction->setChecked(false);
+    connect(ColourBarsAction, &QAction::toggled, this, [this](bool on) { ShowColourBars(on); });
     // The program's windows open the analysis windows (app/ProgramWindows.cpp).
     QMenu* analysis = menuBar()->addMenu("&Analysis");
     CorrectTurbulenceAction = analysis->addAction("Correct &Turbulence...");
@@ -1190,16 +1215,20 @@ void TOstranderForm::DrawPictures(unsigned pictures) {
     // a state to explain, not a fault to show in red.
     const bool level = (pictures & (kSurfaceImage | kInterferogram)) && SurfaceLevel();
     if (pictures & kSurfaceImage) {
-        DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), *session_);
+        const GridRange range = DrawSurfaceImage(TwoDimensionalDisplayFrame->Canvas(), *session_);
         if (level)
             DrawFlatSurfaceNote(TwoDimensionalDisplayFrame->Canvas());
         Show(TwoDimensionalDisplayFrame);
+        DrawColourBar(SurfaceColourBarDisplay, TwoDimensionalDisplayFrame,
+                      SurfaceColourBar(range));
     }
     if (pictures & kInterferogram) {
         DrawInterferogram(InterferogramDisplayFrame->Canvas(), *session_);
         if (level)
             DrawFlatSurfaceNote(InterferogramDisplayFrame->Canvas());
         Show(InterferogramDisplayFrame);
+        DrawColourBar(InterferogramColourBarDisplay, InterferogramDisplayFrame,
+                      level ? PictureColourBar{} : FringeColourBar(session_->View().wavelength));
     }
     if (pictures & kThreeDImage)
         DrawThreeDImage();
@@ -1256,6 +1285,39 @@ bool TOstranderForm::SurfaceLevel() {
     return session_->ResultsValid() && !session_->IsRunning() && SurfaceIsLevel(*session_);
 }
 
+void TOstranderForm::ShowColourBars(bool show) {
+    if (ColourBarsAction->isChecked() != show) {
+        ColourBarsAction->setChecked(show); // comes back here through toggled
+        return;
+    }
+    for (PaintBox* strip :
+         {SurfaceColourBarDisplay, InterferogramColourBarDisplay, FarFieldColourBarDisplay})
+        strip->setVisible(show);
+    // The pictures beside the strips may change size; either way the next
+    // pass draws everything again, bars included.
+    session_->MarkResultsStale();
+    PassSoon();
+}
+
+bool TOstranderForm::ColourBarsShown() const {
+    return ColourBarsAction->isChecked();
+}
+
+void TOstranderForm::DrawColourBar(PaintBox* strip, const PaintBox* picture,
+                                   const PictureColourBar& bar) {
+    if (!ColourBarsShown())
+        return;
+    // The bar runs along the picture, which its control centres.
+    const QRect place = picture->CanvasRect();
+    const int top = place.top(), bottom = place.top() + place.height();
+    ImageCanvas& canvas = strip->Canvas();
+    std::vector<double> key = {3.0, bar.colour ? 1.0 : 0.0, bar.low, bar.high,
+                               static_cast<double>(top), static_cast<double>(bottom)};
+    key.insert(key.end(), bar.unit.begin(), bar.unit.end());
+    canvas.DrawLayer(key, [&](Canvas& c) { DrawPictureColourBar(c, bar, top, bottom); });
+    Show(strip);
+}
+
 void TOstranderForm::Show(PaintBox* box) {
     box->update();
 }
@@ -1304,6 +1366,8 @@ void TOstranderForm::DrawThreeDImage() {
 void TOstranderForm::DrawFarFieldPictures() {
     DrawFarFieldImage(FarFieldDisplayFrame->Canvas(), *session_, kFarFieldTitle);
     Show(FarFieldDisplayFrame);
+    DrawColourBar(FarFieldColourBarDisplay, FarFieldDisplayFrame,
+                  session_->ResultsValid() ? FarFieldColourBar() : PictureColourBar{});
     DrawFarFieldPlot(FarFieldPlotDisplay->Canvas(), *session_);
     Show(FarFieldPlotDisplay);
 }

@@ -47,6 +47,7 @@ namespace ostrander {
 class EngineSession;
 class PaintBox;
 struct AppliedVoltages;
+struct PictureColourBar;
 struct PullInResult;
 struct SessionSnapshot;
 class TFloatEditFrame;
@@ -146,6 +147,9 @@ public:
     // when none. Remembered between runs.
     const std::string& ExportFolder() const { return exportFolder_; }
     void SetExportFolder(const std::string& folder) { exportFolder_ = folder; }
+    // Shows or hides the colour bars; the next pass draws them.
+    void ShowColourBars(bool show);
+    bool ColourBarsShown() const;
     // Help menu.
     void HelpClick();
     void AboutClick();
@@ -235,6 +239,11 @@ public:
     TIntegerEditFrame* FarFieldZoomEdit = nullptr;
     QWidget* FarFieldPlotPanel = nullptr;
     PaintBox* FarFieldPlotDisplay = nullptr;
+    // The colour bars' strips, beside their pictures and hidden while the
+    // bars are off.
+    PaintBox* SurfaceColourBarDisplay = nullptr;
+    PaintBox* InterferogramColourBarDisplay = nullptr;
+    PaintBox* FarFieldColourBarDisplay = nullptr;
     // The status line under the pictures: RMS over the beam, Strehl ratio,
     // and the warning when the surface is too steep for the grid.
     QLabel* ResultFiguresLabel = nullptr;
@@ -255,6 +264,9 @@ public:
     QAction* UndoAction = nullptr;
     QAction* RedoAction = nullptr;
     QAction* CorrectTurbulenceAction = nullptr;
+    // View > Colour Bars: the keys beside the surface map, the interferogram
+    // and the far-field image (off at first; remembered between runs).
+    QAction* ColourBarsAction = nullptr;
     QAction* HelpAction = nullptr;
     QAction* AboutAction = nullptr;
 
@@ -287,6 +299,10 @@ private:
     void BuildMenus();
     void ShowFocusControls(bool show);
     void UpdateExportAction();
+    // Draws a colour bar's strip beside its picture (a kept layer: the same
+    // scale and size write the kept pixels again); nothing while the bars
+    // are off.
+    void DrawColourBar(PaintBox* strip, const PaintBox* picture, const PictureColourBar& bar);
     // Repaints a picture control after drawing into its canvas.
     static void Show(PaintBox* box);
     // The computed surface is level: every pad at the same voltage.

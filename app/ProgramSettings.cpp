@@ -26,6 +26,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
 
 namespace ostrander {
 
@@ -37,6 +38,7 @@ constexpr const char* kSetAll = "Choices/SetAll";
 constexpr const char* kRemoveFocus = "Choices/RemoveFocusAndPiston";
 constexpr const char* kZoom = "Choices/FarFieldZoom";
 constexpr const char* kModel = "Choices/MembraneModel";
+constexpr const char* kColourBars = "Choices/ColourBars";
 constexpr const char* kPatternFolder = "Folders/Patterns";
 constexpr const char* kDeviceFolder = "Folders/Devices";
 constexpr const char* kExportFolder = "Folders/Export";
@@ -49,6 +51,16 @@ std::vector<std::string> Files(QSettings& settings, const char* key) {
         if (!file.isEmpty())
             files.push_back(file.toStdString());
     return files;
+}
+
+// A yes or no written as QSettings writes one; anything else is no answer.
+std::optional<bool> Flag(QSettings& settings, const char* key) {
+    const QString text = settings.value(key).toString().trimmed().toLower();
+    if (text == "true" || text == "1")
+        return true;
+    if (text == "false" || text == "0")
+        return false;
+    return std::nullopt;
 }
 
 QStringList ListOf(const std::vector<std::string>& files) {
@@ -283,6 +295,8 @@ void RestoreChoices(ProgramWindows& windows, QSettings& settings,
     }
     if (settings.contains(kModel))
         main.SetMembraneModel(settings.value(kModel).toString());
+    if (const std::optional<bool> bars = Flag(settings, kColourBars))
+        main.ShowColourBars(*bars);
     if (windows.PatternSequenceBrowserForm) {
         const std::string folder = Text(settings, kPatternFolder);
         if (!folder.empty())
@@ -336,6 +350,7 @@ void SaveChoicesOf(const WindowSet& windows, QSettings& settings) {
     settings.setValue(kRemoveFocus, main.RemoveFocusCheck->isChecked());
     settings.setValue(kZoom, main.FarFieldZoomEdit->GetValue());
     settings.setValue(kModel, main.MembraneModelName());
+    settings.setValue(kColourBars, main.ColourBarsShown());
     if (!main.ExportFolder().empty())
         settings.setValue(kExportFolder, QString::fromStdString(main.ExportFolder()));
     settings.setValue(kRecentMirrors, ListOf(main.RecentMirrors()));

@@ -3,6 +3,7 @@
 // (~/.config/Ostrander/Ostrander.conf): the mirror last loaded (offered again
 // at start, never loaded without asking), the map's step and "Set All"
 // value, "Remove Focus and Piston", the far-field zoom, the membrane model,
+// whether the pictures' colour bars are shown,
 // the pattern folder, a device folder chosen in the program, the folder last
 // exported to, the recent mirrors and pattern sets, and the windows'
 // places, sizes and splitters.

@@ -51,12 +51,19 @@ void CentredText(Canvas& canvas, int x, int y, const std::string& text) {
     canvas.TextOut(x - canvas.TextWidth(text) / 2, y, text);
 }
 
-// A vertical colour bar over `bar`, level 1 at the top and 0 at the bottom,
-// framed, with a tick and a label at each of `labels` (pixels below the
-// bar's top, text).
-template <class Colour>
-void DrawColourBar(Canvas& canvas, const Rect& bar, Colour colour,
-                   const std::vector<std::pair<int, std::string>>& labels) {
+void Prepare(Canvas& canvas) {
+    canvas.SetBrushStyle(BrushStyle::Solid);
+    canvas.SetBrushColor(clWhite);
+    canvas.FillRect({0, 0, canvas.Width(), canvas.Height()});
+    canvas.SetPenColor(clBlack);
+    canvas.SetFontColor(clBlack);
+    canvas.SetBrushStyle(BrushStyle::Clear);
+}
+
+} // namespace
+
+void DrawColourBar(Canvas& canvas, const Rect& bar, TColor (*colour)(double),
+                   const std::vector<ColourBarTick>& ticks) {
     const double ratio = canvas.PixelRatio();
     const int barHeight = bar.Height();
     const int barLeft = canvas.DeviceEdge(bar.left);
@@ -69,23 +76,23 @@ void DrawColourBar(Canvas& canvas, const Rect& bar, Colour colour,
     }
     canvas.Rectangle(bar.left - 1, bar.top - 1, bar.right + 1, bar.bottom + 1);
     const int textHeight = canvas.TextHeight("0");
-    for (const auto& [below, text] : labels) {
-        const int y = bar.top + below;
+    for (const ColourBarTick& tick : ticks) {
+        const int y = bar.top + tick.below;
         Line(canvas, bar.right, y, bar.right + 4, y);
-        canvas.TextOut(bar.right + 6, y - textHeight / 2, text);
+        canvas.TextOut(bar.right + 6, y - textHeight / 2, tick.text);
     }
 }
 
-void Prepare(Canvas& canvas) {
-    canvas.SetBrushStyle(BrushStyle::Solid);
-    canvas.SetBrushColor(clWhite);
-    canvas.FillRect({0, 0, canvas.Width(), canvas.Height()});
-    canvas.SetPenColor(clBlack);
-    canvas.SetFontColor(clBlack);
-    canvas.SetBrushStyle(BrushStyle::Clear);
+std::vector<ColourBarTick> LinearScaleTicks(double low, double high, int height) {
+    std::vector<ColourBarTick> ticks;
+    if (!std::isfinite(low) || !std::isfinite(high) || !(high > low) || height <= 0)
+        return ticks;
+    const double step = TickStep(high - low);
+    for (double t = std::ceil(low / step - 1e-9) * step; t <= high + 1e-9 * step; t += step)
+        ticks.push_back({static_cast<int>(std::lround((high - t) / (high - low) * height)),
+                         Format("%g", std::fabs(t) < 1e-9 * step ? 0.0 : t)});
+    return ticks;
 }
-
-} // namespace
 
 TColor LogScaleColour(double level) {
     // Black through purple, red and orange to pale yellow.
@@ -182,10 +189,10 @@ void DrawLogFarField(Canvas& canvas, const LogFarFieldInput& input) {
     canvas.TextOut(2, l.plot.top - 6 - textHeight, "y (lambda/D)");
 
     // The colour bar, peak at the top, one label per decade.
-    std::vector<std::pair<int, std::string>> labels;
+    std::vector<ColourBarTick> labels;
     for (int d = 0; d <= decades; ++d)
-        labels.emplace_back(static_cast<int>(std::lround(double(d) * l.colourBar.Height() / decades)),
-                            d == 0 ? std::string("0") : "-" + std::to_string(d));
+        labels.push_back({static_cast<int>(std::lround(double(d) * l.colourBar.Height() / decades)),
+                          d == 0 ? std::string("0") : "-" + std::to_string(d)});
     DrawColourBar(canvas, l.colourBar, LogScaleColour, labels);
 }
 
@@ -302,15 +309,8 @@ void DrawBeamMap(Canvas& canvas, const BeamMapInput& input) {
     canvas.TextOut(kMapMargin, 4, input.title);
 
     // The colour bar in nm, ticks at round values.
-    const double lowNm = input.low * 1e9, highNm = input.high * 1e9;
-    const double step = TickStep(highNm - lowNm);
-    std::vector<std::pair<int, std::string>> labels;
-    const int barHeight = l.colourBar.Height();
-    for (double t = std::ceil(lowNm / step - 1e-9) * step; t <= highNm + 1e-9 * step; t += step)
-        labels.emplace_back(
-            static_cast<int>(std::lround((highNm - t) / (highNm - lowNm) * barHeight)),
-            Format("%g", std::fabs(t) < 1e-9 * step ? 0.0 : t));
-    DrawColourBar(canvas, l.colourBar, BeamMapColour, labels);
+    DrawColourBar(canvas, l.colourBar, BeamMapColour,
+                  LinearScaleTicks(input.low * 1e9, input.high * 1e9, l.colourBar.Height()));
 }
 
 } // namespace ostrander

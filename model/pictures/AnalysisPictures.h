@@ -11,6 +11,21 @@
 
 namespace ostrander {
 
+// A vertical colour bar over `bar`, level 1 at the top and 0 at the bottom,
+// each row in colour(level), framed, with a tick and a label at each tick
+// (`below` pixels below the bar's top). The drawing state on entry is used
+// for the frame, ticks and labels (a clear brush leaves the labels' ground).
+struct ColourBarTick {
+    int below = 0;
+    std::string text;
+};
+void DrawColourBar(Canvas& canvas, const Rect& bar, TColor (*colour)(double),
+                   const std::vector<ColourBarTick>& ticks);
+// Ticks at round values (1, 2 or 5 times a power of ten) of the linear
+// scale from low (the bar's bottom) to high (its top) over a bar `height`
+// pixels high; none for an empty or non-finite scale.
+std::vector<ColourBarTick> LinearScaleTicks(double low, double high, int height);
+
 // The far field in the engine's layout: size x size intensities, element
 // (i, j) at [i * size + j] with i along x and j along y, the optical axis at
 // (size/2, size/2). pixelScale and lambdaOverD in radians.

@@ -74,15 +74,25 @@ const DMInfoClass* SelectedModel(const DMModelLocal& local) {
     return local.MirrorInfo ? local.MirrorInfo->Model.get() : nullptr;
 }
 
-void DrawSurfaceImage(Canvas& canvas, DMModelMain& engine) {
+namespace {
+
+GridRange SurfaceImage(Canvas& canvas, DMModelMain& engine) {
     const DMInfoClass* model = Prepare(engine);
     if (!model)
-        return;
+        return {};
     MainData& data = engine.Data();
     const SurfaceView surface(data);
     MirrorDrawing mirror = MirrorDrawingFrom(*model);
     mirror.SnapDown = engine.Local().SnapDownVerdict;
-    StoreExtremes(data, DrawSurfaceImage(canvas, surface.grid, mirror));
+    const GridRange range = DrawSurfaceImage(canvas, surface.grid, mirror);
+    StoreExtremes(data, range);
+    return range;
+}
+
+} // namespace
+
+void DrawSurfaceImage(Canvas& canvas, DMModelMain& engine) {
+    SurfaceImage(canvas, engine);
 }
 
 void DrawInterferogram(Canvas& canvas, DMModelMain& engine) {
@@ -144,8 +154,8 @@ bool SurfaceIsLevel(EngineSession& session) {
     return range.finite && range.max == range.min;
 }
 
-void DrawSurfaceImage(Canvas& canvas, EngineSession& session) {
-    DrawSurfaceImage(canvas, SessionAccess::Engine(session));
+GridRange DrawSurfaceImage(Canvas& canvas, EngineSession& session) {
+    return SurfaceImage(canvas, SessionAccess::Engine(session));
 }
 
 void DrawInterferogram(Canvas& canvas, EngineSession& session) {

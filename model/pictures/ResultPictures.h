@@ -31,8 +31,9 @@ void DrawFarFieldImage(Canvas& canvas, DMModelMain& engine, std::string_view tit
 void DrawFarFieldPlot(Canvas& canvas, DMModelMain& engine);
 
 // The same pictures of a session's present results, for the windows and the
-// result files above the model.
-void DrawSurfaceImage(Canvas& canvas, EngineSession& session);
+// result files above the model. The surface image returns the extremes it
+// was drawn over (finite false when it drew none), which its colour bar shows.
+GridRange DrawSurfaceImage(Canvas& canvas, EngineSession& session);
 void DrawInterferogram(Canvas& canvas, EngineSession& session);
 void DrawThreeDImage(Canvas& canvas, EngineSession& session);
 void DrawFarFieldImage(Canvas& canvas, EngineSession& session, std::string_view title);

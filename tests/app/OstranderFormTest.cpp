@@ -18,6 +18,7 @@
 #include "model/SessionAccess.h"
 #include "model/PullIn.h"
 #include "model/ResultFigures.h"
+#include "model/pictures/PictureColourBars.h"
 #include "model/pictures/ResultPictures.h"
 #include "model/pictures/PictureCommon.h"
 #include "toolkit/qt/ImageCanvas.h"
@@ -268,6 +269,116 @@ TEST_F(OstranderFormTest, AClickOnTheMapIsFollowedByAllFivePictures) {
         EXPECT_GT(Colours(box), 2) << box->parentWidget()->metaObject()->className();
 }
 
+// View > Colour Bars puts a key beside the surface map, the interferogram
+// and the far-field image and takes it away again. The keys are strips of
+// their own: the pictures hold what they are drawn as alone, with the bars
+// on as with them off, and once they are off again the pictures are those
+// from before, pixel for pixel.
+TEST_F(OstranderFormTest, ColourBarsComeAndGoWithTheViewMenuAndLeaveThePicturesAlone) {
+    LoadAndRun();
+    MirrorDisplayClass* map = form->MainMirrorDisplay->GetDisplay();
+    ASSERT_NE(map, nullptr);
+    // Two changes, so that each picture has been drawn more than once on its
+    // canvas: the far-field caption takes the font the canvas was left with.
+    for (int click = 0; click < 2; ++click) {
+        QTest::mouseClick(form->MainMirrorDisplay->Ui().MirrorPaintBox, Qt::LeftButton, {},
+                          QPoint(map->Centre.x, map->Centre.y));
+        form->ApplicationIdle();
+    }
+
+    PaintBox* pictures[] = {form->TwoDimensionalDisplayFrame, form->InterferogramDisplayFrame,
+                            form->FarFieldDisplayFrame};
+    PaintBox* strips[] = {form->SurfaceColourBarDisplay, form->InterferogramColourBarDisplay,
+                          form->FarFieldColourBarDisplay};
+    // The same pixels, from row `first` down. The far-field caption is left
+    // out of the comparisons: it is written in the font the canvas's last
+    // picture left behind (a twentieth of that picture's height), so after
+    // a resize it differs for a pass, bars or not.
+    const auto same = [](const QImage& a, const QImage& b, int first) {
+        if (a.size() != b.size())
+            return false;
+        for (int y = first; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                if (a.pixel(x, y) != b.pixel(x, y))
+                    return false;
+        return true;
+    };
+    const int kCaptionRows[] = {0, 0, 24};
+    // Each picture as drawing it alone (twice, as above) on a canvas of its
+    // size gives.
+    const auto alone = [&](int k) {
+        const ImageCanvas& shown = pictures[k]->Canvas();
+        ImageCanvas c(shown.Width(), shown.Height(), shown.PixelRatio());
+        for (int pass = 0; pass < 2; ++pass)
+            if (k == 0)
+                DrawSurfaceImage(c, form->Session());
+            else if (k == 1)
+                DrawInterferogram(c, form->Session());
+            else
+                DrawFarFieldImage(c, form->Session(), kFarFieldTitle);
+        return c.Image();
+    };
+    std::vector<QImage> before;
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_FALSE(strips[k]->isVisible()) << k;
+        EXPECT_TRUE(same(pictures[k]->Canvas().Image(), alone(k), 0)) << k;
+        before.push_back(pictures[k]->Canvas().Image());
+    }
+
+    QAction* view = form->menuBar()->actions()[2];
+    ASSERT_EQ(view->text(), "&View");
+    ASSERT_EQ(view->menu()->actions().size(), 1);
+    QAction* bars = view->menu()->actions()[0];
+    EXPECT_EQ(bars, form->ColourBarsAction);
+    EXPECT_EQ(bars->text(), "&Colour Bars");
+    ASSERT_TRUE(bars->isCheckable());
+    EXPECT_FALSE(bars->isChecked());
+
+    bars->trigger();
+    EXPECT_TRUE(form->ColourBarsShown());
+    QCoreApplication::processEvents(); // the panels lay out the strips
+    form->ApplicationIdle();
+    form->ApplicationIdle();
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(strips[k]->isVisible()) << k;
+        EXPECT_GT(Colours(strips[k]), 3) << k;
+        EXPECT_TRUE(same(pictures[k]->Canvas().Image(), alone(k), kCaptionRows[k])) << k;
+        // The bar's ends are colours of the picture beside it: its highest
+        // and lowest surface, its brightest and darkest fringe or light.
+        ImageCanvas& strip = strips[k]->Canvas();
+        const QRect place = pictures[k]->CanvasRect();
+        const Rect bar = ColourBarPlace(strip, place.top(), place.top() + place.height());
+        // (The bar's end rows sit half a row inside the scale: a level or
+        // two off.)
+        const QImage& image = pictures[k]->Canvas().Image();
+        const auto inPicture = [&image](QRgb want) {
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb got = image.pixel(x, y);
+                    if (std::abs(qRed(got) - qRed(want)) <= 2 &&
+                        std::abs(qGreen(got) - qGreen(want)) <= 2 &&
+                        std::abs(qBlue(got) - qBlue(want)) <= 2)
+                        return true;
+                }
+            return false;
+        };
+        for (const int y : {bar.top, bar.bottom - 1}) {
+            const QRgb end = ImageCanvas::ToQRgb(strip.GetPixel(bar.left + 3, y));
+            EXPECT_TRUE(inPicture(end)) << k << " bar row " << y << " " << std::hex << end;
+        }
+    }
+
+    // Off again: the strips go and the pictures are those from before.
+    bars->trigger();
+    EXPECT_FALSE(form->ColourBarsShown());
+    QCoreApplication::processEvents();
+    form->ApplicationIdle();
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_FALSE(strips[k]->isVisible()) << k;
+        EXPECT_TRUE(same(pictures[k]->Canvas().Image(), before[k], kCaptionRows[k])) << k;
+    }
+}
+
 // The status line under the pictures shows the figures of the results on
 // show, and nothing once they are gone.
 TEST_F(OstranderFormTest, TheStatusLineFollowsTheResultsOnShow) {
@@ -361,11 +472,12 @@ TEST(ResultStatusText, FiguresInMicrometresAndTheSamplingWarning) {
 
 TEST_F(OstranderFormTest, TheMenuBarHoldsTheProgramsCommands) {
     const QList<QAction*> menus = form->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 4);
+    ASSERT_EQ(menus.size(), 5);
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(menus[1]->text(), "&Edit");
-    EXPECT_EQ(menus[2]->text(), "&Analysis");
-    EXPECT_EQ(menus[3]->text(), "&Help");
+    EXPECT_EQ(menus[2]->text(), "&View");
+    EXPECT_EQ(menus[3]->text(), "&Analysis");
+    EXPECT_EQ(menus[4]->text(), "&Help");
     QStringList file;
     for (QAction* a : menus[0]->menu()->actions())
         if (!a->isSeparator())

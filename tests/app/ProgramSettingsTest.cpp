@@ -15,7 +15,9 @@
 #include "model/SessionAccess.h"
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
+#include "toolkit/qt/PaintBox.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -127,6 +129,25 @@ TEST_F(ProgramSettingsTest, ASecondStartHasTheChoicesOfTheFirst) {
     EXPECT_EQ(Main().MainMirrorDisplay->GetStep(), 25);
     EXPECT_EQ(Local().Mirror->GetStepSize(), 25);
     EXPECT_EQ(Main().MainMirrorDisplay->GetSetAllValue(), 42.5);
+}
+
+// The colour bars are off at first; on or off, the choice comes back at the
+// next start, and a value that is neither leaves them off.
+TEST_F(ProgramSettingsTest, TheColourBarsChoiceComesBack) {
+    Start();
+    EXPECT_FALSE(Main().ColourBarsShown());
+    for (const bool on : {true, false, true}) {
+        Main().ColourBarsAction->setChecked(on);
+        SaveChoices(windows, *settings);
+        Start();
+        EXPECT_EQ(Main().ColourBarsShown(), on);
+        EXPECT_EQ(Main().ColourBarsAction->isChecked(), on);
+        EXPECT_EQ(!Main().SurfaceColourBarDisplay->isHidden(), on);
+        EXPECT_EQ(!Main().FarFieldColourBarDisplay->isHidden(), on);
+    }
+    settings->setValue("Choices/ColourBars", "perhaps");
+    Start();
+    EXPECT_FALSE(Main().ColourBarsShown());
 }
 
 TEST_F(ProgramSettingsTest, TheLastMirrorIsLoadedOnlyWhenTheUserSaysYes) {
