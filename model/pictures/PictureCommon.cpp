@@ -82,6 +82,9 @@ void DrawMakersMark(Canvas& canvas) {
     canvas.SetPenColor(clWhite);
     canvas.SetBrushColor(clWhite);
     canvas.SetBrushStyle(BrushStyle::Solid);
+    // The mark's font is given back afterwards, so that the next pass's
+    // texts (the far field's caption) are drawn in the font of the first.
+    const int previousHeight = canvas.FontHeight();
     canvas.SetFontHeight(canvas.Height() / 20);
     canvas.SetFontColor(kMakersMarkColor);
     canvas.SetFontStyle(fsItalic);
@@ -94,6 +97,7 @@ void DrawMakersMark(Canvas& canvas) {
     });
     canvas.SetFontStyle(fsNone);
     canvas.SetFontName(previousName);
+    canvas.SetFontHeight(previousHeight);
 }
 
 void DrawFrame(Canvas& canvas) {

@@ -81,6 +81,7 @@ TEST(PictureCommon, NothingToDisplayIsRedTextOnAFramedWhiteCanvas) {
 TEST(PictureCommon, MakersMarkSitsAtTheLowerLeftAndRestoresTheFont) {
     RecordingCanvas c(309, 335);
     c.SetFontName("MS Sans Serif");
+    c.SetFontHeight(-11);
     DrawMakersMark(c);
     ASSERT_EQ(c.texts.size(), 1u);
     const DrawnText& t = c.texts[0];
@@ -94,6 +95,7 @@ TEST(PictureCommon, MakersMarkSitsAtTheLowerLeftAndRestoresTheFont) {
     EXPECT_TRUE(t.solidBrush);
     EXPECT_EQ(c.FontName(), "MS Sans Serif");
     EXPECT_EQ(c.GetFontStyle(), fsNone);
+    EXPECT_EQ(c.FontHeight(), -11); // the next pass's texts keep their size
 }
 
 TEST(PictureCommon, FrameOutlinesTheCanvasAndKeepsItsInside) {
