@@ -120,12 +120,23 @@ function(ostrander_layer target)
   set_property(GLOBAL APPEND PROPERTY OSTRANDER_LAYER_TARGETS ${target})
 endfunction()
 
+# ostrander_layer_skipped(<target>): a layer this configuration leaves out
+# (the Python module under a sanitizer, or without pybind11); the map says so,
+# and the layer rule does not ask for it.
+function(ostrander_layer_skipped target)
+  set_property(GLOBAL APPEND PROPERTY OSTRANDER_LAYER_SKIPPED ${target})
+endfunction()
+
 # At the end of the top folder, when every target has all its sources and
 # links: the map of which files each layer target compiles and owns and which
 # layer targets it links, for the layer_rule test.
 function(_ostrander_layer_write_map)
   get_property(targets GLOBAL PROPERTY OSTRANDER_LAYER_TARGETS)
   set(text "# Written by cmake/OstranderLayer.cmake: the layer targets, their files and links.\n")
+  get_property(skipped GLOBAL PROPERTY OSTRANDER_LAYER_SKIPPED)
+  foreach(target ${skipped})
+    string(APPEND text "skipped ${target}\n")
+  endforeach()
   foreach(target ${targets})
     get_property(folder GLOBAL PROPERTY OSTRANDER_LAYER_FOLDER_${target})
     string(APPEND text "target ${target} ${folder}\n")

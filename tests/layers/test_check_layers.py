@@ -100,6 +100,8 @@ class LayerCheckerTest(unittest.TestCase):
             ("target missing from the table", {},
              TABLE.replace("layer top  top  mid\n", ""), MAP,
              "cmake/layers.txt: top (top/) has no line"),
+            ("table line without its target", {}, TABLE + "layer extra extra top\n", MAP,
+             "cmake/layers.txt:5: extra is built without ostrander_layer() in its folder"),
             ("stale allowance", {}, TABLE + "allow top/Top.cpp mid/Private.h\n", MAP,
              "cmake/layers.txt:5: top/Top.cpp no longer includes mid/Private.h: remove its allow line"),
         ]
@@ -108,6 +110,10 @@ class LayerCheckerTest(unittest.TestCase):
                 faults = run(files, table, layer_map)
                 self.assertEqual(len(faults), 1, faults)
                 self.assertIn(fault, faults[0])
+
+    def test_a_layer_the_configuration_skips_is_not_asked_for(self):
+        table = TABLE + "layer extra extra top\n"
+        self.assertEqual(run(table=table, layer_map=MAP + "skipped extra\n"), [])
 
     def test_linked_but_not_allowed_include(self):
         # mid links top by hand: the compile would pass, the table still refuses.
