@@ -16,6 +16,7 @@
 #include "model/pictures/MirrorDisplayClass.h"
 #include "model/pictures/PictureCommon.h"
 #include "Shared_Software/Frames/MirrorDisplayFrame.h"
+#include "support/OpenWindowsFixture.h"
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/qt/PaintBox.h"
@@ -39,27 +40,8 @@
 namespace ostrander {
 namespace {
 
-class EverydayParts : public program_test::ProgramFolder {
+class EverydayParts : public program_test::OpenWindows {
 public:
-    void SetUp() override {
-        ProgramFolder::SetUp();
-        WriteMirror("seven.ini", "Seven");
-        WriteMirror("zeven.ini", "Zeven");
-        windows = MakeProgramWindows();
-        form = windows.OstranderForm.get();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    }
-    void TearDown() override {
-        windows = {};
-        ProgramFolder::TearDown();
-    }
-    DMModelLocal& Local() { return SessionAccess::Local(form->Session()); }
-    void RunToEnd() {
-        for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 100; ++ticks)
-            form->RunFEATimerTimer();
-        ASSERT_FALSE(form->IsRunTimerEnabled());
-    }
     std::string PatternSetFile() {
         const std::string file = (root_ / "seven.pat").string();
         std::ofstream(file) << "[General]\nFileType=Actuator Pattern Set\nPatternSetName=Seven\n"
@@ -86,8 +68,6 @@ public:
 
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    ProgramWindows windows;
-    TOstranderForm* form = nullptr;
 };
 
 TEST_F(EverydayParts, TheRunShowsItsProgressAndCancelStopsIt) {

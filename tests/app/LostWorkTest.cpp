@@ -15,6 +15,7 @@
 #include "model/SessionAccess.h"
 #include "model/pictures/ActuatorDisplayClass.h"
 #include "model/pictures/MirrorDisplayClass.h"
+#include "support/OpenWindowsFixture.h"
 #include "support/ProgramFixture.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Paths.h"
@@ -44,22 +45,8 @@ namespace {
 
 using Volts = std::vector<double>;
 
-class LostWork : public program_test::ProgramFolder {
+class LostWork : public program_test::OpenWindows {
 public:
-    void SetUp() override {
-        ProgramFolder::SetUp();
-        WriteMirror("seven.ini", "Seven");
-        WriteMirror("zeven.ini", "Zeven");
-        windows = MakeProgramWindows();
-        form = windows.OstranderForm.get();
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    }
-    void TearDown() override {
-        windows = {};
-        ProgramFolder::TearDown();
-    }
-
     void LoadAndRun(int row = 0) {
         windows.MirrorSetupForm->MirrorSelectionListBox->setCurrentRow(row);
         windows.MirrorSetupForm->LoadButtonClick();
@@ -67,14 +54,7 @@ public:
         ASSERT_TRUE(Local().DisplaysValid);
         form->ApplicationIdle();
     }
-    // Ticks the run going (if any) to its end, as the run timer would.
-    void RunToEnd() {
-        for (int ticks = 0; form->IsRunTimerEnabled() && ticks < 50; ++ticks)
-            form->RunFEATimerTimer();
-        ASSERT_FALSE(form->IsRunTimerEnabled());
-    }
     MirrorClass* Mirror() { return Local().Mirror.get(); }
-    DMModelLocal& Local() { return SessionAccess::Local(form->Session()); }
     Volts MirrorVolts() {
         Volts v;
         for (int k = 1; k <= 7; ++k)
@@ -108,8 +88,6 @@ public:
 
     ScriptedDialogs dialogs;
     ScopedDialogs installed{dialogs};
-    ProgramWindows windows;
-    TOstranderForm* form = nullptr;
 };
 
 // Each change the user makes, then undo: the voltages (and the model) are
